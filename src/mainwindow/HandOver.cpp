@@ -1,0 +1,70 @@
+// What this instance does when a later start hands over its command line.
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QListWidget>
+
+#include "mainwindow/frmGlimvane.h"
+#include "platform/Paths.h"
+#include "platform/Trace.h"
+#include "platform/TrayIcon.h"
+#include "startup/AppState.h"
+#include "startup/modInstances.h"
+
+namespace gv {
+
+void frmGlimvane::ActivateFromSecondStart() {
+    ActivatePreviousWindow(this);
+}
+
+void frmGlimvane::ReceiveCommandLine(const QByteArray& bytes) {
+    if (bytes.isEmpty()) {
+        activateWindow();
+        ActivatePreviousWindow(this);
+        return;
+    }
+    const QString text = QString::fromUtf8(bytes);
+    if (trayhost->inTray() && !isVisible()) {
+        mnuShowGV->setText(QStringLiteral("Show Glimvane"));
+        mnuShowGV_Click();
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    activateWindow();
+    ActivatePreviousWindow(this);
+    raise();
+    QCoreApplication::processEvents();
+    if (File1->currentRow() > 0) {
+        if (QListWidgetItem* item = File1->item(File1->currentRow())) {
+            item->setSelected(false);
+        }
+    }
+    ProcessCmdLine(text);
+    QCoreApplication::processEvents();
+}
+
+void frmGlimvane::ProcessCmdLine(const QString& command) {
+    AppState& state = appState();
+    const bool startUpCall = command.isEmpty();
+    QString path = startUpCall ? state.pendingCommandLine : command;
+    if (path.startsWith(QLatin1Char('"'))) {
+        path.remove(0, 1);
+    }
+    if (path.endsWith(QLatin1Char('"'))) {
+        path.chop(1);
+    }
+    trace(QStringLiteral("ProcessCmdLine: ") + path);
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        return;
+    }
+    if (startUpCall) {
+        SetSplashStatus(QStringLiteral("Loading Image..."));
+    }
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    OpenFileInList(absolute);
+}
+
+}  // namespace gv

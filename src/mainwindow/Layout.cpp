@@ -1,0 +1,161 @@
+// The layout procedure run on every resize, and the application of the interface switches.
+
+#include <QAction>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QTreeView>
+
+#include "mainwindow/LayoutMath.h"
+#include "mainwindow/frmGlimvane.h"
+#include "platform/Controls.h"
+#include "platform/Screen.h"
+#include "settings/clsIface.h"
+#include "startup/AppState.h"
+
+namespace gv {
+
+void frmGlimvane::LayoutWindow() {
+    if (!m_interface) {
+        return;
+    }
+    LayoutInput in;
+    in.innerWidth = inner->width();
+    in.innerHeight = inner->height();
+    in.panelWidth = FraFiles->width();
+    in.panelShown = m_interface->BrowserTools() == 0;
+    in.dockRight = m_interface->BrowserToolsDockMode() != 0;
+    in.fileseekShown = m_interface->FileseekToggle() != 1;
+    in.vScrollWidth = VScroll1->sizeHint().width();
+    in.hScrollHeight = HScroll1->sizeHint().height();
+    in.logoWidth = Image2->width();
+    in.headerButtonWidth = SoftButton1->width();
+    in.fileButtonsHeight = Picture2->height();
+    in.fileseekHeaderHeight = 20;
+    in.searchBoxHeight = txtSearch->sizeHint().height();
+    in.twipsPerPixelX = twipsPerPixelX();
+    in.twipsPerPixelY = twipsPerPixelY();
+    const LayoutResult r = computeLayout(in);
+
+    FraFiles->setGeometry(r.panel);
+    imgSplitter->setGeometry(r.splitter);
+    picSplitter->resize(picSplitter->width(), r.splitter.height());
+    Picture1->setGeometry(r.view);
+    VScroll1->setGeometry(r.vScroll);
+    HScroll1->setGeometry(r.hScroll);
+    TilePic->move(r.vScroll.left(), r.hScroll.top());
+    TilePic->resize(r.vScroll.width(), r.hScroll.height());
+    toolbarRow->setGeometry(0, 0, in.innerWidth, kToolbarRowHeight);
+    Line1->setGeometry(0, kToolbarRowHeight, in.innerWidth, 2);
+    Line2->setGeometry(0, kToolbarRowHeight + 2, in.innerWidth, 1);
+
+    lblBTfiles->setGeometry(0, 0, r.panel.width(), kPanelHeaderHeight);
+    SoftButton1->move(r.closeButtonLeft, (kPanelHeaderHeight - SoftButton1->height()) / 2);
+    stbBTRefresh->move(r.refreshButtonLeft, SoftButton1->y());
+    sbtToggleDock->move(r.dockButtonLeft, SoftButton1->y());
+    imgBrowserTools[0]->move(3, 2);
+    imgBrowserTools[1]->move(3, 2);
+    lblBTCap->setGeometry(r.listWidth > 0 ? 2 : 0, kPanelHeaderHeight + 2, r.listWidth, 18);
+    Drive1->setGeometry(0, kPanelHeaderHeight + 22, r.listWidth, 24);
+    ftvDirs->setGeometry(0, r.treeTop, r.listWidth, r.treeHeight);
+    FavList->setGeometry(ftvDirs->geometry());
+    Dir1->setGeometry(ftvDirs->geometry());
+    File1->setGeometry(0, r.fileTop, r.listWidth, r.fileHeight);
+    Picture2->move(0, r.fileButtonsTop);
+    if (in.fileseekShown) {
+        lblBTFiles2->setGeometry(0, r.fileseekHeaderTop, r.panel.width(), kFileseekHeaderHeight);
+        const int mid = r.fileseekHeaderTop + kFileseekHeaderHeight / 2;
+        sbtCloseFileseek->move(r.closeButtonLeft, mid - sbtCloseFileseek->height() / 2);
+        imgBrowserTools[2]->move(3, mid - imgBrowserTools[2]->height() / 2);
+        Label3->setGeometry(22, mid - 9, qMax(0, r.panel.width() - 60), 18);
+        txtSearch->setGeometry(0, r.searchTop, r.listWidth, in.searchBoxHeight);
+        List1->setGeometry(0, r.resultsTop, r.listWidth, r.resultsHeight);
+    }
+    Image2->setVisible(r.logoVisible);
+    Image2->move(r.logoLeft, (kToolbarRowHeight - Image2->height()) / 2);
+
+    // Scroll ranges and centring wait until an image replaces the logo.
+    if (!LogoShown && !TileMode) {
+        const ScrollState s = computeScroll(Image1->size(), r.view.size());
+        HScroll1->setMaximum(s.hMax);
+        HScroll1->setEnabled(s.hEnabled);
+        VScroll1->setMaximum(s.vMax);
+        VScroll1->setEnabled(s.vEnabled);
+        QPoint pos = Image1->pos();
+        if (s.centreY) {
+            pos.setY(s.top);
+        }
+        if (s.centreX) {
+            pos.setX(s.left);
+        }
+        if (Image1->height() >= r.view.height()) {
+            pos.setY(0);
+        }
+        if (Image1->width() >= r.view.width()) {
+            pos.setX(0);
+        }
+        Image1->move(pos);
+    }
+
+    ApplyTrayIconState();
+    if (isMaximized()) {
+        if (!m_secondLayoutPass) {
+            m_secondLayoutPass = true;
+            LayoutWindow();
+        } else {
+            m_secondLayoutPass = false;
+        }
+    }
+}
+
+void frmGlimvane::mInterface_Change() {
+    if (!m_interface) {
+        return;
+    }
+    if (m_interface->BrowserTools() == 1) {
+        mnuBrowseTools->setChecked(false);
+        if (FraFiles->width() > 0) {
+            m_interface->setBrowserToolsWidth(FraFiles->width());
+        }
+        FraFiles->resize(0, FraFiles->height());
+        imgSplitter->setEnabled(false);
+        imgSplitter->hide();
+        picSplitter->setEnabled(false);
+        picSplitter->hide();
+        mnuBTDock->setEnabled(false);
+        mnuFileseekToggle->setEnabled(false);
+    } else if (m_interface->BrowserTools() == 0) {
+        mnuBrowseTools->setChecked(true);
+        if (m_interface->BrowserToolsWidth() >= 11) {
+            FraFiles->resize(m_interface->BrowserToolsWidth(), FraFiles->height());
+        }
+        imgSplitter->setEnabled(true);
+        imgSplitter->show();
+        picSplitter->setEnabled(true);
+        mnuBTDock->setEnabled(true);
+        mnuFileseekToggle->setEnabled(true);
+    }
+    if (m_interface->BrowserToolsDockMode() == 0) {
+        imgSplitter->move(FraFiles->width() + 1, imgSplitter->y());
+        mnuBTDock->setText(QStringLiteral("Dock Browser Right"));
+    } else if (m_interface->BrowserToolsDockMode() == 1) {
+        imgSplitter->move(FraFiles->x() - 3, imgSplitter->y());
+        mnuBTDock->setText(QStringLiteral("Dock Browser Left"));
+    }
+    const bool hide = m_interface->FileseekToggle() == 1;
+    for (QWidget* w : {static_cast<QWidget*>(List1), static_cast<QWidget*>(txtSearch),
+                       static_cast<QWidget*>(sbtCloseFileseek), static_cast<QWidget*>(lblBTFiles2),
+                       static_cast<QWidget*>(Label3), static_cast<QWidget*>(imgBrowserTools[2])}) {
+        w->setVisible(!hide);
+    }
+    mnuFileseekToggle->setChecked(!hide);
+    if (!hide) {
+        txtSearch->setFocus();
+    }
+    LayoutWindow();
+}
+
+}  // namespace gv

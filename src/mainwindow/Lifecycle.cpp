@@ -1,0 +1,354 @@
+// The main window's load, query-unload and unload procedures, the screen check and the
+// application of the window options.
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTreeView>
+#include <QFileSystemModel>
+
+#include "mainwindow/frmGlimvane.h"
+#include "mainwindow/Placement.h"
+#include "platform/Artwork.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "platform/Paths.h"
+#include "platform/Screen.h"
+#include "platform/SingleInstance.h"
+#include "platform/TrayIcon.h"
+#include "platform/Trace.h"
+#include "settings/SettingKeys.h"
+#include "settings/clsIface.h"
+#include "startup/AppState.h"
+#include "startup/modInstances.h"
+
+namespace gv {
+namespace {
+
+constexpr const char* kResolutionMessage =
+    "For best results we recommend Glimvane to be used on at least a 800x600 display so you "
+    "have easy access to the file management toolbar and Fileseek utility. ";
+
+bool isOne(const SettingKey& k) {
+    return GetSetting(k).trimmed() == QStringLiteral("1");
+}
+
+}  // namespace
+
+bool frmGlimvane::Load() {
+    AppState& state = appState();
+
+    // 1-2. Receive later starts' command lines and mark this window for them.
+    m_instanceServer = std::make_unique<InstanceServer>([this] { return isVisible(); });
+    connect(m_instanceServer.get(), &InstanceServer::activateRequested, this,
+            &frmGlimvane::ActivateFromSecondStart);
+    connect(m_instanceServer.get(), &InstanceServer::commandLineReceived, this,
+            &frmGlimvane::ReceiveCommandLine);
+    m_instanceServer->listen();
+    trace(QStringLiteral("load: marked"));
+
+    // 3-4.
+    CheckScreenResolution();
+    m_interface = std::make_unique<clsIface>();
+    connect(m_interface.get(), &clsIface::Change, this, &frmGlimvane::mInterface_Change);
+
+    // 5-7.
+    const bool programFileExists = QFileInfo::exists(programPath());
+    if (programFileExists) {
+        CheckComponents();
+    }
+    if (programFileExists && GetSetting(keys::kDeskIcon232) != QStringLiteral("1")) {
+        if (dialogs().message(QStringLiteral("Add a desktop icon for Glimvane and Glimvane Update?"),
+                              MsgButtons::YesNo, MsgIcon::Question,
+                              QStringLiteral("Desktop Icons"), this) == MsgAnswer::Yes) {
+            CreateDesktopShortcuts();
+        }
+        SaveSetting(keys::kDeskIcon232, QStringLiteral("1"));
+    }
+    UpdateReminder();
+
+    // 8-10.
+    PrepareEditorList();
+    LoadDataFileMenus();
+    trayhost->setToolTipText(QStringLiteral("Glimvane"));
+    state.ImageIsSaved = true;
+
+    // 11-14.
+    RestoreStartFolder();
+    m_supportMb = isOne(keys::kSupportMb);
+    SB1->addPanel(QStringLiteral("ftype"));
+    SB1->setPanelText(QStringLiteral("ftype"), QStringLiteral("Visit ") +
+                                                   QString::fromLatin1(kHomePage) +
+                                                   QStringLiteral(" for news and updates!"));
+    const bool haveFiles = File1->count() > 0;
+    Toolbar[0]->setEnabled(haveFiles);
+    Toolbar[1]->setEnabled(haveFiles);
+    Toolbar[5]->setEnabled(false);
+
+    // 15-19.
+    BuildFileTypesMenu();
+    RestorePlacement();
+    TilePic->setIcon(iconResource(105));
+    CheckPCXSupport();
+    if (GetSetting(keys::kImageSize) == QStringLiteral("Stretch")) {
+        DisplayMode = kBestFit;
+        Toolbar[6]->setIcon(iconResource(101));
+    } else {
+        DisplayMode = kActualSize;
+        Toolbar[6]->setIcon(iconResource(102));
+    }
+
+    // 20. The image named on the command line.
+    ProcessCmdLine(QString());
+
+    // 21-23. Favourites.
+    for (int i = 1; i <= kFavouriteSlots; ++i) {
+        auto* a = new QAction(this);
+        a->setObjectName(QStringLiteral("mnuFav1_%1").arg(i));
+        a->setVisible(false);
+        mnuFav->addAction(a);
+        mnuFav1 << a;
+    }
+    LoadFavourites();
+    if (GetSetting(keys::kFavlist) == QStringLiteral("1")) {
+        DirectoriesToggle();
+    }
+    if (mnuAdd->text() == QStringLiteral("Add...")) {
+        mnuAdd->setText(QStringLiteral("Add current Folder..."));
+    }
+
+    // 24-26.
+    ApplyScrollSensitivity();
+    switch (settingToInt(GetSetting(keys::kDragSen), -1)) {
+        case 0: m_dragStep = 40; break;
+        case 1: m_dragStep = 30; break;
+        case 2: m_dragStep = 20; break;
+        case 3: m_dragStep = 10; break;
+        case 4: m_dragStep = 5; break;
+        case 5: m_dragStep = 2; break;
+        default: break;
+    }
+    SetCursorModeFromSetting(false);
+
+    // 27. A command-line image shown straight in full screen.
+    if (isOne(keys::kImgFll) && !state.pendingCommandLine.trimmed().isEmpty()) {
+        state.SingleImageMode = true;
+        HideSplash();
+        ShowFullScreen();
+        if (isOne(keys::kCloseAfter1) && state.SingleImageMode) {
+            UnloadSplash();
+            m_instanceServer.reset();
+            ReleaseInstance();
+            m_unloaded = true;
+            return false;
+        }
+        state.SingleImageMode = false;
+    }
+
+    // 28. Panel width and dock side.
+    FraFiles->resize(m_interface->BrowserToolsWidth(), FraFiles->height());
+    mInterface_Change();
+
+    // 29-31.
+    if (programFileExists && GetSetting(keys::kMaintainAss) == QStringLiteral("1")) {
+        ReregisterAssociations();
+    }
+    if (isOne(keys::kDelFavs)) {
+        CheckFavourites();
+    }
+    if (state.pendingCommandLine.trimmed().isEmpty()) {
+        ShowLogo();
+    }
+
+    // 32-35.
+    ApplyWindowOptions();
+    ShowStartupTip();
+    m_loaded = true;
+    show();
+    UnloadSplash();
+    SetCursorModeFromSetting(true);
+    LayoutWindow();
+    trace(QStringLiteral("load: shown"));
+    return true;
+}
+
+void frmGlimvane::CheckScreenResolution() {
+    const QSize screen = screenSizePx();
+    ScreenWidthPx = screen.width();
+    ScreenHeightPx = screen.height();
+    m_resolutionClass = 0;
+    if (ScreenWidthPx < 641 && ScreenHeightPx < 481) {
+        m_resolutionClass = 1;
+        if (GetSetting(keys::kResolutionNoWarn) != QStringLiteral("1")) {
+            if (dialogs().messageWithOptOut(QString::fromLatin1(kResolutionMessage),
+                                            QStringLiteral("Screen Resolution"), this)) {
+                SaveSetting(keys::kResolutionNoWarn, QStringLiteral("1"));
+            }
+        }
+    }
+    if (ScreenWidthPx == 800 && ScreenHeightPx == 600) {
+        m_resolutionClass = 2;
+    }
+    if (ScreenWidthPx >= 801 && ScreenHeightPx >= 601) {
+        m_resolutionClass = 3;
+    }
+}
+
+void frmGlimvane::ApplyWindowOptions() {
+    const bool flat = isOne(keys::kFlatCtl);
+    for (QFrame* f : {static_cast<QFrame*>(Dir1), static_cast<QFrame*>(File1),
+                      static_cast<QFrame*>(List1)}) {
+        f->setFrameShadow(flat ? QFrame::Plain : QFrame::Sunken);
+    }
+    txtSearch->setFrame(!flat);
+    txtSearch->setStyleSheet(flat ? QStringLiteral("QLineEdit#txtSearch { border: 1px solid gray; }")
+                                  : QString());
+
+    m_trayOnly = isOne(keys::kSysTrayIcon);
+    m_minimiseMode = GetSetting(keys::kShowMinim).compare(QStringLiteral("True"),
+                                                          Qt::CaseInsensitive) == 0
+                         ? 0
+                         : 1;
+    ApplyTrayIconState();
+    switch (settingToInt(GetSetting(keys::kDragSen), -1)) {
+        case 1: m_dragStep = 40; break;
+        case 2: m_dragStep = 30; break;
+        case 3: m_dragStep = 20; break;
+        case 4: m_dragStep = 10; break;
+        case 5: m_dragStep = 5; break;
+        case 6: m_dragStep = 2; break;
+        default: break;
+    }
+    m_follow = isOne(keys::kFollowOp);
+    AppState& state = appState();
+    state.FavoriteSpelling = isOne(keys::kFavorite);
+    if (state.FavoriteSpelling) {
+        mnuFav->setTitle(QStringLiteral("Favorites"));
+        mnuFavMan->setText(QStringLiteral("Favorites Manager"));
+    } else {
+        mnuFav->setTitle(QStringLiteral("Favourites"));
+        mnuFavMan->setText(QStringLiteral("Favourites Manager"));
+    }
+    state.Animate87aGif = !isOne(keys::kGif87a);
+}
+
+void frmGlimvane::QueryUnload() {
+    m_instanceServer.reset();
+    ReleaseInstance();
+}
+
+bool frmGlimvane::Unload() {
+    AppState& state = appState();
+    if (!state.ImageIsSaved) {
+        const MsgAnswer answer =
+            dialogs().message(QStringLiteral("The image showing has not been saved, save it now?"),
+                              MsgButtons::YesNoCancel, MsgIcon::Exclamation,
+                              QStringLiteral("Save Image?"), this);
+        if (answer == MsgAnswer::Yes) {
+            mnuSave_Click();
+            return false;
+        }
+        if (answer == MsgAnswer::Cancel) {
+            return false;
+        }
+    }
+    if (m_interface) {
+        m_interface->setBrowserToolsWidth(FraFiles->width());
+    }
+    SavePlacement();
+    SaveSetting(keys::kCursorMode, QString::number(m_cursorMode));
+    SaveDataFileMenus();
+    if (isOne(keys::kLastDirectory)) {
+        SaveSetting(keys::kStartDir, currentFolder());
+    }
+    UnloadSecondaryWindows();
+    UnloadSplash();
+    trayhost->setInTray(false);
+    SaveSetting(keys::kFavlist, FavList->isVisible() ? QStringLiteral("1") : QStringLiteral("0"));
+    return true;
+}
+
+void frmGlimvane::RestorePlacement() {
+    const WindowPlacement p = correctedPlacement(
+        settingToInt(GetSetting(keys::kWindow), 0), GetSetting(keys::kLeft).toDouble(),
+        GetSetting(keys::kTop).toDouble(), GetSetting(keys::kWidth).toDouble(),
+        GetSetting(keys::kHeight).toDouble());
+    const double tx = twipsPerPixelX();
+    const double ty = twipsPerPixelY();
+    move(qRound(p.left / tx), qRound(p.top / ty));
+    resize(qRound(p.width / tx), qRound(p.height / ty));
+    if (p.state == 2) {
+        setWindowState(Qt::WindowMaximized);
+    }
+}
+
+void frmGlimvane::SavePlacement() {
+    int state = 0;
+    if (isMinimized()) {
+        state = 1;
+    } else if (isMaximized()) {
+        state = 2;
+    }
+    SaveSetting(keys::kWindow, QString::number(state));
+    if (state == 0) {
+        const double tx = twipsPerPixelX();
+        const double ty = twipsPerPixelY();
+        SaveSetting(keys::kLeft, QString::number(qRound(pos().x() * tx)));
+        SaveSetting(keys::kTop, QString::number(qRound(pos().y() * ty)));
+        SaveSetting(keys::kWidth, QString::number(qRound(width() * tx)));
+        SaveSetting(keys::kHeight, QString::number(qRound(height() * ty)));
+    }
+}
+
+void frmGlimvane::SetCursorModeFromSetting(bool secondPass) {
+    const int stored = settingToInt(GetSetting(keys::kCursorMode), 0);
+    if (!secondPass) {
+        switch (stored) {
+            case 0: setCursorMode(kCursorNormal); break;
+            case 1: setCursorMode(kCursorCrop); break;
+            case 3: setCursorMode(kCursorDrag); break;
+            default: setCursorMode(kCursorZoom); break;
+        }
+        return;
+    }
+    switch (stored) {
+        case 1: setCursorMode(kCursorCrop); break;
+        case 0: setCursorMode(kCursorNormal); break;
+        case 3: setCursorMode(kCursorDrag); break;
+        default: break;
+    }
+}
+
+void frmGlimvane::setCursorMode(int mode) {
+    m_cursorMode = mode;
+    mnuNorm->setChecked(mode == kCursorNormal);
+    mnuCrop->setChecked(mode == kCursorCrop);
+    mnuDrag->setChecked(mode == kCursorDrag);
+    mnuZoommode->setChecked(mode == kCursorZoom);
+}
+
+void frmGlimvane::ApplyScrollSensitivity() {
+    static constexpr int kLargeChange[] = {20, 45, 60, 80, 110, 130};
+    const int sen = settingToInt(GetSetting(keys::kScrollSen), -1);
+    if (sen >= 0 && sen <= 5) {
+        HScroll1->setPageStep(kLargeChange[sen]);
+        VScroll1->setPageStep(kLargeChange[sen]);
+    }
+}
+
+void frmGlimvane::RestoreStartFolder() {
+    const QString programDir = programFolder();
+    QString folder = GetSetting(keys::kStartDir, volumeRoot(programDir));
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+        folder = programDir;
+    }
+    setCurrentFolder(folder);
+}
+
+}  // namespace gv

@@ -1,0 +1,30 @@
+// When the notification-area icon is shown, and hiding into it.
+
+#include "mainwindow/frmGlimvane.h"
+#include "platform/TrayIcon.h"
+
+namespace gv {
+
+void frmGlimvane::ApplyTrayIconState() {
+    if (m_trayOnly && m_minimiseMode == 0) {
+        if (isMinimized()) {
+            trayhost->setInTray(true);
+            hide();
+        } else {
+            trayhost->setInTray(false);
+            if (m_loaded && !isVisible()) {
+                show();
+            }
+        }
+        return;
+    }
+    if (m_trayOnly && m_minimiseMode == 1) {
+        trayhost->setInTray(true);
+        return;
+    }
+    if (!m_trayOnly) {
+        trayhost->setInTray(false);
+    }
+}
+
+}  // namespace gv

@@ -1,0 +1,234 @@
+#pragma once
+// The main browser window. Its work is split by concern over several files:
+// frmGlimvaneControls.cpp (the controls), frmGlimvaneMenus.cpp (menu bar, toolbar, pop-ups),
+// Lifecycle.cpp (load and unload), Layout.cpp (layout and interface switches),
+// HandOver.cpp (a second start's command line), Tray.cpp (the notification-area icon).
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QScrollBar;
+class QTreeView;
+class QFileSystemModel;
+
+namespace gv {
+
+class clsIface;
+class InstanceServer;
+class KeyedStatusBar;
+class SoftButton;
+class TrayIcon;
+
+// Display modes and cursor modes of the image view.
+inline constexpr int kActualSize = 101;
+inline constexpr int kBestFit = 102;
+enum CursorMode { kCursorNormal = 0, kCursorCrop = 1, kCursorZoom = 2, kCursorDrag = 3 };
+
+inline constexpr int kToolbarCount = 10;
+inline constexpr int kFileButtonCount = 4;
+inline constexpr int kFavouriteSlots = 60;
+
+class frmGlimvane final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmGlimvane(QWidget* parent = nullptr);
+    ~frmGlimvane() override;
+
+    // The load procedure; False when the program is to end without running (the
+    // command-line image was shown full screen and the program closes after it).
+    bool Load();
+    void CheckScreenResolution();
+    void ApplyWindowOptions();
+    void ApplyTrayIconState();
+    // Applies the interface switches of mInterface.
+    void mInterface_Change();
+    // The layout procedure run on every resize.
+    void LayoutWindow();
+    // Opens the image named by a command line; empty means this start's own.
+    void ProcessCmdLine(const QString& command = QString());
+    // What a second start's hand-over does in this instance.
+    void ReceiveCommandLine(const QByteArray& bytes);
+    void ActivateFromSecondStart();
+
+    // The folder shown by the folder list, and its image files in the file list.
+    QString currentFolder() const;
+    void setCurrentFolder(const QString& folder);
+    void RefreshFileList();
+    // Moves the browser to the file's folder and selects it in the file list.
+    void OpenFileInList(const QString& path);
+    void ShowLogo();
+
+    // Menu commands that other parts of the program run.
+    void mnuShowGV_Click();
+    void mnuExit_Click();
+    void mnuSave_Click();
+
+    clsIface* interfaceState() const { return m_interface.get(); }
+    TrayIcon* trayIcon() const { return trayhost; }
+    int resolutionClass() const { return m_resolutionClass; }
+    int screenWidthPx() const { return ScreenWidthPx; }
+    int screenHeightPx() const { return ScreenHeightPx; }
+    int displayMode() const { return DisplayMode; }
+    int cursorMode() const { return m_cursorMode; }
+    int dragStep() const { return m_dragStep; }
+    bool trayOnly() const { return m_trayOnly; }
+    int minimiseMode() const { return m_minimiseMode; }
+    bool followOperations() const { return m_follow; }
+    bool supportNeoplanetOpera() const { return m_supportMb; }
+    bool logoShown() const { return LogoShown; }
+    bool tileMode() const { return TileMode; }
+
+    // ---- Controls (objectName = the member's name) ----
+    QWidget* inner = nullptr;  // the window's inner area
+    QWidget* Picture1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* aniImg = nullptr;
+    QLabel* lblSelSize = nullptr;
+    QFrame* Shape1 = nullptr;
+    QScrollBar* VScroll1 = nullptr;
+    QScrollBar* HScroll1 = nullptr;
+    SoftButton* TilePic = nullptr;
+    QWidget* picSplitter = nullptr;
+    QWidget* imgSplitter = nullptr;
+    QFrame* FraFiles = nullptr;
+    QComboBox* Drive1 = nullptr;
+    QListWidget* Dir1 = nullptr;
+    QTreeView* ftvDirs = nullptr;
+    QFileSystemModel* m_folderModel = nullptr;
+    QString m_folder;  // the folder list's current folder
+    QListWidget* FavList = nullptr;
+    QListWidget* File1 = nullptr;
+    QWidget* Picture2 = nullptr;
+    QList<SoftButton*> Fbts;
+    QLabel* lblBTfiles = nullptr;
+    QLabel* lblBTCap = nullptr;
+    SoftButton* SoftButton1 = nullptr;
+    SoftButton* stbBTRefresh = nullptr;
+    SoftButton* sbtToggleDock = nullptr;
+    QLabel* lblBTFiles2 = nullptr;
+    QLabel* Label3 = nullptr;
+    SoftButton* sbtCloseFileseek = nullptr;
+    QList<QLabel*> imgBrowserTools;
+    QLineEdit* txtSearch = nullptr;
+    QListWidget* List1 = nullptr;
+    QList<SoftButton*> Toolbar;
+    QWidget* toolbarRow = nullptr;
+    QFrame* Line1 = nullptr;
+    QFrame* Line2 = nullptr;
+    KeyedStatusBar* SB1 = nullptr;
+    QLabel* Image2 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLabel* FileName = nullptr;
+    QLabel* ImDimen = nullptr;
+    QLabel* ImageSize = nullptr;
+    QLabel* ftype = nullptr;
+    QLabel* FileDate = nullptr;
+    TrayIcon* trayhost = nullptr;
+
+    // ---- Menus (objectName = the member's name) ----
+    QMenu *mnuFileItem = nullptr, *mnuEdit = nullptr, *mnuEditor = nullptr, *mnuView = nullptr,
+          *mnuCurmodes = nullptr, *mnuZoom = nullptr, *mnuBackCol = nullptr, *mnuFav = nullptr,
+          *mnuTools = nullptr, *mnuWallpaper = nullptr, *mnuSysTrayIcon = nullptr,
+          *mnuFT = nullptr, *mnuGoItem = nullptr, *mnuArtgal = nullptr, *mnuImgsites = nullptr,
+          *mnuMyWeb = nullptr, *mnuAddlink = nullptr, *mnuHelp = nullptr,
+          *mnuTrayhost = nullptr, *mnuGoMen = nullptr;
+    QAction *mnuOpen = nullptr, *mnuSave = nullptr, *mnuClose = nullptr, *mnuDel = nullptr,
+            *mnuRename = nullptr, *mnuMove = nullptr, *mnuCopyFile = nullptr,
+            *mnuRefresh = nullptr, *mnuExit = nullptr;
+    QAction *mnuCopy = nullptr, *mnuPaste = nullptr, *mnuClear = nullptr;
+    QAction *mnuBrowseTools = nullptr, *mnuFileseekToggle = nullptr, *mnuBTDock = nullptr,
+            *mnuNorm = nullptr, *mnuDrag = nullptr, *mnuCrop = nullptr, *mnuZoommode = nullptr,
+            *mnuNormal = nullptr, *mnuZoomin = nullptr, *mnuZoomout = nullptr,
+            *mnuStatus = nullptr, *mnuFullscrn = nullptr, *mnuBGrey = nullptr,
+            *mnuBWhite = nullptr, *mnuBBlack = nullptr, *mnuChooseCol = nullptr;
+    QAction *mnuCreateDir = nullptr, *mnuMoveDir = nullptr, *mnuCopyDir = nullptr,
+            *mnuDelDir = nullptr, *mnuAdd = nullptr, *mnuFavMan = nullptr;
+    QAction *mnuCenter = nullptr, *mnuTileImage = nullptr, *mnuFileseek = nullptr,
+            *mnuSysBoth = nullptr, *mnuSysTask = nullptr, *mnuSysTray = nullptr,
+            *mnuOptions = nullptr;
+    QAction *mnuProp = nullptr, *mnuPropSeparator = nullptr, *mnuFTsEnd = nullptr,
+            *mnuImages = nullptr;
+    QAction *mnuMail = nullptr, *mnuHomepage = nullptr, *mnuCVLWebsite = nullptr,
+            *mnuVividraimghme = nullptr, *mnuOpenGVStud = nullptr, *mnuSubmitweb = nullptr,
+            *mnuAddlnkManually = nullptr, *mnuUpdateLinks = nullptr, *mnuEditLinks = nullptr;
+    QAction *mnuHelpcont = nullptr, *mnuReadme = nullptr, *mnuTips = nullptr,
+            *mnuUpdate = nullptr, *mnuAboutItem = nullptr;
+    QAction *mnuShowGV = nullptr, *mnuCopyImg = nullptr, *mnuAboutGV = nullptr,
+            *mnuCloseGV = nullptr;
+    // Menu arrays.
+    QList<QAction*> mnuEditors, mnuFTs, mnuFav1, mnuArtgalLnk, mnuImgWebs, mnuMyWebs, mnuLink,
+        mnuImgWebs2;
+
+Q_SIGNALS:
+    // The window has unloaded; the program ends.
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void buildToolbar();
+    void connectCommands();
+
+    // Lifecycle pieces.
+    void QueryUnload();
+    bool Unload();  // False when the unload was cancelled
+    void RestorePlacement();
+    void SavePlacement();
+    void SetCursorModeFromSetting(bool secondPass);
+    void ApplyScrollSensitivity();
+    void RestoreStartFolder();
+
+    // Steps that belong to later parts of the program; each does its part's work.
+    void PrepareEditorList();
+    void LoadDataFileMenus();
+    void SaveDataFileMenus();
+    void LoadFavourites();
+    void CheckFavourites();
+    void ReregisterAssociations();
+    void ShowStartupTip();
+    void BuildFileTypesMenu();
+    void CheckPCXSupport();
+    void ShowFullScreen();
+    void DirectoriesToggle();
+    void UnloadSecondaryWindows();
+    void ApplyBackColour();
+    void CreateDesktopShortcuts();
+    void setCursorMode(int mode);
+    bool dialogsAskExit();
+
+    std::unique_ptr<clsIface> m_interface;
+    std::unique_ptr<InstanceServer> m_instanceServer;
+    std::unique_ptr<TrayIcon> m_tray;
+
+    int ScreenWidthPx = 0;
+    int ScreenHeightPx = 0;
+    int m_resolutionClass = 0;
+    bool m_supportMb = false;
+    int DisplayMode = kBestFit;
+    int m_dragStep = 20;
+    bool m_trayOnly = false;
+    int m_minimiseMode = 0;
+    bool m_follow = false;
+    int m_cursorMode = kCursorNormal;
+    bool LogoShown = false;
+    bool TileMode = false;
+    bool m_secondLayoutPass = false;
+    bool m_loaded = false;
+    bool m_unloaded = false;
+};
+
+}  // namespace gv

@@ -1,0 +1,375 @@
+#include "platform/Artwork.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+
+namespace gv {
+namespace {
+
+constexpr QColor kInk(40, 70, 120);
+constexpr QColor kAccent(230, 150, 40);
+
+QPixmap canvas(int w, int h) {
+    QPixmap p(w, h);
+    p.fill(Qt::transparent);
+    return p;
+}
+
+QPen inkPen(qreal width = 2.2) {
+    return QPen(kInk, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+// The vane: a four-bladed mark, the program's emblem.
+void drawVane(QPainter& p, QPointF centre, qreal radius, QColor blade, QColor hub) {
+    p.save();
+    p.translate(centre);
+    for (int i = 0; i < 4; ++i) {
+        QPainterPath path;
+        path.moveTo(0, 0);
+        path.cubicTo(radius * 0.25, -radius * 0.35, radius * 0.8, -radius * 0.3, radius, 0);
+        path.cubicTo(radius * 0.7, radius * 0.12, radius * 0.3, radius * 0.1, 0, 0);
+        p.setPen(Qt::NoPen);
+        QColor c = blade;
+        c.setAlpha(150 + 25 * i);
+        p.setBrush(c);
+        p.drawPath(path);
+        p.rotate(90);
+    }
+    p.setBrush(hub);
+    p.drawEllipse(QPointF(0, 0), radius * 0.14, radius * 0.14);
+    p.restore();
+}
+
+void arrow(QPainter& p, bool left) {
+    QPainterPath path;
+    const qreal d = left ? -1 : 1;
+    path.moveTo(16 - 8 * d, 16);
+    path.lineTo(16 + 6 * d, 7);
+    path.lineTo(16 + 6 * d, 12);
+    path.lineTo(16 + 10 * d, 12);
+    path.lineTo(16 + 10 * d, 20);
+    path.lineTo(16 + 6 * d, 20);
+    path.lineTo(16 + 6 * d, 25);
+    path.closeSubpath();
+    p.setPen(inkPen(1.5));
+    p.setBrush(QColor(120, 170, 230));
+    p.drawPath(path);
+}
+
+void refreshGlyph(QPainter& p, qreal s) {
+    p.setPen(inkPen(2.4 * s));
+    p.setBrush(Qt::NoBrush);
+    const QRectF r(8 * s, 8 * s, 16 * s, 16 * s);
+    p.drawArc(r, 40 * 16, 280 * 16);
+    QPainterPath head;
+    head.moveTo(22 * s, 6 * s);
+    head.lineTo(24.5 * s, 12.5 * s);
+    head.lineTo(18 * s, 12 * s);
+    head.closeSubpath();
+    p.setBrush(kInk);
+    p.drawPath(head);
+}
+
+void folderGlyph(QPainter& p, QColor fill) {
+    p.setPen(inkPen(1.4));
+    p.setBrush(fill);
+    QPainterPath path;
+    path.moveTo(5, 9);
+    path.lineTo(12, 9);
+    path.lineTo(14, 11);
+    path.lineTo(27, 11);
+    path.lineTo(27, 25);
+    path.lineTo(5, 25);
+    path.closeSubpath();
+    p.drawPath(path);
+}
+
+void starGlyph(QPainter& p, QPointF c, qreal r) {
+    QPainterPath path;
+    for (int i = 0; i < 10; ++i) {
+        const qreal a = -M_PI / 2 + i * M_PI / 5;
+        const qreal rr = (i % 2) ? r * 0.45 : r;
+        const QPointF pt(c.x() + rr * std::cos(a), c.y() + rr * std::sin(a));
+        i ? path.lineTo(pt) : path.moveTo(pt);
+    }
+    path.closeSubpath();
+    p.setPen(inkPen(1.2));
+    p.setBrush(kAccent);
+    p.drawPath(path);
+}
+
+QPixmap glyph32(int index) {
+    QPixmap pm = canvas(32, 32);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    switch (index) {
+        case 0: arrow(p, true); break;
+        case 1: arrow(p, false); break;
+        case 2: {  // home
+            p.setPen(inkPen(1.6));
+            p.setBrush(QColor(250, 235, 200));
+            QPainterPath house;
+            house.moveTo(16, 5);
+            house.lineTo(28, 16);
+            house.lineTo(25, 16);
+            house.lineTo(25, 27);
+            house.lineTo(7, 27);
+            house.lineTo(7, 16);
+            house.lineTo(4, 16);
+            house.closeSubpath();
+            p.drawPath(house);
+            p.setBrush(kAccent);
+            p.drawRect(QRectF(13, 19, 6, 8));
+            break;
+        }
+        case 3: refreshGlyph(p, 1.0); break;
+        case 4: folderGlyph(p, QColor(245, 210, 120)); break;
+        case 5: {  // full screen
+            p.setPen(inkPen(1.6));
+            p.setBrush(QColor(200, 220, 245));
+            p.drawRect(QRectF(5, 7, 22, 16));
+            p.setPen(inkPen(2.0));
+            for (const auto& c : {QPointF(8, 10), QPointF(24, 10), QPointF(8, 20), QPointF(24, 20)}) {
+                const qreal dx = c.x() < 16 ? 4 : -4;
+                const qreal dy = c.y() < 16 ? 3 : -3;
+                p.drawLine(c, c + QPointF(dx, 0));
+                p.drawLine(c, c + QPointF(0, dy));
+            }
+            p.drawLine(QPointF(12, 27), QPointF(20, 27));
+            break;
+        }
+        case 6: {  // display mode: a frame with a picture inside
+            p.setPen(inkPen(1.6));
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(4, 6, 24, 20));
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(110, 170, 90));
+            QPainterPath hill;
+            hill.moveTo(6, 24);
+            hill.lineTo(13, 14);
+            hill.lineTo(18, 20);
+            hill.lineTo(21, 17);
+            hill.lineTo(26, 24);
+            hill.closeSubpath();
+            p.drawPath(hill);
+            p.setBrush(kAccent);
+            p.drawEllipse(QPointF(22, 11), 2.5, 2.5);
+            break;
+        }
+        case 7: {  // options: a cog
+            p.setPen(inkPen(1.4));
+            p.setBrush(QColor(190, 200, 215));
+            QPainterPath cog;
+            for (int i = 0; i < 16; ++i) {
+                const qreal a = i * M_PI / 8;
+                const qreal r = (i % 2) ? 9.0 : 12.0;
+                const QPointF pt(16 + r * std::cos(a), 16 + r * std::sin(a));
+                i ? cog.lineTo(pt) : cog.moveTo(pt);
+            }
+            cog.closeSubpath();
+            p.drawPath(cog);
+            p.setBrush(Qt::white);
+            p.drawEllipse(QPointF(16, 16), 4, 4);
+            break;
+        }
+        case 8: {  // help
+            p.setPen(inkPen(1.6));
+            p.setBrush(QColor(120, 170, 230));
+            p.drawEllipse(QPointF(16, 16), 12, 12);
+            QFont f(QStringLiteral("DejaVu Sans"));
+            f.setBold(true);
+            f.setPixelSize(17);
+            p.setFont(f);
+            p.setPen(Qt::white);
+            p.drawText(QRectF(4, 4, 24, 24), Qt::AlignCenter, QStringLiteral("?"));
+            break;
+        }
+        case 9: {  // capture: a camera
+            p.setPen(inkPen(1.5));
+            p.setBrush(QColor(90, 100, 120));
+            p.drawRoundedRect(QRectF(4, 10, 24, 16), 3, 3);
+            p.drawRect(QRectF(11, 7, 9, 4));
+            p.setBrush(QColor(170, 210, 250));
+            p.drawEllipse(QPointF(16, 18), 5, 5);
+            break;
+        }
+        default: break;
+    }
+    return pm;
+}
+
+}  // namespace
+
+QIcon iconResource(int id) {
+    QPixmap pm = canvas(32, 32);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    switch (id) {
+        case 101: {  // Best Fit: a picture with arrows pointing inwards
+            p.drawPixmap(0, 0, glyph32(6));
+            p.setPen(QPen(kAccent, 2.2));
+            p.drawLine(QPointF(2, 2), QPointF(8, 8));
+            p.drawLine(QPointF(30, 30), QPointF(24, 24));
+            break;
+        }
+        case 102: {  // Actual Size: the picture with "1:1"
+            p.drawPixmap(0, 0, glyph32(6));
+            QFont f(QStringLiteral("DejaVu Sans"));
+            f.setBold(true);
+            f.setPixelSize(10);
+            p.setFont(f);
+            p.setPen(kInk);
+            p.drawText(QRectF(4, 6, 24, 12), Qt::AlignCenter, QStringLiteral("1:1"));
+            break;
+        }
+        case 103: folderGlyph(p, QColor(245, 210, 120)); break;
+        case 104:
+            folderGlyph(p, QColor(245, 210, 120));
+            starGlyph(p, QPointF(18, 18), 7);
+            break;
+        case 105: {  // tile mode: four small pictures
+            p.setPen(inkPen(1.2));
+            for (int y = 0; y < 2; ++y) {
+                for (int x = 0; x < 2; ++x) {
+                    p.setBrush(QColor(120 + 40 * x, 170, 230 - 40 * y));
+                    p.drawRect(QRectF(4 + 13 * x, 4 + 13 * y, 11, 11));
+                }
+            }
+            break;
+        }
+        default: break;
+    }
+    p.end();
+    return QIcon(pm);
+}
+
+QPixmap logoBitmap() {
+    QPixmap pm(420, 200);
+    pm.fill(Qt::black);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    drawVane(p, QPointF(90, 100), 70, QColor(120, 170, 240), kAccent);
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(40);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(QColor(235, 240, 250));
+    p.drawText(QRectF(160, 60, 250, 50), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Glimvane"));
+    f.setPixelSize(14);
+    f.setBold(false);
+    p.setFont(f);
+    p.setPen(QColor(150, 170, 200));
+    p.drawText(QRectF(162, 112, 200, 24), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("image browser and viewer"));
+    return pm;
+}
+
+QPixmap toolbarLogo() {
+    QPixmap pm = canvas(120, 32);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    drawVane(p, QPointF(16, 16), 14, QColor(60, 110, 190), kAccent);
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(16);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(kInk);
+    p.drawText(QRectF(34, 0, 86, 32), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Glimvane"));
+    return pm;
+}
+
+QPixmap splashPicture() {
+    QPixmap pm(420, 240);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient g(0, 0, 0, 240);
+    g.setColorAt(0, QColor(30, 50, 90));
+    g.setColorAt(1, QColor(10, 20, 40));
+    p.fillRect(pm.rect(), g);
+    drawVane(p, QPointF(100, 105), 70, QColor(120, 170, 240), kAccent);
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(38);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(180, 70, 230, 50), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Glimvane"));
+    return pm;
+}
+
+QIcon toolbarIcon(int index) {
+    return QIcon(glyph32(index));
+}
+
+QIcon panelIcon(PanelGlyph glyph) {
+    QPixmap pm = canvas(16, 16);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(0.5, 0.5);
+    switch (glyph) {
+        case PanelGlyph::Close:
+            p.setPen(inkPen(3.5));
+            p.drawLine(QPointF(9, 9), QPointF(23, 23));
+            p.drawLine(QPointF(23, 9), QPointF(9, 23));
+            break;
+        case PanelGlyph::Refresh: refreshGlyph(p, 1.0); break;
+        case PanelGlyph::Dock:
+            p.setPen(inkPen(2.5));
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(4, 6, 24, 20));
+            p.setBrush(QColor(120, 170, 230));
+            p.drawRect(QRectF(4, 6, 9, 20));
+            break;
+        case PanelGlyph::Delete:
+            p.setPen(QPen(QColor(190, 40, 40), 4, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(8, 8), QPointF(24, 24));
+            p.drawLine(QPointF(24, 8), QPointF(8, 24));
+            break;
+        case PanelGlyph::Copy:
+            p.setPen(inkPen(2.2));
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(6, 4, 15, 19));
+            p.drawRect(QRectF(12, 10, 15, 19));
+            break;
+        case PanelGlyph::Move:
+            p.setPen(inkPen(2.2));
+            p.setBrush(QColor(245, 210, 120));
+            p.drawRect(QRectF(4, 12, 14, 14));
+            arrow(p, false);
+            break;
+        case PanelGlyph::Rename:
+            p.setPen(inkPen(2.2));
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(3, 10, 26, 12));
+            p.drawLine(QPointF(20, 6), QPointF(20, 26));
+            break;
+        case PanelGlyph::Folder: folderGlyph(p, QColor(245, 210, 120)); break;
+        case PanelGlyph::Favourite: starGlyph(p, QPointF(16, 16), 12); break;
+        case PanelGlyph::Search:
+            p.setPen(inkPen(3));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(QPointF(13, 13), 8, 8);
+            p.drawLine(QPointF(19, 19), QPointF(27, 27));
+            break;
+    }
+    p.end();
+    return QIcon(pm);
+}
+
+QIcon applicationIcon() {
+    QPixmap pm = canvas(64, 64);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(25, 45, 85));
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+    drawVane(p, QPointF(32, 32), 26, QColor(130, 180, 245), kAccent);
+    p.end();
+    return QIcon(pm);
+}
+
+}  // namespace gv

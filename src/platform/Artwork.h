@@ -1,0 +1,24 @@
+#pragma once
+// The program's own pictures, drawn in code so that they scale and need no files:
+// the logo, the splash picture, the icon resources and the toolbar pictures.
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace gv {
+
+// Icon resources: 101 Best Fit shown, 102 Actual Size shown, 103 folder tree,
+// 104 favourites list, 105 tile mode.
+QIcon iconResource(int id);
+// The logo bitmap (bitmap resource 102) shown in the view when no image is loaded.
+QPixmap logoBitmap();
+// The small logo at the right end of the toolbar row.
+QPixmap toolbarLogo();
+QPixmap splashPicture();
+// Pictures of the toolbar buttons 0 to 9 and of the panel's soft buttons.
+QIcon toolbarIcon(int index);
+enum class PanelGlyph { Close, Refresh, Dock, Delete, Copy, Move, Rename, Folder, Favourite, Search };
+QIcon panelIcon(PanelGlyph glyph);
+QIcon applicationIcon();
+
+}  // namespace gv

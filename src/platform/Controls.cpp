@@ -1,0 +1,110 @@
+#include "platform/Controls.h"
+
+#include <QLabel>
+#include <QTabBar>
+
+namespace gv {
+
+SoftButton::SoftButton(QWidget* parent) : QToolButton(parent) {
+    setAutoRaise(true);
+    setFocusPolicy(Qt::TabFocus);
+    setIconSize(QSize(24, 24));
+    connect(this, &QToolButton::clicked, this, [this] { Q_EMIT clickedIndex(m_index); });
+}
+
+void SoftButton::setToolTipText(const QString& tip) {
+    setToolTip(tip);
+    // Picture-only buttons are found by their tooltip.
+    setAccessibleName(tip);
+}
+
+void SoftButton::release(int /*how*/) {
+    setDown(false);
+    update();
+}
+
+void SoftButton::focusInEvent(QFocusEvent* event) {
+    QToolButton::focusInEvent(event);
+    Q_EMIT gotFocus();
+}
+
+void SoftButton::focusOutEvent(QFocusEvent* event) {
+    QToolButton::focusOutEvent(event);
+    Q_EMIT lostFocus();
+}
+
+KeyedStatusBar::KeyedStatusBar(QWidget* parent) : QStatusBar(parent) {
+    setSizeGripEnabled(true);
+}
+
+void KeyedStatusBar::addPanel(const QString& key) {
+    if (m_panels.contains(key)) {
+        return;
+    }
+    auto* label = new QLabel(this);
+    label->setObjectName(QStringLiteral("SB1_") + key);
+    label->setFrameShape(QFrame::StyledPanel);
+    label->setFrameShadow(QFrame::Sunken);
+    label->setTextFormat(Qt::PlainText);
+    label->setMinimumWidth(0);
+    addWidget(label);
+    m_panels.insert(key, label);
+    m_order << key;
+}
+
+void KeyedStatusBar::setPanelText(const QString& key, const QString& text) {
+    if (QLabel* l = m_panels.value(key)) {
+        l->setText(text);
+    }
+}
+
+QString KeyedStatusBar::panelText(const QString& key) const {
+    const QLabel* l = m_panels.value(key);
+    return l ? l->text() : QString();
+}
+
+void KeyedStatusBar::setPanelWidth(const QString& key, int widthPx) {
+    if (QLabel* l = m_panels.value(key)) {
+        l->setFixedWidth(widthPx);
+    }
+}
+
+int KeyedStatusBar::panelWidth(const QString& key) const {
+    const QLabel* l = m_panels.value(key);
+    return l ? l->maximumWidth() : 0;
+}
+
+void KeyedStatusBar::clearPanel(const QString& key) {
+    setPanelText(key, QString());
+}
+
+TabControl::TabControl(QWidget* parent) : QTabWidget(parent) {
+    connect(this, &QTabWidget::tabBarClicked, this, [this](int i) {
+        Q_EMIT tabClicked(tabBar()->tabData(i).toString());
+    });
+}
+
+void TabControl::addKeyedTab(const QString& caption, const QString& key) {
+    auto* page = new QWidget(this);
+    page->setObjectName(key);
+    const int i = addTab(page, caption);
+    tabBar()->setTabData(i, key);
+}
+
+QString TabControl::selectedKey() const {
+    return tabBar()->tabData(currentIndex()).toString();
+}
+
+QRect TabControl::clientArea() const {
+    const QWidget* page = currentWidget();
+    if (!page) {
+        return contentsRect();
+    }
+    return QRect(page->mapTo(this, QPoint(0, 0)), page->size());
+}
+
+UpDown::UpDown(QWidget* parent) : QSpinBox(parent) {
+    setRange(1, 6);
+}
+
+}  // namespace gv

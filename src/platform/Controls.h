@@ -1,0 +1,79 @@
+#pragma once
+// The program's custom controls: soft button, keyed status bar, tab control, up-down.
+
+#include <QMap>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolButton>
+
+class QLabel;
+
+namespace gv {
+
+// A flat push button with a picture and a tooltip.
+class SoftButton final : public QToolButton {
+    Q_OBJECT
+public:
+    explicit SoftButton(QWidget* parent = nullptr);
+    // Control arrays carry their index; -1 outside an array.
+    void setIndex(int index) { m_index = index; }
+    int index() const { return m_index; }
+    void setToolTipText(const QString& tip);
+    // Restores the unpressed look (called with 0 before a command starts its work).
+    void release(int how = 0);
+
+Q_SIGNALS:
+    void clickedIndex(int index);
+    void gotFocus();
+    void lostFocus();
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    int m_index = -1;
+};
+
+// A status bar whose panels are addressed by a text key.
+class KeyedStatusBar final : public QStatusBar {
+    Q_OBJECT
+public:
+    explicit KeyedStatusBar(QWidget* parent = nullptr);
+    void addPanel(const QString& key);
+    bool hasPanel(const QString& key) const { return m_panels.contains(key); }
+    void setPanelText(const QString& key, const QString& text);
+    QString panelText(const QString& key) const;
+    // Width in pixels.
+    void setPanelWidth(const QString& key, int widthPx);
+    int panelWidth(const QString& key) const;
+    void clearPanel(const QString& key);
+    QStringList panelKeys() const { return m_order; }
+
+private:
+    QMap<QString, QLabel*> m_panels;
+    QStringList m_order;
+};
+
+// Tabs with captions and keys, and the client area in which a dialog places its frames.
+class TabControl final : public QTabWidget {
+    Q_OBJECT
+public:
+    explicit TabControl(QWidget* parent = nullptr);
+    void addKeyedTab(const QString& caption, const QString& key);
+    QString selectedKey() const;
+    QRect clientArea() const;
+
+Q_SIGNALS:
+    void tabClicked(const QString& key);
+};
+
+// An up-down control stepping its own number box between a minimum and a maximum.
+class UpDown final : public QSpinBox {
+    Q_OBJECT
+public:
+    explicit UpDown(QWidget* parent = nullptr);
+};
+
+}  // namespace gv

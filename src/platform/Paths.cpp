@@ -1,0 +1,73 @@
+#include "platform/Paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QStorageInfo>
+
+namespace gv {
+
+QString programFolder() {
+    const QString overridden = qEnvironmentVariable("GLIMVANE_PROGRAM_DIR");
+    if (!overridden.isEmpty()) {
+        return QDir::cleanPath(QDir(overridden).absolutePath());
+    }
+    return QCoreApplication::applicationDirPath();
+}
+
+QString programPath() {
+    return joinPath(programFolder(), QString::fromLatin1(kExecutableName));
+}
+
+QString joinPath(const QString& folder, const QString& name) {
+    if (folder.endsWith(QLatin1Char('/'))) {
+        return folder + name;
+    }
+    return folder + QLatin1Char('/') + name;
+}
+
+QString writableDataFolder() {
+    const QString folder = programFolder();
+    if (QFileInfo(folder).isWritable()) {
+        return folder;
+    }
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                         QStringLiteral("/Glimvane");
+    QDir().mkpath(data);
+    return data;
+}
+
+QString volumeRoot(const QString& path) {
+    QStorageInfo info(path);
+    if (info.isValid() && !info.rootPath().isEmpty()) {
+        return info.rootPath();
+    }
+    // A path that does not exist (yet): walk up to the nearest existing folder.
+    QFileInfo fi(path);
+    QDir dir = fi.isDir() ? QDir(path) : fi.dir();
+    while (!dir.exists() && dir.cdUp()) {
+    }
+    QStorageInfo parent(dir.absolutePath());
+    return parent.isValid() ? parent.rootPath() : QStringLiteral("/");
+}
+
+QStringList volumeRoots() {
+    QStringList roots;
+    for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
+        if (v.isValid() && v.isReady() && !roots.contains(v.rootPath())) {
+            roots << v.rootPath();
+        }
+    }
+    return roots;
+}
+
+bool isVolumeAvailable(const QString& root) {
+    QStorageInfo info(root);
+    if (!info.isValid() || !info.isReady()) {
+        return false;
+    }
+    return QFileInfo(root).isReadable() && QDir(root).exists();
+}
+
+}  // namespace gv

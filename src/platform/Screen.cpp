@@ -1,0 +1,41 @@
+#include "platform/Screen.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace gv {
+namespace {
+QSize g_override;
+
+QScreen* primary() {
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+               ? QGuiApplication::primaryScreen()
+               : nullptr;
+}
+}  // namespace
+
+QSize screenSizePx() {
+    if (g_override.isValid()) {
+        return g_override;
+    }
+    QScreen* s = primary();
+    return s ? s->size() : QSize(800, 600);
+}
+
+double twipsPerPixelX() {
+    QScreen* s = primary();
+    const double dpi = s ? s->logicalDotsPerInchX() : 96.0;
+    return dpi > 0 ? 1440.0 / dpi : 15.0;
+}
+
+double twipsPerPixelY() {
+    QScreen* s = primary();
+    const double dpi = s ? s->logicalDotsPerInchY() : 96.0;
+    return dpi > 0 ? 1440.0 / dpi : 15.0;
+}
+
+void overrideScreenSize(const QSize& size) {
+    g_override = size;
+}
+
+}  // namespace gv

@@ -1,0 +1,138 @@
+#include "platform/Settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSettings>
+#include <QStandardPaths>
+#include <map>
+#include <memory>
+
+namespace gv {
+namespace {
+
+QMutex& storeMutex() {
+    static QMutex m;
+    return m;
+}
+
+// One QSettings per application file; sync() before each read picks up what another
+// process (the recovery program) wrote in the meantime.
+QSettings& storeFor(const QString& application) {
+    static std::map<QString, std::unique_ptr<QSettings>> stores;
+    const QString path = settingsFilePath(application);
+    auto& slot = stores[path];
+    if (!slot) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        slot = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    }
+    return *slot;
+}
+
+// The stored spelling of a group whose name matches without regard to case.
+QString findGroup(QSettings& s, const QString& section) {
+    const QStringList groups = s.childGroups();
+    for (const QString& g : groups) {
+        if (g.compare(section, Qt::CaseInsensitive) == 0) {
+            return g;
+        }
+    }
+    // Keys of the INI "General" section are not reported as a group.
+    return QString();
+}
+
+QStringList matchingKeys(QSettings& s, const QString& key) {
+    QStringList found;
+    const QStringList keys = s.childKeys();
+    for (const QString& k : keys) {
+        if (k.compare(key, Qt::CaseInsensitive) == 0) {
+            found << k;
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+QString settingsFilePath(const QString& application) {
+    QString root = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (root.isEmpty()) {
+        root = QDir::homePath() + QStringLiteral("/.config");
+    }
+    return root + QStringLiteral("/Glimvane/") + application + QStringLiteral(".conf");
+}
+
+QString GetSetting(const QString& application, const QString& section, const QString& key,
+                   const QString& defaultValue) {
+    QMutexLocker lock(&storeMutex());
+    QSettings& s = storeFor(application);
+    s.sync();
+    const QString group = findGroup(s, section);
+    if (group.isEmpty()) {
+        return defaultValue;
+    }
+    s.beginGroup(group);
+    const QStringList keys = matchingKeys(s, key);
+    QString result = defaultValue;
+    if (!keys.isEmpty()) {
+        const QVariant v = s.value(keys.first());
+        result = v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(','))
+                                                       : v.toString();
+    }
+    s.endGroup();
+    return result;
+}
+
+void SaveSetting(const QString& application, const QString& section, const QString& key,
+                 const QString& text) {
+    QMutexLocker lock(&storeMutex());
+    QSettings& s = storeFor(application);
+    s.sync();
+    QString group = findGroup(s, section);
+    if (group.isEmpty()) {
+        group = section.toLower();
+    }
+    s.beginGroup(group);
+    for (const QString& k : matchingKeys(s, key)) {
+        s.remove(k);
+    }
+    s.setValue(key.toLower(), text);
+    s.endGroup();
+    s.sync();
+}
+
+void DeleteSetting(const QString& application, const QString& section, const QString& key) {
+    QMutexLocker lock(&storeMutex());
+    QSettings& s = storeFor(application);
+    s.sync();
+    const QString group = findGroup(s, section);
+    if (group.isEmpty()) {
+        return;
+    }
+    if (key.isEmpty()) {
+        s.remove(group);
+    } else {
+        s.beginGroup(group);
+        for (const QString& k : matchingKeys(s, key)) {
+            s.remove(k);
+        }
+        s.endGroup();
+    }
+    s.sync();
+}
+
+bool SettingExists(const QString& application, const QString& section, const QString& key) {
+    QMutexLocker lock(&storeMutex());
+    QSettings& s = storeFor(application);
+    s.sync();
+    const QString group = findGroup(s, section);
+    if (group.isEmpty()) {
+        return false;
+    }
+    s.beginGroup(group);
+    const bool found = !matchingKeys(s, key).isEmpty();
+    s.endGroup();
+    return found;
+}
+
+}  // namespace gv

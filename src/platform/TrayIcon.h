@@ -1,0 +1,33 @@
+#pragma once
+// The notification-area icon: shown or removed, a tooltip, double-click and mouse buttons.
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QMenu;
+
+namespace gv {
+
+class TrayIcon : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~TrayIcon() override = default;
+
+    virtual void setInTray(bool shown) = 0;
+    virtual bool inTray() const = 0;
+    virtual void setToolTipText(const QString& text) = 0;
+    virtual QString toolTipText() const = 0;
+
+Q_SIGNALS:
+    void doubleClicked();
+    // Button codes as the program uses them: 1 left, 2 right, 4 middle.
+    void mouseButton(int button);
+};
+
+// The factory the program uses; tests replace it with one that makes fakes.
+std::unique_ptr<TrayIcon> makeTrayIcon(QObject* parent);
+void setTrayIconFactory(std::unique_ptr<TrayIcon> (*factory)(QObject*));
+
+}  // namespace gv

@@ -1,0 +1,5 @@
+#include "startup/modInstances.h"
+
+int main(int argc, char** argv) {
+    return gv::StartProcedure(argc, argv);
+}

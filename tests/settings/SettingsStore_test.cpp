@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "platform/Settings.h"
+#include "settings/SettingKeys.h"
+#include "settings/clsIface.h"
+#include "support/TestEnvironment.h"
+
+using namespace gv;
+
+namespace {
+
+void writeRawStore(const QString& application, const QString& text) {
+    QDir().mkpath(QFileInfo(settingsFilePath(application)).absolutePath());
+    QFile f(settingsFilePath(application));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text.toUtf8());
+}
+
+}  // namespace
+
+TEST(SettingsStore, NamesAreFoundWithoutRegardToCase) {
+    SaveSetting("Glimvane2", "options", "DragSen", "5");
+    EXPECT_EQ(GetSetting("Glimvane2", "Options", "dragsen", "3"), "5");
+    EXPECT_EQ(GetSetting("Glimvane2", "OPTIONS", "DRAGSEN"), "5");
+    // A second write in other case replaces the value instead of adding a twin.
+    SaveSetting("Glimvane2", "Options", "dragsen", "2");
+    EXPECT_EQ(GetSetting("Glimvane2", "options", "DragSen"), "2");
+    QFile f(settingsFilePath("Glimvane2"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString raw = QString::fromUtf8(f.readAll());
+    EXPECT_EQ(raw.count("dragsen", Qt::CaseInsensitive), 1) << raw.toStdString();
+}
+
+TEST(SettingsStore, HandEditedFileInOtherCaseStillWorks) {
+    writeRawStore("Glimvane2", "[OPTIONS]\nBtWidth=300\n[Interface]\nStartdir=/tmp/x y,z\n");
+    EXPECT_EQ(GetSetting("Glimvane2", "Options", "btwidth", "150"), "300");
+    EXPECT_EQ(GetSetting("Glimvane2", "interface", "startdir"), "/tmp/x y,z");
+}
+
+TEST(SettingsStore, MissingKeysAndSectionsGiveTheDefault) {
+    EXPECT_EQ(GetSetting("Glimvane2", "Nowhere", "nothing", "dflt"), "dflt");
+    EXPECT_EQ(GetSetting("Glimvane2", "Nowhere", "nothing"), "");
+    SaveSetting("Glimvane2", "Options", "a", "1");
+    EXPECT_EQ(GetSetting("Glimvane2", "Options", "b", "x"), "x");
+    // Catalogue defaults.
+    EXPECT_EQ(GetSetting(keys::kWidth), "8690");
+    EXPECT_EQ(GetSetting(keys::kHeight), "6050");
+    EXPECT_EQ(GetSetting(keys::kImageSize), "Stretch");
+    EXPECT_EQ(GetSetting(keys::kShowTips), "1");
+    EXPECT_EQ(GetSetting(keys::kShowMinim), "True");
+}
+
+TEST(SettingsStore, DeleteRemovesOneKeyOrAWholeSection) {
+    SaveSetting("Glimvane2", "Favs", "favn1", "/a");
+    SaveSetting("Glimvane2", "Favs", "fava1", "A");
+    DeleteSetting("Glimvane2", "FAVS", "FAVN1");
+    EXPECT_FALSE(SettingExists("Glimvane2", "Favs", "favn1"));
+    EXPECT_TRUE(SettingExists("Glimvane2", "Favs", "fava1"));
+    DeleteSetting("Glimvane2", "favs");
+    EXPECT_FALSE(SettingExists("Glimvane2", "Favs", "fava1"));
+    // Deleting what is not there is no error.
+    DeleteSetting("Glimvane2", "favs", "none");
+}
+
+TEST(SettingsStore, ApplicationsAreSeparateFilesAndKeepOddText) {
+    SaveSetting("GlimvaneUpdate", "Options", "lastgvupdate", "01/02/2026");
+    SaveSetting("Glimvane2", "Options", "Show Tips at Startup", "0");
+    SaveSetting("Glimvane2", "Interface", "Startdir", "/home/u/Pictures/été, [2024] = \"x\"");
+    EXPECT_EQ(GetSetting("Glimvane2", "Options", "lastgvupdate", "none"), "none");
+    EXPECT_EQ(GetSetting("GlimvaneUpdate", "options", "LastGvUpdate"), "01/02/2026");
+    EXPECT_EQ(GetSetting(keys::kShowTips), "0");
+    EXPECT_EQ(GetSetting(keys::kStartDir), "/home/u/Pictures/été, [2024] = \"x\"");
+    EXPECT_TRUE(QFile::exists(gvtest::testFolders().config + "/Glimvane/GlimvaneUpdate.conf"));
+}
+
+TEST(SettingsStore, ReadsSeeWhatAnotherWriterStoredMeanwhile) {
+    EXPECT_EQ(GetSetting(keys::kGvRec), "0");
+    writeRawStore("Glimvane2", "[options]\ngvrec=1\ngvrechwnd=4242\n");
+    EXPECT_EQ(GetSetting(keys::kGvRec), "1");
+    EXPECT_EQ(GetSetting(keys::kGvRecHwnd), "4242");
+}
+
+TEST(clsIface, FirstStartGivesTheDefaults) {
+    clsIface iface;
+    EXPECT_EQ(iface.BrowserTools(), 0);
+    EXPECT_EQ(iface.BrowserToolsWidth(), 150);
+    EXPECT_EQ(iface.BrowserToolsDockMode(), 1);
+    EXPECT_EQ(iface.FileseekToggle(), 0);
+    EXPECT_EQ(iface.BrowserMode(), 1);
+}
+
+TEST(clsIface, StoredWidthBelowTheMinimumIsRaised) {
+    for (const auto& [stored, expected] :
+         std::vector<std::pair<QString, int>>{{"90", 150}, {"149", 150}, {"150", 150},
+                                              {"151", 151}, {"-5", 150}, {"600", 600}}) {
+        SaveSetting(keys::kBtWidth, stored);
+        clsIface iface;
+        EXPECT_EQ(iface.BrowserToolsWidth(), expected) << stored.toStdString();
+    }
+}
+
+TEST(clsIface, WritesItsFiveKeysWhenReleasedAndRaisesChangeOnFourOfThem) {
+    {
+        clsIface iface;
+        int changes = 0;
+        QObject::connect(&iface, &clsIface::Change, [&changes] { ++changes; });
+        iface.setBrowserTools(1);
+        iface.setBrowserToolsDockMode(0);
+        iface.setFileseekToggle(1);
+        iface.setBrowserMode(0);
+        EXPECT_EQ(changes, 4);
+        iface.setBrowserToolsWidth(321);
+        EXPECT_EQ(changes, 4);
+        // Nothing is written until the object goes.
+        EXPECT_FALSE(SettingExists("Glimvane2", "Options", "btwidth"));
+    }
+    EXPECT_EQ(GetSetting(keys::kBrowserTools), "1");
+    EXPECT_EQ(GetSetting(keys::kBrowserDock), "0");
+    EXPECT_EQ(GetSetting(keys::kFileseekToggle), "1");
+    EXPECT_EQ(GetSetting(keys::kBrowserMode), "0");
+    EXPECT_EQ(GetSetting(keys::kBtWidth), "321");
+    clsIface again;
+    EXPECT_EQ(again.BrowserToolsWidth(), 321);
+    EXPECT_EQ(again.BrowserMode(), 0);
+}
+
+TEST(clsIface, DamagedValuesFallBackToDefaults) {
+    SaveSetting(keys::kBrowserDock, "left");
+    SaveSetting(keys::kBtWidth, "");
+    clsIface iface;
+    EXPECT_EQ(iface.BrowserToolsDockMode(), 1);
+    EXPECT_EQ(iface.BrowserToolsWidth(), 150);
+}

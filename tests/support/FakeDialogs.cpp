@@ -1,0 +1,79 @@
+#include "support/FakeDialogs.h"
+
+namespace gvtest {
+
+gv::MsgAnswer FakeDialogs::message(const QString& text, gv::MsgButtons buttons,
+                                   gv::MsgIcon icon, const QString& title, QWidget*) {
+    ShownMessage m{QStringLiteral("message"), text, buttons, icon, title, {}, {}};
+    shown << m;
+    if (onMessage) {
+        onMessage(m);
+    }
+    if (!messageAnswers.isEmpty()) {
+        return messageAnswers.dequeue();
+    }
+    // Unscripted: the answer that changes least.
+    switch (buttons) {
+        case gv::MsgButtons::Ok: return gv::MsgAnswer::Ok;
+        case gv::MsgButtons::YesNo: return gv::MsgAnswer::No;
+        default: return gv::MsgAnswer::Cancel;
+    }
+}
+
+QString FakeDialogs::input(const QString& prompt, const QString& title, const QString&,
+                           QWidget*) {
+    shown << ShownMessage{QStringLiteral("input"), prompt, {}, {}, title, {}, {}};
+    return inputAnswers.isEmpty() ? QString() : inputAnswers.dequeue();
+}
+
+std::optional<gv::FileChoice> FakeDialogs::openFile(const QString& title, const QString& folder,
+                                                    const QString& filter, int, QWidget*) {
+    shown << ShownMessage{QStringLiteral("open"), {}, {}, {}, title, filter, folder};
+    return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
+}
+
+std::optional<gv::FileChoice> FakeDialogs::saveFile(const QString& title, const QString& folder,
+                                                    const QString& filter, QWidget*) {
+    shown << ShownMessage{QStringLiteral("save"), {}, {}, {}, title, filter, folder};
+    return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
+}
+
+std::optional<QColor> FakeDialogs::colour(const QColor&, QWidget*) {
+    shown << ShownMessage{QStringLiteral("colour"), {}, {}, {}, {}, {}, {}};
+    return colourAnswers.isEmpty() ? std::nullopt : colourAnswers.dequeue();
+}
+
+QString FakeDialogs::folder(const QString& prompt, QWidget*) {
+    shown << ShownMessage{QStringLiteral("folder"), prompt, {}, {}, {}, {}, {}};
+    return folderAnswers.isEmpty() ? QString() : folderAnswers.dequeue();
+}
+
+bool FakeDialogs::messageWithOptOut(const QString& text, const QString& title, QWidget*) {
+    ShownMessage m{QStringLiteral("optout"), text, gv::MsgButtons::Ok, gv::MsgIcon::None,
+                   title, {}, {}};
+    shown << m;
+    if (onMessage) {
+        onMessage(m);
+    }
+    return optOutAnswers.isEmpty() ? false : optOutAnswers.dequeue();
+}
+
+QStringList FakeDialogs::titles() const {
+    QStringList t;
+    for (const ShownMessage& m : shown) {
+        t << m.title;
+    }
+    return t;
+}
+
+ScopedFakeDialogs::ScopedFakeDialogs() {
+    auto fake = std::make_unique<FakeDialogs>();
+    m_fake = fake.get();
+    m_previous = gv::setDialogs(std::move(fake));
+}
+
+ScopedFakeDialogs::~ScopedFakeDialogs() {
+    gv::setDialogs(std::move(m_previous));
+}
+
+}  // namespace gvtest

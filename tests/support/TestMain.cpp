@@ -1,0 +1,26 @@
+// The main of every test binary: private folders first, then the application object.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+#include <cstring>
+
+#include "support/TestEnvironment.h"
+
+int main(int argc, char** argv) {
+    bool listing = false;
+    for (int i = 1; i < argc; ++i) {
+        listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
+    }
+    gvtest::setUpTestFolders();
+    // Windows of the test process itself never need a screen; child programs get the
+    // real X server of the test script.
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::testing::InitGoogleTest(&argc, argv);
+    if (listing) {
+        return RUN_ALL_TESTS();
+    }
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
