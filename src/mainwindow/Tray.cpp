@@ -1,14 +1,19 @@
 // When the notification-area icon is shown, and hiding into it.
 
 #include "mainwindow/frmGlimvane.h"
+#include "platform/Trace.h"
 #include "platform/TrayIcon.h"
 
 namespace gv {
 
 void frmGlimvane::ApplyTrayIconState() {
     if (m_trayOnly && m_minimiseMode == 0) {
-        if (isMinimized()) {
+        // Without a notification area the window would vanish for good: it stays minimised.
+        if (isMinimized() && trayhost->available()) {
             trayhost->setInTray(true);
+            if (isVisible()) {
+                trace(QStringLiteral("tray: window hidden"));
+            }
             hide();
         } else {
             trayhost->setInTray(false);

@@ -15,6 +15,7 @@
 #include "platform/Launcher.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
+#include "platform/Trace.h"
 #include "platform/TrayIcon.h"
 #include "settings/SettingKeys.h"
 #include "settings/clsIface.h"
@@ -135,6 +136,7 @@ void frmGlimvane::mnuShowGV_Click() {
         show();
         raise();
         activateWindow();
+        trace(QStringLiteral("show: window shown"));
     } else {
         showMinimized();
     }

@@ -25,6 +25,7 @@ public:
     bool inTray() const override { return m_icon.isVisible(); }
     void setToolTipText(const QString& text) override { m_icon.setToolTip(text); }
     QString toolTipText() const override { return m_icon.toolTip(); }
+    bool available() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 private:
     QSystemTrayIcon m_icon;

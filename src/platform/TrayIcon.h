@@ -19,6 +19,8 @@ public:
     virtual bool inTray() const = 0;
     virtual void setToolTipText(const QString& text) = 0;
     virtual QString toolTipText() const = 0;
+    // False when the desktop shows no notification area at all.
+    virtual bool available() const = 0;
 
 Q_SIGNALS:
     void doubleClicked();

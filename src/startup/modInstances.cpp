@@ -233,6 +233,16 @@ void UpdateReminder(const QDate& today) {
     }
 }
 
+bool RefuseRootFolder(const QString& folder) {
+    const QString clean = QDir::cleanPath(folder);
+    if (clean != QStringLiteral("/") && QDir::cleanPath(volumeRoot(clean)) != clean) {
+        return false;
+    }
+    dialogs().message(QString::fromLatin1(kRootDirectoryMessage), MsgButtons::Ok,
+                      MsgIcon::Critical, QStringLiteral("Glimvane"));
+    return true;
+}
+
 int StartProcedure(int argc, char** argv) {
     AppState& state = appState();
     state.pendingCommandLine = joinedCommandLine(argc, argv);
@@ -259,10 +269,7 @@ int StartProcedure(int argc, char** argv) {
     SetSplashStatus(QStringLiteral("Loading Glimvane..."));
     QCoreApplication::processEvents();
 
-    const QString folder = programFolder();
-    if (volumeRoot(folder) == folder || folder == QStringLiteral("/")) {
-        dialogs().message(QString::fromLatin1(kRootDirectoryMessage), MsgButtons::Ok,
-                          MsgIcon::Critical, QStringLiteral("Glimvane"));
+    if (RefuseRootFolder(programFolder())) {
         UnloadSplash();
         return 0;
     }

@@ -22,6 +22,10 @@ void ReleaseInstance();
 // Restores the window if minimised and brings it to the front.
 void ActivatePreviousWindow(QWidget* window);
 
+// True (after telling the user) when the program's folder is the root of a volume, where
+// the program refuses to run.
+bool RefuseRootFolder(const QString& folder);
+
 // The splash window of this start, or null once it has been unloaded.
 frmSettingUp* splashWindow();
 void SetSplashStatus(const QString& text);

@@ -12,9 +12,12 @@ public:
     bool inTray() const override { return m_inTray; }
     void setToolTipText(const QString& text) override { m_tip = text; }
     QString toolTipText() const override { return m_tip; }
+    bool available() const override { return m_available; }
+    void setAvailable(bool available) { m_available = available; }
 
 private:
     bool m_inTray = false;
+    bool m_available = true;
     QString m_tip;
 };
 

@@ -1,0 +1,74 @@
+#include "platform/Ghostscript.h"
+
+#include <QImageReader>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+namespace gv {
+namespace {
+
+QString ghostscriptProgram() {
+    return QStandardPaths::findExecutable(QStringLiteral("gs"));
+}
+
+bool fail(QString* error, const QString& reason) {
+    if (error) {
+        *error = reason;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ghostscriptAvailable() {
+    return !ghostscriptProgram().isEmpty();
+}
+
+std::optional<QImage> renderEpsWithGhostscript(const QString& path, int dpi, int timeoutMs,
+                                               int allocationLimitMb, QString* error) {
+    const QString program = ghostscriptProgram();
+    if (program.isEmpty()) {
+        fail(error, QStringLiteral("Ghostscript is not installed"));
+        return std::nullopt;
+    }
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        fail(error, dir.errorString());
+        return std::nullopt;
+    }
+    const QString out = dir.filePath(QStringLiteral("page.png"));
+    QProcess gs;
+    gs.setProcessChannelMode(QProcess::MergedChannels);
+    gs.start(program, {QStringLiteral("-dSAFER"), QStringLiteral("-dBATCH"),
+                       QStringLiteral("-dNOPAUSE"), QStringLiteral("-dQUIET"),
+                       QStringLiteral("-sDEVICE=png16m"), QStringLiteral("-dEPSCrop"),
+                       QStringLiteral("-dLastPage=1"), QStringLiteral("-r%1").arg(dpi),
+                       QStringLiteral("-sOutputFile=") + out, path});
+    if (!gs.waitForStarted(timeoutMs)) {
+        fail(error, gs.errorString());
+        return std::nullopt;
+    }
+    if (!gs.waitForFinished(timeoutMs)) {
+        gs.kill();
+        gs.waitForFinished(1000);
+        fail(error, QStringLiteral("Ghostscript did not finish in time"));
+        return std::nullopt;
+    }
+    const QByteArray messages = gs.readAll();
+    if (gs.exitStatus() != QProcess::NormalExit || gs.exitCode() != 0) {
+        fail(error, QStringLiteral("Ghostscript failed: ") +
+                        QString::fromLocal8Bit(messages.left(500)).trimmed());
+        return std::nullopt;
+    }
+    QImageReader reader(out, "png");
+    reader.setAllocationLimit(allocationLimitMb);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        fail(error, reader.errorString());
+        return std::nullopt;
+    }
+    return image;
+}
+
+}  // namespace gv
