@@ -123,7 +123,9 @@ void InstanceServer::onReadable(QLocalSocket* socket) {
         socket->read(1);
         socket->write(&kAck, 1);
         socket->flush();
-        Q_EMIT activateRequested();
+        // Handled from the event loop: the handler runs events itself, and the socket may be
+        // gone by then.
+        QMetaObject::invokeMethod(this, &InstanceServer::activateRequested, Qt::QueuedConnection);
         return;
     }
     if (head[0] != kData) {
@@ -147,7 +149,8 @@ void InstanceServer::onReadable(QLocalSocket* socket) {
     // start must not wait for the user.
     socket->write(&kAck, 1);
     socket->flush();
-    Q_EMIT commandLineReceived(bytes);
+    QMetaObject::invokeMethod(
+        this, [this, bytes] { Q_EMIT commandLineReceived(bytes); }, Qt::QueuedConnection);
 }
 
 HandOverResult handOverToRunningInstance(const QByteArray& commandLine, const QString& key,
