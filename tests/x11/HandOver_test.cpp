@@ -104,7 +104,8 @@ TEST_F(HandOver, APathReachesTheRunningInstance) {
     }
     // Only one instance ever loaded.
     EXPECT_EQ(tracedCount("load: marked"), 1);
-    EXPECT_EQ(visibleWindows("^Glimvane - Vividra$").size(), 1);
+    EXPECT_TRUE(
+        waitFor([] { return visibleWindows("^Glimvane - Vividra$").size() == 1; }, 5000));
 }
 
 TEST_F(HandOver, AnEmptyStartActivatesAVisibleWindowWithoutHandingOver) {
@@ -120,8 +121,9 @@ TEST_F(HandOver, AnEmptyStartShowsAWindowHiddenInTheTray) {
     SaveSetting(keys::kSysTrayIcon, "1");
     SaveSetting(keys::kShowMinim, "True");
     startFirst();
-    const QStringList windows = visibleWindows("^Glimvane - Vividra$");
-    ASSERT_EQ(windows.size(), 1);
+    QStringList windows;
+    ASSERT_TRUE(waitFor(
+        [&] { return (windows = visibleWindows("^Glimvane - Vividra$")).size() == 1; }, 5000));
     gvtest::runTool("xdotool", {"windowminimize", windows[0]});
     if (!waitFor([this] { return traced("tray: window hidden"); }, 5000)) {
         GTEST_SKIP() << "no notification area on this display";
