@@ -1,8 +1,8 @@
 #include "images/EpsPreview.h"
 
 #include <QList>
-#include <algorithm>
 #include <QtEndian>
+#include <algorithm>
 #include <cmath>
 
 namespace gv {

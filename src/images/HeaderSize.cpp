@@ -49,10 +49,10 @@ std::optional<QSize> declaredImageSize(QByteArrayView head, const QString& key) 
         const int colourMapType = static_cast<unsigned char>(head[1]);
         const int imageType = static_cast<unsigned char>(head[2]);
         const int depth = static_cast<unsigned char>(head[16]);
-        const bool knownType = (imageType >= 1 && imageType <= 3) ||
-                               (imageType >= 9 && imageType <= 11);
-        const bool knownDepth = depth == 8 || depth == 15 || depth == 16 || depth == 24 ||
-                                depth == 32;
+        const bool knownType =
+            (imageType >= 1 && imageType <= 3) || (imageType >= 9 && imageType <= 11);
+        const bool knownDepth =
+            depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
         if (colourMapType > 1 || !knownType || !knownDepth) {
             return std::nullopt;
         }

@@ -9,8 +9,8 @@
 using namespace gv;
 
 TEST(ImageTypeCatalogue, MenuRowsInOrderWithTheirPatterns) {
-    const QStringList captions = {"BMP", "Jpeg", "GIF",  "TIFF", "PCX", "PNG",     "WMF",  "EMF",
-                                  "PICT", "TGA", "EPS", "DIB", "RLE", "Cursors", "Icons"};
+    const QStringList captions = {"BMP",  "Jpeg", "GIF", "TIFF", "PCX", "PNG",     "WMF",  "EMF",
+                                  "PICT", "TGA",  "EPS", "DIB",  "RLE", "Cursors", "Icons"};
     const auto rows = imageTypeRows();
     ASSERT_EQ(rows.size(), 15u);
     for (int i = 0; i < 15; ++i) {
@@ -92,17 +92,25 @@ TEST(ImageTypeCatalogue, EveryListedExtensionHasAKnownKey) {
 
 TEST(ImageTypeCatalogue, PanelTextPerKey) {
     const std::pair<const char*, const char*> cases[] = {
-        {"jpg", "Jpeg File"},   {"peg", "Jpeg File"},
-        {"jpe", "Jpeg File"},   {"bmp", "Bitmap File"},
-        {"dib", "Bitmap File"}, {"rle", "Bitmap File"},
-        {"emf", "MetaFile"},    {"wmf", "MetaFile"},
-        {"ico", "Icon File"},   {"cur", "Cursor"},
+        {"jpg", "Jpeg File"},
+        {"peg", "Jpeg File"},
+        {"jpe", "Jpeg File"},
+        {"bmp", "Bitmap File"},
+        {"dib", "Bitmap File"},
+        {"rle", "Bitmap File"},
+        {"emf", "MetaFile"},
+        {"wmf", "MetaFile"},
+        {"ico", "Icon File"},
+        {"cur", "Cursor"},
         {"gif", "GIF File (89a)"},
         {"png", "Portable Network Graphics"},
         {"pct", "Mac PICT format"},
-        {"tga", "TGA File"},    {"tif", "TIFF File"},
-        {"iff", "TIFF File"},   {"eps", "EPS Preview"},
-        {"pcx", "Zsoft Paint"}, {"txt", ""},
+        {"tga", "TGA File"},
+        {"tif", "TIFF File"},
+        {"iff", "TIFF File"},
+        {"eps", "EPS Preview"},
+        {"pcx", "Zsoft Paint"},
+        {"txt", ""},
     };
     for (const auto& [key, text] : cases) {
         EXPECT_EQ(ftypeText(key), QString(text)) << key;

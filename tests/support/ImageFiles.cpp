@@ -165,8 +165,8 @@ void imageBlock(LeBytes& out, const IndexedFrame& f) {
         pixels.append(reinterpret_cast<const char*>(f.image.constScanLine(y)), f.image.width());
     }
     const QByteArray lzw =
-        LzwEncoder(minCodeSize).encode(reinterpret_cast<const uchar*>(pixels.constData()),
-                                       pixels.size());
+        LzwEncoder(minCodeSize)
+            .encode(reinterpret_cast<const uchar*>(pixels.constData()), pixels.size());
     out.u8(minCodeSize);
     for (qsizetype at = 0; at < lzw.size(); at += 255) {
         const QByteArray block = lzw.mid(at, 255);
@@ -343,10 +343,10 @@ bool writeTga(const QString& path, const QImage& image, TgaCompression compressi
     const QImage src = image.convertToFormat(QImage::Format_ARGB32);
     const int bpp = withAlpha ? 4 : 3;
     LeBytes out;
-    out.u8(0);                                                // no image id
-    out.u8(0);                                                // no colour map
-    out.u8(compression == TgaCompression::Rle ? 10 : 2);      // true colour
-    out.bytes(QByteArray(5, '\0'));                           // colour map specification
+    out.u8(0);                                            // no image id
+    out.u8(0);                                            // no colour map
+    out.u8(compression == TgaCompression::Rle ? 10 : 2);  // true colour
+    out.bytes(QByteArray(5, '\0'));                       // colour map specification
     out.u16(0);
     out.u16(0);
     out.u16(src.width());
@@ -490,8 +490,9 @@ QByteArray quadrantPostScript(QSize points, const QuadrantColours& colours) {
     ps += QStringLiteral("%%BoundingBox: 0 0 %1 %2\n").arg(w).arg(h).toLatin1();
     ps += "%%Title: quadrants\n%%EndComments\n";
     // PostScript's y axis points up, so the top quadrants have the upper boxes.
-    const QRect boxes[4] = {QRect(0, h / 2, w / 2, h - h / 2), QRect(w / 2, h / 2, w - w / 2, h - h / 2),
-                            QRect(0, 0, w / 2, h / 2), QRect(w / 2, 0, w - w / 2, h / 2)};
+    const QRect boxes[4] = {QRect(0, h / 2, w / 2, h - h / 2),
+                            QRect(w / 2, h / 2, w - w / 2, h - h / 2), QRect(0, 0, w / 2, h / 2),
+                            QRect(w / 2, 0, w - w / 2, h / 2)};
     for (int i = 0; i < 4; ++i) {
         ps += QStringLiteral("%1 %2 %3 setrgbcolor %4 %5 %6 %7 rectfill\n")
                   .arg(colours[i].redF(), 0, 'f', 4)

@@ -61,8 +61,7 @@ bool writeCur(const QString& path, const QImage& image, QPoint hotSpot);
 QByteArray iconFileBytes(const QList<QImage>& images, int resourceType, QPoint hotSpot = {});
 
 // DOS EPS: the 30-byte binary header followed by the sections that are not empty.
-QByteArray dosEpsBytes(const QByteArray& postscript, const QByteArray& wmf,
-                       const QByteArray& tiff);
+QByteArray dosEpsBytes(const QByteArray& postscript, const QByteArray& wmf, const QByteArray& tiff);
 // PostScript that paints the four quadrants over a box of the given size in points.
 QByteArray quadrantPostScript(QSize points, const QuadrantColours& colours = kQuadrantColours);
 bool writeEpsWithTiffPreview(const QString& path, const QImage& preview);
