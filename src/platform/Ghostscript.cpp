@@ -40,11 +40,11 @@ std::optional<QImage> renderEpsWithGhostscript(const QString& path, int dpi, int
     const QString out = dir.filePath(QStringLiteral("page.png"));
     QProcess gs;
     gs.setProcessChannelMode(QProcess::MergedChannels);
-    gs.start(program, {QStringLiteral("-dSAFER"), QStringLiteral("-dBATCH"),
-                       QStringLiteral("-dNOPAUSE"), QStringLiteral("-dQUIET"),
-                       QStringLiteral("-sDEVICE=png16m"), QStringLiteral("-dEPSCrop"),
-                       QStringLiteral("-dLastPage=1"), QStringLiteral("-r%1").arg(dpi),
-                       QStringLiteral("-sOutputFile=") + out, path});
+    gs.start(program,
+             {QStringLiteral("-dSAFER"), QStringLiteral("-dBATCH"), QStringLiteral("-dNOPAUSE"),
+              QStringLiteral("-dQUIET"), QStringLiteral("-sDEVICE=png16m"),
+              QStringLiteral("-dEPSCrop"), QStringLiteral("-dLastPage=1"),
+              QStringLiteral("-r%1").arg(dpi), QStringLiteral("-sOutputFile=") + out, path});
     if (!gs.waitForStarted(timeoutMs)) {
         fail(error, gs.errorString());
         return std::nullopt;

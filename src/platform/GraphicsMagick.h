@@ -15,8 +15,7 @@ bool pcxDecoderAvailable();
 
 // The image's size from its header only, read with the named coder ("PCX", "PICT"); the
 // coder is forced, so other formats under the wrong name are refused.
-std::optional<QSize> graphicsMagickPing(const QByteArray& bytes, const char* coder,
-                                        QString* error);
+std::optional<QSize> graphicsMagickPing(const QByteArray& bytes, const char* coder, QString* error);
 
 // Decodes the first image of the bytes with the named coder.
 std::optional<QImage> graphicsMagickRead(const QByteArray& bytes, const char* coder,

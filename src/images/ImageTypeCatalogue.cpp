@@ -1,0 +1,152 @@
+#include "images/ImageTypeCatalogue.h"
+
+#include <QFileInfo>
+#include <array>
+
+namespace gv {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr std::array<ImageTypeRow, kImageTypeCount> kRows{{
+    {0, "BMP"_L1, "*.bmp;"_L1, {".bmp"_L1}, 1},
+    {1, "Jpeg"_L1, "*.jpg;*.jpe;*.jpeg;"_L1, {".jpg"_L1, ".jpe"_L1, ".jpeg"_L1}, 3},
+    {2, "GIF"_L1, "*.gif;"_L1, {".gif"_L1}, 1},
+    {3, "TIFF"_L1, "*.tif;*.tiff;"_L1, {".tif"_L1, ".tiff"_L1}, 2},
+    {4, "PCX"_L1, "*.pcx;"_L1, {".pcx"_L1}, 1},
+    {5, "PNG"_L1, "*.png;"_L1, {".png"_L1}, 1},
+    {6, "WMF"_L1, "*.wmf;"_L1, {".wmf"_L1}, 1},
+    {7, "EMF"_L1, "*.emf;"_L1, {".emf"_L1}, 1},
+    {8, "PICT"_L1, "*.pct;"_L1, {".pct"_L1}, 1},
+    {9, "TGA"_L1, "*.tga;"_L1, {".tga"_L1}, 1},
+    {10, "EPS"_L1, "*.eps;"_L1, {".eps"_L1}, 1},
+    {11, "DIB"_L1, "*.dib;"_L1, {".dib"_L1}, 1},
+    {12, "RLE"_L1, "*.rle;"_L1, {".rle"_L1}, 1},
+    {13, "Cursors"_L1, "*.cur;"_L1, {".cur"_L1}, 1},
+    {14, "Icons"_L1, "*.ico;"_L1, {".ico"_L1}, 1},
+}};
+
+constexpr auto kQt = ImageDecoder::QtReader;
+constexpr auto kMeta = ImageDecoder::Metafile;
+constexpr auto kGm = ImageDecoder::GraphicsMagick;
+constexpr auto kEps = ImageDecoder::Eps;
+constexpr const SettingKey* kAssoc = keys::kAssociationKeys;
+constexpr QLatin1StringView kNone;
+
+constexpr QLatin1StringView kJpegText = "Jpeg File"_L1;
+constexpr QLatin1StringView kBitmapText = "Bitmap File"_L1;
+constexpr QLatin1StringView kTiffText = "TIFF File"_L1;
+constexpr QLatin1StringView kGif89aText = "GIF File (89a)"_L1;
+constexpr QLatin1StringView kGif87aText = "GIF File (87a)"_L1;
+
+// The associated keys come first, in the order their settings are listed and registered; the
+// keys that share another key's type (or have no association) follow.
+constexpr std::array<TypeKeyInfo, 18> kKeys{{
+    {"bmp"_L1, kQt, "bmp", kBitmapText, &kAssoc[0], "Bitmap"_L1, "Bitmap File"_L1, "Image"_L1,
+     ".bmp"_L1, false},
+    {"jpg"_L1, kQt, "jpeg", kJpegText, &kAssoc[1], "Jpeg"_L1, "Jpeg Compressed Image"_L1,
+     "Image"_L1, ".jpg"_L1, false},
+    {"gif"_L1, kQt, "gif", kGif89aText, &kAssoc[2], "GIF"_L1, "Graphics Interchangable Format"_L1,
+     "Image"_L1, ".gif"_L1, false},
+    {"emf"_L1, kMeta, "emf", "MetaFile"_L1, &kAssoc[3], "EMF"_L1, "Enhanced Windows Metafile"_L1,
+     "Image"_L1, ".emf"_L1, false},
+    {"wmf"_L1, kMeta, "wmf", "MetaFile"_L1, &kAssoc[4], "WMF"_L1, "Windows Metafile"_L1, "Image"_L1,
+     ".wmf"_L1, false},
+    {"ico"_L1, kQt, "ico", "Icon File"_L1, &kAssoc[5], "Icon"_L1, "Icon File"_L1, "Icon"_L1,
+     ".ico"_L1, true},
+    {"cur"_L1, kQt, "cur", "Cursor"_L1, &kAssoc[6], "Cursor"_L1, "Cursor File"_L1, "Cursor"_L1,
+     ".cur"_L1, true},
+    {"tga"_L1, kQt, "tga", "TGA File"_L1, &kAssoc[7], "TGA"_L1, "Truevision Targa"_L1, "Image"_L1,
+     ".tga"_L1, false},
+    {"pcx"_L1, kGm, "PCX", "Zsoft Paint"_L1, &kAssoc[8], "PCX"_L1, "Zsoft Paintbrush"_L1,
+     "Image"_L1, ".pcx"_L1, false},
+    {"tif"_L1, kQt, "tiff", kTiffText, &kAssoc[9], "Tiff"_L1, "Tagged Image File Format"_L1,
+     "Image"_L1, ".tif"_L1, false},
+    {"eps"_L1, kEps, "eps", "EPS Preview"_L1, &kAssoc[10], "EPSPrev"_L1, "EPS Preview"_L1,
+     "Image"_L1, ".eps"_L1, false},
+    {"pct"_L1, kGm, "PICT", "Mac PICT format"_L1, &kAssoc[11], "MacPICT"_L1, "Mac Pict"_L1,
+     "Image"_L1, ".pct"_L1, false},
+    {"png"_L1, kQt, "png", "Portable Network Graphics"_L1, &kAssoc[12], "PNG"_L1,
+     "Portable Network Graphics"_L1, "Image"_L1, ".png"_L1, false},
+    // Only the first extension of a type is associated.
+    {"jpe"_L1, kQt, "jpeg", kJpegText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"peg"_L1, kQt, "jpeg", kJpegText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"iff"_L1, kQt, "tiff", kTiffText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"dib"_L1, kQt, "bmp", kBitmapText, nullptr, kNone, kNone, kNone, kNone, false},
+    // An .rle file is a run-length-compressed Windows bitmap and a .jpe file a JPEG, so both
+    // are named like their family in the information panel ("Bitmap File", "Jpeg File").
+    {"rle"_L1, kQt, "bmp", kBitmapText, nullptr, kNone, kNone, kNone, kNone, false},
+}};
+
+constexpr int kAssociatedCount = 13;
+
+}  // namespace
+
+QStringList ImageTypeRow::extensionList() const {
+    QStringList out;
+    for (int i = 0; i < extensionCount; ++i) {
+        out << QString(extensions[i]);
+    }
+    return out;
+}
+
+std::span<const ImageTypeRow> imageTypeRows() {
+    return kRows;
+}
+
+std::span<const TypeKeyInfo> typeKeyInfos() {
+    return kKeys;
+}
+
+std::span<const TypeKeyInfo> associationInfos() {
+    return std::span<const TypeKeyInfo>(kKeys).first(kAssociatedCount);
+}
+
+QString typeKey(const QString& fileNameOrPath) {
+    const QString name = QFileInfo(fileNameOrPath).fileName();
+    return name.right(3).toLower();
+}
+
+const TypeKeyInfo* typeKeyInfo(const QString& key) {
+    for (const TypeKeyInfo& info : kKeys) {
+        if (info.key == key) {
+            return &info;
+        }
+    }
+    return nullptr;
+}
+
+bool isSupportedKey(const QString& key) {
+    return typeKeyInfo(key) != nullptr;
+}
+
+QString ftypeText(const QString& key, bool gifIs87a) {
+    const TypeKeyInfo* info = typeKeyInfo(key);
+    if (!info) {
+        return QString();
+    }
+    if (info->key == "gif"_L1 && gifIs87a) {
+        return kGif87aText;
+    }
+    return info->ftypeText;
+}
+
+QString filePattern(std::span<const bool> checked) {
+    QString pattern;
+    for (const ImageTypeRow& row : kRows) {
+        if (static_cast<std::size_t>(row.index) < checked.size() && checked[row.index]) {
+            pattern += row.pattern;
+        }
+    }
+    pattern.chop(1);
+    return pattern;
+}
+
+QString allTypesPattern() {
+    std::array<bool, kImageTypeCount> all;
+    all.fill(true);
+    return filePattern(all);
+}
+
+}  // namespace gv

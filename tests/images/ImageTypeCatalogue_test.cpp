@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <QSet>
+#include <array>
+
+#include "images/ImageTypeCatalogue.h"
+#include "support/TestEnvironment.h"
+
+using namespace gv;
+
+TEST(ImageTypeCatalogue, MenuRowsInOrderWithTheirPatterns) {
+    const QStringList captions = {"BMP",  "Jpeg", "GIF", "TIFF", "PCX", "PNG",     "WMF",  "EMF",
+                                  "PICT", "TGA",  "EPS", "DIB",  "RLE", "Cursors", "Icons"};
+    const auto rows = imageTypeRows();
+    ASSERT_EQ(rows.size(), 15u);
+    for (int i = 0; i < 15; ++i) {
+        EXPECT_EQ(rows[i].index, i);
+        EXPECT_EQ(QString(rows[i].caption), captions[i]);
+        // The tag is exactly the extensions as "*.ext;" items.
+        QString fromExtensions;
+        for (const QString& ext : rows[i].extensionList()) {
+            fromExtensions += "*" + ext + ";";
+        }
+        EXPECT_EQ(QString(rows[i].pattern), fromExtensions) << i;
+    }
+    EXPECT_EQ(allTypesPattern(),
+              "*.bmp;*.jpg;*.jpe;*.jpeg;*.gif;*.tif;*.tiff;*.pcx;*.png;*.wmf;*.emf;*.pct;*.tga;"
+              "*.eps;*.dib;*.rle;*.cur;*.ico");
+    EXPECT_EQ(QString(kInitialFilePattern), "*.bmp;*.wmf;*.ico;*.gif;*.jpg;*.emf;*.cur");
+}
+
+TEST(ImageTypeCatalogue, PatternOfCheckedRows) {
+    struct Case {
+        std::array<bool, 15> checked;
+        const char* pattern;
+    };
+    std::array<bool, 15> none{};
+    std::array<bool, 15> gifOnly{};
+    gifOnly[2] = true;
+    std::array<bool, 15> bmpAndIcons{};
+    bmpAndIcons[0] = bmpAndIcons[14] = true;
+    std::array<bool, 15> allButPcx;
+    allButPcx.fill(true);
+    allButPcx[kPcxTypeIndex] = false;
+    const Case cases[] = {
+        {none, ""},
+        {gifOnly, "*.gif"},
+        {bmpAndIcons, "*.bmp;*.ico"},
+        {allButPcx,
+         "*.bmp;*.jpg;*.jpe;*.jpeg;*.gif;*.tif;*.tiff;*.png;*.wmf;*.emf;*.pct;*.tga;*.eps;*.dib;"
+         "*.rle;*.cur;*.ico"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(filePattern(c.checked), QString(c.pattern));
+    }
+    // A short list counts the missing rows as unchecked.
+    const bool firstTwo[] = {true, true};
+    EXPECT_EQ(filePattern(firstTwo), "*.bmp;*.jpg;*.jpe;*.jpeg");
+}
+
+TEST(ImageTypeCatalogue, TypeKeyIsTheLastThreeCharactersOfTheName) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"holiday.JPEG", "peg"},
+        {"/home/u/scans/page.TIFF", "iff"},
+        {"photo.jpe", "jpe"},
+        {"Photo.Jpg", "jpg"},
+        {"/pictures.gif/readme.png", "png"},  // the folder's name does not count
+        {"ab", "ab"},
+        {"/tmp/noextension", "ion"},
+        {"", ""},
+    };
+    for (const auto& [name, key] : cases) {
+        EXPECT_EQ(typeKey(name), QString(key)) << name;
+    }
+}
+
+TEST(ImageTypeCatalogue, EveryListedExtensionHasAKnownKey) {
+    QSet<QString> keys;
+    for (const ImageTypeRow& row : imageTypeRows()) {
+        for (const QString& ext : row.extensionList()) {
+            const QString key = typeKey("file" + ext);
+            EXPECT_TRUE(isSupportedKey(key)) << ext.toStdString();
+            keys.insert(key);
+        }
+    }
+    EXPECT_EQ(keys.size(), 18);
+    EXPECT_EQ(keys.size(), qsizetype(typeKeyInfos().size()));
+    for (const char* unknown : {"txt", "xcf", "svg", "", "JPG"}) {
+        EXPECT_FALSE(isSupportedKey(unknown)) << unknown;
+    }
+}
+
+TEST(ImageTypeCatalogue, PanelTextPerKey) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"jpg", "Jpeg File"},
+        {"peg", "Jpeg File"},
+        {"jpe", "Jpeg File"},
+        {"bmp", "Bitmap File"},
+        {"dib", "Bitmap File"},
+        {"rle", "Bitmap File"},
+        {"emf", "MetaFile"},
+        {"wmf", "MetaFile"},
+        {"ico", "Icon File"},
+        {"cur", "Cursor"},
+        {"gif", "GIF File (89a)"},
+        {"png", "Portable Network Graphics"},
+        {"pct", "Mac PICT format"},
+        {"tga", "TGA File"},
+        {"tif", "TIFF File"},
+        {"iff", "TIFF File"},
+        {"eps", "EPS Preview"},
+        {"pcx", "Zsoft Paint"},
+        {"txt", ""},
+    };
+    for (const auto& [key, text] : cases) {
+        EXPECT_EQ(ftypeText(key), QString(text)) << key;
+    }
+    EXPECT_EQ(ftypeText("gif", true), "GIF File (87a)");
+    EXPECT_EQ(ftypeText("jpg", true), "Jpeg File");  // the GIF flag concerns GIFs only
+}
+
+TEST(ImageTypeCatalogue, AssociationsInRegistrationOrder) {
+    struct Row {
+        const char* extension;
+        const char* setting;
+        const char* classWord;
+        const char* description;
+        const char* thirdWord;
+    };
+    const Row expected[] = {
+        {".bmp", "BMPassc", "Bitmap", "Bitmap File", "Image"},
+        {".jpg", "JPGassc", "Jpeg", "Jpeg Compressed Image", "Image"},
+        {".gif", "GIFassc", "GIF", "Graphics Interchangable Format", "Image"},
+        {".emf", "EMFassc", "EMF", "Enhanced Windows Metafile", "Image"},
+        {".wmf", "WMFassc", "WMF", "Windows Metafile", "Image"},
+        {".ico", "ICOassc", "Icon", "Icon File", "Icon"},
+        {".cur", "CURassc", "Cursor", "Cursor File", "Cursor"},
+        {".tga", "TGAassc", "TGA", "Truevision Targa", "Image"},
+        {".pcx", "PCXassc", "PCX", "Zsoft Paintbrush", "Image"},
+        {".tif", "TIFassc", "Tiff", "Tagged Image File Format", "Image"},
+        {".eps", "EPSassc", "EPSPrev", "EPS Preview", "Image"},
+        {".pct", "PCTassc", "MacPICT", "Mac Pict", "Image"},
+        {".png", "PNGassc", "PNG", "Portable Network Graphics", "Image"},
+    };
+    const auto rows = associationInfos();
+    ASSERT_EQ(rows.size(), std::size(expected));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        ASSERT_NE(rows[i].association, nullptr);
+        EXPECT_EQ(QString(rows[i].associationExtension), expected[i].extension);
+        EXPECT_EQ(QString(rows[i].association->key), expected[i].setting);
+        EXPECT_EQ(QString(rows[i].classWord), expected[i].classWord);
+        EXPECT_EQ(QString(rows[i].description), expected[i].description);
+        EXPECT_EQ(QString(rows[i].thirdWord), expected[i].thirdWord);
+        // The associated extension belongs to the row's own key.
+        EXPECT_EQ(typeKey(QString("x") + expected[i].extension), QString(rows[i].key));
+        const bool ownIcon = QString(rows[i].key) == "ico" || QString(rows[i].key) == "cur";
+        EXPECT_EQ(rows[i].showsOwnIcon, ownIcon);
+    }
+    for (const char* key : {"dib", "rle", "jpe", "peg", "iff"}) {
+        ASSERT_NE(typeKeyInfo(key), nullptr);
+        EXPECT_EQ(typeKeyInfo(key)->association, nullptr) << key;
+    }
+}

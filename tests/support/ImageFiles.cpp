@@ -1,0 +1,587 @@
+#include "support/ImageFiles.h"
+
+#include <QBuffer>
+#include <QDataStream>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QPainter>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <algorithm>
+#include <unordered_map>
+
+namespace gvtest {
+namespace {
+
+// Little-endian byte output for the binary formats below.
+class LeBytes final {
+public:
+    void u8(int v) { m_bytes.append(static_cast<char>(v & 0xFF)); }
+    void u16(int v) {
+        u8(v);
+        u8(v >> 8);
+    }
+    void u32(quint32 v) {
+        u16(static_cast<int>(v & 0xFFFF));
+        u16(static_cast<int>(v >> 16));
+    }
+    void bytes(const QByteArray& b) { m_bytes.append(b); }
+    QByteArray& data() { return m_bytes; }
+
+private:
+    QByteArray m_bytes;
+};
+
+// At most 256 colours with an exact palette where the image has that few.
+QImage toIndexed(const QImage& image) {
+    return image.convertToFormat(QImage::Format_RGB32)
+        .convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
+}
+
+int bitsForColours(int count) {
+    int bits = 1;
+    while ((1 << bits) < count) {
+        ++bits;
+    }
+    return bits;
+}
+
+// GIF's variable-length LZW, with the code-size steps and table resets every decoder
+// expects.
+class LzwEncoder final {
+public:
+    explicit LzwEncoder(int minCodeSize)
+        : m_minCodeSize(minCodeSize), m_clear(1 << minCodeSize), m_eoi(m_clear + 1) {
+        reset();
+    }
+
+    QByteArray encode(const uchar* pixels, qsizetype count) {
+        emit(m_clear);
+        if (count == 0) {
+            emit(m_eoi);
+            return finish();
+        }
+        int prefix = pixels[0];
+        for (qsizetype i = 1; i < count; ++i) {
+            const int k = pixels[i];
+            const int key = (prefix << 8) | k;
+            const auto found = m_table.find(key);
+            if (found != m_table.end()) {
+                prefix = found->second;
+                continue;
+            }
+            emit(prefix);
+            if (m_next >= kMaxCode) {
+                emit(m_clear);
+                reset();
+            } else {
+                m_table.emplace(key, m_next++);
+            }
+            prefix = k;
+        }
+        emit(prefix);
+        emit(m_eoi);
+        return finish();
+    }
+
+private:
+    static constexpr int kMaxCode = 4095;
+
+    void reset() {
+        m_table.clear();
+        m_next = m_eoi + 1;
+        m_codeSize = m_minCodeSize + 1;
+    }
+
+    void emit(int code) {
+        m_bitBuffer |= static_cast<quint32>(code) << m_bitCount;
+        m_bitCount += m_codeSize;
+        while (m_bitCount >= 8) {
+            m_out.append(static_cast<char>(m_bitBuffer & 0xFF));
+            m_bitBuffer >>= 8;
+            m_bitCount -= 8;
+        }
+        // The decoder widens its codes once the table reaches the current code range.
+        if (m_next >= (1 << m_codeSize) && m_codeSize < 12) {
+            ++m_codeSize;
+        }
+    }
+
+    QByteArray finish() {
+        if (m_bitCount > 0) {
+            m_out.append(static_cast<char>(m_bitBuffer & 0xFF));
+        }
+        return m_out;
+    }
+
+    int m_minCodeSize;
+    int m_clear;
+    int m_eoi;
+    int m_next = 0;
+    int m_codeSize = 0;
+    quint32 m_bitBuffer = 0;
+    int m_bitCount = 0;
+    QByteArray m_out;
+    std::unordered_map<int, int> m_table;
+};
+
+struct IndexedFrame {
+    QImage image;  // Format_Indexed8
+    int bits = 1;
+};
+
+IndexedFrame indexedFrame(const QImage& source) {
+    IndexedFrame f;
+    f.image = toIndexed(source);
+    f.bits = bitsForColours(std::max<int>(2, f.image.colorCount()));
+    return f;
+}
+
+void colourTable(LeBytes& out, const IndexedFrame& f) {
+    const QList<QRgb> table = f.image.colorTable();
+    for (int i = 0; i < (1 << f.bits); ++i) {
+        const QRgb c = i < table.size() ? table[i] : 0;
+        out.u8(qRed(c));
+        out.u8(qGreen(c));
+        out.u8(qBlue(c));
+    }
+}
+
+void imageBlock(LeBytes& out, const IndexedFrame& f) {
+    out.u8(0x2C);
+    out.u16(0);
+    out.u16(0);
+    out.u16(f.image.width());
+    out.u16(f.image.height());
+    out.u8(0x80 | (f.bits - 1));  // local colour table follows
+    colourTable(out, f);
+    const int minCodeSize = std::max(2, f.bits);
+    QByteArray pixels;
+    pixels.reserve(qsizetype(f.image.width()) * f.image.height());
+    for (int y = 0; y < f.image.height(); ++y) {
+        pixels.append(reinterpret_cast<const char*>(f.image.constScanLine(y)), f.image.width());
+    }
+    const QByteArray lzw =
+        LzwEncoder(minCodeSize)
+            .encode(reinterpret_cast<const uchar*>(pixels.constData()), pixels.size());
+    out.u8(minCodeSize);
+    for (qsizetype at = 0; at < lzw.size(); at += 255) {
+        const QByteArray block = lzw.mid(at, 255);
+        out.u8(static_cast<int>(block.size()));
+        out.bytes(block);
+    }
+    out.u8(0);
+}
+
+QByteArray gifBytes(const QList<GifFrame>& frames, GifVersion version, bool animated) {
+    LeBytes out;
+    out.bytes(version == GifVersion::V87a ? "GIF87a" : "GIF89a");
+    const IndexedFrame first = indexedFrame(frames.first().image);
+    out.u16(first.image.width());
+    out.u16(first.image.height());
+    out.u8(0x80 | ((first.bits - 1) << 4) | (first.bits - 1));
+    out.u8(0);  // background colour index
+    out.u8(0);  // no aspect ratio
+    colourTable(out, first);
+    if (animated) {
+        out.bytes(QByteArray("\x21\xFF\x0BNETSCAPE2.0\x03\x01", 16));
+        out.u16(0);  // loop for ever
+        out.u8(0);
+    }
+    for (const GifFrame& frame : frames) {
+        if (version == GifVersion::V89a) {
+            out.u8(0x21);
+            out.u8(0xF9);
+            out.u8(4);
+            out.u8(1 << 2);  // disposal: leave in place
+            out.u16(frame.delayCs);
+            out.u8(0);
+            out.u8(0);
+        }
+        imageBlock(out, &frame == &frames.first() ? first : indexedFrame(frame.image));
+    }
+    out.u8(0x3B);
+    return out.data();
+}
+
+bool runGm(const QImage& image, const QString& coder, const QString& path) {
+    QTemporaryDir dir;
+    const QString png = dir.filePath(QStringLiteral("source.png"));
+    if (!dir.isValid() || !image.convertToFormat(QImage::Format_RGB32).save(png, "PNG")) {
+        return false;
+    }
+    QProcess gm;
+    gm.start(QStringLiteral("gm"), {QStringLiteral("convert"), png, coder + ':' + path});
+    return gm.waitForFinished(30000) && gm.exitStatus() == QProcess::NormalExit &&
+           gm.exitCode() == 0 && QFileInfo(path).size() > 0;
+}
+
+QByteArray tiffBytes(const QImage& image) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "tiff");
+    if (!writer.write(image)) {
+        return QByteArray();
+    }
+    return buffer.data();
+}
+
+}  // namespace
+
+QImage quadrantImage(QSize size, const QuadrantColours& colours) {
+    QImage image(size, QImage::Format_RGB32);
+    const int halfW = size.width() / 2;
+    const int halfH = size.height() / 2;
+    QPainter p(&image);
+    p.fillRect(0, 0, halfW, halfH, colours[0]);
+    p.fillRect(halfW, 0, size.width() - halfW, halfH, colours[1]);
+    p.fillRect(0, halfH, halfW, size.height() - halfH, colours[2]);
+    p.fillRect(halfW, halfH, size.width() - halfW, size.height() - halfH, colours[3]);
+    return image;
+}
+
+std::array<QPoint, 4> quadrantCentres(QSize size) {
+    const int w = size.width();
+    const int h = size.height();
+    return {QPoint(w / 4, h / 4), QPoint(3 * w / 4, h / 4), QPoint(w / 4, 3 * h / 4),
+            QPoint(3 * w / 4, 3 * h / 4)};
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+bool writeWithQt(const QString& path, const QImage& image, const char* format, int quality) {
+    QImageWriter writer(path, format);
+    if (quality >= 0) {
+        writer.setQuality(quality);
+    }
+    return writer.write(image);
+}
+
+bool writeBmp(const QString& path, const QImage& image) {
+    return writeWithQt(path, image.convertToFormat(QImage::Format_RGB32), "bmp");
+}
+
+bool writeRle8Bmp(const QString& path, const QImage& image) {
+    const QImage indexed = toIndexed(image);
+    const QList<QRgb> table = indexed.colorTable();
+    LeBytes pixels;
+    // Rows bottom-up, each a list of (count, index) runs ended by an end-of-line mark.
+    for (int y = indexed.height() - 1; y >= 0; --y) {
+        const uchar* row = indexed.constScanLine(y);
+        int x = 0;
+        while (x < indexed.width()) {
+            int run = 1;
+            while (x + run < indexed.width() && run < 255 && row[x + run] == row[x]) {
+                ++run;
+            }
+            pixels.u8(run);
+            pixels.u8(row[x]);
+            x += run;
+        }
+        pixels.u8(0);
+        pixels.u8(y == 0 ? 1 : 0);  // end of line, or end of bitmap after the last row
+    }
+    const QByteArray data = pixels.data();
+    const int headerSize = 14 + 40 + static_cast<int>(table.size()) * 4;
+    LeBytes out;
+    out.bytes("BM");
+    out.u32(static_cast<quint32>(headerSize + data.size()));
+    out.u32(0);
+    out.u32(static_cast<quint32>(headerSize));
+    out.u32(40);
+    out.u32(static_cast<quint32>(indexed.width()));
+    out.u32(static_cast<quint32>(indexed.height()));
+    out.u16(1);
+    out.u16(8);
+    out.u32(1);  // BI_RLE8
+    out.u32(static_cast<quint32>(data.size()));
+    out.u32(3780);  // 96 DPI in pixels per metre
+    out.u32(3780);
+    out.u32(static_cast<quint32>(table.size()));
+    out.u32(0);
+    for (QRgb c : table) {
+        out.u8(qBlue(c));
+        out.u8(qGreen(c));
+        out.u8(qRed(c));
+        out.u8(0);
+    }
+    out.bytes(data);
+    return writeBytes(path, out.data());
+}
+
+bool writeJpeg(const QString& path, const QImage& image, int quality) {
+    return writeWithQt(path, image.convertToFormat(QImage::Format_RGB32), "jpeg", quality);
+}
+
+bool writePng(const QString& path, const QImage& image) {
+    return writeWithQt(path, image, "png");
+}
+
+bool writeTiff(const QString& path, const QImage& image) {
+    return writeWithQt(path, image, "tiff");
+}
+
+bool writeGif(const QString& path, const QImage& image, GifVersion version) {
+    return writeBytes(path, gifBytes({GifFrame{image, 0}}, version, false));
+}
+
+bool writeAnimatedGif(const QString& path, const QList<GifFrame>& frames) {
+    if (frames.isEmpty()) {
+        return false;
+    }
+    return writeBytes(path, gifBytes(frames, GifVersion::V89a, true));
+}
+
+bool writeTga(const QString& path, const QImage& image, TgaCompression compression,
+              TgaOrigin origin, bool withAlpha) {
+    const QImage src = image.convertToFormat(QImage::Format_ARGB32);
+    const int bpp = withAlpha ? 4 : 3;
+    LeBytes out;
+    out.u8(0);                                            // no image id
+    out.u8(0);                                            // no colour map
+    out.u8(compression == TgaCompression::Rle ? 10 : 2);  // true colour
+    out.bytes(QByteArray(5, '\0'));                       // colour map specification
+    out.u16(0);
+    out.u16(0);
+    out.u16(src.width());
+    out.u16(src.height());
+    out.u8(bpp * 8);
+    out.u8((withAlpha ? 8 : 0) | (origin == TgaOrigin::TopLeft ? 0x20 : 0));
+    auto pixel = [&](QRgb c) {
+        out.u8(qBlue(c));
+        out.u8(qGreen(c));
+        out.u8(qRed(c));
+        if (withAlpha) {
+            out.u8(qAlpha(c));
+        }
+    };
+    for (int i = 0; i < src.height(); ++i) {
+        const int y = origin == TgaOrigin::TopLeft ? i : src.height() - 1 - i;
+        const auto* row = reinterpret_cast<const QRgb*>(src.constScanLine(y));
+        if (compression == TgaCompression::None) {
+            std::for_each(row, row + src.width(), pixel);
+            continue;
+        }
+        // Packets never cross rows: runs of equal pixels, and raw packets between them.
+        int x = 0;
+        while (x < src.width()) {
+            int run = 1;
+            while (x + run < src.width() && run < 128 && row[x + run] == row[x]) {
+                ++run;
+            }
+            if (run > 1) {
+                out.u8(0x80 | (run - 1));
+                pixel(row[x]);
+                x += run;
+                continue;
+            }
+            int raw = 1;
+            while (x + raw < src.width() && raw < 128 &&
+                   (x + raw + 1 >= src.width() || row[x + raw] != row[x + raw + 1])) {
+                ++raw;
+            }
+            out.u8(raw - 1);
+            std::for_each(row + x, row + x + raw, pixel);
+            x += raw;
+        }
+    }
+    // The version 2 footer, without extension or developer areas.
+    out.u32(0);
+    out.u32(0);
+    out.bytes(QByteArray("TRUEVISION-XFILE.\0", 18));
+    return writeBytes(path, out.data());
+}
+
+bool writePcx(const QString& path, const QImage& image) {
+    return runGm(image, QStringLiteral("PCX"), path);
+}
+
+bool writePict(const QString& path, const QImage& image) {
+    return runGm(image, QStringLiteral("PICT"), path);
+}
+
+QByteArray iconFileBytes(const QList<QImage>& images, int resourceType, QPoint hotSpot) {
+    LeBytes out;
+    out.u16(0);
+    out.u16(resourceType);
+    out.u16(static_cast<int>(images.size()));
+    QList<QByteArray> bodies;
+    for (const QImage& image : images) {
+        const QImage src = image.convertToFormat(QImage::Format_ARGB32);
+        LeBytes body;
+        body.u32(40);
+        body.u32(static_cast<quint32>(src.width()));
+        body.u32(static_cast<quint32>(src.height() * 2));  // colour rows plus mask rows
+        body.u16(1);
+        body.u16(32);
+        body.u32(0);
+        body.u32(0);
+        body.u32(0);
+        body.u32(0);
+        body.u32(0);
+        body.u32(0);
+        for (int y = src.height() - 1; y >= 0; --y) {
+            const auto* row = reinterpret_cast<const QRgb*>(src.constScanLine(y));
+            for (int x = 0; x < src.width(); ++x) {
+                body.u8(qBlue(row[x]));
+                body.u8(qGreen(row[x]));
+                body.u8(qRed(row[x]));
+                body.u8(qAlpha(row[x]));
+            }
+        }
+        // The AND mask: all zero, the alpha channel says what is transparent.
+        const int maskStride = ((src.width() + 31) / 32) * 4;
+        body.bytes(QByteArray(qsizetype(maskStride) * src.height(), '\0'));
+        bodies << body.data();
+    }
+    quint32 offset = 6 + 16 * static_cast<quint32>(images.size());
+    for (qsizetype i = 0; i < images.size(); ++i) {
+        out.u8(images[i].width() >= 256 ? 0 : images[i].width());
+        out.u8(images[i].height() >= 256 ? 0 : images[i].height());
+        out.u8(0);
+        out.u8(0);
+        out.u16(resourceType == 2 ? hotSpot.x() : 1);
+        out.u16(resourceType == 2 ? hotSpot.y() : 32);
+        out.u32(static_cast<quint32>(bodies[i].size()));
+        out.u32(offset);
+        offset += static_cast<quint32>(bodies[i].size());
+    }
+    for (const QByteArray& b : bodies) {
+        out.bytes(b);
+    }
+    return out.data();
+}
+
+bool writeIco(const QString& path, const QList<QImage>& images) {
+    return writeBytes(path, iconFileBytes(images, 1));
+}
+
+bool writeCur(const QString& path, const QImage& image, QPoint hotSpot) {
+    return writeBytes(path, iconFileBytes({image}, 2, hotSpot));
+}
+
+QByteArray dosEpsBytes(const QByteArray& postscript, const QByteArray& wmf,
+                       const QByteArray& tiff) {
+    LeBytes out;
+    out.bytes(QByteArray("\xC5\xD0\xD3\xC6", 4));
+    quint32 offset = 30;
+    for (const QByteArray* section : {&postscript, &wmf, &tiff}) {
+        out.u32(section->isEmpty() ? 0 : offset);
+        out.u32(static_cast<quint32>(section->size()));
+        offset += static_cast<quint32>(section->size());
+    }
+    out.u16(0xFFFF);  // no checksum
+    out.bytes(postscript);
+    out.bytes(wmf);
+    out.bytes(tiff);
+    return out.data();
+}
+
+QByteArray quadrantPostScript(QSize points, const QuadrantColours& colours) {
+    const int w = points.width();
+    const int h = points.height();
+    QByteArray ps = "%!PS-Adobe-3.0 EPSF-3.0\n";
+    ps += QStringLiteral("%%BoundingBox: 0 0 %1 %2\n").arg(w).arg(h).toLatin1();
+    ps += "%%Title: quadrants\n%%EndComments\n";
+    // PostScript's y axis points up, so the top quadrants have the upper boxes.
+    const QRect boxes[4] = {QRect(0, h / 2, w / 2, h - h / 2),
+                            QRect(w / 2, h / 2, w - w / 2, h - h / 2), QRect(0, 0, w / 2, h / 2),
+                            QRect(w / 2, 0, w - w / 2, h / 2)};
+    for (int i = 0; i < 4; ++i) {
+        ps += QStringLiteral("%1 %2 %3 setrgbcolor %4 %5 %6 %7 rectfill\n")
+                  .arg(colours[i].redF(), 0, 'f', 4)
+                  .arg(colours[i].greenF(), 0, 'f', 4)
+                  .arg(colours[i].blueF(), 0, 'f', 4)
+                  .arg(boxes[i].x())
+                  .arg(boxes[i].y())
+                  .arg(boxes[i].width())
+                  .arg(boxes[i].height())
+                  .toLatin1();
+    }
+    ps += "showpage\n%%EOF\n";
+    return ps;
+}
+
+bool writeEpsWithTiffPreview(const QString& path, const QImage& preview) {
+    const QByteArray tiff = tiffBytes(preview);
+    return !tiff.isEmpty() &&
+           writeBytes(path, dosEpsBytes(quadrantPostScript(preview.size()), {}, tiff));
+}
+
+bool writeEpsWithWmfPreview(const QString& path, const QByteArray& wmf, QSize points) {
+    return writeBytes(path, dosEpsBytes(quadrantPostScript(points), wmf, {}));
+}
+
+bool writePlainEps(const QString& path, QSize points, const QuadrantColours& colours) {
+    return writeBytes(path, quadrantPostScript(points, colours));
+}
+
+bool writeImageFile(const QString& path, const QImage& image) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == "bmp" || suffix == "dib") {
+        return writeBmp(path, image);
+    }
+    if (suffix == "rle") {
+        return writeRle8Bmp(path, image);
+    }
+    if (suffix == "jpg" || suffix == "jpe" || suffix == "jpeg") {
+        return writeJpeg(path, image);
+    }
+    if (suffix == "png") {
+        return writePng(path, image);
+    }
+    if (suffix == "tif" || suffix == "tiff") {
+        return writeTiff(path, image);
+    }
+    if (suffix == "gif") {
+        return writeGif(path, image);
+    }
+    if (suffix == "tga") {
+        return writeTga(path, image);
+    }
+    if (suffix == "pcx") {
+        return writePcx(path, image);
+    }
+    if (suffix == "pct") {
+        return writePict(path, image);
+    }
+    if (suffix == "ico") {
+        return writeIco(path, {image});
+    }
+    if (suffix == "cur") {
+        return writeCur(path, image, QPoint(0, 0));
+    }
+    if (suffix == "eps") {
+        return writeEpsWithTiffPreview(path, image);
+    }
+    return false;
+}
+
+bool writeEmptyFile(const QString& path) {
+    return writeBytes(path, QByteArray());
+}
+
+bool writeTruncatedCopy(const QString& source, const QString& target, qint64 keepBytes) {
+    QFile f(source);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    return writeBytes(target, f.read(keepBytes));
+}
+
+bool writeRandomBytes(const QString& path, qint64 size, quint32 seed) {
+    QRandomGenerator random(seed);
+    QByteArray bytes(size, '\0');
+    for (char& c : bytes) {
+        c = static_cast<char>(random.bounded(256));
+    }
+    return writeBytes(path, bytes);
+}
+
+}  // namespace gvtest
