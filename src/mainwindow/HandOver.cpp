@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QListWidget>
 
+#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Paths.h"
 #include "platform/Trace.h"
@@ -63,8 +64,12 @@ void frmGlimvane::ProcessCmdLine(const QString& command) {
     if (startUpCall) {
         SetSplashStatus(QStringLiteral("Loading Image..."));
     }
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    OpenFileInList(absolute);
+    Image1->hide();
+    const int row = OpenFileInList(QFileInfo(path).absoluteFilePath());
+    if (row >= 0) {
+        SelectAndLoad(row);
+    }
+    Image1->show();
 }
 
 }  // namespace gv

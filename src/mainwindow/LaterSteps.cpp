@@ -1,4 +1,4 @@
-// Load and unload steps whose subsystems grow with the program: the logo state, the
+// Load and unload steps whose subsystems grow with the program: the
 // folders/favourites toggle, desktop shortcuts, and the hooks that the data-file menus,
 // favourites, associations, tips, full-screen viewer and saving fill in.
 
@@ -20,41 +20,6 @@
 #include "startup/modInstances.h"
 
 namespace gv {
-
-void frmGlimvane::ShowLogo() {
-    AppState& state = appState();
-    QPalette pal = Picture1->palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    Picture1->setPalette(pal);
-    Image1->hide();
-    const QPixmap logo = logoBitmap();
-    Image1->setPixmap(logo);
-    Image1->setGeometry(20, 40, logo.width(), logo.height());
-    setWindowTitle(QStringLiteral("Glimvane - Vividra"));
-    state.ImageIsSaved = true;
-    mnuSave->setEnabled(false);
-    state.CurrentImagePath.clear();
-    Image1->show();
-    HScroll1->setEnabled(false);
-    VScroll1->setEnabled(false);
-    for (const char* key : {"size", "fname", "dimen", "date", "mode"}) {
-        SB1->clearPanel(QString::fromLatin1(key));
-    }
-    SB1->setPanelText(QStringLiteral("ftype"), QStringLiteral("Glimvane Website ") +
-                                                   QString::fromLatin1(kHomePage) +
-                                                   QStringLiteral(" for news and updates"));
-    setCursorMode(kCursorNormal);
-    mnuWallpaper->menuAction()->setEnabled(false);
-    mnuZoom->menuAction()->setEnabled(false);
-    mnuFullscrn->setEnabled(false);
-    mnuZoommode->setEnabled(false);
-    mnuCrop->setEnabled(false);
-    aniImg->hide();
-    TilePic->setEnabled(false);
-    Toolbar[5]->setEnabled(false);
-    Toolbar[6]->setEnabled(false);
-    LogoShown = true;
-}
 
 void frmGlimvane::DirectoriesToggle() {
     if (!m_interface) {
@@ -103,11 +68,8 @@ void frmGlimvane::LoadFavourites() {}
 void frmGlimvane::CheckFavourites() {}
 void frmGlimvane::ReregisterAssociations() {}
 void frmGlimvane::ShowStartupTip() {}
-void frmGlimvane::BuildFileTypesMenu() {}
-void frmGlimvane::CheckPCXSupport() {}
 void frmGlimvane::ShowFullScreen() {}
+void frmGlimvane::ShowHelpTopic(int) {}
 void frmGlimvane::UnloadSecondaryWindows() {}
-void frmGlimvane::ApplyBackColour() {}
-void frmGlimvane::mnuSave_Click() {}
 
 }  // namespace gv

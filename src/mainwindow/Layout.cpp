@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTreeView>
 
+#include "mainwindow/ImageBox.h"
 #include "mainwindow/LayoutMath.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
@@ -84,7 +85,7 @@ void frmGlimvane::LayoutWindow() {
         HScroll1->setEnabled(s.hEnabled);
         VScroll1->setMaximum(s.vMax);
         VScroll1->setEnabled(s.vEnabled);
-        QPoint pos = Image1->pos();
+        QPointF pos = m_imageRect.topLeft();
         if (s.centreY) {
             pos.setY(s.top);
         }
@@ -97,7 +98,7 @@ void frmGlimvane::LayoutWindow() {
         if (Image1->width() >= r.view.width()) {
             pos.setX(0);
         }
-        Image1->move(pos);
+        placeImage(QRectF(pos, m_imageRect.size()));
     }
 
     ApplyTrayIconState();

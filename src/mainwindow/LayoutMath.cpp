@@ -72,11 +72,11 @@ ScrollState computeScroll(const QSize& picture, const QSize& view) {
     s.vMax = s.vEnabled ? picture.height() - view.height() : 0;
     if (picture.height() < view.height()) {
         s.centreY = true;
-        s.top = (view.height() - picture.height()) / 2;
+        s.top = (view.height() - picture.height()) / 2.0;
     }
     if (picture.width() < view.width()) {
         s.centreX = true;
-        s.left = (view.width() - picture.width()) / 2;
+        s.left = (view.width() - picture.width()) / 2.0;
     }
     return s;
 }

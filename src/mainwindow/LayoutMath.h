@@ -65,8 +65,8 @@ struct ScrollState {
     bool vEnabled = false;
     bool centreX = false;  // the picture is narrower than the view
     bool centreY = false;
-    int left = 0;
-    int top = 0;
+    double left = 0;
+    double top = 0;
 };
 
 ScrollState computeScroll(const QSize& picture, const QSize& view);

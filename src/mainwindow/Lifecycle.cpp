@@ -92,7 +92,8 @@ bool frmGlimvane::Load() {
     Toolbar[5]->setEnabled(false);
 
     // 15-19.
-    BuildFileTypesMenu();
+    mnuFiletypesSort(true);
+    setFilePattern(SetPattern());
     RestorePlacement();
     TilePic->setIcon(iconResource(105));
     CheckPCXSupport();

@@ -60,17 +60,33 @@ void frmGlimvane::RefreshFileList() {
     appState().SuppressFileClick = suppress;
 }
 
-void frmGlimvane::OpenFileInList(const QString& path) {
+int frmGlimvane::OpenFileInList(const QString& path) {
     const QFileInfo info(path);
+    AppState& state = appState();
+    const bool suppress = state.SuppressFileClick;
+    state.SuppressFileClick = true;
     setCurrentFolder(info.absolutePath());
+    state.SuppressFileClick = suppress;
     const QString wanted = info.absoluteFilePath().toLower();
     for (int i = 0; i < File1->count(); ++i) {
         if (joinPath(m_folder, File1->item(i)->text()).toLower() == wanted) {
-            File1->setCurrentRow(i);
-            File1->item(i)->setSelected(true);
-            return;
+            return i;
         }
     }
+    return -1;
+}
+
+QString frmGlimvane::filePattern() const {
+    return File1->property("pattern").toString();
+}
+
+void frmGlimvane::setFilePattern(const QString& pattern) {
+    File1->setProperty("pattern", pattern);
+    AppState& state = appState();
+    const bool suppress = state.SuppressFileClick;
+    state.SuppressFileClick = true;
+    RefreshFileList();
+    state.SuppressFileClick = suppress;
 }
 
 }  // namespace gv

@@ -46,6 +46,8 @@ frmGlimvane::frmGlimvane(QWidget* parent) : QMainWindow(parent) {
     trayhost = m_tray.get();
     trayhost->setObjectName(QStringLiteral("trayhost"));
     connectCommands();
+    connectViewCommands();
+    connectImageCommands();
 }
 
 frmGlimvane::~frmGlimvane() = default;

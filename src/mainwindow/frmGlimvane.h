@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QRectF>
 #include <memory>
 
 class QAction;
@@ -19,9 +20,13 @@ class QMenu;
 class QScrollBar;
 class QTreeView;
 class QFileSystemModel;
+class QMouseEvent;
 
 namespace gv {
 
+class ImageBox;
+class Picture;
+class ViewArea;
 class clsIface;
 class InstanceServer;
 class KeyedStatusBar;
@@ -64,13 +69,49 @@ public:
     void setCurrentFolder(const QString& folder);
     void RefreshFileList();
     // Moves the browser to the file's folder and selects it in the file list.
-    void OpenFileInList(const QString& path);
+    // Returns the row of the file, or -1 when the list does not hold it.
+    int OpenFileInList(const QString& path);
     void ShowLogo();
 
     // Menu commands that other parts of the program run.
     void mnuShowGV_Click();
     void mnuExit_Click();
     void mnuSave_Click();
+    void mnuOpen_Click();
+    void mnuClose_Click();
+
+    // ---- The shown image ----
+    // Loads the file selected in the file list.
+    void LoadAndShowImage();
+    // Shows a picture that is not a file (pasted, captured) as an unsaved image.
+    void LoadAndShowImage(const Picture& picture);
+    void ImageSaved();
+    void ImageStatic();
+    // The file list's click: the unsaved question, then the load.
+    void File1_Click();
+    // The unsaved-image question; returns the answer given.
+    int AskSaveImage();
+
+    // ---- The image view ----
+    void DisplayImage();
+    void ActualSizeImage();
+    void BestFitImage();
+    void TileImage(bool& untile);
+    void SetModePanel(int mode, bool tiled);
+    void ToggleDisplayMode();
+    void TilePic_Click();
+    void ApplyBackColour();
+    QRectF imageRect() const { return m_imageRect; }
+    QString animatedFile() const { return m_animatedFile; }
+
+    // ---- File Types ----
+    void mnuFiletypesSort(bool Loadmnus);
+    QString SetPattern() const;
+    bool CheckPCXSupport();
+    void mnuFTs_Click(int index, bool markFlipped = false);
+    void mnuImages_Click();
+    QString filePattern() const;
+    void setFilePattern(const QString& pattern);
 
     clsIface* interfaceState() const { return m_interface.get(); }
     TrayIcon* trayIcon() const { return trayhost; }
@@ -89,8 +130,8 @@ public:
 
     // ---- Controls (objectName = the member's name) ----
     QWidget* inner = nullptr;  // the window's inner area
-    QWidget* Picture1 = nullptr;
-    QLabel* Image1 = nullptr;
+    ViewArea* Picture1 = nullptr;
+    ImageBox* Image1 = nullptr;
     QLabel* aniImg = nullptr;
     QLabel* lblSelSize = nullptr;
     QFrame* Shape1 = nullptr;
@@ -200,13 +241,25 @@ private:
     void CheckFavourites();
     void ReregisterAssociations();
     void ShowStartupTip();
-    void BuildFileTypesMenu();
-    void CheckPCXSupport();
     void ShowFullScreen();
+    void ShowHelpTopic(int contextNumber);
     void DirectoriesToggle();
     void UnloadSecondaryWindows();
-    void ApplyBackColour();
     void CreateDesktopShortcuts();
+    void connectViewCommands();
+    void connectImageCommands();
+    void setBackColour(const QColor& colour, QAction* checked);
+    void imageMousePressed(QMouseEvent* event);
+    void imageMouseMoved(QMouseEvent* event);
+    void viewMouseReleased(QMouseEvent* event);
+    void scrollMoved();
+    void placeImage(const QRectF& rect);
+    void showAnimated(bool show);
+    void warnGif87a();
+    void mnuProp_Click();
+    bool saveImageTo(const QString& path, const QString& extension, int quality, QString* error);
+    // For the command-line image: the file becomes the selection and is loaded.
+    void SelectAndLoad(int row);
     void setCursorMode(int mode);
     bool dialogsAskExit();
 
@@ -226,6 +279,18 @@ private:
     int m_cursorMode = kCursorNormal;
     bool LogoShown = false;
     bool TileMode = false;
+    bool m_pcxSupported = true;
+    QRectF m_imageRect;
+    QString m_animatedFile;
+    QPointF m_selStart;
+    bool m_gifAnimating = false;
+    class QMovie* m_movie = nullptr;
+
+public:
+    // Asks the loader to re-apply the background colour.
+    bool ColourPending = false;
+
+private:
     bool m_secondLayoutPass = false;
     bool m_loaded = false;
     bool m_unloaded = false;

@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QTreeView>
 
+#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
@@ -74,16 +75,19 @@ void frmGlimvane::buildControls() {
     Line2->setFrameShadow(QFrame::Plain);
 
     // The image view.
-    Picture1 = named(new QWidget(inner), "Picture1");
-    Picture1->setAutoFillBackground(true);
+    Picture1 = named(new ViewArea(inner), "Picture1");
     Picture1->setAccessibleName(QStringLiteral("Image View"));
-    Image1 = named(new QLabel(Picture1), "Image1");
-    Image1->setScaledContents(true);
+    Image1 = named(new ImageBox(Picture1), "Image1");
+    Image1->setAccessibleName(QStringLiteral("Image"));
     aniImg = named(new QLabel(Picture1), "aniImg");
+    aniImg->setScaledContents(true);
     aniImg->hide();
-    lblSelSize = named(new QLabel(QStringLiteral("size"), Picture1), "lblSelSize");
+    // The selection rectangle and its label live in the image's own coordinates.
+    lblSelSize = named(new QLabel(QStringLiteral("size"), Image1), "lblSelSize");
+    lblSelSize->setStyleSheet(QStringLiteral("color: white; background: rgba(0,0,0,140);"));
     lblSelSize->hide();
-    Shape1 = named(new QFrame(Picture1), "Shape1");
+    Shape1 = named(new QFrame(Image1), "Shape1");
+    Shape1->setAttribute(Qt::WA_TransparentForMouseEvents);
     Shape1->setFrameShape(QFrame::Box);
     Shape1->setStyleSheet(QStringLiteral("QFrame#Shape1 { border: 1px dashed white; }"));
     Shape1->hide();

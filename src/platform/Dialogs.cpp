@@ -111,6 +111,8 @@ public:
         MessageWindow window(ownerOr(owner));
         return window.ShowMessage(text, title);
     }
+
+    int execModal(QDialog& dialog) override { return dialog.exec(); }
 };
 
 std::unique_ptr<Dialogs>& slot() {

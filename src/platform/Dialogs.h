@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace gv {
@@ -47,6 +48,8 @@ public:
     // was ticked when the user closed the window.
     virtual bool messageWithOptOut(const QString& text, const QString& title,
                                    QWidget* owner = nullptr) = 0;
+    // Runs one of the program's own modal windows; returns its QDialog result code.
+    virtual int execModal(QDialog& dialog) = 0;
 };
 
 Dialogs& dialogs();

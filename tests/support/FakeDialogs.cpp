@@ -58,6 +58,17 @@ bool FakeDialogs::messageWithOptOut(const QString& text, const QString& title, Q
     return optOutAnswers.isEmpty() ? false : optOutAnswers.dequeue();
 }
 
+int FakeDialogs::execModal(QDialog& dialog) {
+    shown << ShownMessage{QStringLiteral("modal"), {}, {}, {}, dialog.windowTitle(), {}, {}};
+    if (modalScripts.isEmpty()) {
+        dialog.reject();
+        return QDialog::Rejected;
+    }
+    const int result = modalScripts.dequeue()(dialog);
+    dialog.done(result);
+    return result;
+}
+
 QStringList FakeDialogs::titles() const {
     QStringList t;
     for (const ShownMessage& m : shown) {

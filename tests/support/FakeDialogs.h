@@ -7,6 +7,7 @@
 #include <QQueue>
 #include <QString>
 #include <functional>
+#include <QDialog>
 #include <optional>
 
 #include "platform/Dialogs.h"
@@ -47,6 +48,10 @@ public:
     std::optional<QColor> colour(const QColor& initial, QWidget* owner) override;
     QString folder(const QString& prompt, QWidget* owner) override;
     bool messageWithOptOut(const QString& text, const QString& title, QWidget* owner) override;
+    // Modal windows are handed to the queued scripts, which work the window's controls and
+    // return its result; without a script the window is cancelled.
+    QQueue<std::function<int(QDialog&)>> modalScripts;
+    int execModal(QDialog& dialog) override;
 
     // Titles of the messages shown, in order.
     QStringList titles() const;

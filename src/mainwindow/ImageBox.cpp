@@ -1,0 +1,131 @@
+#include "mainwindow/ImageBox.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
+
+#include "images/Metafile.h"
+#include "mainwindow/ViewMath.h"
+
+namespace gv {
+
+ImageBox::ImageBox(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setMouseTracking(false);
+}
+
+void ImageBox::setPicture(const Picture& picture) {
+    m_picture = picture;
+    m_logo = QPixmap();
+    m_scaled = QImage();
+    update();
+}
+
+void ImageBox::setLogo(const QPixmap& logo) {
+    m_picture = Picture();
+    m_logo = logo;
+    m_scaled = QImage();
+    update();
+}
+
+void ImageBox::clear() {
+    m_picture = Picture();
+    m_logo = QPixmap();
+    m_scaled = QImage();
+    update();
+}
+
+QImage ImageBox::shownImage() const {
+    if (!m_logo.isNull()) {
+        return m_logo.toImage().scaled(size());
+    }
+    if (m_picture.isNull() || width() <= 0 || height() <= 0) {
+        return QImage();
+    }
+    if (m_scaled.size() != size()) {
+        m_scaled = m_picture.sizePixels() == size() && !m_picture.isMetafile()
+                       ? m_picture.fullRaster()
+                       : m_picture.render(size());
+    }
+    return m_scaled;
+}
+
+void ImageBox::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    if (!m_logo.isNull()) {
+        p.drawPixmap(rect(), m_logo);
+        return;
+    }
+    if (m_picture.isNull()) {
+        return;
+    }
+    if (!m_picture.isMetafile() && m_picture.sizePixels() == size() &&
+        (width() > 4096 || height() > 4096)) {
+        // A large picture at 1:1: paint only the exposed part, straight from the raster.
+        const QImage full = m_picture.fullRaster();
+        const QRect r = event->rect();
+        p.drawImage(r, full, r);
+        return;
+    }
+    p.drawImage(0, 0, shownImage());
+}
+
+void ImageBox::mousePressEvent(QMouseEvent* event) {
+    Q_EMIT mousePressed(event);
+}
+void ImageBox::mouseMoveEvent(QMouseEvent* event) {
+    Q_EMIT mouseMoved(event);
+}
+void ImageBox::mouseReleaseEvent(QMouseEvent* event) {
+    Q_EMIT mouseReleased(event);
+}
+void ImageBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    Q_EMIT mouseDoubleClicked(event);
+}
+
+ViewArea::ViewArea(QWidget* parent) : QWidget(parent) {
+    setAutoFillBackground(true);
+}
+
+void ViewArea::setBackground(const QColor& colour) {
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, colour);
+    setPalette(pal);
+    update();
+}
+
+QColor ViewArea::background() const {
+    return palette().color(QPalette::Window);
+}
+
+void ViewArea::setTile(const QImage& tile) {
+    m_tile = tile;
+    update();
+}
+
+QSize ViewArea::tileGridShown() const {
+    return tiled() ? tileGrid(m_tile.size(), size()) : QSize(0, 0);
+}
+
+void ViewArea::paintEvent(QPaintEvent* event) {
+    if (m_tile.isNull()) {
+        return;
+    }
+    QPainter p(this);
+    p.setClipRegion(event->region());
+    const QSize grid = tileGridShown();
+    for (int row = 0; row < grid.height(); ++row) {
+        for (int col = 0; col < grid.width(); ++col) {
+            p.drawImage(col * m_tile.width(), row * m_tile.height(), m_tile);
+        }
+    }
+}
+
+void ViewArea::mouseReleaseEvent(QMouseEvent* event) {
+    Q_EMIT mouseReleased(event);
+}
+void ViewArea::mouseDoubleClickEvent(QMouseEvent* event) {
+    Q_EMIT mouseDoubleClicked(event);
+}
+
+}  // namespace gv

@@ -1,0 +1,72 @@
+#pragma once
+// The two painted surfaces of the image view: the view itself (`Picture1`), which shows the
+// background colour or the tiles, and the image box (`Image1`), which paints the shown picture
+// at whatever size the display mode gave it.
+
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+#include "images/Picture.h"
+
+namespace gv {
+
+class ImageBox final : public QWidget {
+    Q_OBJECT
+public:
+    explicit ImageBox(QWidget* parent = nullptr);
+
+    void setPicture(const Picture& picture);
+    void setLogo(const QPixmap& logo);
+    const Picture& picture() const { return m_picture; }
+    bool showsLogo() const { return !m_logo.isNull(); }
+    void clear();
+    // The image as shown now, at the box's size (what tiles and copies are made of).
+    QImage shownImage() const;
+
+Q_SIGNALS:
+    void mousePressed(QMouseEvent* event);
+    void mouseMoved(QMouseEvent* event);
+    void mouseReleased(QMouseEvent* event);
+    void mouseDoubleClicked(QMouseEvent* event);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    Picture m_picture;
+    QPixmap m_logo;
+    // The picture rendered at the box's size, kept while the size stays.
+    mutable QImage m_scaled;
+};
+
+class ViewArea final : public QWidget {
+    Q_OBJECT
+public:
+    explicit ViewArea(QWidget* parent = nullptr);
+
+    void setBackground(const QColor& colour);
+    QColor background() const;
+    // Tiles of the image over the whole view; a null image ends tiling.
+    void setTile(const QImage& tile);
+    bool tiled() const { return !m_tile.isNull(); }
+    QSize tileGridShown() const;
+
+Q_SIGNALS:
+    void mouseReleased(QMouseEvent* event);
+    void mouseDoubleClicked(QMouseEvent* event);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    QImage m_tile;
+};
+
+}  // namespace gv

@@ -1,0 +1,350 @@
+// The image view: Actual Size, Best Fit and Tile, scrolling, dragging, the selection
+// rectangle, the background colour and the view's mouse commands.
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QMovie>
+#include <QScrollBar>
+
+#include "images/ImageTypeCatalogue.h"
+#include "mainwindow/ImageBox.h"
+#include "mainwindow/ViewMath.h"
+#include "mainwindow/frmGlimvane.h"
+#include "platform/Artwork.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "settings/SettingKeys.h"
+#include "settings/clsIface.h"
+#include "startup/AppState.h"
+
+namespace gv {
+namespace {
+
+constexpr QRgb kBlack = 0x000000;
+constexpr QRgb kWhite = 0xFFFFFF;
+constexpr QRgb kGrey = 0xC0C0C0;
+
+// Colours are stored as decimal numbers of the form 0xBBGGRR.
+QColor colourFromNumber(qint64 n) {
+    return QColor(static_cast<int>(n & 0xFF), static_cast<int>((n >> 8) & 0xFF),
+                  static_cast<int>((n >> 16) & 0xFF));
+}
+
+qint64 numberFromColour(const QColor& c) {
+    return static_cast<qint64>(c.red()) | (static_cast<qint64>(c.green()) << 8) |
+           (static_cast<qint64>(c.blue()) << 16);
+}
+
+}  // namespace
+
+void frmGlimvane::connectViewCommands() {
+    connect(Toolbar[6], &SoftButton::clicked, this, &frmGlimvane::ToggleDisplayMode);
+    connect(TilePic, &SoftButton::clicked, this, &frmGlimvane::TilePic_Click);
+    connect(HScroll1, &QScrollBar::valueChanged, this, &frmGlimvane::scrollMoved);
+    connect(VScroll1, &QScrollBar::valueChanged, this, &frmGlimvane::scrollMoved);
+    connect(Image1, &ImageBox::mousePressed, this, &frmGlimvane::imageMousePressed);
+    connect(Image1, &ImageBox::mouseMoved, this, &frmGlimvane::imageMouseMoved);
+    connect(Image1, &ImageBox::mouseReleased, this, &frmGlimvane::viewMouseReleased);
+    connect(Picture1, &ViewArea::mouseReleased, this, &frmGlimvane::viewMouseReleased);
+    auto doubleClick = [this] {
+        if (mnuFullscrn->isEnabled()) {
+            ShowFullScreen();
+        }
+    };
+    connect(Image1, &ImageBox::mouseDoubleClicked, this, doubleClick);
+    connect(Picture1, &ViewArea::mouseDoubleClicked, this, doubleClick);
+
+    // Cursor modes: each unchecks all, hides the selection and checks itself.
+    const std::pair<QAction*, int> modes[] = {
+        {mnuNorm, kCursorNormal}, {mnuDrag, kCursorDrag}, {mnuCrop, kCursorCrop}};
+    for (const auto& [action, mode] : modes) {
+        connect(action, &QAction::triggered, this, [this, m = mode] {
+            Shape1->hide();
+            lblSelSize->hide();
+            setCursorMode(m);
+        });
+    }
+    mnuZoommode->setVisible(false);
+    mnuZoom->menuAction()->setVisible(false);
+
+    for (QAction* a : {mnuBGrey, mnuBWhite, mnuBBlack, mnuChooseCol}) {
+        a->setCheckable(true);
+    }
+    connect(mnuBBlack, &QAction::triggered, this, [this] {
+        setBackColour(QColor::fromRgb(kBlack), mnuBBlack);
+        SaveSetting(keys::kColour, QStringLiteral("Black"));
+    });
+    connect(mnuBWhite, &QAction::triggered, this, [this] {
+        setBackColour(QColor::fromRgb(kWhite), mnuBWhite);
+        SaveSetting(keys::kColour, QStringLiteral("White"));
+    });
+    connect(mnuBGrey, &QAction::triggered, this, [this] {
+        setBackColour(QColor::fromRgb(kGrey), mnuBGrey);
+        SaveSetting(keys::kColour, QStringLiteral("Grey"));
+    });
+    connect(mnuChooseCol, &QAction::triggered, this, [this] {
+        const auto chosen = dialogs().colour(Picture1->background(), this);
+        if (!chosen) {
+            mnuChooseCol->setChecked(!mnuChooseCol->isChecked());
+            return;
+        }
+        setBackColour(*chosen, mnuChooseCol);
+        SaveSetting(keys::kColour, QString::number(numberFromColour(*chosen)));
+    });
+}
+
+void frmGlimvane::setBackColour(const QColor& colour, QAction* checked) {
+    for (QAction* a : {mnuBGrey, mnuBWhite, mnuBBlack, mnuChooseCol}) {
+        a->setChecked(a == checked);
+    }
+    Picture1->setBackground(colour);
+    if (m_movie) {
+        QPalette pal = aniImg->palette();
+        pal.setColor(QPalette::Window, colour);
+        aniImg->setPalette(pal);
+    }
+}
+
+void frmGlimvane::ApplyBackColour() {
+    const QString stored = GetSetting(keys::kColour, QStringLiteral("Grey"));
+    if (stored == QStringLiteral("Black")) {
+        setBackColour(QColor::fromRgb(kBlack), mnuBBlack);
+    } else if (stored == QStringLiteral("White")) {
+        setBackColour(QColor::fromRgb(kWhite), mnuBWhite);
+    } else if (stored == QStringLiteral("Grey")) {
+        setBackColour(QColor::fromRgb(kGrey), mnuBGrey);
+    } else {
+        bool ok = false;
+        const qint64 n = stored.trimmed().toLongLong(&ok);
+        setBackColour(ok ? colourFromNumber(n) : QColor::fromRgb(kGrey), mnuChooseCol);
+    }
+}
+
+void frmGlimvane::placeImage(const QRectF& rect) {
+    m_imageRect = rect;
+    Image1->setGeometry(rect.toRect());
+}
+
+void frmGlimvane::DisplayImage() {
+    QApplication::restoreOverrideCursor();
+    if (!TileMode) {
+        if (DisplayMode == kActualSize) {
+            ActualSizeImage();
+        } else if (DisplayMode == kBestFit) {
+            BestFitImage();
+        }
+    } else {
+        bool untile = false;
+        TileImage(untile);
+    }
+}
+
+void frmGlimvane::ActualSizeImage() {
+    const AppState& state = appState();
+    const QSize image(state.ImageWidthPx, state.ImageHeightPx);
+    const QSize view = Picture1->size();
+    Image1->hide();
+    placeImage(QRectF(actualSizeOrigin(image, view), QSizeF(image)));
+    VScroll1->setEnabled(view.height() < image.height());
+    if (VScroll1->isEnabled()) {
+        VScroll1->setMaximum(image.height() - view.height());
+        VScroll1->setValue(0);
+    }
+    HScroll1->setEnabled(view.width() < image.width());
+    if (HScroll1->isEnabled()) {
+        HScroll1->setMaximum(image.width() - view.width());
+        HScroll1->setValue(0);
+    }
+    Shape1->hide();
+    lblSelSize->hide();
+    showAnimated(true);
+}
+
+void frmGlimvane::BestFitImage() {
+    const AppState& state = appState();
+    const QSize image(state.ImageWidthPx, state.ImageHeightPx);
+    const FitResult fit = bestFit(image, Picture1->size());
+    if (!fit.scaled) {
+        Image1->show();
+        showAnimated(true);
+        return;
+    }
+    placeImage(QRectF(fit.origin, QSizeF(fit.size)));
+    HScroll1->setEnabled(false);
+    VScroll1->setEnabled(false);
+    showAnimated(true);
+}
+
+void frmGlimvane::TileImage(bool& untile) {
+    if (untile) {
+        Picture1->setTile(QImage());
+        if (DisplayMode == kActualSize) {
+            ActualSizeImage();
+        } else {
+            BestFitImage();
+        }
+        SetModePanel(DisplayMode, false);
+        TileMode = false;
+        return;
+    }
+    Picture1->setTile(QImage());
+    const QImage tile = Image1->shownImage();
+    Image1->hide();
+    aniImg->hide();
+    if (m_movie) {
+        m_movie->stop();
+    }
+    Picture1->setTile(tile);
+    TileMode = true;
+    HScroll1->setEnabled(false);
+    VScroll1->setEnabled(false);
+}
+
+void frmGlimvane::SetModePanel(int mode, bool tiled) {
+    if (!tiled) {
+        SB1->setPanelText(QStringLiteral("mode"), mode == kActualSize
+                                                      ? QStringLiteral("Mode: Actual Size")
+                                                      : QStringLiteral("Mode: Best Fit"));
+    } else {
+        SB1->setPanelText(QStringLiteral("mode"), QStringLiteral("Mode: Tile"));
+    }
+    for (QAction* a : {mnuZoom->menuAction(), mnuZoommode, mnuBackCol->menuAction(), mnuCrop}) {
+        a->setEnabled(!tiled);
+    }
+}
+
+void frmGlimvane::ToggleDisplayMode() {
+    TilePic->setIcon(iconResource(105));
+    if (TileMode) {
+        TileMode = false;
+        Picture1->setTile(QImage());
+    }
+    if (DisplayMode == kActualSize) {
+        DisplayMode = kBestFit;
+        Toolbar[6]->setIcon(iconResource(101));
+    } else {
+        DisplayMode = kActualSize;
+        Toolbar[6]->setIcon(iconResource(102));
+    }
+    DisplayImage();
+    SetModePanel(DisplayMode, false);
+}
+
+void frmGlimvane::TilePic_Click() {
+    if (!TileMode) {
+        TilePic->setIcon(iconResource(DisplayMode == kActualSize ? 102 : 101));
+        bool untile = false;
+        TileImage(untile);
+        SetModePanel(DisplayMode, true);
+    } else {
+        TilePic->setIcon(iconResource(105));
+        bool untile = true;
+        TileImage(untile);
+    }
+}
+
+void frmGlimvane::showAnimated(bool show) {
+    const AppState& state = appState();
+    const bool animate = show && typeKey(state.CurrentImagePath) == QStringLiteral("gif") &&
+                         (state.GifIs87a == 0 || state.Animate87aGif);
+    if (!animate) {
+        if (m_movie) {
+            m_movie->stop();
+        }
+        aniImg->hide();
+        Image1->show();
+        return;
+    }
+    if (m_animatedFile != state.CurrentImagePath || !m_movie) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        delete m_movie;
+        m_movie = new QMovie(state.CurrentImagePath, QByteArray("gif"), this);
+        m_movie->setCacheMode(QMovie::CacheNone);
+        aniImg->setMovie(m_movie);
+        aniImg->setAutoFillBackground(true);
+        QPalette pal = aniImg->palette();
+        pal.setColor(QPalette::Window, Picture1->background());
+        aniImg->setPalette(pal);
+        m_animatedFile = state.CurrentImagePath;
+        QApplication::restoreOverrideCursor();
+    }
+    aniImg->setGeometry(Image1->geometry());
+    m_movie->setScaledSize(Image1->size());
+    if (m_movie->state() != QMovie::Running) {
+        m_movie->start();
+    }
+    Image1->hide();
+    aniImg->show();
+    aniImg->raise();
+}
+
+void frmGlimvane::scrollMoved() {
+    QWidget* target = typeKey(appState().CurrentImagePath) == QStringLiteral("gif") &&
+                              aniImg->isVisible()
+                          ? static_cast<QWidget*>(aniImg)
+                          : static_cast<QWidget*>(Image1);
+    QPoint pos = target->pos();
+    if (HScroll1->isEnabled()) {
+        pos.setX(-HScroll1->value());
+    }
+    if (VScroll1->isEnabled()) {
+        pos.setY(-VScroll1->value());
+    }
+    target->move(pos);
+    if (target == Image1) {
+        m_imageRect.moveTopLeft(pos);
+    }
+}
+
+void frmGlimvane::imageMousePressed(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    m_selStart = event->position();
+    if (m_cursorMode == kCursorCrop) {
+        Shape1->hide();
+        lblSelSize->hide();
+        Shape1->setGeometry(QRect(m_selStart.toPoint(), QSize(0, 0)));
+    }
+}
+
+void frmGlimvane::imageMouseMoved(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton)) {
+        return;
+    }
+    const QPointF p = event->position();
+    if (m_cursorMode == kCursorDrag) {
+        if (VScroll1->isEnabled()) {
+            VScroll1->setValue(dragScrollValue(VScroll1->value(), VScroll1->minimum(),
+                                               VScroll1->maximum(), m_selStart.y(), p.y(),
+                                               m_dragStep));
+        }
+        if (HScroll1->isEnabled()) {
+            HScroll1->setValue(dragScrollValue(HScroll1->value(), HScroll1->minimum(),
+                                               HScroll1->maximum(), m_selStart.x(), p.x(),
+                                               m_dragStep));
+        }
+        // The start point stays where the button went down: holding the pointer away from it
+        // keeps the image moving.
+        Image1->update();
+    } else if (m_cursorMode == kCursorCrop) {
+        const QRect r = selectionRect(m_selStart.toPoint(), p.toPoint(), Image1->size());
+        Shape1->setGeometry(r.normalized());
+        Shape1->show();
+        lblSelSize->setText(QStringLiteral("%1x%2").arg(r.width()).arg(r.height()));
+        lblSelSize->adjustSize();
+        lblSelSize->move(r.normalized().bottomRight() + QPoint(1 + 9, 1 + 9));
+        lblSelSize->show();
+    }
+}
+
+void frmGlimvane::viewMouseReleased(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton && mnuStatus->isEnabled()) {
+        mnuView->popup(event->globalPosition().toPoint());
+    }
+}
+
+}  // namespace gv

@@ -1,0 +1,425 @@
+// Loading and showing an image: the file case and the picture case, the logo state, the
+// information panels and title, the menu states, Open, Close and the command line.
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMovie>
+#include <QScrollBar>
+
+#include "images/Decoder.h"
+#include "images/ImageTypeCatalogue.h"
+#include "mainwindow/ImageBox.h"
+#include "mainwindow/frmGlimvane.h"
+#include "platform/Artwork.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "platform/Paths.h"
+#include "platform/Trace.h"
+#include "settings/SettingKeys.h"
+#include "startup/AppState.h"
+#include "startup/modInstances.h"
+
+namespace gv {
+namespace {
+
+constexpr const char* kUnsavedQuestion = "The image showing has not been saved, save it now?";
+constexpr const char* kTooLarge = "Sorry, the image you are trying to view is too large!";
+
+QString sizeText(qint64 n) {
+    if (n < 1024) {
+        return QString::number(n) + QStringLiteral(" Bytes");
+    }
+    return QString::number(n / 1024) + QStringLiteral("Kb");
+}
+
+QString invalidFormatMessage(const QString& key, const QString& path) {
+    if (key == QStringLiteral("rle")) {
+        return QStringLiteral(
+            "Cannot load Compuserve RLE image formats, CVL does not have the rights for this "
+            "operation. Glimvane is only compatible with Windows RLE formats.");
+    }
+    return QStringLiteral("The file ") + path +
+           QStringLiteral(" is an invalid or unknown image format. The file extension indicates "
+                          "it should be supported, it may have an incorrect extension");
+}
+
+}  // namespace
+
+void frmGlimvane::connectImageCommands() {
+    connect(File1, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!appState().SuppressFileClick && row >= 0) {
+            File1_Click();
+        }
+    });
+    connect(mnuOpen, &QAction::triggered, this, &frmGlimvane::mnuOpen_Click);
+    connect(mnuClose, &QAction::triggered, this, &frmGlimvane::mnuClose_Click);
+    connect(mnuSave, &QAction::triggered, this, &frmGlimvane::mnuSave_Click);
+    connect(mnuProp, &QAction::triggered, this, &frmGlimvane::mnuProp_Click);
+    connect(mnuImages, &QAction::triggered, this, &frmGlimvane::mnuImages_Click);
+}
+
+int frmGlimvane::AskSaveImage() {
+    return static_cast<int>(dialogs().message(QString::fromLatin1(kUnsavedQuestion),
+                                              MsgButtons::YesNoCancel, MsgIcon::Exclamation,
+                                              QStringLiteral("Save Image?"), this));
+}
+
+void frmGlimvane::File1_Click() {
+    AppState& state = appState();
+    if (!state.ImageIsSaved) {
+        const auto answer = static_cast<MsgAnswer>(AskSaveImage());
+        bool load = answer == MsgAnswer::No;
+        if (answer == MsgAnswer::Yes) {
+            mnuSave_Click();
+            load = state.ImageIsSaved;
+        }
+        if (!load) {
+            // The previous image stays; the list keeps no selection.
+            state.SuppressFileClick = true;
+            File1->setCurrentRow(-1);
+            File1->clearSelection();
+            state.SuppressFileClick = false;
+            return;
+        }
+    }
+    LoadAndShowImage();
+}
+
+void frmGlimvane::LoadAndShowImage() {
+    AppState& state = appState();
+    mnuClose->setEnabled(true);
+    mnuStatus->setEnabled(true);
+    mnuBackCol->menuAction()->setEnabled(true);
+    mnuTips->setEnabled(true);
+    mnuTips->setChecked(false);
+
+    QListWidgetItem* item = File1->currentItem();
+    if (!item) {
+        return;
+    }
+    const QString fileName = item->text();
+    const QString path = joinPath(currentFolder(), fileName);
+    state.CurrentImagePath = path;
+    const QString key = typeKey(fileName);
+    if (!QFileInfo(path).isFile()) {
+        dialogs().message(QStringLiteral("The selected file cannot be found!"), MsgButtons::Ok,
+                          MsgIcon::None, QStringLiteral("Glimvane"), this);
+        RefreshFileList();
+        ShowLogo();
+        ImageStatic();
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    DecodeRequest request;
+    if (DisplayMode == kBestFit && !TileMode) {
+        request.fitInto = Picture1->size();
+    }
+    const DecodeResult result = DecodeImageFile(path, request);
+    Picture picture;
+    if (result.ok()) {
+        picture = result.picture();
+    } else {
+        const DecodeError& error = result.error();
+        if (error.number == kErrInvalidPicture) {
+            ShowLogo();
+            QApplication::restoreOverrideCursor();
+            dialogs().message(invalidFormatMessage(key, state.CurrentImagePath), MsgButtons::Ok,
+                              MsgIcon::None, QStringLiteral("Glimvane"), this);
+            return;
+        }
+        if (error.number == kErrOutOfMemory) {
+            ShowLogo();
+            QApplication::restoreOverrideCursor();
+            dialogs().message(QString::fromLatin1(kTooLarge), MsgButtons::Ok,
+                              MsgIcon::Exclamation, QStringLiteral("Glimvane Error"), this);
+            return;
+        }
+        if (error.number != kErrNoDecoder) {
+            QApplication::restoreOverrideCursor();
+            dialogs().message(error.description, MsgButtons::Ok, MsgIcon::Critical,
+                              QString::number(error.number), this);
+        }
+    }
+    if (key == QStringLiteral("gif")) {
+        state.GifIs87a = gifIs87a(path) ? 1 : 0;
+        if (state.GifIs87a == 1) {
+            warnGif87a();
+        }
+    }
+    ImageSaved();
+
+    Image1->hide();
+    if (!state.PanelsCreated) {
+        for (const char* panel : {"date", "size", "dimen", "fname", "mode"}) {
+            SB1->addPanel(QString::fromLatin1(panel));
+        }
+        state.PanelsCreated = true;
+        ApplyBackColour();
+        ColourPending = false;
+    }
+    if (ColourPending) {
+        ApplyBackColour();
+        ColourPending = false;
+    }
+    if (!picture.isNull()) {
+        LogoShown = false;
+        state.ImageWidthPx = picture.sizePixels().width();
+        state.ImageHeightPx = picture.sizePixels().height();
+        Image1->setPicture(picture);
+        placeImage(QRectF(0, 0, state.ImageWidthPx, state.ImageHeightPx));
+        DisplayImage();
+        Shape1->hide();
+        lblSelSize->hide();
+        mnuFullscrn->setEnabled(true);
+        Toolbar[5]->setEnabled(true);
+        Toolbar[6]->setEnabled(true);
+        TilePic->setEnabled(true);
+        if (!aniImg->isVisible() && !TileMode) {
+            Image1->show();
+        }
+    }
+    QApplication::restoreOverrideCursor();
+
+    const QFileInfo info(path);
+    SB1->setPanelText(QStringLiteral("date"),
+                      QLocale().toString(info.lastModified(), QLocale::ShortFormat));
+    SB1->setPanelWidth(QStringLiteral("date"), 150);
+    SB1->setPanelText(QStringLiteral("fname"), fileName);
+    SB1->setPanelWidth(QStringLiteral("fname"), 200);
+    SB1->setPanelText(QStringLiteral("size"), sizeText(info.size()));
+    if (info.size() >= 1024) {
+        SB1->setPanelWidth(QStringLiteral("size"), 70);
+    }
+    setWindowTitle(QStringLiteral("Glimvane - ") + fileName);
+    Text1->setText(key);
+    const QString ftype = ftypeText(key, state.GifIs87a == 1);
+    SB1->setPanelText(QStringLiteral("ftype"), ftype.isEmpty() ? QStringLiteral("Unknown") : ftype);
+    SB1->setPanelWidth(QStringLiteral("ftype"),
+                       ftype == QStringLiteral("Portable Network Graphics") ? 200 : 100);
+    state.ImageIsSaved = true;
+    SB1->setPanelText(QStringLiteral("dimen"),
+                      QStringLiteral("%1x%2").arg(state.ImageWidthPx).arg(state.ImageHeightPx));
+    SB1->setPanelWidth(QStringLiteral("dimen"), 120);
+    SetModePanel(DisplayMode, TileMode);
+    trace(QStringLiteral("shown: ") + path);
+}
+
+void frmGlimvane::LoadAndShowImage(const Picture& picture) {
+    AppState& state = appState();
+    mnuClose->setEnabled(true);
+    mnuStatus->setEnabled(true);
+    mnuBackCol->menuAction()->setEnabled(true);
+    state.CurrentImagePath.clear();
+    state.SuppressFileClick = true;
+    RefreshFileList();
+    File1->setCurrentRow(-1);
+    File1->clearSelection();
+    state.SuppressFileClick = false;
+    Image1->hide();
+    if (!state.PanelsCreated) {
+        for (const char* panel : {"date", "size", "dimen", "fname", "mode"}) {
+            SB1->addPanel(QString::fromLatin1(panel));
+        }
+        state.PanelsCreated = true;
+        ApplyBackColour();
+        ColourPending = false;
+    }
+    if (ColourPending) {
+        ApplyBackColour();
+        ColourPending = false;
+    }
+    // Set before the menu state so that Save is offered for the new picture.
+    Image1->setPicture(picture);
+    ImageStatic();
+    if (!picture.isNull()) {
+        LogoShown = false;
+        state.ImageWidthPx = picture.sizePixels().width();
+        state.ImageHeightPx = picture.sizePixels().height();
+        placeImage(QRectF(0, 0, state.ImageWidthPx, state.ImageHeightPx));
+        DisplayImage();
+        Shape1->hide();
+        lblSelSize->hide();
+        mnuFullscrn->setEnabled(true);
+        Toolbar[5]->setEnabled(true);
+        Toolbar[6]->setEnabled(true);
+        TilePic->setEnabled(true);
+        if (!TileMode) {
+            Image1->show();
+        }
+    }
+    SB1->setPanelText(QStringLiteral("date"),
+                      QLocale().toString(QDateTime::currentDateTime(), QLocale::ShortFormat));
+    SB1->setPanelWidth(QStringLiteral("date"), 150);
+    SB1->setPanelText(QStringLiteral("fname"), QStringLiteral("Unsaved"));
+    SB1->setPanelWidth(QStringLiteral("fname"), 200);
+    SB1->setPanelText(QStringLiteral("size"), QStringLiteral("0 Bytes"));
+    setWindowTitle(QStringLiteral("Glimvane - Unsaved Image"));
+    Text1->clear();
+    SB1->setPanelWidth(QStringLiteral("ftype"), 100);
+    SB1->setPanelText(QStringLiteral("ftype"), QStringLiteral("Unknown"));
+    state.ImageIsSaved = false;
+    SB1->setPanelText(QStringLiteral("dimen"),
+                      QStringLiteral("%1x%2").arg(state.ImageWidthPx).arg(state.ImageHeightPx));
+    SB1->setPanelWidth(QStringLiteral("dimen"), 120);
+    SetModePanel(DisplayMode, TileMode);
+}
+
+void frmGlimvane::warnGif87a() {
+    if (GetSetting(keys::kGif87Warn).compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0) {
+        return;
+    }
+    const MsgAnswer answer = dialogs().message(
+        QStringLiteral(
+            "Glimvane can sometimes give poor performance loading the older 87a GIF file type, "
+            "for this reason if you notice poor loading performance for some GIF files we "
+            "recommend turning OFF 87a animated GIF support in the 'Advanced' tab of Options. "
+            "Please note that this does not effect 89a GIF types. Would you like to see "
+            "further information on this now?"),
+        MsgButtons::YesNo, MsgIcon::Information, QStringLiteral("GIF 87a Support"), this);
+    SaveSetting(keys::kGif87Warn, QStringLiteral("True"));
+    if (answer == MsgAnswer::Yes) {
+        ShowHelpTopic(10001);
+    }
+}
+
+void frmGlimvane::ShowLogo() {
+    AppState& state = appState();
+    Picture1->setTile(QImage());
+    Picture1->setBackground(Qt::black);
+    Image1->hide();
+    const QPixmap logo = logoBitmap();
+    Image1->setLogo(logo);
+    placeImage(QRectF(20, 40, logo.width(), logo.height()));
+    ImageStatic();
+    setWindowTitle(QStringLiteral("Glimvane - Vividra"));
+    state.ImageIsSaved = true;
+    mnuSave->setEnabled(false);
+    state.CurrentImagePath.clear();
+    Image1->show();
+    HScroll1->setEnabled(false);
+    VScroll1->setEnabled(false);
+    for (const char* key : {"size", "fname", "dimen", "date", "mode"}) {
+        SB1->clearPanel(QString::fromLatin1(key));
+    }
+    SB1->setPanelText(QStringLiteral("ftype"), QStringLiteral("Glimvane Website ") +
+                                                   QString::fromLatin1(kHomePage) +
+                                                   QStringLiteral(" for news and updates"));
+    Shape1->hide();
+    lblSelSize->hide();
+    setCursorMode(kCursorNormal);
+    mnuWallpaper->menuAction()->setEnabled(false);
+    mnuZoom->menuAction()->setEnabled(false);
+    mnuFullscrn->setEnabled(false);
+    mnuZoommode->setEnabled(false);
+    mnuCrop->setEnabled(false);
+    if (m_movie) {
+        m_movie->stop();
+    }
+    aniImg->hide();
+    m_animatedFile.clear();
+    TilePic->setEnabled(false);
+    Toolbar[5]->setEnabled(false);
+    Toolbar[6]->setEnabled(false);
+    LogoShown = true;
+}
+
+void frmGlimvane::ImageSaved() {
+    for (QAction* a : {mnuRename, mnuMove, mnuCopyFile, mnuDel}) {
+        a->setEnabled(true);
+    }
+    for (SoftButton* b : Fbts) {
+        b->setEnabled(true);
+    }
+    mnuEditor->menuAction()->setEnabled(!mnuEditors.isEmpty() &&
+                                        !mnuEditors[0]->data().toString().trimmed().isEmpty());
+    mnuSave->setEnabled(true);
+    mnuWallpaper->menuAction()->setEnabled(!Image1->picture().isNull() &&
+                                           Image1->picture().kind() == PictureKind::Bitmap);
+    mnuZoom->menuAction()->setEnabled(true);
+    mnuZoommode->setEnabled(true);
+    mnuCrop->setEnabled(true);
+}
+
+void frmGlimvane::ImageStatic() {
+    for (QAction* a : {mnuRename, mnuMove, mnuCopyFile, mnuDel}) {
+        a->setEnabled(false);
+    }
+    for (SoftButton* b : Fbts) {
+        b->setEnabled(false);
+    }
+    mnuEditor->menuAction()->setEnabled(false);
+    mnuSave->setEnabled(true);
+    mnuWallpaper->menuAction()->setEnabled(!Image1->picture().isNull() &&
+                                           Image1->picture().kind() == PictureKind::Bitmap);
+    mnuZoom->menuAction()->setEnabled(true);
+    mnuZoommode->setEnabled(true);
+    mnuCrop->setEnabled(true);
+    AppState& state = appState();
+    const bool suppress = state.SuppressFileClick;
+    state.SuppressFileClick = true;
+    RefreshFileList();
+    state.SuppressFileClick = suppress;
+}
+
+void frmGlimvane::mnuOpen_Click() {
+    const auto choice = dialogs().openFile(QStringLiteral("Glimvane - Open Image..."),
+                                           currentFolder(),
+                                           QStringLiteral("Selected Types|") + filePattern(), 1,
+                                           this);
+    if (!choice || choice->fileName.isEmpty()) {
+        return;
+    }
+    AppState& state = appState();
+    state.SuppressFileClick = true;
+    setCurrentFolder(QFileInfo(choice->path).absolutePath());
+    File1->setCurrentRow(-1);
+    File1->clearSelection();
+    state.SuppressFileClick = false;
+    for (int i = 0; i < File1->count(); ++i) {
+        if (File1->item(i)->text() == choice->fileName) {
+            File1->item(i)->setSelected(true);
+            File1->setCurrentRow(i);
+            return;
+        }
+    }
+}
+
+void frmGlimvane::mnuClose_Click() {
+    AppState& state = appState();
+    if (!state.ImageIsSaved) {
+        const auto answer = static_cast<MsgAnswer>(AskSaveImage());
+        if (answer == MsgAnswer::Yes) {
+            mnuSave_Click();
+            return;
+        }
+        if (answer == MsgAnswer::Cancel) {
+            return;
+        }
+    }
+    state.SuppressFileClick = true;
+    File1->setCurrentRow(-1);
+    File1->clearSelection();
+    state.SuppressFileClick = false;
+    ShowLogo();
+    mnuClose->setEnabled(false);
+}
+
+void frmGlimvane::SelectAndLoad(int row) {
+    DisplayMode = kActualSize;
+    Toolbar[6]->setIcon(iconResource(102));
+    File1->item(row)->setSelected(true);
+    if (File1->currentRow() == row) {
+        File1_Click();
+    } else {
+        File1->setCurrentRow(row);
+    }
+}
+
+}  // namespace gv

@@ -1,0 +1,165 @@
+// Saving the shown picture: JPEG with a chosen quality or BMP for bitmaps, and metafiles,
+// enhanced metafiles and icons in their own format; the browser then moves to the new file.
+
+#include <QAction>
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QListWidget>
+#include <QSaveFile>
+
+#include "images/Picture.h"
+#include "mainwindow/ImageBox.h"
+#include "mainwindow/frmGlimvane.h"
+#include "mainwindow/frmJpegQual.h"
+#include "platform/Dialogs.h"
+#include "startup/AppState.h"
+
+namespace gv {
+namespace {
+
+struct SaveFormat {
+    const char* filter;
+    const char* extensions[2];  // expected extension per filter entry
+};
+
+const SaveFormat* formatFor(PictureKind kind) {
+    static const SaveFormat kBitmap{"Jpeg (*.jpg)|*.jpg|Bitmap (*.bmp)|*.bmp", {"jpg", "bmp"}};
+    static const SaveFormat kEmf{"Enhanced MetaFile (*.emf)|*.emf", {"emf", "emf"}};
+    static const SaveFormat kWmf{"Windows MetaFile (*.wmf)|*.wmf", {"wmf", "wmf"}};
+    static const SaveFormat kIcon{"Icon (*.ico)|*.ico", {"ico", "ico"}};
+    switch (kind) {
+        case PictureKind::Bitmap: return &kBitmap;
+        case PictureKind::EnhancedMetafile: return &kEmf;
+        case PictureKind::Metafile: return &kWmf;
+        case PictureKind::Icon: return &kIcon;
+    }
+    return nullptr;
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool frmGlimvane::saveImageTo(const QString& path, const QString& extension, int quality,
+                              QString* error) {
+    const Picture& picture = Image1->picture();
+    if (extension == QStringLiteral("jpg") || extension == QStringLiteral("bmp")) {
+        const QImage image = picture.fullRaster();
+        if (image.isNull()) {
+            *error = QStringLiteral("The picture could not be read");
+            return false;
+        }
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, extension == QStringLiteral("jpg") ? "jpeg" : "bmp");
+        if (extension == QStringLiteral("jpg")) {
+            writer.setQuality(quality);
+        }
+        const QImage opaque = extension == QStringLiteral("jpg")
+                                  ? image.convertToFormat(QImage::Format_RGB32)
+                                  : image;
+        if (!writer.write(opaque)) {
+            *error = writer.errorString();
+            return false;
+        }
+        return writeBytes(path, bytes, error);
+    }
+    QByteArray bytes = picture.originalBytes();
+    if (bytes.isEmpty() && extension == QStringLiteral("ico")) {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter(&buffer, "ico").write(picture.fullRaster());
+    }
+    if (bytes.isEmpty()) {
+        *error = QStringLiteral("The picture holds no data to save");
+        return false;
+    }
+    return writeBytes(path, bytes, error);
+}
+
+void frmGlimvane::mnuSave_Click() {
+    const Picture& picture = Image1->picture();
+    if (picture.isNull()) {
+        return;
+    }
+    const SaveFormat* format = formatFor(picture.kind());
+    if (!format) {
+        return;
+    }
+    const auto choice = dialogs().saveFile(QStringLiteral("Save Image as..."), currentFolder(),
+                                           QString::fromLatin1(format->filter), this);
+    if (!choice) {
+        return;
+    }
+    AppState& state = appState();
+    QString path = choice->path;
+    const int entry = qBound(1, choice->filterIndex, 2);
+    const QString expected = QString::fromLatin1(format->extensions[entry - 1]);
+    if (path.right(3).toLower() != expected) {
+        path += QLatin1Char('.') + expected;
+    }
+    const QFileInfo target(path);
+    if (target.exists() &&
+        dialogs().message(target.fileName() +
+                              QStringLiteral(" already exists.\nDo you want to replace it?"),
+                          MsgButtons::YesNo, MsgIcon::Exclamation,
+                          QStringLiteral("Save Image as..."), this) != MsgAnswer::Yes) {
+        return;
+    }
+    QString error;
+    if (expected == QStringLiteral("jpg")) {
+        frmJpegQual quality(this);
+        bool fail = false;
+        const int q = quality.GetQualVal(fail);
+        if (!fail && q >= 1) {
+            state.ImageIsSaved = saveImageTo(path, expected, q, &error);
+        }
+    } else if (saveImageTo(path, expected, 0, &error)) {
+        state.ImageIsSaved = true;
+    }
+    if (!error.isEmpty()) {
+        dialogs().message(error + QStringLiteral(", error number: ") + QString::number(75),
+                          MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Glimvane"), this);
+        return;
+    }
+    if (choice->fileName.trimmed().isEmpty()) {
+        return;
+    }
+    state.SuppressFileClick = true;
+    setCurrentFolder(target.absolutePath());
+    state.SuppressFileClick = false;
+    const QString extension = target.fileName().right(3).toLower();
+    if (!filePattern().toLower().contains(extension)) {
+        for (int i = 0; i < mnuFTs.size(); ++i) {
+            if (mnuFTs[i]->data().toString().contains(extension) && !mnuFTs[i]->isChecked()) {
+                mnuFTs_Click(i);
+            }
+        }
+    }
+    state.SuppressFileClick = true;
+    RefreshFileList();
+    state.SuppressFileClick = false;
+    for (int i = 0; i < File1->count(); ++i) {
+        if (File1->item(i)->text().compare(target.fileName(), Qt::CaseInsensitive) == 0) {
+            File1->item(i)->setSelected(true);
+            File1->setCurrentRow(i);
+            break;
+        }
+    }
+    if (state.ImageIsSaved) {
+        ImageSaved();
+    } else {
+        ImageStatic();
+    }
+}
+
+}  // namespace gv
