@@ -32,13 +32,6 @@ namespace {
 constexpr const char* kUnsavedQuestion = "The image showing has not been saved, save it now?";
 constexpr const char* kTooLarge = "Sorry, the image you are trying to view is too large!";
 
-QString sizeText(qint64 n) {
-    if (n < 1024) {
-        return QString::number(n) + QStringLiteral(" Bytes");
-    }
-    return QString::number(n / 1024) + QStringLiteral("Kb");
-}
-
 QString invalidFormatMessage(const QString& key, const QString& path) {
     if (key == QStringLiteral("rle")) {
         return QStringLiteral(
@@ -51,6 +44,14 @@ QString invalidFormatMessage(const QString& key, const QString& path) {
 }
 
 }  // namespace
+
+QString fileSizeText(qint64 n) {
+    if (n < 1024) {
+        return QString::number(n) + QStringLiteral(" Bytes");
+    }
+    // Whole kilobytes, never rounded up.
+    return QString::number(n / 1024) + QStringLiteral("Kb");
+}
 
 void frmGlimvane::connectImageCommands() {
     connect(File1, &QListWidget::currentRowChanged, this, [this](int row) {
@@ -128,9 +129,11 @@ void frmGlimvane::LoadAndShowImage() {
     } else {
         const DecodeError& error = result.error();
         if (error.number == kErrInvalidPicture) {
+            // The logo empties the current path, and the message names the file.
+            const QString failedPath = state.CurrentImagePath;
             ShowLogo();
             QApplication::restoreOverrideCursor();
-            dialogs().message(invalidFormatMessage(key, state.CurrentImagePath), MsgButtons::Ok,
+            dialogs().message(invalidFormatMessage(key, failedPath), MsgButtons::Ok,
                               MsgIcon::None, QStringLiteral("Glimvane"), this);
             return;
         }
@@ -153,9 +156,11 @@ void frmGlimvane::LoadAndShowImage() {
             warnGif87a();
         }
     }
+    // The menu state depends on the kind of the new picture.
+    Image1->hide();
+    Image1->setPicture(picture);
     ImageSaved();
 
-    Image1->hide();
     if (!state.PanelsCreated) {
         for (const char* panel : {"date", "size", "dimen", "fname", "mode"}) {
             SB1->addPanel(QString::fromLatin1(panel));
@@ -172,7 +177,6 @@ void frmGlimvane::LoadAndShowImage() {
         LogoShown = false;
         state.ImageWidthPx = picture.sizePixels().width();
         state.ImageHeightPx = picture.sizePixels().height();
-        Image1->setPicture(picture);
         placeImage(QRectF(0, 0, state.ImageWidthPx, state.ImageHeightPx));
         DisplayImage();
         Shape1->hide();
@@ -193,7 +197,7 @@ void frmGlimvane::LoadAndShowImage() {
     SB1->setPanelWidth(QStringLiteral("date"), 150);
     SB1->setPanelText(QStringLiteral("fname"), fileName);
     SB1->setPanelWidth(QStringLiteral("fname"), 200);
-    SB1->setPanelText(QStringLiteral("size"), sizeText(info.size()));
+    SB1->setPanelText(QStringLiteral("size"), fileSizeText(info.size()));
     if (info.size() >= 1024) {
         SB1->setPanelWidth(QStringLiteral("size"), 70);
     }

@@ -42,6 +42,9 @@ inline constexpr int kToolbarCount = 10;
 inline constexpr int kFileButtonCount = 4;
 inline constexpr int kFavouriteSlots = 60;
 
+// The size text of the information panel: "512 Bytes", "1Kb".
+QString fileSizeText(qint64 bytes);
+
 class frmGlimvane final : public QMainWindow {
     Q_OBJECT
 public:

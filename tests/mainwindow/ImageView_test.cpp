@@ -1,0 +1,530 @@
+// The main window with real image files: loading, information, display modes, the view's
+// mouse commands, the File Types menu and saving.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTest>
+
+#include "images/Picture.h"
+#include "mainwindow/ImageBox.h"
+#include "mainwindow/ViewMath.h"
+#include "mainwindow/frmGlimvane.h"
+#include "mainwindow/frmJpegQual.h"
+#include "platform/Controls.h"
+#include "platform/Screen.h"
+#include "platform/Settings.h"
+#include "settings/SettingKeys.h"
+#include "startup/AppState.h"
+#include "support/FakeDialogs.h"
+#include "support/FakeTrayIcon.h"
+#include "support/ImageFiles.h"
+#include "support/MetafileWriter.h"
+#include "support/TestEnvironment.h"
+
+using namespace gv;
+
+namespace {
+
+class ImageView : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetAppState();
+        overrideScreenSize(QSize(1280, 1024));
+        m_folder = gvtest::testFolders().home + "/Pictures";
+        QDir().mkpath(m_folder);
+        SaveSetting(keys::kStartDir, m_folder);
+    }
+    void TearDown() override { overrideScreenSize(QSize()); }
+
+    void open() {
+        w = std::make_unique<frmGlimvane>();
+        ASSERT_TRUE(w->Load());
+        w->resize(1000, 700);
+        QCoreApplication::processEvents();
+    }
+    QString file(const QString& name) const { return m_folder + "/" + name; }
+    // Clicks the file in the list, as the user does.
+    void click(const QString& name) {
+        w->RefreshFileList();
+        const auto items = w->File1->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1) << name.toStdString();
+        w->File1->setCurrentItem(items[0]);
+    }
+    QString panel(const char* key) const { return w->SB1->panelText(QString::fromLatin1(key)); }
+    const gvtest::ShownMessage* lastMessage() {
+        return m_dialogs->shown.isEmpty() ? nullptr : &m_dialogs->shown.last();
+    }
+
+    gvtest::ScopedFakeDialogs m_dialogs;
+    gvtest::ScopedFakeTray m_tray;
+    QString m_folder;
+    std::unique_ptr<frmGlimvane> w;
+};
+
+QImage testImage(QSize size) {
+    return gvtest::quadrantImage(size);
+}
+
+}  // namespace
+
+TEST_F(ImageView, EveryTypeLoadsWithItsInformation) {
+    const QImage img = testImage({200, 120});
+    struct Case {
+        QString name;
+        std::function<bool(const QString&)> write;
+        QString ftype;
+        PictureKind kind;
+        QSize size;
+    };
+    const QList<Case> cases = {
+        {"a.bmp", [&](auto p) { return gvtest::writeBmp(p, img); }, "Bitmap File", PictureKind::Bitmap, {200, 120}},
+        {"b.dib", [&](auto p) { return gvtest::writeBmp(p, img); }, "Bitmap File", PictureKind::Bitmap, {200, 120}},
+        {"c.rle", [&](auto p) { return gvtest::writeRle8Bmp(p, img); }, "", PictureKind::Bitmap, {200, 120}},
+        {"d.jpg", [&](auto p) { return gvtest::writeJpeg(p, img); }, "Jpeg File", PictureKind::Bitmap, {200, 120}},
+        {"e.JPEG", [&](auto p) { return gvtest::writeJpeg(p, img); }, "Jpeg File", PictureKind::Bitmap, {200, 120}},
+        {"f.gif", [&](auto p) { return gvtest::writeGif(p, img); }, "GIF File (89a)", PictureKind::Bitmap, {200, 120}},
+        {"g.tif", [&](auto p) { return gvtest::writeTiff(p, img); }, "TIFF File", PictureKind::Bitmap, {200, 120}},
+        {"h.TIFF", [&](auto p) { return gvtest::writeTiff(p, img); }, "TIFF File", PictureKind::Bitmap, {200, 120}},
+        {"i.pcx", [&](auto p) { return gvtest::writePcx(p, img); }, "Zsoft Paint", PictureKind::Bitmap, {200, 120}},
+        {"j.png", [&](auto p) { return gvtest::writePng(p, img); }, "Portable Network Graphics", PictureKind::Bitmap, {200, 120}},
+        {"k.pct", [&](auto p) { return gvtest::writePict(p, img); }, "Mac PICT format", PictureKind::Bitmap, {200, 120}},
+        {"l.tga", [&](auto p) { return gvtest::writeTga(p, img); }, "TGA File", PictureKind::Bitmap, {200, 120}},
+        {"m.eps", [&](auto p) { return gvtest::writeEpsWithTiffPreview(p, img); }, "EPS Preview", PictureKind::Bitmap, {200, 120}},
+        {"n.ico", [&](auto p) { return gvtest::writeIco(p, {testImage({32, 32})}); }, "Icon File", PictureKind::Icon, {32, 32}},
+        {"o.cur", [&](auto p) { return gvtest::writeCur(p, testImage({32, 32}), {3, 4}); }, "Cursor", PictureKind::Icon, {32, 32}},
+        {"p.wmf", [&](auto p) { return gvtest::writeBytes(p, gvtest::sampleWmf()); }, "MetaFile", PictureKind::Metafile, {}},
+        {"q.emf", [&](auto p) { return gvtest::writeBytes(p, gvtest::sampleEmf()); }, "MetaFile", PictureKind::EnhancedMetafile, {}},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(c.write(file(c.name))) << c.name.toStdString();
+    }
+    open();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        m_dialogs->shown.clear();
+        click(c.name);
+        EXPECT_TRUE(m_dialogs->shown.isEmpty())
+            << (m_dialogs->shown.isEmpty() ? "" : m_dialogs->shown[0].text.toStdString());
+        EXPECT_EQ(w->windowTitle(), "Glimvane - " + c.name);
+        EXPECT_EQ(panel("fname"), c.name);
+        if (!c.ftype.isEmpty()) {
+            EXPECT_EQ(panel("ftype"), c.ftype);
+        }
+        EXPECT_EQ(w->SB1->panelWidth("ftype"), c.ftype == "Portable Network Graphics" ? 200 : 100);
+        EXPECT_EQ(w->Text1->text(), c.name.right(3).toLower());
+        ASSERT_FALSE(w->Image1->picture().isNull());
+        EXPECT_EQ(w->Image1->picture().kind(), c.kind);
+        const QSize size = w->Image1->picture().sizePixels();
+        if (c.size.isValid()) {
+            EXPECT_EQ(size, c.size);
+        }
+        EXPECT_EQ(panel("dimen"), QString("%1x%2").arg(size.width()).arg(size.height()));
+        EXPECT_EQ(panel("size"), fileSizeText(QFileInfo(file(c.name)).size()));
+        EXPECT_EQ(appState().CurrentImagePath, file(c.name));
+        EXPECT_TRUE(appState().ImageIsSaved);
+        EXPECT_TRUE(w->mnuSave->isEnabled());
+        EXPECT_TRUE(w->mnuDel->isEnabled());
+        EXPECT_EQ(w->mnuWallpaper->menuAction()->isEnabled(), c.kind == PictureKind::Bitmap);
+        EXPECT_FALSE(w->logoShown());
+    }
+}
+
+TEST_F(ImageView, BrokenFilesGiveTheInvalidFormatMessageAndTheLogo) {
+    const QImage img = testImage({64, 48});
+    ASSERT_TRUE(gvtest::writePng(file("real.png"), img));
+    ASSERT_TRUE(gvtest::writeEmptyFile(file("empty.jpg")));
+    ASSERT_TRUE(gvtest::writeTruncatedCopy(file("real.png"), file("cut.png"), 40));
+    ASSERT_TRUE(gvtest::writeRandomBytes(file("noise.gif"), 3000, 7));
+    ASSERT_TRUE(gvtest::writeRandomBytes(file("noise.wmf"), 3000, 8));
+    ASSERT_TRUE(gvtest::writeRandomBytes(file("noise.rle"), 500, 9));
+    QFile::copy(file("real.png"), file("mislabelled.jpg"));
+    open();
+    for (const QString name : {"empty.jpg", "cut.png", "noise.gif", "noise.wmf", "mislabelled.jpg"}) {
+        SCOPED_TRACE(name.toStdString());
+        click("real.png");
+        m_dialogs->shown.clear();
+        click(name);
+        ASSERT_EQ(m_dialogs->shown.size(), 1);
+        EXPECT_EQ(m_dialogs->shown[0].text,
+                  "The file " + file(name) +
+                      " is an invalid or unknown image format. The file extension indicates it "
+                      "should be supported, it may have an incorrect extension");
+        EXPECT_EQ(m_dialogs->shown[0].title, "Glimvane");
+        EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::None);
+        EXPECT_TRUE(w->logoShown());
+        EXPECT_EQ(w->windowTitle(), "Glimvane - Vividra");
+    }
+    m_dialogs->shown.clear();
+    click("noise.rle");
+    ASSERT_EQ(m_dialogs->shown.size(), 1);
+    EXPECT_EQ(m_dialogs->shown[0].text,
+              "Cannot load Compuserve RLE image formats, CVL does not have the rights for this "
+              "operation. Glimvane is only compatible with Windows RLE formats.");
+}
+
+TEST_F(ImageView, AnImageBeyondTheMemoryBudgetIsRefused) {
+    // A bitmap header that claims 60000 x 60000 pixels, with almost no data behind it.
+    QByteArray bmp(54, '\0');
+    auto put32 = [&bmp](int at, qint32 v) { memcpy(bmp.data() + at, &v, 4); };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(2, 54 + 16);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, 60000);
+    put32(22, 60000);
+    bmp[26] = 1;
+    bmp[28] = 24;
+    bmp.append(QByteArray(16, '\x7f'));
+    ASSERT_TRUE(gvtest::writeBytes(file("huge.bmp"), bmp));
+    open();
+    click("huge.bmp");
+    ASSERT_NE(lastMessage(), nullptr);
+    EXPECT_EQ(lastMessage()->text, "Sorry, the image you are trying to view is too large!");
+    EXPECT_EQ(lastMessage()->title, "Glimvane Error");
+    EXPECT_TRUE(w->logoShown());
+}
+
+TEST_F(ImageView, DisplayModesLayOutTheImage) {
+    ASSERT_TRUE(gvtest::writePng(file("wide.png"), testImage({3000, 900})));
+    ASSERT_TRUE(gvtest::writePng(file("small.png"), testImage({64, 64})));
+    open();
+    const QSize view = w->Picture1->size();
+    click("wide.png");
+    ASSERT_EQ(w->displayMode(), kBestFit);
+    const FitResult fit = bestFit({3000, 900}, view);
+    EXPECT_EQ(w->imageRect(), QRectF(fit.origin, QSizeF(fit.size)));
+    EXPECT_FALSE(w->HScroll1->isEnabled());
+    EXPECT_FALSE(w->VScroll1->isEnabled());
+    EXPECT_EQ(panel("mode"), "Mode: Best Fit");
+
+    w->Toolbar[6]->click();
+    EXPECT_EQ(w->displayMode(), kActualSize);
+    EXPECT_EQ(panel("mode"), "Mode: Actual Size");
+    EXPECT_EQ(w->imageRect().size(), QSizeF(3000, 900));
+    EXPECT_TRUE(w->HScroll1->isEnabled());
+    EXPECT_EQ(w->HScroll1->maximum(), 3000 - view.width());
+    // Scrolling moves the image's left edge to minus the value.
+    w->HScroll1->setValue(250);
+    EXPECT_EQ(w->Image1->x(), -250);
+
+    // Tiles of a small image cover the view.
+    click("small.png");
+    w->TilePic->click();
+    EXPECT_TRUE(w->tileMode());
+    EXPECT_EQ(panel("mode"), "Mode: Tile");
+    EXPECT_EQ(w->Picture1->tileGridShown(), tileGrid({64, 64}, view));
+    EXPECT_FALSE(w->mnuCrop->isEnabled());
+    w->TilePic->click();
+    EXPECT_FALSE(w->tileMode());
+    EXPECT_EQ(panel("mode"), "Mode: Actual Size");
+    EXPECT_FALSE(w->Picture1->tiled());
+    EXPECT_EQ(w->imageRect(),
+              QRectF(actualSizeOrigin({64, 64}, view), QSizeF(64, 64)));
+}
+
+TEST_F(ImageView, DraggingScrollsByTheDistanceOverTheDivisor) {
+    ASSERT_TRUE(gvtest::writePng(file("tall.png"), testImage({300, 3000})));
+    SaveSetting(keys::kDragSen, "6");  // the most sensitive: divisor 2
+    SaveSetting(keys::kImageSize, "Normal");
+    open();
+    ASSERT_EQ(w->dragStep(), 2);
+    click("tall.png");
+    w->mnuDrag->trigger();
+    w->VScroll1->setValue(100);
+    QTest::mousePress(w->Image1, Qt::LeftButton, {}, QPoint(50, 200));
+    QMouseEvent move(QEvent::MouseMove, QPointF(50, 210), w->Image1->mapToGlobal(QPointF(50, 210)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w->Image1, &move);
+    EXPECT_EQ(w->VScroll1->value(), 95);
+    QTest::mouseRelease(w->Image1, Qt::LeftButton, {}, QPoint(50, 210));
+}
+
+TEST_F(ImageView, TheSelectionRectangleIsClippedToTheImage) {
+    ASSERT_TRUE(gvtest::writePng(file("pic.png"), testImage({200, 150})));
+    open();
+    click("pic.png");
+    w->mnuCrop->trigger();
+    QTest::mousePress(w->Image1, Qt::LeftButton, {}, QPoint(20, 30));
+    QMouseEvent move(QEvent::MouseMove, QPointF(500, 90), w->Image1->mapToGlobal(QPointF(500, 90)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w->Image1, &move);
+    EXPECT_TRUE(w->Shape1->isVisibleTo(w.get()));
+    EXPECT_EQ(w->Shape1->geometry(), QRect(20, 30, 180, 60));
+    EXPECT_EQ(w->lblSelSize->text(), "180x60");
+    EXPECT_EQ(w->lblSelSize->pos(), QPoint(200 + 9, 90 + 9));
+    // Another cursor mode hides the selection.
+    w->mnuNorm->trigger();
+    EXPECT_FALSE(w->Shape1->isVisibleTo(w.get()));
+}
+
+TEST_F(ImageView, BackgroundColoursAreSavedAndRestored) {
+    open();
+    ASSERT_TRUE(gvtest::writePng(file("pic.png"), testImage({20, 20})));
+    click("pic.png");
+    w->mnuBWhite->trigger();
+    EXPECT_EQ(GetSetting(keys::kColour), "White");
+    EXPECT_EQ(w->Picture1->background(), QColor(255, 255, 255));
+    EXPECT_TRUE(w->mnuBWhite->isChecked());
+    m_dialogs->colourAnswers.enqueue(QColor(0x12, 0x34, 0x56));
+    w->mnuChooseCol->trigger();
+    EXPECT_EQ(GetSetting(keys::kColour), QString::number(0x563412));
+    EXPECT_TRUE(w->mnuChooseCol->isChecked());
+    EXPECT_FALSE(w->mnuBWhite->isChecked());
+    // Cancelling the colour dialog changes nothing.
+    w->mnuChooseCol->trigger();
+    EXPECT_EQ(GetSetting(keys::kColour), QString::number(0x563412));
+    EXPECT_TRUE(w->mnuChooseCol->isChecked());
+    w->ApplyBackColour();
+    EXPECT_EQ(w->Picture1->background(), QColor(0x12, 0x34, 0x56));
+    SaveSetting(keys::kColour, "Grey");
+    w->ApplyBackColour();
+    EXPECT_EQ(w->Picture1->background(), QColor(0xC0, 0xC0, 0xC0));
+}
+
+TEST_F(ImageView, UnsavedPicturesAskBeforeTheyAreReplaced) {
+    ASSERT_TRUE(gvtest::writePng(file("one.png"), testImage({40, 30})));
+    ASSERT_TRUE(gvtest::writePng(file("two.png"), testImage({50, 30})));
+    open();
+    click("one.png");
+    w->LoadAndShowImage(Picture::fromRaster(testImage({77, 33})));
+    EXPECT_EQ(w->windowTitle(), "Glimvane - Unsaved Image");
+    EXPECT_EQ(panel("fname"), "Unsaved");
+    EXPECT_EQ(panel("size"), "0 Bytes");
+    EXPECT_EQ(panel("ftype"), "Unknown");
+    EXPECT_EQ(panel("dimen"), "77x33");
+    EXPECT_FALSE(appState().ImageIsSaved);
+    EXPECT_TRUE(appState().CurrentImagePath.isEmpty());
+    EXPECT_FALSE(w->mnuDel->isEnabled());
+    EXPECT_TRUE(w->mnuSave->isEnabled());
+
+    // Cancel: the unsaved picture stays and the list has no selection.
+    m_dialogs->messageAnswers.enqueue(MsgAnswer::Cancel);
+    click("two.png");
+    ASSERT_EQ(m_dialogs->shown.size(), 1);
+    EXPECT_EQ(m_dialogs->shown[0].title, "Save Image?");
+    EXPECT_EQ(w->windowTitle(), "Glimvane - Unsaved Image");
+    EXPECT_TRUE(w->File1->selectedItems().isEmpty());
+    EXPECT_EQ(w->File1->currentRow(), -1);
+
+    // Close asks too; Cancel keeps the picture.
+    m_dialogs->messageAnswers.enqueue(MsgAnswer::Cancel);
+    w->mnuClose->trigger();
+    EXPECT_EQ(w->windowTitle(), "Glimvane - Unsaved Image");
+
+    // No: the new file replaces it.
+    m_dialogs->messageAnswers.enqueue(MsgAnswer::No);
+    click("two.png");
+    EXPECT_EQ(w->windowTitle(), "Glimvane - two.png");
+    EXPECT_TRUE(appState().ImageIsSaved);
+
+    w->mnuClose->trigger();
+    EXPECT_TRUE(w->logoShown());
+    EXPECT_FALSE(w->mnuClose->isEnabled());
+    EXPECT_TRUE(appState().CurrentImagePath.isEmpty());
+}
+
+TEST_F(ImageView, SavingAPastedBitmapAsJpegSelectsTheNewFile) {
+    open();
+    w->LoadAndShowImage(Picture::fromRaster(testImage({120, 90})));
+    m_dialogs->fileAnswers.enqueue(FileChoice{file("holiday"), "holiday", 1});
+    m_dialogs->modalScripts.enqueue([](QDialog& d) {
+        auto& q = static_cast<frmJpegQual&>(d);
+        EXPECT_EQ(q.windowTitle(), "Jpeg Quality");
+        EXPECT_EQ(q.slider()->value(), 50);
+        EXPECT_EQ(q.valueText(), "Quality Value: 50");
+        q.slider()->setValue(80);
+        EXPECT_EQ(q.valueText(), "Quality Value: 80");
+        return int(QDialog::Accepted);
+    });
+    w->mnuSave->trigger();
+    const auto& save = m_dialogs->shown[0];
+    EXPECT_EQ(save.kind, "save");
+    EXPECT_EQ(save.title, "Save Image as...");
+    EXPECT_EQ(save.filter, "Jpeg (*.jpg)|*.jpg|Bitmap (*.bmp)|*.bmp");
+    EXPECT_EQ(save.folder, m_folder);
+    ASSERT_TRUE(QFile::exists(file("holiday.jpg")));
+    QImageReader reader(file("holiday.jpg"));
+    EXPECT_EQ(reader.format(), "jpeg");
+    EXPECT_EQ(reader.size(), QSize(120, 90));
+    EXPECT_TRUE(appState().ImageIsSaved);
+    EXPECT_EQ(w->File1->currentItem()->text(), "holiday.jpg");
+    EXPECT_EQ(w->windowTitle(), "Glimvane - holiday.jpg");
+
+    // A name typed with the extension in capitals is kept as typed; a .jpeg gets .jpg added.
+    w->LoadAndShowImage(Picture::fromRaster(testImage({10, 10})));
+    m_dialogs->fileAnswers.enqueue(FileChoice{file("KEEP.JPG"), "KEEP.JPG", 1});
+    m_dialogs->modalScripts.enqueue([](QDialog&) { return int(QDialog::Accepted); });
+    w->mnuSave->trigger();
+    EXPECT_TRUE(QFile::exists(file("KEEP.JPG")));
+    w->LoadAndShowImage(Picture::fromRaster(testImage({10, 10})));
+    m_dialogs->fileAnswers.enqueue(FileChoice{file("x.jpeg"), "x.jpeg", 1});
+    m_dialogs->modalScripts.enqueue([](QDialog&) { return int(QDialog::Accepted); });
+    w->mnuSave->trigger();
+    EXPECT_TRUE(QFile::exists(file("x.jpeg.jpg")));
+}
+
+TEST_F(ImageView, CancellingTheQualityWritesNothing) {
+    open();
+    w->LoadAndShowImage(Picture::fromRaster(testImage({30, 30})));
+    m_dialogs->fileAnswers.enqueue(FileChoice{file("never"), "never", 1});
+    w->mnuSave->trigger();  // no script: the quality dialog is cancelled
+    EXPECT_FALSE(QFile::exists(file("never.jpg")));
+    EXPECT_FALSE(appState().ImageIsSaved);
+    EXPECT_EQ(w->windowTitle(), "Glimvane - Unsaved Image");
+}
+
+TEST_F(ImageView, SavingABitmapIntoAnUncheckedTypeTurnsTheTypeOn) {
+    open();
+    w->mnuFTs[0]->trigger();  // BMP off
+    ASSERT_FALSE(w->mnuFTs[0]->isChecked());
+    ASSERT_FALSE(w->filePattern().contains("*.bmp"));
+    w->LoadAndShowImage(Picture::fromRaster(testImage({64, 32})));
+    m_dialogs->fileAnswers.enqueue(FileChoice{file("plain"), "plain", 2});
+    w->mnuSave->trigger();
+    ASSERT_TRUE(QFile::exists(file("plain.bmp")));
+    EXPECT_TRUE(w->mnuFTs[0]->isChecked());
+    EXPECT_TRUE(w->filePattern().startsWith("*.bmp;"));
+    EXPECT_EQ(w->File1->currentItem()->text(), "plain.bmp");
+    EXPECT_EQ(w->windowTitle(), "Glimvane - plain.bmp");
+}
+
+TEST_F(ImageView, IconsAndMetafilesAreSavedOnlyInTheirOwnFormat) {
+    ASSERT_TRUE(gvtest::writeIco(file("i.ico"), {testImage({16, 16}), testImage({32, 32})}));
+    ASSERT_TRUE(gvtest::writeBytes(file("m.wmf"), gvtest::sampleWmf()));
+    ASSERT_TRUE(gvtest::writeBytes(file("e.emf"), gvtest::sampleEmf()));
+    open();
+    const std::tuple<QString, QString, QString> cases[] = {
+        {"i.ico", "Icon (*.ico)|*.ico", "copy-i.ico"},
+        {"m.wmf", "Windows MetaFile (*.wmf)|*.wmf", "copy-m.wmf"},
+        {"e.emf", "Enhanced MetaFile (*.emf)|*.emf", "copy-e.emf"}};
+    for (const auto& [source, filter, copy] : cases) {
+        click(source);
+        m_dialogs->shown.clear();
+        const QString base = copy.left(copy.size() - 4);
+        m_dialogs->fileAnswers.enqueue(FileChoice{file(base), base, 1});
+        w->mnuSave->trigger();
+        ASSERT_FALSE(m_dialogs->shown.isEmpty());
+        EXPECT_EQ(m_dialogs->shown[0].filter, filter);
+        QFile a(file(source)), b(file(copy));
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly)) << copy.toStdString();
+        // Saved back unchanged, in its own format.
+        EXPECT_EQ(a.readAll(), b.readAll());
+    }
+}
+
+TEST_F(ImageView, FileTypesBuildThePatternAndTheOpenFilter) {
+    open();
+    ASSERT_EQ(w->mnuFTs.size(), 15);
+    const bool pcx = w->mnuFTs[4]->isVisible();
+    QStringList captions;
+    for (QAction* a : w->mnuFTs) {
+        captions << a->text();
+    }
+    EXPECT_EQ(captions, (QStringList{"BMP", "Jpeg", "GIF", "TIFF", "PCX", "PNG", "WMF", "EMF",
+                                     "PICT", "TGA", "EPS", "DIB", "RLE", "Cursors", "Icons"}));
+    const QString all =
+        "*.bmp;*.jpg;*.jpe;*.jpeg;*.gif;*.tif;*.tiff;*.pcx;*.png;*.wmf;*.emf;*.pct;*.tga;*.eps;"
+        "*.dib;*.rle;*.cur;*.ico";
+    EXPECT_EQ(w->filePattern(), pcx ? all : QString(all).remove("*.pcx;"));
+    w->mnuOpen->trigger();
+    EXPECT_EQ(m_dialogs->shown.last().title, "Glimvane - Open Image...");
+    EXPECT_EQ(m_dialogs->shown.last().filter, "Selected Types|" + w->filePattern());
+
+    for (QAction* a : w->mnuFTs) {
+        a->setChecked(false);
+    }
+    w->mnuFTs[2]->setChecked(true);
+    EXPECT_EQ(w->SetPattern(), "*.gif");
+    w->mnuFTs[2]->setChecked(false);
+    w->mnuFTs[0]->setChecked(true);
+    w->mnuFTs[14]->setChecked(true);
+    EXPECT_EQ(w->SetPattern(), "*.bmp;*.ico");
+
+    // "All Images" leaves a hidden type out.
+    w->mnuFTs[4]->setVisible(false);
+    w->mnuFTs[4]->setChecked(false);
+    w->mnuImages->trigger();
+    EXPECT_FALSE(w->mnuFTs[4]->isChecked());
+    EXPECT_EQ(w->filePattern(), QString(all).remove("*.pcx;"));
+}
+
+TEST_F(ImageView, ATypeToggleClosesTheImageAndRelistsTheFolder) {
+    ASSERT_TRUE(gvtest::writePng(file("a.png"), testImage({20, 20})));
+    ASSERT_TRUE(gvtest::writeBmp(file("b.bmp"), testImage({20, 20})));
+    open();
+    click("a.png");
+    EXPECT_EQ(w->File1->count(), 2);
+    w->mnuFTs[5]->trigger();  // PNG off
+    EXPECT_TRUE(w->logoShown());
+    EXPECT_EQ(w->File1->count(), 1);
+    EXPECT_EQ(w->File1->item(0)->text(), "b.bmp");
+}
+
+TEST_F(ImageView, OpenSelectsAndShowsTheChosenFile) {
+    const QString other = gvtest::testFolders().home + "/Other";
+    QDir().mkpath(other);
+    ASSERT_TRUE(gvtest::writeJpeg(other + "/Beach.jpg", testImage({90, 60})));
+    ASSERT_TRUE(gvtest::writeJpeg(other + "/beach2.jpg", testImage({90, 60})));
+    open();
+    m_dialogs->fileAnswers.enqueue(FileChoice{other + "/Beach.jpg", "Beach.jpg", 1});
+    w->mnuOpen->trigger();
+    EXPECT_EQ(w->currentFolder(), other);
+    EXPECT_EQ(w->windowTitle(), "Glimvane - Beach.jpg");
+    EXPECT_EQ(w->File1->currentItem()->text(), "Beach.jpg");
+}
+
+TEST_F(ImageView, TheOldGifWarningShowsOnce) {
+    ASSERT_TRUE(gvtest::writeGif(file("old.gif"), testImage({30, 30}), gvtest::GifVersion::V87a));
+    ASSERT_TRUE(gvtest::writeGif(file("new.gif"), testImage({30, 30}), gvtest::GifVersion::V89a));
+    open();
+    click("old.gif");
+    EXPECT_EQ(panel("ftype"), "GIF File (87a)");
+    ASSERT_EQ(m_dialogs->shown.size(), 1);
+    EXPECT_EQ(m_dialogs->shown[0].title, "GIF 87a Support");
+    EXPECT_EQ(m_dialogs->shown[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Information);
+    EXPECT_TRUE(m_dialogs->shown[0].text.startsWith(
+        "Glimvane can sometimes give poor performance loading the older 87a GIF file type"));
+    EXPECT_EQ(GetSetting(keys::kGif87Warn), "True");
+    click("new.gif");
+    EXPECT_EQ(panel("ftype"), "GIF File (89a)");
+    click("old.gif");
+    EXPECT_EQ(m_dialogs->shown.size(), 1);
+}
+
+TEST_F(ImageView, AnimatedGifsPlayUnlessOldOnesAreTurnedOff) {
+    QList<gvtest::GifFrame> frames;
+    for (int i = 0; i < 3; ++i) {
+        QImage f(40, 30, QImage::Format_RGB32);
+        f.fill(QColor::fromHsv(i * 100, 200, 200));
+        frames << gvtest::GifFrame{f, 10};
+    }
+    ASSERT_TRUE(gvtest::writeAnimatedGif(file("anim.gif"), frames));
+    ASSERT_TRUE(gvtest::writeGif(file("old.gif"), testImage({30, 30}), gvtest::GifVersion::V87a));
+    SaveSetting(keys::kGif87Warn, "True");
+    open();
+    click("anim.gif");
+    EXPECT_TRUE(w->aniImg->isVisibleTo(w.get()));
+    EXPECT_FALSE(w->Image1->isVisibleTo(w.get()));
+    EXPECT_EQ(w->animatedFile(), file("anim.gif"));
+    EXPECT_EQ(w->aniImg->geometry(), w->Image1->geometry());
+    // 87a GIFs animate too, unless the option turns that off.
+    click("old.gif");
+    EXPECT_TRUE(w->aniImg->isVisibleTo(w.get()));
+    SaveSetting(keys::kGif87a, "1");
+    w->ApplyWindowOptions();
+    click("anim.gif");
+    click("old.gif");
+    EXPECT_FALSE(w->aniImg->isVisibleTo(w.get()));
+    EXPECT_TRUE(w->Image1->isVisibleTo(w.get()));
+}
