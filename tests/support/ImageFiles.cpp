@@ -346,7 +346,7 @@ bool writeTga(const QString& path, const QImage& image, TgaCompression compressi
     out.u8(0);                                            // no image id
     out.u8(0);                                            // no colour map
     out.u8(compression == TgaCompression::Rle ? 10 : 2);  // true colour
-    out.bytes(QByteArray(5, '\0'));                       // colour map specification
+    out.bytes(QByteArray(5, '\0'));  // colour map origin, length and entry size
     out.u16(0);
     out.u16(0);
     out.u16(src.width());
