@@ -12,4 +12,5 @@ printf '[current_version]\nmajor=%s\nminor=%s\nrev=%s\n' \
   > "$tmp/config/Glimvane/Glimvane.conf"
 printf '[options]\ndeskicon232=1\n' > "$tmp/config/Glimvane/Glimvane2.conf"
 export XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data" XDG_RUNTIME_DIR="$tmp/runtime"
-GLIMVANE_NO_WM=1 scripts/with-xvfb build/startup_bench "$PWD/build/empty_window" "$PWD/build/glimvane" "${1:-9}"
+build=${BUILD_DIR:-build}
+GLIMVANE_NO_WM=1 scripts/with-xvfb "$build/startup_bench" "$PWD/$build/empty_window" "$PWD/$build/glimvane" "${1:-9}"

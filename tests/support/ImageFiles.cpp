@@ -346,7 +346,7 @@ bool writeTga(const QString& path, const QImage& image, TgaCompression compressi
     out.u8(0);                                            // no image id
     out.u8(0);                                            // no colour map
     out.u8(compression == TgaCompression::Rle ? 10 : 2);  // true colour
-    out.bytes(QByteArray(5, '\0'));                       // colour map specification
+    out.bytes(QByteArray(5, '\0'));  // colour map origin, length and entry size
     out.u16(0);
     out.u16(0);
     out.u16(src.width());
@@ -508,10 +508,43 @@ QByteArray quadrantPostScript(QSize points, const QuadrantColours& colours) {
     return ps;
 }
 
+QByteArray imagePostScript(const QImage& image) {
+    const QImage src = image.convertToFormat(QImage::Format_RGB32);
+    const int w = src.width();
+    const int h = src.height();
+    QByteArray ps = "%!PS-Adobe-3.0 EPSF-3.0\n";
+    ps += QStringLiteral("%%BoundingBox: 0 0 %1 %2\n").arg(w).arg(h).toLatin1();
+    ps += "%%EndComments\n";
+    ps += QStringLiteral("/picstr %1 string def\ngsave\n%2 %3 scale\n")
+              .arg(w * 3)
+              .arg(w)
+              .arg(h)
+              .toLatin1();
+    ps += QStringLiteral(
+              "%1 %2 8 [%1 0 0 -%2 0 %2] {currentfile picstr readhexstring pop} false 3 "
+              "colorimage\n")
+              .arg(w)
+              .arg(h)
+              .toLatin1();
+    for (int y = 0; y < h; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(src.constScanLine(y));
+        QByteArray rgb;
+        rgb.reserve(w * 3);
+        for (int x = 0; x < w; ++x) {
+            rgb.append(static_cast<char>(qRed(row[x])));
+            rgb.append(static_cast<char>(qGreen(row[x])));
+            rgb.append(static_cast<char>(qBlue(row[x])));
+        }
+        ps += rgb.toHex();
+        ps += '\n';
+    }
+    ps += "grestore\nshowpage\n%%EOF\n";
+    return ps;
+}
+
 bool writeEpsWithTiffPreview(const QString& path, const QImage& preview) {
     const QByteArray tiff = tiffBytes(preview);
-    return !tiff.isEmpty() &&
-           writeBytes(path, dosEpsBytes(quadrantPostScript(preview.size()), {}, tiff));
+    return !tiff.isEmpty() && writeBytes(path, dosEpsBytes(imagePostScript(preview), {}, tiff));
 }
 
 bool writeEpsWithWmfPreview(const QString& path, const QByteArray& wmf, QSize points) {

@@ -64,6 +64,9 @@ QByteArray iconFileBytes(const QList<QImage>& images, int resourceType, QPoint h
 QByteArray dosEpsBytes(const QByteArray& postscript, const QByteArray& wmf, const QByteArray& tiff);
 // PostScript that paints the four quadrants over a box of the given size in points.
 QByteArray quadrantPostScript(QSize points, const QuadrantColours& colours = kQuadrantColours);
+// PostScript that paints the image pixel for pixel, one point per pixel.
+QByteArray imagePostScript(const QImage& image);
+// The PostScript paints the same picture as the preview.
 bool writeEpsWithTiffPreview(const QString& path, const QImage& preview);
 bool writeEpsWithWmfPreview(const QString& path, const QByteArray& wmf, QSize points);
 bool writePlainEps(const QString& path, QSize points,

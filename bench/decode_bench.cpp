@@ -1,0 +1,108 @@
+// Decoding speed of a large JPEG: Qt's reader alone, our full decode, and our reduced decode
+// for a window-sized box (what Best Fit asks for).
+
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <cmath>
+#include <cstdlib>
+
+#include "images/Decoder.h"
+
+namespace {
+
+QString g_jpeg;
+
+// A photograph-like picture: smooth colour fields with fine detail, so the encoder has real
+// work to do and the file has a realistic size.
+QImage makePicture(QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int r =
+                static_cast<int>(128 + 100 * std::sin(x * 0.003) + ((x * 7 + y * 13) % 23));
+            const int g =
+                static_cast<int>(128 + 100 * std::cos(y * 0.004) + ((x * 11 + y * 5) % 19));
+            const int b = static_cast<int>(128 + 90 * std::sin((x + y) * 0.002));
+            row[x] = qRgb(r & 0xFF, g & 0xFF, b & 0xFF);
+        }
+    }
+    return image;
+}
+
+void report(benchmark::State& state, const QImage& image) {
+    state.counters["raster_MB"] = image.sizeInBytes() / (1024.0 * 1024.0);
+}
+
+void BM_QImageReaderFull(benchmark::State& state) {
+    QImage image;
+    for (auto _ : state) {
+        QImageReader reader(g_jpeg);
+        image = reader.read();
+        benchmark::DoNotOptimize(image);
+    }
+    report(state, image);
+}
+
+gv::DecodeRequest request(QSize fitInto = {}) {
+    gv::DecodeRequest r;
+    r.dpi = 96;
+    r.fitInto = fitInto;
+    return r;
+}
+
+void BM_DecodeImageFileFull(benchmark::State& state) {
+    QImage image;
+    for (auto _ : state) {
+        const gv::DecodeResult result = gv::DecodeImageFile(g_jpeg, request());
+        if (!result.ok()) {
+            state.SkipWithError(qPrintable(result.error().description));
+            return;
+        }
+        image = result.picture().raster();
+        benchmark::DoNotOptimize(image);
+    }
+    report(state, image);
+}
+
+void BM_DecodeImageFileFit800x600(benchmark::State& state) {
+    QImage image;
+    for (auto _ : state) {
+        const gv::DecodeResult result = gv::DecodeImageFile(g_jpeg, request(QSize(800, 600)));
+        if (!result.ok()) {
+            state.SkipWithError(qPrintable(result.error().description));
+            return;
+        }
+        image = result.picture().raster();
+        benchmark::DoNotOptimize(image);
+    }
+    report(state, image);
+}
+
+BENCHMARK(BM_QImageReaderFull)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodeImageFileFull)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodeImageFileFit800x600)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QGuiApplication app(argc, argv);
+    QTemporaryDir dir;
+    g_jpeg = dir.filePath(QStringLiteral("large-6000x4000-q90.jpg"));
+    QImageWriter writer(g_jpeg, "jpeg");
+    writer.setQuality(90);
+    if (!writer.write(makePicture(QSize(6000, 4000)))) {
+        std::fprintf(stderr, "decode_bench: cannot write %s\n", qPrintable(g_jpeg));
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

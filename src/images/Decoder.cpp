@@ -1,0 +1,379 @@
+#include "images/Decoder.h"
+
+#include <unistd.h>
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "images/EpsPreview.h"
+#include "images/HeaderSize.h"
+#include "images/ImageTypeCatalogue.h"
+#include "images/Metafile.h"
+#include "platform/Ghostscript.h"
+#include "platform/GraphicsMagick.h"
+#include "platform/Screen.h"
+
+namespace gv {
+namespace {
+
+constexpr qint64 kBytesPerPixel = 4;
+constexpr qint64 kMiB = 1024 * 1024;
+// Icon files list at most this many images worth looking at; more is a broken header.
+constexpr int kMaxIconEntries = 64;
+constexpr const char* kTgaFallbackCoder = "TGA";
+
+DecodeError invalidPicture(const QString& why) {
+    return {kErrInvalidPicture, QStringLiteral("Invalid picture: ") + why};
+}
+
+DecodeError outOfMemory() {
+    return {kErrOutOfMemory, QStringLiteral("Out of memory")};
+}
+
+bool exceedsBudget(qint64 width, qint64 height, qint64 budget) {
+    if (width <= 0 || height <= 0) {
+        return false;
+    }
+    // Checked by division so that absurd header values cannot overflow.
+    return width > budget / kBytesPerPixel / height;
+}
+
+bool exceedsBudget(QSize size, qint64 budget) {
+    return exceedsBudget(size.width(), size.height(), budget);
+}
+
+int allocationLimitMb(qint64 budget) {
+    return static_cast<int>(std::clamp<qint64>(budget / kMiB, 1, std::numeric_limits<int>::max()));
+}
+
+double effectiveDpi(const DecodeRequest& request) {
+    if (request.dpi > 0) {
+        return request.dpi;
+    }
+    return 1440.0 / twipsPerPixelX();
+}
+
+// Reads at most `limit` bytes of the file, or fails with the error to report.
+std::optional<QByteArray> readBytes(const QString& path, qint64 offset, qint64 length, qint64 limit,
+                                    DecodeError* error) {
+    if (length > limit) {
+        *error = outOfMemory();
+        return std::nullopt;
+    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || !f.seek(offset)) {
+        *error = {kErrFileAccess, QStringLiteral("Path/File access error")};
+        return std::nullopt;
+    }
+    QByteArray bytes = f.read(length);
+    if (bytes.size() != length) {
+        *error = invalidPicture(QStringLiteral("file shorter than expected"));
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::optional<QByteArray> readWholeFile(const QString& path, qint64 limit, DecodeError* error) {
+    return readBytes(path, 0, QFileInfo(path).size(), limit, error);
+}
+
+// The pixel size that fits the box with the aspect kept, never below one pixel.
+QSize fittedSize(QSize image, QSize box) {
+    QSize s = image.scaled(box, Qt::KeepAspectRatio);
+    return s.expandedTo(QSize(1, 1));
+}
+
+void configure(QImageReader& reader, qint64 budget) {
+    // Only the format the extension names; a mislabelled file is an invalid picture.
+    reader.setAutoDetectImageFormat(false);
+    reader.setAllocationLimit(allocationLimitMb(budget));
+    reader.setAutoTransform(false);
+}
+
+DecodeResult decodeWithGraphicsMagick(const QString& path, const char* coder,
+                                      const DecodeRequest& request, double dpi);
+
+// The 1:1 decode of a file with one of Qt's readers.
+DecodeResult readWithQt(QIODevice* device, const QByteArray& format, qint64 budget, double dpi) {
+    QImageReader reader(device, format);
+    configure(reader, budget);
+    const QSize size = reader.size();
+    if (exceedsBudget(size, budget)) {
+        return outOfMemory();
+    }
+    QImage image = reader.read();
+    if (image.isNull()) {
+        return invalidPicture(reader.errorString());
+    }
+    return Picture::fromRaster(std::move(image), PictureKind::Bitmap, {}, dpi);
+}
+
+DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
+                          const DecodeRequest& request, double dpi) {
+    const QByteArray format(info.readerFormat);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return DecodeError{kErrFileAccess, QStringLiteral("Path/File access error")};
+    }
+    QImageReader reader(&file, format);
+    configure(reader, request.memoryBudget);
+    const QSize size = reader.size();
+    if (exceedsBudget(size, request.memoryBudget)) {
+        return outOfMemory();
+    }
+    // Qt's Targa reader takes uncompressed files only; GraphicsMagick reads the
+    // run-length-compressed ones.
+    if (info.key == QLatin1StringView("tga") && !reader.canRead()) {
+        file.close();
+        return decodeWithGraphicsMagick(path, kTgaFallbackCoder, request, dpi);
+    }
+    // Reduced decoding only where the reader itself decodes less (JPEG's DCT scaling);
+    // other readers decode in full and scale afterwards, so the full image is kept.
+    const bool reduce =
+        request.fitInto.isValid() && size.isValid() && format == "jpeg" &&
+        (size.width() > request.fitInto.width() || size.height() > request.fitInto.height());
+    if (reduce) {
+        reader.setScaledSize(fittedSize(size, request.fitInto));
+        QImage preview = reader.read();
+        if (preview.isNull()) {
+            return invalidPicture(reader.errorString());
+        }
+        const qint64 budget = request.memoryBudget;
+        auto full = [path, format, budget, dpi]() -> QImage {
+            QFile again(path);
+            if (!again.open(QIODevice::ReadOnly)) {
+                return QImage();
+            }
+            DecodeResult r = readWithQt(&again, format, budget, dpi);
+            return r.ok() ? r.picture().raster() : QImage();
+        };
+        return Picture::fromPreview(std::move(preview), size, std::move(full), dpi);
+    }
+    QImage image = reader.read();
+    if (image.isNull()) {
+        return invalidPicture(reader.errorString());
+    }
+    return Picture::fromRaster(std::move(image), PictureKind::Bitmap, {}, dpi);
+}
+
+// Icons and cursors: the largest image the file holds, kept with the file's bytes so that
+// it can be saved back as it came.
+DecodeResult decodeIcon(const QString& path, const TypeKeyInfo& info, const DecodeRequest& request,
+                        double dpi) {
+    DecodeError error;
+    const std::optional<QByteArray> bytes = readWholeFile(path, request.memoryBudget, &error);
+    if (!bytes) {
+        return error;
+    }
+    QBuffer buffer;
+    buffer.setData(*bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, info.readerFormat);
+    configure(reader, request.memoryBudget);
+    const int count = std::min(reader.imageCount(), kMaxIconEntries);
+    QImage best;
+    for (int i = 0; i < count; ++i) {
+        if (!reader.jumpToImage(i)) {
+            break;
+        }
+        if (exceedsBudget(reader.size(), request.memoryBudget)) {
+            return outOfMemory();
+        }
+        QImage image = reader.read();
+        if (!image.isNull() && (best.isNull() || qint64(image.width()) * image.height() >
+                                                     qint64(best.width()) * best.height())) {
+            best = std::move(image);
+        }
+    }
+    if (best.isNull()) {
+        return invalidPicture(reader.errorString());
+    }
+    return Picture::fromRaster(std::move(best), PictureKind::Icon, *bytes, dpi);
+}
+
+DecodeResult metafilePicture(const QByteArray& bytes, const DecodeRequest& request, double dpi) {
+    QString why;
+    const std::optional<Metafile> metafile = Metafile::fromBytes(bytes, &why);
+    if (!metafile) {
+        return invalidPicture(why);
+    }
+    const Picture picture = Picture::fromMetafile(*metafile, dpi);
+    if (picture.sizePixels().isEmpty()) {
+        return invalidPicture(QStringLiteral("metafile without a size"));
+    }
+    // The view works on a 1:1 raster of the picture, so its pixel size counts.
+    if (exceedsBudget(picture.sizePixels(), request.memoryBudget)) {
+        return outOfMemory();
+    }
+    return picture;
+}
+
+DecodeResult decodeMetafile(const QString& path, const DecodeRequest& request, double dpi) {
+    DecodeError error;
+    const std::optional<QByteArray> bytes = readWholeFile(path, request.memoryBudget, &error);
+    if (!bytes) {
+        return error;
+    }
+    return metafilePicture(*bytes, request, dpi);
+}
+
+DecodeResult decodeWithGraphicsMagick(const QString& path, const char* coder,
+                                      const DecodeRequest& request, double dpi) {
+    if (QLatin1StringView(coder) == QLatin1StringView("PCX") && !pcxDecoderAvailable()) {
+        return DecodeError{kErrNoDecoder, QStringLiteral("No PCX decoder is installed")};
+    }
+    DecodeError error;
+    const std::optional<QByteArray> bytes = readWholeFile(path, request.memoryBudget, &error);
+    if (!bytes) {
+        return error;
+    }
+    QString why;
+    const std::optional<QSize> size = graphicsMagickPing(*bytes, coder, &why);
+    if (!size) {
+        return invalidPicture(why);
+    }
+    if (exceedsBudget(*size, request.memoryBudget)) {
+        return outOfMemory();
+    }
+    std::optional<QImage> image = graphicsMagickRead(*bytes, coder, &why);
+    if (!image) {
+        return invalidPicture(why);
+    }
+    return Picture::fromRaster(std::move(*image), PictureKind::Bitmap, {}, dpi);
+}
+
+DecodeResult decodeEps(const QString& path, const DecodeRequest& request, double dpi) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return DecodeError{kErrFileAccess, QStringLiteral("Path/File access error")};
+    }
+    const QByteArray head = file.read(kEpsBinaryHeaderSize);
+    QString why;
+    const std::optional<EpsLayout> layout = parseEpsLayout(head, file.size(), &why);
+    if (!layout) {
+        return invalidPicture(why);
+    }
+    DecodeError error;
+    if (layout->tiff.present()) {
+        const std::optional<QByteArray> tiff =
+            readBytes(path, layout->tiff.offset, layout->tiff.length, request.memoryBudget, &error);
+        if (!tiff) {
+            return error;
+        }
+        QBuffer buffer;
+        buffer.setData(*tiff);
+        buffer.open(QIODevice::ReadOnly);
+        return readWithQt(&buffer, "tiff", request.memoryBudget, dpi);
+    }
+    if (layout->wmf.present()) {
+        const std::optional<QByteArray> wmf =
+            readBytes(path, layout->wmf.offset, layout->wmf.length, request.memoryBudget, &error);
+        if (!wmf) {
+            return error;
+        }
+        return metafilePicture(*wmf, request, dpi);
+    }
+    // No preview: Ghostscript renders the PostScript, but only after its bounding box has
+    // shown the result fits the budget.
+    const qint64 headLength = std::min<qint64>(layout->postscript.length, 64 * 1024);
+    const std::optional<QByteArray> ps =
+        readBytes(path, layout->postscript.offset, headLength, request.memoryBudget, &error);
+    if (!ps) {
+        return error;
+    }
+    if (const std::optional<QRectF> box = epsBoundingBox(*ps)) {
+        const double w = std::ceil(box->width() / 72.0 * dpi);
+        const double h = std::ceil(box->height() / 72.0 * dpi);
+        if (w * h * kBytesPerPixel > static_cast<double>(request.memoryBudget)) {
+            return outOfMemory();
+        }
+    }
+    if (!ghostscriptAvailable()) {
+        return invalidPicture(QStringLiteral("no preview, and Ghostscript is not installed"));
+    }
+    std::optional<QImage> image = renderEpsWithGhostscript(
+        path, static_cast<int>(std::lround(dpi)), request.ghostscriptTimeoutMs,
+        allocationLimitMb(request.memoryBudget), &why);
+    if (!image) {
+        return invalidPicture(why);
+    }
+    return Picture::fromRaster(std::move(*image), PictureKind::Bitmap, {}, dpi);
+}
+
+}  // namespace
+
+qint64 defaultMemoryBudget() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0) {
+        return 1024 * kMiB;  // unknown machine: a budget any desktop has
+    }
+    return static_cast<qint64>(pages) * pageSize / 4;
+}
+
+DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request) {
+    const TypeKeyInfo* info = typeKeyInfo(typeKey(path));
+    if (!info) {
+        return DecodeError{kErrNoDecoder, QStringLiteral("No decoder for this image type")};
+    }
+    const QFileInfo fileInfo(path);
+    if (!fileInfo.exists() || fileInfo.isDir()) {
+        return DecodeError{kErrFileNotFound, QStringLiteral("File not found")};
+    }
+    if (fileInfo.size() == 0) {
+        return invalidPicture(QStringLiteral("empty file"));
+    }
+    // Headers are checked before any decoder sees the file, so that a claimed size beyond
+    // the budget is refused without allocating for it.
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            return DecodeError{kErrFileAccess, QStringLiteral("Path/File access error")};
+        }
+        const std::optional<QSize> declared =
+            declaredImageSize(file.read(kHeaderPeekBytes), QString(info->key));
+        if (declared && exceedsBudget(*declared, request.memoryBudget)) {
+            return outOfMemory();
+        }
+    }
+    const double dpi = effectiveDpi(request);
+    switch (info->decoder) {
+        case ImageDecoder::QtReader:
+            if (info->key == QLatin1StringView("ico") || info->key == QLatin1StringView("cur")) {
+                return decodeIcon(path, *info, request, dpi);
+            }
+            return decodeWithQt(path, *info, request, dpi);
+        case ImageDecoder::Metafile:
+            return decodeMetafile(path, request, dpi);
+        case ImageDecoder::GraphicsMagick:
+            return decodeWithGraphicsMagick(path, info->readerFormat, request, dpi);
+        case ImageDecoder::Eps:
+            return decodeEps(path, request, dpi);
+    }
+    return DecodeError{kErrNoDecoder, QStringLiteral("No decoder for this image type")};
+}
+
+bool gifIs87a(const QString& path) {
+    QFile f(path);
+    QByteArray start;
+    if (f.open(QIODevice::ReadOnly)) {
+        start = f.read(6);
+    }
+    // Only the first text line counts, so a line break cuts the signature short.
+    const qsizetype lineEnd = start.indexOf('\n');
+    if (lineEnd >= 0) {
+        start.truncate(lineEnd);
+    }
+    const qsizetype crEnd = start.indexOf('\r');
+    if (crEnd >= 0) {
+        start.truncate(crEnd);
+    }
+    return start.toLower() != "gif89a";
+}
+
+}  // namespace gv

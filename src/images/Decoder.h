@@ -1,0 +1,61 @@
+#pragma once
+// Turns an image file into a Picture, choosing the decoder by the file's type key. Every
+// failure comes back as a numbered error; nothing the file contains can crash the program or
+// make it allocate beyond the memory budget.
+
+#include <QSize>
+#include <QString>
+#include <optional>
+
+#include "images/Picture.h"
+
+namespace gv {
+
+inline constexpr int kErrOutOfMemory = 7;       // larger than the memory budget
+inline constexpr int kErrNoDecoder = 91;        // no picture object for this type key
+inline constexpr int kErrInvalidPicture = 481;  // the decoder rejected the file
+inline constexpr int kErrFileNotFound = 53;
+inline constexpr int kErrFileAccess = 75;
+
+struct DecodeError {
+    int number = 0;
+    QString description;
+};
+
+// A quarter of the machine's physical memory.
+qint64 defaultMemoryBudget();
+
+struct DecodeRequest {
+    // When valid, a picture larger than this box may be decoded at the reduced size that fits
+    // it (aspect kept) where the format makes that cheaper; the full raster then follows on
+    // demand through Picture::fullRaster().
+    QSize fitInto;
+    // Largest decoded raster, in bytes, at 4 bytes per pixel.
+    qint64 memoryBudget = defaultMemoryBudget();
+    // Resolution for HIMETRIC sizes and for rendering PostScript; 0 means the screen's.
+    double dpi = 0;
+    // Ghostscript, which renders EPS files without a preview, is stopped after this long.
+    int ghostscriptTimeoutMs = 20000;
+};
+
+class DecodeResult final {
+public:
+    DecodeResult(Picture picture) : m_picture(std::move(picture)) {}
+    DecodeResult(DecodeError error) : m_error(std::move(error)) {}
+
+    bool ok() const { return m_error.number == 0; }
+    const Picture& picture() const { return m_picture; }
+    const DecodeError& error() const { return m_error; }
+
+private:
+    Picture m_picture;
+    DecodeError m_error;
+};
+
+DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request = {});
+
+// A GIF is version 87a unless the first six characters of its first text line, lower-cased,
+// are "gif89a".
+bool gifIs87a(const QString& path);
+
+}  // namespace gv

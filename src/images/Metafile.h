@@ -1,0 +1,53 @@
+// Windows metafiles (WMF, with or without the placeable header) and enhanced metafiles
+// (EMF), played by our own record player onto a QPainter. Pictures stay vector until they
+// are painted, so a picture fitted to the window is drawn sharp at any size.
+
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+
+#include <optional>
+
+#include "images/metafile/Layout.h"
+
+class QPainter;
+
+namespace gv {
+
+enum class MetafileKind { Wmf, Emf };
+
+class Metafile final {
+public:
+    // Reads a WMF (with or without the 22-byte placeable header) or an EMF. Returns nullopt
+    // with a short English reason in *error for anything it cannot play.
+    static std::optional<Metafile> fromBytes(const QByteArray& bytes, QString* error = nullptr);
+
+    MetafileKind kind() const { return m_kind; }
+    // Natural size in HIMETRIC (1/100 mm).
+    QSize sizeHimetric() const { return m_layout.himetric; }
+    // Natural size in pixels at the given resolution (2540 HIMETRIC per inch).
+    QSize sizePixels(double dpi = 96) const;
+
+    // Plays the records onto the painter, mapping the picture's frame onto target.
+    void play(QPainter& painter, const QRectF& target) const;
+    // A raster of the picture at the given size; a null image for an unusable size.
+    QImage render(const QSize& size, const QColor& background = Qt::white) const;
+
+    // The original bytes, so the picture can be saved back in its own format.
+    const QByteArray& bytes() const { return m_bytes; }
+
+private:
+    Metafile(MetafileKind kind, QByteArray bytes, const metafile::Layout& layout)
+        : m_kind(kind), m_bytes(std::move(bytes)), m_layout(layout) {}
+
+    MetafileKind m_kind = MetafileKind::Wmf;
+    QByteArray m_bytes;
+    metafile::Layout m_layout;
+};
+
+}  // namespace gv

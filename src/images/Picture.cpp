@@ -1,0 +1,187 @@
+#include "images/Picture.h"
+
+#include <QPainter>
+#include <cmath>
+#include <mutex>
+#include <optional>
+
+#include "images/Metafile.h"
+
+namespace gv {
+
+struct Picture::Data {
+    PictureKind kind = PictureKind::Bitmap;
+    QSize sizePx;
+    QSize sizeHimetric;
+    double dpi = kDefaultDpi;
+    QImage held;  // the full raster, or the preview while full is not produced yet
+    bool heldIsPreview = false;
+    std::optional<Metafile> metafile;
+    QByteArray originalBytes;
+
+    std::mutex fullMutex;
+    FullRasterSource fullSource;
+    QImage full;  // produced on first need when held is a preview
+};
+
+int himetricToPixels(double himetric, double dpi) {
+    return static_cast<int>(std::lround(himetric * dpi / kHimetricPerInch));
+}
+
+double pixelsToHimetric(int pixels, double dpi) {
+    return pixels * kHimetricPerInch / dpi;
+}
+
+namespace {
+
+double usableDpi(double dpi) {
+    return dpi > 0 ? dpi : kDefaultDpi;
+}
+
+QSize himetricOf(QSize px, double dpi) {
+    return QSize(static_cast<int>(std::lround(pixelsToHimetric(px.width(), dpi))),
+                 static_cast<int>(std::lround(pixelsToHimetric(px.height(), dpi))));
+}
+
+QImage onBackground(const QImage& image, const QColor& background) {
+    if (background.alpha() == 0 || !image.hasAlphaChannel()) {
+        return image;
+    }
+    QImage out(image.size(), QImage::Format_ARGB32_Premultiplied);
+    out.fill(background);
+    QPainter p(&out);
+    p.drawImage(0, 0, image);
+    return out;
+}
+
+}  // namespace
+
+Picture Picture::fromRaster(QImage raster, PictureKind kind, QByteArray originalBytes, double dpi) {
+    if (raster.isNull()) {
+        return Picture();
+    }
+    Picture p;
+    p.m_data = std::make_shared<Data>();
+    p.m_data->kind = kind;
+    p.m_data->dpi = usableDpi(dpi);
+    p.m_data->sizePx = raster.size();
+    p.m_data->sizeHimetric = himetricOf(raster.size(), p.m_data->dpi);
+    p.m_data->held = std::move(raster);
+    p.m_data->originalBytes = std::move(originalBytes);
+    return p;
+}
+
+Picture Picture::fromPreview(QImage preview, QSize fullSize, FullRasterSource source, double dpi) {
+    if (preview.isNull() || fullSize.isEmpty()) {
+        return Picture();
+    }
+    if (preview.size() == fullSize || !source) {
+        return fromRaster(std::move(preview), PictureKind::Bitmap, {}, dpi);
+    }
+    Picture p;
+    p.m_data = std::make_shared<Data>();
+    p.m_data->dpi = usableDpi(dpi);
+    p.m_data->sizePx = fullSize;
+    p.m_data->sizeHimetric = himetricOf(fullSize, p.m_data->dpi);
+    p.m_data->held = std::move(preview);
+    p.m_data->heldIsPreview = true;
+    p.m_data->fullSource = std::move(source);
+    return p;
+}
+
+Picture Picture::fromMetafile(const Metafile& metafile, double dpi) {
+    Picture p;
+    p.m_data = std::make_shared<Data>();
+    p.m_data->kind = metafile.kind() == MetafileKind::Emf ? PictureKind::EnhancedMetafile
+                                                          : PictureKind::Metafile;
+    p.m_data->dpi = usableDpi(dpi);
+    const QSizeF himetric(metafile.sizeHimetric());
+    p.m_data->sizeHimetric = QSize(static_cast<int>(std::lround(himetric.width())),
+                                   static_cast<int>(std::lround(himetric.height())));
+    p.m_data->sizePx = QSize(metafile.sizePixels(p.m_data->dpi));
+    p.m_data->metafile = metafile;
+    p.m_data->originalBytes = metafile.bytes();
+    return p;
+}
+
+PictureKind Picture::kind() const {
+    return m_data ? m_data->kind : PictureKind::Bitmap;
+}
+
+bool Picture::isMetafile() const {
+    return m_data && m_data->metafile.has_value();
+}
+
+QSize Picture::sizePixels() const {
+    return m_data ? m_data->sizePx : QSize();
+}
+
+QSize Picture::sizeHimetric() const {
+    return m_data ? m_data->sizeHimetric : QSize();
+}
+
+double Picture::dpi() const {
+    return m_data ? m_data->dpi : kDefaultDpi;
+}
+
+bool Picture::holdsPreview() const {
+    return m_data && m_data->heldIsPreview;
+}
+
+QImage Picture::raster() const {
+    return m_data ? m_data->held : QImage();
+}
+
+QImage Picture::fullRaster() const {
+    if (!m_data) {
+        return QImage();
+    }
+    if (m_data->metafile) {
+        return m_data->metafile->render(m_data->sizePx, Qt::transparent);
+    }
+    if (!m_data->heldIsPreview) {
+        return m_data->held;
+    }
+    std::lock_guard lock(m_data->fullMutex);
+    if (m_data->full.isNull() && m_data->fullSource) {
+        QImage decoded = m_data->fullSource();
+        // A source that changed size since the preview was made is not this picture any more.
+        if (decoded.size() == m_data->sizePx) {
+            m_data->full = std::move(decoded);
+        } else {
+            // Keep the view working with what we have rather than showing nothing.
+            m_data->full = m_data->held.scaled(m_data->sizePx, Qt::IgnoreAspectRatio,
+                                               Qt::SmoothTransformation);
+        }
+        m_data->fullSource = nullptr;
+    }
+    return m_data->full;
+}
+
+const Metafile* Picture::metafile() const {
+    return m_data && m_data->metafile ? &*m_data->metafile : nullptr;
+}
+
+QByteArray Picture::originalBytes() const {
+    return m_data ? m_data->originalBytes : QByteArray();
+}
+
+QImage Picture::render(QSize size, QColor background) const {
+    if (!m_data || size.isEmpty()) {
+        return QImage();
+    }
+    if (m_data->metafile) {
+        return m_data->metafile->render(size, background);
+    }
+    QImage source = m_data->held;
+    if (m_data->heldIsPreview &&
+        (size.width() > source.width() || size.height() > source.height())) {
+        source = fullRaster();
+    }
+    if (source.size() != size) {
+        source = source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    return onBackground(source, background);
+}
+
+}  // namespace gv

@@ -1,0 +1,75 @@
+#pragma once
+// A decoded picture as the program passes it around: its kind, its size in pixels and in
+// HIMETRIC, and its content (a raster for bitmaps and icons, a vector metafile otherwise).
+// Copies share the content, which is never changed after creation, so a Picture is cheap to
+// pass by value and safe to hand from a background task to the window.
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QSize>
+#include <functional>
+#include <memory>
+
+namespace gv {
+
+class Metafile;
+
+enum class PictureKind { Bitmap = 1, Metafile = 2, Icon = 3, EnhancedMetafile = 4 };
+
+inline constexpr double kHimetricPerInch = 2540.0;
+inline constexpr double kDefaultDpi = 96.0;
+
+// HIMETRIC to whole pixels at the given resolution, rounded to the nearest pixel.
+int himetricToPixels(double himetric, double dpi);
+double pixelsToHimetric(int pixels, double dpi);
+
+class Picture final {
+public:
+    // Produces the 1:1 raster of a picture that holds a reduced preview; an empty image
+    // when the source can no longer be decoded.
+    using FullRasterSource = std::function<QImage()>;
+
+    Picture() = default;
+
+    static Picture fromRaster(QImage raster, PictureKind kind = PictureKind::Bitmap,
+                              QByteArray originalBytes = {}, double dpi = kDefaultDpi);
+    // A picture of fullSize pixels that holds only a reduced preview; the full raster is
+    // produced by source on first need.
+    static Picture fromPreview(QImage preview, QSize fullSize, FullRasterSource source,
+                               double dpi = kDefaultDpi);
+    // A WMF or EMF picture; its kind follows the metafile's kind.
+    static Picture fromMetafile(const Metafile& metafile, double dpi = kDefaultDpi);
+
+    // The empty picture (no image at all).
+    bool isNull() const { return !m_data; }
+    PictureKind kind() const;
+    bool isMetafile() const;
+    QSize sizePixels() const;
+    QSize sizeHimetric() const;
+    double dpi() const;
+
+    // Whether only a reduced preview is held so far.
+    bool holdsPreview() const;
+    // The raster as held: the preview, or the full raster; empty for metafiles.
+    QImage raster() const;
+    // The 1:1 raster; decodes it on first call when only a preview is held (callable from any
+    // thread, so it can be prepared ahead by a background task). Metafiles are rendered at
+    // their pixel size on a transparent background.
+    QImage fullRaster() const;
+
+    // nullptr unless the picture is a metafile.
+    const Metafile* metafile() const;
+    // The file's own bytes for icons and metafiles, so they can be saved back unchanged.
+    QByteArray originalBytes() const;
+
+    // An image of the given size for display: rasters scaled smoothly from the sharpest
+    // source that is held, metafiles painted as vectors at that size.
+    QImage render(QSize size, QColor background = Qt::transparent) const;
+
+private:
+    struct Data;
+    std::shared_ptr<Data> m_data;
+};
+
+}  // namespace gv

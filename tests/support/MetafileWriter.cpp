@@ -1,0 +1,869 @@
+#include "support/MetafileWriter.h"
+
+#include <QPainter>
+#include <QtEndian>
+
+#include <cstring>
+
+namespace gvtest {
+
+namespace {
+
+void put16(QByteArray& out, quint16 v) {
+    out.append(char(v & 0xFF));
+    out.append(char(v >> 8));
+}
+
+void put32(QByteArray& out, quint32 v) {
+    put16(out, quint16(v & 0xFFFF));
+    put16(out, quint16(v >> 16));
+}
+
+void putFloat(QByteArray& out, float f) {
+    quint32 bits = 0;
+    std::memcpy(&bits, &f, sizeof bits);
+    put32(out, bits);
+}
+
+void set32(QByteArray& out, qsizetype at, quint32 v) {
+    qToLittleEndian<quint32>(v, out.data() + at);
+}
+
+void set16(QByteArray& out, qsizetype at, quint16 v) {
+    qToLittleEndian<quint16>(v, out.data() + at);
+}
+
+quint32 colorRef(QColor c) { return quint32(c.red()) | quint32(c.green()) << 8 | quint32(c.blue()) << 16; }
+
+int bitsPerPixel(DibFormat format) {
+    switch (format) {
+        case DibFormat::Mono1:
+            return 1;
+        case DibFormat::Palette4:
+            return 4;
+        case DibFormat::Palette8:
+            return 8;
+        case DibFormat::Rgb555:
+        case DibFormat::Rgb565Fields:
+            return 16;
+        case DibFormat::Rgb24:
+            return 24;
+        case DibFormat::Rgb32:
+        case DibFormat::Bgr32Fields:
+            return 32;
+    }
+    return 24;
+}
+
+bool bitfields(DibFormat f) { return f == DibFormat::Rgb565Fields || f == DibFormat::Bgr32Fields; }
+
+QList<QRgb> paletteOf(const QImage& image, DibFormat format) {
+    QList<QRgb> colours;
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y) {
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QRgb c = rgb.pixel(x, y) | 0xFF000000u;
+            if (!colours.contains(c)) {
+                colours.append(c);
+            }
+        }
+    }
+    const int capacity = 1 << bitsPerPixel(format);
+    Q_ASSERT(colours.size() <= capacity);
+    if (format != DibFormat::Palette8) {
+        while (colours.size() < capacity) {
+            colours.append(qRgb(0, 0, 0));
+        }
+    }
+    return colours;
+}
+
+int expand(int value, int bits) {
+    const int max = (1 << bits) - 1;
+    return (value * 255 + max / 2) / max;
+}
+
+QByteArray u16s(const QList<qint16>& words) {
+    QByteArray out;
+    for (qint16 w : words) {
+        put16(out, quint16(w));
+    }
+    return out;
+}
+
+QByteArray packedDib(const QImage& image, DibFormat format) {
+    return dibInfo(image, format) + dibBits(image, format);
+}
+
+}  // namespace
+
+QByteArray dibInfo(const QImage& image, DibFormat format, bool topDown) {
+    const int bpp = bitsPerPixel(format);
+    QByteArray out;
+    put32(out, 40);
+    put32(out, quint32(image.width()));
+    put32(out, quint32(topDown ? -image.height() : image.height()));
+    put16(out, 1);
+    put16(out, quint16(bpp));
+    put32(out, bitfields(format) ? 3 : 0);
+    const int stride = ((image.width() * bpp + 31) / 32) * 4;
+    put32(out, quint32(stride * image.height()));
+    put32(out, 2835);
+    put32(out, 2835);
+    const QList<QRgb> palette = bpp <= 8 ? paletteOf(image, format) : QList<QRgb>();
+    put32(out, format == DibFormat::Palette8 ? quint32(palette.size()) : 0);
+    put32(out, 0);
+    if (format == DibFormat::Rgb565Fields) {
+        put32(out, 0xF800);
+        put32(out, 0x07E0);
+        put32(out, 0x001F);
+    } else if (format == DibFormat::Bgr32Fields) {
+        put32(out, 0x000000FF);
+        put32(out, 0x0000FF00);
+        put32(out, 0x00FF0000);
+    }
+    for (QRgb c : palette) {
+        out.append(char(qBlue(c)));
+        out.append(char(qGreen(c)));
+        out.append(char(qRed(c)));
+        out.append('\0');
+    }
+    return out;
+}
+
+QByteArray dibBits(const QImage& source, DibFormat format, bool topDown) {
+    const QImage image = source.convertToFormat(QImage::Format_RGB32);
+    const int bpp = bitsPerPixel(format);
+    const int stride = ((image.width() * bpp + 31) / 32) * 4;
+    const QList<QRgb> palette = bpp <= 8 ? paletteOf(image, format) : QList<QRgb>();
+    QByteArray out(qsizetype(stride) * image.height(), '\0');
+    for (int row = 0; row < image.height(); ++row) {
+        const int y = topDown ? row : image.height() - 1 - row;
+        auto* line = reinterpret_cast<uchar*>(out.data()) + qsizetype(row) * stride;
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y) | 0xFF000000u;
+            const int r = qRed(c);
+            const int g = qGreen(c);
+            const int b = qBlue(c);
+            switch (format) {
+                case DibFormat::Mono1:
+                case DibFormat::Palette4:
+                case DibFormat::Palette8: {
+                    const int index = int(palette.indexOf(c));
+                    const int bit = x * bpp;
+                    line[bit / 8] |= uchar(index << (8 - bpp - bit % 8));
+                    break;
+                }
+                case DibFormat::Rgb555: {
+                    const quint16 v = quint16((r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
+                    qToLittleEndian<quint16>(v, line + 2 * x);
+                    break;
+                }
+                case DibFormat::Rgb565Fields: {
+                    const quint16 v = quint16((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
+                    qToLittleEndian<quint16>(v, line + 2 * x);
+                    break;
+                }
+                case DibFormat::Rgb24:
+                    line[3 * x] = uchar(b);
+                    line[3 * x + 1] = uchar(g);
+                    line[3 * x + 2] = uchar(r);
+                    break;
+                case DibFormat::Rgb32:
+                    qToLittleEndian<quint32>(quint32(b) | quint32(g) << 8 | quint32(r) << 16 |
+                                                 0xAB000000u,  // GDI ignores this byte
+                                             line + 4 * x);
+                    break;
+                case DibFormat::Bgr32Fields:
+                    qToLittleEndian<quint32>(quint32(r) | quint32(g) << 8 | quint32(b) << 16,
+                                             line + 4 * x);
+                    break;
+            }
+        }
+    }
+    return out;
+}
+
+QImage dibQuantised(const QImage& source, DibFormat format) {
+    QImage image = source.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            if (format == DibFormat::Rgb555) {
+                image.setPixel(x, y, qRgb(expand(qRed(c) >> 3, 5), expand(qGreen(c) >> 3, 5),
+                                          expand(qBlue(c) >> 3, 5)));
+            } else if (format == DibFormat::Rgb565Fields) {
+                image.setPixel(x, y, qRgb(expand(qRed(c) >> 3, 5), expand(qGreen(c) >> 2, 6),
+                                          expand(qBlue(c) >> 3, 5)));
+            }
+        }
+    }
+    return image;
+}
+
+// --- WMF --------------------------------------------------------------------------------
+
+WmfWriter::WmfWriter(QRect bounds, int unitsPerInch, bool placeable)
+    : m_bounds(bounds), m_unitsPerInch(unitsPerInch), m_placeable(placeable) {}
+
+WmfWriter& WmfWriter::rawRecord(quint16 function, const QByteArray& params) {
+    QByteArray body = params;
+    if (body.size() % 2) {
+        body.append('\0');
+    }
+    const quint32 words = quint32(3 + body.size() / 2);
+    put32(m_records, words);
+    put16(m_records, function);
+    m_records.append(body);
+    m_maxRecordWords = std::max(m_maxRecordWords, words);
+    return *this;
+}
+
+WmfWriter& WmfWriter::record(quint16 function, const QList<qint16>& words) {
+    return rawRecord(function, u16s(words));
+}
+
+WmfWriter& WmfWriter::setMapMode(int mode) { return record(0x0103, {qint16(mode)}); }
+WmfWriter& WmfWriter::setWindowOrg(QPoint p) { return record(0x020B, {qint16(p.y()), qint16(p.x())}); }
+WmfWriter& WmfWriter::setWindowExt(QSize s) {
+    return record(0x020C, {qint16(s.height()), qint16(s.width())});
+}
+WmfWriter& WmfWriter::setViewportOrg(QPoint p) {
+    return record(0x020D, {qint16(p.y()), qint16(p.x())});
+}
+WmfWriter& WmfWriter::setViewportExt(QSize s) {
+    return record(0x020E, {qint16(s.height()), qint16(s.width())});
+}
+WmfWriter& WmfWriter::offsetWindowOrg(QPoint d) {
+    return record(0x020F, {qint16(d.y()), qint16(d.x())});
+}
+WmfWriter& WmfWriter::offsetViewportOrg(QPoint d) {
+    return record(0x0211, {qint16(d.y()), qint16(d.x())});
+}
+WmfWriter& WmfWriter::scaleWindowExt(int xNum, int xDenom, int yNum, int yDenom) {
+    return record(0x0410, {qint16(yDenom), qint16(yNum), qint16(xDenom), qint16(xNum)});
+}
+WmfWriter& WmfWriter::scaleViewportExt(int xNum, int xDenom, int yNum, int yDenom) {
+    return record(0x0412, {qint16(yDenom), qint16(yNum), qint16(xDenom), qint16(xNum)});
+}
+
+int WmfWriter::allocate() {
+    for (int i = 0; i < m_slots.size(); ++i) {
+        if (!m_slots[i]) {
+            m_slots[i] = true;
+            return i;
+        }
+    }
+    m_slots.append(true);
+    return int(m_slots.size() - 1);
+}
+
+int WmfWriter::createPen(int style, int width, QColor color) {
+    const quint32 c = colorRef(color);
+    record(0x02FA, {qint16(style), qint16(width), 0, qint16(c & 0xFFFF), qint16(c >> 16)});
+    return allocate();
+}
+
+int WmfWriter::createBrush(int style, QColor color, int hatch) {
+    const quint32 c = colorRef(color);
+    record(0x02FC, {qint16(style), qint16(c & 0xFFFF), qint16(c >> 16), qint16(hatch)});
+    return allocate();
+}
+
+int WmfWriter::createFont(int height, const QString& face, int weight, bool italic,
+                          bool underline, int escapement) {
+    QByteArray p = u16s({qint16(height), 0, qint16(escapement), qint16(escapement),
+                         qint16(weight)});
+    p.append(char(italic));
+    p.append(char(underline));
+    p.append('\0');  // strike-out
+    p.append('\0');  // ANSI character set
+    p.append(4, '\0');
+    QByteArray name = face.toLatin1().left(31);
+    name.append(QByteArray(32 - name.size(), '\0'));
+    p.append(name);
+    rawRecord(0x02FB, p);
+    return allocate();
+}
+
+int WmfWriter::createPalette() {
+    record(0x00F7, {0x0300, 0});
+    return allocate();
+}
+
+int WmfWriter::createDibPatternBrush(const QImage& pattern) {
+    rawRecord(0x0142, u16s({5, 0}) + packedDib(pattern, DibFormat::Rgb24));
+    return allocate();
+}
+
+WmfWriter& WmfWriter::selectObject(int index) { return record(0x012D, {qint16(index)}); }
+
+WmfWriter& WmfWriter::deleteObject(int index) {
+    if (index >= 0 && index < m_slots.size()) {
+        m_slots[index] = false;
+    }
+    return record(0x01F0, {qint16(index)});
+}
+
+WmfWriter& WmfWriter::setTextColor(QColor c) {
+    const quint32 v = colorRef(c);
+    return record(0x0209, {qint16(v & 0xFFFF), qint16(v >> 16)});
+}
+WmfWriter& WmfWriter::setBkColor(QColor c) {
+    const quint32 v = colorRef(c);
+    return record(0x0201, {qint16(v & 0xFFFF), qint16(v >> 16)});
+}
+WmfWriter& WmfWriter::setBkMode(int mode) { return record(0x0102, {qint16(mode), 0}); }
+WmfWriter& WmfWriter::setTextAlign(int align) { return record(0x012E, {qint16(align), 0}); }
+WmfWriter& WmfWriter::setPolyFillMode(int mode) { return record(0x0106, {qint16(mode), 0}); }
+
+WmfWriter& WmfWriter::moveTo(QPoint p) { return record(0x0214, {qint16(p.y()), qint16(p.x())}); }
+WmfWriter& WmfWriter::lineTo(QPoint p) { return record(0x0213, {qint16(p.y()), qint16(p.x())}); }
+
+WmfWriter& WmfWriter::rect4(quint16 function, QRect r, const QList<qint16>& before) {
+    QList<qint16> words = before;
+    words << qint16(r.y() + r.height()) << qint16(r.x() + r.width()) << qint16(r.y())
+          << qint16(r.x());
+    return record(function, words);
+}
+
+WmfWriter& WmfWriter::rectangle(QRect r) { return rect4(0x041B, r); }
+WmfWriter& WmfWriter::roundRect(QRect r, QSize corner) {
+    return rect4(0x061C, r, {qint16(corner.height()), qint16(corner.width())});
+}
+WmfWriter& WmfWriter::ellipse(QRect r) { return rect4(0x0418, r); }
+WmfWriter& WmfWriter::arc(QRect r, QPoint start, QPoint end) {
+    return rect4(0x0817, r,
+                 {qint16(end.y()), qint16(end.x()), qint16(start.y()), qint16(start.x())});
+}
+WmfWriter& WmfWriter::pie(QRect r, QPoint start, QPoint end) {
+    return rect4(0x081A, r,
+                 {qint16(end.y()), qint16(end.x()), qint16(start.y()), qint16(start.x())});
+}
+WmfWriter& WmfWriter::chord(QRect r, QPoint start, QPoint end) {
+    return rect4(0x0830, r,
+                 {qint16(end.y()), qint16(end.x()), qint16(start.y()), qint16(start.x())});
+}
+
+WmfWriter& WmfWriter::polygon(const QList<QPoint>& points) {
+    QList<qint16> words{qint16(points.size())};
+    for (QPoint p : points) {
+        words << qint16(p.x()) << qint16(p.y());
+    }
+    return record(0x0324, words);
+}
+
+WmfWriter& WmfWriter::polyline(const QList<QPoint>& points) {
+    QList<qint16> words{qint16(points.size())};
+    for (QPoint p : points) {
+        words << qint16(p.x()) << qint16(p.y());
+    }
+    return record(0x0325, words);
+}
+
+WmfWriter& WmfWriter::polyPolygon(const QList<QList<QPoint>>& polygons) {
+    QList<qint16> words{qint16(polygons.size())};
+    for (const auto& polygon : polygons) {
+        words << qint16(polygon.size());
+    }
+    for (const auto& polygon : polygons) {
+        for (QPoint p : polygon) {
+            words << qint16(p.x()) << qint16(p.y());
+        }
+    }
+    return record(0x0538, words);
+}
+
+WmfWriter& WmfWriter::textOut(QPoint p, const QByteArray& text) {
+    QByteArray params = u16s({qint16(text.size())}) + text;
+    if (text.size() % 2) {
+        params.append('\0');
+    }
+    params += u16s({qint16(p.y()), qint16(p.x())});
+    return rawRecord(0x0521, params);
+}
+
+WmfWriter& WmfWriter::extTextOut(QPoint p, const QByteArray& text, int options, QRect rect,
+                                 const QList<qint16>& dx) {
+    QByteArray params =
+        u16s({qint16(p.y()), qint16(p.x()), qint16(text.size()), qint16(options)});
+    if (options & 0x0006) {
+        params += u16s({qint16(rect.x()), qint16(rect.y()), qint16(rect.x() + rect.width()),
+                        qint16(rect.y() + rect.height())});
+    }
+    params += text;
+    if (text.size() % 2) {
+        params.append('\0');
+    }
+    params += u16s(dx);
+    return rawRecord(0x0A32, params);
+}
+
+WmfWriter& WmfWriter::saveDc() { return record(0x001E, {}); }
+WmfWriter& WmfWriter::restoreDc(int which) { return record(0x0127, {qint16(which)}); }
+WmfWriter& WmfWriter::intersectClipRect(QRect r) { return rect4(0x0416, r); }
+WmfWriter& WmfWriter::excludeClipRect(QRect r) { return rect4(0x0415, r); }
+
+WmfWriter& WmfWriter::stretchDib(QRect dest, const QImage& image, DibFormat format,
+                                 quint32 rop) {
+    const QByteArray params =
+        u16s({qint16(rop & 0xFFFF), qint16(rop >> 16), 0, qint16(image.height()),
+              qint16(image.width()), 0, 0, qint16(dest.height()), qint16(dest.width()),
+              qint16(dest.y()), qint16(dest.x())}) +
+        packedDib(image, format);
+    return rawRecord(0x0F43, params);
+}
+
+WmfWriter& WmfWriter::dibStretchBlt(QRect dest, const QImage& image, DibFormat format) {
+    const QByteArray params =
+        u16s({qint16(kSrcCopy & 0xFFFF), qint16(kSrcCopy >> 16), qint16(image.height()),
+              qint16(image.width()), 0, 0, qint16(dest.height()), qint16(dest.width()),
+              qint16(dest.y()), qint16(dest.x())}) +
+        packedDib(image, format);
+    return rawRecord(0x0B41, params);
+}
+
+WmfWriter& WmfWriter::dibBitBlt(QPoint dest, const QImage& image, DibFormat format) {
+    const QByteArray params =
+        u16s({qint16(kSrcCopy & 0xFFFF), qint16(kSrcCopy >> 16), 0, 0, qint16(image.height()),
+              qint16(image.width()), qint16(dest.y()), qint16(dest.x())}) +
+        packedDib(image, format);
+    return rawRecord(0x0940, params);
+}
+
+WmfWriter& WmfWriter::patBlt(QRect dest, quint32 rop) {
+    return record(0x061D, {qint16(rop & 0xFFFF), qint16(rop >> 16), qint16(dest.height()),
+                           qint16(dest.width()), qint16(dest.y()), qint16(dest.x())});
+}
+
+WmfWriter& WmfWriter::setObjectCount(int count) {
+    m_objectCount = count;
+    return *this;
+}
+
+QByteArray WmfWriter::finish() const {
+    QByteArray records = m_records;
+    put32(records, 3);  // the end record
+    put16(records, 0);
+    QByteArray out;
+    if (m_placeable) {
+        put32(out, 0x9AC6CDD7);
+        put16(out, 0);
+        put16(out, quint16(m_bounds.x()));
+        put16(out, quint16(m_bounds.y()));
+        put16(out, quint16(m_bounds.x() + m_bounds.width()));
+        put16(out, quint16(m_bounds.y() + m_bounds.height()));
+        put16(out, quint16(m_unitsPerInch));
+        put32(out, 0);
+        quint16 checksum = 0;
+        for (int i = 0; i < 10; ++i) {
+            checksum ^= qFromLittleEndian<quint16>(out.constData() + 2 * i);
+        }
+        put16(out, checksum);
+    }
+    put16(out, 1);
+    put16(out, 9);
+    put16(out, 0x0300);
+    put32(out, quint32((18 + records.size()) / 2));
+    put16(out, quint16(m_objectCount >= 0 ? m_objectCount : int(m_slots.size())));
+    put32(out, m_maxRecordWords);
+    put16(out, 0);
+    return out + records;
+}
+
+// --- EMF --------------------------------------------------------------------------------
+
+EmfWriter::EmfWriter(QRect frameHimetric, QSize devicePixels, QSize deviceMm)
+    : m_frame(frameHimetric), m_devicePixels(devicePixels), m_deviceMm(deviceMm) {}
+
+EmfWriter& EmfWriter::record(quint32 type, const QByteArray& payload) {
+    QByteArray body = payload;
+    while (body.size() % 4) {
+        body.append('\0');
+    }
+    put32(m_records, type);
+    put32(m_records, quint32(8 + body.size()));
+    m_records.append(body);
+    ++m_recordCount;
+    return *this;
+}
+
+namespace {
+
+QByteArray ints(const QList<qint32>& values) {
+    QByteArray out;
+    for (qint32 v : values) {
+        put32(out, quint32(v));
+    }
+    return out;
+}
+
+QByteArray rectL(QRect r) {
+    return ints({r.x(), r.y(), r.x() + r.width(), r.y() + r.height()});
+}
+
+QByteArray xform(const QTransform& t) {
+    QByteArray out;
+    for (double v : {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy()}) {
+        putFloat(out, float(v));
+    }
+    return out;
+}
+
+}  // namespace
+
+void EmfWriter::useHandle(quint32 index) {
+    if (index < 0x10000) {
+        m_handles = std::max(m_handles, int(index) + 1);
+    }
+}
+
+EmfWriter& EmfWriter::setMapMode(int mode) { return record(17, ints({mode})); }
+EmfWriter& EmfWriter::setWindowOrg(QPoint p) { return record(10, ints({p.x(), p.y()})); }
+EmfWriter& EmfWriter::setWindowExt(QSize s) { return record(9, ints({s.width(), s.height()})); }
+EmfWriter& EmfWriter::setViewportOrg(QPoint p) { return record(12, ints({p.x(), p.y()})); }
+EmfWriter& EmfWriter::setViewportExt(QSize s) {
+    return record(11, ints({s.width(), s.height()}));
+}
+EmfWriter& EmfWriter::scaleWindowExt(int xNum, int xDenom, int yNum, int yDenom) {
+    return record(32, ints({xNum, xDenom, yNum, yDenom}));
+}
+EmfWriter& EmfWriter::scaleViewportExt(int xNum, int xDenom, int yNum, int yDenom) {
+    return record(31, ints({xNum, xDenom, yNum, yDenom}));
+}
+EmfWriter& EmfWriter::setWorldTransform(const QTransform& t) { return record(35, xform(t)); }
+EmfWriter& EmfWriter::modifyWorldTransform(const QTransform& t, int mode) {
+    return record(36, xform(t) + ints({mode}));
+}
+
+EmfWriter& EmfWriter::createPen(quint32 index, int style, int width, QColor color) {
+    useHandle(index);
+    return record(38, ints({qint32(index), style, width, 0, qint32(colorRef(color))}));
+}
+
+EmfWriter& EmfWriter::extCreatePen(quint32 index, quint32 style, int width, QColor color) {
+    useHandle(index);
+    return record(95, ints({qint32(index), 0, 0, 0, 0, qint32(style), width, 0,
+                            qint32(colorRef(color)), 0, 0}));
+}
+
+EmfWriter& EmfWriter::createBrush(quint32 index, int style, QColor color, int hatch) {
+    useHandle(index);
+    return record(39, ints({qint32(index), style, qint32(colorRef(color)), hatch}));
+}
+
+EmfWriter& EmfWriter::createDibPatternBrush(quint32 index, const QImage& pattern) {
+    useHandle(index);
+    const QByteArray info = dibInfo(pattern, DibFormat::Rgb24);
+    const QByteArray bits = dibBits(pattern, DibFormat::Rgb24);
+    return record(94, ints({qint32(index), 0, 32, qint32(info.size()), 32 + qint32(info.size()),
+                            qint32(bits.size())}) +
+                          info + bits);
+}
+
+EmfWriter& EmfWriter::createFont(quint32 index, int height, const QString& face, int weight,
+                                 bool italic, bool underline, int escapement) {
+    useHandle(index);
+    QByteArray p = ints({qint32(index), height, 0, escapement, escapement, weight});
+    p.append(char(italic));
+    p.append(char(underline));
+    p.append('\0');
+    p.append('\1');  // DEFAULT_CHARSET
+    p.append(4, '\0');
+    const QString name = face.left(31);
+    for (int i = 0; i < 32; ++i) {
+        put16(p, i < name.size() ? name[i].unicode() : 0);
+    }
+    return record(82, p);
+}
+
+EmfWriter& EmfWriter::selectObject(quint32 index) { return record(37, ints({qint32(index)})); }
+EmfWriter& EmfWriter::deleteObject(quint32 index) { return record(40, ints({qint32(index)})); }
+
+EmfWriter& EmfWriter::setTextColor(QColor c) { return record(24, ints({qint32(colorRef(c))})); }
+EmfWriter& EmfWriter::setBkColor(QColor c) { return record(25, ints({qint32(colorRef(c))})); }
+EmfWriter& EmfWriter::setBkMode(int mode) { return record(18, ints({mode})); }
+EmfWriter& EmfWriter::setTextAlign(int align) { return record(22, ints({align})); }
+EmfWriter& EmfWriter::setPolyFillMode(int mode) { return record(19, ints({mode})); }
+
+EmfWriter& EmfWriter::moveTo(QPoint p) { return record(27, ints({p.x(), p.y()})); }
+EmfWriter& EmfWriter::lineTo(QPoint p) { return record(54, ints({p.x(), p.y()})); }
+EmfWriter& EmfWriter::rectangle(QRect r) { return record(43, rectL(r)); }
+EmfWriter& EmfWriter::roundRect(QRect r, QSize corner) {
+    return record(44, rectL(r) + ints({corner.width(), corner.height()}));
+}
+EmfWriter& EmfWriter::ellipse(QRect r) { return record(42, rectL(r)); }
+EmfWriter& EmfWriter::arc(QRect r, QPoint s, QPoint e) {
+    return record(45, rectL(r) + ints({s.x(), s.y(), e.x(), e.y()}));
+}
+EmfWriter& EmfWriter::chord(QRect r, QPoint s, QPoint e) {
+    return record(46, rectL(r) + ints({s.x(), s.y(), e.x(), e.y()}));
+}
+EmfWriter& EmfWriter::pie(QRect r, QPoint s, QPoint e) {
+    return record(47, rectL(r) + ints({s.x(), s.y(), e.x(), e.y()}));
+}
+EmfWriter& EmfWriter::arcTo(QRect r, QPoint s, QPoint e) {
+    return record(55, rectL(r) + ints({s.x(), s.y(), e.x(), e.y()}));
+}
+
+EmfWriter& EmfWriter::pointsRecord(quint32 type, quint32 count, const QList<QPoint>& pts) {
+    const bool small = type >= 85 && type <= 92;
+    QByteArray p = ints({0, 0, 0, 0, qint32(count)});
+    for (QPoint pt : pts) {
+        if (small) {
+            put16(p, quint16(pt.x()));
+            put16(p, quint16(pt.y()));
+        } else {
+            p += ints({pt.x(), pt.y()});
+        }
+    }
+    return record(type, p);
+}
+
+EmfWriter& EmfWriter::points(quint32 type, const QList<QPoint>& pts, bool small) {
+    return pointsRecord(small ? type + 83 : type, quint32(pts.size()), pts);
+}
+
+EmfWriter& EmfWriter::polygon(const QList<QPoint>& p, bool small) { return points(3, p, small); }
+EmfWriter& EmfWriter::polyline(const QList<QPoint>& p, bool small) { return points(4, p, small); }
+EmfWriter& EmfWriter::polylineTo(const QList<QPoint>& p, bool small) {
+    return points(6, p, small);
+}
+EmfWriter& EmfWriter::polyBezier(const QList<QPoint>& p, bool small) {
+    return points(2, p, small);
+}
+EmfWriter& EmfWriter::polyBezierTo(const QList<QPoint>& p, bool small) {
+    return points(5, p, small);
+}
+
+EmfWriter& EmfWriter::polyPolygon(const QList<QList<QPoint>>& polygons, bool small) {
+    qint32 total = 0;
+    for (const auto& polygon : polygons) {
+        total += qint32(polygon.size());
+    }
+    QByteArray p = ints({0, 0, 0, 0, qint32(polygons.size()), total});
+    for (const auto& polygon : polygons) {
+        p += ints({qint32(polygon.size())});
+    }
+    for (const auto& polygon : polygons) {
+        for (QPoint pt : polygon) {
+            if (small) {
+                put16(p, quint16(pt.x()));
+                put16(p, quint16(pt.y()));
+            } else {
+                p += ints({pt.x(), pt.y()});
+            }
+        }
+    }
+    return record(small ? 91 : 8, p);
+}
+
+EmfWriter& EmfWriter::beginPath() { return record(59, {}); }
+EmfWriter& EmfWriter::endPath() { return record(60, {}); }
+EmfWriter& EmfWriter::closeFigure() { return record(61, {}); }
+EmfWriter& EmfWriter::fillPath() { return record(62, ints({0, 0, 0, 0})); }
+EmfWriter& EmfWriter::strokeAndFillPath() { return record(63, ints({0, 0, 0, 0})); }
+EmfWriter& EmfWriter::strokePath() { return record(64, ints({0, 0, 0, 0})); }
+EmfWriter& EmfWriter::selectClipPath(int mode) { return record(67, ints({mode})); }
+
+EmfWriter& EmfWriter::saveDc() { return record(33, {}); }
+EmfWriter& EmfWriter::restoreDc(int which) { return record(34, ints({which})); }
+EmfWriter& EmfWriter::intersectClipRect(QRect r) { return record(30, rectL(r)); }
+EmfWriter& EmfWriter::excludeClipRect(QRect r) { return record(29, rectL(r)); }
+
+EmfWriter& EmfWriter::extSelectClipRgn(const QList<QRect>& rects, int mode) {
+    if (rects.isEmpty()) {
+        return record(75, ints({0, mode}));
+    }
+    QRect bound;
+    QByteArray body;
+    for (QRect r : rects) {
+        bound |= r;
+        body += rectL(r);
+    }
+    QByteArray data = ints({32, 1, qint32(rects.size()), qint32(body.size())}) + rectL(bound);
+    data += body;
+    return record(75, ints({qint32(data.size()), mode}) + data);
+}
+
+EmfWriter& EmfWriter::extTextOutW(QPoint p, const QString& text, int options, QRect rect,
+                                  const QList<qint32>& dx) {
+    // Fixed part: bounds, graphics mode, scales, then the EMRTEXT; the string follows.
+    constexpr qint32 kStringAt = 76;
+    QByteArray chars;
+    for (QChar c : text) {
+        put16(chars, c.unicode());
+    }
+    while (chars.size() % 4) {
+        chars.append('\0');
+    }
+    const qint32 dxAt = dx.isEmpty() ? 0 : kStringAt + qint32(chars.size());
+    QByteArray payload = ints({0, 0, -1, -1, 1});
+    putFloat(payload, 0);
+    putFloat(payload, 0);
+    payload += ints({p.x(), p.y(), qint32(text.size()), kStringAt, options});
+    payload += rectL(rect);
+    payload += ints({dxAt});
+    payload += chars;
+    payload += ints(dx);
+    return record(84, payload);
+}
+
+EmfWriter& EmfWriter::stretchDiBits(QRect dest, const QImage& image, DibFormat format,
+                                    QRect src, quint32 rop, bool topDown) {
+    if (src.isNull()) {
+        src = image.rect();
+    }
+    const QByteArray info = dibInfo(image, format, topDown);
+    const QByteArray bits = dibBits(image, format, topDown);
+    constexpr qint32 kInfoAt = 80;
+    const QByteArray payload =
+        ints({0, 0, 0, 0, dest.x(), dest.y(), src.x(), src.y(), src.width(), src.height(),
+              kInfoAt, qint32(info.size()), kInfoAt + qint32(info.size()), qint32(bits.size()),
+              0, qint32(rop), dest.width(), dest.height()}) +
+        info + bits;
+    return record(81, payload);
+}
+
+EmfWriter& EmfWriter::bitBlt(QRect dest, const QImage& image, DibFormat format, quint32 rop) {
+    const QByteArray info = dibInfo(image, format);
+    const QByteArray bits = dibBits(image, format);
+    constexpr qint32 kInfoAt = 100;
+    // The source transform turns the destination's logical size into bitmap pixels.
+    const QTransform toSource = QTransform::fromScale(double(image.width()) / dest.width(),
+                                                      double(image.height()) / dest.height());
+    QByteArray payload = ints({0, 0, 0, 0, dest.x(), dest.y(), dest.width(), dest.height(),
+                               qint32(rop), 0, 0});
+    payload += xform(toSource);
+    payload += ints({0, 0, kInfoAt, qint32(info.size()), kInfoAt + qint32(info.size()),
+                     qint32(bits.size())});
+    return record(76, payload + info + bits);
+}
+
+EmfWriter& EmfWriter::setDiBitsToDevice(QPoint dest, const QImage& image, DibFormat format) {
+    const QByteArray info = dibInfo(image, format);
+    const QByteArray bits = dibBits(image, format);
+    constexpr qint32 kInfoAt = 76;
+    const QByteArray payload =
+        ints({0, 0, 0, 0, dest.x(), dest.y(), 0, 0, image.width(), image.height(), kInfoAt,
+              qint32(info.size()), kInfoAt + qint32(info.size()), qint32(bits.size()), 0, 0,
+              image.height()}) +
+        info + bits;
+    return record(80, payload);
+}
+
+EmfWriter& EmfWriter::setHandleCount(int count) {
+    m_handles = count;
+    m_handlesForced = true;
+    return *this;
+}
+
+QByteArray EmfWriter::finish() const {
+    constexpr int kHeaderSize = 108;
+    QByteArray records = m_records;
+    records += ints({14, 20, 0, 16, 20});  // the end record
+    const quint32 total = quint32(kHeaderSize + records.size());
+    auto toDevice = [&](int himetric, int pixels, int mm) {
+        return int(std::floor(double(himetric) * pixels / (mm * 100.0)));
+    };
+    const int left = toDevice(m_frame.x(), m_devicePixels.width(), m_deviceMm.width());
+    const int top = toDevice(m_frame.y(), m_devicePixels.height(), m_deviceMm.height());
+    const int right = toDevice(m_frame.x() + m_frame.width(), m_devicePixels.width(),
+                               m_deviceMm.width());
+    const int bottom = toDevice(m_frame.y() + m_frame.height(), m_devicePixels.height(),
+                                m_deviceMm.height());
+    QByteArray out = ints({1, kHeaderSize, left, top, right - 1, bottom - 1, m_frame.x(),
+                           m_frame.y(), m_frame.x() + m_frame.width(),
+                           m_frame.y() + m_frame.height(), 0x464D4520, 0x10000, qint32(total),
+                           qint32(m_recordCount + 2)});
+    put16(out, quint16(m_handles));
+    put16(out, 0);
+    out += ints({0, 0, 0, m_devicePixels.width(), m_devicePixels.height(), m_deviceMm.width(),
+                 m_deviceMm.height(), 0, 0, 0, m_deviceMm.width() * 1000,
+                 m_deviceMm.height() * 1000});
+    Q_ASSERT(out.size() == kHeaderSize);
+    return out + records;
+}
+
+// --- Samples ----------------------------------------------------------------------------
+
+namespace {
+
+QImage checkerboard() {
+    QImage image(8, 8, QImage::Format_RGB32);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const bool dark = (x / 2 + y / 2) % 2 != 0;
+            image.setPixel(x, y, dark ? qRgb(40, 40, 160) : qRgb(250, 210, 60));
+        }
+    }
+    return image;
+}
+
+}  // namespace
+
+QByteArray sampleWmf() {
+    // 4000 x 3000 twips: about 267 x 200 pixels on a 96 DPI screen.
+    WmfWriter w(QRect(0, 0, 4000, 3000), 1440);
+    w.setWindowOrg({0, 0}).setWindowExt({4000, 3000}).setBkMode(1);
+    const int sky = w.createBrush(0, QColor(200, 230, 255));
+    const int noPen = w.createPen(5, 0, Qt::black);
+    w.selectObject(sky).selectObject(noPen).rectangle(QRect(0, 0, 4000, 3000));
+    const int sun = w.createBrush(0, QColor(255, 200, 0));
+    const int outline = w.createPen(0, 40, QColor(200, 90, 0));
+    w.selectObject(sun).selectObject(outline).ellipse(QRect(2900, 200, 800, 800));
+    const int hill = w.createBrush(0, QColor(60, 170, 60));
+    w.selectObject(hill).selectObject(noPen).chord(QRect(-1000, 1900, 6000, 2600), {5000, 3200},
+                                                   {-1000, 3200});
+    const int wall = w.createBrush(2, QColor(150, 60, 30), 4);
+    const int black = w.createPen(0, 30, Qt::black);
+    w.setBkMode(2).setBkColor(QColor(240, 200, 160));
+    w.selectObject(wall).selectObject(black).rectangle(QRect(700, 1500, 1200, 1000));
+    w.setBkMode(1);
+    const int roof = w.createBrush(0, QColor(200, 30, 30));
+    w.selectObject(roof).polygon({{550, 1500}, {1300, 800}, {2050, 1500}});
+    w.stretchDib(QRect(1100, 1800, 400, 400), checkerboard(), DibFormat::Palette4);
+    const int font = w.createFont(-300, QStringLiteral("DejaVu Sans"), 700);
+    w.selectObject(font).setTextColor(QColor(20, 40, 120)).setTextAlign(0);
+    w.textOut({2150, 1550}, "Glimvane");
+    const int ray = w.createPen(0, 20, QColor(230, 120, 0));
+    w.selectObject(ray).arc(QRect(2700, 0, 1200, 1200), {3900, 600}, {3300, 0});
+    return w.finish();
+}
+
+QByteArray sampleEmf() {
+    // 80 x 60 mm on a 1000-pixel, 250 mm wide reference device: 320 x 240 device pixels.
+    EmfWriter w(QRect(0, 0, 8000, 6000));
+    w.setMapMode(8).setWindowOrg({0, 0}).setWindowExt({640, 480});
+    w.setViewportOrg({0, 0}).setViewportExt({320, 240});
+    w.setBkMode(1);
+    for (int i = 0; i < 8; ++i) {
+        w.createBrush(1, 0, QColor(30 + 25 * i, 60 + 20 * i, 200 - 15 * i));
+        w.selectObject(1).selectStockObject(8).rectangle(QRect(0, i * 60, 640, 61));
+        w.selectStockObject(0).deleteObject(1);
+    }
+    w.createPen(2, 0, 6, QColor(20, 20, 20)).selectObject(2);
+    w.createBrush(3, 0, QColor(250, 120, 180)).selectObject(3);
+    w.beginPath()
+        .moveTo({80, 300})
+        .polyBezierTo({{120, 120}, {260, 120}, {300, 300}})
+        .closeFigure()
+        .endPath()
+        .strokeAndFillPath();
+    w.createBrush(4, 2, QColor(0, 110, 0), 5).selectObject(4).setBkMode(2).setBkColor(
+        QColor(220, 255, 220));
+    w.pie(QRect(360, 60, 220, 220), {580, 170}, {470, 60});
+    w.setBkMode(1);
+    w.stretchDiBits(QRect(380, 320, 200, 120), checkerboard(), DibFormat::Rgb24);
+    w.createFont(5, -48, QStringLiteral("DejaVu Serif"), 400, true).selectObject(5);
+    w.setTextColor(QColor(255, 255, 255)).setTextAlign(24);
+    w.saveDc();
+    w.modifyWorldTransform(QTransform().translate(60, 440).rotate(-12), 2);
+    w.extTextOutW({0, 0}, QStringLiteral("Glimvane EMF"));
+    w.restoreDc(-1);
+    w.createPen(6, 0, 4, QColor(255, 255, 0)).selectObject(6);
+    w.polyline({{20, 20}, {140, 60}, {60, 120}, {200, 100}}, true);
+    return w.finish();
+}
+
+}  // namespace gvtest

@@ -1,0 +1,219 @@
+// Writers that build WMF and EMF files record by record, for tests, fuzz seeds and the
+// sample folder. They write exactly what they are told, including nonsense, so tests can
+// also produce damaged files.
+
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QTransform>
+
+namespace gvtest {
+
+// How a QImage is stored as a device-independent bitmap.
+enum class DibFormat {
+    Mono1,           // 1 bpp with a two-colour table
+    Palette4,        // 4 bpp
+    Palette8,        // 8 bpp
+    Rgb555,          // 16 bpp, plain
+    Rgb565Fields,    // 16 bpp, BI_BITFIELDS 5-6-5
+    Rgb24,           // 24 bpp
+    Rgb32,           // 32 bpp, plain
+    Bgr32Fields,     // 32 bpp, BI_BITFIELDS with unusual masks
+};
+
+// BITMAPINFO (header, masks, colour table) and pixel rows of an image. Paletted formats
+// build their table from the image's colours, which must fit.
+QByteArray dibInfo(const QImage& image, DibFormat format, bool topDown = false);
+QByteArray dibBits(const QImage& image, DibFormat format, bool topDown = false);
+// The colours as a bitmap of that format shows them (16-bit formats lose low bits).
+QImage dibQuantised(const QImage& image, DibFormat format);
+
+inline constexpr quint32 kSrcCopy = 0x00CC0020;
+
+class WmfWriter final {
+public:
+    // bounds in logical units at unitsPerInch, written in the placeable header.
+    explicit WmfWriter(QRect bounds, int unitsPerInch = 1440, bool placeable = true);
+
+    // A record with its parameter words exactly as stored (most WMF records store the
+    // call's arguments last-to-first).
+    WmfWriter& record(quint16 function, const QList<qint16>& words);
+    WmfWriter& rawRecord(quint16 function, const QByteArray& params);
+
+    WmfWriter& setMapMode(int mode);
+    WmfWriter& setWindowOrg(QPoint p);
+    WmfWriter& setWindowExt(QSize s);
+    WmfWriter& setViewportOrg(QPoint p);
+    WmfWriter& setViewportExt(QSize s);
+    WmfWriter& offsetWindowOrg(QPoint d);
+    WmfWriter& offsetViewportOrg(QPoint d);
+    WmfWriter& scaleWindowExt(int xNum, int xDenom, int yNum, int yDenom);
+    WmfWriter& scaleViewportExt(int xNum, int xDenom, int yNum, int yDenom);
+
+    // Objects go to the lowest free slot, which these return.
+    int createPen(int style, int width, QColor color);
+    int createBrush(int style, QColor color, int hatch = 0);
+    int createFont(int height, const QString& face, int weight = 400, bool italic = false,
+                   bool underline = false, int escapement = 0);
+    int createPalette();
+    int createDibPatternBrush(const QImage& pattern);
+    WmfWriter& selectObject(int index);
+    WmfWriter& deleteObject(int index);
+
+    WmfWriter& setTextColor(QColor c);
+    WmfWriter& setBkColor(QColor c);
+    WmfWriter& setBkMode(int mode);
+    WmfWriter& setTextAlign(int align);
+    WmfWriter& setPolyFillMode(int mode);
+
+    WmfWriter& moveTo(QPoint p);
+    WmfWriter& lineTo(QPoint p);
+    // Rectangles as QRect(x, y, w, h): GDI's right and bottom are x + w and y + h.
+    WmfWriter& rectangle(QRect r);
+    WmfWriter& roundRect(QRect r, QSize corner);
+    WmfWriter& ellipse(QRect r);
+    WmfWriter& arc(QRect r, QPoint start, QPoint end);
+    WmfWriter& pie(QRect r, QPoint start, QPoint end);
+    WmfWriter& chord(QRect r, QPoint start, QPoint end);
+    WmfWriter& polygon(const QList<QPoint>& points);
+    WmfWriter& polyline(const QList<QPoint>& points);
+    WmfWriter& polyPolygon(const QList<QList<QPoint>>& polygons);
+    WmfWriter& textOut(QPoint p, const QByteArray& text);
+    WmfWriter& extTextOut(QPoint p, const QByteArray& text, int options = 0, QRect rect = {},
+                          const QList<qint16>& dx = {});
+
+    WmfWriter& saveDc();
+    WmfWriter& restoreDc(int which = -1);
+    WmfWriter& intersectClipRect(QRect r);
+    WmfWriter& excludeClipRect(QRect r);
+
+    WmfWriter& stretchDib(QRect dest, const QImage& image, DibFormat format,
+                          quint32 rop = kSrcCopy);
+    WmfWriter& dibStretchBlt(QRect dest, const QImage& image, DibFormat format);
+    WmfWriter& dibBitBlt(QPoint dest, const QImage& image, DibFormat format);
+    WmfWriter& patBlt(QRect dest, quint32 rop);
+
+    // Forces the object count in the header (normally the highest slot used plus one).
+    WmfWriter& setObjectCount(int count);
+    // The finished file, with the end record and the header totals.
+    QByteArray finish() const;
+
+private:
+    int allocate();
+    WmfWriter& rect4(quint16 function, QRect r, const QList<qint16>& before = {});
+
+    QRect m_bounds;
+    int m_unitsPerInch;
+    bool m_placeable;
+    QByteArray m_records;
+    quint32 m_maxRecordWords = 3;
+    QList<bool> m_slots;
+    int m_objectCount = -1;
+};
+
+class EmfWriter final {
+public:
+    // frame in HIMETRIC; the reference device is devicePixels over deviceMm millimetres.
+    explicit EmfWriter(QRect frameHimetric, QSize devicePixels = {1000, 1000},
+                       QSize deviceMm = {250, 250});
+
+    // A record whose payload follows the type and size.
+    EmfWriter& record(quint32 type, const QByteArray& payload);
+
+    EmfWriter& setMapMode(int mode);
+    EmfWriter& setWindowOrg(QPoint p);
+    EmfWriter& setWindowExt(QSize s);
+    EmfWriter& setViewportOrg(QPoint p);
+    EmfWriter& setViewportExt(QSize s);
+    EmfWriter& scaleWindowExt(int xNum, int xDenom, int yNum, int yDenom);
+    EmfWriter& scaleViewportExt(int xNum, int xDenom, int yNum, int yDenom);
+    EmfWriter& setWorldTransform(const QTransform& t);
+    EmfWriter& modifyWorldTransform(const QTransform& t, int mode);
+
+    EmfWriter& createPen(quint32 index, int style, int width, QColor color);
+    EmfWriter& extCreatePen(quint32 index, quint32 style, int width, QColor color);
+    EmfWriter& createBrush(quint32 index, int style, QColor color, int hatch = 0);
+    EmfWriter& createDibPatternBrush(quint32 index, const QImage& pattern);
+    EmfWriter& createFont(quint32 index, int height, const QString& face, int weight = 400,
+                          bool italic = false, bool underline = false, int escapement = 0);
+    EmfWriter& selectObject(quint32 index);
+    EmfWriter& selectStockObject(int stock) { return selectObject(0x80000000u | quint32(stock)); }
+    EmfWriter& deleteObject(quint32 index);
+
+    EmfWriter& setTextColor(QColor c);
+    EmfWriter& setBkColor(QColor c);
+    EmfWriter& setBkMode(int mode);
+    EmfWriter& setTextAlign(int align);
+    EmfWriter& setPolyFillMode(int mode);
+
+    EmfWriter& moveTo(QPoint p);
+    EmfWriter& lineTo(QPoint p);
+    EmfWriter& rectangle(QRect r);
+    EmfWriter& roundRect(QRect r, QSize corner);
+    EmfWriter& ellipse(QRect r);
+    EmfWriter& arc(QRect r, QPoint start, QPoint end);
+    EmfWriter& chord(QRect r, QPoint start, QPoint end);
+    EmfWriter& pie(QRect r, QPoint start, QPoint end);
+    EmfWriter& arcTo(QRect r, QPoint start, QPoint end);
+    EmfWriter& polygon(const QList<QPoint>& points, bool small = false);
+    EmfWriter& polyline(const QList<QPoint>& points, bool small = false);
+    EmfWriter& polylineTo(const QList<QPoint>& points, bool small = false);
+    EmfWriter& polyBezier(const QList<QPoint>& points, bool small = false);
+    EmfWriter& polyBezierTo(const QList<QPoint>& points, bool small = false);
+    EmfWriter& polyPolygon(const QList<QList<QPoint>>& polygons, bool small = false);
+    // A poly-shape record with a point count that need not match the points written.
+    EmfWriter& pointsRecord(quint32 type, quint32 count, const QList<QPoint>& points);
+
+    EmfWriter& beginPath();
+    EmfWriter& endPath();
+    EmfWriter& closeFigure();
+    EmfWriter& fillPath();
+    EmfWriter& strokePath();
+    EmfWriter& strokeAndFillPath();
+    EmfWriter& selectClipPath(int mode);
+
+    EmfWriter& saveDc();
+    EmfWriter& restoreDc(int which = -1);
+    EmfWriter& intersectClipRect(QRect r);
+    EmfWriter& excludeClipRect(QRect r);
+    // Region rectangles in reference device pixels; an empty list with mode 5 (RGN_COPY)
+    // removes clipping.
+    EmfWriter& extSelectClipRgn(const QList<QRect>& rects, int mode);
+
+    EmfWriter& extTextOutW(QPoint p, const QString& text, int options = 0, QRect rect = {},
+                           const QList<qint32>& dx = {});
+
+    EmfWriter& stretchDiBits(QRect dest, const QImage& image, DibFormat format,
+                             QRect src = {}, quint32 rop = kSrcCopy, bool topDown = false);
+    EmfWriter& bitBlt(QRect dest, const QImage& image, DibFormat format, quint32 rop = kSrcCopy);
+    EmfWriter& setDiBitsToDevice(QPoint dest, const QImage& image, DibFormat format);
+
+    // Forces nHandles in the header (normally the highest index used plus one).
+    EmfWriter& setHandleCount(int count);
+    QByteArray finish() const;
+
+private:
+    EmfWriter& points(quint32 type, const QList<QPoint>& points, bool small);
+    void useHandle(quint32 index);
+
+    QRect m_frame;
+    QSize m_devicePixels;
+    QSize m_deviceMm;
+    QByteArray m_records;
+    quint32 m_recordCount = 0;
+    int m_handles = 1;
+    bool m_handlesForced = false;
+};
+
+// Small colourful pictures (shapes, text, a bitmap) for the sample folder and fuzz seeds.
+QByteArray sampleWmf();
+QByteArray sampleEmf();
+
+}  // namespace gvtest
