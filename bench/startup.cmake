@@ -3,3 +3,10 @@ add_executable(empty_window ${CMAKE_CURRENT_LIST_DIR}/empty_window.cpp)
 target_link_libraries(empty_window PRIVATE Qt6::Widgets)
 add_executable(startup_bench ${CMAKE_CURRENT_LIST_DIR}/startup_bench.cpp)
 target_link_libraries(startup_bench PRIVATE PkgConfig::XCB)
+
+# Showing a large image in the window.
+add_executable(view_bench ${CMAKE_CURRENT_LIST_DIR}/view_bench.cpp)
+target_link_libraries(view_bench PRIVATE glimvane_core)
+
+add_executable(launch_bench ${CMAKE_CURRENT_LIST_DIR}/launch_bench.cpp)
+target_link_libraries(launch_bench PRIVATE PkgConfig::XCB)

@@ -9,10 +9,16 @@
 namespace gv {
 namespace {
 
-// Magick++ must be initialised once before any use, from whichever thread comes first.
+// Magick++ must be initialised once before any use, from whichever thread comes first. The
+// library's own signal handlers stay out: Qt and the desktop own the process's signals.
 void ensureInitialised() {
     static std::once_flag once;
-    std::call_once(once, [] { Magick::InitializeMagick(nullptr); });
+    std::call_once(once, [] {
+        MagickLib::ExceptionInfo exception;
+        MagickLib::GetExceptionInfo(&exception);
+        MagickLib::InitializeMagickEx(nullptr, MAGICK_OPT_NO_SIGNAL_HANDER, &exception);
+        MagickLib::DestroyExceptionInfo(&exception);
+    });
 }
 
 void setError(QString* error, const std::exception& e) {
