@@ -70,6 +70,8 @@ void frmGlimvane::ReregisterAssociations() {}
 void frmGlimvane::ShowStartupTip() {}
 void frmGlimvane::ShowFullScreen() {}
 void frmGlimvane::ShowHelpTopic(int) {}
+void frmGlimvane::ShowOptions() {}
+void frmGlimvane::ShowCaptureSetup() {}
 void frmGlimvane::UnloadSecondaryWindows() {}
 
 }  // namespace gv

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QScrollBar>
 #include <QTreeView>
+#include <QStatusBar>
 
 #include "mainwindow/ImageBox.h"
 #include "mainwindow/LayoutMath.h"
@@ -50,6 +51,8 @@ void frmGlimvane::LayoutWindow() {
     TilePic->move(r.vScroll.left(), r.hScroll.top());
     TilePic->resize(r.vScroll.width(), r.hScroll.height());
     toolbarRow->setGeometry(0, 0, in.innerWidth, kToolbarRowHeight);
+    const int statusHeight = SB1->sizeHint().height();
+    SB1->setGeometry(0, in.innerHeight - statusHeight, in.innerWidth, statusHeight);
     Line1->setGeometry(0, kToolbarRowHeight, in.innerWidth, 2);
     Line2->setGeometry(0, kToolbarRowHeight + 2, in.innerWidth, 1);
 

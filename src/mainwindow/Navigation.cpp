@@ -1,15 +1,27 @@
-// The drive list, the folder list and the file list kept in step.
+// The drive list, the folder tree and the file list kept in step; stepping through the
+// images, Home and Refresh, the window's keys and the lists' pop-up menus.
 
-#include <QCollator>
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QTreeView>
 
+#include "mainwindow/FileListing.h"
+#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
 #include "platform/Paths.h"
+#include "platform/Trace.h"
+#include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 
 namespace gv {
@@ -21,38 +33,39 @@ QString frmGlimvane::currentFolder() const {
 void frmGlimvane::setCurrentFolder(const QString& folder) {
     m_folder = QDir::cleanPath(folder);
     const QString root = volumeRoot(m_folder);
-    Drive1->blockSignals(true);
-    if (Drive1->count() == 0) {
-        Drive1->addItems(volumeRoots());
+    {
+        const QSignalBlocker block(Drive1);
+        if (Drive1->count() == 0) {
+            Drive1->addItems(volumeRoots());
+        }
+        if (Drive1->findText(root) < 0) {
+            Drive1->addItem(root);
+        }
+        Drive1->setCurrentText(root);
     }
-    if (Drive1->findText(root) < 0) {
-        Drive1->addItem(root);
+    // The folder list changed: the tree follows, the file list shows the new folder.
+    if (m_folderModel->rootPath() != root) {
+        m_folderModel->setRootPath(root);
     }
-    Drive1->setCurrentText(root);
-    Drive1->blockSignals(false);
-    m_folderModel->setRootPath(root);
-    const QModelIndex index = m_folderModel->index(m_folder);
-    ftvDirs->setCurrentIndex(index);
-    ftvDirs->scrollTo(index);
+    {
+        const QSignalBlocker block(ftvDirs->selectionModel());
+        const QModelIndex index = m_folderModel->index(m_folder);
+        ftvDirs->setCurrentIndex(index);
+        ftvDirs->scrollTo(index);
+    }
+    AppState& state = appState();
+    const bool suppress = state.SuppressFileClick;
+    state.SuppressFileClick = true;
     RefreshFileList();
+    state.SuppressFileClick = suppress;
+    List1->clear();
+    const bool haveFiles = File1->count() > 0;
+    Toolbar[0]->setEnabled(haveFiles);
+    Toolbar[1]->setEnabled(haveFiles);
 }
 
 void frmGlimvane::RefreshFileList() {
-    const QString pattern = File1->property("pattern").toString();
-    QStringList filters;
-    for (const QString& p : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        filters << p.trimmed();
-    }
-    QStringList names;
-    if (!filters.isEmpty()) {
-        QDir dir(m_folder);
-        names = dir.entryList(filters, QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
-    }
-    // The order of the desktop's file managers: locale-aware, numbers by value.
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::sort(names.begin(), names.end(), collator);
+    const QStringList names = listImageFiles(m_folder, filePattern());
     const bool suppress = appState().SuppressFileClick;
     appState().SuppressFileClick = true;
     File1->clear();
@@ -82,11 +95,199 @@ QString frmGlimvane::filePattern() const {
 
 void frmGlimvane::setFilePattern(const QString& pattern) {
     File1->setProperty("pattern", pattern);
-    AppState& state = appState();
-    const bool suppress = state.SuppressFileClick;
-    state.SuppressFileClick = true;
     RefreshFileList();
-    state.SuppressFileClick = suppress;
+    // Back and Forward follow what the list holds.
+    const bool haveFiles = File1->count() > 0;
+    Toolbar[0]->setEnabled(haveFiles);
+    Toolbar[1]->setEnabled(haveFiles);
+}
+
+void frmGlimvane::connectNavigation() {
+    connect(Drive1, &QComboBox::activated, this, [this](int index) {
+        const QString root = Drive1->itemText(index);
+        if (!isVolumeAvailable(root)) {
+            dialogs().message(QStringLiteral("Drive unavailable"), MsgButtons::Ok,
+                              MsgIcon::Exclamation, QStringLiteral("Problem"), this);
+            const QSignalBlocker block(Drive1);
+            Drive1->setCurrentText(volumeRoot(m_folder));
+            return;
+        }
+        setCurrentFolder(root);
+    });
+    connect(ftvDirs->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                const QString path = m_folderModel->filePath(current);
+                if (!QFileInfo(path).isDir()) {
+                    dialogs().message(QStringLiteral("This folder is not valid!"),
+                                      MsgButtons::Ok, MsgIcon::None, QStringLiteral("Glimvane"),
+                                      this);
+                    const QSignalBlocker block(ftvDirs->selectionModel());
+                    ftvDirs->setCurrentIndex(m_folderModel->index(m_folder));
+                    return;
+                }
+                setCurrentFolder(path);
+            });
+    // The tree fills in as folders are read: keep the current folder in sight.
+    connect(m_folderModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+        if (m_folder.startsWith(path)) {
+            const QSignalBlocker block(ftvDirs->selectionModel());
+            const QModelIndex index = m_folderModel->index(m_folder);
+            ftvDirs->setCurrentIndex(index);
+            ftvDirs->scrollTo(index);
+        }
+    });
+    // Opening the File menu: the file commands fit a file image only.
+    connect(mnuFileItem, &QMenu::aboutToShow, this, [this] {
+        const bool file = !appState().CurrentImagePath.isEmpty();
+        for (QAction* a : {mnuRename, mnuMove, mnuCopyFile, mnuDel}) {
+            a->setEnabled(file);
+        }
+        for (SoftButton* b : Fbts) {
+            b->setEnabled(file);
+        }
+    });
+    connect(Toolbar[0], &SoftButton::clicked, this, &frmGlimvane::NavigateBack);
+    connect(Toolbar[1], &SoftButton::clicked, this, &frmGlimvane::NavigateForward);
+    connect(Toolbar[2], &SoftButton::clicked, this, &frmGlimvane::GoHome);
+    connect(Toolbar[3], &SoftButton::clicked, this, &frmGlimvane::RefreshCommand);
+    connect(mnuRefresh, &QAction::triggered, this, &frmGlimvane::RefreshCommand);
+    connect(stbBTRefresh, &SoftButton::clicked, this, &frmGlimvane::RefreshCommand);
+    connect(Toolbar[4], &SoftButton::clicked, this, &frmGlimvane::DirectoriesToggle);
+
+    File1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(File1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const AppState& state = appState();
+        mnuProp->setEnabled(!state.CurrentImagePath.isEmpty() && state.ImageIsSaved);
+        mnuProp->setVisible(true);
+        mnuPropSeparator->setVisible(true);
+        mnuFT->exec(File1->viewport()->mapToGlobal(pos));
+        mnuProp->setVisible(false);
+        mnuPropSeparator->setVisible(false);
+    });
+    ftvDirs->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ftvDirs, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const QList<QAction*> folderItems = {m_favDirSeparator, mnuCreateDir, mnuDelDir,
+                                             mnuCopyDir, mnuMoveDir};
+        for (QAction* a : folderItems) {
+            a->setVisible(true);
+        }
+        mnuFav->exec(ftvDirs->viewport()->mapToGlobal(pos));
+        for (QAction* a : folderItems) {
+            a->setVisible(false);
+        }
+    });
+    qApp->installEventFilter(this);
+}
+
+void frmGlimvane::NavigateBack() {
+    AppState& state = appState();
+    const int n = File1->count();
+    if (n == 0) {
+        return;
+    }
+    const int i = File1->currentRow();
+    state.SuppressFileClick = true;
+    if (i >= 0 && File1->item(i)) {
+        File1->item(i)->setSelected(false);
+    }
+    state.SuppressFileClick = false;
+    // With no current file, Back starts from the end.
+    selectRow(i > 0 ? i - 1 : n - 1);
+}
+
+void frmGlimvane::NavigateForward() {
+    AppState& state = appState();
+    const int n = File1->count();
+    if (n == 0) {
+        return;
+    }
+    const int i = File1->currentRow();
+    state.SuppressFileClick = true;
+    if (i >= 0 && File1->item(i)) {
+        File1->item(i)->setSelected(false);
+    }
+    state.SuppressFileClick = false;
+    selectRow(i >= 0 && i < n - 1 ? i + 1 : 0);
+}
+
+void frmGlimvane::selectRow(int row) {
+    File1->item(row)->setSelected(true);
+    if (File1->currentRow() == row) {
+        // Selecting the current item again (a single file) reloads it.
+        File1_Click();
+    } else {
+        File1->setCurrentRow(row, QItemSelectionModel::Select);
+    }
+}
+
+void frmGlimvane::GoHome() {
+    const QString start = GetSetting(keys::kStartDir);
+    if (!start.isEmpty() && QFileInfo(start).isDir()) {
+        setCurrentFolder(start);
+        return;
+    }
+    setCurrentFolder(volumeRoot(programFolder()));
+}
+
+void frmGlimvane::RefreshCommand() {
+    const AppState& state = appState();
+    if (LogoShown) {
+        return;
+    }
+    if (TileMode) {
+        bool untile = false;
+        TileImage(untile);
+        return;
+    }
+    if (!state.ImageIsSaved) {
+        return;
+    }
+    const int row = File1->currentRow();
+    if (row < 0) {
+        return;
+    }
+    m_folderModel->setRootPath(QString());
+    setCurrentFolder(m_folder);
+    if (row < File1->count()) {
+        appState().SuppressFileClick = true;
+        File1->setCurrentRow(-1);
+        appState().SuppressFileClick = false;
+        selectRow(row);
+    }
+}
+
+bool frmGlimvane::eventFilter(QObject* watched, QEvent* event) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this) {
+        return QMainWindow::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // Keys that edit text stay with the text box.
+        const bool inText = qobject_cast<QLineEdit*>(widget) != nullptr;
+        if (key->modifiers() == Qt::NoModifier && !inText) {
+            switch (key->key()) {
+                case Qt::Key_Home: GoHome(); return true;
+                case Qt::Key_Left:
+                    if (widget != File1) {
+                        NavigateBack();
+                        return true;
+                    }
+                    break;
+                case Qt::Key_Right:
+                    if (widget != File1) {
+                        NavigateForward();
+                        return true;
+                    }
+                    break;
+                default: break;
+            }
+        }
+    }
+    if (handleFileseekEvent(widget, event) || handlePanelEvent(widget, event)) {
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace gv

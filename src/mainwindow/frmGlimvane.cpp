@@ -48,6 +48,8 @@ frmGlimvane::frmGlimvane(QWidget* parent) : QMainWindow(parent) {
     connectCommands();
     connectViewCommands();
     connectImageCommands();
+    connectNavigation();
+    connectPanel();
 }
 
 frmGlimvane::~frmGlimvane() = default;

@@ -16,6 +16,7 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QScrollBar;
 class QTreeView;
@@ -94,6 +95,24 @@ public:
     void File1_Click();
     // The unsaved-image question; returns the answer given.
     int AskSaveImage();
+
+    // ---- Browsing ----
+    void NavigateBack();
+    void NavigateForward();
+    void GoHome();
+    void RefreshCommand();
+    void DirectoriesToggle();
+    // Makes the row the selected, current file, which shows it (again, if it already was).
+    void selectRow(int row);
+
+    // ---- Fileseek ----
+    void RunFileseek(const QString& text, QListWidget* results);
+    void ChooseFileseekResult(QListWidgetItem* item);
+    void mnuFileseek_Click();
+    void ExplainFileseek();
+    void ShowAbout();
+    void OpenStudio();
+    bool fileseekExplained() const { return m_fileseekExplained; }
 
     // ---- The image view ----
     void DisplayImage();
@@ -217,6 +236,7 @@ Q_SIGNALS:
     void unloaded();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -246,10 +266,19 @@ private:
     void ShowStartupTip();
     void ShowFullScreen();
     void ShowHelpTopic(int contextNumber);
-    void DirectoriesToggle();
+    void ShowOptions();
+    void ShowCaptureSetup();
     void UnloadSecondaryWindows();
     void CreateDesktopShortcuts();
     void connectViewCommands();
+    void connectNavigation();
+    void connectPanel();
+    bool handleFileseekEvent(QWidget* widget, QEvent* event);
+    bool handlePanelEvent(QWidget* widget, QEvent* event);
+    void highlightHeader(QLabel* header, bool active);
+    void splitterPressed(int x);
+    void splitterMoved(int x);
+    void splitterReleased();
     void connectImageCommands();
     void setBackColour(const QColor& colour, QAction* checked);
     void imageMousePressed(QMouseEvent* event);
@@ -283,6 +312,13 @@ private:
     bool LogoShown = false;
     bool TileMode = false;
     bool m_pcxSupported = true;
+    bool m_fileseekExplained = false;
+    QAction* m_favDirSeparator = nullptr;
+    QPointer<class frmFileseek> m_fileseekWindow;
+    // The splitter drag.
+    bool m_splitterDragging = false;
+    bool m_splitterHeld = false;
+    int m_splitterLimit = 0;
     QRectF m_imageRect;
     QString m_animatedFile;
     QPointF m_selStart;

@@ -37,6 +37,9 @@ SoftButton* softButton(QWidget* parent, const QString& name, const QString& tip,
 
 QLabel* headerLabel(QWidget* parent, const char* name, const QString& text) {
     auto* l = named(new QLabel(text, parent), name);
+    QFont f = l->font();
+    f.setPointSizeF(f.pointSizeF() * 0.85);
+    l->setFont(f);
     l->setAutoFillBackground(true);
     l->setIndent(22);
     l->setAccessibleName(text.isEmpty() ? QString::fromLatin1(name) : text);
@@ -202,10 +205,11 @@ void frmGlimvane::buildControls() {
         l->hide();
     }
 
-    SB1 = named(new KeyedStatusBar(this), "SB1");
+    // The information bar is part of the inner area, along its bottom edge.
+    SB1 = named(new KeyedStatusBar(inner), "SB1");
+    SB1->setSizeGripEnabled(false);
     SB1->setToolTip(QStringLiteral("Image Information"));
     SB1->setAccessibleName(QStringLiteral("Image Information"));
-    setStatusBar(SB1);
 }
 
 }  // namespace gv

@@ -106,7 +106,11 @@ void frmGlimvane::buildMenus() {
     mnuMoveDir = item(w, mnuFav, "mnuMoveDir", QStringLiteral("Move Directory"));
     mnuCopyDir = item(w, mnuFav, "mnuCopyDir", QStringLiteral("Copy Directory"));
     mnuDelDir = item(w, mnuFav, "mnuDelDir", QStringLiteral("Delete Directory"));
-    mnuFav->addSeparator();
+    m_favDirSeparator = mnuFav->addSeparator();
+    // The folder commands show only when the menu pops up over the folders.
+    for (QAction* a : {mnuCreateDir, mnuMoveDir, mnuCopyDir, mnuDelDir, m_favDirSeparator}) {
+        a->setVisible(false);
+    }
     mnuAdd = item(w, mnuFav, "mnuAdd", QStringLiteral("Add..."), QKeySequence(Qt::Key_F4));
     mnuFavMan = item(w, mnuFav, "mnuFavMan", QStringLiteral("&Favourites Manager..."), QKeySequence(Qt::Key_F7));
     mnuFav->addSeparator();

@@ -1,0 +1,421 @@
+// Browsing in the real window: stepping through files, Home and Refresh, keys, the panel's
+// switches and splitter, Fileseek, and the routing of the commands found by name.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QTest>
+#include <QTreeView>
+
+#include "images/Picture.h"
+#include "mainwindow/ImageBox.h"
+#include "mainwindow/frmFileseek.h"
+#include "mainwindow/frmGlimvane.h"
+#include "platform/Controls.h"
+#include "platform/Paths.h"
+#include "platform/Screen.h"
+#include "platform/Settings.h"
+#include "settings/SettingKeys.h"
+#include "settings/clsIface.h"
+#include "startup/AppState.h"
+#include "support/FakeDialogs.h"
+#include "support/FakeTrayIcon.h"
+#include "support/ImageFiles.h"
+#include "support/TestEnvironment.h"
+
+using namespace gv;
+
+namespace {
+
+class Browsing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetAppState();
+        overrideScreenSize(QSize(1280, 1024));
+        m_folder = gvtest::testFolders().home + "/Pictures";
+        QDir().mkpath(m_folder);
+        SaveSetting(keys::kStartDir, m_folder);
+    }
+    void TearDown() override { overrideScreenSize(QSize()); }
+
+    void makeFiles(const QStringList& names, const QString& folder = QString()) {
+        for (const QString& n : names) {
+            ASSERT_TRUE(gvtest::writePng((folder.isEmpty() ? m_folder : folder) + "/" + n,
+                                         gvtest::quadrantImage({16, 16})));
+        }
+    }
+    void open() {
+        w = std::make_unique<frmGlimvane>();
+        ASSERT_TRUE(w->Load());
+        w->resize(1000, 700);
+        QCoreApplication::processEvents();
+    }
+    QString shown() const { return w->windowTitle().mid(QStringLiteral("Glimvane - ").size()); }
+    void click(const QString& name) {
+        const auto items = w->File1->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1);
+        w->File1->setCurrentItem(items[0]);
+    }
+    template <typename T>
+    T* byName(const char* name) {
+        T* found = w->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    gvtest::ScopedFakeDialogs m_dialogs;
+    gvtest::ScopedFakeTray m_tray;
+    QString m_folder;
+    std::unique_ptr<frmGlimvane> w;
+};
+
+}  // namespace
+
+TEST_F(Browsing, BackAndForwardWrapAround) {
+    makeFiles({"a.png", "b.png", "c.png"});
+    open();
+    auto* back = byName<SoftButton>("Toolbar_0");
+    auto* forward = byName<SoftButton>("Toolbar_1");
+    // With nothing selected, Forward starts at the first file and Back at the last.
+    forward->click();
+    EXPECT_EQ(shown(), "a.png");
+    back->click();
+    EXPECT_EQ(shown(), "c.png");
+    forward->click();
+    EXPECT_EQ(shown(), "a.png");
+    forward->click();
+    forward->click();
+    EXPECT_EQ(shown(), "c.png");
+    EXPECT_EQ(w->File1->selectedItems().size(), 1);
+    EXPECT_EQ(w->File1->selectedItems()[0]->text(), "c.png");
+}
+
+TEST_F(Browsing, ASingleFileIsReloadedByBackAndForward) {
+    makeFiles({"only.png"});
+    open();
+    click("only.png");
+    QFile::remove(m_folder + "/only.png");
+    // The reload notices that the file has gone.
+    w->Toolbar[1]->click();
+    ASSERT_FALSE(m_dialogs->shown.isEmpty());
+    EXPECT_EQ(m_dialogs->shown.last().text, "The selected file cannot be found!");
+}
+
+TEST_F(Browsing, AnEmptyFolderDisablesBackAndForward) {
+    makeFiles({"a.png"});
+    const QString empty = gvtest::testFolders().home + "/Empty";
+    QDir().mkpath(empty);
+    open();
+    EXPECT_TRUE(w->Toolbar[0]->isEnabled());
+    w->setCurrentFolder(empty);
+    EXPECT_FALSE(w->Toolbar[0]->isEnabled());
+    EXPECT_FALSE(w->Toolbar[1]->isEnabled());
+    w->setCurrentFolder(m_folder);
+    EXPECT_TRUE(w->Toolbar[1]->isEnabled());
+}
+
+TEST_F(Browsing, ArrowKeysStepThroughTheFocusedListOneByOne) {
+    makeFiles({"1.png", "2.png", "3.png", "10.png"});
+    open();
+    // Numbers sort by value.
+    EXPECT_EQ(w->File1->item(3)->text(), "10.png");
+    w->show();
+    click("1.png");
+    w->File1->setFocus();
+    QTest::keyClick(w->File1, Qt::Key_Down);
+    EXPECT_EQ(shown(), "2.png");
+    QTest::keyClick(w->File1, Qt::Key_Down);
+    EXPECT_EQ(shown(), "3.png");
+    // Right and Left step through the files from anywhere but the list and text boxes.
+    w->Picture1->setFocus();
+    QTest::keyClick(w->Picture1, Qt::Key_Right);
+    EXPECT_EQ(shown(), "10.png");
+    QTest::keyClick(w->Picture1, Qt::Key_Right);
+    EXPECT_EQ(shown(), "1.png");
+    QTest::keyClick(w->Picture1, Qt::Key_Left);
+    EXPECT_EQ(shown(), "10.png");
+    w->txtSearch->setFocus();
+    QTest::keyClick(w->txtSearch, Qt::Key_Left);
+    EXPECT_EQ(shown(), "10.png");
+}
+
+TEST_F(Browsing, HomeGoesToTheStartFolderOrTheProgramsVolume) {
+    const QString elsewhere = gvtest::testFolders().home + "/Elsewhere";
+    QDir().mkpath(elsewhere);
+    open();
+    w->setCurrentFolder(elsewhere);
+    byName<SoftButton>("Toolbar_2")->click();
+    EXPECT_EQ(w->currentFolder(), m_folder);
+    SaveSetting(keys::kStartDir, "");
+    w->setCurrentFolder(elsewhere);
+    w->Picture1->setFocus();
+    QTest::keyClick(w->Picture1, Qt::Key_Home);
+    EXPECT_EQ(w->currentFolder(), volumeRoot(programFolder()));
+}
+
+TEST_F(Browsing, RefreshReloadsOnlyASavedFileImage) {
+    makeFiles({"a.png", "b.png"});
+    open();
+    // The logo: nothing happens.
+    byName<QAction>("mnuRefresh")->trigger();
+    EXPECT_EQ(w->windowTitle(), "Glimvane - Vividra");
+    EXPECT_TRUE(w->File1->selectedItems().isEmpty());
+
+    click("b.png");
+    makeFiles({"0.png"});  // a new file moves b.png one place down
+    byName<SoftButton>("stbBTRefresh")->click();
+    EXPECT_EQ(w->File1->count(), 3);
+    // The remembered place is selected again, whatever file is there now.
+    EXPECT_EQ(w->File1->currentRow(), 1);
+    EXPECT_EQ(shown(), "a.png");
+
+    // An unsaved picture: nothing happens.
+    w->LoadAndShowImage(Picture::fromRaster(gvtest::quadrantImage({8, 8})));
+    w->Toolbar[3]->click();
+    EXPECT_EQ(w->windowTitle(), "Glimvane - Unsaved Image");
+    EXPECT_TRUE(m_dialogs->shown.isEmpty());
+}
+
+TEST_F(Browsing, TheFolderTreeAndTheDriveListFollowTheFolder) {
+    const QString sub = m_folder + "/Holidays";
+    QDir().mkpath(sub);
+    makeFiles({"x.png"}, sub);
+    open();
+    w->setCurrentFolder(sub);
+    EXPECT_EQ(w->File1->count(), 1);
+    EXPECT_EQ(w->Drive1->currentText(), volumeRoot(sub));
+    auto* model = static_cast<QFileSystemModel*>(w->ftvDirs->model());
+    EXPECT_EQ(model->filePath(w->ftvDirs->currentIndex()), sub);
+    // Choosing a folder in the tree shows its files.
+    w->ftvDirs->setCurrentIndex(model->index(m_folder));
+    EXPECT_EQ(w->currentFolder(), m_folder);
+    EXPECT_EQ(w->File1->count(), 0);
+}
+
+TEST_F(Browsing, PanelSwitchesHideShowAndDock) {
+    open();
+    clsIface* iface = w->interfaceState();
+    const int width = w->FraFiles->width();
+    ASSERT_EQ(width, 150);
+    ASSERT_EQ(iface->BrowserToolsDockMode(), 1);
+    const int W = w->inner->width();
+    // Docked right: the panel two pixels from the right edge, the view two from the left.
+    EXPECT_EQ(w->FraFiles->x(), W - width - 2);
+    EXPECT_EQ(w->Picture1->x(), 2);
+    EXPECT_EQ(byName<QAction>("mnuBTDock")->text(), "Dock Browser Left");
+
+    byName<QAction>("mnuBrowseTools")->trigger();
+    EXPECT_EQ(iface->BrowserTools(), 1);
+    EXPECT_EQ(w->FraFiles->width(), 0);
+    EXPECT_FALSE(w->mnuBrowseTools->isChecked());
+    EXPECT_FALSE(w->mnuBTDock->isEnabled());
+    byName<QAction>("mnuBrowseTools")->trigger();
+    EXPECT_EQ(w->FraFiles->width(), width);
+    EXPECT_TRUE(w->mnuBrowseTools->isChecked());
+
+    byName<SoftButton>("sbtToggleDock")->click();
+    EXPECT_EQ(iface->BrowserToolsDockMode(), 0);
+    EXPECT_EQ(w->FraFiles->x(), 2);
+    EXPECT_EQ(w->Picture1->x(), 2 + width + 4);
+    EXPECT_EQ(w->mnuBTDock->text(), "Dock Browser Right");
+
+    byName<SoftButton>("sbtCloseFileseek")->click();
+    EXPECT_EQ(iface->FileseekToggle(), 1);
+    EXPECT_FALSE(w->txtSearch->isVisibleTo(w.get()));
+    EXPECT_FALSE(w->mnuFileseekToggle->isChecked());
+    byName<QAction>("mnuFileseekToggle")->trigger();
+    EXPECT_TRUE(w->txtSearch->isVisibleTo(w.get()));
+
+    byName<SoftButton>("SoftButton1")->click();
+    EXPECT_EQ(iface->BrowserTools(), 1);
+}
+
+TEST_F(Browsing, TheLogoShowsFromAnInnerWidthOf648) {
+    open();
+    for (const auto& [innerWidth, visible] : {std::pair{647, false}, std::pair{648, true}}) {
+        w->resize(w->width() + innerWidth - w->inner->width(), w->height());
+        QCoreApplication::processEvents();
+        ASSERT_EQ(w->inner->width(), innerWidth);
+        EXPECT_EQ(w->Image2->isVisibleTo(w.get()), visible) << innerWidth;
+    }
+}
+
+TEST_F(Browsing, TheSplitterKeepsThePanelWithinItsLimits) {
+    SaveSetting(keys::kBrowserDock, "0");
+    open();
+    const int W = w->inner->width();
+    auto drag = [this](int toX) {
+        QWidget* splitter = w->imgSplitter;
+        QTest::mousePress(splitter, Qt::LeftButton, {}, QPoint(2, 50));
+        QMouseEvent move(QEvent::MouseMove, QPointF(toX - splitter->x(), 50),
+                         splitter->mapToGlobal(QPointF(toX - splitter->x(), 50)), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(splitter, &move);
+        QTest::mouseRelease(splitter, Qt::LeftButton, {}, QPoint(toX - splitter->x(), 50));
+    };
+    drag(100);
+    EXPECT_EQ(w->FraFiles->width(), 150 - 4);
+    drag(W - 5);
+    EXPECT_EQ(w->FraFiles->width(), W / 100 * 90 - 4);
+    drag(300);
+    EXPECT_EQ(w->FraFiles->width(), 300 - 4);
+    // A release where the drag started leaves the width alone.
+    const int before = w->FraFiles->width();
+    drag(w->imgSplitter->x());
+    EXPECT_EQ(w->FraFiles->width(), before);
+    // The width is kept for the next start.
+    w->close();
+    EXPECT_EQ(GetSetting(keys::kBtWidth), QString::number(before));
+}
+
+TEST_F(Browsing, FileseekFindsNamesAndShowsTheChoice) {
+    makeFiles({"Beach.jpg.png", "photo.png", "sunbeam.png", "PHOTO2.png"});
+    open();
+    w->show();
+    auto* search = byName<QLineEdit>("txtSearch");
+    auto* results = w->List1;
+    auto runSearch = [&](const QString& text) {
+        search->setFocus();
+        QCoreApplication::processEvents();
+        search->setText(text);
+        QTest::keyClick(search, Qt::Key_Return);
+        QCoreApplication::processEvents();
+    };
+    runSearch("");
+    EXPECT_EQ(results->count(), 0);
+    runSearch("bea");
+    ASSERT_EQ(results->count(), 2);
+    EXPECT_EQ(results->item(0)->text(), "Beach.jpg.png");
+    EXPECT_EQ(results->item(1)->text(), "sunbeam.png");
+    runSearch("PhOtO");
+    ASSERT_EQ(results->count(), 2);
+    EXPECT_EQ(results->item(0)->text(), "photo.png");
+    EXPECT_EQ(results->item(1)->data(Qt::UserRole).toInt(), w->File1->row(
+        w->File1->findItems("PHOTO2.png", Qt::MatchExactly)[0]));
+
+    // Choosing a result shows it; the index counts, even after the folder changed.
+    makeFiles({"a-first.png"});
+    QTest::mouseClick(results->viewport(), Qt::LeftButton, {},
+                      results->visualItemRect(results->item(0)).center());
+    EXPECT_EQ(shown(), w->File1->item(results->item(0)->data(Qt::UserRole).toInt())->text());
+    EXPECT_EQ(shown(), "Beach.jpg.png");
+
+    // Backspace in the results goes back to the box with the whole text selected.
+    results->setFocus();
+    QTest::keyClick(results, Qt::Key_Backspace);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(search->hasFocus());
+    EXPECT_EQ(search->selectedText(), "PhOtO");
+    EXPECT_EQ(results->count(), 0);
+}
+
+TEST_F(Browsing, TheFloatingFileseekDeletesTheLastCharacterOnBackspace) {
+    makeFiles({"cat.png", "dog.png"});
+    open();
+    w->show();
+    byName<QAction>("mnuFileseek")->trigger();
+    auto* window = w->findChild<frmFileseek*>("frmFileseek");
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowTitle(), "Fileseek");
+    EXPECT_EQ(window->Text1->text(), "Enter search here");
+    window->activateWindow();
+    window->Text1->setFocus();
+    window->Text1->setText("dogx");
+    window->Text1->setCursorPosition(4);
+    QTest::keyClick(window->Text1, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->List1->count(), 0);
+    QTest::keyClick(window->List1, Qt::Key_Backspace);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->Text1->text(), "dog");
+    QTest::keyClick(window->Text1, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(window->List1->count(), 1);
+    window->List1->setCurrentRow(0);
+    Q_EMIT window->List1->itemClicked(window->List1->item(0));
+    EXPECT_EQ(shown(), "dog.png");
+}
+
+TEST_F(Browsing, TheFileseekExplanationShowsOncePerRun) {
+    open();
+    w->show();
+    m_dialogs->optOutAnswers.enqueue(false);
+    QTest::mouseClick(w->txtSearch, Qt::LeftButton);
+    QTest::mouseClick(w->txtSearch, Qt::LeftButton);
+    ASSERT_EQ(m_dialogs->shown.size(), 1);
+    EXPECT_EQ(m_dialogs->shown[0].title, "Fileseek Quick Explanation");
+    EXPECT_EQ(m_dialogs->shown[0].text,
+              "Fileseek will help you find certain image files within the file list box at "
+              "lightning speed. Type a small part of a filename you are looking for then press "
+              "Enter. Press Backspace to reset the search.  For a full explanation please look "
+              "in Help under the Features Guide for Fileseek.");
+    EXPECT_EQ(GetSetting(keys::kNoFileseekExp), "0");
+    w->close();
+
+    // The next run explains again, and the user ticks it away for good.
+    m_dialogs->shown.clear();
+    open();
+    w->show();
+    m_dialogs->optOutAnswers.enqueue(true);
+    QTest::mouseClick(w->txtSearch, Qt::LeftButton);
+    EXPECT_EQ(GetSetting(keys::kNoFileseekExp), "1");
+    w->close();
+    m_dialogs->shown.clear();
+    open();
+    w->show();
+    QTest::mouseClick(w->txtSearch, Qt::LeftButton);
+    EXPECT_TRUE(m_dialogs->shown.isEmpty());
+}
+
+TEST_F(Browsing, CommandsRouteToTheirWork) {
+    makeFiles({"a.png", "b.png"});
+    open();
+    // The directories toggle switches between the folder tree and the favourites list.
+    byName<SoftButton>("Toolbar_4")->click();
+    EXPECT_EQ(w->interfaceState()->BrowserMode(), 0);
+    EXPECT_TRUE(w->FavList->isVisibleTo(w.get()));
+    EXPECT_EQ(w->lblBTCap->text(), "Favorites");
+    byName<SoftButton>("Toolbar_4")->click();
+    EXPECT_EQ(w->interfaceState()->BrowserMode(), 1);
+    EXPECT_EQ(w->lblBTCap->text(), "Directories");
+    EXPECT_FALSE(w->FavList->isVisibleTo(w.get()));
+
+    // The update commands start the update program, which this installation lacks.
+    for (const char* name : {"mnuUpdate", "mnuUpdateLinks", "mnuSubmitweb"}) {
+        m_dialogs->shown.clear();
+        byName<QAction>(name)->trigger();
+        ASSERT_EQ(m_dialogs->shown.size(), 1) << name;
+        EXPECT_EQ(m_dialogs->shown[0].title, "Glimvane Update cannot launch!");
+    }
+
+    // The file buttons are disabled after their command when no file image is shown.
+    w->LoadAndShowImage(Picture::fromRaster(gvtest::quadrantImage({8, 8})));
+    for (SoftButton* b : w->Fbts) {
+        b->setEnabled(true);
+    }
+    byName<SoftButton>("Fbts_1")->click();
+    for (SoftButton* b : w->Fbts) {
+        EXPECT_FALSE(b->isEnabled());
+    }
+
+    // Exit asks about the unsaved picture first.
+    m_dialogs->shown.clear();
+    m_dialogs->messageAnswers.enqueue(MsgAnswer::Cancel);
+    byName<QAction>("mnuExit")->trigger();
+    EXPECT_EQ(m_dialogs->titles(), QStringList{"Save Image?"});
+    EXPECT_TRUE(w->isVisible());
+
+    // "About..." of the tray menu shows the window, then the about box.
+    m_dialogs->shown.clear();
+    byName<QAction>("mnuAboutGV")->trigger();
+    ASSERT_EQ(m_dialogs->shown.size(), 1);
+    EXPECT_EQ(m_dialogs->shown[0].kind, "modal");
+    EXPECT_EQ(m_dialogs->shown[0].title, "About Glimvane");
+}
