@@ -15,6 +15,7 @@
 
 #include "images/Decoder.h"
 #include "images/ImageTypeCatalogue.h"
+#include "images/PrefetchCache.h"
 #include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
@@ -122,7 +123,11 @@ void frmGlimvane::LoadAndShowImage() {
     if (DisplayMode == kBestFit && !TileMode) {
         request.fitInto = Picture1->size();
     }
-    const DecodeResult result = DecodeImageFile(path, request);
+    std::optional<Picture> ahead;
+    if (request.fitInto.isValid()) {
+        ahead = m_prefetch->take(path, request.fitInto);
+    }
+    const DecodeResult result = ahead ? DecodeResult(*ahead) : DecodeImageFile(path, request);
     Picture picture;
     if (result.ok()) {
         picture = result.picture();
@@ -213,6 +218,22 @@ void frmGlimvane::LoadAndShowImage() {
     SB1->setPanelWidth(QStringLiteral("dimen"), 120);
     SetModePanel(DisplayMode, TileMode);
     trace(QStringLiteral("shown: ") + path);
+    PrefetchNeighbours();
+}
+
+void frmGlimvane::PrefetchNeighbours() {
+    const int n = File1->count();
+    const int i = File1->currentRow();
+    if (DisplayMode != kBestFit || TileMode || n < 2 || i < 0) {
+        return;
+    }
+    // Forward is the usual direction, so the next file comes first.
+    QStringList paths{joinPath(currentFolder(), File1->item((i + 1) % n)->text())};
+    const int previous = (i + n - 1) % n;
+    if (previous != (i + 1) % n) {
+        paths << joinPath(currentFolder(), File1->item(previous)->text());
+    }
+    m_prefetch->prefetch(paths, Picture1->size());
 }
 
 void frmGlimvane::LoadAndShowImage(const Picture& picture) {

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include "external/Updater.h"
+#include "images/PrefetchCache.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Launcher.h"
@@ -36,7 +37,8 @@ void openAddress(const QString& address) {
 
 }  // namespace
 
-frmGlimvane::frmGlimvane(QWidget* parent) : QMainWindow(parent) {
+frmGlimvane::frmGlimvane(QWidget* parent)
+    : QMainWindow(parent), m_prefetch(std::make_unique<PrefetchCache>()) {
     setObjectName(QStringLiteral("frmGlimvane"));
     setWindowTitle(QStringLiteral("Glimvane"));
     setWindowIcon(applicationIcon());

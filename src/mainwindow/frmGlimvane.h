@@ -26,6 +26,7 @@ class QMouseEvent;
 namespace gv {
 
 class ImageBox;
+class PrefetchCache;
 class Picture;
 class ViewArea;
 class clsIface;
@@ -295,6 +296,9 @@ private:
     void setCursorMode(int mode);
     bool dialogsAskExit();
 
+    // Neighbours of the shown file decoded ahead while the user looks at it.
+    void PrefetchNeighbours();
+    std::unique_ptr<PrefetchCache> m_prefetch;
     std::unique_ptr<clsIface> m_interface;
     std::unique_ptr<InstanceServer> m_instanceServer;
     std::unique_ptr<TrayIcon> m_tray;

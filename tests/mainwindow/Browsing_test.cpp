@@ -419,3 +419,21 @@ TEST_F(Browsing, CommandsRouteToTheirWork) {
     EXPECT_EQ(m_dialogs->shown[0].kind, "modal");
     EXPECT_EQ(m_dialogs->shown[0].title, "About Glimvane");
 }
+
+TEST_F(Browsing, ImagesDecodedAheadAreNeverStale) {
+    ASSERT_TRUE(gvtest::writeJpeg(m_folder + "/a.jpg", gvtest::quadrantImage({40, 30})));
+    ASSERT_TRUE(gvtest::writeJpeg(m_folder + "/b.jpg", gvtest::quadrantImage({50, 30})));
+    open();
+    ASSERT_EQ(w->displayMode(), kBestFit);
+    w->Toolbar[1]->click();
+    EXPECT_EQ(shown(), "a.jpg");
+    // Time for the next file to be decoded ahead; then it changes on disk.
+    QTest::qWait(800);
+    QTest::qWait(1100);  // a new modification time, whatever the file system's resolution
+    ASSERT_TRUE(gvtest::writeJpeg(m_folder + "/b.jpg", gvtest::quadrantImage({64, 48})));
+    w->Toolbar[1]->click();
+    EXPECT_EQ(shown(), "b.jpg");
+    EXPECT_EQ(w->SB1->panelText("dimen"), "64x48");
+    w->Toolbar[1]->click();
+    EXPECT_EQ(w->SB1->panelText("dimen"), "40x30");
+}
