@@ -6,13 +6,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QListWidget>
+
 #include <QTest>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "mainwindow/ImageBox.h"
+#include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Settings.h"

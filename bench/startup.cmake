@@ -14,3 +14,6 @@ target_link_libraries(launch_bench PRIVATE PkgConfig::XCB)
 
 add_executable(navigate_bench ${CMAKE_CURRENT_LIST_DIR}/navigate_bench.cpp)
 target_link_libraries(navigate_bench PRIVATE glimvane_core Qt6::Test)
+
+add_executable(folder_bench ${CMAKE_CURRENT_LIST_DIR}/folder_bench.cpp)
+target_link_libraries(folder_bench PRIVATE glimvane_core)

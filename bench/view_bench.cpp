@@ -10,7 +10,7 @@
 #include <QElapsedTimer>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QListWidget>
+#include "mainwindow/FileListBox.h"
 #include <QPainter>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -65,9 +65,8 @@ double showOnce(const QString& folder, const QString& name, bool bestFit) {
     gv::SaveSetting(gv::keys::kImageSize, bestFit ? "Stretch" : "Normal");
     gv::SaveSetting(gv::keys::kStartDir, folder);
     auto w = windowWithView800x600();
-    const auto items = w->File1->findItems(name, Qt::MatchExactly);
     gv::appState().SuppressFileClick = true;
-    w->File1->setCurrentItem(items.value(0));
+    w->File1->setCurrentRow(w->File1->rowOf(name));
     gv::appState().SuppressFileClick = false;
     QElapsedTimer t;
     t.start();

@@ -8,6 +8,7 @@
 #include <QListWidget>
 
 #include "mainwindow/ImageBox.h"
+#include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Paths.h"
 #include "platform/Trace.h"
@@ -39,9 +40,7 @@ void frmGlimvane::ReceiveCommandLine(const QByteArray& bytes) {
     raise();
     QCoreApplication::processEvents();
     if (File1->currentRow() > 0) {
-        if (QListWidgetItem* item = File1->item(File1->currentRow())) {
-            item->setSelected(false);
-        }
+        File1->setSelected(File1->currentRow(), false);
     }
     ProcessCmdLine(text);
     QCoreApplication::processEvents();

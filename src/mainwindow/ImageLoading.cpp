@@ -17,6 +17,7 @@
 #include "images/ImageTypeCatalogue.h"
 #include "images/PrefetchCache.h"
 #include "mainwindow/ImageBox.h"
+#include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
@@ -55,7 +56,7 @@ QString fileSizeText(qint64 n) {
 }
 
 void frmGlimvane::connectImageCommands() {
-    connect(File1, &QListWidget::currentRowChanged, this, [this](int row) {
+    connect(File1, &FileListBox::currentRowChanged, this, [this](int row) {
         if (!appState().SuppressFileClick && row >= 0) {
             File1_Click();
         }
@@ -102,11 +103,11 @@ void frmGlimvane::LoadAndShowImage() {
     mnuTips->setEnabled(true);
     mnuTips->setChecked(false);
 
-    QListWidgetItem* item = File1->currentItem();
-    if (!item) {
+    const int row = File1->currentRow();
+    if (row < 0) {
         return;
     }
-    const QString fileName = item->text();
+    const QString fileName = File1->text(row);
     const QString path = joinPath(currentFolder(), fileName);
     state.CurrentImagePath = path;
     const QString key = typeKey(fileName);
@@ -228,10 +229,10 @@ void frmGlimvane::PrefetchNeighbours() {
         return;
     }
     // Forward is the usual direction, so the next file comes first.
-    QStringList paths{joinPath(currentFolder(), File1->item((i + 1) % n)->text())};
+    QStringList paths{joinPath(currentFolder(), File1->text((i + 1) % n))};
     const int previous = (i + n - 1) % n;
     if (previous != (i + 1) % n) {
-        paths << joinPath(currentFolder(), File1->item(previous)->text());
+        paths << joinPath(currentFolder(), File1->text(previous));
     }
     m_prefetch->prefetch(paths, Picture1->size());
 }
@@ -408,8 +409,8 @@ void frmGlimvane::mnuOpen_Click() {
     File1->clearSelection();
     state.SuppressFileClick = false;
     for (int i = 0; i < File1->count(); ++i) {
-        if (File1->item(i)->text() == choice->fileName) {
-            File1->item(i)->setSelected(true);
+        if (File1->text(i) == choice->fileName) {
+            File1->setSelected(i, true);
             File1->setCurrentRow(i);
             return;
         }
@@ -439,7 +440,7 @@ void frmGlimvane::mnuClose_Click() {
 void frmGlimvane::SelectAndLoad(int row) {
     DisplayMode = kActualSize;
     Toolbar[6]->setIcon(iconResource(102));
-    File1->item(row)->setSelected(true);
+    File1->setSelected(row, true);
     if (File1->currentRow() == row) {
         File1_Click();
     } else {

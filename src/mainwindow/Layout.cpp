@@ -12,6 +12,7 @@
 
 #include "mainwindow/ImageBox.h"
 #include "mainwindow/LayoutMath.h"
+#include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Screen.h"

@@ -13,6 +13,7 @@
 #include <QTreeView>
 #include <QFileSystemModel>
 
+#include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "mainwindow/Placement.h"
 #include "platform/Artwork.h"

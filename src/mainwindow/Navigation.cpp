@@ -16,6 +16,7 @@
 
 #include "mainwindow/FileListing.h"
 #include "mainwindow/ImageBox.h"
+#include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
@@ -68,8 +69,7 @@ void frmGlimvane::RefreshFileList() {
     const QStringList names = listImageFiles(m_folder, filePattern());
     const bool suppress = appState().SuppressFileClick;
     appState().SuppressFileClick = true;
-    File1->clear();
-    File1->addItems(names);
+    File1->setNames(names);
     appState().SuppressFileClick = suppress;
 }
 
@@ -82,7 +82,7 @@ int frmGlimvane::OpenFileInList(const QString& path) {
     state.SuppressFileClick = suppress;
     const QString wanted = info.absoluteFilePath().toLower();
     for (int i = 0; i < File1->count(); ++i) {
-        if (joinPath(m_folder, File1->item(i)->text()).toLower() == wanted) {
+        if (joinPath(m_folder, File1->text(i)).toLower() == wanted) {
             return i;
         }
     }
@@ -187,9 +187,7 @@ void frmGlimvane::NavigateBack() {
     }
     const int i = File1->currentRow();
     state.SuppressFileClick = true;
-    if (i >= 0 && File1->item(i)) {
-        File1->item(i)->setSelected(false);
-    }
+    File1->setSelected(i, false);
     state.SuppressFileClick = false;
     // With no current file, Back starts from the end.
     selectRow(i > 0 ? i - 1 : n - 1);
@@ -203,20 +201,18 @@ void frmGlimvane::NavigateForward() {
     }
     const int i = File1->currentRow();
     state.SuppressFileClick = true;
-    if (i >= 0 && File1->item(i)) {
-        File1->item(i)->setSelected(false);
-    }
+    File1->setSelected(i, false);
     state.SuppressFileClick = false;
     selectRow(i >= 0 && i < n - 1 ? i + 1 : 0);
 }
 
 void frmGlimvane::selectRow(int row) {
-    File1->item(row)->setSelected(true);
+    File1->setSelected(row, true);
     if (File1->currentRow() == row) {
         // Selecting the current item again (a single file) reloads it.
         File1_Click();
     } else {
-        File1->setCurrentRow(row, QItemSelectionModel::Select);
+        File1->setCurrentRow(row);
     }
 }
 

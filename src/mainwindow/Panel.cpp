@@ -17,6 +17,7 @@
 #include "mainwindow/FileListing.h"
 #include "mainwindow/ImageBox.h"
 #include "mainwindow/frmFileseek.h"
+#include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
@@ -201,7 +202,7 @@ void frmGlimvane::RunFileseek(const QString& text, QListWidget* results) {
     QStringList names;
     names.reserve(File1->count());
     for (int i = 0; i < File1->count(); ++i) {
-        names << File1->item(i)->text();
+        names << File1->text(i);
     }
     results->setUpdatesEnabled(false);
     for (int index : fileseekMatches(names, text)) {

@@ -10,6 +10,7 @@
 
 #include "images/Picture.h"
 #include "mainwindow/ImageBox.h"
+#include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "mainwindow/frmJpegQual.h"
 #include "platform/Dialogs.h"
@@ -149,8 +150,8 @@ void frmGlimvane::mnuSave_Click() {
     RefreshFileList();
     state.SuppressFileClick = false;
     for (int i = 0; i < File1->count(); ++i) {
-        if (File1->item(i)->text().compare(target.fileName(), Qt::CaseInsensitive) == 0) {
-            File1->item(i)->setSelected(true);
+        if (File1->text(i).compare(target.fileName(), Qt::CaseInsensitive) == 0) {
+            File1->setSelected(i, true);
             File1->setCurrentRow(i);
             break;
         }

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Screen.h"
 #include "startup/AppState.h"
@@ -71,7 +72,7 @@ void frmFileseek::chooseResult() {
     if (!item || item->text().isEmpty()) {
         return;
     }
-    QListWidget* files = m_owner->File1;
+    FileListBox* files = m_owner->File1;
     AppState& state = appState();
     state.SuppressFileClick = true;
     files->clearSelection();

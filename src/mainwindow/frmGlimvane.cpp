@@ -1,3 +1,4 @@
+#include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 
 #include <QAction>

@@ -25,6 +25,7 @@ class QMouseEvent;
 
 namespace gv {
 
+class FileListBox;
 class ImageBox;
 class PrefetchCache;
 class Picture;
@@ -170,7 +171,7 @@ public:
     QFileSystemModel* m_folderModel = nullptr;
     QString m_folder;  // the folder list's current folder
     QListWidget* FavList = nullptr;
-    QListWidget* File1 = nullptr;
+    FileListBox* File1 = nullptr;
     QWidget* Picture2 = nullptr;
     QList<SoftButton*> Fbts;
     QLabel* lblBTfiles = nullptr;

@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QTreeView>
 
+#include "mainwindow/FileListBox.h"
 #include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
@@ -158,8 +159,7 @@ void frmGlimvane::buildControls() {
     FavList = named(new QListWidget(FraFiles), "FavList");
     FavList->setAccessibleName(QStringLiteral("Favourites"));
     FavList->hide();
-    File1 = named(new QListWidget(FraFiles), "File1");
-    File1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    File1 = named(new FileListBox(FraFiles), "File1");
     File1->setAccessibleName(QStringLiteral("Files"));
     File1->setProperty("pattern", QStringLiteral("*.bmp;*.wmf;*.ico;*.gif;*.jpg;*.emf;*.cur"));
 

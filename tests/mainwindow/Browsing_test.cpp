@@ -15,6 +15,7 @@
 #include <QTreeView>
 
 #include "images/Picture.h"
+#include "mainwindow/FileListBox.h"
 #include "mainwindow/ImageBox.h"
 #include "mainwindow/frmFileseek.h"
 #include "mainwindow/frmGlimvane.h"
@@ -59,9 +60,9 @@ protected:
     }
     QString shown() const { return w->windowTitle().mid(QStringLiteral("Glimvane - ").size()); }
     void click(const QString& name) {
-        const auto items = w->File1->findItems(name, Qt::MatchExactly);
-        ASSERT_EQ(items.size(), 1);
-        w->File1->setCurrentItem(items[0]);
+        const int row = w->File1->rowOf(name);
+        ASSERT_GE(row, 0) << name.toStdString();
+        w->File1->setCurrentRow(row);
     }
     template <typename T>
     T* byName(const char* name) {
@@ -93,8 +94,7 @@ TEST_F(Browsing, BackAndForwardWrapAround) {
     forward->click();
     forward->click();
     EXPECT_EQ(shown(), "c.png");
-    EXPECT_EQ(w->File1->selectedItems().size(), 1);
-    EXPECT_EQ(w->File1->selectedItems()[0]->text(), "c.png");
+    EXPECT_EQ(w->File1->selectedRows(), QList<int>{2});
 }
 
 TEST_F(Browsing, ASingleFileIsReloadedByBackAndForward) {
@@ -125,7 +125,7 @@ TEST_F(Browsing, ArrowKeysStepThroughTheFocusedListOneByOne) {
     makeFiles({"1.png", "2.png", "3.png", "10.png"});
     open();
     // Numbers sort by value.
-    EXPECT_EQ(w->File1->item(3)->text(), "10.png");
+    EXPECT_EQ(w->File1->text(3), "10.png");
     w->show();
     click("1.png");
     w->File1->setFocus();
@@ -166,7 +166,7 @@ TEST_F(Browsing, RefreshReloadsOnlyASavedFileImage) {
     // The logo: nothing happens.
     byName<QAction>("mnuRefresh")->trigger();
     EXPECT_EQ(w->windowTitle(), "Glimvane - Vividra");
-    EXPECT_TRUE(w->File1->selectedItems().isEmpty());
+    EXPECT_TRUE(w->File1->selectedRows().isEmpty());
 
     click("b.png");
     makeFiles({"0.png"});  // a new file moves b.png one place down
@@ -297,14 +297,13 @@ TEST_F(Browsing, FileseekFindsNamesAndShowsTheChoice) {
     runSearch("PhOtO");
     ASSERT_EQ(results->count(), 2);
     EXPECT_EQ(results->item(0)->text(), "photo.png");
-    EXPECT_EQ(results->item(1)->data(Qt::UserRole).toInt(), w->File1->row(
-        w->File1->findItems("PHOTO2.png", Qt::MatchExactly)[0]));
+    EXPECT_EQ(results->item(1)->data(Qt::UserRole).toInt(), w->File1->rowOf("PHOTO2.png"));
 
     // Choosing a result shows it; the index counts, even after the folder changed.
     makeFiles({"a-first.png"});
     QTest::mouseClick(results->viewport(), Qt::LeftButton, {},
                       results->visualItemRect(results->item(0)).center());
-    EXPECT_EQ(shown(), w->File1->item(results->item(0)->data(Qt::UserRole).toInt())->text());
+    EXPECT_EQ(shown(), w->File1->text(results->item(0)->data(Qt::UserRole).toInt()));
     EXPECT_EQ(shown(), "Beach.jpg.png");
 
     // Backspace in the results goes back to the box with the whole text selected.

@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include "images/Picture.h"
+#include "mainwindow/FileListBox.h"
 #include "mainwindow/ImageBox.h"
 #include "mainwindow/ViewMath.h"
 #include "mainwindow/frmGlimvane.h"
@@ -55,9 +56,9 @@ protected:
     // Clicks the file in the list, as the user does.
     void click(const QString& name) {
         w->RefreshFileList();
-        const auto items = w->File1->findItems(name, Qt::MatchExactly);
-        ASSERT_EQ(items.size(), 1) << name.toStdString();
-        w->File1->setCurrentItem(items[0]);
+        const int row = w->File1->rowOf(name);
+        ASSERT_GE(row, 0) << name.toStdString();
+        w->File1->setCurrentRow(row);
     }
     QString panel(const char* key) const { return w->SB1->panelText(QString::fromLatin1(key)); }
     const gvtest::ShownMessage* lastMessage() {
@@ -313,7 +314,7 @@ TEST_F(ImageView, UnsavedPicturesAskBeforeTheyAreReplaced) {
     ASSERT_EQ(m_dialogs->shown.size(), 1);
     EXPECT_EQ(m_dialogs->shown[0].title, "Save Image?");
     EXPECT_EQ(w->windowTitle(), "Glimvane - Unsaved Image");
-    EXPECT_TRUE(w->File1->selectedItems().isEmpty());
+    EXPECT_TRUE(w->File1->selectedRows().isEmpty());
     EXPECT_EQ(w->File1->currentRow(), -1);
 
     // Close asks too; Cancel keeps the picture.
@@ -357,7 +358,7 @@ TEST_F(ImageView, SavingAPastedBitmapAsJpegSelectsTheNewFile) {
     EXPECT_EQ(reader.format(), "jpeg");
     EXPECT_EQ(reader.size(), QSize(120, 90));
     EXPECT_TRUE(appState().ImageIsSaved);
-    EXPECT_EQ(w->File1->currentItem()->text(), "holiday.jpg");
+    EXPECT_EQ(w->File1->currentText(), "holiday.jpg");
     EXPECT_EQ(w->windowTitle(), "Glimvane - holiday.jpg");
 
     // A name typed with the extension in capitals is kept as typed; a .jpeg gets .jpg added.
@@ -394,7 +395,7 @@ TEST_F(ImageView, SavingABitmapIntoAnUncheckedTypeTurnsTheTypeOn) {
     ASSERT_TRUE(QFile::exists(file("plain.bmp")));
     EXPECT_TRUE(w->mnuFTs[0]->isChecked());
     EXPECT_TRUE(w->filePattern().startsWith("*.bmp;"));
-    EXPECT_EQ(w->File1->currentItem()->text(), "plain.bmp");
+    EXPECT_EQ(w->File1->currentText(), "plain.bmp");
     EXPECT_EQ(w->windowTitle(), "Glimvane - plain.bmp");
 }
 
@@ -467,7 +468,7 @@ TEST_F(ImageView, ATypeToggleClosesTheImageAndRelistsTheFolder) {
     w->mnuFTs[5]->trigger();  // PNG off
     EXPECT_TRUE(w->logoShown());
     EXPECT_EQ(w->File1->count(), 1);
-    EXPECT_EQ(w->File1->item(0)->text(), "b.bmp");
+    EXPECT_EQ(w->File1->text(0), "b.bmp");
 }
 
 TEST_F(ImageView, OpenSelectsAndShowsTheChosenFile) {
@@ -480,7 +481,7 @@ TEST_F(ImageView, OpenSelectsAndShowsTheChosenFile) {
     w->mnuOpen->trigger();
     EXPECT_EQ(w->currentFolder(), other);
     EXPECT_EQ(w->windowTitle(), "Glimvane - Beach.jpg");
-    EXPECT_EQ(w->File1->currentItem()->text(), "Beach.jpg");
+    EXPECT_EQ(w->File1->currentText(), "Beach.jpg");
 }
 
 TEST_F(ImageView, TheOldGifWarningShowsOnce) {

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "mainwindow/Placement.h"
 #include "platform/Controls.h"

@@ -1,0 +1,58 @@
+#include "mainwindow/FileListBox.h"
+
+#include <algorithm>
+
+namespace gv {
+
+FileListBox::FileListBox(QWidget* parent) : QListView(parent) {
+    setModel(&m_model);
+    setUniformItemSizes(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                Q_EMIT currentRowChanged(current.isValid() ? current.row() : -1);
+            });
+}
+
+void FileListBox::setNames(const QStringList& names) {
+    m_names = names;
+    m_model.setStringList(m_names);
+}
+
+int FileListBox::currentRow() const {
+    const QModelIndex index = currentIndex();
+    return index.isValid() ? index.row() : -1;
+}
+
+void FileListBox::setCurrentRow(int row) {
+    if (row < 0 || row >= count()) {
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+        return;
+    }
+    selectionModel()->setCurrentIndex(m_model.index(row), QItemSelectionModel::NoUpdate);
+    scrollTo(m_model.index(row));
+}
+
+bool FileListBox::isSelected(int row) const {
+    return row >= 0 && row < count() && selectionModel()->isRowSelected(row);
+}
+
+void FileListBox::setSelected(int row, bool selected) {
+    if (row < 0 || row >= count()) {
+        return;
+    }
+    selectionModel()->select(m_model.index(row), selected ? QItemSelectionModel::Select
+                                                          : QItemSelectionModel::Deselect);
+}
+
+QList<int> FileListBox::selectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows()) {
+        rows << index.row();
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+}  // namespace gv
