@@ -114,7 +114,9 @@ QRectF rectAt(const ByteReader& r, qint64 at) {
     return QRectF(QPointF(r.i32(at), r.i32(at + 4)), QPointF(r.i32(at + 8), r.i32(at + 12)));
 }
 
-QPointF pointAt(const ByteReader& r, qint64 at) { return QPointF(r.i32(at), r.i32(at + 4)); }
+QPointF pointAt(const ByteReader& r, qint64 at) {
+    return QPointF(r.i32(at), r.i32(at + 4));
+}
 
 QTransform xformAt(const ByteReader& r, qint64 at) {
     return QTransform(r.f32(at), r.f32(at + 4), r.f32(at + 8), r.f32(at + 12), r.f32(at + 16),
@@ -611,7 +613,8 @@ void EmfPlayer::text(const ByteReader& r, bool wide) {
     const bool hasRect = (options & (Canvas::kEtoOpaque | Canvas::kEtoClipped)) != 0;
     const qint64 charBytes = wide ? 2 : 1;
     QString string;
-    if ((options & kEtoGlyphIndex) == 0 && count <= r.size() && r.has(stringAt, count * charBytes)) {
+    if ((options & kEtoGlyphIndex) == 0 && count <= r.size() &&
+        r.has(stringAt, count * charBytes)) {
         if (wide) {
             string.reserve(count);
             for (qint64 i = 0; i < count; ++i) {
@@ -632,8 +635,8 @@ void EmfPlayer::text(const ByteReader& r, bool wide) {
     m_canvas.text(reference, string, dx, options, hasRect ? &rect : nullptr);
 }
 
-std::optional<QImage> EmfPlayer::dib(const ByteReader& r, qint64 infoAt, qint64 bitsAt,
-                                     bool usage, bool keepAlpha, bool* bottomUp) {
+std::optional<QImage> EmfPlayer::dib(const ByteReader& r, qint64 infoAt, qint64 bitsAt, bool usage,
+                                     bool keepAlpha, bool* bottomUp) {
     const qint64 infoOffset = r.u32(infoAt);
     const qint64 infoSize = r.u32(infoAt + 4);
     const qint64 bitsOffset = r.u32(bitsAt);
@@ -641,8 +644,8 @@ std::optional<QImage> EmfPlayer::dib(const ByteReader& r, qint64 infoAt, qint64 
     if (infoSize == 0 || !r.has(infoOffset, infoSize) || !r.has(bitsOffset, bitsSize)) {
         return std::nullopt;
     }
-    auto decoded = decodeDib(r.sub(infoOffset, infoSize), r.sub(bitsOffset, bitsSize), usage,
-                             keepAlpha);
+    auto decoded =
+        decodeDib(r.sub(infoOffset, infoSize), r.sub(bitsOffset, bitsSize), usage, keepAlpha);
     if (!decoded) {
         return std::nullopt;
     }
@@ -692,8 +695,7 @@ void EmfPlayer::bitmap(quint32 type, const ByteReader& r) {
                 sourceXform.reset();
             }
             const QSizeF extent = type == kBitBlt ? dest.size() : QSizeF(r.i32(100), r.i32(104));
-            const QRectF src =
-                sourceXform.mapRect(QRectF(QPointF(r.i32(44), r.i32(48)), extent));
+            const QRectF src = sourceXform.mapRect(QRectF(QPointF(r.i32(44), r.i32(48)), extent));
             // AC_SRC_ALPHA in the blend function means the bitmap carries its own alpha.
             const bool alpha = type == kAlphaBlend && (r.u32(40) >> 24) == 1;
             const auto image = dib(r, 84, 92, r.u32(80) == 1, alpha);
