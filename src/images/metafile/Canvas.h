@@ -196,7 +196,6 @@ private:
     void charge(const QRectF& outputBounds);
     void updateTransform();
     QTransform pageToDevice() const;
-    bool usable() const { return m_usable; }
     double penPixels() const;
     QPen qtPen(const QPainterPath& devicePath) const;
     bool hasPen() const;

@@ -2,6 +2,8 @@
 
 #include <QRegion>
 
+#include <algorithm>
+#include <cmath>
 #include <unordered_map>
 #include <vector>
 

@@ -3,6 +3,8 @@
 
 #include <QRegion>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <queue>
