@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSet>
@@ -629,6 +630,21 @@ TEST(MetafileEmf, FillModeAndHatchedBrushes) {
         p.fillRect(QRect(150, 20, 40, 60), QBrush(kGreen, Qt::CrossPattern));
     });
     EXPECT_TRUE(similar(play(w.finish(), {200, 100}), expected));
+}
+
+TEST(MetafileEmf, ShadesGradientRectangles) {
+    for (const bool vertical : {false, true}) {
+        SCOPED_TRACE(vertical ? "top to bottom" : "left to right");
+        EmfWriter w = emf200x100();
+        w.gradientFillRect(QRect(20, 10, 160, 80), kRed, kBlue, vertical);
+        const QImage expected = reference({200, 100}, [&](QPainter& p) {
+            QLinearGradient gradient(20, 10, vertical ? 20 : 180, vertical ? 90 : 10);
+            gradient.setColorAt(0, kRed);
+            gradient.setColorAt(1, kBlue);
+            p.fillRect(QRect(20, 10, 160, 80), gradient);
+        });
+        EXPECT_TRUE(similar(play(w.finish(), {200, 100}), expected));
+    }
 }
 
 TEST(MetafileEmf, BuildsFillsStrokesAndClipsWithPaths) {

@@ -842,6 +842,21 @@ EmfWriter& EmfWriter::setDiBitsToDevice(QPoint dest, const QImage& image, DibFor
     return record(80, payload);
 }
 
+EmfWriter& EmfWriter::gradientFillRect(QRect r, QColor from, QColor to, bool vertical) {
+    QByteArray p = ints({0, 0, 0, 0, 2, 1, vertical ? 1 : 0});
+    auto vertex = [&](QPoint at, QColor c) {
+        p += ints({at.x(), at.y()});
+        put16(p, quint16(c.red() << 8));
+        put16(p, quint16(c.green() << 8));
+        put16(p, quint16(c.blue() << 8));
+        put16(p, 0);
+    };
+    vertex(r.topLeft(), from);
+    vertex(QPoint(r.x() + r.width(), r.y() + r.height()), to);
+    p += ints({0, 1});
+    return record(118, p);
+}
+
 EmfWriter& EmfWriter::setHandleCount(int count) {
     m_handles = count;
     m_handlesForced = true;

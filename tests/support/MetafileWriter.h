@@ -194,6 +194,8 @@ public:
                              quint32 rop = kSrcCopy, bool topDown = false);
     EmfWriter& bitBlt(QRect dest, const QImage& image, DibFormat format, quint32 rop = kSrcCopy);
     EmfWriter& setDiBitsToDevice(QPoint dest, const QImage& image, DibFormat format);
+    // A rectangle shading from one colour to the other (GRADIENT_FILL_RECT_H or _V).
+    EmfWriter& gradientFillRect(QRect r, QColor from, QColor to, bool vertical);
 
     // Forces nHandles in the header (normally the highest index used plus one).
     EmfWriter& setHandleCount(int count);

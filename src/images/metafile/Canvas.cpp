@@ -1,6 +1,7 @@
 #include "images/metafile/Canvas.h"
 
 #include <QFontMetricsF>
+#include <QLinearGradient>
 #include <QPaintEngine>
 #include <QPainterPathStroker>
 #include <QPolygonF>
@@ -937,6 +938,41 @@ void Canvas::setPixel(QPointF p, QColor c) {
     m_painter.setTransform(m_base);
     m_painter.fillRect(
         QRectF(at, QSizeF(std::max(1.0, cell.width()), std::max(1.0, cell.height()))), c);
+}
+
+void Canvas::gradientRect(const QRectF& r, QColor from, QColor to, bool vertical) {
+    if (!m_usable || m_inPath) {
+        return;
+    }
+    const QRectF n = r.normalized();
+    QPainterPath path;
+    path.addRect(n);
+    path = m_transform.map(path);
+    if (!sane(path.controlPointRect())) {
+        return;
+    }
+    charge(path.controlPointRect());
+    const QPointF start = m_transform.map(n.topLeft());
+    const QPointF end = m_transform.map(vertical ? n.bottomLeft() : n.topRight());
+    QLinearGradient gradient(start, end);
+    gradient.setColorAt(0, from);
+    gradient.setColorAt(1, to);
+    m_painter.setTransform(m_base);
+    m_painter.fillPath(path, gradient);
+}
+
+void Canvas::gradientTriangle(const std::vector<QPointF>& points, QColor average) {
+    if (!m_usable || m_inPath || points.size() != 3) {
+        return;
+    }
+    QPainterPath path = polyPath(points, true);
+    path = m_transform.map(path);
+    if (!sane(path.controlPointRect())) {
+        return;
+    }
+    charge(path.controlPointRect());
+    m_painter.setTransform(m_base);
+    m_painter.fillPath(path, average);
 }
 
 void Canvas::fillRegion(const QRegion& deviceRegion, const Brush& brush) {

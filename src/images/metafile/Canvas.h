@@ -144,6 +144,10 @@ public:
     void arc(const QRectF& box, QPointF start, QPointF end, ArcKind kind);
     void angleArc(QPointF center, double radius, double startDeg, double sweepDeg);
     void setPixel(QPointF p, QColor c);
+    // A rectangle shading from one colour to another, left to right or top to bottom.
+    void gradientRect(const QRectF& r, QColor from, QColor to, bool vertical);
+    // A triangle of three vertex colours, shown in their average colour.
+    void gradientTriangle(const std::vector<QPointF>& points, QColor average);
     void fillRegion(const QRegion& deviceRegion, const Brush& brush);
     void frameRegion(const QRegion& deviceRegion, const Brush& brush, double w, double h);
     void invertRegion(const QRegion& deviceRegion);

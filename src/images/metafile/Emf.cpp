@@ -106,6 +106,7 @@ enum Type : quint32 {
     kCreateDibPatternBrushPt = 94,
     kExtCreatePen = 95,
     kAlphaBlend = 114,
+    kGradientFill = 118,
 };
 
 QColor colorRef(quint32 c) {
@@ -257,6 +258,7 @@ private:
     void polyPoly(quint32 type, const ByteReader& r, bool small);
     void text(const ByteReader& r, bool wide);
     void bitmap(quint32 type, const ByteReader& r);
+    void gradient(const ByteReader& r);
     std::optional<QImage> dib(const ByteReader& r, qint64 infoAt, qint64 bitsAt, bool usage,
                               bool keepAlpha, bool* bottomUp = nullptr);
 
@@ -548,6 +550,9 @@ void EmfPlayer::play(quint32 type, const ByteReader& r) {
         case kAlphaBlend:
             bitmap(type, r);
             break;
+        case kGradientFill:
+            gradient(r);
+            break;
         default:
             break;  // comments, palettes, colour management: nothing we draw
     }
@@ -635,6 +640,48 @@ void EmfPlayer::text(const ByteReader& r, bool wide) {
         }
     }
     m_canvas.text(reference, string, dx, options, hasRect ? &rect : nullptr);
+}
+
+void EmfPlayer::gradient(const ByteReader& r) {
+    constexpr qint64 kVertexSize = 16;
+    const qint64 vertices = r.u32(24);
+    const qint64 shapes = r.u32(28);
+    const quint32 mode = r.u32(32);
+    const qint64 shapeSize = mode == 2 ? 12 : 8;
+    if (vertices > r.size() / kVertexSize || shapes > r.size() / shapeSize ||
+        !r.has(36, vertices * kVertexSize + shapes * shapeSize)) {
+        return;
+    }
+    auto vertex = [&](quint32 index, QPointF* at) {
+        const qint64 v = 36 + qint64(index) * kVertexSize;
+        *at = pointAt(r, v);
+        // Channels are 16 bits; the high byte is the 8-bit value.
+        return QColor(r.u16(v + 8) >> 8, r.u16(v + 10) >> 8, r.u16(v + 12) >> 8);
+    };
+    const qint64 shapesAt = 36 + vertices * kVertexSize;
+    for (qint64 i = 0; i < shapes && !m_canvas.exhausted(); ++i) {
+        const qint64 at = shapesAt + i * shapeSize;
+        const quint32 a = r.u32(at);
+        const quint32 b = r.u32(at + 4);
+        const quint32 c = mode == 2 ? r.u32(at + 8) : 0;
+        if (a >= vertices || b >= vertices || c >= vertices) {
+            continue;
+        }
+        QPointF pa;
+        QPointF pb;
+        QPointF pc;
+        const QColor ca = vertex(a, &pa);
+        const QColor cb = vertex(b, &pb);
+        if (mode == 2) {
+            const QColor cc = vertex(c, &pc);
+            const QColor average((ca.red() + cb.red() + cc.red()) / 3,
+                                 (ca.green() + cb.green() + cc.green()) / 3,
+                                 (ca.blue() + cb.blue() + cc.blue()) / 3);
+            m_canvas.gradientTriangle({pa, pb, pc}, average);
+        } else if (mode == 0 || mode == 1) {
+            m_canvas.gradientRect(QRectF(pa, pb), ca, cb, mode == 1);
+        }
+    }
 }
 
 std::optional<QImage> EmfPlayer::dib(const ByteReader& r, qint64 infoAt, qint64 bitsAt, bool usage,
