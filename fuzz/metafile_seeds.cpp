@@ -35,28 +35,34 @@ int main(int argc, char** argv) {
     mapping.setMapMode(8).setWindowOrg({0, 0}).setWindowExt({100, 100}).setViewportExt({50, 50});
     mapping.scaleWindowExt(2, 1, 2, 1).offsetWindowOrg({5, 5}).ellipse(QRect(10, 10, 50, 50));
     mapping.saveDc().intersectClipRect(QRect(0, 0, 40, 40)).excludeClipRect(QRect(5, 5, 5, 5));
-    mapping.restoreDc(-1).polyPolygon({{{0, 0}, {10, 0}, {10, 10}}, {{20, 20}, {30, 20}, {20, 30}}});
+    mapping.restoreDc(-1).polyPolygon(
+        {{{0, 0}, {10, 0}, {10, 10}}, {{20, 20}, {30, 20}, {20, 30}}});
 
     WmfWriter bitmaps(QRect(0, 0, 64, 64), 96);
     bitmaps.dibStretchBlt(QRect(0, 0, 30, 30), tiny, DibFormat::Rgb565Fields);
     bitmaps.dibBitBlt({32, 0}, tiny, DibFormat::Mono1);
     bitmaps.stretchDib(QRect(0, 32, 30, 30), tiny, DibFormat::Palette8);
     bitmaps.extTextOut({2, 40}, "ab", 6, QRect(0, 30, 20, 20), {4, 5});
-    bitmaps.selectObject(bitmaps.createDibPatternBrush(tiny)).pie(QRect(30, 30, 30, 30), {0, 0}, {64, 0});
+    bitmaps.selectObject(bitmaps.createDibPatternBrush(tiny))
+        .pie(QRect(30, 30, 30, 30), {0, 0}, {64, 0});
 
     EmfWriter paths(QRect(0, 0, 2000, 2000));
-    paths.setWorldTransform(QTransform().rotate(30)).beginPath().polygon({{10, 10}, {60, 10}, {30, 50}}, true);
+    paths.setWorldTransform(QTransform().rotate(30))
+        .beginPath()
+        .polygon({{10, 10}, {60, 10}, {30, 50}}, true);
     paths.arcTo(QRect(0, 0, 40, 40), {40, 20}, {0, 20}).endPath().selectClipPath(1);
     paths.extSelectClipRgn({QRect(0, 0, 30, 30), QRect(40, 40, 10, 10)}, 2);
     paths.extCreatePen(1, 0x00012200, 3, Qt::blue).selectObject(1);
     paths.polyBezier({{0, 0}, {10, 30}, {30, 10}, {40, 40}}).roundRect(QRect(5, 5, 30, 20), {8, 8});
-    paths.createFont(2, -12, QStringLiteral("DejaVu Sans")).selectObject(2).extTextOutW({5, 5}, QStringLiteral("Hi"), 0, {}, {6, 6});
-    paths.bitBlt(QRect(0, 40, 20, 20), tiny, DibFormat::Bgr32Fields).setDiBitsToDevice({30, 40}, tiny, DibFormat::Rgb555);
+    paths.createFont(2, -12, QStringLiteral("DejaVu Sans"))
+        .selectObject(2)
+        .extTextOutW({5, 5}, QStringLiteral("Hi"), 0, {}, {6, 6});
+    paths.bitBlt(QRect(0, 40, 20, 20), tiny, DibFormat::Bgr32Fields)
+        .setDiBitsToDevice({30, 40}, tiny, DibFormat::Rgb555);
 
-    const bool ok = save(folder, "sample.wmf", sampleWmf()) &&
-                    save(folder, "sample.emf", sampleEmf()) &&
-                    save(folder, "mapping.wmf", mapping.finish()) &&
-                    save(folder, "bitmaps.wmf", bitmaps.finish()) &&
-                    save(folder, "paths.emf", paths.finish());
+    const bool ok =
+        save(folder, "sample.wmf", sampleWmf()) && save(folder, "sample.emf", sampleEmf()) &&
+        save(folder, "mapping.wmf", mapping.finish()) &&
+        save(folder, "bitmaps.wmf", bitmaps.finish()) && save(folder, "paths.emf", paths.finish());
     return ok ? 0 : 1;
 }

@@ -23,8 +23,8 @@ constexpr int kMaxPixelSize = 1'000'000;
 
 std::optional<Metafile> Metafile::fromBytes(const QByteArray& bytes, QString* error) {
     const metafile::ByteReader reader(bytes.constData(), bytes.size());
-    const bool emf = reader.u32(0) == kEmfHeaderType &&
-                     reader.u32(kEmfSignatureOffset) == kEmfSignature;
+    const bool emf =
+        reader.u32(0) == kEmfHeaderType && reader.u32(kEmfSignatureOffset) == kEmfSignature;
     std::optional<metafile::Layout> layout =
         emf ? metafile::parseEmf(reader, error) : metafile::parseWmf(reader, error);
     if (!layout) {

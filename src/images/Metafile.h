@@ -33,7 +33,9 @@ public:
     // Natural size in pixels at the given resolution (2540 HIMETRIC per inch).
     QSize sizePixels(double dpi = 96) const;
 
-    // Plays the records onto the painter, mapping the picture's frame onto target.
+    // Plays the records onto the painter, mapping the picture's frame onto target. Clipping
+    // is worked out in whole units of the painter's coordinates, so for a sharp result the
+    // target is best given in device pixels.
     void play(QPainter& painter, const QRectF& target) const;
     // A raster of the picture at the given size; a null image for an unusable size.
     QImage render(const QSize& size, const QColor& background = Qt::white) const;

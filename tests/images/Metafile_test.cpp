@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSet>
@@ -126,7 +127,9 @@ void redBrushNoPen(WmfWriter& w) {
 }
 
 // An EMF whose frame is 200 x 100 device pixels (50 x 25 mm at 4 pixels per mm).
-EmfWriter emf200x100() { return EmfWriter(QRect(0, 0, 5000, 2500)); }
+EmfWriter emf200x100() {
+    return EmfWriter(QRect(0, 0, 5000, 2500));
+}
 
 void redBrushNoPen(EmfWriter& w) {
     w.createBrush(1, kBsSolid, kRed).selectObject(1).selectStockObject(kNullPenStock);
@@ -151,47 +154,123 @@ struct WmfMappingCase {
 
 TEST(MetafileWmf, MapsLogicalUnitsOntoTheOutput) {
     const WmfMappingCase cases[] = {
-        {"placeable box, no mapping", {0, 0, 200, 100}, 96, true, [](WmfWriter&) {},
-         {20, 10, 40, 30}, {200, 100}, {20, 10, 40, 30}},
-        {"rendered twice as large stays sharp", {0, 0, 200, 100}, 96, true, [](WmfWriter&) {},
-         {20, 10, 40, 30}, {400, 200}, {40, 20, 80, 60}},
-        {"window onto the whole frame", {0, 0, 1440, 720}, 1440, true,
-         [](WmfWriter& w) { w.setWindowOrg({0, 0}).setWindowExt({100, 50}); },
-         {10, 10, 20, 10}, {200, 100}, {20, 20, 40, 20}},
-        {"window origin inside the box", {100, 100, 200, 100}, 96, true,
-         [](WmfWriter& w) { w.setWindowOrg({100, 100}).setWindowExt({200, 100}); },
-         {150, 120, 50, 30}, {200, 100}, {50, 20, 50, 30}},
-        {"explicit viewport", {0, 0, 200, 100}, 96, true,
+        {"placeable box, no mapping",
+         {0, 0, 200, 100},
+         96,
+         true,
+         [](WmfWriter&) {},
+         {20, 10, 40, 30},
+         {200, 100},
+         {20, 10, 40, 30}},
+        {"rendered twice as large stays sharp",
+         {0, 0, 200, 100},
+         96,
+         true,
+         [](WmfWriter&) {},
+         {20, 10, 40, 30},
+         {400, 200},
+         {40, 20, 80, 60}},
+        {"window onto the whole frame",
+         {0, 0, 1440, 720},
+         1440,
+         true,
+         [](WmfWriter& w) {
+             w.setWindowOrg({0, 0}).setWindowExt({100, 50});
+         },
+         {10, 10, 20, 10},
+         {200, 100},
+         {20, 20, 40, 20}},
+        {"window origin inside the box",
+         {100, 100, 200, 100},
+         96,
+         true,
+         [](WmfWriter& w) {
+             w.setWindowOrg({100, 100}).setWindowExt({200, 100});
+         },
+         {150, 120, 50, 30},
+         {200, 100},
+         {50, 20, 50, 30}},
+        {"explicit viewport",
+         {0, 0, 200, 100},
+         96,
+         true,
          [](WmfWriter& w) {
              w.setMapMode(kMmAnisotropic).setWindowExt({1000, 1000});
              w.setViewportOrg({50, 25}).setViewportExt({100, 50});
          },
-         {0, 0, 500, 500}, {200, 100}, {50, 25, 50, 25}},
-        {"isotropic keeps the smaller scale", {0, 0, 200, 100}, 96, true,
+         {0, 0, 500, 500},
+         {200, 100},
+         {50, 25, 50, 25}},
+        {"isotropic keeps the smaller scale",
+         {0, 0, 200, 100},
+         96,
+         true,
          [](WmfWriter& w) {
              w.setMapMode(kMmIsotropic).setWindowExt({100, 200}).setViewportExt({200, 100});
          },
-         {0, 0, 100, 100}, {200, 100}, {0, 0, 50, 50}},
-        {"negative extent turns y upwards", {0, 0, 200, 100}, 96, true,
-         [](WmfWriter& w) { w.setWindowOrg({0, 100}).setWindowExt({200, -100}); },
-         {20, 50, 40, 30}, {200, 100}, {20, 20, 40, 30}},
-        {"offset window origin", {0, 0, 200, 100}, 96, true,
+         {0, 0, 100, 100},
+         {200, 100},
+         {0, 0, 50, 50}},
+        {"negative extent turns y upwards",
+         {0, 0, 200, 100},
+         96,
+         true,
+         [](WmfWriter& w) {
+             w.setWindowOrg({0, 100}).setWindowExt({200, -100});
+         },
+         {20, 50, 40, 30},
+         {200, 100},
+         {20, 20, 40, 30}},
+        {"offset window origin",
+         {0, 0, 200, 100},
+         96,
+         true,
          [](WmfWriter& w) {
              w.setWindowOrg({0, 0}).setWindowExt({200, 100}).offsetWindowOrg({10, 20});
          },
-         {10, 20, 30, 30}, {200, 100}, {0, 0, 30, 30}},
-        {"scaled window extent", {0, 0, 200, 100}, 96, true,
-         [](WmfWriter& w) { w.setWindowExt({200, 100}).scaleWindowExt(1, 2, 1, 2); },
-         {10, 10, 20, 10}, {200, 100}, {20, 20, 40, 20}},
-        {"text mode with a viewport origin", {0, 0, 200, 100}, 96, true,
-         [](WmfWriter& w) { w.setMapMode(kMmText).setViewportOrg({30, 20}); },
-         {0, 0, 20, 20}, {200, 100}, {30, 20, 20, 20}},
-        {"tenths of a millimetre at 254 units per inch", {0, 0, 200, 100}, 254, true,
-         [](WmfWriter& w) { w.setMapMode(kMmLoMetric).setViewportOrg({0, 100}); },
-         {20, 10, 40, 30}, {200, 100}, {20, 60, 40, 30}},
-        {"no placeable header: the window is the frame", {0, 0, 0, 0}, 96, false,
-         [](WmfWriter& w) { w.setWindowOrg({-50, 0}).setWindowExt({200, 100}); },
-         {-30, 10, 40, 30}, {200, 100}, {20, 10, 40, 30}},
+         {10, 20, 30, 30},
+         {200, 100},
+         {0, 0, 30, 30}},
+        {"scaled window extent",
+         {0, 0, 200, 100},
+         96,
+         true,
+         [](WmfWriter& w) {
+             w.setWindowExt({200, 100}).scaleWindowExt(1, 2, 1, 2);
+         },
+         {10, 10, 20, 10},
+         {200, 100},
+         {20, 20, 40, 20}},
+        {"text mode with a viewport origin",
+         {0, 0, 200, 100},
+         96,
+         true,
+         [](WmfWriter& w) {
+             w.setMapMode(kMmText).setViewportOrg({30, 20});
+         },
+         {0, 0, 20, 20},
+         {200, 100},
+         {30, 20, 20, 20}},
+        {"tenths of a millimetre at 254 units per inch",
+         {0, 0, 200, 100},
+         254,
+         true,
+         [](WmfWriter& w) {
+             w.setMapMode(kMmLoMetric).setViewportOrg({0, 100});
+         },
+         {20, 10, 40, 30},
+         {200, 100},
+         {20, 60, 40, 30}},
+        {"no placeable header: the window is the frame",
+         {0, 0, 0, 0},
+         96,
+         false,
+         [](WmfWriter& w) {
+             w.setWindowOrg({-50, 0}).setWindowExt({200, 100});
+         },
+         {-30, 10, 40, 30},
+         {200, 100},
+         {20, 10, 40, 30}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -214,39 +293,55 @@ TEST(MetafileEmf, MapsLogicalUnitsOntoTheOutput) {
     const EmfMappingCase cases[] = {
         {"device pixels", [](EmfWriter&) {}, {20, 10, 40, 30}, {20, 10, 40, 30}},
         {"tenths of a millimetre, y up",
-         [](EmfWriter& w) { w.setMapMode(kMmLoMetric).setViewportOrg({0, 100}); },
-         {50, 25, 100, 75}, {20, 60, 40, 30}},
-        {"hundredths of a millimetre", [](EmfWriter& w) { w.setMapMode(kMmHiMetric); },
-         {500, -1000, 1000, 750}, {20, 10, 40, 30}},
-        {"hundredths of an inch", [](EmfWriter& w) { w.setMapMode(kMmLoEnglish); },
-         {0, -50, 50, 50}, {0, 0, 50.8, 50.8}},
-        {"twips", [](EmfWriter& w) { w.setMapMode(kMmTwips); }, {0, -567, 567, 567},
+         [](EmfWriter& w) {
+             w.setMapMode(kMmLoMetric).setViewportOrg({0, 100});
+         },
+         {50, 25, 100, 75},
+         {20, 60, 40, 30}},
+        {"hundredths of a millimetre",
+         [](EmfWriter& w) { w.setMapMode(kMmHiMetric); },
+         {500, -1000, 1000, 750},
+         {20, 10, 40, 30}},
+        {"hundredths of an inch",
+         [](EmfWriter& w) { w.setMapMode(kMmLoEnglish); },
+         {0, -50, 50, 50},
+         {0, 0, 50.8, 50.8}},
+        {"twips",
+         [](EmfWriter& w) { w.setMapMode(kMmTwips); },
+         {0, -567, 567, 567},
          {0, 0, 40, 40}},
         {"anisotropic window and viewport",
          [](EmfWriter& w) {
              w.setMapMode(kMmAnisotropic).setWindowExt({1000, 1000}).setViewportExt({200, 100});
          },
-         {100, 100, 200, 300}, {20, 10, 40, 30}},
+         {100, 100, 200, 300},
+         {20, 10, 40, 30}},
         {"isotropic",
          [](EmfWriter& w) {
              w.setMapMode(kMmIsotropic).setWindowExt({100, 100}).setViewportExt({200, 100});
          },
-         {20, 10, 40, 30}, {20, 10, 40, 30}},
+         {20, 10, 40, 30},
+         {20, 10, 40, 30}},
         {"window without viewport fills the frame",
-         [](EmfWriter& w) { w.setMapMode(kMmAnisotropic).setWindowExt({1000, 500}); },
-         {100, 50, 200, 150}, {20, 10, 40, 30}},
+         [](EmfWriter& w) {
+             w.setMapMode(kMmAnisotropic).setWindowExt({1000, 500});
+         },
+         {100, 50, 200, 150},
+         {20, 10, 40, 30}},
         {"scaled viewport extent",
          [](EmfWriter& w) {
              w.setMapMode(kMmAnisotropic).setWindowExt({100, 100}).setViewportExt({100, 100});
              w.scaleViewportExt(2, 1, 1, 1);
          },
-         {10, 10, 20, 30}, {20, 10, 40, 30}},
+         {10, 10, 20, 30},
+         {20, 10, 40, 30}},
         {"window origin",
          [](EmfWriter& w) {
              w.setMapMode(kMmAnisotropic).setWindowOrg({100, 100}).setWindowExt({200, 100});
              w.setViewportExt({200, 100});
          },
-         {120, 110, 40, 30}, {20, 10, 40, 30}},
+         {120, 110, 40, 30},
+         {20, 10, 40, 30}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -266,7 +361,8 @@ TEST(MetafileEmf, AppliesWorldTransforms) {
         QTransform expected;  // logical to output pixels
     };
     const Case cases[] = {
-        {"translation", [](EmfWriter& w) { w.setWorldTransform(QTransform::fromTranslate(30, 20)); },
+        {"translation",
+         [](EmfWriter& w) { w.setWorldTransform(QTransform::fromTranslate(30, 20)); },
          QTransform::fromTranslate(30, 20)},
         {"rotation and shear keep their element order",
          [](EmfWriter& w) { w.setWorldTransform(QTransform(0.8, 0.5, -0.3, 1.2, 100, 20)); },
@@ -359,7 +455,10 @@ TEST(MetafileEmf, ClipsToRectanglesRegionsAndSavedStates) {
              w.saveDc().intersectClipRect(a).saveDc().intersectClipRect(b).restoreDc(1);
          },
          [&](QPainter& p) { p.fillRect(whole, kBlue); }},
-        {"region of two rectangles", [&](EmfWriter& w) { w.extSelectClipRgn({a, b}, kRgnCopy); },
+        {"region of two rectangles",
+         [&](EmfWriter& w) {
+             w.extSelectClipRgn({a, b}, kRgnCopy);
+         },
          [&](QPainter& p) {
              p.fillRect(a, kBlue);
              p.fillRect(b, kBlue);
@@ -421,28 +520,55 @@ TEST(Metafile, DrawsShapesAsQPainterWould) {
     const Case cases[] = {
         {"ellipse", [&](WmfWriter& w) { w.ellipse(box); }, [&](EmfWriter& w) { w.ellipse(box); },
          [&](QPainter& p) { p.drawEllipse(QRectF(box)); }},
-        {"rounded rectangle", [&](WmfWriter& w) { w.roundRect(box, {40, 20}); },
-         [&](EmfWriter& w) { w.roundRect(box, {40, 20}); },
+        {"rounded rectangle",
+         [&](WmfWriter& w) {
+             w.roundRect(box, {40, 20});
+         },
+         [&](EmfWriter& w) {
+             w.roundRect(box, {40, 20});
+         },
          [&](QPainter& p) { p.drawRoundedRect(QRectF(box), 20, 10); }},
         {"pie from three o'clock to twelve",
-         [&](WmfWriter& w) { w.pie(box, {200, 50}, {100, 0}); },
-         [&](EmfWriter& w) { w.pie(box, {200, 50}, {100, 0}); },
+         [&](WmfWriter& w) {
+             w.pie(box, {200, 50}, {100, 0});
+         },
+         [&](EmfWriter& w) {
+             w.pie(box, {200, 50}, {100, 0});
+         },
          [&](QPainter& p) { p.drawPie(QRectF(box), 0, 90 * 16); }},
-        {"chord the long way round", [&](WmfWriter& w) { w.chord(box, {100, 0}, {200, 50}); },
-         [&](EmfWriter& w) { w.chord(box, {100, 0}, {200, 50}); },
+        {"chord the long way round",
+         [&](WmfWriter& w) {
+             w.chord(box, {100, 0}, {200, 50});
+         },
+         [&](EmfWriter& w) {
+             w.chord(box, {100, 0}, {200, 50});
+         },
          [&](QPainter& p) { p.drawChord(QRectF(box), 90 * 16, 270 * 16); }},
-        {"arc", [&](WmfWriter& w) { w.arc(box, {0, 50}, {200, 50}); },
-         [&](EmfWriter& w) { w.arc(box, {0, 50}, {200, 50}); },
+        {"arc",
+         [&](WmfWriter& w) {
+             w.arc(box, {0, 50}, {200, 50});
+         },
+         [&](EmfWriter& w) {
+             w.arc(box, {0, 50}, {200, 50});
+         },
          [&](QPainter& p) { p.drawArc(QRectF(box), 180 * 16, 180 * 16); }},
         {"polyline",
-         [&](WmfWriter& w) { w.polyline({{10, 10}, {190, 20}, {100, 90}}); },
-         [&](EmfWriter& w) { w.polyline({{10, 10}, {190, 20}, {100, 90}}, true); },
+         [&](WmfWriter& w) {
+             w.polyline({{10, 10}, {190, 20}, {100, 90}});
+         },
+         [&](EmfWriter& w) {
+             w.polyline({{10, 10}, {190, 20}, {100, 90}}, true);
+         },
          [&](QPainter& p) {
              p.drawPolyline(QPolygonF({QPointF(10, 10), QPointF(190, 20), QPointF(100, 90)}));
          }},
         {"lines from the current position",
-         [&](WmfWriter& w) { w.moveTo({10, 90}).lineTo({100, 10}).lineTo({190, 90}); },
-         [&](EmfWriter& w) { w.moveTo({10, 90}).lineTo({100, 10}).lineTo({190, 90}); },
+         [&](WmfWriter& w) {
+             w.moveTo({10, 90}).lineTo({100, 10}).lineTo({190, 90});
+         },
+         [&](EmfWriter& w) {
+             w.moveTo({10, 90}).lineTo({100, 10}).lineTo({190, 90});
+         },
          [&](QPainter& p) {
              p.drawPolyline(QPolygonF({QPointF(10, 90), QPointF(100, 10), QPointF(190, 90)}));
          }},
@@ -506,6 +632,21 @@ TEST(MetafileEmf, FillModeAndHatchedBrushes) {
     EXPECT_TRUE(similar(play(w.finish(), {200, 100}), expected));
 }
 
+TEST(MetafileEmf, ShadesGradientRectangles) {
+    for (const bool vertical : {false, true}) {
+        SCOPED_TRACE(vertical ? "top to bottom" : "left to right");
+        EmfWriter w = emf200x100();
+        w.gradientFillRect(QRect(20, 10, 160, 80), kRed, kBlue, vertical);
+        const QImage expected = reference({200, 100}, [&](QPainter& p) {
+            QLinearGradient gradient(20, 10, vertical ? 20 : 180, vertical ? 90 : 10);
+            gradient.setColorAt(0, kRed);
+            gradient.setColorAt(1, kBlue);
+            p.fillRect(QRect(20, 10, 160, 80), gradient);
+        });
+        EXPECT_TRUE(similar(play(w.finish(), {200, 100}), expected));
+    }
+}
+
 TEST(MetafileEmf, BuildsFillsStrokesAndClipsWithPaths) {
     struct Case {
         const char* name;
@@ -553,6 +694,36 @@ TEST(MetafileEmf, BuildsFillsStrokesAndClipsWithPaths) {
              p.drawPolyline(QPolygonF({QPointF(10, 10), QPointF(190, 10), QPointF(190, 90)}));
          },
          0.01},
+        {"arc-to joins and moves the current position",
+         [](EmfWriter& w) {
+             w.moveTo({10, 50}).arcTo(QRect(60, 10, 80, 80), {200, 50}, {100, 0});
+             w.lineTo({190, 90});
+         },
+         [](QPainter& p) {
+             QPainterPath path(QPointF(10, 50));
+             path.lineTo(140, 50);
+             path.arcTo(QRectF(60, 10, 80, 80), 0, 90);
+             path.lineTo(190, 90);
+             QPen pen(kBlue, 6);
+             pen.setJoinStyle(Qt::RoundJoin);
+             pen.setCapStyle(Qt::RoundCap);
+             p.setPen(pen);
+             p.drawPath(path);
+         },
+         0.01},
+        {"bezier from its first point",
+         [](EmfWriter& w) {
+             w.polyBezier({{10, 90}, {40, -20}, {160, 120}, {190, 10}}, true);
+         },
+         [](QPainter& p) {
+             QPainterPath path(QPointF(10, 90));
+             path.cubicTo(40, -20, 160, 120, 190, 10);
+             QPen pen(kBlue, 6);
+             pen.setCapStyle(Qt::RoundCap);
+             p.setPen(pen);
+             p.drawPath(path);
+         },
+         0.01},
         {"clip to an ellipse",
          [](EmfWriter& w) {
              w.beginPath().ellipse(QRect(20, 10, 160, 80)).endPath().selectClipPath(kRgnCopy);
@@ -573,8 +744,8 @@ TEST(MetafileEmf, BuildsFillsStrokesAndClipsWithPaths) {
             w.selectStockObject(kNullPenStock);
         }
         c.records(w);
-        EXPECT_TRUE(similar(play(w.finish(), {200, 100}), reference({200, 100}, c.expected),
-                            c.allowed));
+        EXPECT_TRUE(
+            similar(play(w.finish(), {200, 100}), reference({200, 100}, c.expected), c.allowed));
     }
 }
 
@@ -662,13 +833,11 @@ TEST(Metafile, ScalesRotatesSpacesAndBacksText) {
          [] {
              EmfWriter w = emf200x100();
              w.createFont(1, -16, QStringLiteral("DejaVu Sans")).selectObject(1);
-             w.setBkMode(kTransparent).extTextOutW({10, 40}, QStringLiteral("III"), 0, {},
-                                                   {60, 60, 60});
+             w.setBkMode(kTransparent)
+                 .extTextOutW({10, 40}, QStringLiteral("III"), 0, {}, {60, 60, 60});
              return w.finish();
          },
-         [](const QImage&, const QRect& ink) {
-             EXPECT_NEAR(ink.width(), 120 + 3, 5);
-         }},
+         [](const QImage&, const QRect& ink) { EXPECT_NEAR(ink.width(), 120 + 3, 5); }},
         {"opaque rectangle in the background colour",
          [] {
              EmfWriter w = emf200x100();
@@ -720,10 +889,14 @@ TEST(Metafile, DecodesEveryBitmapDepthInEveryBitmapRecord) {
         const char* name;
     };
     const Format formats[] = {
-        {DibFormat::Mono1, "1 bpp"},          {DibFormat::Palette4, "4 bpp"},
-        {DibFormat::Palette8, "8 bpp"},       {DibFormat::Rgb555, "16 bpp"},
-        {DibFormat::Rgb565Fields, "16 bpp 5-6-5 masks"}, {DibFormat::Rgb24, "24 bpp"},
-        {DibFormat::Rgb32, "32 bpp"},         {DibFormat::Bgr32Fields, "32 bpp masks"},
+        {DibFormat::Mono1, "1 bpp"},
+        {DibFormat::Palette4, "4 bpp"},
+        {DibFormat::Palette8, "8 bpp"},
+        {DibFormat::Rgb555, "16 bpp"},
+        {DibFormat::Rgb565Fields, "16 bpp 5-6-5 masks"},
+        {DibFormat::Rgb24, "24 bpp"},
+        {DibFormat::Rgb32, "32 bpp"},
+        {DibFormat::Bgr32Fields, "32 bpp masks"},
     };
     const QRect dest(20, 10, 80, 60);
     struct Record {
@@ -815,19 +988,42 @@ TEST(Metafile, ReportsItsNaturalSize) {
         QSize at192;
     };
     const Case cases[] = {
-        {"WMF of one by half an inch", WmfWriter(QRect(0, 0, 1440, 720), 1440).finish(),
-         MetafileKind::Wmf, {2540, 1270}, {96, 48}, {192, 96}},
-        {"WMF with an offset box", WmfWriter(QRect(-100, 50, 300, 150), 600).finish(),
-         MetafileKind::Wmf, {1270, 635}, {48, 24}, {96, 48}},
-        {"WMF without resolution means twips", WmfWriter(QRect(0, 0, 1440, 1440), 0).finish(),
-         MetafileKind::Wmf, {2540, 2540}, {96, 96}, {192, 192}},
+        {"WMF of one by half an inch",
+         WmfWriter(QRect(0, 0, 1440, 720), 1440).finish(),
+         MetafileKind::Wmf,
+         {2540, 1270},
+         {96, 48},
+         {192, 96}},
+        {"WMF with an offset box",
+         WmfWriter(QRect(-100, 50, 300, 150), 600).finish(),
+         MetafileKind::Wmf,
+         {1270, 635},
+         {48, 24},
+         {96, 48}},
+        {"WMF without resolution means twips",
+         WmfWriter(QRect(0, 0, 1440, 1440), 0).finish(),
+         MetafileKind::Wmf,
+         {2540, 2540},
+         {96, 96},
+         {192, 192}},
         {"WMF without placeable header, at screen resolution",
-         WmfWriter(QRect(), 96, false).setWindowExt({200, 100}).finish(), MetafileKind::Wmf,
-         {5292, 2646}, {200, 100}, {400, 200}},
-        {"EMF frame", EmfWriter(QRect(0, 0, 5000, 2500)).finish(), MetafileKind::Emf,
-         {5000, 2500}, {189, 94}, {378, 189}},
-        {"EMF frame not at the origin", EmfWriter(QRect(1000, 2000, 2540, 5080)).finish(),
-         MetafileKind::Emf, {2540, 5080}, {96, 192}, {192, 384}},
+         WmfWriter(QRect(), 96, false).setWindowExt({200, 100}).finish(),
+         MetafileKind::Wmf,
+         {5292, 2646},
+         {200, 100},
+         {400, 200}},
+        {"EMF frame",
+         EmfWriter(QRect(0, 0, 5000, 2500)).finish(),
+         MetafileKind::Emf,
+         {5000, 2500},
+         {189, 94},
+         {378, 189}},
+        {"EMF frame not at the origin",
+         EmfWriter(QRect(1000, 2000, 2540, 5080)).finish(),
+         MetafileKind::Emf,
+         {2540, 5080},
+         {96, 192},
+         {192, 384}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -940,56 +1136,50 @@ TEST(Metafile, PlaysPastHostileRecords) {
         QByteArray bytes;
     };
     const Case cases[] = {
-        {"EMF absurd object indices",
-         emfCase([](EmfWriter& w) {
+        {"EMF absurd object indices", emfCase([](EmfWriter& w) {
              w.selectObject(0xFFFFFFFF).selectObject(0x7FFFFFFF).selectObject(0x80000077);
              w.deleteObject(12345).createPen(0xFFFFFFF0, kPsSolid, 1, Qt::black);
              w.selectObject(0).deleteObject(0);
          })},
-        {"EMF object table of size zero",
-         emfCase([](EmfWriter& w) {
+        {"EMF object table of size zero", emfCase([](EmfWriter& w) {
              w.createPen(1, kPsSolid, 5, Qt::black).selectObject(1).setHandleCount(0);
          })},
-        {"EMF point count far beyond the record",
-         emfCase([](EmfWriter& w) {
+        {"EMF point count far beyond the record", emfCase([](EmfWriter& w) {
              w.pointsRecord(3, 0x7FFFFFFF, {{0, 0}, {10, 10}, {0, 10}});
              w.pointsRecord(86, 0xFFFFFFFF, {{0, 0}});
              w.pointsRecord(4, 0x20000000, {{0, 0}, {10, 10}});
          })},
-        {"EMF poly-polygon counts that overflow",
-         emfCase([](EmfWriter& w) {
+        {"EMF poly-polygon counts that overflow", emfCase([](EmfWriter& w) {
              QByteArray p(16, '\0');
              for (quint32 v : {2u, 4u, 0xFFFFFFFEu, 6u}) {
                  p += withU32(QByteArray(4, '\0'), 0, v);
              }
              w.record(8, p + QByteArray(32, '\1'));
          })},
-        {"EMF thousands of saves, then restores far too deep",
-         emfCase([](EmfWriter& w) {
+        {"EMF thousands of saves, then restores far too deep", emfCase([](EmfWriter& w) {
              for (int i = 0; i < 5000; ++i) {
                  w.saveDc();
              }
              w.intersectClipRect(QRect(0, 0, 1, 1)).restoreDc(-1000000).restoreDc(99999);
              w.restoreDc(0).restoreDc(1);
          })},
-        {"EMF transforms that are not numbers or collapse",
-         emfCase([](EmfWriter& w) {
+        {"EMF transforms that are not numbers or collapse", emfCase([](EmfWriter& w) {
              w.setWorldTransform(QTransform(qQNaN(), 0, 0, 1, 0, 0));
              w.setWorldTransform(QTransform(0, 0, 0, 0, 0, 0));
              w.modifyWorldTransform(QTransform(1e30, 0, 0, 1e30, 0, 0), 2);
              w.modifyWorldTransform(QTransform(1e30, 0, 0, 1e30, 0, 0), 2);
              w.rectangle(QRect(0, 0, 10, 10)).modifyWorldTransform(QTransform(), 77);
          })},
-        {"EMF zero and huge extents",
-         emfCase([](EmfWriter& w) {
+        {"EMF zero and huge extents", emfCase([](EmfWriter& w) {
              w.setMapMode(kMmAnisotropic).setWindowExt({0, 0}).setViewportExt({0, 5});
-             w.scaleWindowExt(1, 0, 1, 0).setWindowExt({1, 1}).setViewportExt({2000000000, 2000000000});
+             w.scaleWindowExt(1, 0, 1, 0)
+                 .setWindowExt({1, 1})
+                 .setViewportExt({2000000000, 2000000000});
              w.ellipse(QRect(-2000000000, -2000000000, 2000000000, 2000000000));
              w.createPen(3, 1, 1, Qt::black).selectObject(3);  // dashed
              w.lineTo({2000000000, 2000000000}).setMapMode(99);
          })},
-        {"EMF enormous pen, font and text",
-         emfCase([](EmfWriter& w) {
+        {"EMF enormous pen, font and text", emfCase([](EmfWriter& w) {
              w.createPen(1, kPsSolid, 0x7FFFFFFF, Qt::black).selectObject(1);
              w.polyline({{0, 0}, {100, 100}});
              w.createFont(2, -2147483647, QStringLiteral("DejaVu Sans")).selectObject(2);
@@ -998,8 +1188,7 @@ TEST(Metafile, PlaysPastHostileRecords) {
              QByteArray text(68, '\0');
              w.record(84, withU32(withU32(text, 36, 0x7FFFFFFF), 40, 76));
          })},
-        {"EMF bitmaps that lie about their size",
-         emfCase([&](EmfWriter& w) {
+        {"EMF bitmaps that lie about their size", emfCase([&](EmfWriter& w) {
              QByteArray p(72, '\0');
              p = withU32(withU32(p, 40, 72 + 8), 44, quint32(bigDib.size()));
              p = withU32(withU32(p, 48, 72 + 8 + quint32(bigDib.size())), 52, 48);
@@ -1010,25 +1199,29 @@ TEST(Metafile, PlaysPastHostileRecords) {
              q = withU32(withU32(q, 40, 0xFFFFFFF0), 44, 0xFFFF);
              w.record(81, withU32(q, 60, gvtest::kSrcCopy));
          })},
-        {"EMF regions with absurd rectangles",
-         emfCase([](EmfWriter& w) {
-             QByteArray region = withU32(withU32(withU32(QByteArray(32, '\0'), 0, 32), 8, 3000000),
-                                         12, 48000000);
+        {"EMF regions with absurd rectangles", emfCase([](EmfWriter& w) {
+             QByteArray region =
+                 withU32(withU32(withU32(QByteArray(32, '\0'), 0, 32), 8, 3000000), 12, 48000000);
              w.record(75, withU32(withU32(QByteArray(8, '\0'), 0, 32), 4, 1) + region);
              w.extSelectClipRgn({QRect(-2000000000, -2000000000, 2000000000, 2000000000)}, 2);
              for (int i = 0; i < 3000; ++i) {
                  w.excludeClipRect(QRect((i * 7) % 200, (i * 13) % 100, 1, 1));
              }
          })},
-        {"EMF paths left open and clip paths far away",
-         emfCase([](EmfWriter& w) {
+        {"EMF paths left open and clip paths far away", emfCase([](EmfWriter& w) {
              w.beginPath().polygon({{0, -1000000000}, {1000000000, 1000000000}, {-5, 0}});
              w.selectClipPath(kRgnAnd).beginPath().beginPath().endPath().endPath();
              w.fillPath().strokePath().selectClipPath(9).closeFigure().beginPath();
              w.ellipse(QRect(0, 0, 5, 5)).extSelectClipRgn({}, kRgnCopy).endPath();
          })},
-        {"WMF absurd object indices and a full table",
-         wmfCase([](WmfWriter& w) {
+        {"EMF records nobody knows", emfCase([](EmfWriter& w) {
+             w.record(9999, QByteArray(40, '\x55')).record(0, {}).record(0xFFFFFFFF, {});
+             w.record(70, QByteArray("EMF+ comment"));
+         })},
+        {"WMF records nobody knows", wmfCase([](WmfWriter& w) {
+             w.record(0x7777, {1, 2, 3}).record(0x0626, {15, 4, 0x4142, 0x4344});
+         })},
+        {"WMF absurd object indices and a full table", wmfCase([](WmfWriter& w) {
              w.selectObject(-1).selectObject(30000).deleteObject(-5).deleteObject(65535);
              w.setObjectCount(2);
              for (int i = 0; i < 10; ++i) {
@@ -1039,29 +1232,25 @@ TEST(Metafile, PlaysPastHostileRecords) {
                  w.deleteObject(i);
              }
          })},
-        {"WMF counts beyond the record",
-         wmfCase([](WmfWriter& w) {
+        {"WMF counts beyond the record", wmfCase([](WmfWriter& w) {
              w.record(0x0324, {32767, 1, 2});
              w.record(0x0538, {32767, 3});
              w.record(0x0538, {2, 3, 32000, 0, 0, 1, 1, 2, 2});
              w.record(0x0521, {32000, 0x4141});
              w.record(0x0A32, {0, 0, 32000, 6, 1, 1});
          })},
-        {"WMF deep saves and bad restores",
-         wmfCase([](WmfWriter& w) {
+        {"WMF deep saves and bad restores", wmfCase([](WmfWriter& w) {
              for (int i = 0; i < 3000; ++i) {
                  w.saveDc();
              }
              w.restoreDc(-32768).restoreDc(32767).restoreDc(1);
          })},
-        {"WMF bitmaps that lie about their size",
-         wmfCase([&](WmfWriter& w) {
+        {"WMF bitmaps that lie about their size", wmfCase([&](WmfWriter& w) {
              w.rawRecord(0x0F43, QByteArray(22, '\1') + bigDib + QByteArray(10, '\2'));
              w.rawRecord(0x0B41, QByteArray(20, '\0') + QByteArray(40, '\xff'));
              w.rawRecord(0x0940, QByteArray(16, '\0') + withU32(bigDib, 0, 0xFFFFFFFF));
          })},
-        {"WMF regions and brushes from nonsense",
-         wmfCase([](WmfWriter& w) {
+        {"WMF regions and brushes from nonsense", wmfCase([](WmfWriter& w) {
              w.rawRecord(0x06FF, QByteArray(22, '\0') + withU16(QByteArray(4, '\0'), 0, 32000));
              w.record(0x012C, {0}).record(0x0228, {0, 0}).record(0x0429, {1, 0, 0, 0});
              w.rawRecord(0x0142, QByteArray(3, '\0'));

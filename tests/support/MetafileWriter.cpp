@@ -33,7 +33,9 @@ void set16(QByteArray& out, qsizetype at, quint16 v) {
     qToLittleEndian<quint16>(v, out.data() + at);
 }
 
-quint32 colorRef(QColor c) { return quint32(c.red()) | quint32(c.green()) << 8 | quint32(c.blue()) << 16; }
+quint32 colorRef(QColor c) {
+    return quint32(c.red()) | quint32(c.green()) << 8 | quint32(c.blue()) << 16;
+}
 
 int bitsPerPixel(DibFormat format) {
     switch (format) {
@@ -55,7 +57,9 @@ int bitsPerPixel(DibFormat format) {
     return 24;
 }
 
-bool bitfields(DibFormat f) { return f == DibFormat::Rgb565Fields || f == DibFormat::Bgr32Fields; }
+bool bitfields(DibFormat f) {
+    return f == DibFormat::Rgb565Fields || f == DibFormat::Bgr32Fields;
+}
 
 QList<QRgb> paletteOf(const QImage& image, DibFormat format) {
     QList<QRgb> colours;
@@ -190,11 +194,13 @@ QImage dibQuantised(const QImage& source, DibFormat format) {
         for (int x = 0; x < image.width(); ++x) {
             const QRgb c = image.pixel(x, y);
             if (format == DibFormat::Rgb555) {
-                image.setPixel(x, y, qRgb(expand(qRed(c) >> 3, 5), expand(qGreen(c) >> 3, 5),
-                                          expand(qBlue(c) >> 3, 5)));
+                image.setPixel(x, y,
+                               qRgb(expand(qRed(c) >> 3, 5), expand(qGreen(c) >> 3, 5),
+                                    expand(qBlue(c) >> 3, 5)));
             } else if (format == DibFormat::Rgb565Fields) {
-                image.setPixel(x, y, qRgb(expand(qRed(c) >> 3, 5), expand(qGreen(c) >> 2, 6),
-                                          expand(qBlue(c) >> 3, 5)));
+                image.setPixel(x, y,
+                               qRgb(expand(qRed(c) >> 3, 5), expand(qGreen(c) >> 2, 6),
+                                    expand(qBlue(c) >> 3, 5)));
             }
         }
     }
@@ -223,8 +229,12 @@ WmfWriter& WmfWriter::record(quint16 function, const QList<qint16>& words) {
     return rawRecord(function, u16s(words));
 }
 
-WmfWriter& WmfWriter::setMapMode(int mode) { return record(0x0103, {qint16(mode)}); }
-WmfWriter& WmfWriter::setWindowOrg(QPoint p) { return record(0x020B, {qint16(p.y()), qint16(p.x())}); }
+WmfWriter& WmfWriter::setMapMode(int mode) {
+    return record(0x0103, {qint16(mode)});
+}
+WmfWriter& WmfWriter::setWindowOrg(QPoint p) {
+    return record(0x020B, {qint16(p.y()), qint16(p.x())});
+}
 WmfWriter& WmfWriter::setWindowExt(QSize s) {
     return record(0x020C, {qint16(s.height()), qint16(s.width())});
 }
@@ -270,10 +280,10 @@ int WmfWriter::createBrush(int style, QColor color, int hatch) {
     return allocate();
 }
 
-int WmfWriter::createFont(int height, const QString& face, int weight, bool italic,
-                          bool underline, int escapement) {
-    QByteArray p = u16s({qint16(height), 0, qint16(escapement), qint16(escapement),
-                         qint16(weight)});
+int WmfWriter::createFont(int height, const QString& face, int weight, bool italic, bool underline,
+                          int escapement) {
+    QByteArray p =
+        u16s({qint16(height), 0, qint16(escapement), qint16(escapement), qint16(weight)});
     p.append(char(italic));
     p.append(char(underline));
     p.append('\0');  // strike-out
@@ -296,7 +306,9 @@ int WmfWriter::createDibPatternBrush(const QImage& pattern) {
     return allocate();
 }
 
-WmfWriter& WmfWriter::selectObject(int index) { return record(0x012D, {qint16(index)}); }
+WmfWriter& WmfWriter::selectObject(int index) {
+    return record(0x012D, {qint16(index)});
+}
 
 WmfWriter& WmfWriter::deleteObject(int index) {
     if (index >= 0 && index < m_slots.size()) {
@@ -313,12 +325,22 @@ WmfWriter& WmfWriter::setBkColor(QColor c) {
     const quint32 v = colorRef(c);
     return record(0x0201, {qint16(v & 0xFFFF), qint16(v >> 16)});
 }
-WmfWriter& WmfWriter::setBkMode(int mode) { return record(0x0102, {qint16(mode), 0}); }
-WmfWriter& WmfWriter::setTextAlign(int align) { return record(0x012E, {qint16(align), 0}); }
-WmfWriter& WmfWriter::setPolyFillMode(int mode) { return record(0x0106, {qint16(mode), 0}); }
+WmfWriter& WmfWriter::setBkMode(int mode) {
+    return record(0x0102, {qint16(mode), 0});
+}
+WmfWriter& WmfWriter::setTextAlign(int align) {
+    return record(0x012E, {qint16(align), 0});
+}
+WmfWriter& WmfWriter::setPolyFillMode(int mode) {
+    return record(0x0106, {qint16(mode), 0});
+}
 
-WmfWriter& WmfWriter::moveTo(QPoint p) { return record(0x0214, {qint16(p.y()), qint16(p.x())}); }
-WmfWriter& WmfWriter::lineTo(QPoint p) { return record(0x0213, {qint16(p.y()), qint16(p.x())}); }
+WmfWriter& WmfWriter::moveTo(QPoint p) {
+    return record(0x0214, {qint16(p.y()), qint16(p.x())});
+}
+WmfWriter& WmfWriter::lineTo(QPoint p) {
+    return record(0x0213, {qint16(p.y()), qint16(p.x())});
+}
 
 WmfWriter& WmfWriter::rect4(quint16 function, QRect r, const QList<qint16>& before) {
     QList<qint16> words = before;
@@ -327,11 +349,15 @@ WmfWriter& WmfWriter::rect4(quint16 function, QRect r, const QList<qint16>& befo
     return record(function, words);
 }
 
-WmfWriter& WmfWriter::rectangle(QRect r) { return rect4(0x041B, r); }
+WmfWriter& WmfWriter::rectangle(QRect r) {
+    return rect4(0x041B, r);
+}
 WmfWriter& WmfWriter::roundRect(QRect r, QSize corner) {
     return rect4(0x061C, r, {qint16(corner.height()), qint16(corner.width())});
 }
-WmfWriter& WmfWriter::ellipse(QRect r) { return rect4(0x0418, r); }
+WmfWriter& WmfWriter::ellipse(QRect r) {
+    return rect4(0x0418, r);
+}
 WmfWriter& WmfWriter::arc(QRect r, QPoint start, QPoint end) {
     return rect4(0x0817, r,
                  {qint16(end.y()), qint16(end.x()), qint16(start.y()), qint16(start.x())});
@@ -385,8 +411,7 @@ WmfWriter& WmfWriter::textOut(QPoint p, const QByteArray& text) {
 
 WmfWriter& WmfWriter::extTextOut(QPoint p, const QByteArray& text, int options, QRect rect,
                                  const QList<qint16>& dx) {
-    QByteArray params =
-        u16s({qint16(p.y()), qint16(p.x()), qint16(text.size()), qint16(options)});
+    QByteArray params = u16s({qint16(p.y()), qint16(p.x()), qint16(text.size()), qint16(options)});
     if (options & 0x0006) {
         params += u16s({qint16(rect.x()), qint16(rect.y()), qint16(rect.x() + rect.width()),
                         qint16(rect.y() + rect.height())});
@@ -399,13 +424,20 @@ WmfWriter& WmfWriter::extTextOut(QPoint p, const QByteArray& text, int options, 
     return rawRecord(0x0A32, params);
 }
 
-WmfWriter& WmfWriter::saveDc() { return record(0x001E, {}); }
-WmfWriter& WmfWriter::restoreDc(int which) { return record(0x0127, {qint16(which)}); }
-WmfWriter& WmfWriter::intersectClipRect(QRect r) { return rect4(0x0416, r); }
-WmfWriter& WmfWriter::excludeClipRect(QRect r) { return rect4(0x0415, r); }
+WmfWriter& WmfWriter::saveDc() {
+    return record(0x001E, {});
+}
+WmfWriter& WmfWriter::restoreDc(int which) {
+    return record(0x0127, {qint16(which)});
+}
+WmfWriter& WmfWriter::intersectClipRect(QRect r) {
+    return rect4(0x0416, r);
+}
+WmfWriter& WmfWriter::excludeClipRect(QRect r) {
+    return rect4(0x0415, r);
+}
 
-WmfWriter& WmfWriter::stretchDib(QRect dest, const QImage& image, DibFormat format,
-                                 quint32 rop) {
+WmfWriter& WmfWriter::stretchDib(QRect dest, const QImage& image, DibFormat format, quint32 rop) {
     const QByteArray params =
         u16s({qint16(rop & 0xFFFF), qint16(rop >> 16), 0, qint16(image.height()),
               qint16(image.width()), 0, 0, qint16(dest.height()), qint16(dest.width()),
@@ -518,10 +550,18 @@ void EmfWriter::useHandle(quint32 index) {
     }
 }
 
-EmfWriter& EmfWriter::setMapMode(int mode) { return record(17, ints({mode})); }
-EmfWriter& EmfWriter::setWindowOrg(QPoint p) { return record(10, ints({p.x(), p.y()})); }
-EmfWriter& EmfWriter::setWindowExt(QSize s) { return record(9, ints({s.width(), s.height()})); }
-EmfWriter& EmfWriter::setViewportOrg(QPoint p) { return record(12, ints({p.x(), p.y()})); }
+EmfWriter& EmfWriter::setMapMode(int mode) {
+    return record(17, ints({mode}));
+}
+EmfWriter& EmfWriter::setWindowOrg(QPoint p) {
+    return record(10, ints({p.x(), p.y()}));
+}
+EmfWriter& EmfWriter::setWindowExt(QSize s) {
+    return record(9, ints({s.width(), s.height()}));
+}
+EmfWriter& EmfWriter::setViewportOrg(QPoint p) {
+    return record(12, ints({p.x(), p.y()}));
+}
 EmfWriter& EmfWriter::setViewportExt(QSize s) {
     return record(11, ints({s.width(), s.height()}));
 }
@@ -531,7 +571,9 @@ EmfWriter& EmfWriter::scaleWindowExt(int xNum, int xDenom, int yNum, int yDenom)
 EmfWriter& EmfWriter::scaleViewportExt(int xNum, int xDenom, int yNum, int yDenom) {
     return record(31, ints({xNum, xDenom, yNum, yDenom}));
 }
-EmfWriter& EmfWriter::setWorldTransform(const QTransform& t) { return record(35, xform(t)); }
+EmfWriter& EmfWriter::setWorldTransform(const QTransform& t) {
+    return record(35, xform(t));
+}
 EmfWriter& EmfWriter::modifyWorldTransform(const QTransform& t, int mode) {
     return record(36, xform(t) + ints({mode}));
 }
@@ -577,22 +619,44 @@ EmfWriter& EmfWriter::createFont(quint32 index, int height, const QString& face,
     return record(82, p);
 }
 
-EmfWriter& EmfWriter::selectObject(quint32 index) { return record(37, ints({qint32(index)})); }
-EmfWriter& EmfWriter::deleteObject(quint32 index) { return record(40, ints({qint32(index)})); }
+EmfWriter& EmfWriter::selectObject(quint32 index) {
+    return record(37, ints({qint32(index)}));
+}
+EmfWriter& EmfWriter::deleteObject(quint32 index) {
+    return record(40, ints({qint32(index)}));
+}
 
-EmfWriter& EmfWriter::setTextColor(QColor c) { return record(24, ints({qint32(colorRef(c))})); }
-EmfWriter& EmfWriter::setBkColor(QColor c) { return record(25, ints({qint32(colorRef(c))})); }
-EmfWriter& EmfWriter::setBkMode(int mode) { return record(18, ints({mode})); }
-EmfWriter& EmfWriter::setTextAlign(int align) { return record(22, ints({align})); }
-EmfWriter& EmfWriter::setPolyFillMode(int mode) { return record(19, ints({mode})); }
+EmfWriter& EmfWriter::setTextColor(QColor c) {
+    return record(24, ints({qint32(colorRef(c))}));
+}
+EmfWriter& EmfWriter::setBkColor(QColor c) {
+    return record(25, ints({qint32(colorRef(c))}));
+}
+EmfWriter& EmfWriter::setBkMode(int mode) {
+    return record(18, ints({mode}));
+}
+EmfWriter& EmfWriter::setTextAlign(int align) {
+    return record(22, ints({align}));
+}
+EmfWriter& EmfWriter::setPolyFillMode(int mode) {
+    return record(19, ints({mode}));
+}
 
-EmfWriter& EmfWriter::moveTo(QPoint p) { return record(27, ints({p.x(), p.y()})); }
-EmfWriter& EmfWriter::lineTo(QPoint p) { return record(54, ints({p.x(), p.y()})); }
-EmfWriter& EmfWriter::rectangle(QRect r) { return record(43, rectL(r)); }
+EmfWriter& EmfWriter::moveTo(QPoint p) {
+    return record(27, ints({p.x(), p.y()}));
+}
+EmfWriter& EmfWriter::lineTo(QPoint p) {
+    return record(54, ints({p.x(), p.y()}));
+}
+EmfWriter& EmfWriter::rectangle(QRect r) {
+    return record(43, rectL(r));
+}
 EmfWriter& EmfWriter::roundRect(QRect r, QSize corner) {
     return record(44, rectL(r) + ints({corner.width(), corner.height()}));
 }
-EmfWriter& EmfWriter::ellipse(QRect r) { return record(42, rectL(r)); }
+EmfWriter& EmfWriter::ellipse(QRect r) {
+    return record(42, rectL(r));
+}
 EmfWriter& EmfWriter::arc(QRect r, QPoint s, QPoint e) {
     return record(45, rectL(r) + ints({s.x(), s.y(), e.x(), e.y()}));
 }
@@ -624,8 +688,12 @@ EmfWriter& EmfWriter::points(quint32 type, const QList<QPoint>& pts, bool small)
     return pointsRecord(small ? type + 83 : type, quint32(pts.size()), pts);
 }
 
-EmfWriter& EmfWriter::polygon(const QList<QPoint>& p, bool small) { return points(3, p, small); }
-EmfWriter& EmfWriter::polyline(const QList<QPoint>& p, bool small) { return points(4, p, small); }
+EmfWriter& EmfWriter::polygon(const QList<QPoint>& p, bool small) {
+    return points(3, p, small);
+}
+EmfWriter& EmfWriter::polyline(const QList<QPoint>& p, bool small) {
+    return points(4, p, small);
+}
 EmfWriter& EmfWriter::polylineTo(const QList<QPoint>& p, bool small) {
     return points(6, p, small);
 }
@@ -658,18 +726,40 @@ EmfWriter& EmfWriter::polyPolygon(const QList<QList<QPoint>>& polygons, bool sma
     return record(small ? 91 : 8, p);
 }
 
-EmfWriter& EmfWriter::beginPath() { return record(59, {}); }
-EmfWriter& EmfWriter::endPath() { return record(60, {}); }
-EmfWriter& EmfWriter::closeFigure() { return record(61, {}); }
-EmfWriter& EmfWriter::fillPath() { return record(62, ints({0, 0, 0, 0})); }
-EmfWriter& EmfWriter::strokeAndFillPath() { return record(63, ints({0, 0, 0, 0})); }
-EmfWriter& EmfWriter::strokePath() { return record(64, ints({0, 0, 0, 0})); }
-EmfWriter& EmfWriter::selectClipPath(int mode) { return record(67, ints({mode})); }
+EmfWriter& EmfWriter::beginPath() {
+    return record(59, {});
+}
+EmfWriter& EmfWriter::endPath() {
+    return record(60, {});
+}
+EmfWriter& EmfWriter::closeFigure() {
+    return record(61, {});
+}
+EmfWriter& EmfWriter::fillPath() {
+    return record(62, ints({0, 0, 0, 0}));
+}
+EmfWriter& EmfWriter::strokeAndFillPath() {
+    return record(63, ints({0, 0, 0, 0}));
+}
+EmfWriter& EmfWriter::strokePath() {
+    return record(64, ints({0, 0, 0, 0}));
+}
+EmfWriter& EmfWriter::selectClipPath(int mode) {
+    return record(67, ints({mode}));
+}
 
-EmfWriter& EmfWriter::saveDc() { return record(33, {}); }
-EmfWriter& EmfWriter::restoreDc(int which) { return record(34, ints({which})); }
-EmfWriter& EmfWriter::intersectClipRect(QRect r) { return record(30, rectL(r)); }
-EmfWriter& EmfWriter::excludeClipRect(QRect r) { return record(29, rectL(r)); }
+EmfWriter& EmfWriter::saveDc() {
+    return record(33, {});
+}
+EmfWriter& EmfWriter::restoreDc(int which) {
+    return record(34, ints({which}));
+}
+EmfWriter& EmfWriter::intersectClipRect(QRect r) {
+    return record(30, rectL(r));
+}
+EmfWriter& EmfWriter::excludeClipRect(QRect r) {
+    return record(29, rectL(r));
+}
 
 EmfWriter& EmfWriter::extSelectClipRgn(const QList<QRect>& rects, int mode) {
     if (rects.isEmpty()) {
@@ -709,8 +799,8 @@ EmfWriter& EmfWriter::extTextOutW(QPoint p, const QString& text, int options, QR
     return record(84, payload);
 }
 
-EmfWriter& EmfWriter::stretchDiBits(QRect dest, const QImage& image, DibFormat format,
-                                    QRect src, quint32 rop, bool topDown) {
+EmfWriter& EmfWriter::stretchDiBits(QRect dest, const QImage& image, DibFormat format, QRect src,
+                                    quint32 rop, bool topDown) {
     if (src.isNull()) {
         src = image.rect();
     }
@@ -718,9 +808,9 @@ EmfWriter& EmfWriter::stretchDiBits(QRect dest, const QImage& image, DibFormat f
     const QByteArray bits = dibBits(image, format, topDown);
     constexpr qint32 kInfoAt = 80;
     const QByteArray payload =
-        ints({0, 0, 0, 0, dest.x(), dest.y(), src.x(), src.y(), src.width(), src.height(),
-              kInfoAt, qint32(info.size()), kInfoAt + qint32(info.size()), qint32(bits.size()),
-              0, qint32(rop), dest.width(), dest.height()}) +
+        ints({0, 0, 0, 0, dest.x(), dest.y(), src.x(), src.y(), src.width(), src.height(), kInfoAt,
+              qint32(info.size()), kInfoAt + qint32(info.size()), qint32(bits.size()), 0,
+              qint32(rop), dest.width(), dest.height()}) +
         info + bits;
     return record(81, payload);
 }
@@ -732,11 +822,11 @@ EmfWriter& EmfWriter::bitBlt(QRect dest, const QImage& image, DibFormat format, 
     // The source transform turns the destination's logical size into bitmap pixels.
     const QTransform toSource = QTransform::fromScale(double(image.width()) / dest.width(),
                                                       double(image.height()) / dest.height());
-    QByteArray payload = ints({0, 0, 0, 0, dest.x(), dest.y(), dest.width(), dest.height(),
-                               qint32(rop), 0, 0});
+    QByteArray payload =
+        ints({0, 0, 0, 0, dest.x(), dest.y(), dest.width(), dest.height(), qint32(rop), 0, 0});
     payload += xform(toSource);
-    payload += ints({0, 0, kInfoAt, qint32(info.size()), kInfoAt + qint32(info.size()),
-                     qint32(bits.size())});
+    payload += ints(
+        {0, 0, kInfoAt, qint32(info.size()), kInfoAt + qint32(info.size()), qint32(bits.size())});
     return record(76, payload + info + bits);
 }
 
@@ -750,6 +840,21 @@ EmfWriter& EmfWriter::setDiBitsToDevice(QPoint dest, const QImage& image, DibFor
               image.height()}) +
         info + bits;
     return record(80, payload);
+}
+
+EmfWriter& EmfWriter::gradientFillRect(QRect r, QColor from, QColor to, bool vertical) {
+    QByteArray p = ints({0, 0, 0, 0, 2, 1, vertical ? 1 : 0});
+    auto vertex = [&](QPoint at, QColor c) {
+        p += ints({at.x(), at.y()});
+        put16(p, quint16(c.red() << 8));
+        put16(p, quint16(c.green() << 8));
+        put16(p, quint16(c.blue() << 8));
+        put16(p, 0);
+    };
+    vertex(r.topLeft(), from);
+    vertex(QPoint(r.x() + r.width(), r.y() + r.height()), to);
+    p += ints({0, 1});
+    return record(118, p);
 }
 
 EmfWriter& EmfWriter::setHandleCount(int count) {
@@ -768,19 +873,19 @@ QByteArray EmfWriter::finish() const {
     };
     const int left = toDevice(m_frame.x(), m_devicePixels.width(), m_deviceMm.width());
     const int top = toDevice(m_frame.y(), m_devicePixels.height(), m_deviceMm.height());
-    const int right = toDevice(m_frame.x() + m_frame.width(), m_devicePixels.width(),
-                               m_deviceMm.width());
-    const int bottom = toDevice(m_frame.y() + m_frame.height(), m_devicePixels.height(),
-                                m_deviceMm.height());
-    QByteArray out = ints({1, kHeaderSize, left, top, right - 1, bottom - 1, m_frame.x(),
-                           m_frame.y(), m_frame.x() + m_frame.width(),
-                           m_frame.y() + m_frame.height(), 0x464D4520, 0x10000, qint32(total),
-                           qint32(m_recordCount + 2)});
+    const int right =
+        toDevice(m_frame.x() + m_frame.width(), m_devicePixels.width(), m_deviceMm.width());
+    const int bottom =
+        toDevice(m_frame.y() + m_frame.height(), m_devicePixels.height(), m_deviceMm.height());
+    QByteArray out =
+        ints({1, kHeaderSize, left, top, right - 1, bottom - 1, m_frame.x(), m_frame.y(),
+              m_frame.x() + m_frame.width(), m_frame.y() + m_frame.height(), 0x464D4520, 0x10000,
+              qint32(total), qint32(m_recordCount + 2)});
     put16(out, quint16(m_handles));
     put16(out, 0);
-    out += ints({0, 0, 0, m_devicePixels.width(), m_devicePixels.height(), m_deviceMm.width(),
-                 m_deviceMm.height(), 0, 0, 0, m_deviceMm.width() * 1000,
-                 m_deviceMm.height() * 1000});
+    out +=
+        ints({0, 0, 0, m_devicePixels.width(), m_devicePixels.height(), m_deviceMm.width(),
+              m_deviceMm.height(), 0, 0, 0, m_deviceMm.width() * 1000, m_deviceMm.height() * 1000});
     Q_ASSERT(out.size() == kHeaderSize);
     return out + records;
 }
@@ -850,8 +955,10 @@ QByteArray sampleEmf() {
         .closeFigure()
         .endPath()
         .strokeAndFillPath();
-    w.createBrush(4, 2, QColor(0, 110, 0), 5).selectObject(4).setBkMode(2).setBkColor(
-        QColor(220, 255, 220));
+    w.createBrush(4, 2, QColor(0, 110, 0), 5)
+        .selectObject(4)
+        .setBkMode(2)
+        .setBkColor(QColor(220, 255, 220));
     w.pie(QRect(360, 60, 220, 220), {580, 170}, {470, 60});
     w.setBkMode(1);
     w.stretchDiBits(QRect(380, 320, 200, 120), checkerboard(), DibFormat::Rgb24);

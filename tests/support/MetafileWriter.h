@@ -18,14 +18,14 @@ namespace gvtest {
 
 // How a QImage is stored as a device-independent bitmap.
 enum class DibFormat {
-    Mono1,           // 1 bpp with a two-colour table
-    Palette4,        // 4 bpp
-    Palette8,        // 8 bpp
-    Rgb555,          // 16 bpp, plain
-    Rgb565Fields,    // 16 bpp, BI_BITFIELDS 5-6-5
-    Rgb24,           // 24 bpp
-    Rgb32,           // 32 bpp, plain
-    Bgr32Fields,     // 32 bpp, BI_BITFIELDS with unusual masks
+    Mono1,         // 1 bpp with a two-colour table
+    Palette4,      // 4 bpp
+    Palette8,      // 8 bpp
+    Rgb555,        // 16 bpp, plain
+    Rgb565Fields,  // 16 bpp, BI_BITFIELDS 5-6-5
+    Rgb24,         // 24 bpp
+    Rgb32,         // 32 bpp, plain
+    Bgr32Fields,   // 32 bpp, BI_BITFIELDS with unusual masks
 };
 
 // BITMAPINFO (header, masks, colour table) and pixel rows of an image. Paletted formats
@@ -190,10 +190,12 @@ public:
     EmfWriter& extTextOutW(QPoint p, const QString& text, int options = 0, QRect rect = {},
                            const QList<qint32>& dx = {});
 
-    EmfWriter& stretchDiBits(QRect dest, const QImage& image, DibFormat format,
-                             QRect src = {}, quint32 rop = kSrcCopy, bool topDown = false);
+    EmfWriter& stretchDiBits(QRect dest, const QImage& image, DibFormat format, QRect src = {},
+                             quint32 rop = kSrcCopy, bool topDown = false);
     EmfWriter& bitBlt(QRect dest, const QImage& image, DibFormat format, quint32 rop = kSrcCopy);
     EmfWriter& setDiBitsToDevice(QPoint dest, const QImage& image, DibFormat format);
+    // A rectangle shading from one colour to the other (GRADIENT_FILL_RECT_H or _V).
+    EmfWriter& gradientFillRect(QRect r, QColor from, QColor to, bool vertical);
 
     // Forces nHandles in the header (normally the highest index used plus one).
     EmfWriter& setHandleCount(int count);

@@ -1,6 +1,7 @@
 #include "images/metafile/Canvas.h"
 
 #include <QFontMetricsF>
+#include <QLinearGradient>
 #include <QPaintEngine>
 #include <QPainterPathStroker>
 #include <QPolygonF>
@@ -140,6 +141,59 @@ QFont qtFont(const Font& font) {
     return f;
 }
 
+// Sutherland-Hodgman clipping of a polygon against a rectangle, one edge at a time.
+QPolygonF clipPolygon(const QPolygonF& polygon, const QRectF& r) {
+    QPolygonF current = polygon;
+    for (int edge = 0; edge < 4 && !current.isEmpty(); ++edge) {
+        auto inside = [&](QPointF p) {
+            switch (edge) {
+                case 0:
+                    return p.x() >= r.left();
+                case 1:
+                    return p.x() <= r.right();
+                case 2:
+                    return p.y() >= r.top();
+                default:
+                    return p.y() <= r.bottom();
+            }
+        };
+        auto cross = [&](QPointF a, QPointF b) {
+            double t = 0;
+            switch (edge) {
+                case 0:
+                    t = (r.left() - a.x()) / (b.x() - a.x());
+                    break;
+                case 1:
+                    t = (r.right() - a.x()) / (b.x() - a.x());
+                    break;
+                case 2:
+                    t = (r.top() - a.y()) / (b.y() - a.y());
+                    break;
+                default:
+                    t = (r.bottom() - a.y()) / (b.y() - a.y());
+                    break;
+            }
+            return a + (b - a) * t;
+        };
+        QPolygonF next;
+        next.reserve(current.size() + 4);
+        QPointF previous = current.last();
+        for (const QPointF& point : current) {
+            if (inside(point)) {
+                if (!inside(previous)) {
+                    next.append(cross(previous, point));
+                }
+                next.append(point);
+            } else if (inside(previous)) {
+                next.append(cross(previous, point));
+            }
+            previous = point;
+        }
+        current = next;
+    }
+    return current;
+}
+
 }  // namespace
 
 Canvas::Canvas(QPainter& painter, const QRectF& target, const FrameSetup& setup)
@@ -162,7 +216,9 @@ Canvas::Canvas(QPainter& painter, const QRectF& target, const FrameSetup& setup)
     applyClip();
 }
 
-Canvas::~Canvas() { m_painter.restore(); }
+Canvas::~Canvas() {
+    m_painter.restore();
+}
 
 void Canvas::select(const GdiObject& object) {
     if (const auto* pen = std::get_if<Pen>(&object)) {
@@ -279,19 +335,21 @@ void Canvas::setViewportExt(QPointF e) {
     }
 }
 
-void Canvas::offsetWindowOrg(QPointF d) { setWindowOrg(m_state.windowOrg + d); }
+void Canvas::offsetWindowOrg(QPointF d) {
+    setWindowOrg(m_state.windowOrg + d);
+}
 
 void Canvas::offsetViewportOrg(QPointF d) {
-    const bool implicit = !m_state.viewportOrgSet && !m_state.viewportExtSet &&
-                          (m_state.mapMode == MapMode::Isotropic ||
-                           m_state.mapMode == MapMode::Anisotropic);
+    const bool implicit =
+        !m_state.viewportOrgSet && !m_state.viewportExtSet &&
+        (m_state.mapMode == MapMode::Isotropic || m_state.mapMode == MapMode::Anisotropic);
     setViewportOrg((implicit ? m_setup.frame.topLeft() : m_state.viewportOrg) + d);
 }
 
 void Canvas::scaleWindowExt(double xNum, double xDen, double yNum, double yDen) {
     if (xDen != 0 && yDen != 0) {
-        setWindowExt(QPointF(m_state.windowExt.x() * xNum / xDen,
-                             m_state.windowExt.y() * yNum / yDen));
+        setWindowExt(
+            QPointF(m_state.windowExt.x() * xNum / xDen, m_state.windowExt.y() * yNum / yDen));
     }
 }
 
@@ -393,16 +451,16 @@ QRegion Canvas::regionFromPath(const QPainterPath& outputPath, Qt::FillRule rule
     if (outputPath.isEmpty() || !sane(outputPath.controlPointRect())) {
         return {};
     }
-    // Scan-converting a polygon costs time in proportion to its height, so anything
-    // beyond the output is cut away first.
-    QPainterPath visible;
-    visible.addRect(m_target.adjusted(-2, -2, 2, 2));
     QPainterPath path = outputPath;
     path.setFillRule(rule);
-    if (!m_target.contains(outputPath.controlPointRect())) {
-        path = path.intersected(visible);
+    QPolygonF polygon = path.toFillPolygon();
+    // Scan-converting a polygon costs time in proportion to its height, so what lies
+    // beyond the output is cut away first (this keeps the winding of every point inside).
+    const QRectF visible = m_target.adjusted(-2, -2, 2, 2);
+    if (!visible.contains(polygon.boundingRect())) {
+        polygon = clipPolygon(polygon, visible);
     }
-    return QRegion(path.toFillPolygon().toPolygon(), rule);
+    return QRegion(polygon.toPolygon(), rule);
 }
 
 void Canvas::combineClip(const QRegion& region, int mode) {
@@ -437,9 +495,13 @@ void Canvas::combineClip(const QRegion& region, int mode) {
     applyClip();
 }
 
-void Canvas::intersectClipRect(const QRectF& r) { combineClip(deviceRect(r), kRgnAnd); }
+void Canvas::intersectClipRect(const QRectF& r) {
+    combineClip(deviceRect(r), kRgnAnd);
+}
 
-void Canvas::excludeClipRect(const QRectF& r) { combineClip(deviceRect(r), kRgnDiff); }
+void Canvas::excludeClipRect(const QRectF& r) {
+    combineClip(deviceRect(r), kRgnDiff);
+}
 
 void Canvas::offsetClip(QPointF d) {
     if (!m_state.clipped || !m_usable) {
@@ -479,18 +541,22 @@ void Canvas::selectClipRegion(const QRegion* deviceRegion, int mode) {
 }
 
 void Canvas::selectClipPath(int mode) {
-    QPainterPath path = m_state.path;
+    QPainterPath path = m_path;
     path.setFillRule(m_state.fillRule);
-    m_state.path = QPainterPath();
-    m_state.inPath = false;
+    m_path = QPainterPath();
+    m_inPath = false;
     combineClip(regionFromPath(path, m_state.fillRule), mode);
 }
 
 // --- Pens, brushes and the actual painting ---------------------------------------------
 
-bool Canvas::hasPen() const { return (m_state.pen.style & kPsStyleMask) != kPsNull; }
+bool Canvas::hasPen() const {
+    return (m_state.pen.style & kPsStyleMask) != kPsNull;
+}
 
-bool Canvas::hasBrush() const { return m_state.brush.style != kBsNull; }
+bool Canvas::hasBrush() const {
+    return m_state.brush.style != kBsNull;
+}
 
 double Canvas::penPixels() const {
     const Pen& pen = m_state.pen;
@@ -562,8 +628,8 @@ QPen Canvas::qtPen(const QPainterPath& devicePath) const {
     }
     if (dash != Qt::SolidLine) {
         const QRectF b = devicePath.controlPointRect();
-        const double extent = (b.width() + b.height()) * 2 * std::max<qsizetype>(
-                                                                 1, devicePath.elementCount());
+        const double extent =
+            (b.width() + b.height()) * 2 * std::max<qsizetype>(1, devicePath.elementCount());
         if (extent / std::max(width, 1.0) > kMaxDashes) {
             dash = Qt::SolidLine;
         }
@@ -581,9 +647,9 @@ void Canvas::fillDevice(const QPainterPath& devicePath, const Brush& brush) {
             if (m_state.bkOpaque) {
                 m_painter.fillPath(devicePath, m_state.bkColor);
             }
-            static constexpr Qt::BrushStyle kHatches[] = {
-                Qt::HorPattern,   Qt::VerPattern,  Qt::FDiagPattern,
-                Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
+            static constexpr Qt::BrushStyle kHatches[] = {Qt::HorPattern,   Qt::VerPattern,
+                                                          Qt::FDiagPattern, Qt::BDiagPattern,
+                                                          Qt::CrossPattern, Qt::DiagCrossPattern};
             const Qt::BrushStyle hatch =
                 (brush.hatch >= 0 && brush.hatch < 6) ? kHatches[brush.hatch] : Qt::SolidPattern;
             m_painter.fillPath(devicePath, QBrush(brush.color, hatch));
@@ -630,7 +696,7 @@ void Canvas::appendToPath(const QPainterPath& logical, bool continueFigure) {
     if (mapped.isEmpty()) {
         return;
     }
-    QPainterPath& path = m_state.path;
+    QPainterPath& path = m_path;
     const QPointF start = mapped.elementAt(0);
     if (continueFigure && !path.isEmpty() &&
         QLineF(path.currentPosition(), start).length() < 1e-6) {
@@ -644,7 +710,7 @@ void Canvas::paint(const QPainterPath& logical, bool fill, bool stroke) {
     if (!m_usable) {
         return;
     }
-    if (m_state.inPath) {
+    if (m_inPath) {
         appendToPath(logical, !fill);
         return;
     }
@@ -655,7 +721,9 @@ void Canvas::paint(const QPainterPath& logical, bool fill, bool stroke) {
 
 // --- Drawing ---------------------------------------------------------------------------
 
-void Canvas::moveTo(QPointF p) { m_state.position = p; }
+void Canvas::moveTo(QPointF p) {
+    m_state.position = p;
+}
 
 void Canvas::lineTo(QPointF p) {
     QPainterPath path(m_state.position);
@@ -782,8 +850,7 @@ void Canvas::ellipse(const QRectF& r) {
     paint(path, true, true);
 }
 
-QPainterPath Canvas::arcPath(const QRectF& box, QPointF start, QPointF end,
-                             ArcKind kind) const {
+QPainterPath Canvas::arcPath(const QRectF& box, QPointF start, QPointF end, ArcKind kind) const {
     QPainterPath path;
     const QRectF b = box.normalized();
     const double rx = b.width() / 2;
@@ -860,7 +927,7 @@ void Canvas::angleArc(QPointF center, double radius, double startDeg, double swe
 }
 
 void Canvas::setPixel(QPointF p, QColor c) {
-    if (!m_usable || m_state.inPath) {
+    if (!m_usable || m_inPath) {
         return;
     }
     const QPointF at = m_transform.map(p);
@@ -869,9 +936,43 @@ void Canvas::setPixel(QPointF p, QColor c) {
         return;
     }
     m_painter.setTransform(m_base);
-    m_painter.fillRect(QRectF(at, QSizeF(std::max(1.0, cell.width()),
-                                         std::max(1.0, cell.height()))),
-                       c);
+    m_painter.fillRect(
+        QRectF(at, QSizeF(std::max(1.0, cell.width()), std::max(1.0, cell.height()))), c);
+}
+
+void Canvas::gradientRect(const QRectF& r, QColor from, QColor to, bool vertical) {
+    if (!m_usable || m_inPath) {
+        return;
+    }
+    const QRectF n = r.normalized();
+    QPainterPath path;
+    path.addRect(n);
+    path = m_transform.map(path);
+    if (!sane(path.controlPointRect())) {
+        return;
+    }
+    charge(path.controlPointRect());
+    const QPointF start = m_transform.map(n.topLeft());
+    const QPointF end = m_transform.map(vertical ? n.bottomLeft() : n.topRight());
+    QLinearGradient gradient(start, end);
+    gradient.setColorAt(0, from);
+    gradient.setColorAt(1, to);
+    m_painter.setTransform(m_base);
+    m_painter.fillPath(path, gradient);
+}
+
+void Canvas::gradientTriangle(const std::vector<QPointF>& points, QColor average) {
+    if (!m_usable || m_inPath || points.size() != 3) {
+        return;
+    }
+    QPainterPath path = polyPath(points, true);
+    path = m_transform.map(path);
+    if (!sane(path.controlPointRect())) {
+        return;
+    }
+    charge(path.controlPointRect());
+    m_painter.setTransform(m_base);
+    m_painter.fillPath(path, average);
 }
 
 void Canvas::fillRegion(const QRegion& deviceRegion, const Brush& brush) {
@@ -890,8 +991,8 @@ void Canvas::frameRegion(const QRegion& deviceRegion, const Brush& brush, double
     const QPointF size = m_deviceToOutput.map(QPointF(w, h)) - m_deviceToOutput.map(QPointF());
     const int dx = std::max(1, int(std::lround(std::min(std::abs(size.x()), 1e4))));
     const int dy = std::max(1, int(std::lround(std::min(std::abs(size.y()), 1e4))));
-    const QRegion inner = out.translated(dx, 0) & out.translated(-dx, 0) &
-                          out.translated(0, dy) & out.translated(0, -dy);
+    const QRegion inner = out.translated(dx, 0) & out.translated(-dx, 0) & out.translated(0, dy) &
+                          out.translated(0, -dy);
     m_painter.setTransform(m_base);
     QPainterPath path;
     path.addRegion(out - inner);
@@ -931,7 +1032,7 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
             rect = nullptr;
         }
     }
-    if (rect && (options & kEtoOpaque) && !m_state.inPath) {
+    if (rect && (options & kEtoOpaque) && !m_inPath) {
         m_painter.setTransform(m_base);
         m_painter.fillPath(rectPath, m_state.bkColor);
     }
@@ -1031,7 +1132,7 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
     local.translate(at.x(), at.y());
     local.rotate(angle - font.escapement / 10.0);
 
-    if (m_state.inPath) {
+    if (m_inPath) {
         QPainterPath glyphs;
         if (positions.empty()) {
             glyphs.addText(QPointF(x0, baseline), qfont, text);
@@ -1041,7 +1142,7 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
                                QString(text[i]));
             }
         }
-        m_state.path.addPath(local.map(glyphs));
+        m_path.addPath(local.map(glyphs));
         return;
     }
 
@@ -1063,8 +1164,7 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
     } else {
         for (qsizetype i = 0; i < text.size(); ++i) {
             qsizetype n = 1;
-            if (text[i].isHighSurrogate() && i + 1 < text.size() &&
-                text[i + 1].isLowSurrogate()) {
+            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
                 n = 2;
             }
             m_painter.drawText(QPointF(x0 + positions[size_t(i)], baseline), text.mid(i, n));
@@ -1077,7 +1177,7 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
 // --- Bitmaps ---------------------------------------------------------------------------
 
 void Canvas::bitmap(const QRectF& dest, const QImage& image, const QRectF& src, quint32 rop) {
-    if (!m_usable || image.isNull() || m_state.inPath) {
+    if (!m_usable || image.isNull() || m_inPath) {
         return;
     }
     if (src.width() == 0 || src.height() == 0 || dest.width() == 0 || dest.height() == 0) {
@@ -1130,7 +1230,7 @@ void Canvas::bitmap(const QRectF& dest, const QImage& image, const QRectF& src, 
 }
 
 void Canvas::patBlt(const QRectF& dest, quint32 rop) {
-    if (!m_usable || m_state.inPath) {
+    if (!m_usable || m_inPath) {
         return;
     }
     QPainterPath path;
@@ -1173,36 +1273,36 @@ void Canvas::patBlt(const QRectF& dest, quint32 rop) {
 // --- Paths -----------------------------------------------------------------------------
 
 void Canvas::beginPath() {
-    m_state.path = QPainterPath();
-    m_state.inPath = true;
+    m_path = QPainterPath();
+    m_inPath = true;
 }
 
 void Canvas::closeFigure() {
-    if (m_state.inPath) {
-        m_state.path.closeSubpath();
+    if (m_inPath) {
+        m_path.closeSubpath();
     }
 }
 
 void Canvas::abortPath() {
-    m_state.path = QPainterPath();
-    m_state.inPath = false;
+    m_path = QPainterPath();
+    m_inPath = false;
 }
 
 void Canvas::fillPath() {
-    QPainterPath path = m_state.path;
+    QPainterPath path = m_path;
     path.setFillRule(m_state.fillRule);
     abortPath();
     paintDevice(path, true, false);
 }
 
 void Canvas::strokePath() {
-    const QPainterPath path = m_state.path;
+    const QPainterPath path = m_path;
     abortPath();
     paintDevice(path, false, true);
 }
 
 void Canvas::strokeAndFillPath() {
-    QPainterPath path = m_state.path;
+    QPainterPath path = m_path;
     path.setFillRule(m_state.fillRule);
     abortPath();
     paintDevice(path, true, true);
@@ -1210,19 +1310,19 @@ void Canvas::strokeAndFillPath() {
 
 void Canvas::flattenPath() {
     QPainterPath flat;
-    for (const QPolygonF& polygon : m_state.path.toSubpathPolygons()) {
+    for (const QPolygonF& polygon : m_path.toSubpathPolygons()) {
         flat.addPolygon(polygon);
     }
-    m_state.path = flat;
+    m_path = flat;
 }
 
 void Canvas::widenPath() {
-    if (!sane(m_state.path.controlPointRect())) {
+    if (!sane(m_path.controlPointRect())) {
         return;
     }
-    QPainterPathStroker stroker(qtPen(m_state.path));
+    QPainterPathStroker stroker(qtPen(m_path));
     stroker.setWidth(std::max(1.0, penPixels()));
-    m_state.path = stroker.createStroke(m_state.path);
+    m_path = stroker.createStroke(m_path);
 }
 
 }  // namespace gv::metafile

@@ -47,7 +47,7 @@ struct Brush final {
 };
 
 struct Font final {
-    double height = 0;  // negative: character height; positive: cell height
+    double height = 0;   // negative: character height; positive: cell height
     int escapement = 0;  // tenths of a degree, counter-clockwise
     int weight = 400;
     bool italic = false;
@@ -71,7 +71,7 @@ class Canvas final {
 public:
     static constexpr int kMaxSaveDepth = 1024;
     static constexpr double kMaxFontPixels = 8192;
-    static constexpr int kMaxClipRects = 20000;
+    static constexpr int kMaxClipRects = 4000;
     static constexpr double kMaxOverdraw = 256;
 
     Canvas(QPainter& painter, const QRectF& target, const FrameSetup& setup);
@@ -144,6 +144,10 @@ public:
     void arc(const QRectF& box, QPointF start, QPointF end, ArcKind kind);
     void angleArc(QPointF center, double radius, double startDeg, double sweepDeg);
     void setPixel(QPointF p, QColor c);
+    // A rectangle shading from one colour to another, left to right or top to bottom.
+    void gradientRect(const QRectF& r, QColor from, QColor to, bool vertical);
+    // A triangle of three vertex colours, shown in their average colour.
+    void gradientTriangle(const std::vector<QPointF>& points, QColor average);
     void fillRegion(const QRegion& deviceRegion, const Brush& brush);
     void frameRegion(const QRegion& deviceRegion, const Brush& brush, double w, double h);
     void invertRegion(const QRegion& deviceRegion);
@@ -160,7 +164,7 @@ public:
 
     // Paths
     void beginPath();
-    void endPath() { m_state.inPath = false; }
+    void endPath() { m_inPath = false; }
     void closeFigure();
     void abortPath();
     void fillPath();
@@ -191,14 +195,11 @@ private:
         QPointF position;
         bool clipped = false;
         QRegion clip;  // output pixels
-        bool inPath = false;
-        QPainterPath path;  // output pixels
     };
 
     void charge(const QRectF& outputBounds);
     void updateTransform();
     QTransform pageToDevice() const;
-    bool usable() const { return m_usable; }
     double penPixels() const;
     QPen qtPen(const QPainterPath& devicePath) const;
     bool hasPen() const;
@@ -222,6 +223,10 @@ private:
     QRegion m_baseClip;
     State m_state;
     std::vector<State> m_saved;
+    // The path under construction stays out of the saved states: copies of a growing path
+    // in every saved state would let a small file use memory quadratic in its size.
+    bool m_inPath = false;
+    QPainterPath m_path;     // output pixels
     QTransform m_transform;  // logical to output pixels
     bool m_usable = false;
     bool m_rasterOps = false;

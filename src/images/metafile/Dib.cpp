@@ -84,8 +84,8 @@ bool readLayout(const ByteReader& info, Layout& out, QString* error) {
     } else {
         return fail(error, "The bitmap header has an unknown size.");
     }
-    if (out.width <= 0 || out.height <= 0 || out.width > kMaxDibSide ||
-        out.height > kMaxDibSide || out.width * out.height > kMaxDibPixels) {
+    if (out.width <= 0 || out.height <= 0 || out.width > kMaxDibSide || out.height > kMaxDibSide ||
+        out.width * out.height > kMaxDibPixels) {
         return fail(error, "The bitmap is empty or too large.");
     }
     switch (out.bpp) {

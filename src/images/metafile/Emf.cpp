@@ -2,6 +2,8 @@
 
 #include <QRegion>
 
+#include <algorithm>
+#include <cmath>
 #include <unordered_map>
 #include <vector>
 
@@ -104,6 +106,7 @@ enum Type : quint32 {
     kCreateDibPatternBrushPt = 94,
     kExtCreatePen = 95,
     kAlphaBlend = 114,
+    kGradientFill = 118,
 };
 
 QColor colorRef(quint32 c) {
@@ -114,7 +117,9 @@ QRectF rectAt(const ByteReader& r, qint64 at) {
     return QRectF(QPointF(r.i32(at), r.i32(at + 4)), QPointF(r.i32(at + 8), r.i32(at + 12)));
 }
 
-QPointF pointAt(const ByteReader& r, qint64 at) { return QPointF(r.i32(at), r.i32(at + 4)); }
+QPointF pointAt(const ByteReader& r, qint64 at) {
+    return QPointF(r.i32(at), r.i32(at + 4));
+}
 
 QTransform xformAt(const ByteReader& r, qint64 at) {
     return QTransform(r.f32(at), r.f32(at + 4), r.f32(at + 8), r.f32(at + 12), r.f32(at + 16),
@@ -253,6 +258,7 @@ private:
     void polyPoly(quint32 type, const ByteReader& r, bool small);
     void text(const ByteReader& r, bool wide);
     void bitmap(quint32 type, const ByteReader& r);
+    void gradient(const ByteReader& r);
     std::optional<QImage> dib(const ByteReader& r, qint64 infoAt, qint64 bitsAt, bool usage,
                               bool keepAlpha, bool* bottomUp = nullptr);
 
@@ -544,6 +550,9 @@ void EmfPlayer::play(quint32 type, const ByteReader& r) {
         case kAlphaBlend:
             bitmap(type, r);
             break;
+        case kGradientFill:
+            gradient(r);
+            break;
         default:
             break;  // comments, palettes, colour management: nothing we draw
     }
@@ -611,7 +620,8 @@ void EmfPlayer::text(const ByteReader& r, bool wide) {
     const bool hasRect = (options & (Canvas::kEtoOpaque | Canvas::kEtoClipped)) != 0;
     const qint64 charBytes = wide ? 2 : 1;
     QString string;
-    if ((options & kEtoGlyphIndex) == 0 && count <= r.size() && r.has(stringAt, count * charBytes)) {
+    if ((options & kEtoGlyphIndex) == 0 && count <= r.size() &&
+        r.has(stringAt, count * charBytes)) {
         if (wide) {
             string.reserve(count);
             for (qint64 i = 0; i < count; ++i) {
@@ -632,8 +642,50 @@ void EmfPlayer::text(const ByteReader& r, bool wide) {
     m_canvas.text(reference, string, dx, options, hasRect ? &rect : nullptr);
 }
 
-std::optional<QImage> EmfPlayer::dib(const ByteReader& r, qint64 infoAt, qint64 bitsAt,
-                                     bool usage, bool keepAlpha, bool* bottomUp) {
+void EmfPlayer::gradient(const ByteReader& r) {
+    constexpr qint64 kVertexSize = 16;
+    const qint64 vertices = r.u32(24);
+    const qint64 shapes = r.u32(28);
+    const quint32 mode = r.u32(32);
+    const qint64 shapeSize = mode == 2 ? 12 : 8;
+    if (vertices > r.size() / kVertexSize || shapes > r.size() / shapeSize ||
+        !r.has(36, vertices * kVertexSize + shapes * shapeSize)) {
+        return;
+    }
+    auto vertex = [&](quint32 index, QPointF* at) {
+        const qint64 v = 36 + qint64(index) * kVertexSize;
+        *at = pointAt(r, v);
+        // Channels are 16 bits; the high byte is the 8-bit value.
+        return QColor(r.u16(v + 8) >> 8, r.u16(v + 10) >> 8, r.u16(v + 12) >> 8);
+    };
+    const qint64 shapesAt = 36 + vertices * kVertexSize;
+    for (qint64 i = 0; i < shapes && !m_canvas.exhausted(); ++i) {
+        const qint64 at = shapesAt + i * shapeSize;
+        const quint32 a = r.u32(at);
+        const quint32 b = r.u32(at + 4);
+        const quint32 c = mode == 2 ? r.u32(at + 8) : 0;
+        if (a >= vertices || b >= vertices || c >= vertices) {
+            continue;
+        }
+        QPointF pa;
+        QPointF pb;
+        QPointF pc;
+        const QColor ca = vertex(a, &pa);
+        const QColor cb = vertex(b, &pb);
+        if (mode == 2) {
+            const QColor cc = vertex(c, &pc);
+            const QColor average((ca.red() + cb.red() + cc.red()) / 3,
+                                 (ca.green() + cb.green() + cc.green()) / 3,
+                                 (ca.blue() + cb.blue() + cc.blue()) / 3);
+            m_canvas.gradientTriangle({pa, pb, pc}, average);
+        } else if (mode == 0 || mode == 1) {
+            m_canvas.gradientRect(QRectF(pa, pb), ca, cb, mode == 1);
+        }
+    }
+}
+
+std::optional<QImage> EmfPlayer::dib(const ByteReader& r, qint64 infoAt, qint64 bitsAt, bool usage,
+                                     bool keepAlpha, bool* bottomUp) {
     const qint64 infoOffset = r.u32(infoAt);
     const qint64 infoSize = r.u32(infoAt + 4);
     const qint64 bitsOffset = r.u32(bitsAt);
@@ -641,8 +693,8 @@ std::optional<QImage> EmfPlayer::dib(const ByteReader& r, qint64 infoAt, qint64 
     if (infoSize == 0 || !r.has(infoOffset, infoSize) || !r.has(bitsOffset, bitsSize)) {
         return std::nullopt;
     }
-    auto decoded = decodeDib(r.sub(infoOffset, infoSize), r.sub(bitsOffset, bitsSize), usage,
-                             keepAlpha);
+    auto decoded =
+        decodeDib(r.sub(infoOffset, infoSize), r.sub(bitsOffset, bitsSize), usage, keepAlpha);
     if (!decoded) {
         return std::nullopt;
     }
@@ -692,8 +744,7 @@ void EmfPlayer::bitmap(quint32 type, const ByteReader& r) {
                 sourceXform.reset();
             }
             const QSizeF extent = type == kBitBlt ? dest.size() : QSizeF(r.i32(100), r.i32(104));
-            const QRectF src =
-                sourceXform.mapRect(QRectF(QPointF(r.i32(44), r.i32(48)), extent));
+            const QRectF src = sourceXform.mapRect(QRectF(QPointF(r.i32(44), r.i32(48)), extent));
             // AC_SRC_ALPHA in the blend function means the bitmap carries its own alpha.
             const bool alpha = type == kAlphaBlend && (r.u32(40) >> 24) == 1;
             const auto image = dib(r, 84, 92, r.u32(80) == 1, alpha);

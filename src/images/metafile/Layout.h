@@ -17,10 +17,10 @@ struct FrameSetup final {
 
 struct Layout final {
     FrameSetup setup;
-    QSize himetric;           // natural size in 1/100 mm
-    qint64 firstRecord = 0;   // byte offset of the first record after the headers
-    qint64 end = 0;           // byte offset where the records end
-    int objectCount = 0;      // size of the object table the file asks for
+    QSize himetric;          // natural size in 1/100 mm
+    qint64 firstRecord = 0;  // byte offset of the first record after the headers
+    qint64 end = 0;          // byte offset where the records end
+    int objectCount = 0;     // size of the object table the file asks for
 };
 
 // Far more records than any real picture holds; a file claiming more is refused.

@@ -3,6 +3,8 @@
 
 #include <QRegion>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <queue>
@@ -78,7 +80,9 @@ enum Function : quint16 {
     kStretchDib = 0x0F43,
 };
 
-QColor colorRef(quint32 c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+QColor colorRef(quint32 c) {
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
 
 // The object table: GDI puts each new object in the lowest free slot.
 class ObjectTable final {

@@ -1,0 +1,32 @@
+#pragma once
+// A folder's file names read straight from its directory entries. The entry type that readdir
+// reports decides what is a file, so a folder of 100 000 pictures costs no system call per
+// file; only symbolic links and entries of unknown type are looked at with a stat.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <string_view>
+
+namespace gv {
+
+struct FolderFiles {
+    QStringList names;  // decoded as QFile::decodeName does, in directory order
+    bool ok = false;    // false: the folder is missing, not a folder, or unreadable
+};
+
+// The regular files of a folder, symbolic links to regular files included and hidden files too;
+// folders, devices, sockets, pipes and dangling links are left out.
+FolderFiles readFolderFiles(const QString& folder);
+
+// The same walk on names as the file system stores them. wanted() sees every name that may be a
+// regular file before any system call is spent on it; take() gets the wanted names that are
+// regular files. Returns false when the folder cannot be opened or its reading fails part way
+// (the names taken until then stand).
+bool forEachFolderFile(const QString& folder, const std::function<bool(std::string_view)>& wanted,
+                       const std::function<void(std::string_view)>& take);
+
+// A stored name as the program shows it (QFile::decodeName).
+QString decodeFileName(std::string_view name);
+
+}  // namespace gv

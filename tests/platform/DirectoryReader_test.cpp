@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <string>
+
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "platform/DirectoryReader.h"
+#include "support/TestEnvironment.h"
+
+using namespace gv;
+
+namespace {
+
+// A private folder. Its files are removed here by their stored names: QTemporaryDir cannot
+// remove names that are not UTF-8.
+class Folder {
+public:
+    Folder() : m_dir(gvtest::testFolders().root + QStringLiteral("/dir-XXXXXX")) {}
+
+    ~Folder() {
+        const auto removeEntry = [](const char* path, const struct stat*, int, FTW* where) {
+            if (where->level > 0) {
+                ::remove(path);
+            }
+            return 0;
+        };
+        ::nftw(at("").c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    QString path() const { return m_dir.path(); }
+    std::string at(const std::string& name) const {
+        return QFile::encodeName(m_dir.path()).toStdString() + '/' + name;
+    }
+    void file(const std::string& name) const {
+        const int fd = ::open(at(name).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0) << name;
+        ::close(fd);
+    }
+    void folder(const std::string& name) const { ASSERT_EQ(::mkdir(at(name).c_str(), 0755), 0); }
+    void link(const std::string& name, const std::string& target) const {
+        ASSERT_EQ(::symlink(target.c_str(), at(name).c_str()), 0) << name;
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QStringList sorted(QStringList names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+TEST(DirectoryReader, ListsRegularFilesAndLinksToThemOnly) {
+    Folder other;
+    other.file("elsewhere.png");
+    Folder f;
+    f.file("plain.jpg");
+    f.file("with  blanks .png");
+    f.file(" leading blank.gif");
+    f.file(".hidden.jpg");
+    f.file("UPPER.JPG");
+    f.file("Übersicht café.bmp");
+    f.file("日本語.tif");
+    f.file("line\nbreak.bmp");
+    f.file("tab\there");
+    f.file("no extension");
+    f.folder("folder.jpg");
+    f.folder(".hidden folder");
+    f.link("link to file.jpg", "plain.jpg");
+    f.link("link to link.jpg", "link to file.jpg");
+    f.link("absolute link.png", other.at("elsewhere.png"));
+    f.link("link to folder.jpg", "folder.jpg");
+    f.link("dangling.gif", "missing.gif");
+    f.link("loop.gif", "loop.gif");
+    ASSERT_EQ(::mkfifo(f.at("pipe.tif").c_str(), 0644), 0);
+    const std::string socketPath = f.at("socket.png");
+    if (socketPath.size() < sizeof(sockaddr_un::sun_path)) {
+        const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+        ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(s);
+    }
+
+    const FolderFiles files = readFolderFiles(f.path());
+    EXPECT_TRUE(files.ok);
+    const QStringList expected = {
+        QStringLiteral("plain.jpg"),          QStringLiteral("with  blanks .png"),
+        QStringLiteral(" leading blank.gif"), QStringLiteral(".hidden.jpg"),
+        QStringLiteral("UPPER.JPG"),          QStringLiteral("Übersicht café.bmp"),
+        QStringLiteral("日本語.tif"),         QStringLiteral("line\nbreak.bmp"),
+        QStringLiteral("tab\there"),          QStringLiteral("no extension"),
+        QStringLiteral("link to file.jpg"),   QStringLiteral("link to link.jpg"),
+        QStringLiteral("absolute link.png"),
+    };
+    EXPECT_EQ(sorted(files.names), sorted(expected));
+}
+
+TEST(DirectoryReader, NamesThatAreNotUtf8AreDecodedAsQtDoes) {
+    Folder f;
+    const std::string names[] = {"bad\xff.jpg", "cut\xe2\x82.jpg", "latin1 caf\xe9.png",
+                                 "\xc0\xaf overlong.gif"};
+    QStringList expected;
+    for (const std::string& name : names) {
+        f.file(name);
+        expected.append(QFile::decodeName(QByteArray::fromStdString(name)));
+    }
+    const FolderFiles files = readFolderFiles(f.path());
+    EXPECT_TRUE(files.ok);
+    EXPECT_EQ(sorted(files.names), sorted(expected));
+    for (const QString& name : files.names) {
+        EXPECT_TRUE(name.contains(QChar::ReplacementCharacter)) << name.toStdString();
+    }
+}
+
+TEST(DirectoryReader, FolderThatCannotBeReadGivesTheErrorFlag) {
+    Folder f;
+    f.file("picture.jpg");
+    f.folder("sub");
+    f.file("sub/inside.jpg");
+    const QString cases[] = {
+        QString(),
+        f.path() + QStringLiteral("/missing"),
+        f.path() + QStringLiteral("/picture.jpg"),      // a file, not a folder
+        f.path() + QStringLiteral("/picture.jpg/sub"),  // a path through a file
+        f.path() + QStringLiteral("/sub") + QChar(0) + QStringLiteral("x"),  // cut short by NUL
+    };
+    for (const QString& folder : cases) {
+        const FolderFiles files = readFolderFiles(folder);
+        EXPECT_FALSE(files.ok) << folder.toStdString();
+        EXPECT_TRUE(files.names.isEmpty()) << folder.toStdString();
+    }
+    // The same folder spelled differently still reads.
+    for (const QString& folder :
+         {f.path() + QStringLiteral("/sub/"), f.path() + QStringLiteral("/./sub/../sub")}) {
+        const FolderFiles files = readFolderFiles(folder);
+        EXPECT_TRUE(files.ok);
+        EXPECT_EQ(files.names, QStringList{QStringLiteral("inside.jpg")});
+    }
+}
+
+TEST(DirectoryReader, FolderWithoutReadPermission) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "permissions do not stop root";
+    }
+    Folder f;
+    f.folder("locked");
+    f.file("locked/picture.jpg");
+    ASSERT_EQ(::chmod(f.at("locked").c_str(), 0300), 0);
+    const FolderFiles files = readFolderFiles(f.path() + QStringLiteral("/locked"));
+    ::chmod(f.at("locked").c_str(), 0755);
+    EXPECT_FALSE(files.ok);
+    EXPECT_TRUE(files.names.isEmpty());
+}
+
+TEST(DirectoryReader, EmptyFolderAndManyFiles) {
+    Folder f;
+    const FolderFiles empty = readFolderFiles(f.path());
+    EXPECT_TRUE(empty.ok);
+    EXPECT_TRUE(empty.names.isEmpty());
+
+    // More entries than one read of the directory returns.
+    constexpr int kCount = 3000;
+    QStringList expected;
+    for (int i = 0; i < kCount; ++i) {
+        const std::string name = "picture number " + std::to_string(i) + ".jpg";
+        f.file(name);
+        expected.append(QString::fromStdString(name));
+    }
+    const FolderFiles files = readFolderFiles(f.path());
+    EXPECT_TRUE(files.ok);
+    EXPECT_EQ(sorted(files.names), sorted(expected));
+}
+
+TEST(DirectoryReader, OnlyWantedNamesAreLookedAtAndTaken) {
+    Folder f;
+    f.file("keep.jpg");
+    f.file("skip.jpg");
+    f.link("keep link.jpg", "keep.jpg");
+    f.link("skip link.jpg", "keep.jpg");
+    f.link("keep dangling.jpg", "nowhere");
+    f.folder("keep folder");
+    QStringList asked;
+    QStringList taken;
+    const bool ok = forEachFolderFile(
+        f.path(),
+        [&](std::string_view name) {
+            asked.append(decodeFileName(name));
+            return name.substr(0, 4) == "keep";
+        },
+        [&](std::string_view name) { taken.append(decodeFileName(name)); });
+    EXPECT_TRUE(ok);
+    // Folders are known from the entry type and never offered.
+    EXPECT_EQ(sorted(asked), sorted({"keep.jpg", "skip.jpg", "keep link.jpg", "skip link.jpg",
+                                     "keep dangling.jpg"}));
+    EXPECT_EQ(sorted(taken), sorted({"keep.jpg", "keep link.jpg"}));
+}
