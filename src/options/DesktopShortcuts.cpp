@@ -8,7 +8,7 @@
 namespace gv {
 namespace {
 
-// Exec= arguments are quoted when they hold characters the launcher spec reserves.
+// Exec= arguments are quoted when they hold characters desktop entries reserve.
 QString quoteExec(const QString& path) {
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
     bool needs = false;
