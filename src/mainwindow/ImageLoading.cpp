@@ -167,34 +167,8 @@ void frmGlimvane::LoadAndShowImage() {
     Image1->setPicture(picture);
     ImageSaved();
 
-    if (!state.PanelsCreated) {
-        for (const char* panel : {"date", "size", "dimen", "fname", "mode"}) {
-            SB1->addPanel(QString::fromLatin1(panel));
-        }
-        state.PanelsCreated = true;
-        ApplyBackColour();
-        ColourPending = false;
-    }
-    if (ColourPending) {
-        ApplyBackColour();
-        ColourPending = false;
-    }
-    if (!picture.isNull()) {
-        LogoShown = false;
-        state.ImageWidthPx = picture.sizePixels().width();
-        state.ImageHeightPx = picture.sizePixels().height();
-        placeImage(QRectF(0, 0, state.ImageWidthPx, state.ImageHeightPx));
-        DisplayImage();
-        Shape1->hide();
-        lblSelSize->hide();
-        mnuFullscrn->setEnabled(true);
-        Toolbar[5]->setEnabled(true);
-        Toolbar[6]->setEnabled(true);
-        TilePic->setEnabled(true);
-        if (!aniImg->isVisible() && !TileMode) {
-            Image1->show();
-        }
-    }
+    PreparePanels();
+    LayOutPicture(picture);
     QApplication::restoreOverrideCursor();
 
     const QFileInfo info(path);
@@ -249,37 +223,11 @@ void frmGlimvane::LoadAndShowImage(const Picture& picture) {
     File1->clearSelection();
     state.SuppressFileClick = false;
     Image1->hide();
-    if (!state.PanelsCreated) {
-        for (const char* panel : {"date", "size", "dimen", "fname", "mode"}) {
-            SB1->addPanel(QString::fromLatin1(panel));
-        }
-        state.PanelsCreated = true;
-        ApplyBackColour();
-        ColourPending = false;
-    }
-    if (ColourPending) {
-        ApplyBackColour();
-        ColourPending = false;
-    }
+    PreparePanels();
     // Set before the menu state so that Save is offered for the new picture.
     Image1->setPicture(picture);
     ImageStatic();
-    if (!picture.isNull()) {
-        LogoShown = false;
-        state.ImageWidthPx = picture.sizePixels().width();
-        state.ImageHeightPx = picture.sizePixels().height();
-        placeImage(QRectF(0, 0, state.ImageWidthPx, state.ImageHeightPx));
-        DisplayImage();
-        Shape1->hide();
-        lblSelSize->hide();
-        mnuFullscrn->setEnabled(true);
-        Toolbar[5]->setEnabled(true);
-        Toolbar[6]->setEnabled(true);
-        TilePic->setEnabled(true);
-        if (!TileMode) {
-            Image1->show();
-        }
-    }
+    LayOutPicture(picture);
     SB1->setPanelText(QStringLiteral("date"),
                       QLocale().toString(QDateTime::currentDateTime(), QLocale::ShortFormat));
     SB1->setPanelWidth(QStringLiteral("date"), 150);
@@ -295,6 +243,42 @@ void frmGlimvane::LoadAndShowImage(const Picture& picture) {
                       QStringLiteral("%1x%2").arg(state.ImageWidthPx).arg(state.ImageHeightPx));
     SB1->setPanelWidth(QStringLiteral("dimen"), 120);
     SetModePanel(DisplayMode, TileMode);
+}
+
+void frmGlimvane::PreparePanels() {
+    AppState& state = appState();
+    if (!state.PanelsCreated) {
+        for (const char* panel : {"date", "size", "dimen", "fname", "mode"}) {
+            SB1->addPanel(QString::fromLatin1(panel));
+        }
+        state.PanelsCreated = true;
+        ColourPending = true;
+    }
+    if (ColourPending) {
+        ApplyBackColour();
+        ColourPending = false;
+    }
+}
+
+void frmGlimvane::LayOutPicture(const Picture& picture) {
+    if (picture.isNull()) {
+        return;
+    }
+    AppState& state = appState();
+    LogoShown = false;
+    state.ImageWidthPx = picture.sizePixels().width();
+    state.ImageHeightPx = picture.sizePixels().height();
+    placeImage(QRectF(0, 0, state.ImageWidthPx, state.ImageHeightPx));
+    DisplayImage();
+    Shape1->hide();
+    lblSelSize->hide();
+    mnuFullscrn->setEnabled(true);
+    Toolbar[5]->setEnabled(true);
+    Toolbar[6]->setEnabled(true);
+    TilePic->setEnabled(true);
+    if (!aniImg->isVisible() && !TileMode) {
+        Image1->show();
+    }
 }
 
 void frmGlimvane::warnGif87a() {

@@ -180,30 +180,28 @@ void frmGlimvane::connectNavigation() {
 }
 
 void frmGlimvane::NavigateBack() {
-    AppState& state = appState();
     const int n = File1->count();
-    if (n == 0) {
-        return;
-    }
     const int i = File1->currentRow();
-    state.SuppressFileClick = true;
-    File1->setSelected(i, false);
-    state.SuppressFileClick = false;
-    // With no current file, Back starts from the end.
-    selectRow(i > 0 ? i - 1 : n - 1);
+    // With no current file, Back starts from the end; both directions wrap around.
+    stepTo(i > 0 ? i - 1 : n - 1);
 }
 
 void frmGlimvane::NavigateForward() {
-    AppState& state = appState();
     const int n = File1->count();
-    if (n == 0) {
+    const int i = File1->currentRow();
+    stepTo(i >= 0 && i < n - 1 ? i + 1 : 0);
+}
+
+void frmGlimvane::stepTo(int row) {
+    if (File1->count() == 0) {
         return;
     }
-    const int i = File1->currentRow();
+    // The old file is deselected without loading anything; selecting the new one loads it.
+    AppState& state = appState();
     state.SuppressFileClick = true;
-    File1->setSelected(i, false);
+    File1->setSelected(File1->currentRow(), false);
     state.SuppressFileClick = false;
-    selectRow(i >= 0 && i < n - 1 ? i + 1 : 0);
+    selectRow(row);
 }
 
 void frmGlimvane::selectRow(int row) {

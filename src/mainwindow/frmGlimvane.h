@@ -275,6 +275,7 @@ private:
     void connectViewCommands();
     void connectNavigation();
     void connectPanel();
+    void stepTo(int row);
     bool handleFileseekEvent(QWidget* widget, QEvent* event);
     bool handlePanelEvent(QWidget* widget, QEvent* event);
     void highlightHeader(QLabel* header, bool active);
@@ -290,6 +291,10 @@ private:
     void placeImage(const QRectF& rect);
     void showAnimated(bool show);
     void warnGif87a();
+    // The information panels made on first use, and the background colour applied when due.
+    void PreparePanels();
+    // The loaded picture at 1:1, then laid out in the display mode.
+    void LayOutPicture(const Picture& picture);
     void mnuProp_Click();
     bool saveImageTo(const QString& path, const QString& extension, int quality, QString* error);
     // For the command-line image: the file becomes the selection and is loaded.
