@@ -30,39 +30,19 @@
 #include "support/FakeTrayIcon.h"
 #include "support/ImageFiles.h"
 #include "support/TestEnvironment.h"
+#include "support/WindowFixture.h"
 
 using namespace gv;
 
 namespace {
 
-class Browsing : public ::testing::Test {
+class Browsing : public gvtest::WindowFixture {
 protected:
-    void SetUp() override {
-        resetAppState();
-        overrideScreenSize(QSize(1280, 1024));
-        m_folder = gvtest::testFolders().home + "/Pictures";
-        QDir().mkpath(m_folder);
-        SaveSetting(keys::kStartDir, m_folder);
-    }
-    void TearDown() override { overrideScreenSize(QSize()); }
-
     void makeFiles(const QStringList& names, const QString& folder = QString()) {
         for (const QString& n : names) {
             ASSERT_TRUE(gvtest::writePng((folder.isEmpty() ? m_folder : folder) + "/" + n,
                                          gvtest::quadrantImage({16, 16})));
         }
-    }
-    void open() {
-        w = std::make_unique<frmGlimvane>();
-        ASSERT_TRUE(w->Load());
-        w->resize(1000, 700);
-        QCoreApplication::processEvents();
-    }
-    QString shown() const { return w->windowTitle().mid(QStringLiteral("Glimvane - ").size()); }
-    void click(const QString& name) {
-        const int row = w->File1->rowOf(name);
-        ASSERT_GE(row, 0) << name.toStdString();
-        w->File1->setCurrentRow(row);
     }
     template <typename T>
     T* byName(const char* name) {
@@ -70,11 +50,6 @@ protected:
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
-
-    gvtest::ScopedFakeDialogs m_dialogs;
-    gvtest::ScopedFakeTray m_tray;
-    QString m_folder;
-    std::unique_ptr<frmGlimvane> w;
 };
 
 }  // namespace

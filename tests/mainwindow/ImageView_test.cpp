@@ -30,45 +30,18 @@
 #include "support/ImageFiles.h"
 #include "support/MetafileWriter.h"
 #include "support/TestEnvironment.h"
+#include "support/WindowFixture.h"
 
 using namespace gv;
 
 namespace {
 
-class ImageView : public ::testing::Test {
+class ImageView : public gvtest::WindowFixture {
 protected:
-    void SetUp() override {
-        resetAppState();
-        overrideScreenSize(QSize(1280, 1024));
-        m_folder = gvtest::testFolders().home + "/Pictures";
-        QDir().mkpath(m_folder);
-        SaveSetting(keys::kStartDir, m_folder);
-    }
-    void TearDown() override { overrideScreenSize(QSize()); }
-
-    void open() {
-        w = std::make_unique<frmGlimvane>();
-        ASSERT_TRUE(w->Load());
-        w->resize(1000, 700);
-        QCoreApplication::processEvents();
-    }
-    QString file(const QString& name) const { return m_folder + "/" + name; }
-    // Clicks the file in the list, as the user does.
-    void click(const QString& name) {
-        w->RefreshFileList();
-        const int row = w->File1->rowOf(name);
-        ASSERT_GE(row, 0) << name.toStdString();
-        w->File1->setCurrentRow(row);
-    }
     QString panel(const char* key) const { return w->SB1->panelText(QString::fromLatin1(key)); }
     const gvtest::ShownMessage* lastMessage() {
         return m_dialogs->shown.isEmpty() ? nullptr : &m_dialogs->shown.last();
     }
-
-    gvtest::ScopedFakeDialogs m_dialogs;
-    gvtest::ScopedFakeTray m_tray;
-    QString m_folder;
-    std::unique_ptr<frmGlimvane> w;
 };
 
 QImage testImage(QSize size) {

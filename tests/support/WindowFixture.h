@@ -1,0 +1,34 @@
+#pragma once
+// A main window on a private picture folder, with scripted dialogs and a fake tray icon.
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <memory>
+
+#include "mainwindow/frmGlimvane.h"
+#include "support/FakeDialogs.h"
+#include "support/FakeTrayIcon.h"
+
+namespace gvtest {
+
+class WindowFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Makes and loads the window, 1000 x 700 pixels.
+    void open();
+    QString file(const QString& name) const { return m_folder + "/" + name; }
+    // Clicks the file in the list, as the user does.
+    void click(const QString& name);
+    // The title after "Glimvane - ".
+    QString shown() const;
+
+    ScopedFakeDialogs m_dialogs;
+    ScopedFakeTray m_tray;
+    QString m_folder;  // the start folder
+    std::unique_ptr<gv::frmGlimvane> w;
+};
+
+}  // namespace gvtest
