@@ -15,9 +15,35 @@ FileListBox::FileListBox(QWidget* parent) : QListView(parent) {
             });
 }
 
-void FileListBox::setNames(const QStringList& names) {
-    m_names = names;
-    m_model.setStringList(m_names);
+void FileNamesModel::setNames(FileNames names) {
+    beginResetModel();
+    m_names = std::move(names);
+    endResetModel();
+}
+
+int FileNamesModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_names.size());
+}
+
+QVariant FileNamesModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)) {
+        return QVariant();
+    }
+    return m_names.at(index.row());
+}
+
+void FileListBox::setNames(FileNames names) {
+    m_model.setNames(std::move(names));
+}
+
+int FileListBox::rowOf(const QString& name) const {
+    const FileNames& names = m_model.names();
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (names.at(i) == name) {
+            return int(i);
+        }
+    }
+    return -1;
 }
 
 int FileListBox::currentRow() const {

@@ -1,27 +1,43 @@
 #pragma once
 // The file list: names only, extended selection, and a current row that loads the image.
-// A list view over a plain string model, so that a folder of 100 000 files fills in a few
-// milliseconds.
+// A list view over a model that makes each name's string only when the view shows it, so
+// that a folder of 100 000 files fills in a few milliseconds.
 
+#include <QAbstractListModel>
 #include <QListView>
 #include <QStringList>
-#include <QStringListModel>
+
+#include "mainwindow/FileListing.h"
 
 namespace gv {
+
+class FileNamesModel final : public QAbstractListModel {
+    Q_OBJECT
+public:
+    using QAbstractListModel::QAbstractListModel;
+    void setNames(FileNames names);
+    const FileNames& names() const { return m_names; }
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+private:
+    FileNames m_names;
+};
 
 class FileListBox final : public QListView {
     Q_OBJECT
 public:
     explicit FileListBox(QWidget* parent = nullptr);
 
-    int count() const { return static_cast<int>(m_names.size()); }
-    const QStringList& names() const { return m_names; }
-    QString text(int row) const { return m_names.value(row); }
+    int count() const { return static_cast<int>(m_model.names().size()); }
+    QString text(int row) const { return m_model.names().at(row); }
+    QStringList names() const { return m_model.names().toList(); }
     // Replaces the names; no current row and no selection afterwards.
-    void setNames(const QStringList& names);
-    void clear() { setNames({}); }
+    void setNames(FileNames names);
+    void setNames(const QStringList& names) { setNames(FileNames::fromList(names)); }
+    void clear() { setNames(FileNames()); }
     // The row of the name (exact match), or -1.
-    int rowOf(const QString& name) const { return static_cast<int>(m_names.indexOf(name)); }
+    int rowOf(const QString& name) const;
 
     int currentRow() const;
     QString currentText() const { return text(currentRow()); }
@@ -35,8 +51,7 @@ Q_SIGNALS:
     void currentRowChanged(int row);
 
 private:
-    QStringListModel m_model;
-    QStringList m_names;
+    FileNamesModel m_model;
 };
 
 }  // namespace gv

@@ -282,6 +282,9 @@ public:
         return result;
     }
 
+    // The sorted names without making their strings; the sorter is spent afterwards.
+    FileNames takeFileNames();
+
     QStringList takeNames() {
         QStringList names;
         names.reserve(qsizetype(m_items.size()));
@@ -572,6 +575,80 @@ int compareForDisplay(QStringView a, QStringView b) {
     sorter.addName(a.toString(), 0);
     sorter.addName(b.toString(), 1);
     return sorter.compareFirstTwo();
+}
+
+// Builds FileNames from a sorter's storage (the one class allowed to fill them).
+class FileNamesBuilder {
+public:
+    static FileNames make(std::string arena, std::vector<FileNames::Entry> entries,
+                          QStringList others) {
+        FileNames names;
+        names.m_arena = std::make_shared<const std::string>(std::move(arena));
+        names.m_entries = std::move(entries);
+        names.m_others = std::move(others);
+        return names;
+    }
+};
+
+FileNames DisplaySorter::takeFileNames() {
+    std::vector<FileNames::Entry> entries;
+    entries.reserve(m_items.size());
+    QStringList others;
+    for (const Item& item : m_items) {
+        if (item.other == kPlain) {
+            entries.push_back({item.keyStart + item.keyLength, item.nameLength, -1});
+        } else {
+            entries.push_back({0, 0, std::int32_t(others.size())});
+            others.append(std::move(m_others[item.other].name));
+        }
+    }
+    return FileNamesBuilder::make(std::move(m_arena), std::move(entries), std::move(others));
+}
+
+FileNames FileNames::fromList(const QStringList& names) {
+    std::vector<Entry> entries;
+    entries.reserve(std::size_t(names.size()));
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        entries.push_back({0, 0, std::int32_t(i)});
+    }
+    return FileNamesBuilder::make(std::string(), std::move(entries), names);
+}
+
+QString FileNames::at(qsizetype i) const {
+    if (i < 0 || i >= size()) {
+        return QString();
+    }
+    const Entry& e = m_entries[std::size_t(i)];
+    if (e.other >= 0) {
+        return m_others.at(e.other);
+    }
+    return plainName(std::string_view(m_arena->data() + e.start, e.length));
+}
+
+QStringList FileNames::toList() const {
+    QStringList list;
+    list.reserve(size());
+    for (qsizetype i = 0; i < size(); ++i) {
+        list.append(at(i));
+    }
+    return list;
+}
+
+FileNames readImageFileNames(const QString& folder, const QString& pattern, bool* ok) {
+    const FilePatternMatcher matcher(pattern);
+    DisplaySorter sorter;
+    std::uint32_t count = 0;
+    const bool read = forEachFolderFile(
+        folder, [&matcher](std::string_view name) { return matcher.matchesEncoded(name); },
+        [&](std::string_view name) { sorter.addEncoded(name, count++); });
+    if (ok != nullptr) {
+        *ok = read;
+    }
+    if (!read) {
+        return {};
+    }
+    sorter.sort();
+    return sorter.takeFileNames();
 }
 
 QStringList listImageFiles(const QString& folder, const QString& pattern, bool* ok) {

@@ -8,6 +8,10 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 #include <QStringView>
 #include <array>
 #include <string>
@@ -48,8 +52,34 @@ void sortForDisplay(QStringList& names);
 // The same order as a comparison: negative, zero (identical names only) or positive.
 int compareForDisplay(QStringView a, QStringView b);
 
+// The names of a listing in display order. The strings are made when asked for, so that a
+// folder of 100 000 files is shown without making 100 000 strings first.
+class FileNames final {
+public:
+    // Names that are strings already.
+    static FileNames fromList(const QStringList& names);
+
+    qsizetype size() const { return qsizetype(m_entries.size()); }
+    bool isEmpty() const { return m_entries.empty(); }
+    QString at(qsizetype i) const;
+    QStringList toList() const;
+
+    struct Entry {
+        std::uint32_t start = 0;  // of a plain (ASCII) name in the arena
+        std::uint32_t length = 0;
+        std::int32_t other = -1;  // or the index of a name kept as a string
+    };
+
+private:
+    friend class FileNamesBuilder;
+    std::shared_ptr<const std::string> m_arena;
+    std::vector<Entry> m_entries;
+    QStringList m_others;
+};
+
 // The names of the regular files of a folder that the pattern admits, in display order.
 // *ok (when given) tells whether the folder could be read; an unreadable one lists nothing.
+FileNames readImageFileNames(const QString& folder, const QString& pattern, bool* ok = nullptr);
 QStringList listImageFiles(const QString& folder, const QString& pattern, bool* ok = nullptr);
 
 // Fileseek: the indexes of the names that contain text, letter case ignored, in list order.

@@ -66,10 +66,10 @@ void frmGlimvane::setCurrentFolder(const QString& folder) {
 }
 
 void frmGlimvane::RefreshFileList() {
-    const QStringList names = listImageFiles(m_folder, filePattern());
+    FileNames names = readImageFileNames(m_folder, filePattern());
     const bool suppress = appState().SuppressFileClick;
     appState().SuppressFileClick = true;
-    File1->setNames(names);
+    File1->setNames(std::move(names));
     appState().SuppressFileClick = suppress;
 }
 

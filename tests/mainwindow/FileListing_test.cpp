@@ -425,3 +425,28 @@ TEST(FileListing, FileseekAgreesWithQtCaseInsensitiveSearch) {
         EXPECT_EQ(fileseekMatches(names, text), expected) << text.toStdString();
     }
 }
+
+TEST(FileNames, MadeOnDemandTheyEqualTheListedStrings) {
+    QTemporaryDir dir;
+    const QStringList names = {"b10.jpg", "b2.JPG", "été.png", "A.gif", "notes.txt", "x y.bmp",
+                               "Zebra.tif", "ünïcode.jpeg", ".hidden.png"};
+    for (const QString& n : names) {
+        QFile f(dir.path() + "/" + n);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QString pattern = "*.jpg;*.jpeg;*.png;*.gif;*.bmp;*.tif";
+    bool ok = false;
+    const gv::FileNames lazy = gv::readImageFileNames(dir.path(), pattern, &ok);
+    ASSERT_TRUE(ok);
+    const QStringList listed = gv::listImageFiles(dir.path(), pattern);
+    ASSERT_EQ(lazy.size(), listed.size());
+    EXPECT_EQ(lazy.toList(), listed);
+    for (qsizetype i = 0; i < lazy.size(); ++i) {
+        EXPECT_EQ(lazy.at(i), listed.at(i));
+    }
+    EXPECT_TRUE(lazy.at(-1).isEmpty());
+    EXPECT_TRUE(lazy.at(lazy.size()).isEmpty());
+    EXPECT_EQ(gv::FileNames::fromList(listed).toList(), listed);
+    EXPECT_TRUE(gv::readImageFileNames(dir.path() + "/missing", pattern, &ok).isEmpty());
+    EXPECT_FALSE(ok);
+}
