@@ -33,6 +33,30 @@ void SoftButton::focusOutEvent(QFocusEvent* event) {
     Q_EMIT lostFocus();
 }
 
+namespace {
+
+// A panel keeps its set width while the bar has room and gives way, clipped, when it has not,
+// so that panels never overlap in a narrow window.
+class PanelLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+    void setPanelWidth(int width) {
+        m_width = width;
+        updateGeometry();
+    }
+    int panelWidth() const { return m_width; }
+    QSize sizeHint() const override {
+        const QSize hint = QLabel::sizeHint();
+        return {m_width > 0 ? m_width : hint.width(), hint.height()};
+    }
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+private:
+    int m_width = 0;
+};
+
+}  // namespace
+
 KeyedStatusBar::KeyedStatusBar(QWidget* parent) : QStatusBar(parent) {
     setSizeGripEnabled(true);
 }
@@ -41,8 +65,9 @@ void KeyedStatusBar::addPanel(const QString& key) {
     if (m_panels.contains(key)) {
         return;
     }
-    auto* label = new QLabel(this);
+    auto* label = new PanelLabel(this);
     label->setObjectName(QStringLiteral("SB1_") + key);
+    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     label->setFrameShape(QFrame::StyledPanel);
     label->setFrameShadow(QFrame::Sunken);
     label->setTextFormat(Qt::PlainText);
@@ -64,14 +89,14 @@ QString KeyedStatusBar::panelText(const QString& key) const {
 }
 
 void KeyedStatusBar::setPanelWidth(const QString& key, int widthPx) {
-    if (QLabel* l = m_panels.value(key)) {
-        l->setFixedWidth(widthPx);
+    if (auto* l = static_cast<PanelLabel*>(m_panels.value(key))) {
+        l->setPanelWidth(widthPx);
     }
 }
 
 int KeyedStatusBar::panelWidth(const QString& key) const {
-    const QLabel* l = m_panels.value(key);
-    return l ? l->maximumWidth() : 0;
+    const auto* l = static_cast<const PanelLabel*>(m_panels.value(key));
+    return l ? l->panelWidth() : 0;
 }
 
 void KeyedStatusBar::clearPanel(const QString& key) {
