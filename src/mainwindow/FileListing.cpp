@@ -285,18 +285,6 @@ public:
     // The sorted names without making their strings; the sorter is spent afterwards.
     FileNames takeFileNames();
 
-    QStringList takeNames() {
-        QStringList names;
-        names.reserve(qsizetype(m_items.size()));
-        for (const Item& item : m_items) {
-            if (item.other == kPlain) {
-                names.append(plainName(nameOf(item)));
-            } else {
-                names.append(std::move(m_others[item.other].name));
-            }
-        }
-        return names;
-    }
 
 private:
     static constexpr std::uint32_t kPlain = UINT32_MAX;
@@ -652,20 +640,7 @@ FileNames readImageFileNames(const QString& folder, const QString& pattern, bool
 }
 
 QStringList listImageFiles(const QString& folder, const QString& pattern, bool* ok) {
-    const FilePatternMatcher matcher(pattern);
-    DisplaySorter sorter;
-    std::uint32_t count = 0;
-    const bool read = forEachFolderFile(
-        folder, [&matcher](std::string_view name) { return matcher.matchesEncoded(name); },
-        [&](std::string_view name) { sorter.addEncoded(name, count++); });
-    if (ok != nullptr) {
-        *ok = read;
-    }
-    if (!read) {
-        return {};
-    }
-    sorter.sort();
-    return sorter.takeNames();
+    return readImageFileNames(folder, pattern, ok).toList();
 }
 
 QList<int> fileseekMatches(const QStringList& names, const QString& text) {

@@ -16,6 +16,7 @@
 
 #include "images/ImageTypeCatalogue.h"
 #include "mainwindow/FileListing.h"
+#include "support/RawFolder.h"
 #include "support/TestEnvironment.h"
 
 using namespace gv;
@@ -34,37 +35,7 @@ private:
     QLocale m_saved;
 };
 
-// A private folder. Its files are removed here by their stored names: QTemporaryDir cannot
-// remove names that are not UTF-8.
-class Folder {
-public:
-    Folder() : m_dir(gvtest::testFolders().root + QStringLiteral("/list-XXXXXX")) {}
-
-    ~Folder() {
-        const auto removeEntry = [](const char* path, const struct stat*, int, FTW* where) {
-            if (where->level > 0) {
-                ::remove(path);
-            }
-            return 0;
-        };
-        ::nftw(at("").c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-
-    QString path() const { return m_dir.path(); }
-    std::string at(const std::string& name) const {
-        return QFile::encodeName(m_dir.path()).toStdString() + '/' + name;
-    }
-    void file(const std::string& name) const {
-        const int fd = ::open(at(name).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-        ASSERT_GE(fd, 0) << name;
-        ::close(fd);
-    }
-
-private:
-    QTemporaryDir m_dir;
-};
+using Folder = gvtest::RawFolder;
 
 // What the desktop's file managers do: the collator in numeric, case-blind mode, and the
 // characters themselves for names it calls equal.

@@ -13,47 +13,14 @@
 #include <unistd.h>
 
 #include "platform/DirectoryReader.h"
+#include "support/RawFolder.h"
 #include "support/TestEnvironment.h"
 
 using namespace gv;
 
 namespace {
 
-// A private folder. Its files are removed here by their stored names: QTemporaryDir cannot
-// remove names that are not UTF-8.
-class Folder {
-public:
-    Folder() : m_dir(gvtest::testFolders().root + QStringLiteral("/dir-XXXXXX")) {}
-
-    ~Folder() {
-        const auto removeEntry = [](const char* path, const struct stat*, int, FTW* where) {
-            if (where->level > 0) {
-                ::remove(path);
-            }
-            return 0;
-        };
-        ::nftw(at("").c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-
-    QString path() const { return m_dir.path(); }
-    std::string at(const std::string& name) const {
-        return QFile::encodeName(m_dir.path()).toStdString() + '/' + name;
-    }
-    void file(const std::string& name) const {
-        const int fd = ::open(at(name).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-        ASSERT_GE(fd, 0) << name;
-        ::close(fd);
-    }
-    void folder(const std::string& name) const { ASSERT_EQ(::mkdir(at(name).c_str(), 0755), 0); }
-    void link(const std::string& name, const std::string& target) const {
-        ASSERT_EQ(::symlink(target.c_str(), at(name).c_str()), 0) << name;
-    }
-
-private:
-    QTemporaryDir m_dir;
-};
+using Folder = gvtest::RawFolder;
 
 QStringList sorted(QStringList names) {
     std::sort(names.begin(), names.end());
