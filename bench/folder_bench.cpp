@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "mainwindow/FileListBox.h"
-#include "mainwindow/FileListing.h"
 #include "mainwindow/frmGlimvane.h"
 
 namespace {
@@ -73,7 +72,7 @@ int main(int argc, char** argv) {
     gv::frmGlimvane w;
     w.Load();
     w.setFilePattern(w.SetPattern());
-    std::vector<double> bare, filled, filledSmall, listed100k;
+    std::vector<double> bare, filled, filledSmall;
     int listed = 0;
     for (int i = 0; i < runs; ++i) {
         bare.push_back(bareRead(big));
@@ -83,16 +82,12 @@ int main(int argc, char** argv) {
         w.setCurrentFolder(big);
         filled.push_back(t.nsecsElapsed() / 1e6);
         listed = w.File1->count();
-        t.restart();
-        const QStringList names = gv::listImageFiles(big, w.filePattern());
-        listed100k.push_back(t.nsecsElapsed() / 1e6);
         w.setCurrentFolder(empty);
         t.restart();
         w.setCurrentFolder(small);
         filledSmall.push_back(t.nsecsElapsed() / 1e6);
     }
     const double b = median(bare), f = median(filled), s = median(filledSmall);
-    std::printf("folder: of which listing alone %.1f ms\n", median(listed100k));
     std::printf("folder: bare readdir of 100000 files %.1f ms; file list filled %.1f ms (%.2f x, "
                 "target <= 2.00, %d image files listed); 10000 files %.1f ms (target < 50); "
                 "medians of %d\n",
