@@ -13,6 +13,7 @@
 #include <type_traits>
 
 #include "platform/DirectoryReader.h"
+#include "platform/PageBuffer.h"
 
 namespace gv {
 
@@ -76,23 +77,26 @@ struct AsciiOrder {
     std::array<std::uint8_t, 128> rank{};  // 0: the character is not on the shortcut
 };
 
+// The most bytes a key can take: every character a number of one digit (three bytes).
+constexpr std::size_t kMaxKeyBytes = 3 * kMaxShortcutName;
+
+// Writes the key of a plain name to out (room for kMaxKeyBytes) and returns its length, or -1
+// when the name is not plain.
 template <typename Char>
-bool appendAsciiKey(const AsciiOrder& order, const Char* s, std::size_t n, std::string& key) {
+std::ptrdiff_t writeAsciiKey(const AsciiOrder& order, const Char* s, std::size_t n, char* out) {
     using Unit = std::make_unsigned_t<Char>;
     if (!order.usable || n > kMaxShortcutName) {
-        return false;
+        return -1;
     }
-    // Built on the stack and appended once: a number adds at most two bytes to its digits.
-    char buffer[3 * kMaxShortcutName];
     std::size_t length = 0;
     std::size_t i = 0;
     while (i < n) {
         const auto c = static_cast<Unit>(s[i]);
         if (c >= 0x80 || order.rank[c] == 0) {
-            return false;
+            return -1;
         }
         if (!isAsciiDigit(c)) {
-            buffer[length++] = static_cast<char>(order.rank[c]);
+            out[length++] = static_cast<char>(order.rank[c]);
             ++i;
             continue;
         }
@@ -106,16 +110,26 @@ bool appendAsciiKey(const AsciiOrder& order, const Char* s, std::size_t n, std::
             ++end;
         }
         if (end - first > kMaxNumberDigits) {
-            return false;
+            return -1;
         }
-        buffer[length++] = static_cast<char>(order.rank['0']);
-        buffer[length++] = static_cast<char>(end - first);
+        out[length++] = static_cast<char>(order.rank['0']);
+        out[length++] = static_cast<char>(end - first);
         for (std::size_t j = first; j < end; ++j) {
-            buffer[length++] = static_cast<char>(s[j]);
+            out[length++] = static_cast<char>(s[j]);
         }
         i = end;
     }
-    key.append(buffer, length);
+    return std::ptrdiff_t(length);
+}
+
+template <typename Char>
+bool appendAsciiKey(const AsciiOrder& order, const Char* s, std::size_t n, std::string& key) {
+    char buffer[kMaxKeyBytes];
+    const std::ptrdiff_t length = writeAsciiKey(order, s, n, buffer);
+    if (length < 0) {
+        return false;
+    }
+    key.append(buffer, std::size_t(length));
     return true;
 }
 
@@ -236,31 +250,15 @@ public:
           m_collator(displayCollator(m_locale)),
           m_order(asciiOrderFor(m_locale, m_collator)) {}
 
-    void reserve(std::size_t count) {
-        m_items.reserve(count);
-        m_arena.reserve(count * 40);
-    }
-
     // A name as the file system stores it.
     void addEncoded(std::string_view name, std::uint32_t source) {
-        const std::size_t start = m_arena.size();
-        if (appendAsciiKey(*m_order, reinterpret_cast<const unsigned char*>(name.data()),
-                           name.size(), m_arena)) {
-            addPlain(start, name, source);
-        } else {
+        if (!addPlain(reinterpret_cast<const unsigned char*>(name.data()), name.size(), source)) {
             addOther(decodeFileName(name), source);
         }
     }
 
     void addName(const QString& name, std::uint32_t source) {
-        const std::size_t start = m_arena.size();
-        if (appendAsciiKey(*m_order, name.utf16(), std::size_t(name.size()), m_arena)) {
-            char latin1[kMaxShortcutName];
-            for (qsizetype i = 0; i < name.size(); ++i) {
-                latin1[i] = static_cast<char>(name[i].unicode());
-            }
-            addPlain(start, std::string_view(latin1, std::size_t(name.size())), source);
-        } else {
+        if (!addPlain(name.utf16(), std::size_t(name.size()), source)) {
             addOther(name, source);
         }
     }
@@ -285,7 +283,6 @@ public:
     // The sorted names without making their strings; the sorter is spent afterwards.
     FileNames takeFileNames();
 
-
 private:
     static constexpr std::uint32_t kPlain = UINT32_MAX;
 
@@ -309,19 +306,37 @@ private:
         std::string prefixKey;
     };
 
-    void addPlain(std::size_t keyStart, std::string_view name, std::uint32_t source) {
+    // The key and then the name's characters (ASCII, one byte each) go to the arena; false
+    // when the name is not plain.
+    template <typename Char>
+    bool addPlain(const Char* name, std::size_t length, std::uint32_t source) {
+        const std::size_t keyStart = m_arena.size();
+        // Offsets are 32 bits: an arena that large (millions of long names) takes the rest
+        // on the general path.
+        if (keyStart > UINT32_MAX - (kMaxKeyBytes + kMaxShortcutName)) {
+            return false;
+        }
+        char* out = m_arena.prepare(kMaxKeyBytes + kMaxShortcutName);
+        const std::ptrdiff_t keyLength = writeAsciiKey(*m_order, name, length, out);
+        if (keyLength < 0) {
+            return false;
+        }
         Item item;
         item.keyStart = static_cast<std::uint32_t>(keyStart);
-        item.keyLength = static_cast<std::uint16_t>(m_arena.size() - keyStart);
-        item.nameLength = static_cast<std::uint16_t>(name.size());
+        item.keyLength = static_cast<std::uint16_t>(keyLength);
+        item.nameLength = static_cast<std::uint16_t>(length);
         item.source = source;
         unsigned char head[kHeadBytes] = {};
-        std::memcpy(head, m_arena.data() + keyStart,
-                    std::min<std::size_t>(kHeadBytes, item.keyLength));
+        std::memcpy(head, out, std::min<std::size_t>(kHeadBytes, item.keyLength));
         item.high = qFromBigEndian<quint64>(head);
         item.low = qFromBigEndian<quint64>(head + 8);
-        m_arena.append(name);
+        char* characters = out + keyLength;
+        for (std::size_t i = 0; i < length; ++i) {
+            characters[i] = static_cast<char>(name[i]);
+        }
+        m_arena.commit(std::size_t(keyLength) + length);
         m_items.push_back(item);
+        return true;
     }
 
     void addOther(const QString& name, std::uint32_t source) {
@@ -405,8 +420,9 @@ private:
     QLocale m_locale;
     QCollator m_collator;
     std::shared_ptr<const AsciiOrder> m_order;
-    std::vector<Item> m_items;
-    std::string m_arena;
+    // Page buffers: a big folder fills them without copying or faulting page by page.
+    PageArray<Item> m_items;
+    PageBytes m_arena;
     std::vector<Other> m_others;
 };
 
@@ -545,7 +561,6 @@ bool FilePatternMatcher::matchesWildcards(QStringView name) const {
 
 void sortForDisplay(QStringList& names) {
     DisplaySorter sorter;
-    sorter.reserve(std::size_t(names.size()));
     for (qsizetype i = 0; i < names.size(); ++i) {
         sorter.addName(names.at(i), static_cast<std::uint32_t>(i));
     }
@@ -568,10 +583,10 @@ int compareForDisplay(QStringView a, QStringView b) {
 // Builds FileNames from a sorter's storage (the one class allowed to fill them).
 class FileNamesBuilder {
 public:
-    static FileNames make(std::string arena, std::vector<FileNames::Entry> entries,
+    static FileNames make(PageBytes arena, std::vector<FileNames::Entry> entries,
                           QStringList others) {
         FileNames names;
-        names.m_arena = std::make_shared<const std::string>(std::move(arena));
+        names.m_arena = std::make_shared<const PageBytes>(std::move(arena));
         names.m_entries = std::move(entries);
         names.m_others = std::move(others);
         return names;
@@ -599,7 +614,7 @@ FileNames FileNames::fromList(const QStringList& names) {
     for (qsizetype i = 0; i < names.size(); ++i) {
         entries.push_back({0, 0, std::int32_t(i)});
     }
-    return FileNamesBuilder::make(std::string(), std::move(entries), names);
+    return FileNamesBuilder::make(PageBytes(), std::move(entries), names);
 }
 
 QString FileNames::at(qsizetype i) const {

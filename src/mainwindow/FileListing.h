@@ -8,17 +8,17 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
-#include <cstdint>
-#include <memory>
-#include <string>
-#include <vector>
 #include <QStringView>
 #include <array>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace gv {
+
+class PageBytes;
 
 // A file-list pattern such as "*.bmp;*.jpg;*.jpeg": wildcards separated by ";", blanks around
 // them ignored, letter case ignored (IMG_0001.JPG is a picture). An empty pattern admits nothing.
@@ -72,7 +72,7 @@ public:
 
 private:
     friend class FileNamesBuilder;
-    std::shared_ptr<const std::string> m_arena;
+    std::shared_ptr<const PageBytes> m_arena;
     std::vector<Entry> m_entries;
     QStringList m_others;
 };

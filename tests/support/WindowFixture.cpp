@@ -15,6 +15,8 @@ void WindowFixture::SetUp() {
     gv::resetAppState();
     gv::overrideScreenSize(QSize(1280, 1024));
     m_folder = testFolders().home + "/Pictures";
+    // Each test starts from an empty folder, also when several run in one process.
+    QDir(m_folder).removeRecursively();
     QDir().mkpath(m_folder);
     gv::SaveSetting(gv::keys::kStartDir, m_folder);
 }
