@@ -5,6 +5,10 @@
 
 #include <xcb/xcb.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -12,10 +16,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 extern char** environ;
 
@@ -127,9 +127,10 @@ int main(int argc, char** argv) {
         times.push_back(launchOnce(c, argv[1], argv[2], "Glimvane - " + name));
     }
     std::sort(times.begin(), times.end());
-    std::printf("launch: glimvane FILE (6000x4000 JPEG) to the first image pixels on screen: "
-                "median %.1f ms of %d (min %.1f, max %.1f)\n",
-                times[times.size() / 2], runs, times.front(), times.back());
+    std::printf(
+        "launch: glimvane FILE (6000x4000 JPEG) to the first image pixels on screen: "
+        "median %.1f ms of %d (min %.1f, max %.1f)\n",
+        times[times.size() / 2], runs, times.front(), times.back());
     xcb_disconnect(c);
     return times.front() > 0 ? 0 : 1;
 }

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "BenchFolders.h"
 #include "images/ImageTypeCatalogue.h"
 #include "mainwindow/FileListing.h"
 
@@ -24,58 +25,8 @@ constexpr int kSmallFolderFiles = 10'000;
 
 QString g_largeFolder;
 QString g_smallFolder;
-double g_readdirSeconds = 0;  // processor time per pass, for the listing's ratio
-
-// Names as cameras, scanners and people make them: varied stems, case, numbers and lengths,
-// every image extension in either case, and some files that are not pictures.
-void makeFolder(const QString& folder, int count, unsigned seed) {
-    static const char* const kStems[] = {
-        "IMG_",        "DSC",
-        "dsc_",        "Beach",
-        "sunset ",     "holiday-2019-",
-        "scan",        "Photo ",
-        "P",           "family reunion at the lake ",
-        "screenshot_", "wallpaper",
-        "Sunbeam",     "x",
-        "PANO_",       "very long descriptive file name of a picture "};
-    // About one name in fifty goes beyond ASCII, as in a typical collection.
-    static const char* const kAccentedStems[] = {"Übersicht ", "café_", "Zürich ", "日本 "};
-    static const char* const kExtensions[] = {"bmp",  "jpg", "jpe", "jpeg", "gif", "tif",
-                                              "tiff", "pcx", "png", "wmf",  "emf", "pct",
-                                              "tga",  "eps", "dib", "rle",  "cur", "ico"};
-    static const char* const kOthers[] = {"txt", "xmp", "mov", "db", "html", "JPG~"};
-    std::mt19937 random(seed);
-    QDir().mkpath(folder);
-    const QByteArray path = QFile::encodeName(folder);
-    const int dir = ::open(path.constData(), O_RDONLY | O_DIRECTORY);
-    for (int i = 0; i < count; ++i) {
-        std::string name = random() % 50 == 0 ? kAccentedStems[random() % std::size(kAccentedStems)]
-                                              : kStems[random() % std::size(kStems)];
-        if (random() % 4 == 0) {
-            for (char& c : name) {
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            }
-        }
-        name += std::to_string(i);
-        if (random() % 3 == 0) {
-            name += random() % 2 ? " (copy)" : "_edit";
-        }
-        name += '.';
-        std::string extension = random() % 10 == 0 ? kOthers[random() % std::size(kOthers)]
-                                                   : kExtensions[random() % std::size(kExtensions)];
-        if (random() % 5 == 0) {
-            for (char& c : extension) {
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            }
-        }
-        name += extension;
-        const int fd = ::openat(dir, name.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-    ::close(dir);
-}
+double g_readdirSeconds = 0;      // processor time per pass, for the listing's ratios
+double g_readdirWallSeconds = 0;  // elapsed time per pass
 
 int bareReaddir(const QString& folder) {
     DIR* dir = ::opendir(QFile::encodeName(folder).constData());
@@ -94,33 +45,53 @@ double processSeconds() {
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
-// The process's processor time (user and system) of one call: the machine may be shared, and
-// waiting for a processor would blur the comparison with the bare read.
+double wallSeconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+}
+
+struct Timing {
+    double processor = 0;
+    double wall = 0;
+};
+
+// The process's processor time (user and system, every thread) of one call, and its elapsed
+// time: the machine may be shared, and waiting for a processor blurs the elapsed time; the
+// listing sorts on two threads, so its processor time is more than the time the user waits.
 template <typename Work>
-double timed(Work&& work) {
+Timing timed(Work&& work) {
     const double start = processSeconds();
+    const double wallStart = wallSeconds();
     work();
-    return processSeconds() - start;
+    return {processSeconds() - start, wallSeconds() - wallStart};
 }
 
 void BM_BareReaddir(benchmark::State& state) {
-    double total = 0;
+    Timing total;
     int entries = 0;
     for (auto _ : state) {
-        total += timed([&] { entries = bareReaddir(g_largeFolder); });
+        const Timing t = timed([&] { entries = bareReaddir(g_largeFolder); });
+        total.processor += t.processor;
+        total.wall += t.wall;
     }
-    g_readdirSeconds = total / double(state.iterations());
+    g_readdirSeconds = total.processor / double(state.iterations());
+    g_readdirWallSeconds = total.wall / double(state.iterations());
     state.counters["entries"] = entries;
 }
 
+// The listing as a list of strings: every name's string is made, which the window's file list
+// does not do (folder_bench measures the window).
 void BM_ListImageFiles(benchmark::State& state) {
     const QString folder = state.range(0) == kLargeFolderFiles ? g_largeFolder : g_smallFolder;
     const QString pattern = gv::allTypesPattern();
-    double total = 0;
+    Timing total;
     qsizetype listed = 0;
     for (auto _ : state) {
         QStringList names;
-        total += timed([&] { names = gv::listImageFiles(folder, pattern); });
+        const Timing t = timed([&] { names = gv::listImageFiles(folder, pattern); });
+        total.processor += t.processor;
+        total.wall += t.wall;
         listed = names.size();
         // Freeing the list is the caller's business, not the listing's.
         state.PauseTiming();
@@ -129,7 +100,9 @@ void BM_ListImageFiles(benchmark::State& state) {
     }
     state.counters["listed"] = double(listed);
     if (state.range(0) == kLargeFolderFiles && g_readdirSeconds > 0) {
-        state.counters["cpu_x_readdir"] = total / double(state.iterations()) / g_readdirSeconds;
+        const double runs = double(state.iterations());
+        state.counters["cpu_x_readdir"] = total.processor / runs / g_readdirSeconds;
+        state.counters["x_readdir"] = total.wall / runs / g_readdirWallSeconds;
     }
 }
 
@@ -174,8 +147,8 @@ int main(int argc, char** argv) {
     }
     g_largeFolder = root.filePath(QStringLiteral("large"));
     g_smallFolder = root.filePath(QStringLiteral("small"));
-    makeFolder(g_largeFolder, kLargeFolderFiles, 1);
-    makeFolder(g_smallFolder, kSmallFolderFiles, 2);
+    gvbench::makeFolder(g_largeFolder, kLargeFolderFiles, 1);
+    gvbench::makeFolder(g_smallFolder, kSmallFolderFiles, 2);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -12,8 +12,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/FileListBox.h"
+#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Settings.h"
@@ -54,9 +54,9 @@ int main(int argc, char** argv) {
         times.push_back(t.nsecsElapsed() / 1e6);
     }
     std::sort(times.begin(), times.end());
-    std::printf("navigate: next image painted in Best Fit after a 1 s look: median %.1f ms "
-                "(target <= 50), min %.1f, max %.1f, %d steps over %d files\n",
-                times[times.size() / 2], times.front(), times.back(), steps,
-                int(w.File1->count()));
+    std::printf(
+        "navigate: next image painted in Best Fit after a 1 s look: median %.1f ms "
+        "(target <= 50), min %.1f, max %.1f, %d steps over %d files\n",
+        times[times.size() / 2], times.front(), times.back(), steps, int(w.File1->count()));
     return 0;
 }

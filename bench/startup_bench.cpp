@@ -5,6 +5,10 @@
 
 #include <xcb/xcb.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -12,10 +16,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 extern char** environ;
 
@@ -117,9 +117,10 @@ int main(int argc, char** argv) {
     }
     const double e = median(empty);
     const double g = median(glimvane);
-    std::printf("startup: empty Qt window median %.1f ms, Glimvane main window median %.1f ms, "
-                "ratio %.2f (target <= 3.30), %d runs each\n",
-                e, g, e > 0 ? g / e : 0.0, runs);
+    std::printf(
+        "startup: empty Qt window median %.1f ms, Glimvane main window median %.1f ms, "
+        "ratio %.2f (target <= 3.30), %d runs each\n",
+        e, g, e > 0 ? g / e : 0.0, runs);
     xcb_disconnect(c);
     return (e > 0 && g > 0) ? 0 : 1;
 }

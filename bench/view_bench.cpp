@@ -4,19 +4,19 @@
 //   view_bench write PATH       writes the test image
 //   view_bench memory PATH      peak resident memory while showing that image in Best Fit
 
+#include <sys/resource.h>
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
-#include "mainwindow/FileListBox.h"
 #include <QPainter>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <sys/resource.h>
+#include "mainwindow/FileListBox.h"
 
 #include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
@@ -114,9 +114,10 @@ int main(int argc, char** argv) {
         showOnce(file.absolutePath(), file.fileName(), true);
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
-        std::printf("view: peak resident memory showing the image in Best Fit: %.1f MB "
-                    "(target <= 110)\n",
-                    usage.ru_maxrss / 1024.0);
+        std::printf(
+            "view: peak resident memory showing the image in Best Fit: %.1f MB "
+            "(target <= 110)\n",
+            usage.ru_maxrss / 1024.0);
         return 0;
     }
 
@@ -133,8 +134,9 @@ int main(int argc, char** argv) {
         actual.push_back(showOnce(dir.path(), name, false));
     }
     const double p = medianOf(plain), f = medianOf(fit), a = medianOf(actual);
-    std::printf("view: plain full decode %.1f ms; Best Fit shown %.1f ms (%.2f x, target <= 0.60); "
-                "Actual Size shown %.1f ms (%.2f x, target <= 1.20); medians of %d\n",
-                p, f, f / p, a, a / p, runs);
+    std::printf(
+        "view: plain full decode %.1f ms; Best Fit shown %.1f ms (%.2f x, target <= 0.60); "
+        "Actual Size shown %.1f ms (%.2f x, target <= 1.20); medians of %d\n",
+        p, f, f / p, a, a / p, runs);
     return 0;
 }

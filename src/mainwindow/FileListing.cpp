@@ -10,6 +10,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <type_traits>
 
 #include "platform/DirectoryReader.h"
@@ -228,6 +230,9 @@ AsciiOrder deriveAsciiOrder(const QCollator& collator) {
     return order;
 }
 
+// Below this many names one thread sorts faster than two.
+constexpr std::size_t kParallelSortItems = 20'000;
+
 // Derived once per locale: the probe costs a few milliseconds.
 std::shared_ptr<const AsciiOrder> asciiOrderFor(const QLocale& locale, const QCollator& collator) {
     static std::mutex mutex;
@@ -263,20 +268,44 @@ public:
         }
     }
 
+    // Plain names sort on their keys alone, sixteen bytes at a time, on two threads when there
+    // are many; the other names sort through the collator and then join them.
     void sort() {
-        std::sort(m_items.begin(), m_items.end(),
-                  [this](const Item& a, const Item& b) { return compare(a, b) < 0; });
+        const auto plainEnd = std::partition(m_items.begin(), m_items.end(),
+                                             [](const Item& item) { return item.other == kPlain; });
+        sortPlain(m_items.begin(), plainEnd);
+        const auto before = [this](const Item& a, const Item& b) {
+            return compare(a, b, m_collator) < 0;
+        };
+        std::sort(plainEnd, m_items.end(), before);
+        m_plainCount = std::size_t(plainEnd - m_items.begin());
     }
 
-    int compareFirstTwo() const { return sign(compare(m_items[0], m_items[1])); }
+    // After sort(): calls visit(item) for each item in sorted order. The plain names and the others
+    // are sorted apart; each other name goes in after the plain names that sort before it, found by
+    // a search per other name instead of a comparison per name.
+    template <typename Visit>
+    void forEachSorted(Visit visit) const {
+        const Item* plain = m_items.begin();
+        const Item* plainEnd = plain + m_plainCount;
+        for (const Item* other = plainEnd; other != m_items.end(); ++other) {
+            const Item* stop = std::upper_bound(
+                plain, plainEnd, *other,
+                [this](const Item& a, const Item& b) { return compare(a, b, m_collator) < 0; });
+            std::for_each(plain, stop, visit);
+            visit(*other);
+            plain = stop;
+        }
+        std::for_each(plain, plainEnd, visit);
+    }
+
+    int compareFirstTwo() const { return sign(compare(m_items[0], m_items[1], m_collator)); }
 
     // The sorted sources' positions, for reordering a list the caller holds.
     std::vector<std::uint32_t> sources() const {
         std::vector<std::uint32_t> result;
         result.reserve(m_items.size());
-        for (const Item& item : m_items) {
-            result.push_back(item.source);
-        }
+        forEachSorted([&result](const Item& item) { result.push_back(item.source); });
         return result;
     }
 
@@ -368,6 +397,86 @@ private:
         return key;
     }
 
+    static bool headBefore(const Item& a, const Item& b) {
+        return a.high != b.high ? a.high < b.high : a.low < b.low;
+    }
+    static bool sameHead(const Item& a, const Item& b) {
+        return a.high == b.high && a.low == b.low;
+    }
+
+    // The sixteen key bytes from offset on, padded with zeros.
+    void loadHead(Item& item, std::size_t offset) const {
+        unsigned char head[kHeadBytes] = {};
+        if (offset < item.keyLength) {
+            std::memcpy(head, m_arena.data() + item.keyStart + offset,
+                        std::min<std::size_t>(kHeadBytes, item.keyLength - offset));
+        }
+        item.high = qFromBigEndian<quint64>(head);
+        item.low = qFromBigEndian<quint64>(head + 8);
+    }
+
+    void sortPlain(Item* first, Item* last) {
+        const std::size_t n = std::size_t(last - first);
+        if (n >= kParallelSortItems && std::thread::hardware_concurrency() >= 2) {
+            // Split at the median of a sample of heads, so that the two parts need no merging
+            // afterwards: everything left of the split sorts before everything right of it.
+            std::array<Item, 63> sample;
+            for (std::size_t i = 0; i < sample.size(); ++i) {
+                sample[i] = first[i * (n - 1) / (sample.size() - 1)];
+            }
+            std::nth_element(sample.begin(), sample.begin() + 31, sample.end(), headBefore);
+            const Item pivot = sample[31];
+            Item* split = std::partition(
+                first, last, [&pivot](const Item& item) { return headBefore(item, pivot); });
+            if (split != first) {
+                try {
+                    std::thread helper([this, first, split] { sortPlainRange(first, split, 0); });
+                    sortPlainRange(split, last, 0);
+                    helper.join();
+                    return;
+                } catch (const std::system_error&) {
+                    // No thread to be had: one sorts it all.
+                }
+            }
+        }
+        sortPlainRange(first, last, 0);
+    }
+
+    // Sorts plain items whose heads hold their key bytes from 16 * depth on. Items that agree
+    // there are sorted by the next sixteen bytes, and so on; equal keys by their names. At
+    // depth 0 the heads are left as they came, for compare().
+    void sortPlainRange(Item* first, Item* last, std::size_t depth) const {
+        std::sort(first, last, headBefore);
+        const std::size_t nextOffset = (depth + 1) * kHeadBytes;
+        for (Item* runStart = first; runStart != last;) {
+            Item* runEnd = runStart + 1;
+            bool longer = runStart->keyLength > nextOffset;
+            while (runEnd != last && sameHead(*runEnd, *runStart)) {
+                longer = longer || runEnd->keyLength > nextOffset;
+                ++runEnd;
+            }
+            if (runEnd - runStart > 1) {
+                if (!longer) {
+                    // The keys end here and are equal: the names' characters decide.
+                    std::sort(runStart, runEnd, [this](const Item& a, const Item& b) {
+                        return compareBytes(nameOf(a), nameOf(b)) < 0;
+                    });
+                } else {
+                    for (Item* item = runStart; item != runEnd; ++item) {
+                        loadHead(*item, nextOffset);
+                    }
+                    sortPlainRange(runStart, runEnd, depth + 1);
+                    if (depth == 0) {
+                        for (Item* item = runStart; item != runEnd; ++item) {
+                            loadHead(*item, 0);
+                        }
+                    }
+                }
+            }
+            runStart = runEnd;
+        }
+    }
+
     std::string_view keyOf(const Item& item) const {
         return {m_arena.data() + item.keyStart, item.keyLength};
     }
@@ -375,7 +484,7 @@ private:
         return {m_arena.data() + item.keyStart + item.keyLength, item.nameLength};
     }
 
-    int compare(const Item& a, const Item& b) const {
+    int compare(const Item& a, const Item& b, const QCollator& collator) const {
         if (a.other == kPlain && b.other == kPlain) {
             if (a.high != b.high) {
                 return a.high < b.high ? -1 : 1;
@@ -413,7 +522,7 @@ private:
         const QStringView otherName(m_others[a.other == kPlain ? b.other : a.other].name);
         const QStringView left = a.other == kPlain ? plainName : otherName;
         const QStringView right = a.other == kPlain ? otherName : plainName;
-        r = m_collator.compare(left, right);
+        r = collator.compare(left, right);
         return r != 0 ? r : left.compare(right);
     }
 
@@ -422,6 +531,7 @@ private:
     std::shared_ptr<const AsciiOrder> m_order;
     // Page buffers: a big folder fills them without copying or faulting page by page.
     PageArray<Item> m_items;
+    std::size_t m_plainCount = 0;  // sorted: the plain names first, then the others
     PageBytes m_arena;
     std::vector<Other> m_others;
 };
@@ -580,52 +690,56 @@ int compareForDisplay(QStringView a, QStringView b) {
     return sorter.compareFirstTwo();
 }
 
+struct FileNames::Storage {
+    PageBytes arena;                      // the plain names' characters, among their keys
+    PageArray<FileNames::Entry> entries;  // in display order; none: the others are the list
+    QStringList others;
+};
+
 // Builds FileNames from a sorter's storage (the one class allowed to fill them).
 class FileNamesBuilder {
 public:
-    static FileNames make(PageBytes arena, std::vector<FileNames::Entry> entries,
-                          QStringList others) {
+    static FileNames make(std::shared_ptr<const FileNames::Storage> storage, qsizetype size) {
         FileNames names;
-        names.m_arena = std::make_shared<const PageBytes>(std::move(arena));
-        names.m_entries = std::move(entries);
-        names.m_others = std::move(others);
+        names.m_storage = std::move(storage);
+        names.m_size = size;
         return names;
     }
 };
 
 FileNames DisplaySorter::takeFileNames() {
-    std::vector<FileNames::Entry> entries;
-    entries.reserve(m_items.size());
-    QStringList others;
-    for (const Item& item : m_items) {
+    auto storage = std::make_shared<FileNames::Storage>();
+    forEachSorted([&](const Item& item) {
         if (item.other == kPlain) {
-            entries.push_back({item.keyStart + item.keyLength, item.nameLength, -1});
+            storage->entries.push_back({item.keyStart + item.keyLength, item.nameLength, -1});
         } else {
-            entries.push_back({0, 0, std::int32_t(others.size())});
-            others.append(std::move(m_others[item.other].name));
+            storage->entries.push_back({0, 0, std::int32_t(storage->others.size())});
+            storage->others.append(std::move(m_others[item.other].name));
         }
-    }
-    return FileNamesBuilder::make(std::move(m_arena), std::move(entries), std::move(others));
+    });
+    storage->arena = std::move(m_arena);
+    const auto size = qsizetype(storage->entries.size());
+    return FileNamesBuilder::make(std::move(storage), size);
 }
 
 FileNames FileNames::fromList(const QStringList& names) {
-    std::vector<Entry> entries;
-    entries.reserve(std::size_t(names.size()));
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        entries.push_back({0, 0, std::int32_t(i)});
-    }
-    return FileNamesBuilder::make(PageBytes(), std::move(entries), names);
+    auto storage = std::make_shared<Storage>();
+    storage->others = names;
+    return FileNamesBuilder::make(std::move(storage), names.size());
 }
 
 QString FileNames::at(qsizetype i) const {
-    if (i < 0 || i >= size()) {
+    if (i < 0 || i >= m_size) {
         return QString();
     }
-    const Entry& e = m_entries[std::size_t(i)];
-    if (e.other >= 0) {
-        return m_others.at(e.other);
+    if (m_storage->entries.empty()) {
+        return m_storage->others.at(i);
     }
-    return plainName(std::string_view(m_arena->data() + e.start, e.length));
+    const Entry& e = m_storage->entries[std::size_t(i)];
+    if (e.other >= 0) {
+        return m_storage->others.at(e.other);
+    }
+    return plainName(std::string_view(m_storage->arena.data() + e.start, e.length));
 }
 
 QStringList FileNames::toList() const {

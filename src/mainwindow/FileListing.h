@@ -18,8 +18,6 @@
 
 namespace gv {
 
-class PageBytes;
-
 // A file-list pattern such as "*.bmp;*.jpg;*.jpeg": wildcards separated by ";", blanks around
 // them ignored, letter case ignored (IMG_0001.JPG is a picture). An empty pattern admits nothing.
 class FilePatternMatcher final {
@@ -59,8 +57,8 @@ public:
     // Names that are strings already.
     static FileNames fromList(const QStringList& names);
 
-    qsizetype size() const { return qsizetype(m_entries.size()); }
-    bool isEmpty() const { return m_entries.empty(); }
+    qsizetype size() const { return m_size; }
+    bool isEmpty() const { return m_size == 0; }
     QString at(qsizetype i) const;
     QStringList toList() const;
 
@@ -69,12 +67,14 @@ public:
         std::uint32_t length = 0;
         std::int32_t other = -1;  // or the index of a name kept as a string
     };
+    // What a listing holds; known to the listing code only.
+    struct Storage;
 
 private:
     friend class FileNamesBuilder;
-    std::shared_ptr<const PageBytes> m_arena;
-    std::vector<Entry> m_entries;
-    QStringList m_others;
+    // Shared, never changed: copies of a listing cost nothing.
+    std::shared_ptr<const Storage> m_storage;
+    qsizetype m_size = 0;
 };
 
 // The names of the regular files of a folder that the pattern admits, in display order.

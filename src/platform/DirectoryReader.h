@@ -1,5 +1,5 @@
 #pragma once
-// A folder's file names read straight from its directory entries. The entry type that readdir
+// A folder's file names read straight from its directory entries. The entry type the kernel
 // reports decides what is a file, so a folder of 100 000 pictures costs no system call per
 // file; only symbolic links and entries of unknown type are looked at with a stat.
 

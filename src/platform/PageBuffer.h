@@ -58,6 +58,11 @@ public:
         new (m_buffer.data() + m_size * sizeof(T)) T(value);
         ++m_size;
     }
+    // Makes the table `count` records long; new records are left as the memory holds them.
+    void resize(std::size_t count) {
+        m_buffer.ensure(count * sizeof(T));
+        m_size = count;
+    }
     T* begin() { return reinterpret_cast<T*>(m_buffer.data()); }
     T* end() { return begin() + m_size; }
     const T* begin() const { return reinterpret_cast<const T*>(m_buffer.data()); }

@@ -266,6 +266,39 @@ TEST(FileListing, SortEqualsTheCollatorOrderInEveryLocale) {
     }
 }
 
+TEST(FileListing, ALargeListIsSortedInTheCollatorOrderToo) {
+    // Big lists are sorted in two halves on two threads and merged; names the collator must
+    // order fall into both halves.
+    const QLocale danish(QLocale::Danish, QLocale::Denmark);
+    const LocaleScope scope(danish);
+    const QStringList names = generatedNames(40000, 5);
+    QStringList sorted = names;
+    sortForDisplay(sorted);
+    EXPECT_EQ(sorted, collatorOrder(names, danish));
+}
+
+TEST(FileListing, NamesThatShareLongBeginningsAreOrderedByWhatFollows) {
+    // Beginnings of 15 to 50 characters: the names differ just before, at and after the points
+    // where the sort looks at the next part of their keys; some differ only in letter case.
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const LocaleScope scope(english);
+    QStringList names;
+    for (int length : {15, 16, 17, 31, 32, 33, 47, 48, 50}) {
+        const QString stem =
+            QString("family-reunion-at-the-lake-by-the-old-mill-house-x").left(length);
+        for (const char* tail : {"", "a", "A", "b", "1", "01", "2", "10", "a1", "a10", "a2", " z",
+                                 "-", ".jpg", "é", "ß1"}) {
+            names.append(stem + QString::fromUtf8(tail));
+            names.append(stem.toUpper() + QString::fromUtf8(tail));
+        }
+    }
+    std::mt19937 random(3);
+    std::shuffle(names.begin(), names.end(), random);
+    QStringList sorted = names;
+    sortForDisplay(sorted);
+    EXPECT_EQ(sorted, collatorOrder(names, english));
+}
+
 TEST(FileListing, LocaleRulesApply) {
     {
         const LocaleScope czech(QLocale(QLocale::Czech, QLocale::CzechRepublic));
@@ -399,8 +432,8 @@ TEST(FileListing, FileseekAgreesWithQtCaseInsensitiveSearch) {
 
 TEST(FileNames, MadeOnDemandTheyEqualTheListedStrings) {
     QTemporaryDir dir;
-    const QStringList names = {"b10.jpg", "b2.JPG", "été.png", "A.gif", "notes.txt", "x y.bmp",
-                               "Zebra.tif", "ünïcode.jpeg", ".hidden.png"};
+    const QStringList names = {"b10.jpg", "b2.JPG",    "été.png",      "A.gif",      "notes.txt",
+                               "x y.bmp", "Zebra.tif", "ünïcode.jpeg", ".hidden.png"};
     for (const QString& n : names) {
         QFile f(dir.path() + "/" + n);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
