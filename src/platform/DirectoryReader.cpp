@@ -3,9 +3,16 @@
 #include <QByteArray>
 #include <QFile>
 #include <cerrno>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -33,8 +40,112 @@ struct DirectoryEntry {
 
 }  // namespace
 
-bool forEachFolderFile(const QString& folder, const std::function<bool(std::string_view)>& wanted,
-                       const std::function<void(std::string_view)>& take) {
+namespace {
+
+// The entries come in blocks straight from the kernel: readdir would hand them out one call at
+// a time from a smaller buffer.
+constexpr std::size_t kBlockBytes = 64 * 1024;
+// Names taken on the calling thread alone; a folder with more goes on being read on a thread of
+// its own while the caller takes the names read so far.
+constexpr std::size_t kNamesBeforeReaderThread = 4096;
+
+enum class BlockResult { More, End, Failed };
+
+// Reads one block of entries and calls each(name) for the regular files that wanted() admits.
+template <typename Each>
+BlockResult readBlock(int fd, char* block, const FolderFileFilter& wanted, Each&& each) {
+    long filled = 0;
+    do {
+        filled = ::syscall(SYS_getdents64, fd, block, kBlockBytes);
+    } while (filled < 0 && errno == EINTR);
+    if (filled == 0) {
+        return BlockResult::End;
+    }
+    if (filled < 0) {
+        return BlockResult::Failed;
+    }
+    for (long offset = 0; offset < filled;) {
+        const char* record = block + offset;
+        const auto* entry = reinterpret_cast<const DirectoryEntry*>(record);
+        if (entry->d_reclen == 0) {
+            return BlockResult::Failed;  // a damaged block: stop rather than go round for ever
+        }
+        offset += entry->d_reclen;
+        bool needsStat = false;
+        switch (entry->d_type) {
+            case DT_REG:
+                break;
+            case DT_LNK:
+            case DT_UNKNOWN:
+                needsStat = true;
+                break;
+            default:
+                continue;
+        }
+        const char* nameBytes = record + offsetof(DirectoryEntry, d_name);
+        const std::string_view name(nameBytes);
+        if (!wanted(name)) {
+            continue;
+        }
+        if (needsStat) {
+            // Follows the link: a link counts as what it points at.
+            struct stat status {};
+            if (::fstatat(fd, nameBytes, &status, 0) != 0 || !S_ISREG(status.st_mode)) {
+                continue;
+            }
+        }
+        each(name);
+    }
+    return BlockResult::More;
+}
+
+// The names a reader thread has read, handed to the calling thread block by block: each
+// batch holds names ended by a NUL.
+class NameQueue {
+public:
+    void push(std::string batch) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_batches.push_back(std::move(batch));
+        }
+        m_ready.notify_one();
+    }
+    void finish(bool ok) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_finished = true;
+            m_ok = ok;
+        }
+        m_ready.notify_one();
+    }
+    // The next batch, or nothing when the reader has finished and everything was taken.
+    std::optional<std::string> pop() {
+        std::unique_lock lock(m_mutex);
+        m_ready.wait(lock, [this] { return !m_batches.empty() || m_finished; });
+        if (m_batches.empty()) {
+            return std::nullopt;
+        }
+        std::string batch = std::move(m_batches.front());
+        m_batches.pop_front();
+        return batch;
+    }
+    bool ok() {
+        const std::lock_guard lock(m_mutex);
+        return m_ok;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::deque<std::string> m_batches;
+    bool m_finished = false;
+    bool m_ok = false;
+};
+
+}  // namespace
+
+bool forEachFolderFile(const QString& folder, const FolderFileFilter& wanted,
+                       const FolderFileSink& take) {
     const QByteArray path = QFile::encodeName(folder);
     // An embedded NUL would silently open a different folder (the path cut short there).
     if (path.isEmpty() || path.contains('\0')) {
@@ -45,54 +156,61 @@ bool forEachFolderFile(const QString& folder, const std::function<bool(std::stri
         return false;
     }
     const FdCloser closer{fd};
-    // The entries come in blocks straight from the kernel: readdir would hand them out one
-    // call at a time from a smaller buffer.
-    constexpr std::size_t kBlockBytes = 64 * 1024;
     const std::unique_ptr<char[]> block(new char[kBlockBytes]);
-    for (;;) {
-        const long filled = ::syscall(SYS_getdents64, fd, block.get(), kBlockBytes);
-        if (filled == 0) {
-            return true;
-        }
-        if (filled < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        for (long offset = 0; offset < filled;) {
-            const char* record = block.get() + offset;
-            const auto* entry = reinterpret_cast<const DirectoryEntry*>(record);
-            if (entry->d_reclen == 0) {
-                return false;  // a damaged block: stop rather than go round for ever
-            }
-            offset += entry->d_reclen;
-            bool needsStat = false;
-            switch (entry->d_type) {
-                case DT_REG:
-                    break;
-                case DT_LNK:
-                case DT_UNKNOWN:
-                    needsStat = true;
-                    break;
-                default:
-                    continue;
-            }
-            const char* nameBytes = record + offsetof(DirectoryEntry, d_name);
-            const std::string_view name(nameBytes);
-            if (!wanted(name)) {
-                continue;
-            }
-            if (needsStat) {
-                // Follows the link: a link counts as what it points at.
-                struct stat status {};
-                if (::fstatat(fd, nameBytes, &status, 0) != 0 || !S_ISREG(status.st_mode)) {
-                    continue;
-                }
-            }
+    std::size_t taken = 0;
+    while (taken < kNamesBeforeReaderThread) {
+        switch (readBlock(fd, block.get(), wanted, [&](std::string_view name) {
             take(name);
+            ++taken;
+        })) {
+            case BlockResult::More:
+                break;
+            case BlockResult::End:
+                return true;
+            case BlockResult::Failed:
+                return false;
         }
     }
+    // A big folder: the kernel's reading goes on beside the caller's work on the names.
+    NameQueue queue;
+    std::optional<std::jthread> reader;
+    try {
+        reader.emplace([&queue, &wanted, fd, buffer = block.get()](std::stop_token stop) {
+            BlockResult result = BlockResult::More;
+            while (result == BlockResult::More && !stop.stop_requested()) {
+                std::string batch;
+                result = readBlock(fd, buffer, wanted, [&batch](std::string_view name) {
+                    batch.append(name);
+                    batch.push_back('\0');
+                });
+                if (!batch.empty()) {
+                    queue.push(std::move(batch));
+                }
+            }
+            queue.finish(result == BlockResult::End);
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: this one reads on.
+        for (;;) {
+            switch (readBlock(fd, block.get(), wanted, take)) {
+                case BlockResult::More:
+                    break;
+                case BlockResult::End:
+                    return true;
+                case BlockResult::Failed:
+                    return false;
+            }
+        }
+    }
+    // Should take() throw, the reader is stopped and joined as `reader` goes out of scope.
+    while (std::optional<std::string> batch = queue.pop()) {
+        for (std::size_t start = 0; start < batch->size();) {
+            const std::size_t end = batch->find('\0', start);
+            take(std::string_view(batch->data() + start, end - start));
+            start = end + 1;
+        }
+    }
+    return queue.ok();
 }
 
 FolderFiles readFolderFiles(const QString& folder) {

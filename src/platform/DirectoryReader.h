@@ -19,12 +19,17 @@ struct FolderFiles {
 // folders, devices, sockets, pipes and dangling links are left out.
 FolderFiles readFolderFiles(const QString& folder);
 
+using FolderFileFilter = std::function<bool(std::string_view)>;
+using FolderFileSink = std::function<void(std::string_view)>;
+
 // The same walk on names as the file system stores them. wanted() sees every name that may be a
 // regular file before any system call is spent on it; take() gets the wanted names that are
-// regular files. Returns false when the folder cannot be opened or its reading fails part way
-// (the names taken until then stand).
-bool forEachFolderFile(const QString& folder, const std::function<bool(std::string_view)>& wanted,
-                       const std::function<void(std::string_view)>& take);
+// regular files, in directory order, always on the calling thread. In a big folder the reading
+// goes on in a thread of its own, and wanted() is called there while take() works on the names
+// read before: the two must not share anything that changes. Returns false when the folder
+// cannot be opened or its reading fails part way (the names taken until then stand).
+bool forEachFolderFile(const QString& folder, const FolderFileFilter& wanted,
+                       const FolderFileSink& take);
 
 // A stored name as the program shows it (QFile::decodeName).
 QString decodeFileName(std::string_view name);

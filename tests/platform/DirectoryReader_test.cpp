@@ -2,7 +2,9 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <algorithm>
+#include <new>
 #include <string>
 
 #include <fcntl.h>
@@ -174,4 +176,55 @@ TEST(DirectoryReader, OnlyWantedNamesAreLookedAtAndTaken) {
     EXPECT_EQ(sorted(asked), sorted({"keep.jpg", "skip.jpg", "keep link.jpg", "skip link.jpg",
                                      "keep dangling.jpg"}));
     EXPECT_EQ(sorted(taken), sorted({"keep.jpg", "keep link.jpg"}));
+}
+
+TEST(DirectoryReader, ABigFolderIsReadOnAThreadOfItsOwnWithNothingLostOrTwice) {
+    // Enough names for the reading to move to a reader thread part way; links, dangling links
+    // and folders spread over the whole folder, so that some come after the hand-over.
+    Folder f;
+    constexpr int kCount = 12000;
+    QStringList expected;
+    for (int i = 0; i < kCount; ++i) {
+        const std::string name = "img " + std::to_string(i) + ".jpg";
+        switch (i % 100) {
+            case 7:
+                f.link(name, "img 0.jpg");
+                expected.append(QString::fromStdString(name));
+                break;
+            case 8:
+                f.link(name, "nowhere");
+                break;
+            case 9:
+                f.folder(name);
+                break;
+            default:
+                f.file(name);
+                expected.append(QString::fromStdString(name));
+        }
+    }
+    const Qt::HANDLE caller = QThread::currentThreadId();
+    QStringList taken;
+    bool takenElsewhere = false;
+    const bool ok = forEachFolderFile(
+        f.path(), [](std::string_view name) { return name.substr(0, 3) == "img"; },
+        [&](std::string_view name) {
+            takenElsewhere = takenElsewhere || QThread::currentThreadId() != caller;
+            taken.append(decodeFileName(name));
+        });
+    EXPECT_TRUE(ok);
+    EXPECT_FALSE(takenElsewhere);
+    EXPECT_EQ(sorted(taken), sorted(expected));
+
+    // A sink that gives up (out of memory, say) part way: the reader thread is stopped and the
+    // failure reaches the caller.
+    int calls = 0;
+    EXPECT_THROW(forEachFolderFile(
+                     f.path(), [](std::string_view) { return true; },
+                     [&calls](std::string_view) {
+                         if (++calls == 6000) {
+                             throw std::bad_alloc();
+                         }
+                     }),
+                 std::bad_alloc);
+    EXPECT_EQ(calls, 6000);
 }
