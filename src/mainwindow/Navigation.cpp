@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QTreeView>
 
 #include "mainwindow/FileListing.h"
@@ -26,6 +28,19 @@
 #include "startup/AppState.h"
 
 namespace gv {
+
+namespace {
+
+// True when path is folder itself or lies somewhere below it.
+bool isSameOrInside(const QString& path, const QString& folder) {
+    if (!path.startsWith(folder)) {
+        return false;
+    }
+    return path.size() == folder.size() || folder.endsWith(QLatin1Char('/')) ||
+           path.at(folder.size()) == QLatin1Char('/');
+}
+
+}  // namespace
 
 QString frmGlimvane::currentFolder() const {
     return m_folder;
@@ -48,12 +63,8 @@ void frmGlimvane::setCurrentFolder(const QString& folder) {
     if (m_folderModel->rootPath() != root) {
         m_folderModel->setRootPath(root);
     }
-    {
-        const QSignalBlocker block(ftvDirs->selectionModel());
-        const QModelIndex index = m_folderModel->index(m_folder);
-        ftvDirs->setCurrentIndex(index);
-        ftvDirs->scrollTo(index);
-    }
+    m_treeFollowsFolder = true;
+    showFolderInTree();
     AppState& state = appState();
     const bool suppress = state.SuppressFileClick;
     state.SuppressFileClick = true;
@@ -63,6 +74,42 @@ void frmGlimvane::setCurrentFolder(const QString& folder) {
     const bool haveFiles = File1->count() > 0;
     Toolbar[0]->setEnabled(haveFiles);
     Toolbar[1]->setEnabled(haveFiles);
+}
+
+void frmGlimvane::showFolderInTree() {
+    const QSignalBlocker block(ftvDirs->selectionModel());
+    const QScopedValueRollback moving(m_treeMoving, true);
+    const QModelIndex index = m_folderModel->index(m_folder);
+    if (index.isValid()) {
+        ftvDirs->setCurrentIndex(index);
+        ftvDirs->scrollTo(index);
+        // Deep folders are indented past a narrow tree's edge: bring the name's start in.
+        const QRect row = ftvDirs->visualRect(index);
+        const int width = ftvDirs->viewport()->width();
+        if (row.left() < 0 || row.left() + ftvDirs->indentation() > width) {
+            QScrollBar* bar = ftvDirs->horizontalScrollBar();
+            bar->setValue(bar->value() + row.left() - ftvDirs->indentation());
+        }
+        return;
+    }
+    // The tree knows only the folders it has read. Open the deepest one it knows on the way
+    // down; when its contents arrive, directoryLoaded brings us back here one level lower.
+    QString path = m_folder;
+    while (true) {
+        const QString parent = QFileInfo(path).path();
+        if (parent == path) {
+            return;
+        }
+        path = parent;
+        const QModelIndex known = m_folderModel->index(path);
+        if (known.isValid()) {
+            ftvDirs->expand(known);
+            if (m_folderModel->canFetchMore(known)) {
+                m_folderModel->fetchMore(known);
+            }
+            return;
+        }
+    }
 }
 
 void frmGlimvane::RefreshFileList() {
@@ -127,15 +174,28 @@ void frmGlimvane::connectNavigation() {
                 }
                 setCurrentFolder(path);
             });
-    // The tree fills in as folders are read: keep the current folder in sight.
+    // The tree fills in as folders are read: each folder read on the way to the current one
+    // brings it a step closer, and each sort of what was read moves it back into sight.
     connect(m_folderModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
-        if (m_folder.startsWith(path)) {
-            const QSignalBlocker block(ftvDirs->selectionModel());
-            const QModelIndex index = m_folderModel->index(m_folder);
-            ftvDirs->setCurrentIndex(index);
-            ftvDirs->scrollTo(index);
+        if (m_treeFollowsFolder && isSameOrInside(m_folder, path)) {
+            showFolderInTree();
         }
     });
+    connect(m_folderModel, &QAbstractItemModel::layoutChanged, this, [this] {
+        if (m_treeFollowsFolder) {
+            showFolderInTree();
+        }
+    });
+    // Once the user looks elsewhere in the tree, it stays where the user put it.
+    const auto userMovedTree = [this] {
+        if (!m_treeMoving) {
+            m_treeFollowsFolder = false;
+        }
+    };
+    connect(ftvDirs->verticalScrollBar(), &QScrollBar::actionTriggered, this, userMovedTree);
+    connect(ftvDirs->horizontalScrollBar(), &QScrollBar::actionTriggered, this, userMovedTree);
+    connect(ftvDirs, &QTreeView::expanded, this, userMovedTree);
+    connect(ftvDirs, &QTreeView::collapsed, this, userMovedTree);
     // Opening the File menu: the file commands fit a file image only.
     connect(mnuFileItem, &QMenu::aboutToShow, this, [this] {
         const bool file = !appState().CurrentImagePath.isEmpty();

@@ -170,6 +170,10 @@ public:
     QTreeView* ftvDirs = nullptr;
     QFileSystemModel* m_folderModel = nullptr;
     QString m_folder;  // the folder list's current folder
+    // The tree keeps the current folder in sight while it reads its way down to it, until the
+    // user scrolls or opens folders in it; m_treeMoving marks the window's own moves.
+    bool m_treeFollowsFolder = false;
+    bool m_treeMoving = false;
     QListWidget* FavList = nullptr;
     FileListBox* File1 = nullptr;
     QWidget* Picture2 = nullptr;
@@ -274,6 +278,9 @@ private:
     void CreateDesktopShortcuts();
     void connectViewCommands();
     void connectNavigation();
+    // Selects the current folder in the tree and scrolls to it, opening the folders on the
+    // way down as the tree reads them.
+    void showFolderInTree();
     void connectPanel();
     void stepTo(int row);
     bool handleFileseekEvent(QWidget* widget, QEvent* event);

@@ -155,6 +155,9 @@ void frmGlimvane::buildControls() {
         ftvDirs->setColumnHidden(c, true);
     }
     ftvDirs->header()->hide();
+    // The names column is as wide as its names, so deep folders can be scrolled to.
+    ftvDirs->header()->setStretchLastSection(false);
+    ftvDirs->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     ftvDirs->setAccessibleName(QStringLiteral("Folder Tree"));
     FavList = named(new QListWidget(FraFiles), "FavList");
     FavList->setAccessibleName(QStringLiteral("Favourites"));

@@ -5,12 +5,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeView>
 
@@ -172,6 +174,61 @@ TEST_F(Browsing, TheFolderTreeAndTheDriveListFollowTheFolder) {
     w->ftvDirs->setCurrentIndex(model->index(m_folder));
     EXPECT_EQ(w->currentFolder(), m_folder);
     EXPECT_EQ(w->File1->count(), 0);
+}
+
+TEST_F(Browsing, ADeepStartFolderIsOpenedAndScrolledIntoViewInTheTree) {
+    // Many folders on every level, so the start folder is far below the top of the tree. The
+    // way down sorts first but is made first, so the folder reads list it elsewhere.
+    QString deep = m_folder;
+    for (const char* level : {"0", "00", "000", "0000"}) {
+        const QString parent = deep;
+        deep += QStringLiteral("/") + QLatin1String(level);
+        QDir().mkpath(deep);
+        for (int i = 0; i < 30; ++i) {
+            QDir().mkpath(parent + QStringLiteral("/a%1").arg(i, 2, 10, QLatin1Char('0')));
+        }
+    }
+    SaveSetting(keys::kStartDir, deep);
+    open();
+    w->show();
+    auto* model = static_cast<QFileSystemModel*>(w->ftvDirs->model());
+    // The tree reads its folders in the background; it gets there by itself.
+    QTreeView* tree = w->ftvDirs;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return model->filePath(tree->currentIndex()) == deep; }, 10000))
+        << model->filePath(tree->currentIndex()).toStdString();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QRect row = tree->visualRect(tree->currentIndex());
+            const QRect view = tree->viewport()->rect();
+            // The whole row height in sight, and the start of the name.
+            return row.top() >= 0 && row.bottom() <= view.bottom() && row.left() >= 0 &&
+                   row.left() < view.right() - 16;
+        },
+        5000)) << [&] {
+            QString d;
+            QDebug(&d) << tree->visualRect(tree->currentIndex()) << tree->viewport()->rect()
+                       << tree->geometry() << tree->isVisible();
+            for (QModelIndex up = tree->currentIndex().parent(); up.isValid(); up = up.parent())
+                QDebug(&d) << model->filePath(up) << tree->isExpanded(up);
+            return d.toStdString();
+        }();
+    const QRect row = tree->visualRect(tree->currentIndex());
+    EXPECT_FALSE(row.isEmpty());
+    for (QModelIndex up = w->ftvDirs->currentIndex().parent(); up.isValid(); up = up.parent()) {
+        EXPECT_TRUE(w->ftvDirs->isExpanded(up)) << model->filePath(up).toStdString();
+    }
+    // Getting there changed nothing else: the start folder is still the one shown.
+    EXPECT_EQ(w->currentFolder(), deep);
+    EXPECT_TRUE(m_dialogs->shown.isEmpty());
+
+    // Once the user scrolls the tree elsewhere, a later re-sort leaves it there.
+    tree->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    model->sort(0, Qt::DescendingOrder);
+    model->sort(0, Qt::AscendingOrder);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tree->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(w->currentFolder(), deep);
 }
 
 TEST_F(Browsing, PanelSwitchesHideShowAndDock) {
