@@ -2,11 +2,11 @@
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QThread>
 #include <algorithm>
 #include <chrono>
 
 #include "images/Decoder.h"
+#include "platform/Background.h"
 #include "platform/Screen.h"
 
 namespace gv {
@@ -25,7 +25,6 @@ PrefetchCache::PrefetchCache(qint64 budgetBytes, QObject* parent)
       m_decodeBudget(std::min(m_budget, defaultMemoryBudget())) {
     // One decode at a time, behind everything the user is waiting for.
     m_pool.setMaxThreadCount(1);
-    m_pool.setThreadPriority(QThread::LowestPriority);
 }
 
 PrefetchCache::~PrefetchCache() {
@@ -147,6 +146,8 @@ qint64 PrefetchCache::bytesInUse() const {
 }
 
 void PrefetchCache::runJobs() {
+    // The pool's thread only ever decodes ahead.
+    enterBackgroundPriority();
     for (;;) {
         Job job;
         {

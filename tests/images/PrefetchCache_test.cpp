@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "images/Decoder.h"
 #include "images/PrefetchCache.h"
+#include "platform/Background.h"
 #include "support/ImageFiles.h"
 #include "support/MetafileWriter.h"
 #include "support/TestEnvironment.h"
@@ -386,4 +390,41 @@ TEST_F(PrefetchCacheTest, DestroyingTheCacheWhileItDecodesIsSafe) {
         QCoreApplication::processEvents();
         EXPECT_EQ(delivered, started);
     }
+}
+
+namespace {
+
+// The nice values of this process's threads, read from /proc.
+std::vector<int> threadNiceValues() {
+    std::vector<int> values;
+    for (const QString& tid : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs |
+                                                                                 QDir::NoDotAndDotDot)) {
+        QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
+        if (!stat.open(QIODevice::ReadOnly)) {
+            continue;  // the thread ended meanwhile
+        }
+        // The name in parentheses may hold spaces; the fields after it are plain numbers.
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        // After the name: state is field 3 of the whole line, nice is field 19.
+        if (fields.size() > 16) {
+            values.push_back(fields[16].toInt());
+        }
+    }
+    return values;
+}
+
+}  // namespace
+
+TEST_F(PrefetchCacheTest, DecodingAheadRunsBelowTheWindowsPriority) {
+    const int own = currentThreadNice();
+    PrefetchCache cache(256 * kMiB);
+    cache.prefetch({jpeg("a.jpg", QSize(800, 600))}, kBox);
+    waitForJobs(cache, 1);
+    // The worker thread outlives its job for a while; it is the one running lower.
+    const std::vector<int> nice = threadNiceValues();
+    const int lowered = std::min(own + kBackgroundNiceSteps, 19);
+    EXPECT_TRUE(std::find(nice.begin(), nice.end(), lowered) != nice.end())
+        << "no thread at nice " << lowered;
+    EXPECT_EQ(currentThreadNice(), own);
 }

@@ -231,6 +231,20 @@ TEST_F(Browsing, ADeepStartFolderIsOpenedAndScrolledIntoViewInTheTree) {
     EXPECT_EQ(w->currentFolder(), deep);
 }
 
+TEST_F(Browsing, AStartFolderInsideAHiddenFolderIsShownInTheTree) {
+    const QString hidden = m_folder + "/.cache/thumbs";
+    QDir().mkpath(hidden);
+    QDir().mkpath(m_folder + "/.other");
+    SaveSetting(keys::kStartDir, hidden);
+    open();
+    auto* model = static_cast<QFileSystemModel*>(w->ftvDirs->model());
+    QTreeView* tree = w->ftvDirs;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return model->filePath(tree->currentIndex()) == hidden; }, 10000));
+    // Only the way to the current folder is shown, not every hidden folder.
+    EXPECT_FALSE(model->index(m_folder + "/.other").isValid());
+}
+
 TEST_F(Browsing, PanelSwitchesHideShowAndDock) {
     open();
     clsIface* iface = w->interfaceState();
