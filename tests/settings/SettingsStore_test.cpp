@@ -84,6 +84,22 @@ TEST(SettingsStore, ReadsSeeWhatAnotherWriterStoredMeanwhile) {
     EXPECT_EQ(GetSetting(keys::kGvRecHwnd), "4242");
 }
 
+TEST(SettingsStore, ADeletedFileMeansTheDefaultsAgain) {
+    SaveSetting("Glimvane2", "Options", "DragSen", "5");
+    ASSERT_EQ(GetSetting("Glimvane2", "Options", "DragSen", "3"), "5");
+    // The user removes the settings while the program runs: nothing comes back from memory.
+    ASSERT_TRUE(QFile::remove(settingsFilePath("Glimvane2")));
+    EXPECT_EQ(GetSetting("Glimvane2", "Options", "DragSen", "3"), "3");
+    EXPECT_FALSE(SettingExists("Glimvane2", "Options", "DragSen"));
+    // The next write makes a file with that value alone.
+    SaveSetting("Glimvane2", "Options", "BtWidth", "200");
+    QFile f(settingsFilePath("Glimvane2"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString raw = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(raw.contains("btwidth=200", Qt::CaseInsensitive)) << raw.toStdString();
+    EXPECT_FALSE(raw.contains("DragSen", Qt::CaseInsensitive)) << raw.toStdString();
+}
+
 TEST(clsIface, FirstStartGivesTheDefaults) {
     clsIface iface;
     EXPECT_EQ(iface.BrowserTools(), 0);

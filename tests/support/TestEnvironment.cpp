@@ -42,6 +42,21 @@ void setUpTestFolders() {
     unsetenv("GLIMVANE_TRACE");
 }
 
+void emptyTestFolders() {
+    for (const QString& folder :
+         {g_folders.config, g_folders.data, g_folders.runtime, g_folders.program, g_folders.home}) {
+        QDir dir(folder);
+        for (const QFileInfo& entry :
+             dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+            if (entry.isDir() && !entry.isSymLink()) {
+                QDir(entry.absoluteFilePath()).removeRecursively();
+            } else {
+                QFile::remove(entry.absoluteFilePath());
+            }
+        }
+    }
+}
+
 QStringList childEnvironment(const QString& traceFile) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));

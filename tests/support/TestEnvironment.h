@@ -22,9 +22,11 @@ struct TestFolders {
     QString home;     // HOME
 };
 
-// Made once per process by the test main.
+// Made once per process by the test main, and emptied before each test, so a test sees the
+// same fresh folders whether it runs in a process of its own or after others.
 const TestFolders& testFolders();
 void setUpTestFolders();
+void emptyTestFolders();
 
 // Environment for a child process that shares this test's folders.
 QStringList childEnvironment(const QString& traceFile = QString());

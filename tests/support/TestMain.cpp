@@ -8,6 +8,14 @@
 
 #include "support/TestEnvironment.h"
 
+namespace {
+
+class FreshFolders : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { gvtest::emptyTestFolders(); }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
     bool listing = false;
     for (int i = 1; i < argc; ++i) {
@@ -22,5 +30,6 @@ int main(int argc, char** argv) {
         return RUN_ALL_TESTS();
     }
     QApplication app(argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new FreshFolders);
     return RUN_ALL_TESTS();
 }
