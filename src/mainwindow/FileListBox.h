@@ -32,6 +32,7 @@ public:
     int count() const { return static_cast<int>(m_model.names().size()); }
     QString text(int row) const { return m_model.names().at(row); }
     QStringList names() const { return m_model.names().toList(); }
+    const FileNames& fileNames() const { return m_model.names(); }
     // Replaces the names; no current row and no selection afterwards.
     void setNames(FileNames names);
     void setNames(const QStringList& names) { setNames(FileNames::fromList(names)); }

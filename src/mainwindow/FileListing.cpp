@@ -571,6 +571,29 @@ TailMatch matchTail(std::string_view name, const std::string& suffix) {
     return same ? TailMatch::Yes : TailMatch::No;
 }
 
+// The same for a plain name's bytes and a lower-case ASCII needle.
+bool containsFoldedAscii(std::string_view haystack, std::string_view needle) {
+    const std::size_t n = haystack.size();
+    const std::size_t m = needle.size();
+    if (m > n) {
+        return false;
+    }
+    const char first = needle[0];
+    for (std::size_t p = 0; p + m <= n; ++p) {
+        if (asciiLower(static_cast<unsigned char>(haystack[p])) != first) {
+            continue;
+        }
+        std::size_t k = 1;
+        while (k < m && asciiLower(static_cast<unsigned char>(haystack[p + k])) == needle[k]) {
+            ++k;
+        }
+        if (k == m) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool containsFolded(QStringView haystack, const std::u16string& needle) {
     const std::size_t n = std::size_t(haystack.size());
     const std::size_t m = needle.size();
@@ -772,14 +795,15 @@ QStringList listImageFiles(const QString& folder, const QString& pattern, bool* 
     return readImageFileNames(folder, pattern, ok).toList();
 }
 
-QList<int> fileseekMatches(const QStringList& names, const QString& text) {
+QList<int> fileseekMatches(const FileNames& names, const QString& text) {
     QList<int> found;
-    if (text.isEmpty()) {
+    if (text.isEmpty() || names.isEmpty()) {
         return found;
     }
     const bool ascii =
         std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
     if (!ascii) {
+        // Rare enough to take the general way: Qt's folding, name by name.
         for (qsizetype i = 0; i < names.size(); ++i) {
             if (QStringView(names.at(i)).contains(text, Qt::CaseInsensitive)) {
                 found.append(int(i));
@@ -789,16 +813,38 @@ QList<int> fileseekMatches(const QStringList& names, const QString& text) {
     }
     // Plain text: fold each name's characters on the fly instead of asking Qt's general
     // case-insensitive search, which folds through the Unicode tables for every character.
+    // Plain names are searched in the listing's own bytes; ASCII folds only to ASCII.
     std::u16string needle;
+    std::string needleBytes;
     for (QChar c : text) {
         needle.push_back(foldToAscii(c.unicode()));
+        needleBytes.push_back(static_cast<char>(needle.back()));
     }
+    const FileNames::Storage& storage = *names.m_storage;
+    if (storage.entries.empty()) {
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            if (containsFolded(storage.others.at(i), needle)) {
+                found.append(int(i));
+            }
+        }
+        return found;
+    }
+    const char* arena = storage.arena.data();
     for (qsizetype i = 0; i < names.size(); ++i) {
-        if (containsFolded(names.at(i), needle)) {
+        const FileNames::Entry& e = storage.entries[std::size_t(i)];
+        const bool hit = e.other >= 0
+                             ? containsFolded(storage.others.at(e.other), needle)
+                             : containsFoldedAscii(std::string_view(arena + e.start, e.length),
+                                                   needleBytes);
+        if (hit) {
             found.append(int(i));
         }
     }
     return found;
+}
+
+QList<int> fileseekMatches(const QStringList& names, const QString& text) {
+    return fileseekMatches(FileNames::fromList(names), text);
 }
 
 }  // namespace gv

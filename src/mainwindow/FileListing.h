@@ -52,6 +52,9 @@ int compareForDisplay(QStringView a, QStringView b);
 
 // The names of a listing in display order. The strings are made when asked for, so that a
 // folder of 100 000 files is shown without making 100 000 strings first.
+class FileNames;
+QList<int> fileseekMatches(const FileNames& names, const QString& text);
+
 class FileNames final {
 public:
     // Names that are strings already.
@@ -72,6 +75,7 @@ public:
 
 private:
     friend class FileNamesBuilder;
+    friend QList<int> fileseekMatches(const FileNames& names, const QString& text);
     // Shared, never changed: copies of a listing cost nothing.
     std::shared_ptr<const Storage> m_storage;
     qsizetype m_size = 0;
@@ -83,7 +87,8 @@ FileNames readImageFileNames(const QString& folder, const QString& pattern, bool
 QStringList listImageFiles(const QString& folder, const QString& pattern, bool* ok = nullptr);
 
 // Fileseek: the indexes of the names that contain text, letter case ignored, in list order.
-// An empty text finds nothing.
+// An empty text finds nothing. A listing is searched without making strings of its names.
+QList<int> fileseekMatches(const FileNames& names, const QString& text);
 QList<int> fileseekMatches(const QStringList& names, const QString& text);
 
 }  // namespace gv

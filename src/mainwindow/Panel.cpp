@@ -53,7 +53,7 @@ void frmGlimvane::connectPanel() {
     for (QLabel* icon : imgBrowserTools) {
         icon->installEventFilter(this);
     }
-    connect(List1, &QListWidget::itemClicked, this, &frmGlimvane::ChooseFileseekResult);
+    onListChoice(List1, [this](QListWidgetItem* item) { ChooseFileseekResult(item); });
     connect(mnuFileseek, &QAction::triggered, this, &frmGlimvane::mnuFileseek_Click);
 
     // Commands whose windows belong to other parts of the program.
@@ -153,6 +153,12 @@ bool frmGlimvane::handlePanelEvent(QWidget* widget, QEvent* event) {
 
 bool frmGlimvane::handleFileseekEvent(QWidget* widget, QEvent* event) {
     if (widget == txtSearch) {
+        // Leaving for another window or the box's own pop-up menu, and coming back from
+        // them, is not the user moving between the search box and the results.
+        if ((event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) &&
+            !isFocusMoveWithinWindow(txtSearch, static_cast<QFocusEvent*>(event))) {
+            return false;
+        }
         switch (event->type()) {
             case QEvent::FocusIn:
                 // Selected after the focus change itself, which would place the cursor.
@@ -165,7 +171,9 @@ bool frmGlimvane::handleFileseekEvent(QWidget* widget, QEvent* event) {
                 RunFileseek(txtSearch->text(), List1);
                 return false;
             case QEvent::MouseButtonPress:
-                ExplainFileseek();
+                if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                    ExplainFileseek();
+                }
                 return false;
             default:
                 if (isKey(event, {Qt::Key_Return, Qt::Key_Enter})) {
@@ -199,16 +207,26 @@ void frmGlimvane::RunFileseek(const QString& text, QListWidget* results) {
     if (text.isEmpty()) {
         return;
     }
-    QStringList names;
-    names.reserve(File1->count());
-    for (int i = 0; i < File1->count(); ++i) {
-        names << File1->text(i);
+    const FileNames& names = File1->fileNames();
+    const QList<int> matches = fileseekMatches(names, text);
+    QStringList texts;
+    texts.reserve(matches.size());
+    for (int index : matches) {
+        texts << names.at(index);
     }
     results->setUpdatesEnabled(false);
-    for (int index : fileseekMatches(names, text)) {
-        auto* item = new QListWidgetItem(names[index], results);
-        item->setData(Qt::UserRole, index);
+    // All rows in one insertion; the file-list indexes are not shown, so the view need not
+    // hear of them one by one.
+    const int first = results->count();
+    results->addItems(texts);
+    {
+        const QSignalBlocker quiet(results->model());
+        for (qsizetype i = 0; i < matches.size(); ++i) {
+            results->item(first + int(i))->setData(Qt::UserRole, matches[i]);
+        }
     }
+    // No current result until the user picks one: the first Down arrow then picks the first.
+    results->QAbstractItemView::setCurrentIndex(QModelIndex());
     results->setUpdatesEnabled(true);
 }
 

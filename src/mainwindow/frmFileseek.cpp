@@ -4,9 +4,11 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScopedValueRollback>
 
 #include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
+#include "platform/Controls.h"
 #include "platform/Screen.h"
 #include "startup/AppState.h"
 
@@ -29,7 +31,7 @@ frmFileseek::frmFileseek(frmGlimvane* owner)
     List1->move(8, 8 + Text1->sizeHint().height() + 6);
     Text1->installEventFilter(this);
     List1->installEventFilter(this);
-    connect(List1, &QListWidget::itemClicked, this, &frmFileseek::chooseResult);
+    onListChoice(List1, [this](QListWidgetItem* item) { chooseResult(item); });
     resize(240, 320);
 }
 
@@ -44,10 +46,14 @@ void frmFileseek::resizeEvent(QResizeEvent* event) {
 
 bool frmFileseek::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Text1) {
-        if (event->type() == QEvent::FocusIn) {
-            Text1->selectAll();
+        const bool focusMove =
+            (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) &&
+            isFocusMoveWithinWindow(Text1, static_cast<QFocusEvent*>(event));
+        if (event->type() == QEvent::FocusIn && focusMove && !m_backspacing) {
+            // Selected after the focus change itself, which would place the cursor.
+            QMetaObject::invokeMethod(Text1, &QLineEdit::selectAll, Qt::QueuedConnection);
             List1->clear();
-        } else if (event->type() == QEvent::FocusOut) {
+        } else if (event->type() == QEvent::FocusOut && focusMove) {
             m_owner->RunFileseek(Text1->text(), List1);
         } else if (event->type() == QEvent::KeyPress &&
                    (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
@@ -57,7 +63,11 @@ bool frmFileseek::eventFilter(QObject* watched, QEvent* event) {
         }
     } else if (watched == List1 && event->type() == QEvent::KeyPress &&
                static_cast<QKeyEvent*>(event)->key() == Qt::Key_Backspace) {
-        Text1->setFocus();
+        {
+            const QScopedValueRollback backspacing(m_backspacing, true);
+            Text1->setFocus();
+        }
+        List1->clear();
         // The same key also takes the last character off the search text.
         Text1->end(false);
         QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
@@ -67,15 +77,17 @@ bool frmFileseek::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void frmFileseek::chooseResult() {
-    QListWidgetItem* item = List1->currentItem();
+void frmFileseek::chooseResult(QListWidgetItem* item) {
     if (!item || item->text().isEmpty()) {
         return;
     }
+    // The current file gives way to the choice; other selected files stay selected.
     FileListBox* files = m_owner->File1;
     AppState& state = appState();
     state.SuppressFileClick = true;
-    files->clearSelection();
+    if (files->currentRow() >= 0) {
+        files->setSelected(files->currentRow(), false);
+    }
     state.SuppressFileClick = false;
     const int row = item->data(Qt::UserRole).toInt();
     if (row >= 0 && row < files->count()) {

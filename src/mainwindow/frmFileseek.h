@@ -6,6 +6,7 @@
 
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 
 namespace gv {
 
@@ -23,8 +24,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void chooseResult();
+    void chooseResult(QListWidgetItem* item);
     frmGlimvane* m_owner;
+    bool m_backspacing = false;  // the focus comes back to take a character off
 };
 
 }  // namespace gv

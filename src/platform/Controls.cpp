@@ -1,6 +1,9 @@
 #include "platform/Controls.h"
 
 #include <QLabel>
+#include <QListWidget>
+#include <QFocusEvent>
+#include <QMouseEvent>
 #include <QTabBar>
 
 namespace gv {
@@ -130,6 +133,84 @@ QRect TabControl::clientArea() const {
 
 UpDown::UpDown(QWidget* parent) : QSpinBox(parent) {
     setRange(1, 6);
+}
+
+namespace {
+
+// Follows one list's mouse presses: during a press the selection moves with the mouse, and the
+// choice is made once, by the click or, after a drag to another item, on release.
+class ListChoiceWatcher final : public QObject {
+public:
+    ListChoiceWatcher(QListWidget* list, std::function<void(QListWidgetItem*)> choose)
+        : QObject(list), m_list(list), m_choose(std::move(choose)) {
+        list->viewport()->installEventFilter(this);
+        connect(list, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+            m_clicked = true;
+            m_choose(item);
+        });
+        connect(list, &QListWidget::itemSelectionChanged, this, [this] {
+            if (m_pressed) {
+                m_movedWhilePressed = true;
+            } else {
+                chooseSelectedCurrent();
+            }
+        });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress ||
+            event->type() == QEvent::MouseButtonDblClick) {
+            m_pressed = true;
+            m_movedWhilePressed = false;
+            m_clicked = false;
+        } else if (event->type() == QEvent::MouseButtonRelease && m_pressed) {
+            // The view handles the release (and its click) after this filter.
+            QMetaObject::invokeMethod(this, [this] { pressEnded(); }, Qt::QueuedConnection);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void pressEnded() {
+        m_pressed = false;
+        if (m_movedWhilePressed && !m_clicked) {
+            chooseSelectedCurrent();
+        }
+    }
+
+    void chooseSelectedCurrent() {
+        QListWidgetItem* item = m_list->currentItem();
+        if (item && item->isSelected()) {
+            m_choose(item);
+        }
+    }
+
+    QListWidget* m_list;
+    std::function<void(QListWidgetItem*)> m_choose;
+    bool m_pressed = false;
+    bool m_movedWhilePressed = false;
+    bool m_clicked = false;
+};
+
+}  // namespace
+
+bool isFocusMoveWithinWindow(QWidget* widget, const QFocusEvent* event) {
+    static constexpr const char* kAway = "gvFocusAway";
+    const Qt::FocusReason reason = event->reason();
+    const bool windowReason =
+        reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+    if (event->type() == QEvent::FocusOut) {
+        widget->setProperty(kAway, windowReason);
+        return !windowReason;
+    }
+    const bool returning = windowReason && widget->property(kAway).toBool();
+    widget->setProperty(kAway, false);
+    return !returning;
+}
+
+void onListChoice(QListWidget* list, const std::function<void(QListWidgetItem*)>& choose) {
+    new ListChoiceWatcher(list, choose);
 }
 
 }  // namespace gv

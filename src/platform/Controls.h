@@ -1,13 +1,18 @@
 #pragma once
-// The program's custom controls: soft button, keyed status bar, tab control, up-down.
+// The program's custom controls: soft button, keyed status bar, tab control, up-down, and
+// the choice made in a list box.
 
 #include <QMap>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <functional>
 
+class QFocusEvent;
 class QLabel;
+class QListWidget;
+class QListWidgetItem;
 
 namespace gv {
 
@@ -75,5 +80,15 @@ class UpDown final : public QSpinBox {
 public:
     explicit UpDown(QWidget* parent = nullptr);
 };
+
+// For a focus event of widget: true when the focus moved between the controls of a window
+// (or first came to the window); false when it went away to another window or a pop-up menu,
+// or came back from there, which the window's own controls do not react to.
+bool isFocusMoveWithinWindow(QWidget* widget, const QFocusEvent* event);
+
+// Calls choose once for each choice the user makes in the list: a click on an item, the
+// keyboard moving the selection to an item, or a drag of the selection that ends on another
+// item. Clearing or refilling the list is not a choice.
+void onListChoice(QListWidget* list, const std::function<void(QListWidgetItem*)>& choose);
 
 }  // namespace gv

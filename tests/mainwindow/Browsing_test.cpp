@@ -359,6 +359,41 @@ TEST_F(Browsing, FileseekFindsNamesAndShowsTheChoice) {
     EXPECT_TRUE(search->hasFocus());
     EXPECT_EQ(search->selectedText(), "PhOtO");
     EXPECT_EQ(results->count(), 0);
+
+    // The keyboard chooses too: Enter goes to the results, the arrow keys pick one.
+    QTest::keyClick(search, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(results->hasFocus());
+    ASSERT_EQ(results->count(), 2);
+    QTest::keyClick(results, Qt::Key_Down);
+    EXPECT_EQ(shown(), "photo.png");
+    QTest::keyClick(results, Qt::Key_Down);
+    EXPECT_EQ(shown(), "PHOTO2.png");
+    QTest::keyClick(results, Qt::Key_Up);
+    EXPECT_EQ(shown(), "photo.png");
+
+    // Clicking into the box selects its text, so typing starts a new search.
+    QTest::mouseClick(search, Qt::LeftButton, {}, QPoint(4, search->height() / 2));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(search->hasFocus());
+    QTest::keyClicks(search, "sun");
+    EXPECT_EQ(search->text(), "sun");
+
+    // Going to another window and back neither runs a search nor loses the half-typed text.
+    QTest::keyClick(search, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(results->count(), 1);
+    search->setFocus();
+    QCoreApplication::processEvents();
+    QTest::keyClicks(search, "bea");
+    QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QCoreApplication::sendEvent(search, &away);
+    QFocusEvent back(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+    QCoreApplication::sendEvent(search, &back);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(results->count(), 0);
+    EXPECT_EQ(search->text(), "bea");
+    EXPECT_TRUE(search->selectedText().isEmpty());
 }
 
 TEST_F(Browsing, TheFloatingFileseekDeletesTheLastCharacterOnBackspace) {
@@ -383,9 +418,46 @@ TEST_F(Browsing, TheFloatingFileseekDeletesTheLastCharacterOnBackspace) {
     QTest::keyClick(window->Text1, Qt::Key_Return);
     QCoreApplication::processEvents();
     ASSERT_EQ(window->List1->count(), 1);
-    window->List1->setCurrentRow(0);
-    Q_EMIT window->List1->itemClicked(window->List1->item(0));
+    QTest::mouseClick(window->List1->viewport(), Qt::LeftButton, {},
+                      window->List1->visualItemRect(window->List1->item(0)).center());
     EXPECT_EQ(shown(), "dog.png");
+}
+
+TEST_F(Browsing, TheFloatingFileseekChoosesByKeyboardAndKeepsTheOtherSelectedFiles) {
+    makeFiles({"cat.png", "catalog.png", "dog.png", "eel.png"});
+    open();
+    w->show();
+    byName<QAction>("mnuFileseek")->trigger();
+    auto* window = w->findChild<frmFileseek*>("frmFileseek");
+    ASSERT_NE(window, nullptr);
+    // Two files chosen in the list for a later file command, eel.png the current one.
+    click("eel.png");
+    w->File1->setSelected(w->File1->rowOf("eel.png"), true);
+    w->File1->setSelected(w->File1->rowOf("dog.png"), true);
+    ASSERT_EQ(w->File1->selectedRows().size(), 2);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+
+    // A click into the box selects the old text, so typing replaces it.
+    window->Text1->setFocus();
+    QTest::keyClick(window->Text1, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(window->List1->hasFocus());
+    QTest::mouseClick(window->Text1, Qt::LeftButton, {}, QPoint(4, window->Text1->height() / 2));
+    QCoreApplication::processEvents();
+    QTest::keyClicks(window->Text1, "cat");
+    EXPECT_EQ(window->Text1->text(), "cat");
+    QTest::keyClick(window->Text1, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(window->List1->count(), 2);
+    QTest::keyClick(window->List1, Qt::Key_Down);
+    EXPECT_EQ(shown(), "cat.png");
+    QTest::keyClick(window->List1, Qt::Key_Down);
+    EXPECT_EQ(shown(), "catalog.png");
+    // eel.png gave way to the choices; dog.png is still selected.
+    EXPECT_TRUE(w->File1->isSelected(w->File1->rowOf("dog.png")));
+    EXPECT_FALSE(w->File1->isSelected(w->File1->rowOf("eel.png")));
+    EXPECT_EQ(w->File1->currentText(), "catalog.png");
 }
 
 TEST_F(Browsing, TheFileseekExplanationShowsOncePerRun) {

@@ -412,13 +412,31 @@ TEST(FileListing, FileseekFindsNamesInListOrder) {
     for (const Case& c : cases) {
         EXPECT_EQ(fileseekMatches(names, c.text), c.found) << c.text.toStdString();
     }
-    EXPECT_TRUE(fileseekMatches({}, QStringLiteral("a")).isEmpty());
+    EXPECT_TRUE(fileseekMatches(QStringList(), QStringLiteral("a")).isEmpty());
+    EXPECT_TRUE(fileseekMatches(FileNames(), QStringLiteral("a")).isEmpty());
 }
 
 TEST(FileListing, FileseekAgreesWithQtCaseInsensitiveSearch) {
-    const QStringList names = generatedNames(2000, 3);
+    // The same search over strings and over a folder's listing, which keeps plain names as
+    // bytes and the others as strings.
+    const QStringList generated = generatedNames(2000, 3);
+    gvtest::RawFolder folder;
+    for (const QString& name : generated) {
+        const std::string stored = QFile::encodeName(name).toStdString();
+        // Only names a file can have.
+        if (stored != "." && stored != ".." && stored.find('/') == std::string::npos &&
+            stored.size() <= 255 && !QFile::exists(QString::fromStdString(folder.at(stored)))) {
+            folder.file(stored);
+        }
+    }
+    for (const char* odd : {"mo\xC5\xBF" "s.png", "a\xE2\x84\xAA" "a.png", "TAB\tS.jpg"}) {
+        folder.file(odd);
+    }
+    const FileNames listed = readImageFileNames(folder.path(), QStringLiteral("*"));
+    ASSERT_GT(listed.size(), generated.size() / 2);
+    const QStringList names = listed.toList();
     const QString texts[] = {"img", "IMG", "g1", "0",  "007",    ".jp", "jpg", "s", "S", "é",
-                             "É",   "ss",  "ch", "\t", "photo-", "日",  "a.",  "ß", "k"};
+                             "É",   "ss",  "ch", "\t", "photo-", "日",  "a.",  "ß", "k", "TAB\ts"};
     for (const QString& text : texts) {
         QList<int> expected;
         for (qsizetype i = 0; i < names.size(); ++i) {
@@ -427,6 +445,7 @@ TEST(FileListing, FileseekAgreesWithQtCaseInsensitiveSearch) {
             }
         }
         EXPECT_EQ(fileseekMatches(names, text), expected) << text.toStdString();
+        EXPECT_EQ(fileseekMatches(listed, text), expected) << text.toStdString();
     }
 }
 
