@@ -81,4 +81,13 @@ QList<int> FileListBox::selectedRows() const {
     return rows;
 }
 
+QModelIndex FileListBox::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    if (action == MoveRight) {
+        action = MoveDown;
+    } else if (action == MoveLeft) {
+        action = MoveUp;
+    }
+    return QListView::moveCursor(action, modifiers);
+}
+
 }  // namespace gv

@@ -51,6 +51,10 @@ public:
 Q_SIGNALS:
     void currentRowChanged(int row);
 
+protected:
+    // One column: Left and Right step like Up and Down.
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+
 private:
     FileNamesModel m_model;
 };

@@ -126,6 +126,10 @@ void frmGlimvane::ApplyBackColour() {
 void frmGlimvane::placeImage(const QRectF& rect) {
     m_imageRect = rect;
     Image1->setGeometry(rect.toRect());
+    // An animation plays where the picture would be.
+    if (!aniImg->isHidden()) {
+        aniImg->setGeometry(Image1->geometry());
+    }
 }
 
 void frmGlimvane::DisplayImage() {

@@ -93,6 +93,10 @@ void frmGlimvane::File1_Click() {
         }
     }
     LoadAndShowImage();
+    // The list the file was chosen from keeps the keyboard: the arrow keys go on from there.
+    if (File1->isEnabled() && File1->isVisible()) {
+        File1->setFocus();
+    }
 }
 
 void frmGlimvane::LoadAndShowImage() {

@@ -35,7 +35,7 @@ void frmGlimvane::LayoutWindow() {
     in.vScrollWidth = VScroll1->sizeHint().width();
     in.hScrollHeight = HScroll1->sizeHint().height();
     in.logoWidth = Image2->width();
-    in.headerButtonWidth = SoftButton1->width();
+    in.headerButtonWidth = SoftBttn1->width();
     in.fileButtonsHeight = Picture2->height();
     in.fileseekHeaderHeight = 20;
     in.searchBoxHeight = txtSearch->sizeHint().height();
@@ -58,9 +58,9 @@ void frmGlimvane::LayoutWindow() {
     Line2->setGeometry(0, kToolbarRowHeight + 2, in.innerWidth, 1);
 
     lblBTfiles->setGeometry(0, 0, r.panel.width(), kPanelHeaderHeight);
-    SoftButton1->move(r.closeButtonLeft, (kPanelHeaderHeight - SoftButton1->height()) / 2);
-    stbBTRefresh->move(r.refreshButtonLeft, SoftButton1->y());
-    sbtToggleDock->move(r.dockButtonLeft, SoftButton1->y());
+    SoftBttn1->move(r.closeButtonLeft, (kPanelHeaderHeight - SoftBttn1->height()) / 2);
+    stbBTRefresh->move(r.refreshButtonLeft, SoftBttn1->y());
+    sbtToggleDock->move(r.dockButtonLeft, SoftBttn1->y());
     imgBrowserTools[0]->move(3, 2);
     imgBrowserTools[1]->move(3, 2);
     lblBTCap->setGeometry(r.listWidth > 0 ? 2 : 0, kPanelHeaderHeight + 2, r.listWidth, 18);

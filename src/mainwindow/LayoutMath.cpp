@@ -46,7 +46,10 @@ LayoutResult computeLayout(const LayoutInput& in) {
 
     // Vertical split of the panel, in twips.
     const double a = viewHeight * ty - kTreeTop * ty - in.fileButtonsHeight * ty - 10;
-    const double tree = in.fileseekShown ? a / 3 : a / 2;
+    // With Fileseek shown, its header and search box come out of the height first, so that
+    // the result list ends inside the panel instead of below its edge.
+    const double seek = (in.fileseekHeaderHeight + in.searchBoxHeight) * ty + 50;
+    const double tree = in.fileseekShown ? qMax(0.0, a - seek) / 3 : a / 2;
     r.treeTop = kTreeTop;
     r.treeHeight = qMax(0, px(tree));
     r.fileTop = r.treeTop + r.treeHeight + px(70);

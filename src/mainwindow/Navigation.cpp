@@ -2,6 +2,7 @@
 // images, Home and Refresh, the window's keys and the lists' pop-up menus.
 
 #include <QAction>
+#include <algorithm>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -49,14 +50,11 @@ QString frmGlimvane::currentFolder() const {
 void frmGlimvane::setCurrentFolder(const QString& folder) {
     m_folder = QDir::cleanPath(folder);
     const QString root = volumeRoot(m_folder);
+    if (Drive1->count() == 0 || Drive1->findText(root) < 0) {
+        refreshVolumeList();
+    }
     {
         const QSignalBlocker block(Drive1);
-        if (Drive1->count() == 0) {
-            Drive1->addItems(volumeRoots());
-        }
-        if (Drive1->findText(root) < 0) {
-            Drive1->addItem(root);
-        }
         Drive1->setCurrentText(root);
     }
     // The folder list changed: the tree follows, the file list shows the new folder.
@@ -112,6 +110,19 @@ void frmGlimvane::showFolderInTree() {
     }
 }
 
+void frmGlimvane::refreshVolumeList() {
+    const QSignalBlocker block(Drive1);
+    QStringList roots = volumeRoots();
+    // The current folder's volume stays listed, whatever the system reports meanwhile.
+    const QString current = volumeRoot(m_folder);
+    if (!roots.contains(current)) {
+        roots << current;
+    }
+    Drive1->clear();
+    Drive1->addItems(roots);
+    Drive1->setCurrentText(current);
+}
+
 void frmGlimvane::RefreshFileList() {
     FileNames names = readImageFileNames(m_folder, filePattern());
     const bool suppress = appState().SuppressFileClick;
@@ -150,8 +161,12 @@ void frmGlimvane::setFilePattern(const QString& pattern) {
 }
 
 void frmGlimvane::connectNavigation() {
+    connect(Drive1, &VolumeComboBox::aboutToShowPopup, this, &frmGlimvane::refreshVolumeList);
     connect(Drive1, &QComboBox::activated, this, [this](int index) {
         const QString root = Drive1->itemText(index);
+        if (root == volumeRoot(m_folder)) {
+            return;  // the same volume again: the folder stays
+        }
         if (!isVolumeAvailable(root)) {
             dialogs().message(QStringLiteral("Drive unavailable"), MsgButtons::Ok,
                               MsgIcon::Exclamation, QStringLiteral("Problem"), this);
@@ -276,11 +291,26 @@ void frmGlimvane::selectRow(int row) {
 
 void frmGlimvane::GoHome() {
     const QString start = GetSetting(keys::kStartDir);
-    if (!start.isEmpty() && QFileInfo(start).isDir()) {
+    if (!start.isEmpty()) {
+        if (!QFileInfo(start).isDir()) {
+            // Moved, deleted or on a volume not mounted now: say so and stay.
+            reportCommandError(kErrorPathNotFound, QStringLiteral("Path not found"));
+            return;
+        }
         setCurrentFolder(start);
         return;
     }
-    setCurrentFolder(volumeRoot(programFolder()));
+    // No start folder: the program's volume, at the folder the program was started in when
+    // that lies on it (a terminal's folder, or the home folder from a desktop launcher).
+    const QString root = volumeRoot(programFolder());
+    const QString working = QDir::currentPath();
+    setCurrentFolder(volumeRoot(working) == root && QFileInfo(working).isDir() ? working : root);
+}
+
+void frmGlimvane::reportCommandError(int number, const QString& description) {
+    dialogs().message(QStringLiteral("A Critical Error Occured: Number: ") +
+                          QString::number(number),
+                      MsgButtons::Ok, MsgIcon::Critical, description, this);
 }
 
 void frmGlimvane::RefreshCommand() {
@@ -302,12 +332,16 @@ void frmGlimvane::RefreshCommand() {
     }
     m_folderModel->setRootPath(QString());
     setCurrentFolder(m_folder);
-    if (row < File1->count()) {
-        appState().SuppressFileClick = true;
-        File1->setCurrentRow(-1);
-        appState().SuppressFileClick = false;
-        selectRow(row);
+    if (File1->count() == 0) {
+        // The folder's images have all gone meanwhile: nothing is left to show.
+        ShowLogo();
+        return;
     }
+    // Files removed from the end of the list leave the place at the last one.
+    appState().SuppressFileClick = true;
+    File1->setCurrentRow(-1);
+    appState().SuppressFileClick = false;
+    selectRow(std::min(row, File1->count() - 1));
 }
 
 bool frmGlimvane::eventFilter(QObject* watched, QEvent* event) {
@@ -317,19 +351,24 @@ bool frmGlimvane::eventFilter(QObject* watched, QEvent* event) {
     }
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        // Keys that edit text stay with the text box.
-        const bool inText = qobject_cast<QLineEdit*>(widget) != nullptr;
+        // Keys that edit text stay with the text box, and the arrow keys with the file list.
+        // A key the focused control leaves alone travels on to its parents, so what counts
+        // is where the focus is, not which widget the key has reached.
+        QWidget* focus = QApplication::focusWidget();
+        const bool inText = qobject_cast<QLineEdit*>(widget) != nullptr ||
+                            (focus != nullptr && qobject_cast<QLineEdit*>(focus) != nullptr);
+        const bool inFileList = widget == File1 || focus == File1;
         if (key->modifiers() == Qt::NoModifier && !inText) {
             switch (key->key()) {
                 case Qt::Key_Home: GoHome(); return true;
                 case Qt::Key_Left:
-                    if (widget != File1) {
+                    if (!inFileList) {
                         NavigateBack();
                         return true;
                     }
                     break;
                 case Qt::Key_Right:
-                    if (widget != File1) {
+                    if (!inFileList) {
                         NavigateForward();
                         return true;
                     }

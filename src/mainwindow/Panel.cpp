@@ -3,6 +3,8 @@
 // route to other commands.
 
 #include <QAction>
+#include <algorithm>
+#include <iterator>
 #include <QApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -108,6 +110,11 @@ void frmGlimvane::highlightHeader(QLabel* header, bool active) {
     header->setProperty("active", active);
 }
 
+bool frmGlimvane::isToolbarOrFileButton(const SoftButton* button) const {
+    return std::find(std::begin(Toolbar), std::end(Toolbar), button) != std::end(Toolbar) ||
+           std::find(std::begin(Fbts), std::end(Fbts), button) != std::end(Fbts);
+}
+
 bool frmGlimvane::handlePanelEvent(QWidget* widget, QEvent* event) {
     const QEvent::Type type = event->type();
     // The header shows which of the panel's lists has the keyboard focus.
@@ -119,7 +126,8 @@ bool frmGlimvane::handlePanelEvent(QWidget* widget, QEvent* event) {
             highlightHeader(lblBTFiles2, in);
         } else if (in && (widget == VScroll1 || widget == HScroll1)) {
             Picture1->setFocus();
-        } else if (auto* b = qobject_cast<SoftButton*>(widget); b && b->parentWidget() == FraFiles) {
+        } else if (auto* b = qobject_cast<SoftButton*>(widget);
+                   b && (b->parentWidget() == FraFiles || isToolbarOrFileButton(b))) {
             highlightHeader(lblBTfiles, in);
         }
         return false;

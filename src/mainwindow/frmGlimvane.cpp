@@ -76,7 +76,7 @@ void frmGlimvane::connectCommands() {
             m_interface->setFileseekToggle(m_interface->FileseekToggle() == 1 ? 0 : 1);
         }
     });
-    connect(SoftButton1, &SoftButton::clicked, this, [this] {
+    connect(SoftBttn1, &SoftButton::clicked, this, [this] {
         if (m_interface) {
             m_interface->setBrowserTools(1);
         }

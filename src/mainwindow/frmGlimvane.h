@@ -34,6 +34,7 @@ class clsIface;
 class InstanceServer;
 class KeyedStatusBar;
 class SoftButton;
+class VolumeComboBox;
 class TrayIcon;
 
 // Display modes and cursor modes of the image view.
@@ -165,7 +166,7 @@ public:
     QWidget* picSplitter = nullptr;
     QWidget* imgSplitter = nullptr;
     QFrame* FraFiles = nullptr;
-    QComboBox* Drive1 = nullptr;
+    VolumeComboBox* Drive1 = nullptr;
     QListWidget* Dir1 = nullptr;
     QTreeView* ftvDirs = nullptr;
     QFileSystemModel* m_folderModel = nullptr;
@@ -180,7 +181,7 @@ public:
     QList<SoftButton*> Fbts;
     QLabel* lblBTfiles = nullptr;
     QLabel* lblBTCap = nullptr;
-    SoftButton* SoftButton1 = nullptr;
+    SoftButton* SoftBttn1 = nullptr;
     SoftButton* stbBTRefresh = nullptr;
     SoftButton* sbtToggleDock = nullptr;
     QLabel* lblBTFiles2 = nullptr;
@@ -281,9 +282,15 @@ private:
     // Selects the current folder in the tree and scrolls to it, opening the folders on the
     // way down as the tree reads them.
     void showFolderInTree();
+    // The toolbar commands' error report, by number and description.
+    static constexpr int kErrorPathNotFound = 76;
+    void reportCommandError(int number, const QString& description);
+    // Lists the mounted volumes again, keeping the current folder's.
+    void refreshVolumeList();
     void connectPanel();
     void stepTo(int row);
     bool handleFileseekEvent(QWidget* widget, QEvent* event);
+    bool isToolbarOrFileButton(const SoftButton* button) const;
     bool handlePanelEvent(QWidget* widget, QEvent* event);
     void highlightHeader(QLabel* header, bool active);
     void splitterPressed(int x);

@@ -129,19 +129,19 @@ void frmGlimvane::buildControls() {
         imgBrowserTools << icon;
     }
     imgBrowserTools[1]->hide();
-    SoftButton1 = softButton(FraFiles, QStringLiteral("SoftButton1"),
+    SoftBttn1 = softButton(FraFiles, QStringLiteral("SoftBttn1"),
                              QStringLiteral("Close Browser Tools"), panelIcon(PanelGlyph::Close));
     stbBTRefresh = softButton(FraFiles, QStringLiteral("stbBTRefresh"),
                               QStringLiteral("Refresh Browser Tools"),
                               panelIcon(PanelGlyph::Refresh));
     sbtToggleDock = softButton(FraFiles, QStringLiteral("sbtToggleDock"),
                                QStringLiteral("Toggle Docking"), panelIcon(PanelGlyph::Dock));
-    for (SoftButton* b : {SoftButton1, stbBTRefresh, sbtToggleDock}) {
+    for (SoftButton* b : {SoftBttn1, stbBTRefresh, sbtToggleDock}) {
         b->resize(18, 18);
         b->setIconSize(QSize(14, 14));
     }
 
-    Drive1 = named(new QComboBox(FraFiles), "Drive1");
+    Drive1 = named(new VolumeComboBox(FraFiles), "Drive1");
     Drive1->setAccessibleName(QStringLiteral("Drives"));
     Dir1 = named(new QListWidget(FraFiles), "Dir1");
     Dir1->setAccessibleName(QStringLiteral("Folders"));

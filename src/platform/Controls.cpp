@@ -195,6 +195,11 @@ private:
 
 }  // namespace
 
+void VolumeComboBox::showPopup() {
+    Q_EMIT aboutToShowPopup();
+    QComboBox::showPopup();
+}
+
 bool isFocusMoveWithinWindow(QWidget* widget, const QFocusEvent* event) {
     static constexpr const char* kAway = "gvFocusAway";
     const Qt::FocusReason reason = event->reason();

@@ -2,6 +2,7 @@
 // The program's custom controls: soft button, keyed status bar, tab control, up-down, and
 // the choice made in a list box.
 
+#include <QComboBox>
 #include <QMap>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -79,6 +80,18 @@ class UpDown final : public QSpinBox {
     Q_OBJECT
 public:
     explicit UpDown(QWidget* parent = nullptr);
+};
+
+// A drop-down list that says when it is about to open, so its items can be brought up to
+// date (the mounted volumes change while the program runs).
+class VolumeComboBox final : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override;
+
+Q_SIGNALS:
+    void aboutToShowPopup();
 };
 
 // For a focus event of widget: true when the focus moved between the controls of a window

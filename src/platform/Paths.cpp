@@ -67,6 +67,10 @@ bool isVolumeAvailable(const QString& root) {
     if (!info.isValid() || !info.isReady()) {
         return false;
     }
+    // A mount point whose volume has gone is a plain folder of the volume above it.
+    if (QDir::cleanPath(info.rootPath()) != QDir::cleanPath(root)) {
+        return false;
+    }
     return QFileInfo(root).isReadable() && QDir(root).exists();
 }
 

@@ -24,7 +24,7 @@ QString writableDataFolder();
 QString volumeRoot(const QString& path);
 // The roots of the mounted, ready volumes, in the order the system lists them.
 QStringList volumeRoots();
-// A volume is available when it is mounted, ready and readable.
+// A volume is available when it is mounted at root, ready and readable.
 bool isVolumeAvailable(const QString& root);
 
 }  // namespace gv

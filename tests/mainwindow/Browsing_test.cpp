@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -110,12 +111,31 @@ TEST_F(Browsing, ArrowKeysStepThroughTheFocusedListOneByOne) {
     EXPECT_EQ(shown(), "2.png");
     QTest::keyClick(w->File1, Qt::Key_Down);
     EXPECT_EQ(shown(), "3.png");
-    // Right and Left step through the files from anywhere but the list and text boxes.
+    // In the list Right and Left step like Down and Up, one file at a time, and stop at the
+    // ends instead of wrapping around.
+    QTest::keyClick(w->File1, Qt::Key_Right);
+    EXPECT_EQ(shown(), "10.png");
+    QTest::keyClick(w->File1, Qt::Key_Right);
+    EXPECT_EQ(shown(), "10.png");
+    EXPECT_EQ(w->File1->currentRow(), 3);
+    QTest::keyClick(w->File1, Qt::Key_Left);
+    EXPECT_EQ(shown(), "3.png");
+    click("1.png");
+    w->File1->setFocus();
+    QTest::keyClick(w->File1, Qt::Key_Left);
+    EXPECT_EQ(shown(), "1.png");
+    EXPECT_EQ(w->File1->currentRow(), 0);
+    click("3.png");
+    // Right and Left step through the files, around the ends, from anywhere but the list and
+    // text boxes; the file list then has the keyboard.
     w->Picture1->setFocus();
     QTest::keyClick(w->Picture1, Qt::Key_Right);
     EXPECT_EQ(shown(), "10.png");
-    QTest::keyClick(w->Picture1, Qt::Key_Right);
+    EXPECT_TRUE(w->File1->hasFocus());
+    w->ftvDirs->setFocus();
+    QTest::keyClick(w->ftvDirs, Qt::Key_Right);
     EXPECT_EQ(shown(), "1.png");
+    w->Picture1->setFocus();
     QTest::keyClick(w->Picture1, Qt::Key_Left);
     EXPECT_EQ(shown(), "10.png");
     w->txtSearch->setFocus();
@@ -123,18 +143,35 @@ TEST_F(Browsing, ArrowKeysStepThroughTheFocusedListOneByOne) {
     EXPECT_EQ(shown(), "10.png");
 }
 
-TEST_F(Browsing, HomeGoesToTheStartFolderOrTheProgramsVolume) {
+TEST_F(Browsing, HomeGoesToTheStartFolderOrWhereTheProgramStarted) {
     const QString elsewhere = gvtest::testFolders().home + "/Elsewhere";
     QDir().mkpath(elsewhere);
     open();
     w->setCurrentFolder(elsewhere);
     byName<SoftButton>("Toolbar_2")->click();
     EXPECT_EQ(w->currentFolder(), m_folder);
+    EXPECT_TRUE(m_dialogs->shown.isEmpty());
+
+    // No start folder: the folder the program was started in, on the program's volume.
     SaveSetting(keys::kStartDir, "");
+    const QString started = gvtest::testFolders().home + "/Started here";
+    QDir().mkpath(started);
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(started));
     w->setCurrentFolder(elsewhere);
     w->Picture1->setFocus();
     QTest::keyClick(w->Picture1, Qt::Key_Home);
-    EXPECT_EQ(w->currentFolder(), volumeRoot(programFolder()));
+    QDir::setCurrent(before);
+    ASSERT_EQ(volumeRoot(started), volumeRoot(programFolder()));
+    EXPECT_EQ(w->currentFolder(), started);
+
+    // A start folder that has gone: the folder stays and the user is told.
+    SaveSetting(keys::kStartDir, gvtest::testFolders().home + "/Gone");
+    byName<SoftButton>("Toolbar_2")->click();
+    EXPECT_EQ(w->currentFolder(), started);
+    ASSERT_EQ(m_dialogs->shown.size(), 1);
+    EXPECT_EQ(m_dialogs->shown[0].text, "A Critical Error Occured: Number: 76");
+    EXPECT_EQ(m_dialogs->shown[0].title, "Path not found");
 }
 
 TEST_F(Browsing, RefreshReloadsOnlyASavedFileImage) {
@@ -152,6 +189,24 @@ TEST_F(Browsing, RefreshReloadsOnlyASavedFileImage) {
     // The remembered place is selected again, whatever file is there now.
     EXPECT_EQ(w->File1->currentRow(), 1);
     EXPECT_EQ(shown(), "a.png");
+
+    // Files removed meanwhile: a place past the end becomes the last file; with none left the
+    // logo comes back instead of an image whose file has gone.
+    click("b.png");
+    ASSERT_TRUE(QFile::remove(file("b.png")));
+    w->Toolbar[3]->click();
+    EXPECT_EQ(w->File1->count(), 2);
+    EXPECT_EQ(w->File1->currentRow(), 1);
+    EXPECT_EQ(shown(), "a.png");
+    ASSERT_TRUE(QFile::remove(file("a.png")));
+    ASSERT_TRUE(QFile::remove(file("0.png")));
+    w->Toolbar[3]->click();
+    EXPECT_EQ(w->File1->count(), 0);
+    EXPECT_TRUE(w->logoShown());
+    EXPECT_EQ(w->windowTitle(), "Glimvane - Vividra");
+    EXPECT_FALSE(w->Toolbar[1]->isEnabled());
+    makeFiles({"a.png"});
+    click("a.png");
 
     // An unsaved picture: nothing happens.
     w->LoadAndShowImage(Picture::fromRaster(gvtest::quadrantImage({8, 8})));
@@ -174,6 +229,61 @@ TEST_F(Browsing, TheFolderTreeAndTheDriveListFollowTheFolder) {
     w->ftvDirs->setCurrentIndex(model->index(m_folder));
     EXPECT_EQ(w->currentFolder(), m_folder);
     EXPECT_EQ(w->File1->count(), 0);
+}
+
+TEST_F(Browsing, ThePanelHeadersShowWhereTheKeyboardIs) {
+    open();
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    const auto active = [](const QLabel* header) { return header->property("active").toBool(); };
+    w->File1->setFocus();
+    EXPECT_TRUE(active(w->lblBTfiles));
+    EXPECT_FALSE(active(w->lblBTFiles2));
+    w->txtSearch->setFocus();
+    EXPECT_FALSE(active(w->lblBTfiles));
+    EXPECT_TRUE(active(w->lblBTFiles2));
+    // The buttons of the toolbar and beside the file list count as the browser's.
+    for (SoftButton* button : {w->Toolbar[3], w->Fbts[0], w->Toolbar[0]}) {
+        button->setEnabled(true);
+        button->setFocus();
+        EXPECT_TRUE(active(w->lblBTfiles)) << button->objectName().toStdString();
+        EXPECT_FALSE(active(w->lblBTFiles2));
+    }
+    w->Picture1->setFocus();
+    EXPECT_FALSE(active(w->lblBTfiles));
+}
+
+TEST_F(Browsing, TheDriveListKeepsTheFolderUnlessAnotherAvailableVolumeIsChosen) {
+    const QString sub = m_folder + "/Holidays";
+    QDir().mkpath(sub);
+    open();
+    w->setCurrentFolder(sub);
+    const QString root = volumeRoot(sub);
+    // The same volume again: still in the folder.
+    Q_EMIT w->Drive1->activated(w->Drive1->findText(root));
+    EXPECT_EQ(w->currentFolder(), sub);
+    EXPECT_TRUE(m_dialogs->shown.isEmpty());
+
+    // A volume listed earlier and unmounted since: its mount point is an empty folder.
+    const QString gone = gvtest::testFolders().home + "/usb-stick";
+    QDir().mkpath(gone);
+    w->Drive1->addItem(gone);
+    Q_EMIT w->Drive1->activated(w->Drive1->findText(gone));
+    ASSERT_EQ(m_dialogs->shown.size(), 1);
+    EXPECT_EQ(m_dialogs->shown[0].text, "Drive unavailable");
+    EXPECT_EQ(m_dialogs->shown[0].title, "Problem");
+    EXPECT_EQ(w->currentFolder(), sub);
+    EXPECT_EQ(w->Drive1->currentText(), root);
+
+    // Opening the list lists what is mounted now.
+    w->Drive1->showPopup();
+    w->Drive1->hidePopup();
+    EXPECT_LT(w->Drive1->findText(gone), 0);
+    EXPECT_EQ(w->Drive1->currentText(), root);
+    for (const QString& volume : volumeRoots()) {
+        EXPECT_GE(w->Drive1->findText(volume), 0) << volume.toStdString();
+    }
 }
 
 TEST_F(Browsing, ADeepStartFolderIsOpenedAndScrolledIntoViewInTheTree) {
@@ -279,7 +389,7 @@ TEST_F(Browsing, PanelSwitchesHideShowAndDock) {
     byName<QAction>("mnuFileseekToggle")->trigger();
     EXPECT_TRUE(w->txtSearch->isVisibleTo(w.get()));
 
-    byName<SoftButton>("SoftButton1")->click();
+    byName<SoftButton>("SoftBttn1")->click();
     EXPECT_EQ(iface->BrowserTools(), 1);
 }
 
@@ -360,17 +470,18 @@ TEST_F(Browsing, FileseekFindsNamesAndShowsTheChoice) {
     EXPECT_EQ(search->selectedText(), "PhOtO");
     EXPECT_EQ(results->count(), 0);
 
-    // The keyboard chooses too: Enter goes to the results, the arrow keys pick one.
+    // The keyboard chooses too: Enter goes to the results, an arrow key picks one, and the
+    // file list takes the keyboard from there.
     QTest::keyClick(search, Qt::Key_Return);
     QCoreApplication::processEvents();
     ASSERT_TRUE(results->hasFocus());
     ASSERT_EQ(results->count(), 2);
     QTest::keyClick(results, Qt::Key_Down);
     EXPECT_EQ(shown(), "photo.png");
+    EXPECT_TRUE(w->File1->hasFocus());
+    results->setFocus();
     QTest::keyClick(results, Qt::Key_Down);
     EXPECT_EQ(shown(), "PHOTO2.png");
-    QTest::keyClick(results, Qt::Key_Up);
-    EXPECT_EQ(shown(), "photo.png");
 
     // Clicking into the box selects its text, so typing starts a new search.
     QTest::mouseClick(search, Qt::LeftButton, {}, QPoint(4, search->height() / 2));

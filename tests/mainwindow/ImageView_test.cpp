@@ -492,6 +492,13 @@ TEST_F(ImageView, AnimatedGifsPlayUnlessOldOnesAreTurnedOff) {
     EXPECT_FALSE(w->Image1->isVisibleTo(w.get()));
     EXPECT_EQ(w->animatedFile(), file("anim.gif"));
     EXPECT_EQ(w->aniImg->geometry(), w->Image1->geometry());
+    // A resize re-centres the animation with the picture.
+    const QRect before = w->aniImg->geometry();
+    w->resize(800, 560);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->aniImg->geometry(), w->Image1->geometry());
+    EXPECT_NE(w->aniImg->geometry(), before);
+    EXPECT_EQ(w->aniImg->geometry().center().x(), w->Picture1->contentsRect().center().x());
     // 87a GIFs animate too, unless the option turns that off.
     click("old.gif");
     EXPECT_TRUE(w->aniImg->isVisibleTo(w.get()));

@@ -101,10 +101,14 @@ TEST(Layout, PanelListsShareTheHeightInHalvesOrThirds) {
     in.fileseekShown = true;
     LayoutResult thirds = computeLayout(in);
     EXPECT_EQ(thirds.treeHeight, thirds.fileHeight);
-    EXPECT_NEAR(thirds.treeHeight * 3, halves.treeHeight * 2, 3);
-    // The result list is 135 twips (9 pixels at 15 twips a pixel) shorter.
+    // Thirds of what the Fileseek header and search box leave.
+    const int seek = in.fileseekHeaderHeight + in.searchBoxHeight;
+    EXPECT_NEAR(thirds.treeHeight * 3, halves.treeHeight * 2 - seek, 6);
+    // The result list is 135 twips (9 pixels at 15 twips a pixel) shorter, and ends inside
+    // the panel.
     EXPECT_EQ(thirds.resultsHeight, thirds.fileHeight - 9);
     EXPECT_GT(thirds.resultsTop, thirds.searchTop);
+    EXPECT_LE(thirds.resultsTop + thirds.resultsHeight, thirds.panel.bottom());
 }
 
 TEST(InformationPanel, SizeTextTruncatesKilobytes) {

@@ -34,7 +34,7 @@ TEST(WindowObjects, ControlsCarryTheirNamesTextsAndTooltips) {
     for (const char* name :
          {"Picture1", "Image1", "aniImg", "lblSelSize", "Shape1", "VScroll1", "HScroll1",
           "TilePic", "picSplitter", "imgSplitter", "FraFiles", "Drive1", "Dir1", "ftvDirs",
-          "FavList", "File1", "Picture2", "lblBTfiles", "lblBTCap", "SoftButton1",
+          "FavList", "File1", "Picture2", "lblBTfiles", "lblBTCap", "SoftBttn1",
           "stbBTRefresh", "sbtToggleDock", "lblBTFiles2", "Label3", "sbtCloseFileseek",
           "txtSearch", "List1", "SB1", "Image2", "Text1", "FileName", "ImDimen", "ImageSize",
           "ftype", "FileDate", "imgBrowserTools_0", "imgBrowserTools_1", "imgBrowserTools_2"}) {

@@ -158,4 +158,6 @@ TEST(Paths, JoiningNeverDoublesTheSeparator) {
     EXPECT_TRUE(volumeRoots().contains(volumeRoot(gvtest::testFolders().program)));
     EXPECT_TRUE(isVolumeAvailable(volumeRoot(gvtest::testFolders().program)));
     EXPECT_FALSE(isVolumeAvailable("/no/such/volume/here"));
+    // An empty mount point (its volume unmounted) is only a folder, not a volume.
+    EXPECT_FALSE(isVolumeAvailable(gvtest::testFolders().program));
 }
