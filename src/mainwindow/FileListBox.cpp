@@ -34,6 +34,9 @@ QVariant FileNamesModel::data(const QModelIndex& index, int role) const {
 
 void FileListBox::setNames(FileNames names) {
     m_model.setNames(std::move(names));
+    // No current row, and the view is told so: otherwise it makes the first row current when
+    // the list takes the keyboard, which would load that file.
+    QAbstractItemView::setCurrentIndex(QModelIndex());
 }
 
 int FileListBox::rowOf(const QString& name) const {

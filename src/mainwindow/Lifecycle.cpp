@@ -172,6 +172,8 @@ bool frmGlimvane::Load() {
     ApplyWindowOptions();
     ShowStartupTip();
     m_loaded = true;
+    // The keyboard starts in the file list, so the arrow keys step through the images.
+    File1->setFocus();
     show();
     UnloadSplash();
     SetCursorModeFromSetting(true);

@@ -27,6 +27,7 @@ private:
     void chooseResult(QListWidgetItem* item);
     frmGlimvane* m_owner;
     bool m_backspacing = false;  // the focus comes back to take a character off
+    bool m_selectOnRelease = false;  // a click brought the focus to the search box
 };
 
 }  // namespace gv

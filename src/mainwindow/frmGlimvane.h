@@ -175,6 +175,7 @@ public:
     // user scrolls or opens folders in it; m_treeMoving marks the window's own moves.
     bool m_treeFollowsFolder = false;
     bool m_treeMoving = false;
+    bool m_selectSearchOnRelease = false;  // a click brought the focus to the search box
     QListWidget* FavList = nullptr;
     FileListBox* File1 = nullptr;
     QWidget* Picture2 = nullptr;

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QTreeView>
@@ -232,11 +233,18 @@ TEST_F(Browsing, TheFolderTreeAndTheDriveListFollowTheFolder) {
 }
 
 TEST_F(Browsing, ThePanelHeadersShowWhereTheKeyboardIs) {
+    makeFiles({"a.png", "b.png"});
     open();
     w->show();
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     const auto active = [](const QLabel* header) { return header->property("active").toBool(); };
+    // The keyboard starts in the file list, which chooses no file by taking it.
+    EXPECT_TRUE(w->File1->hasFocus());
+    EXPECT_TRUE(active(w->lblBTfiles));
+    EXPECT_TRUE(w->logoShown());
+    EXPECT_EQ(w->File1->currentRow(), -1);
+    w->Picture1->setFocus();
     w->File1->setFocus();
     EXPECT_TRUE(active(w->lblBTfiles));
     EXPECT_FALSE(active(w->lblBTFiles2));
@@ -483,9 +491,17 @@ TEST_F(Browsing, FileseekFindsNamesAndShowsTheChoice) {
     QTest::keyClick(results, Qt::Key_Down);
     EXPECT_EQ(shown(), "PHOTO2.png");
 
-    // Clicking into the box selects its text, so typing starts a new search.
-    QTest::mouseClick(search, Qt::LeftButton, {}, QPoint(4, search->height() / 2));
+    // Clicking into the box selects its text, so typing starts a new search; a hand that
+    // moves a little during the click changes nothing.
+    const int middle = search->height() / 2;
+    QTest::mousePress(search, Qt::LeftButton, {}, QPoint(3, middle));
     QCoreApplication::processEvents();
+    QMouseEvent drag(QEvent::MouseMove, QPointF(12, middle), search->mapToGlobal(QPointF(12, middle)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(search, &drag);
+    QTest::mouseRelease(search, Qt::LeftButton, {}, QPoint(12, middle));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(search->selectedText(), search->text());
     ASSERT_TRUE(search->hasFocus());
     QTest::keyClicks(search, "sun");
     EXPECT_EQ(search->text(), "sun");
@@ -576,7 +592,9 @@ TEST_F(Browsing, TheFileseekExplanationShowsOncePerRun) {
     w->show();
     m_dialogs->optOutAnswers.enqueue(false);
     QTest::mouseClick(w->txtSearch, Qt::LeftButton);
+    QCoreApplication::processEvents();
     QTest::mouseClick(w->txtSearch, Qt::LeftButton);
+    QCoreApplication::processEvents();
     ASSERT_EQ(m_dialogs->shown.size(), 1);
     EXPECT_EQ(m_dialogs->shown[0].title, "Fileseek Quick Explanation");
     EXPECT_EQ(m_dialogs->shown[0].text,
@@ -593,12 +611,14 @@ TEST_F(Browsing, TheFileseekExplanationShowsOncePerRun) {
     w->show();
     m_dialogs->optOutAnswers.enqueue(true);
     QTest::mouseClick(w->txtSearch, Qt::LeftButton);
+    QCoreApplication::processEvents();
     EXPECT_EQ(GetSetting(keys::kNoFileseekExp), "1");
     w->close();
     m_dialogs->shown.clear();
     open();
     w->show();
     QTest::mouseClick(w->txtSearch, Qt::LeftButton);
+    QCoreApplication::processEvents();
     EXPECT_TRUE(m_dialogs->shown.isEmpty());
 }
 
