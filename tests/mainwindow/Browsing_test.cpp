@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 #include "images/Picture.h"
@@ -232,6 +233,66 @@ TEST_F(Browsing, TheFolderTreeAndTheDriveListFollowTheFolder) {
     EXPECT_EQ(w->File1->count(), 0);
 }
 
+TEST_F(Browsing, ThePopUpMenusShowTheirExtraItemsOnlyWhileOpen) {
+    makeFiles({"a.png"});
+    open();
+    w->show();
+    // Looks at the menu while it is open, then closes it.
+    struct Seen {
+        bool propertiesVisible = false;
+        bool propertiesEnabled = false;
+        bool folderItemsVisible = false;
+    };
+    const auto openPopUp = [&](QWidget* list) {
+        Seen seen;
+        QTimer::singleShot(0, [&] {
+            seen.propertiesVisible = w->mnuProp->isVisible();
+            seen.propertiesEnabled = w->mnuProp->isEnabled();
+            seen.folderItemsVisible = w->mnuCreateDir->isVisible() && w->mnuDelDir->isVisible() &&
+                                      w->mnuCopyDir->isVisible() && w->mnuMoveDir->isVisible();
+            if (QWidget* popUp = QApplication::activePopupWidget()) {
+                popUp->close();
+            }
+        });
+        Q_EMIT list->customContextMenuRequested(QPoint(4, 4));
+        return seen;
+    };
+    // "&Properties" fits a saved file image only.
+    Seen files = openPopUp(w->File1);
+    EXPECT_TRUE(files.propertiesVisible);
+    EXPECT_FALSE(files.propertiesEnabled);
+    EXPECT_FALSE(files.folderItemsVisible);
+    click("a.png");
+    files = openPopUp(w->File1);
+    EXPECT_TRUE(files.propertiesEnabled);
+    w->LoadAndShowImage(Picture::fromRaster(gvtest::quadrantImage({8, 8})));
+    EXPECT_FALSE(openPopUp(w->File1).propertiesEnabled);
+    EXPECT_FALSE(w->mnuProp->isVisible());
+
+    // The folder commands come with the folder tree's menu only.
+    const Seen folders = openPopUp(w->ftvDirs);
+    EXPECT_TRUE(folders.folderItemsVisible);
+    EXPECT_FALSE(folders.propertiesVisible);
+    EXPECT_FALSE(w->mnuCreateDir->isVisible());
+    EXPECT_FALSE(w->mnuMoveDir->isVisible());
+}
+
+TEST_F(Browsing, AFolderGoneFromDiskIsRefusedByTheTree) {
+    const QString sub = m_folder + "/Soon gone";
+    QDir().mkpath(sub);
+    open();
+    auto* model = static_cast<QFileSystemModel*>(w->ftvDirs->model());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->index(sub).isValid(); }, 10000));
+    const QPersistentModelIndex gone = model->index(sub);
+    ASSERT_TRUE(QDir(sub).removeRecursively());
+    w->ftvDirs->setCurrentIndex(gone);
+    ASSERT_EQ(m_dialogs->shown.size(), 1);
+    EXPECT_EQ(m_dialogs->shown[0].text, "This folder is not valid!");
+    EXPECT_EQ(m_dialogs->shown[0].title, "Glimvane");
+    EXPECT_EQ(w->currentFolder(), m_folder);
+    EXPECT_EQ(model->filePath(w->ftvDirs->currentIndex()), m_folder);
+}
+
 TEST_F(Browsing, ThePanelHeadersShowWhereTheKeyboardIs) {
     makeFiles({"a.png", "b.png"});
     open();
@@ -434,9 +495,19 @@ TEST_F(Browsing, TheSplitterKeepsThePanelWithinItsLimits) {
     const int before = w->FraFiles->width();
     drag(w->imgSplitter->x());
     EXPECT_EQ(w->FraFiles->width(), before);
+    // Docked right, the limits hold for the width measured from the right edge.
+    byName<SoftButton>("sbtToggleDock")->click();
+    ASSERT_EQ(w->interfaceState()->BrowserToolsDockMode(), 1);
+    drag(W - 100);
+    EXPECT_EQ(w->FraFiles->width(), 150 - 4);
+    EXPECT_EQ(w->FraFiles->x() + w->FraFiles->width(), W - 2);
+    drag(5);
+    EXPECT_EQ(w->FraFiles->width(), W / 100 * 90 - 4);
+    drag(W - 250);
+    EXPECT_EQ(w->FraFiles->width(), 250 - 4);
     // The width is kept for the next start.
     w->close();
-    EXPECT_EQ(GetSetting(keys::kBtWidth), QString::number(before));
+    EXPECT_EQ(GetSetting(keys::kBtWidth), QString::number(250 - 4));
 }
 
 TEST_F(Browsing, FileseekFindsNamesAndShowsTheChoice) {
