@@ -621,6 +621,23 @@ TEST_F(Browsing, TheFloatingFileseekDeletesTheLastCharacterOnBackspace) {
     EXPECT_EQ(shown(), "dog.png");
 }
 
+TEST_F(Browsing, TheFloatingFileseekIsOneWindowSizedByItsFrame) {
+    open();
+    w->show();
+    byName<QAction>("mnuFileseek")->trigger();
+    byName<QAction>("mnuFileseek")->trigger();
+    const QList<frmFileseek*> windows = w->findChildren<frmFileseek*>();
+    ASSERT_EQ(windows.size(), 1);
+    frmFileseek* window = windows.front();
+    window->resize(300, 400);
+    // 270 and 790 twips at 15 twips a pixel.
+    EXPECT_EQ(window->List1->width(), 300 - 18);
+    EXPECT_EQ(window->List1->height(), 400 - 53);
+    EXPECT_EQ(window->Text1->width(), window->List1->width());
+    // The results look like the main window's lists.
+    EXPECT_EQ(window->List1->frameShadow(), w->File1->frameShadow());
+}
+
 TEST_F(Browsing, TheFloatingFileseekChoosesByKeyboardAndKeepsTheOtherSelectedFiles) {
     makeFiles({"cat.png", "catalog.png", "dog.png", "eel.png"});
     open();
