@@ -24,6 +24,7 @@ frmFileseek::frmFileseek(frmGlimvane* owner)
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setAccessibleName(QStringLiteral("Search String"));
     List1 = new QListWidget(this);
+    List1->setUniformItemSizes(true);  // as the docked result list
     List1->setObjectName(QStringLiteral("List1"));
     List1->setAccessibleName(QStringLiteral("Search Results"));
     // The result list looks like the main window's lists.

@@ -193,6 +193,8 @@ void frmGlimvane::buildControls() {
     txtSearch->setAccessibleName(QStringLiteral("Search String"));
     txtSearch->setFont(QFont(QStringLiteral("Arial")));
     List1 = named(new QListWidget(FraFiles), "List1");
+    // One line of text a row: thousands of results are laid out without measuring each.
+    List1->setUniformItemSizes(true);
     List1->setToolTip(QStringLiteral("Search Results"));
     List1->setAccessibleName(QStringLiteral("Search Results"));
 
