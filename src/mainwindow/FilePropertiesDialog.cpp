@@ -9,6 +9,7 @@
 #include <QMimeDatabase>
 #include <QVBoxLayout>
 
+#include "images/Decoder.h"
 #include "images/ImageTypeCatalogue.h"
 #include "images/Picture.h"
 
@@ -47,7 +48,8 @@ FilePropertiesDialog::FilePropertiesDialog(const QString& path, const Picture& p
     };
     add(QStringLiteral("Name"), info.fileName());
     add(QStringLiteral("Folder"), info.absolutePath());
-    const QString type = ftypeText(typeKey(path));
+    const QString key = typeKey(path);
+    const QString type = ftypeText(key, key == QStringLiteral("gif") && gifIs87a(path));
     add(QStringLiteral("Type"), type.isEmpty()
                                     ? QMimeDatabase().mimeTypeForFile(info).comment()
                                     : type);

@@ -55,7 +55,13 @@ void frmGlimvane::connectViewCommands() {
         }
     };
     connect(Image1, &ImageBox::mouseDoubleClicked, this, doubleClick);
-    connect(Picture1, &ViewArea::mouseDoubleClicked, this, doubleClick);
+    // The view hears double-clicks on the animation (which leaves the mouse to it) and on
+    // its empty background and tiles; only the animation counts as the image.
+    connect(Picture1, &ViewArea::mouseDoubleClicked, this, [this, doubleClick](QMouseEvent* e) {
+        if (!aniImg->isHidden() && aniImg->geometry().contains(e->position().toPoint())) {
+            doubleClick();
+        }
+    });
 
     // Cursor modes: each unchecks all, hides the selection and checks itself.
     const std::pair<QAction*, int> modes[] = {
@@ -336,11 +342,16 @@ void frmGlimvane::imageMouseMoved(QMouseEvent* event) {
         Image1->update();
     } else if (m_cursorMode == kCursorCrop) {
         const QRect r = selectionRect(m_selStart.toPoint(), p.toPoint(), Image1->size());
-        Shape1->setGeometry(r.normalized());
+        const QRect shown = r.normalized();
+        Shape1->setGeometry(shown);
         Shape1->show();
-        lblSelSize->setText(QStringLiteral("%1x%2").arg(r.width()).arg(r.height()));
+        // The size of what is drawn, whichever way the pointer went from the start.
+        lblSelSize->setText(QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height()));
         lblSelSize->adjustSize();
-        lblSelSize->move(r.normalized().bottomRight() + QPoint(1 + 9, 1 + 9));
+        // On the view, not the image: next to a rectangle that reaches the image's edge the
+        // label lies beyond the image and would be cut off there.
+        lblSelSize->move(Image1->pos() + shown.bottomRight() + QPoint(1 + 9, 1 + 9));
+        lblSelSize->raise();
         lblSelSize->show();
     }
 }

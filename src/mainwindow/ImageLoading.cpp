@@ -18,6 +18,7 @@
 #include "images/PrefetchCache.h"
 #include "mainwindow/ImageBox.h"
 #include "mainwindow/FileListBox.h"
+#include "mainwindow/ViewMath.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
@@ -163,7 +164,10 @@ void frmGlimvane::LoadAndShowImage() {
     if (key == QStringLiteral("gif")) {
         state.GifIs87a = gifIs87a(path) ? 1 : 0;
         if (state.GifIs87a == 1) {
+            // Not busy while the user reads the warning.
+            QApplication::restoreOverrideCursor();
             warnGif87a();
+            QApplication::setOverrideCursor(Qt::WaitCursor);
         }
     }
     // The menu state depends on the kind of the new picture.
@@ -217,6 +221,8 @@ void frmGlimvane::PrefetchNeighbours() {
 
 void frmGlimvane::LoadAndShowImage(const Picture& picture) {
     AppState& state = appState();
+    mnuTips->setEnabled(true);
+    mnuTips->setChecked(false);
     mnuClose->setEnabled(true);
     mnuStatus->setEnabled(true);
     mnuBackCol->menuAction()->setEnabled(true);
@@ -272,7 +278,9 @@ void frmGlimvane::LayOutPicture(const Picture& picture) {
     LogoShown = false;
     state.ImageWidthPx = picture.sizePixels().width();
     state.ImageHeightPx = picture.sizePixels().height();
-    placeImage(QRectF(0, 0, state.ImageWidthPx, state.ImageHeightPx));
+    // At 1:1, centred on each side where it is smaller than the view.
+    const QSize size(state.ImageWidthPx, state.ImageHeightPx);
+    placeImage(QRectF(actualSizeOrigin(size, Picture1->size()), QSizeF(size)));
     DisplayImage();
     Shape1->hide();
     lblSelSize->hide();
@@ -325,6 +333,8 @@ void frmGlimvane::ShowLogo() {
     SB1->setPanelText(QStringLiteral("ftype"), QStringLiteral("Glimvane Website ") +
                                                    QString::fromLatin1(kHomePage) +
                                                    QStringLiteral(" for news and updates"));
+    // As wide as the text: the last image's type left it far narrower.
+    SB1->setPanelWidth(QStringLiteral("ftype"), 0);
     Shape1->hide();
     lblSelSize->hide();
     setCursorMode(kCursorNormal);

@@ -164,6 +164,8 @@ bool frmGlimvane::Load() {
     if (isOne(keys::kDelFavs)) {
         CheckFavourites();
     }
+    // The stored background colour, ticked in its menu; the logo shows on black over it.
+    ApplyBackColour();
     if (state.pendingCommandLine.trimmed().isEmpty()) {
         ShowLogo();
     }

@@ -86,8 +86,9 @@ void frmGlimvane::buildControls() {
     aniImg = named(new QLabel(Picture1), "aniImg");
     aniImg->setScaledContents(true);
     aniImg->hide();
-    // The selection rectangle and its label live in the image's own coordinates.
-    lblSelSize = named(new QLabel(QStringLiteral("size"), Image1), "lblSelSize");
+    // The selection rectangle lives in the image's own coordinates; its label on the view,
+    // as it may stand beyond the image's edge.
+    lblSelSize = named(new QLabel(QStringLiteral("size"), Picture1), "lblSelSize");
     lblSelSize->setStyleSheet(QStringLiteral("color: white; background: rgba(0,0,0,140);"));
     lblSelSize->hide();
     Shape1 = named(new QFrame(Image1), "Shape1");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
@@ -18,6 +19,7 @@
 #include "mainwindow/FileListBox.h"
 #include "mainwindow/ImageBox.h"
 #include "mainwindow/ViewMath.h"
+#include "mainwindow/FilePropertiesDialog.h"
 #include "mainwindow/frmGlimvane.h"
 #include "mainwindow/frmJpegQual.h"
 #include "platform/Controls.h"
@@ -180,6 +182,11 @@ TEST_F(ImageView, DisplayModesLayOutTheImage) {
     EXPECT_FALSE(w->HScroll1->isEnabled());
     EXPECT_FALSE(w->VScroll1->isEnabled());
     EXPECT_EQ(panel("mode"), "Mode: Best Fit");
+    // A picture smaller than the view is shown unscaled, in the middle.
+    click("small.png");
+    EXPECT_EQ(w->imageRect(), QRectF(actualSizeOrigin({64, 64}, view), QSizeF(64, 64)));
+    EXPECT_EQ(w->Image1->geometry().center(), w->Picture1->rect().center());
+    click("wide.png");
 
     w->Toolbar[6]->click();
     EXPECT_EQ(w->displayMode(), kActualSize);
@@ -235,14 +242,27 @@ TEST_F(ImageView, TheSelectionRectangleIsClippedToTheImage) {
     EXPECT_TRUE(w->Shape1->isVisibleTo(w.get()));
     EXPECT_EQ(w->Shape1->geometry(), QRect(20, 30, 180, 60));
     EXPECT_EQ(w->lblSelSize->text(), "180x60");
-    EXPECT_EQ(w->lblSelSize->pos(), QPoint(200 + 9, 90 + 9));
+    // Beyond the image's edge, and still on the view where it can be seen.
+    EXPECT_EQ(w->lblSelSize->pos(), w->Image1->pos() + QPoint(200 + 9, 90 + 9));
+    EXPECT_TRUE(w->Picture1->rect().contains(w->lblSelSize->geometry()));
+    // Dragged up and to the left: the size of what is drawn.
+    QMouseEvent back(QEvent::MouseMove, QPointF(-40, 10), w->Image1->mapToGlobal(QPointF(-40, 10)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w->Image1, &back);
+    EXPECT_EQ(w->Shape1->geometry(), QRect(-40, 10, 60, 20));
+    EXPECT_EQ(w->lblSelSize->text(), "60x20");
+    QTest::mouseRelease(w->Image1, Qt::LeftButton, {}, QPoint(-40, 10));
     // Another cursor mode hides the selection.
     w->mnuNorm->trigger();
     EXPECT_FALSE(w->Shape1->isVisibleTo(w.get()));
 }
 
 TEST_F(ImageView, BackgroundColoursAreSavedAndRestored) {
+    // The stored colour is ticked from the start, before any image.
+    SaveSetting(keys::kColour, "Black");
     open();
+    EXPECT_TRUE(w->mnuBBlack->isChecked());
+    EXPECT_FALSE(w->mnuBGrey->isChecked());
     ASSERT_TRUE(gvtest::writePng(file("pic.png"), testImage({20, 20})));
     click("pic.png");
     w->mnuBWhite->trigger();
@@ -305,6 +325,15 @@ TEST_F(ImageView, UnsavedPicturesAskBeforeTheyAreReplaced) {
     EXPECT_TRUE(w->logoShown());
     EXPECT_FALSE(w->mnuClose->isEnabled());
     EXPECT_TRUE(appState().CurrentImagePath.isEmpty());
+    // The logo's website line is shown whole, not in the last image's narrow type panel.
+    const QString website = panel("ftype");
+    ASSERT_TRUE(website.startsWith("Glimvane Website "));
+    const QList<QLabel*> labels = w->SB1->findChildren<QLabel*>();
+    const auto label = std::find_if(labels.begin(), labels.end(),
+                                    [&](const QLabel* l) { return l->text() == website; });
+    ASSERT_NE(label, labels.end());
+    EXPECT_GE((*label)->sizeHint().width(),
+              (*label)->fontMetrics().horizontalAdvance(website));
 }
 
 TEST_F(ImageView, SavingAPastedBitmapAsJpegSelectsTheNewFile) {
@@ -461,7 +490,13 @@ TEST_F(ImageView, TheOldGifWarningShowsOnce) {
     ASSERT_TRUE(gvtest::writeGif(file("old.gif"), testImage({30, 30}), gvtest::GifVersion::V87a));
     ASSERT_TRUE(gvtest::writeGif(file("new.gif"), testImage({30, 30}), gvtest::GifVersion::V89a));
     open();
+    bool busyWhileShown = true;
+    m_dialogs->onMessage = [&](const gvtest::ShownMessage&) {
+        busyWhileShown = QApplication::overrideCursor() != nullptr;
+    };
     click("old.gif");
+    EXPECT_FALSE(busyWhileShown);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(panel("ftype"), "GIF File (87a)");
     ASSERT_EQ(m_dialogs->shown.size(), 1);
     EXPECT_EQ(m_dialogs->shown[0].title, "GIF 87a Support");
@@ -474,6 +509,9 @@ TEST_F(ImageView, TheOldGifWarningShowsOnce) {
     EXPECT_EQ(panel("ftype"), "GIF File (89a)");
     click("old.gif");
     EXPECT_EQ(m_dialogs->shown.size(), 1);
+    // The properties window names the version as the status bar does.
+    const FilePropertiesDialog properties(file("old.gif"), Picture(), nullptr);
+    EXPECT_EQ(properties.field("Type"), "GIF File (87a)");
 }
 
 TEST_F(ImageView, AnimatedGifsPlayUnlessOldOnesAreTurnedOff) {
