@@ -38,8 +38,9 @@ void SoftButton::focusOutEvent(QFocusEvent* event) {
 
 namespace {
 
-// A panel keeps its set width while the bar has room and gives way, clipped, when it has not,
-// so that panels never overlap in a narrow window.
+// A panel keeps its set width, or more where the desktop's font needs it for the text, while
+// the bar has room, and gives way, clipped, when it has not, so that panels never overlap in
+// a narrow window.
 class PanelLabel final : public QLabel {
 public:
     using QLabel::QLabel;
@@ -50,7 +51,7 @@ public:
     int panelWidth() const { return m_width; }
     QSize sizeHint() const override {
         const QSize hint = QLabel::sizeHint();
-        return {m_width > 0 ? m_width : hint.width(), hint.height()};
+        return {m_width > 0 ? qMax(m_width, hint.width()) : hint.width(), hint.height()};
     }
     QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
 
