@@ -81,12 +81,21 @@ void frmGlimvane::showFolderInTree() {
     if (index.isValid()) {
         ftvDirs->setCurrentIndex(index);
         ftvDirs->scrollTo(index);
-        // Deep folders are indented past a narrow tree's edge: bring the name's start in.
+        // Deep folders are indented past a narrow tree's edge: scroll sideways until the whole
+        // name is in sight, or as far as its start (with the branch arrow) allows.
         const QRect row = ftvDirs->visualRect(index);
         const int width = ftvDirs->viewport()->width();
-        if (row.left() < 0 || row.left() + ftvDirs->indentation() > width) {
+        const int start = row.left() - ftvDirs->indentation();
+        const int nameEnd = row.left() + ftvDirs->sizeHintForIndex(index).width() + 2;
+        int shift = 0;
+        if (start < 0) {
+            shift = start;
+        } else if (nameEnd > width) {
+            shift = std::min(nameEnd - width, start);
+        }
+        if (shift != 0) {
             QScrollBar* bar = ftvDirs->horizontalScrollBar();
-            bar->setValue(bar->value() + row.left() - ftvDirs->indentation());
+            bar->setValue(bar->value() + shift);
         }
         return;
     }

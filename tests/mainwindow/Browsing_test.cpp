@@ -380,9 +380,13 @@ TEST_F(Browsing, ADeepStartFolderIsOpenedAndScrolledIntoViewInTheTree) {
         [&] {
             const QRect row = tree->visualRect(tree->currentIndex());
             const QRect view = tree->viewport()->rect();
-            // The whole row height in sight, and the start of the name.
+            // The whole row height in sight, and the name: all of it, or from its start when
+            // the tree is too narrow for all of it.
+            const int nameEnd = row.left() + tree->sizeHintForIndex(tree->currentIndex()).width();
+            const bool nameInSight =
+                nameEnd <= view.right() + 2 || row.left() <= tree->indentation();
             return row.top() >= 0 && row.bottom() <= view.bottom() && row.left() >= 0 &&
-                   row.left() < view.right() - 16;
+                   row.left() < view.right() - 16 && nameInSight;
         },
         5000)) << [&] {
             QString d;
