@@ -147,7 +147,14 @@ int frmGlimvane::OpenFileInList(const QString& path) {
     state.SuppressFileClick = true;
     setCurrentFolder(info.absolutePath());
     state.SuppressFileClick = suppress;
-    const QString wanted = info.absoluteFilePath().toLower();
+    // The file itself first: names that differ only in case are different files here. A
+    // name typed in another case still finds its file when there is no exact one.
+    const QString exact = info.absoluteFilePath();
+    const int row = File1->rowOf(info.fileName());
+    if (row >= 0 && joinPath(m_folder, File1->text(row)) == exact) {
+        return row;
+    }
+    const QString wanted = exact.toLower();
     for (int i = 0; i < File1->count(); ++i) {
         if (joinPath(m_folder, File1->text(i)).toLower() == wanted) {
             return i;

@@ -473,6 +473,24 @@ TEST_F(ImageView, ATypeToggleClosesTheImageAndRelistsTheFolder) {
     EXPECT_EQ(w->File1->text(0), "b.bmp");
 }
 
+TEST_F(ImageView, ACommandLineImageOpensAtActualSizeEvenAmongNamesThatDifferInCase) {
+    ASSERT_TRUE(gvtest::writePng(file("Photo.png"), testImage({40, 30})));
+    ASSERT_TRUE(gvtest::writePng(file("photo.png"), testImage({50, 20})));
+    ASSERT_TRUE(gvtest::writePng(file("other.png"), testImage({10, 10})));
+    open();
+    ASSERT_EQ(w->displayMode(), kBestFit);
+    w->ProcessCmdLine("\"" + file("photo.png") + "\"");
+    EXPECT_EQ(w->windowTitle(), "Glimvane - photo.png");
+    EXPECT_EQ(panel("dimen"), "50x20");
+    EXPECT_EQ(w->displayMode(), kActualSize);
+    EXPECT_EQ(w->File1->currentText(), "photo.png");
+    w->ProcessCmdLine(file("Photo.png"));
+    EXPECT_EQ(w->windowTitle(), "Glimvane - Photo.png");
+    // A name of no file opens nothing.
+    w->ProcessCmdLine(file("OTHER.PNG"));
+    EXPECT_EQ(w->windowTitle(), "Glimvane - Photo.png");
+}
+
 TEST_F(ImageView, OpenSelectsAndShowsTheChosenFile) {
     const QString other = gvtest::testFolders().home + "/Other";
     QDir().mkpath(other);
