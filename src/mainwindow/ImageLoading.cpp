@@ -78,11 +78,24 @@ int frmGlimvane::AskSaveImage() {
 void frmGlimvane::File1_Click() {
     AppState& state = appState();
     if (!state.ImageIsSaved) {
+        const QString chosen =
+            File1->currentRow() >= 0 ? joinPath(currentFolder(), File1->currentText()) : QString();
         const auto answer = static_cast<MsgAnswer>(AskSaveImage());
         bool load = answer == MsgAnswer::No;
         if (answer == MsgAnswer::Yes) {
             mnuSave_Click();
             load = state.ImageIsSaved;
+            // Saving moved the list to the new file; the file the user chose comes next.
+            if (load && !chosen.isEmpty()) {
+                const int row = OpenFileInList(chosen);
+                if (row >= 0) {
+                    state.SuppressFileClick = true;
+                    File1->clearSelection();
+                    File1->setSelected(row, true);
+                    File1->setCurrentRow(row);
+                    state.SuppressFileClick = false;
+                }
+            }
         }
         if (!load) {
             // The previous image stays; the list keeps no selection.

@@ -336,6 +336,38 @@ TEST_F(ImageView, UnsavedPicturesAskBeforeTheyAreReplaced) {
               (*label)->fontMetrics().horizontalAdvance(website));
 }
 
+TEST_F(ImageView, YesToTheUnsavedQuestionSavesBeforeAnythingIsReplaced) {
+    ASSERT_TRUE(gvtest::writePng(file("two.png"), testImage({50, 30})));
+    open();
+    w->LoadAndShowImage(Picture::fromRaster(testImage({77, 33})));
+    // Yes, then the save is cancelled: nothing is replaced and nothing written.
+    m_dialogs->messageAnswers.enqueue(MsgAnswer::Yes);
+    m_dialogs->fileAnswers.enqueue(std::nullopt);
+    click("two.png");
+    EXPECT_EQ(w->windowTitle(), "Glimvane - Unsaved Image");
+    EXPECT_FALSE(appState().ImageIsSaved);
+    EXPECT_TRUE(w->File1->selectedRows().isEmpty());
+    EXPECT_EQ(QDir(m_folder).entryList(QDir::Files), QStringList{"two.png"});
+
+    // Yes, and saved: the picture is in its file, then the file the user chose is shown.
+    m_dialogs->messageAnswers.enqueue(MsgAnswer::Yes);
+    m_dialogs->fileAnswers.enqueue(FileChoice{file("kept"), "kept", 2});
+    click("two.png");
+    ASSERT_TRUE(QFile::exists(file("kept.bmp")));
+    EXPECT_EQ(QImageReader(file("kept.bmp")).size(), QSize(77, 33));
+    EXPECT_TRUE(appState().ImageIsSaved);
+    EXPECT_EQ(w->windowTitle(), "Glimvane - two.png");
+
+    // Close with Yes: saved, and the saved image stays shown.
+    w->LoadAndShowImage(Picture::fromRaster(testImage({12, 34})));
+    m_dialogs->messageAnswers.enqueue(MsgAnswer::Yes);
+    m_dialogs->fileAnswers.enqueue(FileChoice{file("closing"), "closing", 2});
+    w->mnuClose->trigger();
+    EXPECT_TRUE(QFile::exists(file("closing.bmp")));
+    EXPECT_FALSE(w->logoShown());
+    EXPECT_EQ(w->windowTitle(), "Glimvane - closing.bmp");
+}
+
 TEST_F(ImageView, SavingAPastedBitmapAsJpegSelectsTheNewFile) {
     open();
     w->LoadAndShowImage(Picture::fromRaster(testImage({120, 90})));
