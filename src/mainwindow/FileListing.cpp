@@ -830,7 +830,13 @@ QList<int> fileseekMatches(const FileNames& names, const QString& text) {
         return found;
     }
     const char* arena = storage.arena.data();
+    // The names lie in the arena in the order they were read, not in list order: fetch a few
+    // names ahead so that the search does not wait for memory at every name.
+    constexpr qsizetype kAhead = 16;
     for (qsizetype i = 0; i < names.size(); ++i) {
+        if (i + kAhead < names.size()) {
+            __builtin_prefetch(arena + storage.entries[std::size_t(i + kAhead)].start);
+        }
         const FileNames::Entry& e = storage.entries[std::size_t(i)];
         const bool hit = e.other >= 0
                              ? containsFolded(storage.others.at(e.other), needle)
