@@ -64,8 +64,9 @@ TEST_F(ImageView, EveryTypeLoadsWithItsInformation) {
     const QList<Case> cases = {
         {"a.bmp", [&](auto p) { return gvtest::writeBmp(p, img); }, "Bitmap File", PictureKind::Bitmap, {200, 120}},
         {"b.dib", [&](auto p) { return gvtest::writeBmp(p, img); }, "Bitmap File", PictureKind::Bitmap, {200, 120}},
-        {"c.rle", [&](auto p) { return gvtest::writeRle8Bmp(p, img); }, "", PictureKind::Bitmap, {200, 120}},
+        {"c.rle", [&](auto p) { return gvtest::writeRle8Bmp(p, img); }, "Bitmap File", PictureKind::Bitmap, {200, 120}},
         {"d.jpg", [&](auto p) { return gvtest::writeJpeg(p, img); }, "Jpeg File", PictureKind::Bitmap, {200, 120}},
+        {"d2.jpe", [&](auto p) { return gvtest::writeJpeg(p, img); }, "Jpeg File", PictureKind::Bitmap, {200, 120}},
         {"e.JPEG", [&](auto p) { return gvtest::writeJpeg(p, img); }, "Jpeg File", PictureKind::Bitmap, {200, 120}},
         {"f.gif", [&](auto p) { return gvtest::writeGif(p, img); }, "GIF File (89a)", PictureKind::Bitmap, {200, 120}},
         {"g.tif", [&](auto p) { return gvtest::writeTiff(p, img); }, "TIFF File", PictureKind::Bitmap, {200, 120}},
