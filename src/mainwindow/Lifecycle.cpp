@@ -276,15 +276,21 @@ bool frmGlimvane::Unload() {
     UnloadSecondaryWindows();
     UnloadSplash();
     trayhost->setInTray(false);
-    SaveSetting(keys::kFavlist, FavList->isVisible() ? QStringLiteral("1") : QStringLiteral("0"));
+    // The list's own state: the whole window may be hidden in the notification area.
+    SaveSetting(keys::kFavlist, FavList->isHidden() ? QStringLiteral("0") : QStringLiteral("1"));
     return true;
 }
 
 void frmGlimvane::RestorePlacement() {
-    const WindowPlacement p = correctedPlacement(
-        settingToInt(GetSetting(keys::kWindow), 0), GetSetting(keys::kLeft).toDouble(),
-        GetSetting(keys::kTop).toDouble(), GetSetting(keys::kWidth).toDouble(),
-        GetSetting(keys::kHeight).toDouble());
+    // A value that is not a number reads as the key's default.
+    const auto number = [](const SettingKey& key) {
+        bool ok = false;
+        const double value = GetSetting(key).trimmed().toDouble(&ok);
+        return ok ? value : QString::fromLatin1(key.defaultValue).toDouble();
+    };
+    const WindowPlacement p =
+        correctedPlacement(settingToInt(GetSetting(keys::kWindow), 0), number(keys::kLeft),
+                           number(keys::kTop), number(keys::kWidth), number(keys::kHeight));
     const double tx = twipsPerPixelX();
     const double ty = twipsPerPixelY();
     move(qRound(p.left / tx), qRound(p.top / ty));

@@ -2,6 +2,7 @@
 #include "mainwindow/frmGlimvane.h"
 
 #include <QAction>
+#include <QCursor>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -104,10 +105,19 @@ void frmGlimvane::connectCommands() {
         }
     });
     connect(trayhost, &TrayIcon::doubleClicked, this, [this] {
-        mnuShowGV->setText(isMinimized() || !isVisible() ? QStringLiteral("Show Glimvane")
-                                                         : QStringLiteral("Hide Glimvane"));
+        captionShowCommand();
         mnuCopyImg->setEnabled(mnuCopy->isEnabled());
         mnuShowGV_Click();
+    });
+    // The right button opens the icon's own menu, its show-or-hide item first and in bold.
+    connect(trayhost, &TrayIcon::mouseButton, this, [this](int button) {
+        if (appState().SecondaryWindowOpen || button != 2) {
+            return;
+        }
+        captionShowCommand();
+        mnuCopyImg->setEnabled(mnuCopy->isEnabled());
+        mnuTrayhost->setDefaultAction(mnuShowGV);
+        mnuTrayhost->popup(QCursor::pos());
     });
 
     // Go menu: web addresses and the sibling programs.
@@ -134,12 +144,17 @@ void frmGlimvane::mnuExit_Click() {
     close();
 }
 
+void frmGlimvane::captionShowCommand() {
+    mnuShowGV->setText(isMinimized() || !isVisible() ? QStringLiteral("Show Glimvane")
+                                                     : QStringLiteral("Hide Glimvane"));
+}
+
 void frmGlimvane::mnuShowGV_Click() {
     if (appState().SecondaryWindowOpen) {
         return;
     }
     if (mnuShowGV->text() == QStringLiteral("Show Glimvane")) {
-        setWindowState(windowState() & ~Qt::WindowMinimized);
+        setWindowState(Qt::WindowNoState);
         show();
         raise();
         activateWindow();

@@ -82,6 +82,8 @@ public:
 
     // Menu commands that other parts of the program run.
     void mnuShowGV_Click();
+    // "Show Glimvane" while the window is minimised or hidden, else "Hide Glimvane".
+    void captionShowCommand();
     void mnuExit_Click();
     void mnuSave_Click();
     void mnuOpen_Click();

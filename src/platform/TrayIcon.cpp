@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 namespace gv {
 namespace {
@@ -13,10 +14,10 @@ public:
         connect(&m_icon, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) {
                     switch (reason) {
-                        case QSystemTrayIcon::DoubleClick: Q_EMIT doubleClicked(); break;
-                        case QSystemTrayIcon::Context: Q_EMIT mouseButton(2); break;
-                        case QSystemTrayIcon::Trigger: Q_EMIT mouseButton(1); break;
-                        case QSystemTrayIcon::MiddleClick: Q_EMIT mouseButton(4); break;
+                        case QSystemTrayIcon::DoubleClick: activated(Activation::DoubleClick); break;
+                        case QSystemTrayIcon::Context: activated(Activation::Context); break;
+                        case QSystemTrayIcon::Trigger: activated(Activation::Click); break;
+                        case QSystemTrayIcon::MiddleClick: activated(Activation::Middle); break;
                         default: break;
                     }
                 });
@@ -38,6 +39,29 @@ std::unique_ptr<TrayIcon> makeSystemTrayIcon(QObject* parent) {
 std::unique_ptr<TrayIcon> (*g_factory)(QObject*) = &makeSystemTrayIcon;
 
 }  // namespace
+
+TrayIcon::TrayIcon(QObject* parent) : QObject(parent), m_click(new QTimer(this)) {
+    m_click->setSingleShot(true);
+    connect(m_click, &QTimer::timeout, this, &TrayIcon::doubleClicked);
+}
+
+void TrayIcon::activated(Activation activation) {
+    switch (activation) {
+        case Activation::Click:
+            Q_EMIT mouseButton(1);
+            // Acted on once it is clear that no double-click follows.
+            m_click->start(QApplication::doubleClickInterval());
+            break;
+        case Activation::DoubleClick:
+            if (m_click->isActive()) {
+                m_click->stop();
+            }
+            Q_EMIT doubleClicked();
+            break;
+        case Activation::Context: Q_EMIT mouseButton(2); break;
+        case Activation::Middle: Q_EMIT mouseButton(4); break;
+    }
+}
 
 std::unique_ptr<TrayIcon> makeTrayIcon(QObject* parent) {
     return g_factory(parent);

@@ -6,13 +6,14 @@
 #include <memory>
 
 class QMenu;
+class QTimer;
 
 namespace gv {
 
 class TrayIcon : public QObject {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    explicit TrayIcon(QObject* parent = nullptr);
     ~TrayIcon() override = default;
 
     virtual void setInTray(bool shown) = 0;
@@ -22,10 +23,19 @@ public:
     // False when the desktop shows no notification area at all.
     virtual bool available() const = 0;
 
+    // What the desktop reports of the icon. StatusNotifier hosts report a single click only,
+    // XEmbed trays a click and then the double-click: both become one doubleClicked(), the
+    // icon's show-or-hide action, so the window can always be brought back.
+    enum class Activation { Click, DoubleClick, Context, Middle };
+    void activated(Activation activation);
+
 Q_SIGNALS:
     void doubleClicked();
     // Button codes as the program uses them: 1 left, 2 right, 4 middle.
     void mouseButton(int button);
+
+private:
+    QTimer* m_click;  // a click that may yet become a double-click
 };
 
 // The factory the program uses; tests replace it with one that makes fakes.

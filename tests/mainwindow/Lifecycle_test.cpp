@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QAction>
 #include <QDate>
 #include <QDir>
@@ -7,6 +8,8 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QTest>
+#include <QListWidget>
+#include <QTimer>
 
 #include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
@@ -311,4 +314,68 @@ TEST_F(Lifecycle, ExitAsksNothingWhenSavedAndEndsTheWindow) {
     w->mnuExit->trigger();
     EXPECT_TRUE(ended);
     EXPECT_TRUE(m_dialogs->shown.isEmpty());
+}
+
+TEST_F(Lifecycle, TheTrayIconsClicksShowTheWindowAndItsRightButtonTheMenu) {
+    SaveSetting(keys::kSysTrayIcon, "1");
+    auto w = load();
+    TrayIcon* tray = w->trayIcon();
+    w->setWindowState(Qt::WindowMaximized);
+    w->showMinimized();
+    w->ApplyTrayIconState();
+    ASSERT_FALSE(w->isVisible());
+
+    // A single click, all a StatusNotifier host reports, brings the window back, in the
+    // normal state.
+    tray->activated(TrayIcon::Activation::Click);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->isVisible(); }, 5000));
+    EXPECT_FALSE(w->isMinimized());
+    EXPECT_FALSE(w->isMaximized());
+
+    // A click followed by a double-click, as an XEmbed tray reports one, acts once.
+    w->showMinimized();
+    w->ApplyTrayIconState();
+    ASSERT_FALSE(w->isVisible());
+    tray->activated(TrayIcon::Activation::Click);
+    tray->activated(TrayIcon::Activation::DoubleClick);
+    EXPECT_TRUE(w->isVisible());
+    QTest::qWait(QApplication::doubleClickInterval() + 100);
+    EXPECT_TRUE(w->isVisible());
+
+    // The right button opens the icon's menu, captioned for the window's state.
+    QString caption;
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        if (QApplication::activePopupWidget() == w->mnuTrayhost) {
+            opened = true;
+            caption = w->mnuShowGV->text();
+            w->mnuTrayhost->close();
+        }
+    });
+    tray->activated(TrayIcon::Activation::Context);
+    QTest::qWait(50);
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(caption, "Hide Glimvane");
+    EXPECT_EQ(w->mnuTrayhost->defaultAction(), w->mnuShowGV);
+    w->mnuTrayhost->close();
+    // Not while another window of the program is open.
+    appState().SecondaryWindowOpen = true;
+    tray->activated(TrayIcon::Activation::Context);
+    EXPECT_FALSE(w->mnuTrayhost->isVisible());
+    appState().SecondaryWindowOpen = false;
+
+    // Closed from the tray, the favourites list keeps its own state.
+    w->FavList->show();
+    w->showMinimized();
+    w->ApplyTrayIconState();
+    ASSERT_FALSE(w->isVisible());
+    w->close();
+    EXPECT_EQ(GetSetting(keys::kFavlist), "1");
+}
+
+TEST_F(Lifecycle, ASizeStoredAsTextThatIsNoNumberOpensAtTheDefaultSize) {
+    SaveSetting(keys::kWidth, "wide");
+    SaveSetting(keys::kHeight, "");
+    auto w = load();
+    EXPECT_EQ(w->size(), QSize(px(8690), px(6050, false)));
 }
