@@ -565,6 +565,25 @@ TEST_F(ImageView, TheOldGifWarningShowsOnce) {
     EXPECT_EQ(properties.field("Type"), "GIF File (87a)");
 }
 
+TEST_F(ImageView, ScrollingALargeAnimationMovesTheAnimation) {
+    QList<gvtest::GifFrame> frames;
+    for (int i = 0; i < 2; ++i) {
+        QImage f(2400, 1600, QImage::Format_RGB32);
+        f.fill(QColor::fromHsv(i * 120, 200, 200));
+        frames << gvtest::GifFrame{f, 10};
+    }
+    ASSERT_TRUE(gvtest::writeAnimatedGif(file("big.gif"), frames));
+    SaveSetting(keys::kImageSize, "Actual");
+    open();
+    ASSERT_EQ(w->displayMode(), kActualSize);
+    click("big.gif");
+    ASSERT_TRUE(w->aniImg->isVisibleTo(w.get()));
+    ASSERT_TRUE(w->HScroll1->isEnabled());
+    w->HScroll1->setValue(300);
+    w->VScroll1->setValue(200);
+    EXPECT_EQ(w->aniImg->pos(), QPoint(-300, -200));
+}
+
 TEST_F(ImageView, AnimatedGifsPlayUnlessOldOnesAreTurnedOff) {
     QList<gvtest::GifFrame> frames;
     for (int i = 0; i < 3; ++i) {
