@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QPainter>
 #include <QListWidget>
 #include <QSaveFile>
 
@@ -65,9 +66,14 @@ bool frmGlimvane::saveImageTo(const QString& path, const QString& extension, int
         if (extension == QStringLiteral("jpg")) {
             writer.setQuality(quality);
         }
-        const QImage opaque = extension == QStringLiteral("jpg")
-                                  ? image.convertToFormat(QImage::Format_RGB32)
-                                  : image;
+        // JPEG has no transparency: see-through parts become white, as on paper.
+        QImage opaque = image;
+        if (extension == QStringLiteral("jpg")) {
+            opaque = QImage(image.size(), QImage::Format_RGB32);
+            opaque.fill(Qt::white);
+            QPainter painter(&opaque);
+            painter.drawImage(0, 0, image);
+        }
         if (!writer.write(opaque)) {
             *error = writer.errorString();
             return false;
@@ -75,6 +81,12 @@ bool frmGlimvane::saveImageTo(const QString& path, const QString& extension, int
         return writeBytes(path, bytes, error);
     }
     QByteArray bytes = picture.originalBytes();
+    // A cursor's own bytes say "cursor" (type 2) and carry a hot spot: an .ico file gets an
+    // icon made from the picture instead.
+    const bool cursorBytes = bytes.size() >= 4 && bytes.at(2) == 2 && bytes.at(3) == 0;
+    if (extension == QStringLiteral("ico") && cursorBytes) {
+        bytes.clear();
+    }
     if (bytes.isEmpty() && extension == QStringLiteral("ico")) {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
@@ -121,8 +133,11 @@ void frmGlimvane::mnuSave_Click() {
         frmJpegQual quality(this);
         bool fail = false;
         const int q = quality.GetQualVal(fail);
-        if (!fail && q >= 1) {
-            state.ImageIsSaved = saveImageTo(path, expected, q, &error);
+        if (fail || q < 1) {
+            return;  // cancelled: nothing written, and the view and the list stay as they are
+        }
+        if (saveImageTo(path, expected, q, &error)) {
+            state.ImageIsSaved = true;
         }
     } else if (saveImageTo(path, expected, 0, &error)) {
         state.ImageIsSaved = true;
@@ -149,12 +164,10 @@ void frmGlimvane::mnuSave_Click() {
     state.SuppressFileClick = true;
     RefreshFileList();
     state.SuppressFileClick = false;
-    for (int i = 0; i < File1->count(); ++i) {
-        if (File1->text(i).compare(target.fileName(), Qt::CaseInsensitive) == 0) {
-            File1->setSelected(i, true);
-            File1->setCurrentRow(i);
-            break;
-        }
+    const int row = OpenFileInList(target.absoluteFilePath());
+    if (row >= 0) {
+        File1->setSelected(row, true);
+        File1->setCurrentRow(row);
     }
     if (state.ImageIsSaved) {
         ImageSaved();

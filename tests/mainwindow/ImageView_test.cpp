@@ -417,6 +417,57 @@ TEST_F(ImageView, CancellingTheQualityWritesNothing) {
     EXPECT_FALSE(QFile::exists(file("never.jpg")));
     EXPECT_FALSE(appState().ImageIsSaved);
     EXPECT_EQ(w->windowTitle(), "Glimvane - Unsaved Image");
+
+    // Agreeing to replace a file and then cancelling the quality leaves both as they were:
+    // the old file is not written and not shown in place of the picture.
+    ASSERT_TRUE(gvtest::writeJpeg(file("old.jpg"), testImage({8, 8})));
+    QFile before(file("old.jpg"));
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray oldBytes = before.readAll();
+    before.close();
+    m_dialogs->fileAnswers.enqueue(FileChoice{file("old"), "old", 1});
+    m_dialogs->messageAnswers.enqueue(MsgAnswer::Yes);
+    m_dialogs->shown.clear();
+    w->mnuSave->trigger();
+    // The file dialog, the replace question, the quality dialog.
+    ASSERT_EQ(m_dialogs->shown.size(), 3);
+    EXPECT_EQ(m_dialogs->shown[1].text, "old.jpg already exists.\nDo you want to replace it?");
+    QFile after(file("old.jpg"));
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), oldBytes);
+    EXPECT_EQ(w->windowTitle(), "Glimvane - Unsaved Image");
+    EXPECT_EQ(w->File1->currentRow(), -1);
+}
+
+TEST_F(ImageView, AFailedSaveKeepsTheImageAndItsState) {
+    ASSERT_TRUE(gvtest::writePng(file("pic.png"), testImage({30, 30})));
+    open();
+    click("pic.png");
+    ASSERT_TRUE(appState().ImageIsSaved);
+    const QString nowhere = m_folder + "/no such folder/copy";
+    m_dialogs->fileAnswers.enqueue(FileChoice{nowhere, "copy", 1});
+    m_dialogs->modalScripts.enqueue([](QDialog&) { return int(QDialog::Accepted); });
+    m_dialogs->shown.clear();
+    w->mnuSave->trigger();
+    ASSERT_FALSE(m_dialogs->shown.isEmpty());
+    EXPECT_EQ(m_dialogs->shown.last().icon, MsgIcon::Critical);
+    EXPECT_TRUE(m_dialogs->shown.last().text.endsWith(", error number: 75"));
+    // Still the file image it was.
+    EXPECT_TRUE(appState().ImageIsSaved);
+    EXPECT_EQ(w->windowTitle(), "Glimvane - pic.png");
+}
+
+TEST_F(ImageView, JpegsOfSeeThroughPicturesAreWhiteBehind) {
+    QImage clear(20, 10, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    open();
+    w->LoadAndShowImage(Picture::fromRaster(clear));
+    m_dialogs->fileAnswers.enqueue(FileChoice{file("paper"), "paper", 1});
+    m_dialogs->modalScripts.enqueue([](QDialog&) { return int(QDialog::Accepted); });
+    w->mnuSave->trigger();
+    const QImage saved(file("paper.jpg"));
+    ASSERT_FALSE(saved.isNull());
+    EXPECT_GT(qGray(saved.pixel(10, 5)), 240);
 }
 
 TEST_F(ImageView, SavingABitmapIntoAnUncheckedTypeTurnsTheTypeOn) {
@@ -435,6 +486,20 @@ TEST_F(ImageView, SavingABitmapIntoAnUncheckedTypeTurnsTheTypeOn) {
 }
 
 TEST_F(ImageView, IconsAndMetafilesAreSavedOnlyInTheirOwnFormat) {
+    // A cursor is an icon picture too, but its file is not an icon file.
+    ASSERT_TRUE(gvtest::writeCur(file("c.cur"), testImage({32, 32}), {3, 4}));
+    open();
+    click("c.cur");
+    m_dialogs->fileAnswers.enqueue(FileChoice{file("from-cursor"), "from-cursor", 1});
+    w->mnuSave->trigger();
+    QFile icon(file("from-cursor.ico"));
+    ASSERT_TRUE(icon.open(QIODevice::ReadOnly));
+    const QByteArray header = icon.read(4);
+    EXPECT_EQ(header, QByteArray("\0\0\1\0", 4));  // type 1: an icon
+    icon.close();
+    EXPECT_EQ(QImage(file("from-cursor.ico"), "ico").size(), QSize(32, 32));
+    w.reset();
+
     ASSERT_TRUE(gvtest::writeIco(file("i.ico"), {testImage({16, 16}), testImage({32, 32})}));
     ASSERT_TRUE(gvtest::writeBytes(file("m.wmf"), gvtest::sampleWmf()));
     ASSERT_TRUE(gvtest::writeBytes(file("e.emf"), gvtest::sampleEmf()));
