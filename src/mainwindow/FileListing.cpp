@@ -571,20 +571,22 @@ TailMatch matchTail(std::string_view name, const std::string& suffix) {
     return same ? TailMatch::Yes : TailMatch::No;
 }
 
-// The same for a plain name's bytes and a lower-case ASCII needle.
-bool containsFoldedAscii(std::string_view haystack, std::string_view needle) {
+// Whether needle (already folded) occurs in haystack folded character by character.
+template <typename Char, typename Fold>
+bool containsFoldedWith(std::basic_string_view<Char> haystack,
+                        std::basic_string_view<Char> needle, Fold fold) {
     const std::size_t n = haystack.size();
     const std::size_t m = needle.size();
     if (m > n) {
         return false;
     }
-    const char first = needle[0];
+    const Char first = needle[0];
     for (std::size_t p = 0; p + m <= n; ++p) {
-        if (asciiLower(static_cast<unsigned char>(haystack[p])) != first) {
+        if (fold(haystack[p]) != first) {
             continue;
         }
         std::size_t k = 1;
-        while (k < m && asciiLower(static_cast<unsigned char>(haystack[p + k])) == needle[k]) {
+        while (k < m && fold(haystack[p + k]) == needle[k]) {
             ++k;
         }
         if (k == m) {
@@ -595,26 +597,15 @@ bool containsFoldedAscii(std::string_view haystack, std::string_view needle) {
 }
 
 bool containsFolded(QStringView haystack, const std::u16string& needle) {
-    const std::size_t n = std::size_t(haystack.size());
-    const std::size_t m = needle.size();
-    if (m > n) {
-        return false;
-    }
-    const char16_t* s = haystack.utf16();
-    const char16_t first = needle[0];
-    for (std::size_t p = 0; p + m <= n; ++p) {
-        if (foldToAscii(s[p]) != first) {
-            continue;
-        }
-        std::size_t k = 1;
-        while (k < m && foldToAscii(s[p + k]) == needle[k]) {
-            ++k;
-        }
-        if (k == m) {
-            return true;
-        }
-    }
-    return false;
+    return containsFoldedWith(
+        std::u16string_view(haystack.utf16(), std::size_t(haystack.size())),
+        std::u16string_view(needle), [](char16_t c) { return foldToAscii(c); });
+}
+
+// The same for a plain name's bytes and a lower-case ASCII needle.
+bool containsFoldedAscii(std::string_view haystack, std::string_view needle) {
+    return containsFoldedWith(haystack, needle,
+                              [](char c) { return asciiLower(static_cast<unsigned char>(c)); });
 }
 
 }  // namespace

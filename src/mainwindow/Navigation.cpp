@@ -147,6 +147,11 @@ int frmGlimvane::OpenFileInList(const QString& path) {
     state.SuppressFileClick = true;
     setCurrentFolder(info.absolutePath());
     state.SuppressFileClick = suppress;
+    return rowOfFile(info.absoluteFilePath());
+}
+
+int frmGlimvane::rowOfFile(const QString& path) const {
+    const QFileInfo info(path);
     // The file itself first: names that differ only in case are different files here. A
     // name typed in another case still finds its file when there is no exact one.
     const QString exact = info.absoluteFilePath();

@@ -5,7 +5,6 @@
 #include <QAction>
 #include <algorithm>
 #include <iterator>
-#include <utility>
 #include <QApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -170,31 +169,21 @@ bool frmGlimvane::handleFileseekEvent(QWidget* widget, QEvent* event) {
         }
         switch (event->type()) {
             case QEvent::FocusIn:
-                // Selected after the focus change itself, which would place the cursor; when
-                // a click brought the focus, after the click, which would move it again.
-                if (static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason) {
-                    m_selectSearchOnRelease = true;
-                } else {
-                    QMetaObject::invokeMethod(txtSearch, &QLineEdit::selectAll,
-                                              Qt::QueuedConnection);
-                }
+                selectAllOnEntry(txtSearch, event, m_selectSearchOnRelease);
                 List1->clear();
                 highlightHeader(lblBTFiles2, true);
                 return false;
             case QEvent::FocusOut:
-                m_selectSearchOnRelease = false;
+                selectAllOnEntry(txtSearch, event, m_selectSearchOnRelease);
                 highlightHeader(lblBTFiles2, false);
                 RunFileseek(txtSearch->text(), List1);
                 return false;
             case QEvent::MouseButtonRelease:
-                // A click: once the box has handled it, select the text when the click
-                // brought the focus, and explain Fileseek (a message box opened in the middle
-                // of the click would leave the box's cursor handling half done).
+                // A click: once the box has handled it, explain Fileseek (a message box
+                // opened in the middle of the click would leave the box's cursor handling half
+                // done).
                 if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-                    if (std::exchange(m_selectSearchOnRelease, false)) {
-                        QMetaObject::invokeMethod(txtSearch, &QLineEdit::selectAll,
-                                                  Qt::QueuedConnection);
-                    }
+                    selectAllOnEntry(txtSearch, event, m_selectSearchOnRelease);
                     QMetaObject::invokeMethod(this, &frmGlimvane::ExplainFileseek,
                                               Qt::QueuedConnection);
                 }

@@ -164,7 +164,7 @@ void frmGlimvane::mnuSave_Click() {
     state.SuppressFileClick = true;
     RefreshFileList();
     state.SuppressFileClick = false;
-    const int row = OpenFileInList(target.absoluteFilePath());
+    const int row = rowOfFile(target.absoluteFilePath());
     if (row >= 0) {
         File1->setSelected(row, true);
         File1->setCurrentRow(row);

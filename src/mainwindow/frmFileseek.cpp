@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScopedValueRollback>
-#include <utility>
 
 #include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
@@ -52,20 +51,13 @@ bool frmFileseek::eventFilter(QObject* watched, QEvent* event) {
             (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) &&
             isFocusMoveWithinWindow(Text1, static_cast<QFocusEvent*>(event));
         if (event->type() == QEvent::FocusIn && focusMove && !m_backspacing) {
-            // Selected after the focus change itself, which would place the cursor; when a
-            // click brought the focus, after the click, which would move it again.
-            if (static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason) {
-                m_selectOnRelease = true;
-            } else {
-                QMetaObject::invokeMethod(Text1, &QLineEdit::selectAll, Qt::QueuedConnection);
-            }
+            selectAllOnEntry(Text1, event, m_selectOnRelease);
             List1->clear();
         } else if (event->type() == QEvent::FocusOut && focusMove) {
-            m_selectOnRelease = false;
+            selectAllOnEntry(Text1, event, m_selectOnRelease);
             m_owner->RunFileseek(Text1->text(), List1);
-        } else if (event->type() == QEvent::MouseButtonRelease &&
-                   std::exchange(m_selectOnRelease, false)) {
-            QMetaObject::invokeMethod(Text1, &QLineEdit::selectAll, Qt::QueuedConnection);
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            selectAllOnEntry(Text1, event, m_selectOnRelease);
         } else if (event->type() == QEvent::KeyPress &&
                    (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
                     static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter)) {

@@ -1,10 +1,12 @@
 #include "platform/Controls.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QFocusEvent>
 #include <QMouseEvent>
 #include <QTabBar>
+#include <utility>
 
 namespace gv {
 
@@ -213,6 +215,28 @@ bool isFocusMoveWithinWindow(QWidget* widget, const QFocusEvent* event) {
     const bool returning = windowReason && widget->property(kAway).toBool();
     widget->setProperty(kAway, false);
     return !returning;
+}
+
+void selectAllOnEntry(QLineEdit* box, const QEvent* event, bool& afterClick) {
+    switch (event->type()) {
+        case QEvent::FocusIn:
+            if (static_cast<const QFocusEvent*>(event)->reason() == Qt::MouseFocusReason) {
+                afterClick = true;
+            } else {
+                QMetaObject::invokeMethod(box, &QLineEdit::selectAll, Qt::QueuedConnection);
+            }
+            break;
+        case QEvent::FocusOut:
+            afterClick = false;
+            break;
+        case QEvent::MouseButtonRelease:
+            if (std::exchange(afterClick, false)) {
+                QMetaObject::invokeMethod(box, &QLineEdit::selectAll, Qt::QueuedConnection);
+            }
+            break;
+        default:
+            break;
+    }
 }
 
 void onListChoice(QListWidget* list, const std::function<void(QListWidgetItem*)>& choose) {

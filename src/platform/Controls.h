@@ -12,6 +12,7 @@
 
 class QFocusEvent;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 
@@ -98,6 +99,11 @@ Q_SIGNALS:
 // (or first came to the window); false when it went away to another window or a pop-up menu,
 // or came back from there, which the window's own controls do not react to.
 bool isFocusMoveWithinWindow(QWidget* widget, const QFocusEvent* event);
+
+// A search box's whole text is selected when the focus comes to it, after whatever would place
+// the cursor: the focus change itself, or the click that brought the focus. Give it the box's
+// focus-in, focus-out and mouse-release events; afterClick remembers a click still to end.
+void selectAllOnEntry(QLineEdit* box, const QEvent* event, bool& afterClick);
 
 // Calls choose once for each choice the user makes in the list: a click on an item, the
 // keyboard moving the selection to an item, or a drag of the selection that ends on another

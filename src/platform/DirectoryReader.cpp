@@ -9,6 +9,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <limits>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -157,19 +158,27 @@ bool forEachFolderFile(const QString& folder, const FolderFileFilter& wanted,
     }
     const FdCloser closer{fd};
     const std::unique_ptr<char[]> block(new char[kBlockBytes]);
+    // Reads on this thread until the folder ends (true), fails (false) or `limit` names were
+    // taken (no answer yet).
     std::size_t taken = 0;
-    while (taken < kNamesBeforeReaderThread) {
-        switch (readBlock(fd, block.get(), wanted, [&](std::string_view name) {
-            take(name);
-            ++taken;
-        })) {
-            case BlockResult::More:
-                break;
-            case BlockResult::End:
-                return true;
-            case BlockResult::Failed:
-                return false;
+    const auto readHere = [&](std::size_t limit) -> std::optional<bool> {
+        while (taken < limit) {
+            switch (readBlock(fd, block.get(), wanted, [&](std::string_view name) {
+                take(name);
+                ++taken;
+            })) {
+                case BlockResult::More:
+                    break;
+                case BlockResult::End:
+                    return true;
+                case BlockResult::Failed:
+                    return false;
+            }
         }
+        return std::nullopt;
+    };
+    if (const std::optional<bool> small = readHere(kNamesBeforeReaderThread)) {
+        return *small;
     }
     // A big folder: the kernel's reading goes on beside the caller's work on the names.
     NameQueue queue;
@@ -191,16 +200,7 @@ bool forEachFolderFile(const QString& folder, const FolderFileFilter& wanted,
         });
     } catch (const std::system_error&) {
         // No thread to be had: this one reads on.
-        for (;;) {
-            switch (readBlock(fd, block.get(), wanted, take)) {
-                case BlockResult::More:
-                    break;
-                case BlockResult::End:
-                    return true;
-                case BlockResult::Failed:
-                    return false;
-            }
-        }
+        return *readHere(std::numeric_limits<std::size_t>::max());
     }
     // Should take() throw, the reader is stopped and joined as `reader` goes out of scope.
     while (std::optional<std::string> batch = queue.pop()) {

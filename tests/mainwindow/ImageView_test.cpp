@@ -50,6 +50,17 @@ QImage testImage(QSize size) {
     return gvtest::quadrantImage(size);
 }
 
+// Frames of one flat colour each, their hues hueStep apart, shown 10 hundredths each.
+QList<gvtest::GifFrame> flatFrames(int count, QSize size, int hueStep) {
+    QList<gvtest::GifFrame> frames;
+    for (int i = 0; i < count; ++i) {
+        QImage f(size, QImage::Format_RGB32);
+        f.fill(QColor::fromHsv(i * hueStep, 200, 200));
+        frames << gvtest::GifFrame{f, 10};
+    }
+    return frames;
+}
+
 }  // namespace
 
 TEST_F(ImageView, EveryTypeLoadsWithItsInformation) {
@@ -631,13 +642,7 @@ TEST_F(ImageView, TheOldGifWarningShowsOnce) {
 }
 
 TEST_F(ImageView, ScrollingALargeAnimationMovesTheAnimation) {
-    QList<gvtest::GifFrame> frames;
-    for (int i = 0; i < 2; ++i) {
-        QImage f(2400, 1600, QImage::Format_RGB32);
-        f.fill(QColor::fromHsv(i * 120, 200, 200));
-        frames << gvtest::GifFrame{f, 10};
-    }
-    ASSERT_TRUE(gvtest::writeAnimatedGif(file("big.gif"), frames));
+    ASSERT_TRUE(gvtest::writeAnimatedGif(file("big.gif"), flatFrames(2, {2400, 1600}, 120)));
     SaveSetting(keys::kImageSize, "Actual");
     open();
     ASSERT_EQ(w->displayMode(), kActualSize);
@@ -650,13 +655,7 @@ TEST_F(ImageView, ScrollingALargeAnimationMovesTheAnimation) {
 }
 
 TEST_F(ImageView, AnimatedGifsPlayUnlessOldOnesAreTurnedOff) {
-    QList<gvtest::GifFrame> frames;
-    for (int i = 0; i < 3; ++i) {
-        QImage f(40, 30, QImage::Format_RGB32);
-        f.fill(QColor::fromHsv(i * 100, 200, 200));
-        frames << gvtest::GifFrame{f, 10};
-    }
-    ASSERT_TRUE(gvtest::writeAnimatedGif(file("anim.gif"), frames));
+    ASSERT_TRUE(gvtest::writeAnimatedGif(file("anim.gif"), flatFrames(3, {40, 30}, 100)));
     ASSERT_TRUE(gvtest::writeGif(file("old.gif"), testImage({30, 30}), gvtest::GifVersion::V87a));
     SaveSetting(keys::kGif87Warn, "True");
     open();
