@@ -16,7 +16,7 @@
 
 #include "BenchFolders.h"
 #include "images/ImageTypeCatalogue.h"
-#include "mainwindow/FileListing.h"
+#include "listing/FileListing.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <QListView>
 #include <QStringList>
 
-#include "mainwindow/FileListing.h"
+#include "listing/FileListing.h"
 
 namespace gv {
 

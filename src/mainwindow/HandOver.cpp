@@ -6,9 +6,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QListWidget>
+#include <utility>
 
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/FileListBox.h"
+#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Paths.h"
 #include "platform/Trace.h"
@@ -19,10 +20,20 @@
 namespace gv {
 
 void frmGlimvane::ActivateFromSecondStart() {
+    // A window still loading (a start-up question open) is not shown half-built: the
+    // activation waits for the end of the load.
+    if (!m_loaded) {
+        m_handOversWaiting << QByteArray();
+        return;
+    }
     ActivatePreviousWindow(this);
 }
 
 void frmGlimvane::ReceiveCommandLine(const QByteArray& bytes) {
+    if (!m_loaded) {
+        m_handOversWaiting << bytes;
+        return;
+    }
     if (bytes.isEmpty()) {
         activateWindow();
         ActivatePreviousWindow(this);
@@ -44,6 +55,17 @@ void frmGlimvane::ReceiveCommandLine(const QByteArray& bytes) {
     }
     ProcessCmdLine(text);
     QCoreApplication::processEvents();
+}
+
+void frmGlimvane::HandOversAfterLoad() {
+    const QList<QByteArray> waiting = std::exchange(m_handOversWaiting, {});
+    for (const QByteArray& bytes : waiting) {
+        if (bytes.isEmpty()) {
+            ActivateFromSecondStart();
+        } else {
+            ReceiveCommandLine(bytes);
+        }
+    }
 }
 
 void frmGlimvane::ProcessCmdLine(const QString& command) {

@@ -43,8 +43,11 @@ qint64 numberFromColour(const QColor& c) {
 void frmGlimvane::connectViewCommands() {
     connect(Toolbar[6], &SoftButton::clicked, this, &frmGlimvane::ToggleDisplayMode);
     connect(TilePic, &SoftButton::clicked, this, &frmGlimvane::TilePic_Click);
-    connect(HScroll1, &QScrollBar::valueChanged, this, &frmGlimvane::scrollMoved);
-    connect(VScroll1, &QScrollBar::valueChanged, this, &frmGlimvane::scrollMoved);
+    // Each bar moves the image along its own axis only.
+    connect(HScroll1, &QScrollBar::valueChanged, this,
+            [this](int value) { scrollMoved(Qt::Horizontal, value); });
+    connect(VScroll1, &QScrollBar::valueChanged, this,
+            [this](int value) { scrollMoved(Qt::Vertical, value); });
     connect(Image1, &ImageBox::mousePressed, this, &frmGlimvane::imageMousePressed);
     connect(Image1, &ImageBox::mouseMoved, this, &frmGlimvane::imageMouseMoved);
     connect(Image1, &ImageBox::mouseReleased, this, &frmGlimvane::viewMouseReleased);
@@ -291,17 +294,16 @@ void frmGlimvane::showAnimated(bool show) {
     aniImg->raise();
 }
 
-void frmGlimvane::scrollMoved() {
+void frmGlimvane::scrollMoved(Qt::Orientation axis, int value) {
     QWidget* target = typeKey(appState().CurrentImagePath) == QStringLiteral("gif") &&
                               aniImg->isVisible()
                           ? static_cast<QWidget*>(aniImg)
                           : static_cast<QWidget*>(Image1);
     QPoint pos = target->pos();
-    if (HScroll1->isEnabled()) {
-        pos.setX(-HScroll1->value());
-    }
-    if (VScroll1->isEnabled()) {
-        pos.setY(-VScroll1->value());
+    if (axis == Qt::Horizontal) {
+        pos.setX(-value);
+    } else {
+        pos.setY(-value);
     }
     target->move(pos);
     if (target == Image1) {

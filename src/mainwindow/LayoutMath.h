@@ -15,6 +15,11 @@ inline constexpr int kFileseekHeaderHeight = 20;
 // The panel's header block above the folder tree: header, caption and drive list.
 inline constexpr int kTreeTop = kPanelHeaderHeight + 22 + 26;
 
+// The splitter keeps the panel at most 90 % of the inner width (to the nearest pixel).
+inline int widestPanel(int innerWidth) {
+    return (innerWidth * 9 + 5) / 10;
+}
+
 struct LayoutInput {
     int innerWidth = 0;
     int innerHeight = 0;

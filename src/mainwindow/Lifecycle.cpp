@@ -181,6 +181,7 @@ bool frmGlimvane::Load() {
     SetCursorModeFromSetting(true);
     LayoutWindow();
     trace(QStringLiteral("load: shown"));
+    HandOversAfterLoad();
     return true;
 }
 

@@ -17,7 +17,7 @@
 #include <QScrollBar>
 #include <QTreeView>
 
-#include "mainwindow/FileListing.h"
+#include "listing/FileListing.h"
 #include "mainwindow/ImageBox.h"
 #include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
@@ -251,6 +251,7 @@ void frmGlimvane::connectNavigation() {
     connect(Toolbar[4], &SoftButton::clicked, this, &frmGlimvane::DirectoriesToggle);
 
     File1->setContextMenuPolicy(Qt::CustomContextMenu);
+    rightClickShowsMenuOnly(File1);
     connect(File1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         const AppState& state = appState();
         mnuProp->setEnabled(!state.CurrentImagePath.isEmpty() && state.ImageIsSaved);
@@ -261,6 +262,7 @@ void frmGlimvane::connectNavigation() {
         mnuPropSeparator->setVisible(false);
     });
     ftvDirs->setContextMenuPolicy(Qt::CustomContextMenu);
+    rightClickShowsMenuOnly(ftvDirs);
     connect(ftvDirs, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         const QList<QAction*> folderItems = {m_favDirSeparator, mnuCreateDir, mnuDelDir,
                                              mnuCopyDir, mnuMoveDir};

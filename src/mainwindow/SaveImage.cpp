@@ -5,13 +5,13 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QPainter>
 #include <QListWidget>
+#include <QPainter>
 #include <QSaveFile>
 
 #include "images/Picture.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/FileListBox.h"
+#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "mainwindow/frmJpegQual.h"
 #include "platform/Dialogs.h"
@@ -31,33 +31,41 @@ const SaveFormat* formatFor(PictureKind kind) {
     static const SaveFormat kWmf{"Windows MetaFile (*.wmf)|*.wmf", {"wmf", "wmf"}};
     static const SaveFormat kIcon{"Icon (*.ico)|*.ico", {"ico", "ico"}};
     switch (kind) {
-        case PictureKind::Bitmap: return &kBitmap;
-        case PictureKind::EnhancedMetafile: return &kEmf;
-        case PictureKind::Metafile: return &kWmf;
-        case PictureKind::Icon: return &kIcon;
+        case PictureKind::Bitmap:
+            return &kBitmap;
+        case PictureKind::EnhancedMetafile:
+            return &kEmf;
+        case PictureKind::Metafile:
+            return &kWmf;
+        case PictureKind::Icon:
+            return &kIcon;
     }
     return nullptr;
 }
 
-bool writeBytes(const QString& path, const QByteArray& bytes, QString* error) {
+SaveFailure writeBytes(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = file.errorString();
-        return false;
+    // Unbuffered, so that a disk that fills up fails the write itself, not a later flush.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        file.write(bytes) != bytes.size() || !file.commit()) {
+        return writeFailure(path, file.error());
     }
-    return true;
+    return {};
 }
 
 }  // namespace
 
-bool frmGlimvane::saveImageTo(const QString& path, const QString& extension, int quality,
-                              QString* error) {
+SaveFailure frmGlimvane::saveImageTo(const QString& path, const QString& extension, int quality) {
     const Picture& picture = Image1->picture();
+    const SaveFailure unreadable{7, QStringLiteral("Out of memory")};
+    if (extension == QStringLiteral("jpg") &&
+        !QImageWriter::supportedImageFormats().contains("jpeg")) {
+        return jpegWriterMissing();
+    }
     if (extension == QStringLiteral("jpg") || extension == QStringLiteral("bmp")) {
         const QImage image = picture.fullRaster();
         if (image.isNull()) {
-            *error = QStringLiteral("The picture could not be read");
-            return false;
+            return unreadable;
         }
         QByteArray bytes;
         QBuffer buffer(&bytes);
@@ -75,10 +83,9 @@ bool frmGlimvane::saveImageTo(const QString& path, const QString& extension, int
             painter.drawImage(0, 0, image);
         }
         if (!writer.write(opaque)) {
-            *error = writer.errorString();
-            return false;
+            return unreadable;
         }
-        return writeBytes(path, bytes, error);
+        return writeBytes(path, bytes);
     }
     QByteArray bytes = picture.originalBytes();
     // A cursor's own bytes say "cursor" (type 2) and carry a hot spot: an .ico file gets an
@@ -93,10 +100,9 @@ bool frmGlimvane::saveImageTo(const QString& path, const QString& extension, int
         QImageWriter(&buffer, "ico").write(picture.fullRaster());
     }
     if (bytes.isEmpty()) {
-        *error = QStringLiteral("The picture holds no data to save");
-        return false;
+        return unreadable;
     }
-    return writeBytes(path, bytes, error);
+    return writeBytes(path, bytes);
 }
 
 void frmGlimvane::mnuSave_Click() {
@@ -122,13 +128,13 @@ void frmGlimvane::mnuSave_Click() {
     }
     const QFileInfo target(path);
     if (target.exists() &&
-        dialogs().message(target.fileName() +
-                              QStringLiteral(" already exists.\nDo you want to replace it?"),
-                          MsgButtons::YesNo, MsgIcon::Exclamation,
-                          QStringLiteral("Save Image as..."), this) != MsgAnswer::Yes) {
+        dialogs().message(
+            target.fileName() + QStringLiteral(" already exists.\nDo you want to replace it?"),
+            MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("Save Image as..."),
+            this) != MsgAnswer::Yes) {
         return;
     }
-    QString error;
+    SaveFailure failure;
     if (expected == QStringLiteral("jpg")) {
         frmJpegQual quality(this);
         bool fail = false;
@@ -136,17 +142,18 @@ void frmGlimvane::mnuSave_Click() {
         if (fail || q < 1) {
             return;  // cancelled: nothing written, and the view and the list stay as they are
         }
-        if (saveImageTo(path, expected, q, &error)) {
-            state.ImageIsSaved = true;
-        }
-    } else if (saveImageTo(path, expected, 0, &error)) {
-        state.ImageIsSaved = true;
+        failure = saveImageTo(path, expected, q);
+    } else {
+        failure = saveImageTo(path, expected, 0);
     }
-    if (!error.isEmpty()) {
-        dialogs().message(error + QStringLiteral(", error number: ") + QString::number(75),
-                          MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Glimvane"), this);
+    if (failure.failed()) {
+        const MsgIcon icon =
+            failure.number == kJpegWriterMissing ? MsgIcon::None : MsgIcon::Critical;
+        dialogs().message(saveFailureMessage(failure), MsgButtons::Ok, icon,
+                          QStringLiteral("Glimvane"), this);
         return;
     }
+    state.ImageIsSaved = true;
     if (choice->fileName.trimmed().isEmpty()) {
         return;
     }

@@ -10,6 +10,8 @@
 #include <QRectF>
 #include <memory>
 
+#include "images/SaveFailure.h"
+
 class QAction;
 class QComboBox;
 class QFrame;
@@ -70,6 +72,7 @@ public:
     // What a second start's hand-over does in this instance.
     void ReceiveCommandLine(const QByteArray& bytes);
     void ActivateFromSecondStart();
+    void HandOversAfterLoad();
 
     // The folder shown by the folder list, and its image files in the file list.
     QString currentFolder() const;
@@ -306,7 +309,7 @@ private:
     void imageMousePressed(QMouseEvent* event);
     void imageMouseMoved(QMouseEvent* event);
     void viewMouseReleased(QMouseEvent* event);
-    void scrollMoved();
+    void scrollMoved(Qt::Orientation axis, int value);
     void placeImage(const QRectF& rect);
     void showAnimated(bool show);
     void warnGif87a();
@@ -315,7 +318,7 @@ private:
     // The loaded picture at 1:1, then laid out in the display mode.
     void LayOutPicture(const Picture& picture);
     void mnuProp_Click();
-    bool saveImageTo(const QString& path, const QString& extension, int quality, QString* error);
+    SaveFailure saveImageTo(const QString& path, const QString& extension, int quality);
     // For the command-line image: the file becomes the selection and is loaded.
     void SelectAndLoad(int row);
     void setCursorMode(int mode);
@@ -361,6 +364,8 @@ public:
 private:
     bool m_secondLayoutPass = false;
     bool m_loaded = false;
+    // Hand-overs that arrived while the window was loading (an empty one asks to activate).
+    QList<QByteArray> m_handOversWaiting;
     bool m_unloaded = false;
 };
 

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
+#include <functional>
 
 namespace gv {
 namespace {
@@ -42,16 +43,17 @@ void drawVane(QPainter& p, QPointF centre, qreal radius, QColor blade, QColor hu
     p.restore();
 }
 
+// A block arrow across the 32 x 32 canvas, its tip on the left or the right.
 void arrow(QPainter& p, bool left) {
     QPainterPath path;
     const qreal d = left ? -1 : 1;
-    path.moveTo(16 - 8 * d, 16);
-    path.lineTo(16 + 6 * d, 7);
-    path.lineTo(16 + 6 * d, 12);
-    path.lineTo(16 + 10 * d, 12);
-    path.lineTo(16 + 10 * d, 20);
-    path.lineTo(16 + 6 * d, 20);
-    path.lineTo(16 + 6 * d, 25);
+    path.moveTo(16 + 10 * d, 16);
+    path.lineTo(16 + 1 * d, 7);
+    path.lineTo(16 + 1 * d, 12);
+    path.lineTo(16 - 10 * d, 12);
+    path.lineTo(16 - 10 * d, 20);
+    path.lineTo(16 + 1 * d, 20);
+    path.lineTo(16 + 1 * d, 25);
     path.closeSubpath();
     p.setPen(inkPen(1.5));
     p.setBrush(QColor(120, 170, 230));
@@ -100,13 +102,31 @@ void starGlyph(QPainter& p, QPointF c, qreal r) {
     p.drawPath(path);
 }
 
-QPixmap glyph32(int index) {
-    QPixmap pm = canvas(32, 32);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
+// The pictures are designed on a 32 x 32 grid; drawnIcon paints them at the size shown,
+// once for each device pixel ratio, so they stay sharp on scaled screens.
+QIcon drawnIcon(int size, const std::function<void(QPainter&)>& draw) {
+    QIcon icon;
+    for (const int ratio : {1, 2, 3}) {
+        QPixmap pm = canvas(size * ratio, size * ratio);
+        pm.setDevicePixelRatio(ratio);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 32.0, size / 32.0);
+        draw(p);
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
+}
+
+void drawGlyph(QPainter& p, int index) {
     switch (index) {
-        case 0: arrow(p, true); break;
-        case 1: arrow(p, false); break;
+        case 0:
+            arrow(p, true);
+            break;
+        case 1:
+            arrow(p, false);
+            break;
         case 2: {  // home
             p.setPen(inkPen(1.6));
             p.setBrush(QColor(250, 235, 200));
@@ -124,14 +144,19 @@ QPixmap glyph32(int index) {
             p.drawRect(QRectF(13, 19, 6, 8));
             break;
         }
-        case 3: refreshGlyph(p, 1.0); break;
-        case 4: folderGlyph(p, QColor(245, 210, 120)); break;
+        case 3:
+            refreshGlyph(p, 1.0);
+            break;
+        case 4:
+            folderGlyph(p, QColor(245, 210, 120));
+            break;
         case 5: {  // full screen
             p.setPen(inkPen(1.6));
             p.setBrush(QColor(200, 220, 245));
             p.drawRect(QRectF(5, 7, 22, 16));
             p.setPen(inkPen(2.0));
-            for (const auto& c : {QPointF(8, 10), QPointF(24, 10), QPointF(8, 20), QPointF(24, 20)}) {
+            for (const auto& c :
+                 {QPointF(8, 10), QPointF(24, 10), QPointF(8, 20), QPointF(24, 20)}) {
                 const qreal dx = c.x() < 16 ? 4 : -4;
                 const qreal dy = c.y() < 16 ? 3 : -3;
                 p.drawLine(c, c + QPointF(dx, 0));
@@ -195,27 +220,22 @@ QPixmap glyph32(int index) {
             p.drawEllipse(QPointF(16, 18), 5, 5);
             break;
         }
-        default: break;
+        default:
+            break;
     }
-    return pm;
 }
 
-}  // namespace
-
-QIcon iconResource(int id) {
-    QPixmap pm = canvas(32, 32);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
+void drawIconResource(QPainter& p, int id) {
     switch (id) {
         case 101: {  // Best Fit: a picture with arrows pointing inwards
-            p.drawPixmap(0, 0, glyph32(6));
+            drawGlyph(p, 6);
             p.setPen(QPen(kAccent, 2.2));
             p.drawLine(QPointF(2, 2), QPointF(8, 8));
             p.drawLine(QPointF(30, 30), QPointF(24, 24));
             break;
         }
         case 102: {  // Actual Size: the picture with "1:1"
-            p.drawPixmap(0, 0, glyph32(6));
+            drawGlyph(p, 6);
             QFont f(QStringLiteral("DejaVu Sans"));
             f.setBold(true);
             f.setPixelSize(10);
@@ -224,7 +244,9 @@ QIcon iconResource(int id) {
             p.drawText(QRectF(4, 6, 24, 12), Qt::AlignCenter, QStringLiteral("1:1"));
             break;
         }
-        case 103: folderGlyph(p, QColor(245, 210, 120)); break;
+        case 103:
+            folderGlyph(p, QColor(245, 210, 120));
+            break;
         case 104:
             folderGlyph(p, QColor(245, 210, 120));
             starGlyph(p, QPointF(18, 18), 7);
@@ -239,10 +261,15 @@ QIcon iconResource(int id) {
             }
             break;
         }
-        default: break;
+        default:
+            break;
     }
-    p.end();
-    return QIcon(pm);
+}
+
+}  // namespace
+
+QIcon iconResource(int id) {
+    return drawnIcon(32, [id](QPainter& p) { drawIconResource(p, id); });
 }
 
 QPixmap logoBitmap() {
@@ -277,8 +304,7 @@ QPixmap toolbarLogo() {
     f.setBold(true);
     p.setFont(f);
     p.setPen(kInk);
-    p.drawText(QRectF(34, 0, 86, 32), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Glimvane"));
+    p.drawText(QRectF(34, 0, 86, 32), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Glimvane"));
     return pm;
 }
 
@@ -302,21 +328,21 @@ QPixmap splashPicture() {
 }
 
 QIcon toolbarIcon(int index) {
-    return QIcon(glyph32(index));
+    return drawnIcon(32, [index](QPainter& p) { drawGlyph(p, index); });
 }
 
-QIcon panelIcon(PanelGlyph glyph) {
-    QPixmap pm = canvas(16, 16);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(0.5, 0.5);
+namespace {
+
+void drawPanelGlyph(QPainter& p, PanelGlyph glyph) {
     switch (glyph) {
         case PanelGlyph::Close:
             p.setPen(inkPen(3.5));
             p.drawLine(QPointF(9, 9), QPointF(23, 23));
             p.drawLine(QPointF(23, 9), QPointF(9, 23));
             break;
-        case PanelGlyph::Refresh: refreshGlyph(p, 1.0); break;
+        case PanelGlyph::Refresh:
+            refreshGlyph(p, 1.0);
+            break;
         case PanelGlyph::Dock:
             p.setPen(inkPen(2.5));
             p.setBrush(Qt::white);
@@ -347,8 +373,12 @@ QIcon panelIcon(PanelGlyph glyph) {
             p.drawRect(QRectF(3, 10, 26, 12));
             p.drawLine(QPointF(20, 6), QPointF(20, 26));
             break;
-        case PanelGlyph::Folder: folderGlyph(p, QColor(245, 210, 120)); break;
-        case PanelGlyph::Favourite: starGlyph(p, QPointF(16, 16), 12); break;
+        case PanelGlyph::Folder:
+            folderGlyph(p, QColor(245, 210, 120));
+            break;
+        case PanelGlyph::Favourite:
+            starGlyph(p, QPointF(16, 16), 12);
+            break;
         case PanelGlyph::Search:
             p.setPen(inkPen(3));
             p.setBrush(Qt::NoBrush);
@@ -356,8 +386,12 @@ QIcon panelIcon(PanelGlyph glyph) {
             p.drawLine(QPointF(19, 19), QPointF(27, 27));
             break;
     }
-    p.end();
-    return QIcon(pm);
+}
+
+}  // namespace
+
+QIcon panelIcon(PanelGlyph glyph) {
+    return drawnIcon(16, [glyph](QPainter& p) { drawPanelGlyph(p, glyph); });
 }
 
 QIcon applicationIcon() {

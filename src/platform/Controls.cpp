@@ -1,9 +1,11 @@
 #include "platform/Controls.h"
 
+#include <QAbstractItemView>
+#include <QAction>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QFocusEvent>
 #include <QMouseEvent>
 #include <QTabBar>
 #include <utility>
@@ -110,9 +112,8 @@ void KeyedStatusBar::clearPanel(const QString& key) {
 }
 
 TabControl::TabControl(QWidget* parent) : QTabWidget(parent) {
-    connect(this, &QTabWidget::tabBarClicked, this, [this](int i) {
-        Q_EMIT tabClicked(tabBar()->tabData(i).toString());
-    });
+    connect(this, &QTabWidget::tabBarClicked, this,
+            [this](int i) { Q_EMIT tabClicked(tabBar()->tabData(i).toString()); });
 }
 
 void TabControl::addKeyedTab(const QString& caption, const QString& key) {
@@ -169,7 +170,8 @@ protected:
             m_clicked = false;
         } else if (event->type() == QEvent::MouseButtonRelease && m_pressed) {
             // The view handles the release (and its click) after this filter.
-            QMetaObject::invokeMethod(this, [this] { pressEnded(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { pressEnded(); }, Qt::QueuedConnection);
         }
         return QObject::eventFilter(watched, event);
     }
@@ -241,6 +243,66 @@ void selectAllOnEntry(QLineEdit* box, const QEvent* event, bool& afterClick) {
 
 void onListChoice(QListWidget* list, const std::function<void(QListWidgetItem*)>& choose) {
     new ListChoiceWatcher(list, choose);
+}
+
+namespace {
+
+class RightButtonFilter final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+                // The context-menu event still follows the press.
+                return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+            default:
+                return QObject::eventFilter(watched, event);
+        }
+    }
+};
+
+}  // namespace
+
+void rightClickShowsMenuOnly(QAbstractItemView* view) {
+    view->viewport()->installEventFilter(new RightButtonFilter(view));
+}
+
+void keepDisabled(QAction* action) {
+    action->setEnabled(false);
+    QObject::connect(action, &QAction::changed, action, [action] {
+        if (action->isEnabled()) {
+            action->setEnabled(false);
+        }
+    });
+}
+
+namespace {
+
+class StayDisabled final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange) {
+            auto* control = static_cast<QWidget*>(watched);
+            if (control->isEnabled()) {
+                control->setEnabled(false);
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+}  // namespace
+
+void keepDisabled(QWidget* control) {
+    control->setEnabled(false);
+    control->installEventFilter(new StayDisabled(control));
 }
 
 }  // namespace gv

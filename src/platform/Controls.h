@@ -10,6 +10,8 @@
 #include <QToolButton>
 #include <functional>
 
+class QAbstractItemView;
+class QAction;
 class QFocusEvent;
 class QLabel;
 class QLineEdit;
@@ -109,5 +111,14 @@ void selectAllOnEntry(QLineEdit* box, const QEvent* event, bool& afterClick);
 // keyboard moving the selection to an item, or a drag of the selection that ends on another
 // item. Clearing or refilling the list is not a choice.
 void onListChoice(QListWidget* list, const std::function<void(QListWidgetItem*)>& choose);
+
+// A right-click on the view only asks for its pop-up menu: the pressed row does not become
+// current or selected (which would load a file or enter a folder first).
+void rightClickShowsMenuOnly(QAbstractItemView* view);
+
+// A command whose work is not part of this build stays disabled, whatever enables the
+// commands around it.
+void keepDisabled(QAction* action);
+void keepDisabled(QWidget* control);
 
 }  // namespace gv

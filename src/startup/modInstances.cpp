@@ -90,12 +90,27 @@ void HideSplash() {
     }
 }
 
+QString handOverCommandLine(const QString& commandLine, const QString& workingFolder) {
+    QString path = commandLine;
+    if (path.startsWith(QLatin1Char('"'))) {
+        path.remove(0, 1);
+    }
+    if (path.endsWith(QLatin1Char('"'))) {
+        path.chop(1);
+    }
+    if (path.trimmed().isEmpty() || QDir::isAbsolutePath(path)) {
+        return commandLine;
+    }
+    return QDir::cleanPath(QDir(workingFolder).absoluteFilePath(path));
+}
+
 QString missingComponentMessage(const QString& fileName) {
     return QStringLiteral("Cannot find a required component or support file. Filename: ") +
            fileName + QStringLiteral(". You will need to reinstall Glimvane.") +
            QStringLiteral("\r\n") +
-           QStringLiteral("This normally happens when a file in the installation package has "
-                          "failed to install, please contact ") +
+           QStringLiteral(
+               "This normally happens when a file in the installation package has "
+               "failed to install, please contact ") +
            QString::fromLatin1(kSupportEmail) + QStringLiteral(" if problems persist.");
 }
 
@@ -209,7 +224,8 @@ QString updateReminderMessage(const QDate& last) {
     return QStringLiteral("Glimvane Update last checked for a new version of Glimvane on the ") +
            formatStoredDate(last) +
            QStringLiteral(", it is recommended that you check once a month.") +
-           QStringLiteral("\r\n\r\n") + QStringLiteral("Would you like to run Glimvane Update now?");
+           QStringLiteral("\r\n\r\n") +
+           QStringLiteral("Would you like to run Glimvane Update now?");
 }
 
 void UpdateReminder(const QDate& today) {
@@ -223,9 +239,9 @@ void UpdateReminder(const QDate& today) {
         DeleteSetting(keys::kLastGvUpdate);
     }
     if (days >= 35) {
-        const MsgAnswer answer = dialogs().message(updateReminderMessage(last), MsgButtons::YesNo,
-                                                   MsgIcon::Information,
-                                                   QStringLiteral("Glimvane"));
+        const MsgAnswer answer =
+            dialogs().message(updateReminderMessage(last), MsgButtons::YesNo, MsgIcon::Information,
+                              QStringLiteral("Glimvane"));
         if (answer == MsgAnswer::Yes) {
             LaunchUpdater(2);
         }
@@ -238,8 +254,8 @@ bool RefuseRootFolder(const QString& folder) {
     if (clean != QStringLiteral("/") && QDir::cleanPath(volumeRoot(clean)) != clean) {
         return false;
     }
-    dialogs().message(QString::fromLatin1(kRootDirectoryMessage), MsgButtons::Ok,
-                      MsgIcon::Critical, QStringLiteral("Glimvane"));
+    dialogs().message(QString::fromLatin1(kRootDirectoryMessage), MsgButtons::Ok, MsgIcon::Critical,
+                      QStringLiteral("Glimvane"));
     return true;
 }
 
@@ -250,7 +266,8 @@ int StartProcedure(int argc, char** argv) {
     // A second start needs no window: it finds the running instance and hands over.
     if (!IsFirstInstance()) {
         QCoreApplication core(argc, argv);
-        handOverToRunningInstance(state.pendingCommandLine.toUtf8());
+        handOverToRunningInstance(
+            handOverCommandLine(state.pendingCommandLine, QDir::currentPath()).toUtf8());
         return 0;
     }
 

@@ -58,6 +58,9 @@ inline constexpr const char* kHomePage = "https://glimvane.org";
 inline constexpr const char* kRootDirectoryMessage =
     "Glimvane cannot be run from a root directory! Please install to a deeper directory.";
 QString missingComponentMessage(const QString& fileName);
+// The command line a second start hands over: a relative image path is made absolute against
+// the folder the user typed it in, since the running instance works in another folder.
+QString handOverCommandLine(const QString& commandLine, const QString& workingFolder);
 QString updateReminderMessage(const QDate& last);
 
 }  // namespace gv

@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QImageWriter>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -43,6 +46,16 @@ protected:
     QString panel(const char* key) const { return w->SB1->panelText(QString::fromLatin1(key)); }
     const gvtest::ShownMessage* lastMessage() {
         return m_dialogs->shown.isEmpty() ? nullptr : &m_dialogs->shown.last();
+    }
+    // The message boxes shown since the record was last cleared.
+    QList<gvtest::ShownMessage> messageBoxes() {
+        QList<gvtest::ShownMessage> boxes;
+        for (const auto& m : m_dialogs->shown) {
+            if (m.kind == "message") {
+                boxes << m;
+            }
+        }
+        return boxes;
     }
 };
 
@@ -120,8 +133,6 @@ TEST_F(ImageView, EveryTypeLoadsWithItsInformation) {
         EXPECT_EQ(appState().CurrentImagePath, file(c.name));
         EXPECT_TRUE(appState().ImageIsSaved);
         EXPECT_TRUE(w->mnuSave->isEnabled());
-        EXPECT_TRUE(w->mnuDel->isEnabled());
-        EXPECT_EQ(w->mnuWallpaper->menuAction()->isEnabled(), c.kind == PictureKind::Bitmap);
         EXPECT_FALSE(w->logoShown());
     }
 }
@@ -185,6 +196,8 @@ TEST_F(ImageView, AnImageBeyondTheMemoryBudgetIsRefused) {
 TEST_F(ImageView, DisplayModesLayOutTheImage) {
     ASSERT_TRUE(gvtest::writePng(file("wide.png"), testImage({3000, 900})));
     ASSERT_TRUE(gvtest::writePng(file("small.png"), testImage({64, 64})));
+    ASSERT_TRUE(gvtest::writePng(file("huge.png"), testImage({2000, 2000})));
+    ASSERT_TRUE(gvtest::writePng(file("narrow.png"), testImage({40, 2000})));
     open();
     const QSize view = w->Picture1->size();
     click("wide.png");
@@ -206,9 +219,16 @@ TEST_F(ImageView, DisplayModesLayOutTheImage) {
     EXPECT_EQ(w->imageRect().size(), QSizeF(3000, 900));
     EXPECT_TRUE(w->HScroll1->isEnabled());
     EXPECT_EQ(w->HScroll1->maximum(), 3000 - view.width());
-    // Scrolling moves the image's left edge to minus the value.
+    // Each bar moves its own edge to minus its value.
     w->HScroll1->setValue(250);
     EXPECT_EQ(w->Image1->x(), -250);
+    click("huge.png");
+    w->HScroll1->setValue(300);
+    w->VScroll1->setValue(200);
+    EXPECT_EQ(w->Image1->pos(), QPoint(-300, -200));
+    // A taller but narrower image after scrolling both ways is centred across, at the top.
+    click("narrow.png");
+    EXPECT_EQ(w->Image1->pos(), QPoint((view.width() - 40) / 2, 0));
 
     // Tiles of a small image cover the view.
     click("small.png");
@@ -450,22 +470,88 @@ TEST_F(ImageView, CancellingTheQualityWritesNothing) {
     EXPECT_EQ(w->File1->currentRow(), -1);
 }
 
-TEST_F(ImageView, AFailedSaveKeepsTheImageAndItsState) {
+TEST_F(ImageView, AFailedSaveSaysWhyAndKeepsTheImageAndItsState) {
     ASSERT_TRUE(gvtest::writePng(file("pic.png"), testImage({30, 30})));
+    // A full disk: a small file system of its own, filled up (needs the right to mount).
+    const QString full = m_folder + "/full";
+    QDir().mkpath(full);
+    const bool mounted =
+        QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", full}) == 0;
+    if (mounted) {
+        QFile filler(full + "/filler");
+        filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        while (filler.write(QByteArray(4096, 'x')) > 0) {
+        }
+        filler.close();
+    }
     open();
     click("pic.png");
     ASSERT_TRUE(appState().ImageIsSaved);
-    const QString nowhere = m_folder + "/no such folder/copy";
-    m_dialogs->fileAnswers.enqueue(FileChoice{nowhere, "copy", 1});
+    struct Case {
+        QString path;
+        QString message;
+    };
+    QList<Case> cases = {
+        {m_folder + "/no such folder/copy", "Path not found, error number: 76"},
+        {m_folder + "/" + QString(300, 'n'), "Bad file name or number, error number: 52"},
+    };
+    if (mounted) {
+        cases.append({full + "/copy", "Disk full, error number: 61"});
+    }
+    for (const Case& c : cases) {
+        m_dialogs->fileAnswers.enqueue(FileChoice{c.path, "copy", 2});
+        m_dialogs->shown.clear();
+        w->mnuSave->trigger();
+        const auto boxes = messageBoxes();
+        ASSERT_EQ(boxes.size(), 1) << c.message.toStdString();
+        EXPECT_EQ(boxes[0].icon, MsgIcon::Critical);
+        EXPECT_EQ(boxes[0].text, c.message);
+        EXPECT_EQ(boxes[0].title, "Glimvane");
+        // Still the file image it was.
+        EXPECT_TRUE(appState().ImageIsSaved);
+        EXPECT_EQ(w->windowTitle(), "Glimvane - pic.png");
+    }
+    if (mounted) {
+        QProcess::execute("umount", {full});
+    }
+}
+
+TEST_F(ImageView, WithoutTheJpegWriterSavingAJpegSaysSo) {
+    // The plugins as installed, but for the JPEG one.
+    QTemporaryDir plugins;
+    for (const QString& folder : QCoreApplication::libraryPaths()) {
+        for (const QFileInfo& kind : QDir(folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QDir().mkpath(plugins.path() + "/" + kind.fileName());
+            for (const QFileInfo& plugin : QDir(kind.filePath()).entryInfoList(QDir::Files)) {
+                if (plugin.fileName() != "libqjpeg.so") {
+                    QFile::link(plugin.filePath(),
+                                plugins.path() + "/" + kind.fileName() + "/" + plugin.fileName());
+                }
+            }
+        }
+    }
+    QCoreApplication::setLibraryPaths({plugins.path()});
+    if (QImageWriter::supportedImageFormats().contains("jpeg")) {
+        GTEST_SKIP() << "an earlier test in this process has loaded the JPEG writer";
+    }
+    ASSERT_TRUE(gvtest::writePng(file("pic.png"), testImage({30, 30})));
+    open();
+    click("pic.png");
+    m_dialogs->fileAnswers.enqueue(FileChoice{file("copy"), "copy", 1});
     m_dialogs->modalScripts.enqueue([](QDialog&) { return int(QDialog::Accepted); });
     m_dialogs->shown.clear();
     w->mnuSave->trigger();
-    ASSERT_FALSE(m_dialogs->shown.isEmpty());
-    EXPECT_EQ(m_dialogs->shown.last().icon, MsgIcon::Critical);
-    EXPECT_TRUE(m_dialogs->shown.last().text.endsWith(", error number: 75"));
-    // Still the file image it was.
-    EXPECT_TRUE(appState().ImageIsSaved);
-    EXPECT_EQ(w->windowTitle(), "Glimvane - pic.png");
+    const auto boxes = messageBoxes();
+    ASSERT_EQ(boxes.size(), 1);
+    const QStringList lines = boxes[0].text.split("\r\n");
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], "The Jpeg save component installed with Glimvane is not present on the "
+                        "system: cannot save to jpegs.");
+    EXPECT_EQ(lines[1], "Please reinstall Glimvane to restore the component");
+    EXPECT_TRUE(lines[2].startsWith("Error Message Reported by System follows: libqjpeg"));
+    EXPECT_EQ(boxes[0].icon, MsgIcon::None);
+    EXPECT_EQ(boxes[0].buttons, MsgButtons::Ok);
+    EXPECT_FALSE(QFile::exists(file("copy.jpg")));
 }
 
 TEST_F(ImageView, JpegsOfSeeThroughPicturesAreWhiteBehind) {

@@ -43,8 +43,10 @@ protected:
         }
     }
 
-    QProcess* start(const QStringList& args = {}, const QStringList& extraEnv = {}) {
+    QProcess* start(const QStringList& args = {}, const QStringList& extraEnv = {},
+                    const QString& workingFolder = {}) {
         auto* p = new QProcess;
+        p->setWorkingDirectory(workingFolder);
         p->setEnvironment(gvtest::childEnvironment(m_trace) + extraEnv);
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p->start(gvtest::glimvaneBinary(), args);
@@ -102,6 +104,10 @@ TEST_F(HandOver, APathReachesTheRunningInstance) {
         EXPECT_TRUE(waitFor([&] { return traced("ProcessCmdLine: " + path); }, 5000))
             << name.toStdString();
     }
+    // A relative path means the folder it was typed in, not the running instance's folder.
+    const QString typed = makeImageFile("typed here.bmp");
+    expectEndsAlone(start({"typed here.bmp"}, {}, m_images), 3000);
+    EXPECT_TRUE(waitFor([&] { return traced("ProcessCmdLine: " + typed); }, 5000));
     // Only one instance ever loaded.
     EXPECT_EQ(tracedCount("load: marked"), 1);
     EXPECT_TRUE(
@@ -114,6 +120,31 @@ TEST_F(HandOver, AnEmptyStartActivatesAVisibleWindowWithoutHandingOver) {
     expectEndsAlone(start(), 3000);
     EXPECT_TRUE(waitFor([this] { return traced("activate"); }, 5000));
     EXPECT_EQ(traceLines().filter("ProcessCmdLine:").size(), commandLinesBefore);
+    EXPECT_EQ(tracedCount("load: marked"), 1);
+}
+
+TEST_F(HandOver, ASecondStartDuringTheLoadWaitsForTheWindowToBeReady) {
+    // An installed program that has not yet asked about desktop icons asks while it loads.
+    QFile program(gvtest::testFolders().program + "/glimvane");
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.close();
+    SaveSetting(keys::kVersionMajor, QString::number(GLIMVANE_VERSION_MAJOR));
+    SaveSetting(keys::kVersionMinor, QString::number(GLIMVANE_VERSION_MINOR));
+    SaveSetting(keys::kVersionRev, QString::number(GLIMVANE_VERSION_REV));
+    start();
+    QStringList question;
+    ASSERT_TRUE(waitFor(
+        [&] { return !(question = visibleWindows("^Desktop Icons$")).isEmpty(); }, 20000));
+
+    expectEndsAlone(start(), 3000);
+    QTest::qWait(500);
+    EXPECT_TRUE(visibleWindows("^Glimvane - Vividra$").isEmpty());
+    EXPECT_FALSE(traced("activate"));
+
+    gvtest::runTool("xdotool", {"windowactivate", "--sync", question.last()});
+    gvtest::runTool("xdotool", {"key", "--window", question.last(), "n"});
+    EXPECT_TRUE(waitFor([this] { return traced("load: shown"); }, 10000));
+    EXPECT_TRUE(waitFor([this] { return traced("activate"); }, 5000));
     EXPECT_EQ(tracedCount("load: marked"), 1);
 }
 

@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "images/ImageTypeCatalogue.h"
-#include "mainwindow/FileListing.h"
+#include "listing/FileListing.h"
 #include "support/RawFolder.h"
 #include "support/TestEnvironment.h"
 

@@ -1,4 +1,4 @@
-#include "mainwindow/FileListing.h"
+#include "listing/FileListing.h"
 
 #include <QCollator>
 #include <QCollatorSortKey>
