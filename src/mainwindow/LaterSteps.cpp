@@ -68,7 +68,6 @@ void frmGlimvane::LoadFavourites() {}
 void frmGlimvane::CheckFavourites() {}
 void frmGlimvane::ReregisterAssociations() {}
 void frmGlimvane::ShowStartupTip() {}
-void frmGlimvane::ShowFullScreen() {}
 void frmGlimvane::ShowHelpTopic(int) {}
 void frmGlimvane::ShowOptions() {}
 void frmGlimvane::ShowCaptureSetup() {}

@@ -72,51 +72,13 @@ void frmGlimvane::setCurrentFolder(const QString& folder) {
     const bool haveFiles = File1->count() > 0;
     Toolbar[0]->setEnabled(haveFiles);
     Toolbar[1]->setEnabled(haveFiles);
+    FollowFolderInFullScreen(m_folder);
 }
 
 void frmGlimvane::showFolderInTree() {
     const QSignalBlocker block(ftvDirs->selectionModel());
     const QScopedValueRollback moving(m_treeMoving, true);
-    const QModelIndex index = m_folderModel->index(m_folder);
-    if (index.isValid()) {
-        ftvDirs->setCurrentIndex(index);
-        ftvDirs->scrollTo(index);
-        // Deep folders are indented past a narrow tree's edge: scroll sideways until the whole
-        // name is in sight, or as far as its start (with the branch arrow) allows.
-        const QRect row = ftvDirs->visualRect(index);
-        const int width = ftvDirs->viewport()->width();
-        const int start = row.left() - ftvDirs->indentation();
-        const int nameEnd = row.left() + ftvDirs->sizeHintForIndex(index).width() + 2;
-        int shift = 0;
-        if (start < 0) {
-            shift = start;
-        } else if (nameEnd > width) {
-            shift = std::min(nameEnd - width, start);
-        }
-        if (shift != 0) {
-            QScrollBar* bar = ftvDirs->horizontalScrollBar();
-            bar->setValue(bar->value() + shift);
-        }
-        return;
-    }
-    // The tree knows only the folders it has read. Open the deepest one it knows on the way
-    // down; when its contents arrive, directoryLoaded brings us back here one level lower.
-    QString path = m_folder;
-    while (true) {
-        const QString parent = QFileInfo(path).path();
-        if (parent == path) {
-            return;
-        }
-        path = parent;
-        const QModelIndex known = m_folderModel->index(path);
-        if (known.isValid()) {
-            ftvDirs->expand(known);
-            if (m_folderModel->canFetchMore(known)) {
-                m_folderModel->fetchMore(known);
-            }
-            return;
-        }
-    }
+    revealFolderInTree(ftvDirs, m_folderModel, m_folder);
 }
 
 void frmGlimvane::refreshVolumeList() {

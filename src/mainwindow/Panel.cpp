@@ -121,7 +121,7 @@ void frmGlimvane::connectPanel() {
                        mnuEditLinks}) {
         keepDisabled(a);
     }
-    for (QWidget* b : {Toolbar[5], Toolbar[7], Toolbar[8], Toolbar[9]}) {
+    for (QWidget* b : {Toolbar[7], Toolbar[8], Toolbar[9]}) {
         keepDisabled(b);
     }
     for (QWidget* b : Fbts) {

@@ -28,6 +28,7 @@ class QMouseEvent;
 namespace gv {
 
 class FileListBox;
+class frmFullscn;
 class ImageBox;
 class PrefetchCache;
 class Picture;
@@ -280,6 +281,8 @@ private:
     void ReregisterAssociations();
     void ShowStartupTip();
     void ShowFullScreen();
+    // The open full-screen viewer's folder follows the main window's.
+    void FollowFolderInFullScreen(const QString& folder);
     void ShowHelpTopic(int contextNumber);
     void ShowOptions();
     void ShowCaptureSetup();
@@ -366,6 +369,7 @@ private:
     bool m_loaded = false;
     // Hand-overs that arrived while the window was loading (an empty one asks to activate).
     QList<QByteArray> m_handOversWaiting;
+    QPointer<frmFullscn> m_fullScreen;
     bool m_unloaded = false;
 };
 

@@ -12,6 +12,8 @@
 
 class QAbstractItemView;
 class QAction;
+class QFileSystemModel;
+class QTreeView;
 class QFocusEvent;
 class QLabel;
 class QLineEdit;
@@ -120,5 +122,10 @@ void rightClickShowsMenuOnly(QAbstractItemView* view);
 // commands around it.
 void keepDisabled(QAction* action);
 void keepDisabled(QWidget* control);
+
+// The folder tree shows the folder: selected and scrolled into sight, sideways too. A folder
+// the tree has not read yet is read towards: call again when the model's directoryLoaded says
+// another level has arrived.
+void revealFolderInTree(QTreeView* tree, QFileSystemModel* model, const QString& folder);
 
 }  // namespace gv

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 
 namespace gv {
 namespace {
@@ -32,6 +33,24 @@ double twipsPerPixelY() {
     QScreen* s = primary();
     const double dpi = s ? s->logicalDotsPerInchY() : 96.0;
     return dpi > 0 ? 1440.0 / dpi : 15.0;
+}
+
+QRect monitorOf(const QWidget* widget) {
+    QScreen* s = nullptr;
+    if (widget) {
+        // A window not yet shown has no screen of its own: the one under its centre.
+        const QWidget* window = widget->window();
+        s = window->isVisible() ? window->screen()
+                                : QGuiApplication::screenAt(window->geometry().center());
+    }
+    if (!s) {
+        s = primary();
+    }
+    QRect r = s ? s->geometry() : QRect(0, 0, 800, 600);
+    if (g_override.isValid()) {
+        r.setSize(g_override);
+    }
+    return r;
 }
 
 void overrideScreenSize(const QSize& size) {

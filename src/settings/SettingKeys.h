@@ -109,7 +109,7 @@ inline constexpr SettingKey kStartDir{kMain, kInterface, "Startdir", ""};
 inline constexpr SettingKey kImageSize{kMain, kInterface, "ImageSize", "Stretch"};
 inline constexpr SettingKey kColour{kMain, kInterface, "Colour", "12632256"};
 
-inline constexpr SettingKey kFullScreenColour{kMain, kFullScreen, "Colour", "0"};
+inline constexpr SettingKey kFullScreenColour{kMain, kFullScreen, "Colour", "Black"};
 inline constexpr SettingKey kFullScreenInfo{kMain, kFullScreen, "Info", "On"};
 inline constexpr SettingKey kResolutionNoWarn{kMain, kResolution, "nowarn", "0"};
 inline constexpr SettingKey kVersionPathKey{kMain, kVersionPath, "Path", ""};

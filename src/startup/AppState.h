@@ -28,6 +28,7 @@ struct AppState {
     bool FavoriteSpelling = false;
     bool Animate87aGif = true;
     bool SecondaryWindowOpen = false;
+    bool FullScreenActive = false;
 };
 
 AppState& appState();

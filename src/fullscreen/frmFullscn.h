@@ -1,0 +1,138 @@
+#pragma once
+// The full-screen viewer: one picture over the whole monitor of the main window, stepped
+// through the folder with the mouse buttons, with a MiniBrowser sliding in from the left edge
+// and a menu bar that appears at the top edge.
+
+#include <QDialog>
+#include <QList>
+#include <QRect>
+#include <QString>
+#include <functional>
+
+#include "images/Picture.h"
+
+class QAction;
+class QFileSystemModel;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QScrollBar;
+class QTimer;
+class QTreeView;
+
+namespace gv {
+
+class FileListBox;
+class ImageBox;
+class ViewArea;
+class VolumeComboBox;
+
+// What the main window hands the viewer when it opens it.
+struct FullScreenStart {
+    Picture picture;  // shown as it is: no file is read
+    QString imagePath;
+    QString folder;
+    QString pattern;
+    int selectedRow = -1;  // in the main window's file list
+    QRect screen;          // the monitor that holds the main window
+};
+
+// What the viewer asks of the main window while it is open.
+struct FullScreenHost {
+    // The main window's folder follows the viewer's.
+    std::function<void(const QString& folder)> folderChanged;
+    // The main window's Favourites menu, popped up over the MiniBrowser's lists.
+    QMenu* favouritesMenu = nullptr;
+    std::function<void()> showHelp;
+    std::function<void()> showAbout;
+};
+
+class frmFullscn final : public QDialog {
+    Q_OBJECT
+public:
+    frmFullscn(const FullScreenStart& start, FullScreenHost host, QWidget* parent = nullptr);
+    ~frmFullscn() override;
+
+    // Clears the check mark of the seven colour items.
+    void ColReset();
+    // A navigation click: button 1 previous, 2 next.
+    void Navigate(int button);
+    // The viewer's folder (the MiniBrowser's folder list), and a change of it from outside.
+    QString folder() const { return m_folder; }
+    void setFolder(const QString& folder);
+    const Picture& picture() const;
+    QString shownPath() const;
+
+    // Controls, by their names, for the program's tests and accessibility.
+    ViewArea* Picture1 = nullptr;
+    ImageBox* Image1 = nullptr;
+    QScrollBar* HScroll1 = nullptr;
+    QScrollBar* VScroll1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QTimer* Tim = nullptr;
+    QFrame* Frame1 = nullptr;
+    QLabel* Label5 = nullptr;
+    QTreeView* ftvDirs = nullptr;
+    VolumeComboBox* Drive1 = nullptr;
+    QListWidget* Dir1 = nullptr;
+    FileListBox* File1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* lblNumber = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* lblCount = nullptr;
+    QPushButton* cmdExit = nullptr;
+    QLabel* Image2 = nullptr;
+    QFrame* shpPinOn = nullptr;
+    QLabel* Image3 = nullptr;
+    QWidget* lblMiniOn = nullptr;
+    QWidget* lblMiniOff = nullptr;
+    QWidget* Label2 = nullptr;
+    QWidget* Label4 = nullptr;
+    QMenuBar* menuBar = nullptr;
+    QMenu *mnuOptions = nullptr, *mnuHelp = nullptr, *mnuIcon = nullptr, *mnuBackCol = nullptr;
+    QList<QAction*> colourItems;  // mnuBBlack .. mnuBYellow
+    QAction *mnuInfo = nullptr, *mnuExit = nullptr, *mnuContents = nullptr, *mnuAbout = nullptr,
+            *mnuExit2 = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMiniBrowser();
+    void buildMenus();
+    void placeStrips();
+    void applyColour(int index, bool store);
+    void applyInfo(bool shown, bool store);
+    void setGreyMode();
+    void setPinned(bool pinned);
+    void showMiniBrowser(bool shown);
+    void showMenuBar(bool shown);
+    void layoutPicture();
+    void refreshFileList();
+    void refreshCounts();
+    void loadRow(int row);
+    void fillFolderList();
+    void showFolderInTree();
+    void chooseVolume(const QString& root);
+    void closeViewer();
+
+    FullScreenHost m_host;
+    QRect m_screen;
+    QString m_folder;
+    QString m_pattern;
+    QString m_shownPath;
+    QFileSystemModel* m_folderModel = nullptr;
+    bool m_pinned = false;
+    bool m_opening = false;
+    int m_barThickness = 13;
+    int m_stepX = 7;
+    int m_stepY = 7;
+};
+
+}  // namespace gv

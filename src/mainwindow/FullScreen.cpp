@@ -1,0 +1,48 @@
+// Opening the full-screen viewer on the shown picture, and keeping the folders in step.
+
+#include <QAction>
+#include <QMenu>
+
+#include "fullscreen/frmFullscn.h"
+#include "mainwindow/FileListBox.h"
+#include "mainwindow/ImageBox.h"
+#include "mainwindow/frmGlimvane.h"
+#include "platform/Screen.h"
+#include "startup/AppState.h"
+
+namespace gv {
+
+void frmGlimvane::ShowFullScreen() {
+    if (m_fullScreen) {
+        return;
+    }
+    FullScreenStart start;
+    start.picture = Image1->picture();
+    start.imagePath = appState().CurrentImagePath;
+    start.folder = currentFolder();
+    start.pattern = filePattern();
+    start.selectedRow = File1->currentRow();
+    start.screen = monitorOf(this);
+    FullScreenHost host;
+    host.folderChanged = [this](const QString& folder) {
+        if (folder != currentFolder()) {
+            setCurrentFolder(folder);
+        }
+    };
+    host.favouritesMenu = mnuFav;
+    host.showAbout = [this] { ShowAbout(); };
+    frmFullscn viewer(start, host, this);
+    m_fullScreen = &viewer;
+    viewer.show();
+    viewer.activateWindow();
+    viewer.exec();
+    m_fullScreen = nullptr;
+}
+
+void frmGlimvane::FollowFolderInFullScreen(const QString& folder) {
+    if (m_fullScreen) {
+        m_fullScreen->setFolder(folder);
+    }
+}
+
+}  // namespace gv
