@@ -25,6 +25,8 @@ QSettings& storeFor(const QString& application) {
     if (!slot) {
         QDir().mkpath(QFileInfo(path).absolutePath());
         slot = std::make_unique<QSettings>(path, QSettings::IniFormat);
+        // Never write into the file itself: a write cut short would leave it damaged.
+        slot->setAtomicSyncRequired(true);
     }
     return *slot;
 }
@@ -85,6 +87,37 @@ QString GetSetting(const QString& application, const QString& section, const QSt
 
 void SaveSetting(const QString& application, const QString& section, const QString& key,
                  const QString& text) {
+    ChangeSettings(application, section, {SettingChange{key, text}});
+}
+
+QHash<QString, QString> GetAllSettings(const QString& application, const QString& section) {
+    QMutexLocker lock(&storeMutex());
+    QSettings& s = storeFor(application);
+    s.sync();
+    QHash<QString, QString> values;
+    const QString group = findGroup(s, section);
+    if (group.isEmpty()) {
+        return values;
+    }
+    s.beginGroup(group);
+    const QStringList keys = s.childKeys();
+    for (const QString& k : keys) {
+        // A hand-edited file may hold the same key twice in other case: the first one counts,
+        // as it does for GetSetting.
+        if (values.contains(k.toLower())) {
+            continue;
+        }
+        const QVariant v = s.value(k);
+        values.insert(k.toLower(), v.typeId() == QMetaType::QStringList
+                                       ? v.toStringList().join(QLatin1Char(','))
+                                       : v.toString());
+    }
+    s.endGroup();
+    return values;
+}
+
+void ChangeSettings(const QString& application, const QString& section,
+                    const QList<SettingChange>& changes) {
     QMutexLocker lock(&storeMutex());
     QSettings& s = storeFor(application);
     s.sync();
@@ -93,10 +126,14 @@ void SaveSetting(const QString& application, const QString& section, const QStri
         group = section.toLower();
     }
     s.beginGroup(group);
-    for (const QString& k : matchingKeys(s, key)) {
-        s.remove(k);
+    for (const SettingChange& change : changes) {
+        for (const QString& k : matchingKeys(s, change.key)) {
+            s.remove(k);
+        }
+        if (change.text) {
+            s.setValue(change.key.toLower(), *change.text);
+        }
     }
-    s.setValue(key.toLower(), text);
     s.endGroup();
     s.sync();
 }
