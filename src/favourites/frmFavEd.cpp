@@ -76,8 +76,15 @@ frmFavEd::frmFavEd(FavouriteStore& store, QWidget* parent, std::function<void(in
     layout->addLayout(buttons);
     resize(520, 300);
 
-    connect(List1, &QListWidget::currentRowChanged, this, &frmFavEd::lineChosen);
-    connect(List2, &QListWidget::currentRowChanged, this, &frmFavEd::lineChosen);
+    // A line is chosen when it is selected; the keyboard focus alone only marks a line.
+    for (QListWidget* list : {List1, List2}) {
+        connect(list, &QListWidget::itemSelectionChanged, this, [this, list] {
+            const QList<QListWidgetItem*> selected = list->selectedItems();
+            if (!selected.isEmpty()) {
+                lineChosen(list->row(selected.first()));
+            }
+        });
+    }
     connect(cmdCheck, &QPushButton::clicked, this, &frmFavEd::cmdCheck_Click);
     connect(cmdRename, &QPushButton::clicked, this, &frmFavEd::cmdRename_Click);
     connect(cmdDelete, &QPushButton::clicked, this, &frmFavEd::cmdDelete_Click);
