@@ -16,10 +16,12 @@ namespace gv {
 
 void frmGlimvane::connectFavourites() {
     m_favourites = new FavouriteStore(this);
-    // Every change of the favourites, wherever it is made, shows in the menu at once.
+    // Every change of the favourites, wherever it is made (also the clean-up at start), shows
+    // in the menu, the add command's caption and the panel's list at once.
     connect(m_favourites, &FavouriteStore::Reloaded, this, [this] {
         fillFavouriteItems(mnuFav, mnuFav1, m_favourites->menuEntries());
         ApplyAddCaption();
+        RefreshFavList();
     });
     connect(mnuFav, &QMenu::triggered, this, [this](QAction* action) {
         const int index = int(mnuFav1.indexOf(action));

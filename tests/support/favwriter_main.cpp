@@ -1,6 +1,5 @@
-// A second process for the settings store's tests: adds favourites to the store of its
-// $XDG_CONFIG_HOME one after another, and renames every third one so that the last one moves,
-// until it is killed. Each line it prints names a favourite's folder once it is stored.
+// Adds favourites to the store of its $XDG_CONFIG_HOME, renaming the first one at every
+// third step, until it is killed; prints each favourite's folder once it is stored.
 
 #include <QCoreApplication>
 #include <cstdio>
