@@ -1,10 +1,15 @@
 #include "platform/Settings.h"
 
+#include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMutex>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QThread>
 #include <map>
 #include <memory>
 
@@ -29,6 +34,34 @@ QSettings& storeFor(const QString& application) {
         slot->setAtomicSyncRequired(true);
     }
     return *slot;
+}
+
+// A writer killed between making its lock file and writing its name into it leaves an empty
+// lock, which Qt honours for 30 seconds: the next write would hang that long. A live writer
+// fills its lock at once, so an empty one that stays empty for a second is abandoned.
+constexpr int kAbandonedLockMs = 1000;
+
+void removeAbandonedLocks(const QString& file) {
+    // The guard of a lock's removal first: while it stands, the lock itself cannot go.
+    const QString lockPath = file + QStringLiteral(".lock");
+    for (const QString& path : {lockPath + QStringLiteral(".rmlock"), lockPath}) {
+        const QDeadlineTimer deadline(2 * kAbandonedLockMs);
+        while (!deadline.hasExpired()) {
+            const QFileInfo lock(path);
+            if (!lock.exists() || lock.size() > 0) {
+                break;
+            }
+            if (lock.lastModified().msecsTo(QDateTime::currentDateTime()) > kAbandonedLockMs) {
+                // Removed under Qt's own guard, so that no two processes remove it at once.
+                QLockFile guard(path + QStringLiteral(".rmlock"));
+                if (guard.tryLock() && QFileInfo(path).size() == 0) {
+                    QFile::remove(path);
+                }
+                break;
+            }
+            QThread::msleep(50);
+        }
+    }
 }
 
 // The stored spelling of a group whose name matches without regard to case.
@@ -119,6 +152,7 @@ QHash<QString, QString> GetAllSettings(const QString& application, const QString
 void ChangeSettings(const QString& application, const QString& section,
                     const QList<SettingChange>& changes) {
     QMutexLocker lock(&storeMutex());
+    removeAbandonedLocks(settingsFilePath(application));
     QSettings& s = storeFor(application);
     s.sync();
     QString group = findGroup(s, section);
@@ -140,6 +174,7 @@ void ChangeSettings(const QString& application, const QString& section,
 
 void DeleteSetting(const QString& application, const QString& section, const QString& key) {
     QMutexLocker lock(&storeMutex());
+    removeAbandonedLocks(settingsFilePath(application));
     QSettings& s = storeFor(application);
     s.sync();
     const QString group = findGroup(s, section);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -138,6 +139,19 @@ TEST(SettingsStore, AWriterKilledAtAnyMomentLeavesEveryEarlierWriteWhole) {
         }
     }
     EXPECT_GT(reported.size(), 20);
+}
+
+TEST(SettingsStore, AnEmptyLockLeftByAKilledWriterDoesNotHoldUpTheNextWrite) {
+    SaveSetting(keys::kDragSen, "1");
+    // Qt itself would wait 30 seconds for such a lock to become stale.
+    for (const QString lock : {".lock", ".lock.rmlock"}) {
+        ASSERT_TRUE(QFile(settingsFilePath("Glimvane2") + lock).open(QIODevice::WriteOnly));
+        QElapsedTimer waited;
+        waited.start();
+        SaveSetting(keys::kDragSen, lock);
+        EXPECT_LT(waited.elapsed(), 10000);
+        EXPECT_EQ(GetSetting(keys::kDragSen), lock);
+    }
 }
 
 TEST(clsIface, FirstStartGivesTheDefaults) {
