@@ -35,12 +35,7 @@ void frmGlimvane::DirectoriesToggle() {
         lblBTCap->setText(QStringLiteral("Directories"));
         FavList->hide();
     } else if (m_interface->BrowserMode() == 1) {
-        FavList->clear();
-        for (int i = 1; i < mnuFav1.size() && i <= kFavouriteSlots; ++i) {
-            if (!mnuFav1[i]->data().toString().isEmpty()) {
-                FavList->addItem(mnuFav1[i]->text());
-            }
-        }
+        RefreshFavList();
         m_interface->setBrowserMode(0);
         FavList->raise();
         imgBrowserTools[1]->show();
@@ -64,8 +59,6 @@ void frmGlimvane::CreateDesktopShortcuts() {
 void frmGlimvane::PrepareEditorList() {}
 void frmGlimvane::LoadDataFileMenus() {}
 void frmGlimvane::SaveDataFileMenus() {}
-void frmGlimvane::LoadFavourites() {}
-void frmGlimvane::CheckFavourites() {}
 void frmGlimvane::ReregisterAssociations() {}
 void frmGlimvane::ShowStartupTip() {}
 void frmGlimvane::ShowHelpTopic(int) {}

@@ -109,21 +109,12 @@ bool frmGlimvane::Load() {
     // 20. The image named on the command line.
     ProcessCmdLine(QString());
 
-    // 21-23. Favourites.
-    for (int i = 1; i <= kFavouriteSlots; ++i) {
-        auto* a = new QAction(this);
-        a->setObjectName(QStringLiteral("mnuFav1_%1").arg(i));
-        a->setVisible(false);
-        mnuFav->addAction(a);
-        mnuFav1 << a;
-    }
+    // 21-23. Favourites: one menu item each, and the add command's caption for this folder.
     LoadFavourites();
     if (GetSetting(keys::kFavlist) == QStringLiteral("1")) {
         DirectoriesToggle();
     }
-    if (mnuAdd->text() == QStringLiteral("Add...")) {
-        mnuAdd->setText(QStringLiteral("Add current Folder..."));
-    }
+    ApplyAddCaption();
 
     // 24-26.
     ApplyScrollSensitivity();

@@ -72,6 +72,7 @@ void frmGlimvane::setCurrentFolder(const QString& folder) {
     const bool haveFiles = File1->count() > 0;
     Toolbar[0]->setEnabled(haveFiles);
     Toolbar[1]->setEnabled(haveFiles);
+    ApplyAddCaption();
     FollowFolderInFullScreen(m_folder);
 }
 

@@ -104,8 +104,6 @@ void frmGlimvane::connectPanel() {
                        mnuMoveDir,
                        mnuCopyDir,
                        mnuDelDir,
-                       mnuAdd,
-                       mnuFavMan,
                        mnuCenter,
                        mnuTileImage,
                        mnuWallpaper->menuAction(),

@@ -54,6 +54,7 @@ frmGlimvane::frmGlimvane(QWidget* parent)
     connectImageCommands();
     connectNavigation();
     connectPanel();
+    connectFavourites();
 }
 
 frmGlimvane::~frmGlimvane() = default;

@@ -39,6 +39,7 @@ class KeyedStatusBar;
 class SoftButton;
 class VolumeComboBox;
 class TrayIcon;
+class FavouriteStore;
 
 // Display modes and cursor modes of the image view.
 inline constexpr int kActualSize = 101;
@@ -47,7 +48,6 @@ enum CursorMode { kCursorNormal = 0, kCursorCrop = 1, kCursorZoom = 2, kCursorDr
 
 inline constexpr int kToolbarCount = 10;
 inline constexpr int kFileButtonCount = 4;
-inline constexpr int kFavouriteSlots = 60;
 
 // The size text of the information panel: "512 Bytes", "1Kb".
 QString fileSizeText(qint64 bytes);
@@ -136,6 +136,16 @@ public:
     void ApplyBackColour();
     QRectF imageRect() const { return m_imageRect; }
     QString animatedFile() const { return m_animatedFile; }
+
+    // ---- Favourites ----
+    FavouriteStore* favourites() const { return m_favourites; }
+    void RefreshFavList();
+    void mnuAdd_Click();
+    void mnuFav1_Click(int index);
+    void FavList_Click(const QString& line);
+    void mnuFavMan_Click();
+    // The add/delete command's caption for the current folder.
+    void ApplyAddCaption();
 
     // ---- File Types ----
     void mnuFiletypesSort(bool Loadmnus);
@@ -278,6 +288,7 @@ private:
     void SaveDataFileMenus();
     void LoadFavourites();
     void CheckFavourites();
+    void connectFavourites();
     void ReregisterAssociations();
     void ShowStartupTip();
     void ShowFullScreen();
@@ -349,6 +360,7 @@ private:
     bool m_pcxSupported = true;
     bool m_fileseekExplained = false;
     QAction* m_favDirSeparator = nullptr;
+    FavouriteStore* m_favourites = nullptr;
     QPointer<class frmFileseek> m_fileseekWindow;
     // The splitter drag.
     bool m_splitterDragging = false;

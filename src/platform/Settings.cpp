@@ -1,10 +1,15 @@
 #include "platform/Settings.h"
 
+#include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMutex>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QThread>
 #include <map>
 #include <memory>
 
@@ -25,8 +30,38 @@ QSettings& storeFor(const QString& application) {
     if (!slot) {
         QDir().mkpath(QFileInfo(path).absolutePath());
         slot = std::make_unique<QSettings>(path, QSettings::IniFormat);
+        // Never write into the file itself: a write cut short would leave it damaged.
+        slot->setAtomicSyncRequired(true);
     }
     return *slot;
+}
+
+// A writer killed between making its lock file and writing its name into it leaves an empty
+// lock, which Qt honours for 30 seconds: the next write would hang that long. A live writer
+// fills its lock at once, so an empty one that stays empty for a second is abandoned.
+constexpr int kAbandonedLockMs = 1000;
+
+void removeAbandonedLocks(const QString& file) {
+    // The guard of a lock's removal first: while it stands, the lock itself cannot go.
+    const QString lockPath = file + QStringLiteral(".lock");
+    for (const QString& path : {lockPath + QStringLiteral(".rmlock"), lockPath}) {
+        const QDeadlineTimer deadline(2 * kAbandonedLockMs);
+        while (!deadline.hasExpired()) {
+            const QFileInfo lock(path);
+            if (!lock.exists() || lock.size() > 0) {
+                break;
+            }
+            if (lock.lastModified().msecsTo(QDateTime::currentDateTime()) > kAbandonedLockMs) {
+                // Removed under Qt's own guard, so that no two processes remove it at once.
+                QLockFile guard(path + QStringLiteral(".rmlock"));
+                if (guard.tryLock() && QFileInfo(path).size() == 0) {
+                    QFile::remove(path);
+                }
+                break;
+            }
+            QThread::msleep(50);
+        }
+    }
 }
 
 // The stored spelling of a group whose name matches without regard to case.
@@ -85,7 +120,39 @@ QString GetSetting(const QString& application, const QString& section, const QSt
 
 void SaveSetting(const QString& application, const QString& section, const QString& key,
                  const QString& text) {
+    ChangeSettings(application, section, {SettingChange{key, text}});
+}
+
+QHash<QString, QString> GetAllSettings(const QString& application, const QString& section) {
     QMutexLocker lock(&storeMutex());
+    QSettings& s = storeFor(application);
+    s.sync();
+    QHash<QString, QString> values;
+    const QString group = findGroup(s, section);
+    if (group.isEmpty()) {
+        return values;
+    }
+    s.beginGroup(group);
+    const QStringList keys = s.childKeys();
+    for (const QString& k : keys) {
+        // A hand-edited file may hold the same key twice in other case: the first one counts,
+        // as it does for GetSetting.
+        if (values.contains(k.toLower())) {
+            continue;
+        }
+        const QVariant v = s.value(k);
+        values.insert(k.toLower(), v.typeId() == QMetaType::QStringList
+                                       ? v.toStringList().join(QLatin1Char(','))
+                                       : v.toString());
+    }
+    s.endGroup();
+    return values;
+}
+
+void ChangeSettings(const QString& application, const QString& section,
+                    const QList<SettingChange>& changes) {
+    QMutexLocker lock(&storeMutex());
+    removeAbandonedLocks(settingsFilePath(application));
     QSettings& s = storeFor(application);
     s.sync();
     QString group = findGroup(s, section);
@@ -93,16 +160,21 @@ void SaveSetting(const QString& application, const QString& section, const QStri
         group = section.toLower();
     }
     s.beginGroup(group);
-    for (const QString& k : matchingKeys(s, key)) {
-        s.remove(k);
+    for (const SettingChange& change : changes) {
+        for (const QString& k : matchingKeys(s, change.key)) {
+            s.remove(k);
+        }
+        if (change.text) {
+            s.setValue(change.key.toLower(), *change.text);
+        }
     }
-    s.setValue(key.toLower(), text);
     s.endGroup();
     s.sync();
 }
 
 void DeleteSetting(const QString& application, const QString& section, const QString& key) {
     QMutexLocker lock(&storeMutex());
+    removeAbandonedLocks(settingsFilePath(application));
     QSettings& s = storeFor(application);
     s.sync();
     const QString group = findGroup(s, section);

@@ -1,9 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QSettings>
+#include <QThread>
+#include <csignal>
 
+#include "favourites/FavouriteStore.h"
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
 #include "settings/clsIface.h"
@@ -98,6 +106,52 @@ TEST(SettingsStore, ADeletedFileMeansTheDefaultsAgain) {
     const QString raw = QString::fromUtf8(f.readAll());
     EXPECT_TRUE(raw.contains("btwidth=200", Qt::CaseInsensitive)) << raw.toStdString();
     EXPECT_FALSE(raw.contains("DragSen", Qt::CaseInsensitive)) << raw.toStdString();
+}
+
+TEST(SettingsStore, AWriterKilledAtAnyMomentLeavesEveryEarlierWriteWhole) {
+    QStringList reported;  // the folders the writers said they had stored
+    QRandomGenerator random(20261206);
+    for (int round = 0; round < 20; ++round) {
+        QProcess writer;
+        writer.setEnvironment(gvtest::childEnvironment());
+        writer.start(QStringLiteral(GLIMVANE_BINARY_DIR "/gvfavwriter"), {});
+        ASSERT_TRUE(writer.waitForStarted());
+        ASSERT_TRUE(writer.waitForReadyRead(10000));
+        QThread::msleep(random.bounded(30));
+        ::kill(pid_t(writer.processId()), SIGKILL);
+        ASSERT_TRUE(writer.waitForFinished());
+        const QString output = QString::fromUtf8(writer.readAllStandardOutput());
+        reported << output.split('\n', Qt::SkipEmptyParts);
+
+        QSettings file(settingsFilePath("Glimvane2"), QSettings::IniFormat);
+        ASSERT_EQ(file.status(), QSettings::NoError);
+        FavouriteStore store;
+        store.LoadFavourites();
+        QSet<QString> folders;
+        for (const Favourite& f : store.favourites()) {
+            folders << f.folder;
+        }
+        // No favourite half written, none twice, none behind a gap, none lost.
+        ASSERT_EQ(GetAllSettings("Glimvane2", "Favs").size(), 2 * store.favourites().size());
+        ASSERT_EQ(folders.size(), store.favourites().size());
+        for (const QString& folder : reported) {
+            ASSERT_TRUE(folders.contains(folder)) << folder.toStdString() << " round " << round;
+        }
+    }
+    EXPECT_GT(reported.size(), 20);
+}
+
+TEST(SettingsStore, AnEmptyLockLeftByAKilledWriterDoesNotHoldUpTheNextWrite) {
+    SaveSetting(keys::kDragSen, "1");
+    // Qt itself would wait 30 seconds for such a lock to become stale.
+    for (const QString lock : {".lock", ".lock.rmlock"}) {
+        ASSERT_TRUE(QFile(settingsFilePath("Glimvane2") + lock).open(QIODevice::WriteOnly));
+        QElapsedTimer waited;
+        waited.start();
+        SaveSetting(keys::kDragSen, lock);
+        EXPECT_LT(waited.elapsed(), 10000);
+        EXPECT_EQ(GetSetting(keys::kDragSen), lock);
+    }
 }
 
 TEST(clsIface, FirstStartGivesTheDefaults) {

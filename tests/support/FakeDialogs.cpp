@@ -20,9 +20,10 @@ gv::MsgAnswer FakeDialogs::message(const QString& text, gv::MsgButtons buttons,
     }
 }
 
-QString FakeDialogs::input(const QString& prompt, const QString& title, const QString&,
-                           QWidget*) {
+QString FakeDialogs::input(const QString& prompt, const QString& title,
+                           const QString& defaultText, QWidget*) {
     shown << ShownMessage{QStringLiteral("input"), prompt, {}, {}, title, {}, {}};
+    inputDefaults << defaultText;
     return inputAnswers.isEmpty() ? QString() : inputAnswers.dequeue();
 }
 

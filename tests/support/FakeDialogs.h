@@ -29,6 +29,8 @@ public:
     QList<ShownMessage> shown;
     QQueue<gv::MsgAnswer> messageAnswers;
     QQueue<QString> inputAnswers;
+    // The proposed text of each input box, in order.
+    QStringList inputDefaults;
     QQueue<std::optional<gv::FileChoice>> fileAnswers;
     QQueue<std::optional<QColor>> colourAnswers;
     QQueue<QString> folderAnswers;
