@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QLocalServer>
 #include <QProcess>
 #include <QTest>
@@ -146,6 +147,24 @@ TEST_F(HandOver, ASecondStartDuringTheLoadWaitsForTheWindowToBeReady) {
     EXPECT_TRUE(waitFor([this] { return traced("load: shown"); }, 10000));
     EXPECT_TRUE(waitFor([this] { return traced("activate"); }, 5000));
     EXPECT_EQ(tracedCount("load: marked"), 1);
+}
+
+TEST_F(HandOver, AnImageOnTheCommandLineCanOpenStraightInFullScreenAndEndOnTheFirstClick) {
+    SaveSetting(keys::kImgFll, "1");
+    SaveSetting(keys::kCloseAfter1, "1");
+    QFile image(m_images + "/photo.png");
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+    QImage(64, 48, QImage::Format_RGB32).save(&image, "PNG");
+    image.close();
+    QProcess* p = start({image.fileName()});
+    QStringList viewer;
+    ASSERT_TRUE(waitFor([&] { return !(viewer = visibleWindows("^Glimvane$")).isEmpty(); }, 20000));
+    EXPECT_TRUE(visibleWindows("^Glimvane - ").isEmpty());
+    QTest::qWait(400);  // past the viewer's opening lock
+    gvtest::runTool("xdotool", {"mousemove", "--window", viewer.last(), "300", "300", "click", "3"});
+    ASSERT_TRUE(p->waitForFinished(5000));
+    EXPECT_EQ(p->exitCode(), 0);
+    EXPECT_FALSE(traced("load: shown"));
 }
 
 TEST_F(HandOver, AnEmptyStartShowsAWindowHiddenInTheTray) {

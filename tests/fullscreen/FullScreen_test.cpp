@@ -1,0 +1,233 @@
+// The full-screen viewer: its layout and navigation rules, and the real window driven with
+// real mouse buttons over a folder of real files.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+
+#include "fullscreen/FullScreenRules.h"
+#include "fullscreen/frmFullscn.h"
+#include "mainwindow/FileListBox.h"
+#include "mainwindow/ImageBox.h"
+#include "platform/Settings.h"
+#include "settings/SettingKeys.h"
+#include "startup/AppState.h"
+#include "support/ImageFiles.h"
+#include "support/WindowFixture.h"
+
+using namespace gv;
+
+TEST(FullScreenRules, PicturesAreCentredFittedOrScrolled) {
+    struct Case {
+        int picture, screen;
+        AxisLayout expected;
+    };
+    const Case cases[] = {
+        {600, 1280, {1280, 340, false, 0}},  // smaller: centred over the whole screen
+        {1280, 1280, {1280, 0, false, 0}},   // exactly as wide: at 0, no bar
+        {1281, 1280, {1267, 0, true, 14}},   // one pixel wider: the bar ranges over the rest
+        {6000, 1280, {1267, 0, true, 4733}},
+    };
+    for (const Case& c : cases) {
+        const AxisLayout a = fullScreenAxis(c.picture, c.screen, 13);
+        EXPECT_EQ(a.viewport, c.expected.viewport) << c.picture;
+        EXPECT_EQ(a.offset, c.expected.offset) << c.picture;
+        EXPECT_EQ(a.barShown, c.expected.barShown) << c.picture;
+        EXPECT_EQ(a.barMaximum, c.expected.barMaximum) << c.picture;
+    }
+}
+
+TEST(FullScreenRules, MouseButtonsStepWrapAndClose) {
+    const QString toLast =
+        "There are no more images to view in the current directory, "
+        "switching to last image.";
+    const QString toFirst =
+        "There are no more images to view in the current directory, "
+        "switching to first image.";
+    const NavigationSettings plain;
+    NavigationSettings swapped;
+    swapped.swapButtons = true;
+    NavigationSettings closing;
+    closing.closeOnClick = true;
+    NavigationSettings single;
+    single.closeAfterFirst = true;
+    struct Case {
+        int button, current, count;
+        NavigationSettings settings;
+        bool close;
+        int select;
+        QString message;
+    };
+    const Case cases[] = {
+        {1, 2, 5, plain, false, 1, {}},     {2, 2, 5, plain, false, 3, {}},
+        {1, 0, 5, plain, false, 4, toLast}, {2, 4, 5, plain, false, 0, toFirst},
+        {1, -1, 5, plain, false, 0, {}},    {2, -1, 5, plain, false, 0, {}},
+        {1, 2, 5, swapped, false, 3, {}},   {2, 0, 5, swapped, false, 4, toLast},
+        {2, 2, 5, closing, true, -1, {}},   {1, 2, 5, single, true, -1, {}},
+        {2, -1, 0, plain, false, -1, {}},   {3, 2, 5, plain, false, -1, {}},
+    };
+    for (const Case& c : cases) {
+        const NavigationStep s = navigationStep(c.button, c.current, c.count, c.settings);
+        EXPECT_EQ(s.close, c.close) << c.button << " at " << c.current;
+        EXPECT_EQ(s.select, c.select) << c.button << " at " << c.current;
+        EXPECT_EQ(s.wrapMessage, c.message) << c.button << " at " << c.current;
+    }
+}
+
+namespace {
+
+class FullScreen : public gvtest::WindowFixture {
+protected:
+    // The viewer over the main window's folder, opened as the main window opens it.
+    std::unique_ptr<frmFullscn> openViewer(const QString& shown) {
+        open();
+        click(shown);
+        FullScreenStart start;
+        start.picture = w->Image1->picture();
+        start.imagePath = appState().CurrentImagePath;
+        start.folder = m_folder;
+        start.pattern = w->filePattern();
+        start.selectedRow = w->File1->currentRow();
+        start.screen = QRect(0, 0, 1280, 1024);
+        FullScreenHost host;
+        host.folderChanged = [this](const QString& f) { m_followed << f; };
+        auto viewer = std::make_unique<frmFullscn>(start, host);
+        viewer->show();
+        return viewer;
+    }
+    // A real button release on the viewer's picture, after the opening lock.
+    void clickPicture(frmFullscn& viewer, Qt::MouseButton button, bool waitForLock = true) {
+        if (waitForLock) {
+            QTRY_VERIFY(!viewer.Tim->isActive());
+        }
+        const QPoint at = viewer.Picture1->mapTo(&viewer, QPoint(3, 3));
+        QTest::mousePress(viewer.windowHandle(), button, {}, at);
+        QTest::mouseRelease(viewer.windowHandle(), button, {}, at);
+    }
+    QStringList m_followed;
+};
+
+}  // namespace
+
+TEST_F(FullScreen, OpensOnTheShownPictureAndStepsWithTheMouseButtons) {
+    for (const char* name : {"a.png", "b.png", "c.png"}) {
+        ASSERT_TRUE(gvtest::writePng(file(name), gvtest::quadrantImage({40, 30})));
+    }
+    ASSERT_TRUE(gvtest::writePng(file("wide.png"), gvtest::quadrantImage({1281, 30})));
+    auto viewer = openViewer("a.png");
+    // The main window's picture, not a new reading of the file.
+    EXPECT_EQ(viewer->picture().sizePixels(), QSize(40, 30));
+    EXPECT_EQ(viewer->Label1->text(), file("a.png"));
+    EXPECT_EQ(viewer->Image1->geometry(), QRect((1280 - 40) / 2, (1024 - 30) / 2, 40, 30));
+    EXPECT_EQ(viewer->lblCount->text(), "4");
+    EXPECT_EQ(viewer->lblNumber->text(), "1");
+    EXPECT_TRUE(m_followed.isEmpty());
+
+    // A click in the first moments does nothing.
+    clickPicture(*viewer, Qt::RightButton, false);
+    EXPECT_EQ(viewer->File1->currentRow(), 0);
+
+    // Left at the first image wraps to the last, after saying so.
+    clickPicture(*viewer, Qt::LeftButton);
+    ASSERT_EQ(m_dialogs->shown.size(), 1);
+    EXPECT_EQ(m_dialogs->shown[0].title, "Glimvane 2");
+    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Information);
+    EXPECT_EQ(viewer->shownPath(), file("wide.png"));
+    EXPECT_EQ(viewer->lblNumber->text(), "4");
+    // One pixel wider than the screen: at 0, with the bar over the rest.
+    EXPECT_EQ(viewer->Image1->x(), 0);
+    EXPECT_TRUE(viewer->HScroll1->isVisibleTo(viewer.get()));
+    EXPECT_FALSE(viewer->VScroll1->isVisibleTo(viewer.get()));
+    EXPECT_EQ(viewer->HScroll1->maximum(), 1281 - viewer->Picture1->width());
+    // The arrow keys scroll, and a step past the end is ignored.
+    QTest::keyClick(viewer.get(), Qt::Key_Left);
+    EXPECT_EQ(viewer->HScroll1->value(), 0);
+    QTest::keyClick(viewer.get(), Qt::Key_Right);
+    const int step = viewer->HScroll1->value();  // 100 twips
+    EXPECT_GT(step, 0);
+    QTest::keyClick(viewer.get(), Qt::Key_Right);
+    QTest::keyClick(viewer.get(), Qt::Key_Right);
+    EXPECT_EQ(viewer->HScroll1->value(), 2 * step);
+    EXPECT_EQ(viewer->Image1->x(), -2 * step);
+
+    // Right at the last wraps to the first; with the buttons swapped, left goes on.
+    clickPicture(*viewer, Qt::RightButton);
+    EXPECT_EQ(viewer->shownPath(), file("a.png"));
+    SaveSetting(keys::kFsNav, "1");
+    clickPicture(*viewer, Qt::LeftButton);
+    EXPECT_EQ(viewer->shownPath(), file("b.png"));
+    EXPECT_EQ(m_dialogs->shown.size(), 2);
+    EXPECT_TRUE(viewer->isVisible());
+
+    // Esc closes.
+    QTest::keyClick(viewer.get(), Qt::Key_Escape);
+    EXPECT_FALSE(viewer->isVisible());
+}
+
+TEST_F(FullScreen, AnUnreadableFileClosesAndAnUnknownEndingKeepsThePicture) {
+    ASSERT_TRUE(gvtest::writePng(file("a.png"), gvtest::quadrantImage({40, 30})));
+    ASSERT_TRUE(gvtest::writeBytes(file("b.jpe"), "not a picture"));
+    ASSERT_TRUE(gvtest::writeBytes(file("c.png"), "not a picture either"));
+    auto viewer = openViewer("a.png");
+    // The viewer does not read ".jpe" files: the picture stays, the path is the new one.
+    clickPicture(*viewer, Qt::RightButton);
+    EXPECT_EQ(viewer->Label1->text(), file("b.jpe"));
+    EXPECT_EQ(viewer->picture().sizePixels(), QSize(40, 30));
+    EXPECT_TRUE(m_dialogs->shown.isEmpty());
+    clickPicture(*viewer, Qt::RightButton);
+    ASSERT_EQ(m_dialogs->shown.size(), 1);
+    EXPECT_EQ(m_dialogs->shown[0].text, "Error!");
+    EXPECT_EQ(m_dialogs->shown[0].title, "Glimvane Error");
+    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::None);
+    EXPECT_FALSE(viewer->isVisible());
+    // The main window still shows its picture.
+    EXPECT_EQ(appState().CurrentImagePath, file("a.png"));
+}
+
+TEST_F(FullScreen, TheOptionsCloseOnAClickAndSetTheColours) {
+    ASSERT_TRUE(gvtest::writePng(file("a.png"), gvtest::quadrantImage({40, 30})));
+    ASSERT_TRUE(gvtest::writePng(file("b.png"), gvtest::quadrantImage({40, 30})));
+    SaveSetting(keys::kDisFsNav, "1");
+    SaveSetting(keys::kFullScreenColour, "Yellow");
+    SaveSetting(keys::kFullScreenInfo, "Off");
+    auto viewer = openViewer("a.png");
+    EXPECT_EQ(viewer->Picture1->background(), QColor(0xFF, 0xFF, 0x00));
+    EXPECT_TRUE(viewer->colourItems[6]->isChecked());
+    EXPECT_FALSE(viewer->Label1->isVisibleTo(viewer.get()));
+    viewer->colourItems[3]->trigger();
+    EXPECT_EQ(GetSetting(keys::kFullScreenColour), "Green");
+    EXPECT_EQ(viewer->Label1->palette().color(QPalette::WindowText), QColor(0x00, 0x00, 0xFF));
+    EXPECT_FALSE(viewer->colourItems[6]->isChecked());
+    viewer->mnuInfo->trigger();
+    EXPECT_EQ(GetSetting(keys::kFullScreenInfo), "On");
+    clickPicture(*viewer, Qt::RightButton);
+    EXPECT_FALSE(viewer->isVisible());
+    EXPECT_EQ(viewer->shownPath(), file("a.png"));
+}
+
+TEST_F(FullScreen, TheMiniBrowserKeepsTheMainWindowInStep) {
+    ASSERT_TRUE(gvtest::writePng(file("a.png"), gvtest::quadrantImage({40, 30})));
+    QDir().mkpath(m_folder + "/more");
+    ASSERT_TRUE(gvtest::writePng(m_folder + "/more/x.png", gvtest::quadrantImage({20, 20})));
+    SaveSetting(keys::kFsMbAl, "1");
+    auto viewer = openViewer("a.png");
+    EXPECT_TRUE(viewer->Frame1->isVisibleTo(viewer.get()));
+    // A click in the folder list enters the folder; the main window is told.
+    const auto items = viewer->Dir1->findItems("more", Qt::MatchExactly);
+    ASSERT_EQ(items.size(), 1);
+    const QRect row = viewer->Dir1->visualItemRect(items[0]);
+    QTest::mouseClick(viewer->Dir1->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(viewer->folder(), m_folder + "/more");
+    EXPECT_EQ(m_followed, QStringList{m_folder + "/more"});
+    EXPECT_EQ(viewer->lblCount->text(), "1");
+    // And the viewer follows a folder the main window goes to.
+    viewer->setFolder(m_folder);
+    EXPECT_EQ(viewer->lblCount->text(), "1");
+    EXPECT_EQ(viewer->File1->text(0), "a.png");
+}
