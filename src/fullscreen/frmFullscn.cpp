@@ -23,6 +23,7 @@
 #include "fullscreen/FullScreenRules.h"
 #include "images/Decoder.h"
 #include "images/ImageTypeCatalogue.h"
+#include "images/PrefetchCache.h"
 #include "listing/FileListing.h"
 #include "mainwindow/FileListBox.h"
 #include "mainwindow/ImageBox.h"
@@ -305,6 +306,10 @@ void frmFullscn::buildMiniBrowser() {
             [this] { showFolderInTree(); });
     connect(m_folderModel, &QAbstractItemModel::layoutChanged, this,
             [this] { showFolderInTree(); });
+    m_loadTimer = new QTimer(this);
+    m_loadTimer->setSingleShot(true);
+    m_loadTimer->setInterval(0);
+    connect(m_loadTimer, &QTimer::timeout, this, &frmFullscn::loadPending);
     connect(File1, &FileListBox::currentRowChanged, this, [this](int row) {
         if (!appState().SuppressFileClick && row >= 0) {
             loadRow(row);
@@ -579,13 +584,25 @@ void frmFullscn::chooseVolume(const QString& root) {
 }
 
 void frmFullscn::loadRow(int row) {
-    AppState& state = appState();
-    state.SingleImageMode = false;
+    appState().SingleImageMode = false;
     refreshCounts();
+    m_pendingRow = row;
+    m_loadTimer->start();
+}
+
+void frmFullscn::loadPending() {
+    const int row = m_pendingRow;
+    if (row < 0 || row >= File1->count()) {
+        return;
+    }
     const QString path = joinPath(m_folder, File1->text(row));
     if (fullScreenReads(typeKey(path))) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        const DecodeResult result = DecodeImageFile(path);
+        std::optional<Picture> ahead;
+        if (m_host.cache) {
+            ahead = m_host.cache->take(path, QSize());
+        }
+        const DecodeResult result = ahead ? DecodeResult(*ahead) : DecodeImageFile(path);
         QApplication::restoreOverrideCursor();
         if (!result.ok()) {
             dialogs().message(QStringLiteral("Error!"), MsgButtons::Ok, MsgIcon::None,
@@ -599,6 +616,24 @@ void frmFullscn::loadRow(int row) {
     Label1->setText(path);
     Label1->adjustSize();
     layoutPicture();
+    prefetchAhead(row);
+}
+
+void frmFullscn::prefetchAhead(int row) {
+    const int n = File1->count();
+    if (!m_host.cache || n < 2) {
+        return;
+    }
+    // The next two in the direction of travel, at the size the viewer shows them: natural.
+    QStringList paths;
+    for (int k = 1; k <= 2 && k < n; ++k) {
+        const int next = ((row + k * m_direction) % n + n) % n;
+        const QString path = joinPath(m_folder, File1->text(next));
+        if (fullScreenReads(typeKey(path))) {
+            paths << path;
+        }
+    }
+    m_host.cache->prefetch(paths, QSize());
 }
 
 void frmFullscn::Navigate(int button) {
@@ -613,6 +648,10 @@ void frmFullscn::Navigate(int button) {
     if (step.close) {
         closeViewer();
         return;
+    }
+    m_direction = button == 1 ? -1 : 1;
+    if (s.swapButtons) {
+        m_direction = -m_direction;
     }
     if (!step.wrapMessage.isEmpty()) {
         dialogs().message(step.wrapMessage, MsgButtons::Ok, MsgIcon::Information,

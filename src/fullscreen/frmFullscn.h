@@ -26,6 +26,7 @@ class QTreeView;
 namespace gv {
 
 class FileListBox;
+class PrefetchCache;
 class ImageBox;
 class ViewArea;
 class VolumeComboBox;
@@ -48,6 +49,9 @@ struct FullScreenHost {
     QMenu* favouritesMenu = nullptr;
     std::function<void()> showHelp;
     std::function<void()> showAbout;
+    // The main window's decode-ahead cache, shared so that stepping on in full screen finds
+    // the next picture decoded.
+    PrefetchCache* cache = nullptr;
 };
 
 class frmFullscn final : public QDialog {
@@ -117,6 +121,8 @@ private:
     void refreshFileList();
     void refreshCounts();
     void loadRow(int row);
+    void loadPending();
+    void prefetchAhead(int row);
     void fillFolderList();
     void showFolderInTree();
     void chooseVolume(const QString& root);
@@ -130,6 +136,10 @@ private:
     QFileSystemModel* m_folderModel = nullptr;
     bool m_pinned = false;
     bool m_opening = false;
+    // Clicks faster than the pictures load replace the one load waiting to run.
+    QTimer* m_loadTimer = nullptr;
+    int m_pendingRow = -1;
+    int m_direction = 1;
     int m_barThickness = 13;
     int m_stepX = 7;
     int m_stepY = 7;

@@ -31,6 +31,7 @@ void frmGlimvane::ShowFullScreen() {
     };
     host.favouritesMenu = mnuFav;
     host.showAbout = [this] { ShowAbout(); };
+    host.cache = m_prefetch.get();
     frmFullscn viewer(start, host, this);
     m_fullScreen = &viewer;
     viewer.show();

@@ -109,6 +109,7 @@ protected:
         const QPoint at = viewer.Picture1->mapTo(&viewer, QPoint(3, 3));
         QTest::mousePress(viewer.windowHandle(), button, {}, at);
         QTest::mouseRelease(viewer.windowHandle(), button, {}, at);
+        QCoreApplication::processEvents();  // the load waiting for the click
     }
     QStringList m_followed;
 };
@@ -230,4 +231,22 @@ TEST_F(FullScreen, TheMiniBrowserKeepsTheMainWindowInStep) {
     viewer->setFolder(m_folder);
     EXPECT_EQ(viewer->lblCount->text(), "1");
     EXPECT_EQ(viewer->File1->text(0), "a.png");
+}
+
+TEST_F(FullScreen, ClicksFasterThanTheLoadsReplaceTheWaitingLoad) {
+    ASSERT_TRUE(gvtest::writePng(file("a.png"), gvtest::quadrantImage({40, 30})));
+    ASSERT_TRUE(gvtest::writeBytes(file("b.png"), "broken, but only passed over"));
+    ASSERT_TRUE(gvtest::writePng(file("c.png"), gvtest::quadrantImage({50, 30})));
+    auto viewer = openViewer("a.png");
+    QTRY_VERIFY(!viewer->Tim->isActive());
+    // Two clicks reach the window before it gets round to loading.
+    for (int i = 0; i < 2; ++i) {
+        QTest::mousePress(viewer->Picture1, Qt::RightButton, {}, QPoint(3, 3));
+        QTest::mouseRelease(viewer->Picture1, Qt::RightButton, {}, QPoint(3, 3));
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(viewer->shownPath(), file("c.png"));
+    EXPECT_EQ(viewer->picture().sizePixels(), QSize(50, 30));
+    EXPECT_TRUE(m_dialogs->shown.isEmpty());
+    EXPECT_TRUE(viewer->isVisible());
 }
