@@ -33,6 +33,7 @@
 #include "platform/Paths.h"
 #include "platform/Screen.h"
 #include "platform/Settings.h"
+#include "platform/Trace.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 
@@ -118,6 +119,11 @@ frmFullscn::frmFullscn(const FullScreenStart& start, FullScreenHost host, QWidge
 
     // 2. The whole monitor.
     setGeometry(m_screen);
+    trace(QStringLiteral("fullscreen: %1,%2 %3x%4")
+              .arg(m_screen.x())
+              .arg(m_screen.y())
+              .arg(m_screen.width())
+              .arg(m_screen.height()));
     placeStrips();
     state.FullScreenActive = true;
 

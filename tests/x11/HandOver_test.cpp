@@ -167,6 +167,25 @@ TEST_F(HandOver, AnImageOnTheCommandLineCanOpenStraightInFullScreenAndEndOnTheFi
     EXPECT_FALSE(traced("load: shown"));
 }
 
+TEST_F(HandOver, FullScreenCoversTheMonitorOfTheMainWindow) {
+    // Two monitors side by side; the window was last placed on the second.
+    const QString screens = gvtest::testFolders().root + "/screens.json";
+    QFile config(screens);
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write(R"({"screens": [
+        {"name": "left", "x": 0, "y": 0, "width": 1280, "height": 1024, "logicalDpi": 96},
+        {"name": "right", "x": 1280, "y": 0, "width": 1024, "height": 768, "logicalDpi": 96}]})");
+    config.close();
+    SaveSetting(keys::kLeft, QString::number(1400 * 15));
+    SaveSetting(keys::kTop, QString::number(100 * 15));
+    SaveSetting(keys::kImgFll, "1");
+    const QString image = m_images + "/photo.png";
+    ASSERT_TRUE(QImage(64, 48, QImage::Format_RGB32).save(image, "PNG"));
+    start({image}, {"QT_QPA_PLATFORM=offscreen:configfile=" + screens});
+    EXPECT_TRUE(waitFor([this] { return traced("fullscreen: 1280,0 1024x768"); }, 20000))
+        << traceLines().filter("fullscreen").join(' ').toStdString();
+}
+
 TEST_F(HandOver, AnEmptyStartShowsAWindowHiddenInTheTray) {
     SaveSetting(keys::kSysTrayIcon, "1");
     SaveSetting(keys::kShowMinim, "True");
