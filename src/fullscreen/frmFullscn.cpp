@@ -602,6 +602,7 @@ void frmFullscn::loadPending() {
         return;
     }
     const QString path = joinPath(m_folder, File1->text(row));
+    ++m_loadsRun;
     if (fullScreenReads(typeKey(path))) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         std::optional<Picture> ahead;

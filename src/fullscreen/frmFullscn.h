@@ -68,6 +68,8 @@ public:
     QString folder() const { return m_folder; }
     void setFolder(const QString& folder);
     const Picture& picture() const;
+    // Pictures read so far (each load replaces any that waited for it).
+    int loadsRun() const { return m_loadsRun; }
     QString shownPath() const;
 
     // Controls, by their names, for the program's tests and accessibility.
@@ -140,6 +142,7 @@ private:
     QTimer* m_loadTimer = nullptr;
     int m_pendingRow = -1;
     int m_direction = 1;
+    int m_loadsRun = 0;
     int m_barThickness = 13;
     int m_stepX = 7;
     int m_stepY = 7;

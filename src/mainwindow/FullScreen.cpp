@@ -12,10 +12,7 @@
 
 namespace gv {
 
-void frmGlimvane::ShowFullScreen() {
-    if (m_fullScreen) {
-        return;
-    }
+std::unique_ptr<frmFullscn> frmGlimvane::makeFullScreen() {
     FullScreenStart start;
     start.picture = Image1->picture();
     start.imagePath = appState().CurrentImagePath;
@@ -32,11 +29,18 @@ void frmGlimvane::ShowFullScreen() {
     host.favouritesMenu = mnuFav;
     host.showAbout = [this] { ShowAbout(); };
     host.cache = m_prefetch.get();
-    frmFullscn viewer(start, host, this);
-    m_fullScreen = &viewer;
-    viewer.show();
-    viewer.activateWindow();
-    viewer.exec();
+    return std::make_unique<frmFullscn>(start, host, this);
+}
+
+void frmGlimvane::ShowFullScreen() {
+    if (m_fullScreen) {
+        return;
+    }
+    const std::unique_ptr<frmFullscn> viewer = makeFullScreen();
+    m_fullScreen = viewer.get();
+    viewer->show();
+    viewer->activateWindow();
+    viewer->exec();
     m_fullScreen = nullptr;
 }
 

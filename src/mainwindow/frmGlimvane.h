@@ -77,6 +77,9 @@ public:
 
     // The folder shown by the folder list, and its image files in the file list.
     QString currentFolder() const;
+    // The full-screen viewer over the shown picture and folder, not yet shown.
+    std::unique_ptr<frmFullscn> makeFullScreen();
+    PrefetchCache* prefetchCache() const { return m_prefetch.get(); }
     void setCurrentFolder(const QString& folder);
     void RefreshFileList();
     // Moves the browser to the file's folder and selects it in the file list.
