@@ -1097,6 +1097,49 @@ TEST(Metafile, RefusesWhatItCannotPlay) {
     }
 }
 
+TEST(MetafileEmf, ShowsDrawingThatLiesOutsideItsFrame) {
+    // Exported diagrams: a frame from 0,0 but drawing above it (bounds 1,-517 to 473,10).
+    struct Case {
+        const char* name;
+        QRect frame;  // HIMETRIC, 25 per device pixel
+        QRect bounds;
+        std::function<void(EmfWriter&)> draw;
+        QSize himetric;
+        QPoint red;  // in a render at one pixel per device pixel
+    };
+    auto diagram = [](int mapMode, QPoint org, QRect box) {
+        return [=](EmfWriter& w) {
+            w.setMapMode(mapMode).setWindowExt({474, 528}).setWindowOrg({0, 0}).setWindowOrg(org);
+            w.createFont(2, -14, QStringLiteral("DejaVu Sans")).selectObject(2);
+            w.beginPath().moveTo({5, 5}).lineTo({40, 40}).record(68, {});  // AbortPath
+            redBrushNoPen(w);
+            w.rectangle(box).roundRect(box.adjusted(10, 10, -10, -10), {8, 8});
+            w.polygon({box.topLeft(), box.topRight(), box.bottomLeft()}, true);
+            w.extTextOutW(box.topLeft(), QStringLiteral("Class"));
+        };
+    };
+    const Case cases[] = {
+        {"text mode, window origin moves the drawing up", {0, 0, 11850, 13200},
+         {1, -517, 473, 527}, diagram(kMmText, {0, 517}, {50, 100, 200, 200}), {11850, 13200},
+         {150, 200}},
+        {"tenths of a millimetre, y up", {0, 0, 11850, 13200}, {1, -517, 473, 527},
+         diagram(kMmLoMetric, {0, 0}, {125, 1043, 500, -500}), {11850, 13200}, {150, 200}},
+        {"drawing past the right edge widens the picture", {0, 0, 5000, 2500}, {0, 0, 300, 100},
+         [](EmfWriter& w) { redBrushNoPen(w); w.rectangle({220, 20, 60, 60}); }, {7500, 2500},
+         {250, 50}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmfWriter w(c.frame);
+        c.draw(w);
+        const auto picture = Metafile::fromBytes(w.setBounds(c.bounds).finish());
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->sizeHimetric(), c.himetric);
+        const QImage image = picture->render(c.himetric / 25);
+        EXPECT_EQ(image.pixel(c.red), QColor(kRed).rgb());
+    }
+}
+
 // --- Robustness ------------------------------------------------------------------------
 
 TEST(Metafile, SurvivesTruncationAtEveryLength) {

@@ -863,6 +863,11 @@ EmfWriter& EmfWriter::setHandleCount(int count) {
     return *this;
 }
 
+EmfWriter& EmfWriter::setBounds(QRect inclusive) {
+    m_bounds = inclusive;
+    return *this;
+}
+
 QByteArray EmfWriter::finish() const {
     constexpr int kHeaderSize = 108;
     QByteArray records = m_records;
@@ -877,8 +882,11 @@ QByteArray EmfWriter::finish() const {
         toDevice(m_frame.x() + m_frame.width(), m_devicePixels.width(), m_deviceMm.width());
     const int bottom =
         toDevice(m_frame.y() + m_frame.height(), m_devicePixels.height(), m_deviceMm.height());
+    const QRect bounds = m_bounds.isNull() ? QRect(QPoint(left, top), QPoint(right - 1, bottom - 1))
+                                           : m_bounds;
     QByteArray out =
-        ints({1, kHeaderSize, left, top, right - 1, bottom - 1, m_frame.x(), m_frame.y(),
+        ints({1, kHeaderSize, bounds.left(), bounds.top(), bounds.right(), bounds.bottom(),
+              m_frame.x(), m_frame.y(),
               m_frame.x() + m_frame.width(), m_frame.y() + m_frame.height(), 0x464D4520, 0x10000,
               qint32(total), qint32(m_recordCount + 2)});
     put16(out, quint16(m_handles));

@@ -199,6 +199,8 @@ public:
 
     // Forces nHandles in the header (normally the highest index used plus one).
     EmfWriter& setHandleCount(int count);
+    // Bounds in device pixels, inclusive, written instead of those of the frame.
+    EmfWriter& setBounds(QRect inclusive);
     QByteArray finish() const;
 
 private:
@@ -212,6 +214,7 @@ private:
     quint32 m_recordCount = 0;
     int m_handles = 1;
     bool m_handlesForced = false;
+    QRect m_bounds;
 };
 
 // Small colourful pictures (shapes, text, a bitmap) for the sample folder and fuzz seeds.

@@ -758,6 +758,40 @@ void EmfPlayer::bitmap(quint32 type, const ByteReader& r) {
     }
 }
 
+// The frame moved, and grown where it must, so that it holds the drawing's bounds
+// (inclusive device pixels): some writers declare a frame from 0,0 while the drawing lies
+// above or beside it. Nothing when the drawing fits, give or take a rounding seam, or when
+// the bounds are unusable or absurdly larger than the frame.
+std::optional<QRectF> frameAroundDrawing(const QRectF& frame, const QRectF& inclusive) {
+    constexpr double kMaxGrowth = 16;
+    if (!(inclusive.width() >= 0 && inclusive.height() >= 0) || inclusive.isNull()) {
+        return std::nullopt;
+    }
+    const QRectF drawing(inclusive.topLeft(), inclusive.size() + QSizeF(1, 1));
+    const double slackX = std::max(2.0, frame.width() / 100);
+    const double slackY = std::max(2.0, frame.height() / 100);
+    if (drawing.left() >= frame.left() - slackX && drawing.right() <= frame.right() + slackX &&
+        drawing.top() >= frame.top() - slackY && drawing.bottom() <= frame.bottom() + slackY) {
+        return std::nullopt;
+    }
+    if (drawing.width() > kMaxGrowth * frame.width() ||
+        drawing.height() > kMaxGrowth * frame.height()) {
+        return std::nullopt;
+    }
+    // Along each axis: the least shift of the frame that covers the drawing, or the span of
+    // both where the frame is too small to cover it.
+    auto place = [](double start, double length, double from, double to) {
+        if (to - from > length) {
+            return std::pair(std::min(start, from), std::max(start + length, to));
+        }
+        const double shifted = std::clamp(start, to - length, from);
+        return std::pair(shifted, shifted + length);
+    };
+    const auto [left, right] = place(frame.left(), frame.width(), drawing.left(), drawing.right());
+    const auto [top, bottom] = place(frame.top(), frame.height(), drawing.top(), drawing.bottom());
+    return QRectF(QPointF(left, top), QPointF(right, bottom));
+}
+
 }  // namespace
 
 std::optional<Layout> parseEmf(const ByteReader& file, QString* error) {
@@ -820,6 +854,12 @@ std::optional<Layout> parseEmf(const ByteReader& file, QString* error) {
         if (!(bounds.width() >= 0 && bounds.height() >= 0)) {
             return fail("The metafile has no size.");
         }
+    }
+    if (const auto grown = frameAroundDrawing(device, rectAt(file, 8))) {
+        // Keep the frame's own scale for the part the drawing adds.
+        himetricW *= grown->width() / device.width();
+        himetricH *= grown->height() / device.height();
+        device = *grown;
     }
     layout.setup.frame = device;
     layout.himetric = QSize(int(std::lround(std::clamp(himetricW, 1.0, 2e9))),
