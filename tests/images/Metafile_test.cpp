@@ -1078,7 +1078,8 @@ TEST(Metafile, RefusesWhatItCannotPlay) {
         {"WMF record of size zero", withU32(wmf, 40, 0)},
         {"WMF record past the end", withU32(wmf, 40, 0x7FFFFFFF)},
         {"WMF cut inside a record", wmf.left(wmf.size() - 9)},
-        {"WMF without placeable header or window", wmf.mid(22)},
+        {"WMF without placeable header, window or drawing",
+         WmfWriter(QRect(), 96, false).setTextColor(kRed).finish()},
         {"WMF with an empty box", withU16(withU16(wmf, 10, 0), 12, 0).mid(0)},
         {"EMF signature wrong", withU32(emf, 40, 0x12345678)},
         {"EMF header larger than the file", withU32(emf, 4, 0x10000)},
@@ -1137,6 +1138,29 @@ TEST(MetafileEmf, ShowsDrawingThatLiesOutsideItsFrame) {
         EXPECT_EQ(picture->sizeHimetric(), c.himetric);
         const QImage image = picture->render(c.himetric / 25);
         EXPECT_EQ(image.pixel(c.red), QColor(kRed).rgb());
+    }
+}
+
+TEST(MetafileWmf, SizesAPictureWithoutHeaderByItsDrawing) {
+    // Without placeable header or window extent the drawing spans 20,10 to 220,110.
+    const std::pair<std::function<void(WmfWriter&)>, QPoint> cases[] = {
+        {[](WmfWriter&) {}, {0, 0}},
+        {[](WmfWriter& w) { w.setWindowOrg({100, 50}); }, {100, 50}},
+        {[](WmfWriter& w) { w.setWindowOrg({-30, 0}).offsetWindowOrg({130, 50}); }, {100, 50}},
+    };
+    for (const auto& [setup, shift] : cases) {
+        WmfWriter w(QRect(), 96, false);
+        setup(w);
+        redBrushNoPen(w);
+        w.rectangle(QRect(QPoint(20, 10) + shift, QSize(40, 30)));
+        w.selectObject(w.createBrush(kBsSolid, kBlue));
+        w.ellipse(QRect(QPoint(150, 60) + shift, QSize(70, 50)));
+        const auto picture = Metafile::fromBytes(w.finish());
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->sizePixels(), QSize(200, 100));
+        const QImage image = picture->render({200, 100});
+        EXPECT_EQ(image.pixel(20, 15), QColor(kRed).rgb());
+        EXPECT_EQ(image.pixel(165, 75), QColor(kBlue).rgb());
     }
 }
 

@@ -206,7 +206,7 @@ Canvas::Canvas(QPainter& painter, const QRectF& target, const FrameSetup& setup)
     m_rasterOps = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
     if (setup.wmfDefaults) {
         m_state.mapMode = MapMode::Anisotropic;
-        m_state.windowOrg = f.topLeft();
+        m_state.windowOrg = implicitViewportOrg();
         m_state.windowExt = QPointF(f.width(), f.height());
     }
     m_base = painter.transform();
@@ -244,6 +244,10 @@ void Canvas::setPolyFillMode(int mode) {
 
 // --- Mapping ---------------------------------------------------------------------------
 
+QPointF Canvas::implicitViewportOrg() const {
+    return m_setup.windowAtOrigin ? QPointF(0, 0) : m_setup.frame.topLeft();
+}
+
 QTransform Canvas::pageToDevice() const {
     const State& s = m_state;
     double sx = 1;
@@ -279,7 +283,7 @@ QTransform Canvas::pageToDevice() const {
             if (!s.viewportExtSet) {
                 viewportExt = QPointF(m_setup.frame.width(), m_setup.frame.height());
                 if (!s.viewportOrgSet) {
-                    viewportOrg = m_setup.frame.topLeft();
+                    viewportOrg = implicitViewportOrg();
                 }
             }
             sx = viewportExt.x() / s.windowExt.x();
@@ -343,7 +347,7 @@ void Canvas::offsetViewportOrg(QPointF d) {
     const bool implicit =
         !m_state.viewportOrgSet && !m_state.viewportExtSet &&
         (m_state.mapMode == MapMode::Isotropic || m_state.mapMode == MapMode::Anisotropic);
-    setViewportOrg((implicit ? m_setup.frame.topLeft() : m_state.viewportOrg) + d);
+    setViewportOrg((implicit ? implicitViewportOrg() : m_state.viewportOrg) + d);
 }
 
 void Canvas::scaleWindowExt(double xNum, double xDen, double yNum, double yDen) {

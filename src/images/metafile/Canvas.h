@@ -200,6 +200,7 @@ private:
     void charge(const QRectF& outputBounds);
     void updateTransform();
     QTransform pageToDevice() const;
+    QPointF implicitViewportOrg() const;
     double penPixels() const;
     QPen qtPen(const QPainterPath& devicePath) const;
     bool hasPen() const;
