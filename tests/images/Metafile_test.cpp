@@ -1164,6 +1164,62 @@ TEST(MetafileWmf, SizesAPictureWithoutHeaderByItsDrawing) {
     }
 }
 
+// Left edges and tops of the letters in a line of capital I's.
+QList<QPoint> letterCorners(const QImage& image) {
+    QList<QPoint> corners;
+    bool inside = false;
+    for (int x = 0; x < image.width(); ++x) {
+        int top = -1;
+        for (int y = 0; y < image.height() && top < 0; ++y) {
+            if (channelDifference(image.pixel(x, y), qRgb(255, 255, 255)) > 100) {
+                top = y;
+            }
+        }
+        if (top >= 0 && !inside) {
+            corners.append({x, top});
+        }
+        inside = top >= 0;
+    }
+    return corners;
+}
+
+TEST(Metafile, PlacesEachCharacterByTheSpacingArray) {
+    // A formula's letters start 10 and 50 units apart; with ETO_PDY the third one rises.
+    const QList<qint32> dx{10, 50, 5, 30};
+    auto emf = [] {
+        EmfWriter w = emf200x100();
+        w.createFont(1, -20, QStringLiteral("DejaVu Sans")).selectObject(1).setBkMode(1);
+        return w;
+    };
+    const std::tuple<const char*, std::function<QByteArray()>, int> cases[] = {
+        {"EMF ExtTextOutW",
+         [&] { return emf().extTextOutW({20, 30}, QStringLiteral("IIII"), 0, {}, dx).finish(); },
+         0},
+        {"EMF ExtTextOutA", [&] { return emf().extTextOutA({20, 30}, "IIII", dx).finish(); }, 0},
+        {"EMF ExtTextOutW with ETO_PDY",
+         [&] {
+             const QList<qint32> pairs{10, 0, 50, 12, 5, 0, 30, 0};
+             return emf().extTextOutW({20, 30}, QStringLiteral("IIII"), 0x2000, {}, pairs).finish();
+         },
+         12},
+        {"WMF ExtTextOut, odd length",
+         [&] {
+             WmfWriter w = redWmf();
+             w.selectObject(w.createFont(-20, QStringLiteral("DejaVu Sans"))).setBkMode(1);
+             return w.extTextOut({20, 30}, "III", 0, {}, {10, 50, 5}).finish();
+         },
+         0},
+    };
+    for (const auto& [name, file, rise] : cases) {
+        SCOPED_TRACE(name);
+        const QList<QPoint> letters = letterCorners(play(file(), {200, 100}));
+        ASSERT_GE(letters.size(), 3);
+        EXPECT_NEAR(letters[1].x() - letters[0].x(), 10, 1);
+        EXPECT_NEAR(letters[2].x() - letters[1].x(), 50, 1);
+        EXPECT_NEAR(letters[1].y() - letters[2].y(), rise, 1);
+    }
+}
+
 // --- Robustness ------------------------------------------------------------------------
 
 TEST(Metafile, SurvivesTruncationAtEveryLength) {

@@ -776,14 +776,23 @@ EmfWriter& EmfWriter::extSelectClipRgn(const QList<QRect>& rects, int mode) {
     return record(75, ints({qint32(data.size()), mode}) + data);
 }
 
+EmfWriter& EmfWriter::extTextOutA(QPoint p, const QByteArray& text, const QList<qint32>& dx) {
+    return extText(83, p, text, int(text.size()), 0, {}, dx);
+}
+
 EmfWriter& EmfWriter::extTextOutW(QPoint p, const QString& text, int options, QRect rect,
                                   const QList<qint32>& dx) {
-    // Fixed part: bounds, graphics mode, scales, then the EMRTEXT; the string follows.
-    constexpr qint32 kStringAt = 76;
     QByteArray chars;
     for (QChar c : text) {
         put16(chars, c.unicode());
     }
+    return extText(84, p, chars, int(text.size()), options, rect, dx);
+}
+
+EmfWriter& EmfWriter::extText(quint32 type, QPoint p, QByteArray chars, int count, int options,
+                              QRect rect, const QList<qint32>& dx) {
+    // Fixed part: bounds, graphics mode, scales, then the EMRTEXT; the string follows.
+    constexpr qint32 kStringAt = 76;
     while (chars.size() % 4) {
         chars.append('\0');
     }
@@ -791,12 +800,12 @@ EmfWriter& EmfWriter::extTextOutW(QPoint p, const QString& text, int options, QR
     QByteArray payload = ints({0, 0, -1, -1, 1});
     putFloat(payload, 0);
     putFloat(payload, 0);
-    payload += ints({p.x(), p.y(), qint32(text.size()), kStringAt, options});
+    payload += ints({p.x(), p.y(), count, kStringAt, options});
     payload += rectL(rect);
     payload += ints({dxAt});
     payload += chars;
     payload += ints(dx);
-    return record(84, payload);
+    return record(type, payload);
 }
 
 EmfWriter& EmfWriter::stretchDiBits(QRect dest, const QImage& image, DibFormat format, QRect src,

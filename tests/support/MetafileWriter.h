@@ -189,6 +189,7 @@ public:
 
     EmfWriter& extTextOutW(QPoint p, const QString& text, int options = 0, QRect rect = {},
                            const QList<qint32>& dx = {});
+    EmfWriter& extTextOutA(QPoint p, const QByteArray& text, const QList<qint32>& dx = {});
 
     EmfWriter& stretchDiBits(QRect dest, const QImage& image, DibFormat format, QRect src = {},
                              quint32 rop = kSrcCopy, bool topDown = false);
@@ -205,6 +206,8 @@ public:
 
 private:
     EmfWriter& points(quint32 type, const QList<QPoint>& points, bool small);
+    EmfWriter& extText(quint32 type, QPoint p, QByteArray chars, int count, int options,
+                       QRect rect, const QList<qint32>& dx);
     void useHandle(quint32 index);
 
     QRect m_frame;

@@ -1022,7 +1022,7 @@ void Canvas::invertRegion(const QRegion& deviceRegion) {
 // --- Text ------------------------------------------------------------------------------
 
 void Canvas::text(QPointF reference, const QString& text, const std::vector<double>& dx,
-                  quint32 options, const QRectF* rect) {
+                  quint32 options, const QRectF* rect, const std::vector<double>& dy) {
     if (!m_usable) {
         return;
     }
@@ -1082,13 +1082,20 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
     qfont.setPixelSize(std::max(1, int(std::lround(em))));
     const QFontMetricsF metrics(qfont);
 
-    std::vector<double> positions;
+    // Each character's origin from the spacing array: across by dx, up the font by dy.
+    std::vector<QPointF> positions;
     double width = 0;
+    double rise = 0;
+    const bool rises = dy.size() >= size_t(text.size());
     if (!dx.empty() && dx.size() >= size_t(text.size())) {
         positions.reserve(size_t(text.size()));
         for (qsizetype i = 0; i < text.size(); ++i) {
-            positions.push_back(width);
+            positions.emplace_back(width, -rise);
             width += dx[size_t(i)] * sx;
+            rise += rises ? dy[size_t(i)] * sy : 0;
+        }
+        if (!std::isfinite(rise) || std::abs(rise) > kMaxCoordinate) {
+            return;
         }
     } else {
         width = metrics.horizontalAdvance(text);
@@ -1142,7 +1149,7 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
             glyphs.addText(QPointF(x0, baseline), qfont, text);
         } else {
             for (qsizetype i = 0; i < text.size(); ++i) {
-                glyphs.addText(QPointF(x0 + positions[size_t(i)], baseline), qfont,
+                glyphs.addText(positions[size_t(i)] + QPointF(x0, baseline), qfont,
                                QString(text[i]));
             }
         }
@@ -1171,7 +1178,7 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
             if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
                 n = 2;
             }
-            m_painter.drawText(QPointF(x0 + positions[size_t(i)], baseline), text.mid(i, n));
+            m_painter.drawText(positions[size_t(i)] + QPointF(x0, baseline), text.mid(i, n));
             i += n - 1;
         }
     }

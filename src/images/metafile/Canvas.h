@@ -152,11 +152,12 @@ public:
     void frameRegion(const QRegion& deviceRegion, const Brush& brush, double w, double h);
     void invertRegion(const QRegion& deviceRegion);
 
-    // Text; dx holds per-character advances in logical units, or is empty.
+    // Text; dx holds per-character advances in logical units, or is empty; dy, where
+    // given, how far each character's successor rises along the font's vertical.
     static constexpr quint32 kEtoOpaque = 0x0002;
     static constexpr quint32 kEtoClipped = 0x0004;
     void text(QPointF reference, const QString& text, const std::vector<double>& dx,
-              quint32 options, const QRectF* rect);
+              quint32 options, const QRectF* rect, const std::vector<double>& dy = {});
 
     // Bitmaps. src is in bitmap pixels from the top-left; dest in logical units.
     void bitmap(const QRectF& dest, const QImage& image, const QRectF& src, quint32 rop);

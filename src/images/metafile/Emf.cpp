@@ -632,14 +632,19 @@ void EmfPlayer::text(const ByteReader& r, bool wide) {
         }
     }
     std::vector<double> dx;
-    const qint64 dxStep = (options & kEtoPdy) ? 8 : 4;
+    std::vector<double> dy;
+    const bool pdy = (options & kEtoPdy) != 0;
+    const qint64 dxStep = pdy ? 8 : 4;
     if (dxAt != 0 && !string.isEmpty() && r.has(dxAt, count * dxStep)) {
         dx.reserve(size_t(count));
         for (qint64 i = 0; i < count; ++i) {
             dx.push_back(r.i32(dxAt + dxStep * i));
+            if (pdy) {
+                dy.push_back(r.i32(dxAt + dxStep * i + 4));
+            }
         }
     }
-    m_canvas.text(reference, string, dx, options, hasRect ? &rect : nullptr);
+    m_canvas.text(reference, string, dx, options, hasRect ? &rect : nullptr, dy);
 }
 
 void EmfPlayer::gradient(const ByteReader& r) {
