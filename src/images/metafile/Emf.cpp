@@ -9,6 +9,7 @@
 
 #include "images/metafile/Canvas.h"
 #include "images/metafile/Dib.h"
+#include "images/metafile/EmfPlus.h"
 #include "images/metafile/Players.h"
 
 namespace gv::metafile {
@@ -68,6 +69,7 @@ enum Type : quint32 {
     kChord = 46,
     kPie = 47,
     kCreatePalette = 49,
+    kComment = 70,
     kLineTo = 54,
     kArcTo = 55,
     kPolyDraw = 56,
@@ -874,6 +876,7 @@ std::optional<Layout> parseEmf(const ByteReader& file, QString* error) {
 
 void playEmf(const ByteReader& file, const Layout& layout, Canvas& canvas) {
     EmfPlayer player(layout, canvas);
+    EmfPlusPlayer plus(layout, canvas);
     qint64 pos = layout.firstRecord;
     while (pos < layout.end && file.has(pos, 8) && !canvas.exhausted()) {
         const quint32 type = file.u32(pos);
@@ -881,7 +884,11 @@ void playEmf(const ByteReader& file, const Layout& layout, Canvas& canvas) {
         if (size < 8 || !file.has(pos, size) || type == kEof) {
             break;
         }
-        player.play(type, file.sub(pos, size));
+        const ByteReader record = file.sub(pos, size);
+        // EMF+ drawing, once it has begun, stands in for the EMF records that follow it.
+        if (!(type == kComment && plus.comment(record)) && plus.emfShown()) {
+            player.play(type, record);
+        }
         pos += size;
     }
 }
