@@ -1614,7 +1614,8 @@ TEST(Metafile, SamplesAreColourfulPictures) {
         MetafileKind kind;
     };
     for (const Case& c : {Case{gvtest::sampleWmf(), MetafileKind::Wmf},
-                          Case{gvtest::sampleEmf(), MetafileKind::Emf}}) {
+                          Case{gvtest::sampleEmf(), MetafileKind::Emf},
+                          Case{gvtest::sampleEmfPlus(), MetafileKind::Emf}}) {
         const auto picture = Metafile::fromBytes(c.bytes);
         ASSERT_TRUE(picture);
         EXPECT_EQ(picture->kind(), c.kind);

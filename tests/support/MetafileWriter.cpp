@@ -1291,4 +1291,28 @@ QByteArray sampleEmf() {
     return w.finish();
 }
 
+QByteArray sampleEmfPlus() {
+    // 100 x 60 mm: 400 x 240 device pixels, drawn in EMF+ only.
+    EmfWriter e(QRect(0, 0, 10000, 6000));
+    EmfPlusWriter p(e, false);
+    p.linearBrush(1, {0, 0, 400, 240}, QColor(200, 230, 255), Qt::white);
+    p.fillRects(1, {{0, 0, 400, 240}});
+    p.pathBrush(2, {90, 90}, QColor(255, 220, 0), {{20, 20}, {160, 20}, {160, 160}, {20, 160}},
+                QColor(255, 120, 0));
+    p.fillEllipse(2, {20, 20, 140, 140})
+        .pen(3, 4, QColor(30, 30, 120))
+        .drawEllipse(3, {20, 20, 140, 140});
+    p.pen(4, 3, QColor(200, 0, 0), 1)
+        .drawLines(4, {{200, 30}, {380, 30}, {380, 120}, {200, 120}}, true);
+    p.hatchBrush(5, 4, QColor(0, 120, 0), QColor(220, 255, 220))
+        .pie(0x4010, 5, -30, 240, {210, 40, 70, 70});
+    p.font(6, 28, QStringLiteral("DejaVu Serif")).stringFormat(7, 1, 1);
+    p.drawString(QColor(20, 20, 20), 6, QStringLiteral("EMF+ text"), {180, 130, 220, 60}, 7);
+    p.save(1).transform(0x402D, {100, 200}).transform(0x402F, {-20});
+    p.fillRects(QColor(0, 0, 200, 128), {{-40, -15, 80, 30}}).restore(1);
+    p.bitmap(8, checkerboard()).drawImage(8, {0, 0, 8, 8}, {320, 180, 48, 48});
+    p.endOfFile();
+    return e.finish();
+}
+
 }  // namespace gvtest

@@ -294,5 +294,7 @@ private:
 // Small colourful pictures (shapes, text, a bitmap) for the sample folder and fuzz seeds.
 QByteArray sampleWmf();
 QByteArray sampleEmf();
+// GDI+ drawing (gradients, a hatch, dashes, text, a bitmap) in EMF+ records.
+QByteArray sampleEmfPlus();
 
 }  // namespace gvtest

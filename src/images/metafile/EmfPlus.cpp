@@ -4,7 +4,9 @@
 
 #include "images/metafile/EmfPlus.h"
 
+#include <QBuffer>
 #include <QFont>
+#include <QImageReader>
 #include <QLinearGradient>
 #include <QPainterPath>
 #include <QPen>
@@ -350,13 +352,11 @@ std::optional<PlusBrush> readBrush(const ByteReader& r) {
             }
             QLinearGradient gradient(rect.topLeft(), rect.topRight());
             gradient.setStops(blendStops(r, &at, start, end, flags));
+            // Wrap modes: tile, tiles flipped (mirrored), clamp.
             const quint32 wrap = r.u32(12);
             gradient.setSpread(wrap == 0   ? QGradient::RepeatSpread
                                : wrap == 4 ? QGradient::PadSpread
                                            : QGradient::ReflectSpread);
-            if (wrap != 0 && wrap != 4 && wrap != 1) {
-                gradient.setSpread(QGradient::ReflectSpread);
-            }
             result.brush = QBrush(gradient);
             result.brush.setTransform(transform);
             return result;
@@ -613,11 +613,15 @@ std::optional<PlusImage> readImage(const ByteReader& r) {
     const quint32 kind = r.u32(24);
     const ByteReader data = r.sub(28, r.size() - 28);
     if (kind == 1) {  // PNG, JPEG, GIF, BMP... as a file
-        QImage image;
-        if (!image.loadFromData(reinterpret_cast<const uchar*>(data.data()), int(data.size()))) {
+        QByteArray bytes = QByteArray::fromRawData(data.data(), data.size());
+        QBuffer buffer(&bytes);
+        QImageReader reader(&buffer);
+        reader.setAllocationLimit(int(kMaxBitmapPixels * 4 / (1024 * 1024)));
+        QImage image = reader.read();
+        if (image.isNull()) {
             return std::nullopt;
         }
-        return PlusImage{image};
+        return PlusImage{std::move(image), {}};
     }
     if (width <= 0 || height <= 0 || width * height > kMaxBitmapPixels || stride <= 0) {
         return std::nullopt;
