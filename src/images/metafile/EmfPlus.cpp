@@ -38,6 +38,8 @@ constexpr int kMaxRegionNodes = 256;
 constexpr int kMaxBooleanElements = 4000;
 constexpr qint64 kMaxSavedStates = 1024;
 constexpr qint64 kMaxBitmapPixels = 64 * 1024 * 1024;
+// Qt refuses wider pens; nothing that wide is seen as more than a filled area anyway.
+constexpr double kMaxPenWidth = 32000;
 
 enum Record : quint16 {
     kHeader = 0x4001,
@@ -439,7 +441,7 @@ std::optional<PlusPen> readPen(const ByteReader& r) {
         return std::nullopt;
     }
     QPen pen;
-    pen.setWidthF(std::abs(width));
+    pen.setWidthF(std::min(std::abs(width), kMaxPenWidth));
     pen.setCapStyle(Qt::FlatCap);
     pen.setJoinStyle(Qt::MiterJoin);
     qint64 at = 20;
@@ -850,8 +852,12 @@ void EmfPlusPlayer::Impl::stroke(quint32 penId, const QPainterPath& shape) {
     if (const PlusPen* p = get<PlusPen>(penId)) {
         QPen pen = p->pen;
         if (p->unit != 0) {
-            pen.setWidthF(pen.widthF() * unitScale(p->unit, false) /
-                          (state.pageScale * unitScale(state.pageUnit, false)));
+            const double width = pen.widthF() * unitScale(p->unit, false) /
+                                 (state.pageScale * unitScale(state.pageUnit, false));
+            if (!std::isfinite(width)) {
+                return;
+            }
+            pen.setWidthF(std::min(width, kMaxPenWidth));
         }
         canvas.plusStroke(shape, pen, paint());
     }
