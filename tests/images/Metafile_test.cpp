@@ -1141,6 +1141,15 @@ TEST(MetafileEmf, ShowsDrawingThatLiesOutsideItsFrame) {
          },
          {7500, 2500},
          {250, 50}},
+        {"bounds that copy the frame in 1/100 mm are no drawing",
+         {0, 0, 5000, 2500},
+         {0, 0, 5001, 2501},
+         [](EmfWriter& w) {
+             redBrushNoPen(w);
+             w.rectangle({20, 20, 60, 60});
+         },
+         {5000, 2500},
+         {50, 50}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -768,10 +768,19 @@ void EmfPlayer::bitmap(quint32 type, const ByteReader& r) {
 // The frame moved, and grown where it must, so that it holds the drawing's bounds
 // (inclusive device pixels): some writers declare a frame from 0,0 while the drawing lies
 // above or beside it. Nothing when the drawing fits, give or take a rounding seam, or when
-// the bounds are unusable or absurdly larger than the frame.
-std::optional<QRectF> frameAroundDrawing(const QRectF& frame, const QRectF& inclusive) {
-    constexpr double kMaxGrowth = 16;
+// the bounds are unusable, far larger than the frame, or the frame's own numbers (some
+// writers copy the frame in 1/100 mm into the bounds).
+std::optional<QRectF> frameAroundDrawing(const QRectF& frame, const QRectF& inclusive,
+                                         const QRectF& himetricFrame) {
+    constexpr double kMaxGrowth = 4;
     if (!(inclusive.width() >= 0 && inclusive.height() >= 0) || inclusive.isNull()) {
+        return std::nullopt;
+    }
+    auto near = [](QPointF a, QPointF b) {
+        return std::abs(a.x() - b.x()) <= 1 && std::abs(a.y() - b.y()) <= 1;
+    };
+    if (near(inclusive.topLeft(), himetricFrame.topLeft()) &&
+        near(inclusive.bottomRight(), himetricFrame.bottomRight())) {
         return std::nullopt;
     }
     const QRectF drawing(inclusive.topLeft(), inclusive.size() + QSizeF(1, 1));
@@ -862,7 +871,7 @@ std::optional<Layout> parseEmf(const ByteReader& file, QString* error) {
             return fail("The metafile has no size.");
         }
     }
-    if (const auto grown = frameAroundDrawing(device, rectAt(file, 8))) {
+    if (const auto grown = frameAroundDrawing(device, rectAt(file, 8), frame)) {
         // Keep the frame's own scale for the part the drawing adds.
         himetricW *= grown->width() / device.width();
         himetricH *= grown->height() / device.height();
