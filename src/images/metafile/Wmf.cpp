@@ -586,11 +586,17 @@ private:
         } else {
             width = double(length) * height * 0.6;
         }
-        add(QRectF(p, QSizeF(width, height)));
+        // Alignment: right or centred, on the baseline or the bottom (TA_* bits).
+        const double dx = (m_align & 6) == 2 ? -width : (m_align & 6) == 6 ? -width / 2 : 0;
+        const double dy = (m_align & 0x18) == 0x18   ? -0.8 * height
+                          : (m_align & 0x18) == 0x08 ? -height
+                                                     : 0;
+        add(QRectF(p + QPointF(dx, dy), QSizeF(width, height)));
     }
 
     ObjectTable m_objects;
     double m_fontHeight = 0;
+    quint16 m_align = 0;
     QPointF m_org;
     std::vector<QPointF> m_savedOrgs;
     QRectF m_box;
@@ -618,6 +624,9 @@ void DrawingExtent::record(const Record& r) {
             }
             break;
         }
+        case kSetTextAlign:
+            m_align = r.u(0);
+            break;
         case kCreateFontIndirect:
             m_objects.create(readFont(r));
             break;
