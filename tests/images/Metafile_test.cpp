@@ -1291,6 +1291,13 @@ TEST(MetafileEmfPlus, PlaysGdiPlusDrawing) {
              e.rectangle({0, 0, 200, 100});
          },
          {{{100, 50}, kBlue}}},
+        {"EMF+ that draws nothing leaves the EMF records drawn",
+         [](EmfWriter& e, EmfPlusWriter& p) {
+             p.solidBrush(1, kBlue).setAntiAlias(true);
+             redBrushNoPen(e);
+             e.rectangle({0, 0, 200, 100});
+         },
+         {{{100, 50}, kRed}}},
         {"EMF records after GetDC are drawn",
          [](EmfWriter& e, EmfPlusWriter& p) {
              p.fillRects(kBlue, {{0, 0, 200, 100}}).getDc();

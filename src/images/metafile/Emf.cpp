@@ -886,6 +886,15 @@ std::optional<Layout> parseEmf(const ByteReader& file, QString* error) {
 void playEmf(const ByteReader& file, const Layout& layout, Canvas& canvas) {
     EmfPlayer player(layout, canvas);
     EmfPlusPlayer plus(layout, canvas);
+    bool plusDraws = false;
+    for (qint64 at = layout.firstRecord; at < layout.end && !plusDraws && file.has(at, 8);) {
+        const qint64 size = file.u32(at + 4);
+        if (size < 8 || !file.has(at, size)) {
+            break;
+        }
+        plusDraws = file.u32(at) == kComment && EmfPlusPlayer::draws(file.sub(at, size));
+        at += size;
+    }
     qint64 pos = layout.firstRecord;
     while (pos < layout.end && file.has(pos, 8) && !canvas.exhausted()) {
         const quint32 type = file.u32(pos);
@@ -895,7 +904,7 @@ void playEmf(const ByteReader& file, const Layout& layout, Canvas& canvas) {
         }
         const ByteReader record = file.sub(pos, size);
         // EMF+ drawing, once it has begun, stands in for the EMF records that follow it.
-        if (!(type == kComment && plus.comment(record)) && plus.emfShown()) {
+        if (!(plusDraws && type == kComment && plus.comment(record)) && plus.emfShown()) {
             player.play(type, record);
         }
         pos += size;

@@ -1365,7 +1365,12 @@ EmfPlusPlayer::EmfPlusPlayer(const Layout& layout, Canvas& canvas)
 
 EmfPlusPlayer::~EmfPlusPlayer() = default;
 
-bool EmfPlusPlayer::comment(const ByteReader& record) {
+namespace {
+
+// Calls visit(type, flags, data) for each EMF+ record of an EMR_COMMENT record while it
+// returns true; false when the comment is no EMF+ comment.
+template <typename Visit>
+bool forEachRecord(const ByteReader& record, Visit visit) {
     // EMR_COMMENT: type, size, data size, then the "EMF+" identifier and the records.
     if (record.u32(0) != kEmrComment || record.u32(12) != kEmfPlusSignature) {
         return false;
@@ -1373,18 +1378,36 @@ bool EmfPlusPlayer::comment(const ByteReader& record) {
     const qint64 dataSize = record.u32(8);
     const ByteReader records = record.sub(16, std::min<qint64>(dataSize - 4, record.size() - 16));
     qint64 pos = 0;
-    while (records.has(pos, kRecordHeader) && !m->canvas.exhausted()) {
+    while (records.has(pos, kRecordHeader)) {
         const quint16 type = records.u16(pos);
         const quint16 flags = records.u16(pos + 2);
         const qint64 size = records.u32(pos + 4);
         const qint64 dataLength = records.u32(pos + 8);
-        if (size < kRecordHeader || !records.has(pos, size) || dataLength > size - kRecordHeader) {
+        if (size < kRecordHeader || !records.has(pos, size) || dataLength > size - kRecordHeader ||
+            !visit(type, flags, records.sub(pos + kRecordHeader, dataLength))) {
             break;
         }
-        m->play(type, flags, records.sub(pos + kRecordHeader, dataLength));
         pos += size;
     }
     return true;
+}
+
+}  // namespace
+
+bool EmfPlusPlayer::comment(const ByteReader& record) {
+    return forEachRecord(record, [&](quint16 type, quint16 flags, const ByteReader& data) {
+        m->play(type, flags, data);
+        return !m->canvas.exhausted();
+    });
+}
+
+bool EmfPlusPlayer::draws(const ByteReader& record) {
+    bool found = false;
+    forEachRecord(record, [&](quint16 type, quint16, const ByteReader&) {
+        found = (type >= kClear && type <= kDrawString) || type == kDrawDriverString;
+        return !found;
+    });
+    return found;
 }
 
 bool EmfPlusPlayer::emfShown() const {

@@ -26,6 +26,9 @@ public:
     // Whether an ordinary EMF record met now is drawn: always before EMF+ drawing starts,
     // afterwards only between a GetDC record and the next EMF+ record.
     bool emfShown() const;
+    // Whether an EMR_COMMENT record holds EMF+ records that draw something. A file whose
+    // EMF+ records draw nothing at all is played as a plain EMF.
+    static bool draws(const ByteReader& record);
 
 private:
     struct Impl;
