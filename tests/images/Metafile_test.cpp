@@ -1078,7 +1078,8 @@ TEST(Metafile, RefusesWhatItCannotPlay) {
         {"WMF record of size zero", withU32(wmf, 40, 0)},
         {"WMF record past the end", withU32(wmf, 40, 0x7FFFFFFF)},
         {"WMF cut inside a record", wmf.left(wmf.size() - 9)},
-        {"WMF without placeable header or window", wmf.mid(22)},
+        {"WMF without placeable header, window or drawing",
+         WmfWriter(QRect(), 96, false).setTextColor(kRed).finish()},
         {"WMF with an empty box", withU16(withU16(wmf, 10, 0), 12, 0).mid(0)},
         {"EMF signature wrong", withU32(emf, 40, 0x12345678)},
         {"EMF header larger than the file", withU32(emf, 4, 0x10000)},
@@ -1094,6 +1095,344 @@ TEST(Metafile, RefusesWhatItCannotPlay) {
         QString error;
         EXPECT_FALSE(Metafile::fromBytes(c.bytes, &error));
         EXPECT_FALSE(error.isEmpty());
+    }
+}
+
+TEST(MetafileEmf, ShowsDrawingThatLiesOutsideItsFrame) {
+    // Exported diagrams: a frame from 0,0 but drawing above it (bounds 1,-517 to 473,10).
+    struct Case {
+        const char* name;
+        QRect frame;  // HIMETRIC, 25 per device pixel
+        QRect bounds;
+        std::function<void(EmfWriter&)> draw;
+        QSize himetric;
+        QPoint red;  // in a render at one pixel per device pixel
+    };
+    auto diagram = [](int mapMode, QPoint org, QRect box) {
+        return [=](EmfWriter& w) {
+            w.setMapMode(mapMode).setWindowExt({474, 528}).setWindowOrg({0, 0}).setWindowOrg(org);
+            w.createFont(2, -14, QStringLiteral("DejaVu Sans")).selectObject(2);
+            w.beginPath().moveTo({5, 5}).lineTo({40, 40}).record(68, {});  // AbortPath
+            redBrushNoPen(w);
+            w.rectangle(box).roundRect(box.adjusted(10, 10, -10, -10), {8, 8});
+            w.polygon({box.topLeft(), box.topRight(), box.bottomLeft()}, true);
+            w.extTextOutW(box.topLeft(), QStringLiteral("Class"));
+        };
+    };
+    const Case cases[] = {
+        {"text mode, window origin moves the drawing up",
+         {0, 0, 11850, 13200},
+         {1, -517, 473, 527},
+         diagram(kMmText, {0, 517}, {50, 100, 200, 200}),
+         {11850, 13200},
+         {150, 200}},
+        {"tenths of a millimetre, y up",
+         {0, 0, 11850, 13200},
+         {1, -517, 473, 527},
+         diagram(kMmLoMetric, {0, 0}, {125, 1043, 500, -500}),
+         {11850, 13200},
+         {150, 200}},
+        {"drawing past the right edge widens the picture",
+         {0, 0, 5000, 2500},
+         {0, 0, 300, 100},
+         [](EmfWriter& w) {
+             redBrushNoPen(w);
+             w.rectangle({220, 20, 60, 60});
+         },
+         {7500, 2500},
+         {250, 50}},
+        {"bounds that copy the frame in 1/100 mm are no drawing",
+         {0, 0, 5000, 2500},
+         {0, 0, 5001, 2501},
+         [](EmfWriter& w) {
+             redBrushNoPen(w);
+             w.rectangle({20, 20, 60, 60});
+         },
+         {5000, 2500},
+         {50, 50}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmfWriter w(c.frame);
+        c.draw(w);
+        const auto picture = Metafile::fromBytes(w.setBounds(c.bounds).finish());
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->sizeHimetric(), c.himetric);
+        const QImage image = picture->render(c.himetric / 25);
+        EXPECT_EQ(image.pixel(c.red), QColor(kRed).rgb());
+    }
+}
+
+TEST(MetafileWmf, SizesAPictureWithoutHeaderByItsDrawing) {
+    // Without placeable header or window extent the drawing spans 20,10 to 220,110.
+    const std::pair<std::function<void(WmfWriter&)>, QPoint> cases[] = {
+        {[](WmfWriter&) {}, {0, 0}},
+        {[](WmfWriter& w) {
+             w.setWindowOrg({100, 50});
+         },
+         {100, 50}},
+        {[](WmfWriter& w) {
+             w.setWindowOrg({-30, 0}).offsetWindowOrg({130, 50});
+         },
+         {100, 50}},
+    };
+    for (const auto& [setup, shift] : cases) {
+        WmfWriter w(QRect(), 96, false);
+        setup(w);
+        redBrushNoPen(w);
+        w.rectangle(QRect(QPoint(20, 10) + shift, QSize(40, 30)));
+        w.selectObject(w.createBrush(kBsSolid, kBlue));
+        w.ellipse(QRect(QPoint(150, 60) + shift, QSize(70, 50)));
+        const auto picture = Metafile::fromBytes(w.finish());
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->sizePixels(), QSize(200, 100));
+        const QImage image = picture->render({200, 100});
+        EXPECT_EQ(image.pixel(20, 15), QColor(kRed).rgb());
+        EXPECT_EQ(image.pixel(165, 75), QColor(kBlue).rgb());
+    }
+}
+
+// Left edges and tops of the letters in a line of capital I's.
+QList<QPoint> letterCorners(const QImage& image) {
+    QList<QPoint> corners;
+    bool inside = false;
+    for (int x = 0; x < image.width(); ++x) {
+        int top = -1;
+        for (int y = 0; y < image.height() && top < 0; ++y) {
+            if (channelDifference(image.pixel(x, y), qRgb(255, 255, 255)) > 100) {
+                top = y;
+            }
+        }
+        if (top >= 0 && !inside) {
+            corners.append({x, top});
+        }
+        inside = top >= 0;
+    }
+    return corners;
+}
+
+TEST(Metafile, PlacesEachCharacterByTheSpacingArray) {
+    // A formula's letters start 10 and 50 units apart; with ETO_PDY the third one rises.
+    const QList<qint32> dx{10, 50, 5, 30};
+    auto emf = [] {
+        EmfWriter w = emf200x100();
+        w.createFont(1, -20, QStringLiteral("DejaVu Sans")).selectObject(1).setBkMode(1);
+        return w;
+    };
+    const std::tuple<const char*, std::function<QByteArray()>, int> cases[] = {
+        {"EMF ExtTextOutW",
+         [&] {
+             return emf().extTextOutW({20, 30}, QStringLiteral("IIII"), 0, {}, dx).finish();
+         },
+         0},
+        {"EMF ExtTextOutA",
+         [&] {
+             return emf().extTextOutA({20, 30}, "IIII", dx).finish();
+         },
+         0},
+        {"EMF ExtTextOutW with ETO_PDY",
+         [&] {
+             const QList<qint32> pairs{10, 0, 50, 12, 5, 0, 30, 0};
+             return emf().extTextOutW({20, 30}, QStringLiteral("IIII"), 0x2000, {}, pairs).finish();
+         },
+         12},
+        {"WMF ExtTextOut, odd length",
+         [&] {
+             WmfWriter w = redWmf();
+             w.selectObject(w.createFont(-20, QStringLiteral("DejaVu Sans"))).setBkMode(1);
+             return w.extTextOut({20, 30}, "III", 0, {}, {10, 50, 5}).finish();
+         },
+         0},
+    };
+    for (const auto& [name, file, rise] : cases) {
+        SCOPED_TRACE(name);
+        const QList<QPoint> letters = letterCorners(play(file(), {200, 100}));
+        ASSERT_GE(letters.size(), 3);
+        EXPECT_NEAR(letters[1].x() - letters[0].x(), 10, 1);
+        EXPECT_NEAR(letters[2].x() - letters[1].x(), 50, 1);
+        EXPECT_NEAR(letters[1].y() - letters[2].y(), rise, 1);
+    }
+}
+
+// --- EMF+ ------------------------------------------------------------------------------
+
+using gvtest::EmfPlusWriter;
+using PlusPoints = EmfPlusWriter::Points;
+
+TEST(MetafileEmfPlus, PlaysGdiPlusDrawing) {
+    // EMF+ in a 200 x 100 device-pixel EMF at 96 DPI; colours probed where drawing must be.
+    struct Probe {
+        QPoint at;
+        QColor color;
+    };
+    struct Case {
+        const char* name;
+        std::function<void(EmfWriter&, EmfPlusWriter&)> draw;
+        QList<Probe> probes;
+    };
+    const QColor white(Qt::white);
+    QImage quarters(2, 2, QImage::Format_ARGB32);
+    quarters.setPixel(0, 0, QColor(kRed).rgba());
+    quarters.setPixel(1, 0, QColor(kBlue).rgba());
+    quarters.setPixel(0, 1, QColor(kGreen).rgba());
+    quarters.setPixel(1, 1, qRgb(0, 0, 0));
+    const QList<Probe> quarterProbes{{{70, 30}, kRed}, {{130, 30}, kBlue}, {{70, 70}, kGreen}};
+    const QList<QPointF> triangle{{20, 10}, {180, 10}, {100, 90}};
+    const Case cases[] = {
+        {"colour rectangles, float and 16-bit",
+         [](EmfWriter&, EmfPlusWriter& p) {
+             p.fillRects(kRed, {{10, 10, 50, 50}}).fillRects(kBlue, {{100, 10, 50, 50}}, true);
+         },
+         {{{35, 35}, kRed}, {{125, 35}, kBlue}, {{80, 80}, white}}},
+        {"EMF fallback records are skipped",
+         [](EmfWriter& e, EmfPlusWriter& p) {
+             p.fillRects(kBlue, {{0, 0, 200, 100}});
+             redBrushNoPen(e);
+             e.rectangle({0, 0, 200, 100});
+         },
+         {{{100, 50}, kBlue}}},
+        {"EMF+ that draws nothing leaves the EMF records drawn",
+         [](EmfWriter& e, EmfPlusWriter& p) {
+             p.solidBrush(1, kBlue).setAntiAlias(true);
+             redBrushNoPen(e);
+             e.rectangle({0, 0, 200, 100});
+         },
+         {{{100, 50}, kRed}}},
+        {"EMF records after GetDC are drawn",
+         [](EmfWriter& e, EmfPlusWriter& p) {
+             p.fillRects(kBlue, {{0, 0, 200, 100}}).getDc();
+             redBrushNoPen(e);
+             e.rectangle({0, 0, 100, 100});
+             p.fillRects(kGreen, {{150, 0, 50, 100}});
+             e.rectangle({100, 0, 100, 100});  // after the next EMF+ record: skipped
+         },
+         {{{50, 50}, kRed}, {{120, 50}, kBlue}, {{175, 50}, kGreen}}},
+        {"brush objects, polygon of relative points",
+         [&](EmfWriter&, EmfPlusWriter& p) {
+             p.solidBrush(3, kGreen).fillPolygon(3, triangle, PlusPoints::Relative);
+         },
+         {{{100, 40}, kGreen}, {{25, 80}, white}}},
+        {"paths of float, 16-bit and relative points, a Bezier and a closed figure",
+         [&](EmfWriter&, EmfPlusWriter& p) {
+             const QList<quint8> types{0, 1, 0x81};
+             p.path(1, {{0, 0}, {60, 0}, {0, 60}}, types)
+                 .path(2, triangle, types, PlusPoints::Int16);
+             p.path(3, {{120, 90}, {130, 40}, {190, 40}, {190, 90}}, {0, 3, 3, 0x83},
+                    PlusPoints::Relative);
+             p.fillPath(kRed, 1)
+                 .solidBrush(4, kBlue)
+                 .fillPath(4, 3)
+                 .pen(5, 4, kGreen)
+                 .drawPath(5, 2);
+         },
+         {{{15, 15}, kRed}, {{170, 75}, kBlue}, {{100, 10}, kGreen}, {{100, 50}, white}}},
+        {"wide dashed and solid lines",
+         [](EmfWriter&, EmfPlusWriter& p) {
+             p.pen(1, 10, kBlue).drawLines(1, {{10, 20}, {190, 20}});
+             p.pen(2, 6, kRed, 1).drawLines(2, {{10, 60}, {60, 60}, {60, 90}}, true);
+             p.drawRects(1, {{120, 50, 60, 40}});
+         },
+         {{{100, 20}, kBlue}, {{12, 60}, kRed}, {{120, 70}, kBlue}, {{150, 70}, white}}},
+        {"ellipse, pie clockwise from three o'clock, arc",
+         [](EmfWriter&, EmfPlusWriter& p) {
+             p.fillEllipse(kRed, {10, 10, 80, 80}).pie(0x4010, kBlue, 0, 90, {110, 10, 80, 80});
+             p.pen(1, 6, kGreen).pie(0x4012, 1, 180, 90, {110, 10, 80, 80});
+         },
+         {{{50, 50}, kRed}, {{165, 65}, kBlue}, {{165, 35}, white}, {{122, 22}, kGreen}}},
+        {"linear and path gradients",
+         [&](EmfWriter&, EmfPlusWriter& p) {
+             p.linearBrush(1, {0, 0, 100, 100}, kRed, kBlue).fillRects(1, {{0, 0, 100, 100}});
+             p.pathBrush(2, {150, 50}, kGreen, {{100, 0}, {200, 0}, {200, 100}, {100, 100}}, white);
+             p.fillRects(2, {{100, 0, 100, 100}});
+         },
+         {{{1, 50}, kRed}, {{98, 50}, kBlue}, {{150, 50}, kGreen}}},
+        {"world transforms: set, multiply, translate, scale, rotate",
+         [](EmfWriter&, EmfPlusWriter& p) {
+             p.setWorldTransform(QTransform().translate(100, 0)).transform(0x402E, {2, 2});
+             p.fillRects(kRed, {{0, 0, 10, 10}}).resetWorldTransform();
+             p.transform(0x402D, {50, 50})
+                 .transform(0x402F, {90})
+                 .fillRects(kBlue, {{0, 0, 20, 10}});
+             p.transform(0x402C, {1, 0, 0, 1, 100, 0}, true).fillRects(kGreen, {{20, 20, 10, 10}});
+         },
+         {{{115, 15}, kRed}, {{45, 60}, kBlue}, {{125, 75}, kGreen}}},
+        {"page units in millimetres, save and restore",
+         [](EmfWriter&, EmfPlusWriter& p) {
+             p.save(7).setPageTransform(6, 1).fillRects(kRed, {{10, 10, 20, 10}}).restore(7);
+             p.fillRects(kBlue, {{150, 10, 20, 20}});
+         },
+         {{{75, 55}, kRed}, {{160, 20}, kBlue}}},
+        {"clip rectangle and path, then no clip",
+         [](EmfWriter&, EmfPlusWriter& p) {
+             p.setClipRect({0, 0, 100, 100}).fillRects(kRed, {{0, 0, 200, 50}});
+             p.path(1, {{100, 50}, {200, 50}, {200, 100}}, {0, 1, 0x81}).setClipPath(1);
+             p.fillRects(kBlue, {{0, 50, 200, 50}})
+                 .resetClip()
+                 .fillRects(kGreen, {{0, 90, 10, 10}});
+         },
+         {{{50, 25}, kRed},
+          {{150, 25}, white},
+          {{190, 90}, kBlue},
+          {{110, 95}, white},
+          {{5, 95}, kGreen}}},
+        {"bitmap, stretched, in pieces; PNG onto three points",
+         [&](EmfWriter&, EmfPlusWriter& p) {
+             p.setAntiAlias(false).bitmap(1, quarters, false, 3);
+             p.drawImage(1, {0, 0, 2, 2}, {40, 0, 120, 100});
+             p.bitmap(2, quarters, true)
+                 .drawImagePoints(2, {0, 0, 1, 1}, {{0, 0}, {20, 0}, {0, 20}});
+         },
+         quarterProbes + QList<Probe>{{{10, 10}, kRed}}},
+        {"embedded WMF, its source rectangle in its own pixels",
+         [](EmfWriter&, EmfPlusWriter& p) {
+             WmfWriter inner = redWmf();  // 200 x 100 pixels, red in its right half
+             redBrushNoPen(inner);
+             p.metafileImage(1, inner.rectangle({100, 0, 100, 100}).finish(), false);
+             p.drawImage(1, {100, 0, 100, 100}, {0, 0, 100, 100});
+         },
+         {{{50, 50}, kRed}, {{150, 50}, white}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmfWriter emf = emf200x100();
+        EmfPlusWriter plus(emf);
+        c.draw(emf, plus);
+        plus.endOfFile();
+        const QImage image = play(emf.finish(), {200, 100});
+        for (const Probe& probe : c.probes) {
+            EXPECT_LE(channelDifference(image.pixel(probe.at), probe.color.rgb()), 40)
+                << probe.at.x() << "," << probe.at.y();
+        }
+    }
+}
+
+TEST(MetafileEmfPlus, DrawsStringsInTheirLayoutOrAtTheirOrigins) {
+    const std::pair<std::function<void(EmfPlusWriter&)>, QRect> cases[] = {
+        {[](EmfPlusWriter& p) {  // near, top: the left top of the layout
+             p.stringFormat(2, 0, 0).drawString(kBlue, 1, QStringLiteral("Hi"), {20, 10, 160, 80},
+                                                2);
+         },
+         {20, 10, 60, 40}},
+        {[](EmfPlusWriter& p) {  // far, bottom
+             p.stringFormat(2, 2, 2).drawString(kBlue, 1, QStringLiteral("Hi"), {20, 10, 160, 80},
+                                                2);
+         },
+         {120, 50, 60, 40}},
+        {[](EmfPlusWriter& p) {  // driver string: baselines at y 60, letters at x 100 and 150
+             p.drawDriverString(kBlue, 1, QStringLiteral("II"), {{100, 60}, {150, 60}});
+         },
+         {100, 30, 60, 31}},
+    };
+    for (const auto& [draw, area] : cases) {
+        EmfWriter emf = emf200x100();
+        EmfPlusWriter plus(emf);
+        plus.font(1, 30, QStringLiteral("DejaVu Sans"));
+        draw(plus);
+        plus.endOfFile();
+        const QRect ink = inkBounds(play(emf.finish(), {200, 100}));
+        EXPECT_TRUE(area.contains(ink)) << ink.x() << "," << ink.y() << " " << ink.width();
+        EXPECT_GT(ink.height(), 15);
+        EXPECT_GT(ink.width(), 15);
     }
 }
 
@@ -1291,7 +1630,8 @@ TEST(Metafile, SamplesAreColourfulPictures) {
         MetafileKind kind;
     };
     for (const Case& c : {Case{gvtest::sampleWmf(), MetafileKind::Wmf},
-                          Case{gvtest::sampleEmf(), MetafileKind::Emf}}) {
+                          Case{gvtest::sampleEmf(), MetafileKind::Emf},
+                          Case{gvtest::sampleEmfPlus(), MetafileKind::Emf}}) {
         const auto picture = Metafile::fromBytes(c.bytes);
         ASSERT_TRUE(picture);
         EXPECT_EQ(picture->kind(), c.kind);

@@ -1,5 +1,6 @@
 #include "support/MetafileWriter.h"
 
+#include <QBuffer>
 #include <QPainter>
 #include <QtEndian>
 
@@ -776,14 +777,23 @@ EmfWriter& EmfWriter::extSelectClipRgn(const QList<QRect>& rects, int mode) {
     return record(75, ints({qint32(data.size()), mode}) + data);
 }
 
+EmfWriter& EmfWriter::extTextOutA(QPoint p, const QByteArray& text, const QList<qint32>& dx) {
+    return extText(83, p, text, int(text.size()), 0, {}, dx);
+}
+
 EmfWriter& EmfWriter::extTextOutW(QPoint p, const QString& text, int options, QRect rect,
                                   const QList<qint32>& dx) {
-    // Fixed part: bounds, graphics mode, scales, then the EMRTEXT; the string follows.
-    constexpr qint32 kStringAt = 76;
     QByteArray chars;
     for (QChar c : text) {
         put16(chars, c.unicode());
     }
+    return extText(84, p, chars, int(text.size()), options, rect, dx);
+}
+
+EmfWriter& EmfWriter::extText(quint32 type, QPoint p, QByteArray chars, int count, int options,
+                              QRect rect, const QList<qint32>& dx) {
+    // Fixed part: bounds, graphics mode, scales, then the EMRTEXT; the string follows.
+    constexpr qint32 kStringAt = 76;
     while (chars.size() % 4) {
         chars.append('\0');
     }
@@ -791,12 +801,12 @@ EmfWriter& EmfWriter::extTextOutW(QPoint p, const QString& text, int options, QR
     QByteArray payload = ints({0, 0, -1, -1, 1});
     putFloat(payload, 0);
     putFloat(payload, 0);
-    payload += ints({p.x(), p.y(), qint32(text.size()), kStringAt, options});
+    payload += ints({p.x(), p.y(), count, kStringAt, options});
     payload += rectL(rect);
     payload += ints({dxAt});
     payload += chars;
     payload += ints(dx);
-    return record(84, payload);
+    return record(type, payload);
 }
 
 EmfWriter& EmfWriter::stretchDiBits(QRect dest, const QImage& image, DibFormat format, QRect src,
@@ -863,6 +873,11 @@ EmfWriter& EmfWriter::setHandleCount(int count) {
     return *this;
 }
 
+EmfWriter& EmfWriter::setBounds(QRect inclusive) {
+    m_bounds = inclusive;
+    return *this;
+}
+
 QByteArray EmfWriter::finish() const {
     constexpr int kHeaderSize = 108;
     QByteArray records = m_records;
@@ -877,10 +892,12 @@ QByteArray EmfWriter::finish() const {
         toDevice(m_frame.x() + m_frame.width(), m_devicePixels.width(), m_deviceMm.width());
     const int bottom =
         toDevice(m_frame.y() + m_frame.height(), m_devicePixels.height(), m_deviceMm.height());
-    QByteArray out =
-        ints({1, kHeaderSize, left, top, right - 1, bottom - 1, m_frame.x(), m_frame.y(),
-              m_frame.x() + m_frame.width(), m_frame.y() + m_frame.height(), 0x464D4520, 0x10000,
-              qint32(total), qint32(m_recordCount + 2)});
+    const QRect bounds =
+        m_bounds.isNull() ? QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)) : m_bounds;
+    QByteArray out = ints({1, kHeaderSize, bounds.left(), bounds.top(), bounds.right(),
+                           bounds.bottom(), m_frame.x(), m_frame.y(), m_frame.x() + m_frame.width(),
+                           m_frame.y() + m_frame.height(), 0x464D4520, 0x10000, qint32(total),
+                           qint32(m_recordCount + 2)});
     put16(out, quint16(m_handles));
     put16(out, 0);
     out +=
@@ -888,6 +905,307 @@ QByteArray EmfWriter::finish() const {
               m_deviceMm.height(), 0, 0, 0, m_deviceMm.width() * 1000, m_deviceMm.height() * 1000});
     Q_ASSERT(out.size() == kHeaderSize);
     return out + records;
+}
+
+// --- EMF+ -------------------------------------------------------------------------------
+
+namespace {
+
+constexpr quint32 kPlusVersion = 0xDBC01002;
+
+QByteArray floats(const QList<float>& values) {
+    QByteArray out;
+    for (float v : values) {
+        putFloat(out, v);
+    }
+    return out;
+}
+
+QByteArray rectF(QRectF r) {
+    return floats({float(r.x()), float(r.y()), float(r.width()), float(r.height())});
+}
+
+QByteArray plusPoints(const QList<QPointF>& points, EmfPlusWriter::Points form) {
+    QByteArray out;
+    QPoint last;
+    for (QPointF p : points) {
+        switch (form) {
+            case EmfPlusWriter::Points::Float:
+                out += floats({float(p.x()), float(p.y())});
+                break;
+            case EmfPlusWriter::Points::Int16:
+                put16(out, quint16(qint16(p.x())));
+                put16(out, quint16(qint16(p.y())));
+                break;
+            case EmfPlusWriter::Points::Relative: {
+                const QPoint q = p.toPoint();
+                for (int v : {q.x() - last.x(), q.y() - last.y()}) {
+                    if (v >= -64 && v < 64) {
+                        out.append(char(v & 0x7F));
+                    } else {
+                        out.append(char(0x80 | ((v >> 8) & 0x7F)));
+                        out.append(char(v & 0xFF));
+                    }
+                }
+                last = q;
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+quint16 pointFlags(EmfPlusWriter::Points form) {
+    return form == EmfPlusWriter::Points::Int16      ? 0x4000
+           : form == EmfPlusWriter::Points::Relative ? 0x0800
+                                                     : 0;
+}
+
+}  // namespace
+
+EmfPlusWriter::EmfPlusWriter(EmfWriter& emf, bool dual, int dpi) : m_emf(emf) {
+    record(0x4001, dual ? 1 : 0, ints({qint32(kPlusVersion), 1, dpi, dpi}));
+}
+
+EmfPlusWriter& EmfPlusWriter::record(quint16 type, quint16 flags, const QByteArray& data) {
+    QByteArray body = data;
+    while (body.size() % 4) {
+        body.append('\0');
+    }
+    QByteArray plus;
+    put16(plus, type);
+    put16(plus, flags);
+    put32(plus, quint32(12 + body.size()));
+    put32(plus, quint32(body.size()));
+    plus += body;
+    m_emf.record(70, ints({qint32(4 + plus.size()), 0x2B464D45}) + plus);
+    return *this;
+}
+
+EmfPlusWriter& EmfPlusWriter::object(int id, int type, const QByteArray& data, int pieces) {
+    const quint16 flags = quint16((type << 8) | id);
+    if (pieces <= 1) {
+        return record(0x4008, flags, data);
+    }
+    const qsizetype step = (data.size() / pieces + 3) / 4 * 4;
+    for (qsizetype at = 0; at < data.size(); at += step) {
+        record(0x4008, flags | 0x8000, ints({qint32(data.size())}) + data.mid(at, step));
+    }
+    return *this;
+}
+
+EmfPlusWriter& EmfPlusWriter::solidBrush(int id, QColor c) {
+    return object(id, 1, ints({qint32(kPlusVersion), 0, qint32(c.rgba())}));
+}
+
+EmfPlusWriter& EmfPlusWriter::hatchBrush(int id, int style, QColor fore, QColor back) {
+    return object(id, 1,
+                  ints({qint32(kPlusVersion), 1, style, qint32(fore.rgba()), qint32(back.rgba())}));
+}
+
+EmfPlusWriter& EmfPlusWriter::linearBrush(int id, QRectF rect, QColor start, QColor end) {
+    const QList<qint32> colors{qint32(start.rgba()), qint32(end.rgba())};
+    return object(
+        id, 1, ints({qint32(kPlusVersion), 4, 0, 0}) + rectF(rect) + ints(colors) + ints(colors));
+}
+
+EmfPlusWriter& EmfPlusWriter::pathBrush(int id, QPointF center, QColor centerColor,
+                                        const QList<QPointF>& boundary, QColor surround) {
+    return object(id, 1,
+                  ints({qint32(kPlusVersion), 3, 0, 0, qint32(centerColor.rgba())}) +
+                      floats({float(center.x()), float(center.y())}) +
+                      ints({1, qint32(surround.rgba()), qint32(boundary.size())}) +
+                      plusPoints(boundary, Points::Float));
+}
+
+EmfPlusWriter& EmfPlusWriter::pen(int id, float width, QColor c, int lineStyle) {
+    QByteArray data = ints({qint32(kPlusVersion), 0, lineStyle ? 0x20 : 0, 0}) + floats({width});
+    if (lineStyle) {
+        data += ints({lineStyle});
+    }
+    return object(id, 2, data + ints({qint32(kPlusVersion), 0, qint32(c.rgba())}));
+}
+
+EmfPlusWriter& EmfPlusWriter::path(int id, const QList<QPointF>& points, const QList<quint8>& types,
+                                   Points form) {
+    QByteArray data = ints({qint32(kPlusVersion), qint32(points.size()), pointFlags(form)});
+    data += plusPoints(points, form);
+    for (quint8 t : types) {
+        data.append(char(t));
+    }
+    return object(id, 3, data);
+}
+
+EmfPlusWriter& EmfPlusWriter::font(int id, float emSize, const QString& family, int unit) {
+    QByteArray data =
+        ints({qint32(kPlusVersion)}) + floats({emSize}) + ints({unit, 0, 0, qint32(family.size())});
+    for (QChar c : family) {
+        put16(data, c.unicode());
+    }
+    return object(id, 6, data);
+}
+
+EmfPlusWriter& EmfPlusWriter::stringFormat(int id, int align, int lineAlign) {
+    return object(
+        id, 7, ints({qint32(kPlusVersion), 0, 0, align, lineAlign, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+EmfPlusWriter& EmfPlusWriter::bitmap(int id, const QImage& image, bool png, int pieces) {
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    QByteArray data = ints({qint32(kPlusVersion), 1, argb.width(), argb.height(), argb.width() * 4,
+                            0x0026200A, png ? 1 : 0});
+    if (png) {
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::Append);
+        argb.save(&buffer, "PNG");
+    } else {
+        for (int y = 0; y < argb.height(); ++y) {
+            data.append(reinterpret_cast<const char*>(argb.constScanLine(y)), argb.width() * 4);
+        }
+    }
+    return object(id, 5, data, pieces);
+}
+
+EmfPlusWriter& EmfPlusWriter::metafileImage(int id, const QByteArray& file, bool emf) {
+    return object(id, 5, ints({qint32(kPlusVersion), 2, emf ? 3 : 2, qint32(file.size())}) + file);
+}
+
+EmfPlusWriter& EmfPlusWriter::clear(QColor c) {
+    return record(0x4009, 0, ints({qint32(c.rgba())}));
+}
+
+EmfPlusWriter& EmfPlusWriter::fillRects(Brush b, const QList<QRectF>& rects, bool int16) {
+    QByteArray data = ints({qint32(b.value), qint32(rects.size())});
+    for (QRectF r : rects) {
+        if (int16) {
+            for (double v : {r.x(), r.y(), r.width(), r.height()}) {
+                put16(data, quint16(qint16(v)));
+            }
+        } else {
+            data += rectF(r);
+        }
+    }
+    return record(0x400A, quint16((b.solid ? 0x8000 : 0) | (int16 ? 0x4000 : 0)), data);
+}
+
+EmfPlusWriter& EmfPlusWriter::drawRects(int pen, const QList<QRectF>& rects) {
+    QByteArray data = ints({qint32(rects.size())});
+    for (QRectF r : rects) {
+        data += rectF(r);
+    }
+    return record(0x400B, quint16(pen), data);
+}
+
+EmfPlusWriter& EmfPlusWriter::fillPolygon(Brush b, const QList<QPointF>& points, Points form) {
+    return record(0x400C, quint16((b.solid ? 0x8000 : 0) | pointFlags(form)),
+                  ints({qint32(b.value), qint32(points.size())}) + plusPoints(points, form));
+}
+
+EmfPlusWriter& EmfPlusWriter::drawLines(int pen, const QList<QPointF>& points, bool closed,
+                                        Points form) {
+    return record(0x400D, quint16(pen | (closed ? 0x2000 : 0) | pointFlags(form)),
+                  ints({qint32(points.size())}) + plusPoints(points, form));
+}
+
+EmfPlusWriter& EmfPlusWriter::fillEllipse(Brush b, QRectF r) {
+    return record(0x400E, b.solid ? 0x8000 : 0, ints({qint32(b.value)}) + rectF(r));
+}
+
+EmfPlusWriter& EmfPlusWriter::drawEllipse(int pen, QRectF r) {
+    return record(0x400F, quint16(pen), rectF(r));
+}
+
+EmfPlusWriter& EmfPlusWriter::pie(quint16 type, Brush b, float start, float sweep, QRectF r) {
+    const QByteArray data = floats({start, sweep}) + rectF(r);
+    if (type == 0x4010) {
+        return record(type, b.solid ? 0x8000 : 0, ints({qint32(b.value)}) + data);
+    }
+    return record(type, quint16(b.value), data);
+}
+
+EmfPlusWriter& EmfPlusWriter::fillPath(Brush b, int path) {
+    return record(0x4014, quint16((b.solid ? 0x8000 : 0) | path), ints({qint32(b.value)}));
+}
+
+EmfPlusWriter& EmfPlusWriter::drawPath(int pen, int path) {
+    return record(0x4015, quint16(path), ints({pen}));
+}
+
+EmfPlusWriter& EmfPlusWriter::drawString(Brush b, int font, const QString& text, QRectF layout,
+                                         int format) {
+    QByteArray data = ints({qint32(b.value), format, qint32(text.size())}) + rectF(layout);
+    for (QChar c : text) {
+        put16(data, c.unicode());
+    }
+    return record(0x401C, quint16((b.solid ? 0x8000 : 0) | font), data);
+}
+
+EmfPlusWriter& EmfPlusWriter::drawDriverString(Brush b, int font, const QString& text,
+                                               const QList<QPointF>& origins) {
+    QByteArray data = ints({qint32(b.value), 1, 0, qint32(text.size())});
+    for (QChar c : text) {
+        put16(data, c.unicode());
+    }
+    return record(0x4036, quint16((b.solid ? 0x8000 : 0) | font),
+                  data + plusPoints(origins, Points::Float));
+}
+
+EmfPlusWriter& EmfPlusWriter::drawImage(int image, QRectF source, QRectF dest) {
+    return record(0x401A, quint16(image), ints({-1, 2}) + rectF(source) + rectF(dest));
+}
+
+EmfPlusWriter& EmfPlusWriter::drawImagePoints(int image, QRectF source,
+                                              const QList<QPointF>& three) {
+    return record(0x401B, quint16(image),
+                  ints({-1, 2}) + rectF(source) + ints({3}) + plusPoints(three, Points::Float));
+}
+
+EmfPlusWriter& EmfPlusWriter::setWorldTransform(const QTransform& t) {
+    return record(0x402A, 0, xform(t));
+}
+
+EmfPlusWriter& EmfPlusWriter::resetWorldTransform() {
+    return record(0x402B, 0, {});
+}
+
+EmfPlusWriter& EmfPlusWriter::transform(quint16 type, const QList<float>& values, bool append) {
+    return record(type, append ? 0x2000 : 0, floats(values));
+}
+
+EmfPlusWriter& EmfPlusWriter::setPageTransform(int unit, float scale) {
+    return record(0x4030, quint16(unit), floats({scale}));
+}
+
+EmfPlusWriter& EmfPlusWriter::save(int index) {
+    return record(0x4025, 0, ints({index}));
+}
+
+EmfPlusWriter& EmfPlusWriter::restore(int index) {
+    return record(0x4026, 0, ints({index}));
+}
+
+EmfPlusWriter& EmfPlusWriter::setClipRect(QRectF r, int mode) {
+    return record(0x4032, quint16(mode << 8), rectF(r));
+}
+
+EmfPlusWriter& EmfPlusWriter::setClipPath(int path, int mode) {
+    return record(0x4033, quint16((mode << 8) | path), {});
+}
+
+EmfPlusWriter& EmfPlusWriter::resetClip() {
+    return record(0x4031, 0, {});
+}
+
+EmfPlusWriter& EmfPlusWriter::setAntiAlias(bool on) {
+    return record(0x401E, on ? 0x0009 : 0, {});
+}
+
+EmfPlusWriter& EmfPlusWriter::getDc() {
+    return record(0x4004, 0, {});
+}
+
+EmfPlusWriter& EmfPlusWriter::endOfFile() {
+    return record(0x4002, 0, {});
 }
 
 // --- Samples ----------------------------------------------------------------------------
@@ -971,6 +1289,30 @@ QByteArray sampleEmf() {
     w.createPen(6, 0, 4, QColor(255, 255, 0)).selectObject(6);
     w.polyline({{20, 20}, {140, 60}, {60, 120}, {200, 100}}, true);
     return w.finish();
+}
+
+QByteArray sampleEmfPlus() {
+    // 100 x 60 mm: 400 x 240 device pixels, drawn in EMF+ only.
+    EmfWriter e(QRect(0, 0, 10000, 6000));
+    EmfPlusWriter p(e, false);
+    p.linearBrush(1, {0, 0, 400, 240}, QColor(200, 230, 255), Qt::white);
+    p.fillRects(1, {{0, 0, 400, 240}});
+    p.pathBrush(2, {90, 90}, QColor(255, 220, 0), {{20, 20}, {160, 20}, {160, 160}, {20, 160}},
+                QColor(255, 120, 0));
+    p.fillEllipse(2, {20, 20, 140, 140})
+        .pen(3, 4, QColor(30, 30, 120))
+        .drawEllipse(3, {20, 20, 140, 140});
+    p.pen(4, 3, QColor(200, 0, 0), 1)
+        .drawLines(4, {{200, 30}, {380, 30}, {380, 120}, {200, 120}}, true);
+    p.hatchBrush(5, 4, QColor(0, 120, 0), QColor(220, 255, 220))
+        .pie(0x4010, 5, -30, 240, {210, 40, 70, 70});
+    p.font(6, 28, QStringLiteral("DejaVu Serif")).stringFormat(7, 1, 1);
+    p.drawString(QColor(20, 20, 20), 6, QStringLiteral("EMF+ text"), {180, 130, 220, 60}, 7);
+    p.save(1).transform(0x402D, {100, 200}).transform(0x402F, {-20});
+    p.fillRects(QColor(0, 0, 200, 128), {{-40, -15, 80, 30}}).restore(1);
+    p.bitmap(8, checkerboard()).drawImage(8, {0, 0, 8, 8}, {320, 180, 48, 48});
+    p.endOfFile();
+    return e.finish();
 }
 
 }  // namespace gvtest

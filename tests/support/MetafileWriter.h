@@ -189,6 +189,7 @@ public:
 
     EmfWriter& extTextOutW(QPoint p, const QString& text, int options = 0, QRect rect = {},
                            const QList<qint32>& dx = {});
+    EmfWriter& extTextOutA(QPoint p, const QByteArray& text, const QList<qint32>& dx = {});
 
     EmfWriter& stretchDiBits(QRect dest, const QImage& image, DibFormat format, QRect src = {},
                              quint32 rop = kSrcCopy, bool topDown = false);
@@ -199,10 +200,14 @@ public:
 
     // Forces nHandles in the header (normally the highest index used plus one).
     EmfWriter& setHandleCount(int count);
+    // Bounds in device pixels, inclusive, written instead of those of the frame.
+    EmfWriter& setBounds(QRect inclusive);
     QByteArray finish() const;
 
 private:
     EmfWriter& points(quint32 type, const QList<QPoint>& points, bool small);
+    EmfWriter& extText(quint32 type, QPoint p, QByteArray chars, int count, int options, QRect rect,
+                       const QList<qint32>& dx);
     void useHandle(quint32 index);
 
     QRect m_frame;
@@ -212,10 +217,84 @@ private:
     quint32 m_recordCount = 0;
     int m_handles = 1;
     bool m_handlesForced = false;
+    QRect m_bounds;
+};
+
+// EMF+ records (GDI+ drawing), each written into the EMF as an EMR_COMMENT record of its
+// own. The constructor writes the EMF+ header; endOfFile() the EMF+ end.
+class EmfPlusWriter final {
+public:
+    enum class Points { Float, Int16, Relative };
+    // A brush argument: an object id, or a solid colour.
+    struct Brush {
+        Brush(int id) : value(quint32(id)) {}
+        Brush(QColor c) : value(c.rgba()), solid(true) {}
+        quint32 value;
+        bool solid = false;
+    };
+
+    explicit EmfPlusWriter(EmfWriter& emf, bool dual = true, int dpi = 96);
+
+    EmfPlusWriter& record(quint16 type, quint16 flags, const QByteArray& data);
+    // An object record, split over `pieces` continued records when asked.
+    EmfPlusWriter& object(int id, int type, const QByteArray& data, int pieces = 1);
+    EmfPlusWriter& solidBrush(int id, QColor c);
+    EmfPlusWriter& hatchBrush(int id, int style, QColor fore, QColor back);
+    EmfPlusWriter& linearBrush(int id, QRectF rect, QColor start, QColor end);
+    EmfPlusWriter& pathBrush(int id, QPointF center, QColor centerColor,
+                             const QList<QPointF>& boundary, QColor surround);
+    EmfPlusWriter& pen(int id, float width, QColor c, int lineStyle = 0);
+    // Path point types: 0 start, 1 line, 3 Bezier; 0x80 closes the figure.
+    EmfPlusWriter& path(int id, const QList<QPointF>& points, const QList<quint8>& types,
+                        Points form = Points::Float);
+    EmfPlusWriter& font(int id, float emSize, const QString& family, int unit = 2);
+    EmfPlusWriter& stringFormat(int id, int align, int lineAlign);
+    EmfPlusWriter& bitmap(int id, const QImage& image, bool png = false, int pieces = 1);
+    // An image object holding a whole WMF or EMF file.
+    EmfPlusWriter& metafileImage(int id, const QByteArray& file, bool emf);
+
+    EmfPlusWriter& clear(QColor c);
+    EmfPlusWriter& fillRects(Brush b, const QList<QRectF>& rects, bool int16 = false);
+    EmfPlusWriter& drawRects(int pen, const QList<QRectF>& rects);
+    EmfPlusWriter& fillPolygon(Brush b, const QList<QPointF>& points, Points form = Points::Float);
+    EmfPlusWriter& drawLines(int pen, const QList<QPointF>& points, bool closed = false,
+                             Points form = Points::Float);
+    EmfPlusWriter& fillEllipse(Brush b, QRectF r);
+    EmfPlusWriter& drawEllipse(int pen, QRectF r);
+    // type 0x4010 FillPie (with brush), 0x4011 DrawPie, 0x4012 DrawArc (with pen)
+    EmfPlusWriter& pie(quint16 type, Brush brushOrPen, float start, float sweep, QRectF r);
+    EmfPlusWriter& fillPath(Brush b, int path);
+    EmfPlusWriter& drawPath(int pen, int path);
+    EmfPlusWriter& drawString(Brush b, int font, const QString& text, QRectF layout,
+                              int format = 255);
+    // Characters (not glyph numbers), each at its baseline origin.
+    EmfPlusWriter& drawDriverString(Brush b, int font, const QString& text,
+                                    const QList<QPointF>& origins);
+    EmfPlusWriter& drawImage(int image, QRectF source, QRectF dest);
+    EmfPlusWriter& drawImagePoints(int image, QRectF source, const QList<QPointF>& three);
+
+    EmfPlusWriter& setWorldTransform(const QTransform& t);
+    EmfPlusWriter& resetWorldTransform();
+    // type 0x402C multiply (6 values), 0x402D translate, 0x402E scale (2), 0x402F rotate (1)
+    EmfPlusWriter& transform(quint16 type, const QList<float>& values, bool append = false);
+    EmfPlusWriter& setPageTransform(int unit, float scale);
+    EmfPlusWriter& save(int index);
+    EmfPlusWriter& restore(int index);
+    EmfPlusWriter& setClipRect(QRectF r, int mode = 0);
+    EmfPlusWriter& setClipPath(int path, int mode = 0);
+    EmfPlusWriter& resetClip();
+    EmfPlusWriter& setAntiAlias(bool on);
+    EmfPlusWriter& getDc();
+    EmfPlusWriter& endOfFile();
+
+private:
+    EmfWriter& m_emf;
 };
 
 // Small colourful pictures (shapes, text, a bitmap) for the sample folder and fuzz seeds.
 QByteArray sampleWmf();
 QByteArray sampleEmf();
+// GDI+ drawing (gradients, a hatch, dashes, text, a bitmap) in EMF+ records.
+QByteArray sampleEmfPlus();
 
 }  // namespace gvtest

@@ -210,6 +210,7 @@ int main(int argc, char** argv) {
          [&](auto& f) { return writePng(f, landscape(photo, kPalettes[2], "PNG")); }},
         {"shapes-wmf.wmf", [&](auto& f) { return writeBytes(f, sampleWmf()); }},
         {"shapes-emf.emf", [&](auto& f) { return writeBytes(f, sampleEmf()); }},
+        {"shapes-emfplus.emf", [&](auto& f) { return writeBytes(f, sampleEmfPlus()); }},
         {"dunes-pict.pct",
          [&](auto& f) { return writePict(f, landscape(small, kPalettes[3], "PICT")); }},
         {"lake-targa.tga",

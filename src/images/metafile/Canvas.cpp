@@ -206,7 +206,7 @@ Canvas::Canvas(QPainter& painter, const QRectF& target, const FrameSetup& setup)
     m_rasterOps = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Raster;
     if (setup.wmfDefaults) {
         m_state.mapMode = MapMode::Anisotropic;
-        m_state.windowOrg = f.topLeft();
+        m_state.windowOrg = implicitViewportOrg();
         m_state.windowExt = QPointF(f.width(), f.height());
     }
     m_base = painter.transform();
@@ -244,6 +244,10 @@ void Canvas::setPolyFillMode(int mode) {
 
 // --- Mapping ---------------------------------------------------------------------------
 
+QPointF Canvas::implicitViewportOrg() const {
+    return m_setup.windowAtOrigin ? QPointF(0, 0) : m_setup.frame.topLeft();
+}
+
 QTransform Canvas::pageToDevice() const {
     const State& s = m_state;
     double sx = 1;
@@ -279,7 +283,7 @@ QTransform Canvas::pageToDevice() const {
             if (!s.viewportExtSet) {
                 viewportExt = QPointF(m_setup.frame.width(), m_setup.frame.height());
                 if (!s.viewportOrgSet) {
-                    viewportOrg = m_setup.frame.topLeft();
+                    viewportOrg = implicitViewportOrg();
                 }
             }
             sx = viewportExt.x() / s.windowExt.x();
@@ -343,7 +347,7 @@ void Canvas::offsetViewportOrg(QPointF d) {
     const bool implicit =
         !m_state.viewportOrgSet && !m_state.viewportExtSet &&
         (m_state.mapMode == MapMode::Isotropic || m_state.mapMode == MapMode::Anisotropic);
-    setViewportOrg((implicit ? m_setup.frame.topLeft() : m_state.viewportOrg) + d);
+    setViewportOrg((implicit ? implicitViewportOrg() : m_state.viewportOrg) + d);
 }
 
 void Canvas::scaleWindowExt(double xNum, double xDen, double yNum, double yDen) {
@@ -1018,7 +1022,7 @@ void Canvas::invertRegion(const QRegion& deviceRegion) {
 // --- Text ------------------------------------------------------------------------------
 
 void Canvas::text(QPointF reference, const QString& text, const std::vector<double>& dx,
-                  quint32 options, const QRectF* rect) {
+                  quint32 options, const QRectF* rect, const std::vector<double>& dy) {
     if (!m_usable) {
         return;
     }
@@ -1078,13 +1082,20 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
     qfont.setPixelSize(std::max(1, int(std::lround(em))));
     const QFontMetricsF metrics(qfont);
 
-    std::vector<double> positions;
+    // Each character's origin from the spacing array: across by dx, up the font by dy.
+    std::vector<QPointF> positions;
     double width = 0;
+    double rise = 0;
+    const bool rises = dy.size() >= size_t(text.size());
     if (!dx.empty() && dx.size() >= size_t(text.size())) {
         positions.reserve(size_t(text.size()));
         for (qsizetype i = 0; i < text.size(); ++i) {
-            positions.push_back(width);
+            positions.emplace_back(width, -rise);
             width += dx[size_t(i)] * sx;
+            rise += rises ? dy[size_t(i)] * sy : 0;
+        }
+        if (!std::isfinite(rise) || std::abs(rise) > kMaxCoordinate) {
+            return;
         }
     } else {
         width = metrics.horizontalAdvance(text);
@@ -1138,7 +1149,7 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
             glyphs.addText(QPointF(x0, baseline), qfont, text);
         } else {
             for (qsizetype i = 0; i < text.size(); ++i) {
-                glyphs.addText(QPointF(x0 + positions[size_t(i)], baseline), qfont,
+                glyphs.addText(positions[size_t(i)] + QPointF(x0, baseline), qfont,
                                QString(text[i]));
             }
         }
@@ -1167,7 +1178,7 @@ void Canvas::text(QPointF reference, const QString& text, const std::vector<doub
             if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
                 n = 2;
             }
-            m_painter.drawText(QPointF(x0 + positions[size_t(i)], baseline), text.mid(i, n));
+            m_painter.drawText(positions[size_t(i)] + QPointF(x0, baseline), text.mid(i, n));
             i += n - 1;
         }
     }
@@ -1323,6 +1334,191 @@ void Canvas::widenPath() {
     QPainterPathStroker stroker(qtPen(m_path));
     stroker.setWidth(std::max(1.0, penPixels()));
     m_path = stroker.createStroke(m_path);
+}
+
+// --- EMF+ ------------------------------------------------------------------------------
+
+bool Canvas::plusBegin(const QPainterPath& path, const PlusPaint& how, double margin,
+                       QTransform* toOutput) {
+    *toOutput = how.toDevice * m_deviceToOutput;
+    const double det = toOutput->determinant();
+    if (!finite(*toOutput) || !std::isfinite(det) || det == 0) {
+        return false;
+    }
+    const QRectF bounds =
+        toOutput->mapRect(path.controlPointRect()).adjusted(-margin, -margin, margin, margin);
+    if (path.isEmpty() || !sane(bounds)) {
+        return false;
+    }
+    charge(bounds);
+    m_painter.save();  // callers restore: the hints are the caller's again for EMF records
+    m_painter.setTransform(*toOutput * m_base);
+    m_painter.setRenderHint(QPainter::Antialiasing, how.antialias);
+    m_painter.setRenderHint(QPainter::TextAntialiasing, how.textAntialias);
+    return true;
+}
+
+void Canvas::plusFill(const QPainterPath& path, const QBrush& brush, const PlusPaint& how) {
+    QTransform toOutput;
+    if (!plusBegin(path, how, 0, &toOutput)) {
+        return;
+    }
+    m_painter.fillPath(path, brush);
+    m_painter.restore();
+}
+
+void Canvas::plusStroke(const QPainterPath& path, const QPen& pen, const PlusPaint& how) {
+    QTransform toOutput;
+    const double scale =
+        std::sqrt(std::abs(how.toDevice.determinant() * m_deviceToOutput.determinant()));
+    const double limit = 4 * std::max(m_target.width(), m_target.height()) + 4;
+    if (!(scale > 1e-9) || !std::isfinite(scale)) {
+        return;
+    }
+    QPen shown = pen;
+    double pixels = pen.widthF() * scale;
+    if (!(pixels >= 1) || !std::isfinite(pixels)) {
+        shown.setWidthF(0);  // GDI+ draws thinner pens one pixel wide
+        pixels = 1;
+    } else if (pixels > limit) {
+        shown.setWidthF(limit / scale);
+        pixels = limit;
+    }
+    if (!plusBegin(path, how, pixels, &toOutput)) {
+        return;
+    }
+    if (shown.style() != Qt::SolidLine) {
+        const QRectF b = toOutput.mapRect(path.controlPointRect());
+        const double extent =
+            (b.width() + b.height()) * 2 * std::max<qsizetype>(1, path.elementCount());
+        double shortest = 1;
+        for (double d : shown.dashPattern()) {
+            shortest = std::min(shortest, std::max(d, 0.01));
+        }
+        if (extent / (pixels * shortest) > kMaxDashes) {
+            shown.setStyle(Qt::SolidLine);
+        }
+    }
+    m_painter.strokePath(path, shown);
+    m_painter.restore();
+}
+
+void Canvas::plusText(const QRectF& layout, const QString& text, QFont font, double em, int flags,
+                      const QBrush& brush, const PlusPaint& how,
+                      const std::vector<QPointF>* origins) {
+    // Text without a layout size runs from its point; its ink lies within a few ems of it.
+    QPainterPath box;
+    const double reach = std::min(em * (double(text.size()) + 2), 1e7);
+    QRectF area = layout.isEmpty() ? QRectF(layout.topLeft(), QSizeF(1, 1)) : layout;
+    if (origins) {
+        for (const QPointF& p : *origins) {
+            area |= QRectF(p, QSizeF(1, 1));
+        }
+    }
+    box.addRect(layout.isEmpty() ? area.adjusted(-reach, -2 * em, reach, 2 * em) : area);
+    QTransform toOutput;
+    if (text.isEmpty() || !std::isfinite(em) || em <= 0 || !plusBegin(box, how, 0, &toOutput)) {
+        return;
+    }
+    // The font is set up at its size on the output, and the world drawn at that scale.
+    // Text stretched far more one way than the other is left out: it would be unreadable,
+    // and the glyph rasteriser fails on it.
+    const double a = toOutput.m11();
+    const double b = toOutput.m12();
+    const double c = toOutput.m21();
+    const double d = toOutput.m22();
+    const double sum = a * a + b * b + c * c + d * d;
+    const double det = a * d - b * c;
+    const double spread = std::sqrt(std::max(0.0, sum * sum - 4 * det * det));
+    const double largest = std::sqrt((sum + spread) / 2);
+    const double smallest = std::sqrt(std::max(0.0, (sum - spread) / 2));
+    const double k = std::sqrt(std::abs(det));
+    const double outputEm = em * k;
+    if (!(outputEm >= 0.5) || outputEm > kMaxFontPixels || !(largest <= 4 * smallest)) {
+        m_painter.restore();
+        return;
+    }
+    font.setPixelSize(std::max(1, int(std::lround(outputEm))));
+    const double f = font.pixelSize() / em;  // scene units per world unit
+    m_painter.setTransform(QTransform::fromScale(1 / f, 1 / f) * toOutput * m_base);
+    m_painter.setFont(font);
+    m_painter.setPen(QPen(brush, 0));
+    const QRectF scaled(layout.topLeft() * f, layout.size() * f);
+    if (origins && origins->size() == size_t(text.size())) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            m_painter.drawText((*origins)[size_t(i)] * f, QString(text[i]));
+        }
+    } else if (origins && !origins->empty()) {
+        m_painter.drawText(origins->front() * f, text);
+    } else if (layout.isEmpty()) {
+        m_painter.drawText(QRectF(scaled.topLeft(), QSizeF(0, 0)), flags | Qt::TextDontClip, text);
+    } else {
+        m_painter.drawText(scaled, flags, text);
+    }
+    m_painter.restore();
+}
+
+void Canvas::plusImage(const QImage& image, const QRectF& source, const QTransform& sourceToWorld,
+                       const PlusPaint& how) {
+    const QRectF visible = source.normalized() & QRectF(image.rect());
+    if (image.isNull() || visible.isEmpty()) {
+        return;
+    }
+    QPainterPath area;
+    area.addRect(visible);
+    const PlusPaint imageHow{sourceToWorld * how.toDevice, how.antialias, how.textAntialias};
+    QTransform toOutput;
+    if (!finite(sourceToWorld) || !plusBegin(area, imageHow, 0, &toOutput)) {
+        return;
+    }
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    m_painter.drawImage(visible, image, visible);
+    m_painter.restore();
+}
+
+void Canvas::plusClip(const QPainterPath* path, int mode, const PlusPaint& how) {
+    if (!path) {
+        m_state.clipped = false;
+        m_state.clip = QRegion();
+        applyClip();
+        return;
+    }
+    const QTransform toOutput = how.toDevice * m_deviceToOutput;
+    if (!finite(toOutput)) {
+        return;
+    }
+    QRegion region = regionFromPath(toOutput.map(*path), path->fillRule());
+    if (mode == 6) {  // complement: the new area less the current one
+        region -= m_state.clipped ? m_state.clip : m_baseClip;
+        mode = kRgnCopy;
+    }
+    combineClip(region, mode);
+}
+
+void Canvas::plusClear(QColor color) {
+    m_painter.setTransform(m_base);
+    m_painter.fillRect(m_target, color);
+    charge(m_target);
+}
+
+void Canvas::plusOffsetClip(QPointF deviceOffset) {
+    if (!m_state.clipped) {
+        return;
+    }
+    const QPointF moved = m_deviceToOutput.map(deviceOffset) - m_deviceToOutput.map(QPointF());
+    if (!std::isfinite(moved.x()) || !std::isfinite(moved.y()) ||
+        std::abs(moved.x()) > kMaxCoordinate || std::abs(moved.y()) > kMaxCoordinate) {
+        return;
+    }
+    m_state.clip.translate(int(std::lround(moved.x())), int(std::lround(moved.y())));
+    m_state.clip &= m_baseClip;
+    applyClip();
+}
+
+void Canvas::setClipState(const ClipState& clip) {
+    m_state.clipped = clip.clipped;
+    m_state.clip = clip.clip;
+    applyClip();
 }
 
 }  // namespace gv::metafile

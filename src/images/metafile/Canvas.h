@@ -152,11 +152,12 @@ public:
     void frameRegion(const QRegion& deviceRegion, const Brush& brush, double w, double h);
     void invertRegion(const QRegion& deviceRegion);
 
-    // Text; dx holds per-character advances in logical units, or is empty.
+    // Text; dx holds per-character advances in logical units, or is empty; dy, where
+    // given, how far each character's successor rises along the font's vertical.
     static constexpr quint32 kEtoOpaque = 0x0002;
     static constexpr quint32 kEtoClipped = 0x0004;
     void text(QPointF reference, const QString& text, const std::vector<double>& dx,
-              quint32 options, const QRectF* rect);
+              quint32 options, const QRectF* rect, const std::vector<double>& dy = {});
 
     // Bitmaps. src is in bitmap pixels from the top-left; dest in logical units.
     void bitmap(const QRectF& dest, const QImage& image, const QRectF& src, quint32 rop);
@@ -173,7 +174,40 @@ public:
     void flattenPath();
     void widenPath();
 
+    // EMF+ drawing. Geometry is in EMF+ world units; `toDevice` takes it to the picture's
+    // reference device units (the EMF+ world and page transforms); pens and brushes are
+    // ready Qt ones in world units.
+    struct PlusPaint final {
+        QTransform toDevice;
+        bool antialias = true;
+        bool textAntialias = true;
+    };
+    void plusFill(const QPainterPath& path, const QBrush& brush, const PlusPaint& how);
+    void plusStroke(const QPainterPath& path, const QPen& pen, const PlusPaint& how);
+    // Text laid out in a world rectangle (a point where it has no size) with Qt alignment
+    // flags, in a font of em world units; or, with origins, each character on its own
+    // baseline origin (one origin: the whole text from there).
+    void plusText(const QRectF& layout, const QString& text, QFont font, double em, int flags,
+                  const QBrush& brush, const PlusPaint& how,
+                  const std::vector<QPointF>* origins = nullptr);
+    // The part `source` of the image, placed by sourceToWorld (image pixels to world).
+    void plusImage(const QImage& image, const QRectF& source, const QTransform& sourceToWorld,
+                   const PlusPaint& how);
+    // Combines a world path with the clip (RGN_* modes); no path: no clipping at all.
+    void plusClip(const QPainterPath* path, int mode, const PlusPaint& how);
+    void plusClear(QColor color);
+    void plusOffsetClip(QPointF deviceOffset);
+    struct ClipState final {
+        bool clipped = false;
+        QRegion clip;
+    };
+    ClipState clipState() const { return {m_state.clipped, m_state.clip}; }
+    void setClipState(const ClipState& clip);
+
 private:
+    bool plusBegin(const QPainterPath& path, const PlusPaint& how, double margin,
+                   QTransform* toOutput);
+
     struct State final {
         Pen pen;
         Brush brush;
@@ -200,6 +234,7 @@ private:
     void charge(const QRectF& outputBounds);
     void updateTransform();
     QTransform pageToDevice() const;
+    QPointF implicitViewportOrg() const;
     double penPixels() const;
     QPen qtPen(const QPainterPath& devicePath) const;
     bool hasPen() const;

@@ -9,6 +9,7 @@
 
 #include "images/metafile/Canvas.h"
 #include "images/metafile/Dib.h"
+#include "images/metafile/EmfPlus.h"
 #include "images/metafile/Players.h"
 
 namespace gv::metafile {
@@ -68,6 +69,7 @@ enum Type : quint32 {
     kChord = 46,
     kPie = 47,
     kCreatePalette = 49,
+    kComment = 70,
     kLineTo = 54,
     kArcTo = 55,
     kPolyDraw = 56,
@@ -632,14 +634,19 @@ void EmfPlayer::text(const ByteReader& r, bool wide) {
         }
     }
     std::vector<double> dx;
-    const qint64 dxStep = (options & kEtoPdy) ? 8 : 4;
+    std::vector<double> dy;
+    const bool pdy = (options & kEtoPdy) != 0;
+    const qint64 dxStep = pdy ? 8 : 4;
     if (dxAt != 0 && !string.isEmpty() && r.has(dxAt, count * dxStep)) {
         dx.reserve(size_t(count));
         for (qint64 i = 0; i < count; ++i) {
             dx.push_back(r.i32(dxAt + dxStep * i));
+            if (pdy) {
+                dy.push_back(r.i32(dxAt + dxStep * i + 4));
+            }
         }
     }
-    m_canvas.text(reference, string, dx, options, hasRect ? &rect : nullptr);
+    m_canvas.text(reference, string, dx, options, hasRect ? &rect : nullptr, dy);
 }
 
 void EmfPlayer::gradient(const ByteReader& r) {
@@ -758,6 +765,49 @@ void EmfPlayer::bitmap(quint32 type, const ByteReader& r) {
     }
 }
 
+// The frame moved, and grown where it must, so that it holds the drawing's bounds
+// (inclusive device pixels): some writers declare a frame from 0,0 while the drawing lies
+// above or beside it. Nothing when the drawing fits, give or take a rounding seam, or when
+// the bounds are unusable, far larger than the frame, or the frame's own numbers (some
+// writers copy the frame in 1/100 mm into the bounds).
+std::optional<QRectF> frameAroundDrawing(const QRectF& frame, const QRectF& inclusive,
+                                         const QRectF& himetricFrame) {
+    constexpr double kMaxGrowth = 4;
+    if (!(inclusive.width() >= 0 && inclusive.height() >= 0) || inclusive.isNull()) {
+        return std::nullopt;
+    }
+    auto near = [](QPointF a, QPointF b) {
+        return std::abs(a.x() - b.x()) <= 1 && std::abs(a.y() - b.y()) <= 1;
+    };
+    if (near(inclusive.topLeft(), himetricFrame.topLeft()) &&
+        near(inclusive.bottomRight(), himetricFrame.bottomRight())) {
+        return std::nullopt;
+    }
+    const QRectF drawing(inclusive.topLeft(), inclusive.size() + QSizeF(1, 1));
+    const double slackX = std::max(2.0, frame.width() / 100);
+    const double slackY = std::max(2.0, frame.height() / 100);
+    if (drawing.left() >= frame.left() - slackX && drawing.right() <= frame.right() + slackX &&
+        drawing.top() >= frame.top() - slackY && drawing.bottom() <= frame.bottom() + slackY) {
+        return std::nullopt;
+    }
+    if (drawing.width() > kMaxGrowth * frame.width() ||
+        drawing.height() > kMaxGrowth * frame.height()) {
+        return std::nullopt;
+    }
+    // Along each axis: the least shift of the frame that covers the drawing, or the span of
+    // both where the frame is too small to cover it.
+    auto place = [](double start, double length, double from, double to) {
+        if (to - from > length) {
+            return std::pair(std::min(start, from), std::max(start + length, to));
+        }
+        const double shifted = std::clamp(start, to - length, from);
+        return std::pair(shifted, shifted + length);
+    };
+    const auto [left, right] = place(frame.left(), frame.width(), drawing.left(), drawing.right());
+    const auto [top, bottom] = place(frame.top(), frame.height(), drawing.top(), drawing.bottom());
+    return QRectF(QPointF(left, top), QPointF(right, bottom));
+}
+
 }  // namespace
 
 std::optional<Layout> parseEmf(const ByteReader& file, QString* error) {
@@ -821,6 +871,12 @@ std::optional<Layout> parseEmf(const ByteReader& file, QString* error) {
             return fail("The metafile has no size.");
         }
     }
+    if (const auto grown = frameAroundDrawing(device, rectAt(file, 8), frame)) {
+        // Keep the frame's own scale for the part the drawing adds.
+        himetricW *= grown->width() / device.width();
+        himetricH *= grown->height() / device.height();
+        device = *grown;
+    }
     layout.setup.frame = device;
     layout.himetric = QSize(int(std::lround(std::clamp(himetricW, 1.0, 2e9))),
                             int(std::lround(std::clamp(himetricH, 1.0, 2e9))));
@@ -829,6 +885,16 @@ std::optional<Layout> parseEmf(const ByteReader& file, QString* error) {
 
 void playEmf(const ByteReader& file, const Layout& layout, Canvas& canvas) {
     EmfPlayer player(layout, canvas);
+    EmfPlusPlayer plus(layout, canvas);
+    bool plusDraws = false;
+    for (qint64 at = layout.firstRecord; at < layout.end && !plusDraws && file.has(at, 8);) {
+        const qint64 size = file.u32(at + 4);
+        if (size < 8 || !file.has(at, size)) {
+            break;
+        }
+        plusDraws = file.u32(at) == kComment && EmfPlusPlayer::draws(file.sub(at, size));
+        at += size;
+    }
     qint64 pos = layout.firstRecord;
     while (pos < layout.end && file.has(pos, 8) && !canvas.exhausted()) {
         const quint32 type = file.u32(pos);
@@ -836,7 +902,11 @@ void playEmf(const ByteReader& file, const Layout& layout, Canvas& canvas) {
         if (size < 8 || !file.has(pos, size) || type == kEof) {
             break;
         }
-        player.play(type, file.sub(pos, size));
+        const ByteReader record = file.sub(pos, size);
+        // EMF+ drawing, once it has begun, stands in for the EMF records that follow it.
+        if (!(plusDraws && type == kComment && plus.comment(record)) && plus.emfShown()) {
+            player.play(type, record);
+        }
         pos += size;
     }
 }

@@ -13,6 +13,9 @@ struct FrameSetup final {
     double devicePerMmX = 96 / 25.4;
     double devicePerMmY = 96 / 25.4;
     bool wmfDefaults = false;  // WMF pictures start anisotropic with the frame as window
+    // The window starts at logical 0,0 and maps onto device 0,0 at one unit per device
+    // unit, rather than onto the frame's corner (WMF pictures sized from their drawing).
+    bool windowAtOrigin = false;
 };
 
 struct Layout final {

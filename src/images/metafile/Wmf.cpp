@@ -544,6 +544,177 @@ void WmfPlayer::bitmapRecord(const Record& r) {
     m_canvas.bitmap(dest, dib->image, src, r.function == kSetDibToDev ? 0x00CC0020 : rop);
 }
 
+// The extent of a picture's drawing, for pictures that do not say how large they are:
+// every shape, text and bitmap record's logical coordinates, less the window origin in
+// force when it is drawn.
+class DrawingExtent final {
+public:
+    explicit DrawingExtent(int objectCount) : m_objects(objectCount) {}
+
+    void record(const Record& r);
+    const QRectF& box() const { return m_box; }
+
+private:
+    void add(QPointF p) {
+        const QPointF q = p - m_org;
+        if (!m_seen) {
+            m_box = QRectF(q, q);
+            m_seen = true;
+        }
+        m_box.setLeft(std::min(m_box.left(), q.x()));
+        m_box.setRight(std::max(m_box.right(), q.x()));
+        m_box.setTop(std::min(m_box.top(), q.y()));
+        m_box.setBottom(std::max(m_box.bottom(), q.y()));
+    }
+    void add(const QRectF& r) {
+        add(r.topLeft());
+        add(r.bottomRight());
+    }
+    void points(const Record& r, qint64 at, qint64 count) {
+        for (qint64 i = 0; i < count && r.bytes.has(at + 4 * i, 4); ++i) {
+            add(QPointF(r.bytes.i16(at + 4 * i), r.bytes.i16(at + 4 * i + 2)));
+        }
+    }
+    // Text at p, measured roughly: the sum of its spacing array, or average-width letters.
+    void text(QPointF p, qint64 length, qint64 dxAt, const Record& r) {
+        const double height = m_fontHeight != 0 ? std::abs(m_fontHeight) : 16;
+        double width = 0;
+        if (dxAt > 0 && r.bytes.has(dxAt, length * 2)) {
+            for (qint64 i = 0; i < length; ++i) {
+                width += r.bytes.i16(dxAt + 2 * i);
+            }
+        } else {
+            width = double(length) * height * 0.6;
+        }
+        // Alignment: right or centred, on the baseline or the bottom (TA_* bits).
+        const double dx = (m_align & 6) == 2 ? -width : (m_align & 6) == 6 ? -width / 2 : 0;
+        const double dy = (m_align & 0x18) == 0x18   ? -0.8 * height
+                          : (m_align & 0x18) == 0x08 ? -height
+                                                     : 0;
+        add(QRectF(p + QPointF(dx, dy), QSizeF(width, height)));
+    }
+
+    ObjectTable m_objects;
+    double m_fontHeight = 0;
+    quint16 m_align = 0;
+    QPointF m_org;
+    std::vector<QPointF> m_savedOrgs;
+    QRectF m_box;
+    bool m_seen = false;
+};
+
+void DrawingExtent::record(const Record& r) {
+    switch (r.function) {
+        case kSetWindowOrg:
+            m_org = r.point(0);
+            break;
+        case kOffsetWindowOrg:
+            m_org += r.point(0);
+            break;
+        case kSaveDc:
+            if (m_savedOrgs.size() < size_t(Canvas::kMaxSaveDepth)) {
+                m_savedOrgs.push_back(m_org);
+            }
+            break;
+        case kRestoreDc: {
+            const qint64 back = r.p(0) < 0 ? -qint64(r.p(0)) : 0;
+            if (back > 0 && back <= qint64(m_savedOrgs.size())) {
+                m_org = m_savedOrgs[m_savedOrgs.size() - size_t(back)];
+                m_savedOrgs.resize(m_savedOrgs.size() - size_t(back));
+            }
+            break;
+        }
+        case kSetTextAlign:
+            m_align = r.u(0);
+            break;
+        case kCreateFontIndirect:
+            m_objects.create(readFont(r));
+            break;
+        case kCreatePenIndirect:
+        case kCreateBrushIndirect:
+        case kDibCreatePatternBrush:
+        case kCreatePatternBrush:
+        case kCreatePalette:
+        case kCreateRegion:
+            m_objects.create(Placeholder{});
+            break;
+        case kSelectObject:
+            if (const GdiObject* object = m_objects.get(r.u(0))) {
+                if (const auto* font = std::get_if<Font>(object)) {
+                    m_fontHeight = font->height;
+                }
+            }
+            break;
+        case kDeleteObject:
+            m_objects.remove(r.u(0));
+            break;
+        case kMoveTo:
+        case kLineTo:
+            add(r.point(0));
+            break;
+        case kSetPixel:
+            add(r.point(2));
+            break;
+        case kRectangle:
+        case kEllipse:
+            add(r.rect(0));
+            break;
+        case kRoundRect:
+            add(r.rect(2));
+            break;
+        case kArc:
+        case kPie:
+        case kChord:
+            add(r.rect(4));
+            break;
+        case kPolygon:
+        case kPolyline:
+            points(r, kRecordHeader + 2, r.u(0));
+            break;
+        case kPolyPolygon: {
+            const qint64 count = r.u(0);
+            qint64 total = 0;
+            for (qint64 i = 0; i < count && r.bytes.has(kRecordHeader + 2 + 2 * i, 2); ++i) {
+                total += r.u(int(1 + i));
+            }
+            points(r, kRecordHeader + 2 + count * 2, total);
+            break;
+        }
+        case kPatBlt:
+            add(QRectF(r.p(5), r.p(4), r.p(3), r.p(2)));
+            break;
+        case kStretchDib:
+            add(QRectF(r.p(10), r.p(9), r.p(8), r.p(7)));
+            break;
+        case kDibStretchBlt:
+            add(QRectF(r.p(9), r.p(8), r.p(7), r.p(6)));
+            break;
+        case kDibBitBlt:
+            add(QRectF(r.p(7), r.p(6), r.p(5), r.p(4)));
+            break;
+        case kSetDibToDev:
+            add(QRectF(r.p(8), r.p(7), r.p(6), r.p(5)));
+            break;
+        case kTextOut: {
+            const qint64 length = r.u(0);
+            const qint64 at = kRecordHeader + 2 + ((length + 1) & ~qint64(1));
+            if (r.bytes.has(at, 4)) {
+                text(QPointF(r.bytes.i16(at + 2), r.bytes.i16(at)), length, 0, r);
+            }
+            break;
+        }
+        case kExtTextOut: {
+            const qint64 length = r.u(2);
+            const bool hasRect = (r.u(3) & (Canvas::kEtoOpaque | Canvas::kEtoClipped)) != 0;
+            const qint64 stringAt = kRecordHeader + 8 + (hasRect ? 8 : 0);
+            text(r.point(0), length, stringAt + ((length + 1) & ~qint64(1)), r);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
 }  // namespace
 
 bool ropUsesSource(quint32 rop) {
@@ -608,6 +779,7 @@ std::optional<Layout> parseWmf(const ByteReader& file, QString* error) {
     // placeable header gets its frame from the window it sets up for itself.
     std::optional<QPointF> windowOrg;
     std::optional<QPointF> windowExt;
+    DrawingExtent extent(layout.objectCount);
     qint64 pos = layout.firstRecord;
     qint64 records = 0;
     while (file.has(pos, kRecordHeader)) {
@@ -623,6 +795,9 @@ std::optional<Layout> parseWmf(const ByteReader& file, QString* error) {
             pos += size;
             break;
         }
+        if (!placeable) {
+            extent.record(Record{file.sub(pos, size), function});
+        }
         if (function == kSetWindowOrg && !windowOrg && size >= 10) {
             windowOrg = QPointF(file.i16(pos + 8), file.i16(pos + 6));
         } else if (function == kSetWindowExt && !windowExt && size >= 10) {
@@ -633,11 +808,16 @@ std::optional<Layout> parseWmf(const ByteReader& file, QString* error) {
     layout.end = pos;
 
     if (!placeable || box.isEmpty()) {
-        if (!windowExt) {
+        if (windowExt) {
+            const QPointF org = windowOrg.value_or(QPointF(0, 0));
+            box = QRectF(org, QSizeF(windowExt->x(), windowExt->y())).normalized();
+        } else if (!placeable && !extent.box().isEmpty()) {
+            // No size of its own: the picture is as large as its drawing.
+            box = extent.box();
+            layout.setup.windowAtOrigin = true;
+        } else {
             return fail("The metafile does not say how large it is.");
         }
-        const QPointF org = windowOrg.value_or(QPointF(0, 0));
-        box = QRectF(org, QSizeF(windowExt->x(), windowExt->y())).normalized();
     }
     if (box.isEmpty()) {
         return fail("The metafile has no size.");
