@@ -658,7 +658,7 @@ std::optional<PlusImage> readImage(const ByteReader& r) {
             line[x] = qRgba(data.u8(p + 2), data.u8(p + 1), data.u8(p), alpha);
         }
     }
-    return PlusImage{image};
+    return PlusImage{image, {}};
 }
 
 // A region node tree: rectangles and paths combined as the nodes say.
