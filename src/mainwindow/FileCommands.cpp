@@ -24,8 +24,14 @@ bool recycleChoice(const char* defaultValue) {
     return GetSetting(keys::kRecyc, QString::fromLatin1(defaultValue)).trimmed().toInt() == 1;
 }
 
-bool shownFileExists() {
-    return QFileInfo(appState().CurrentImagePath).isFile();
+// The shown image was a file that is no longer there (a pasted picture never was one).
+bool shownFileGone() {
+    const QString& path = appState().CurrentImagePath;
+    return !path.isEmpty() && !QFileInfo(path).isFile();
+}
+
+bool listHolds(const QString& list, const QString& name) {
+    return !name.isEmpty() && list.contains(name, Qt::CaseInsensitive);
 }
 
 }  // namespace
@@ -99,10 +105,10 @@ void frmGlimvane::copyOrMoveFiles(bool move) {
     }
     if (browse.ShowBrowse(this, question, m_folder, &chosen) && !chosen.isEmpty() &&
         fileManager().MultipleFileOp(selected.list, this, move ? 0 : 1, chosen) &&
-        !selected.list.contains(currentFileName(), Qt::CaseInsensitive)) {
+        !listHolds(selected.list, currentFileName())) {
         refreshAndShowCurrent();
     }
-    if (!shownFileExists()) {
+    if (shownFileGone()) {
         refreshAndShowCurrent();
     }
     if (move) {
@@ -135,10 +141,10 @@ void frmGlimvane::mnuDel_Click() {
     const bool recycle = recycleChoice("0");
     const SelectedFiles selected = selectedFileList(m_folder, selectedFileNames());
     fileManager().DeleteFile(selected.list, this, recycle);
-    if (selected.list.contains(currentFileName(), Qt::CaseInsensitive)) {
+    if (listHolds(selected.list, currentFileName())) {
         reselectAfterDelete();
     }
-    if (!shownFileExists()) {
+    if (shownFileGone()) {
         reselectAfterDelete();
     }
     enableBackForward();
