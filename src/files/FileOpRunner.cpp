@@ -18,6 +18,7 @@ class UiObserver final : public FileOpObserver {
 public:
     UiObserver(QObject* ui, QWidget* owner) : m_ui(ui), m_owner(owner) {}
     QPointer<QWidget> progress;
+    bool asking = false;  // a question is up: the progress window waits until it is answered
 
     ReplaceAnswer askReplace(const QString& question) override {
         MsgAnswer answer = MsgAnswer::Cancel;
@@ -53,7 +54,9 @@ private:
             [&] {
                 // A question gets the normal pointer, whatever the operation shows meanwhile.
                 QApplication::setOverrideCursor(Qt::ArrowCursor);
+                asking = true;
                 f();
+                asking = false;
                 QApplication::restoreOverrideCursor();
             },
             Qt::BlockingQueuedConnection);
@@ -118,9 +121,16 @@ FileOpOutcome runFileOperation(const FileOpRequest& request, QWidget* owner) {
             progress->showStatus(engine.status());
         }
     });
+    QTimer showProgress;
+    showProgress.setSingleShot(true);
+    showProgress.setInterval(kProgressDelayMs);
     if (!(request.flags & kFofSilent)) {
-        QTimer::singleShot(kProgressDelayMs, &ui, [&] {
+        QObject::connect(&showProgress, &QTimer::timeout, &ui, [&] {
             if (finished) {
+                return;
+            }
+            if (observer.asking) {
+                showProgress.start();
                 return;
             }
             progress = std::make_unique<FileOpProgress>(request.kind, owner);
@@ -129,8 +139,10 @@ FileOpOutcome runFileOperation(const FileOpRequest& request, QWidget* owner) {
                              [&] { engine.cancel(); });
             progress->showStatus(engine.status());
             progress->show();
+            QApplication::setOverrideCursor(Qt::ArrowCursor);
             update.start();
         });
+        showProgress.start();
     }
     std::thread worker([&] {
         outcome = engine.run();
@@ -142,6 +154,9 @@ FileOpOutcome runFileOperation(const FileOpRequest& request, QWidget* owner) {
     loop.exec();
     worker.join();
     update.stop();
+    if (progress) {
+        QApplication::restoreOverrideCursor();
+    }
     return outcome;
 }
 

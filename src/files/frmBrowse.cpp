@@ -1,6 +1,7 @@
 #include "files/frmBrowse.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 
 #include "platform/Dialogs.h"
@@ -73,6 +75,15 @@ frmBrowse::frmBrowse(QWidget* parent) : QDialog(parent) {
             selectFolder(m_wanted);
         }
     });
+    // Folders read and sorted later move the selected one: bring it back into sight, until
+    // the user scrolls the tree.
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, [this] {
+        if (m_following) {
+            ftvDirs->scrollTo(ftvDirs->currentIndex(), QAbstractItemView::PositionAtCenter);
+        }
+    });
+    connect(ftvDirs->verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this] { m_following = false; });
     connect(lstFavs, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         const int row = lstFavs->row(item);
         if (row >= 0 && row < m_favourites.size()) {
@@ -104,15 +115,33 @@ void frmBrowse::setFavourites(const QList<FavouriteFolder>& favourites) {
 
 void frmBrowse::selectFolder(const QString& path) {
     const QString clean = QDir::cleanPath(path);
-    const QModelIndex index = m_model->index(clean);
     ChosenDir = clean;
-    if (!index.isValid()) {
+    m_wanted = clean;
+    const QModelIndex index = m_model->index(clean);
+    if (index.isValid()) {
+        ftvDirs->setCurrentIndex(index);
+        ftvDirs->scrollTo(index, QAbstractItemView::PositionAtCenter);
+        m_wanted.clear();
+        m_following = true;
         return;
     }
-    ftvDirs->setCurrentIndex(index);
-    ftvDirs->scrollTo(index);
-    // The tree reads folders as it goes: keep at it until the folder shows where it is.
-    m_wanted = ftvDirs->visualRect(index).isValid() ? QString() : clean;
+    // The tree knows only the folders it has read: open the deepest one known on the way
+    // down; when its contents arrive, directoryLoaded brings us back one level lower.
+    for (QString up = QFileInfo(clean).path(); up != clean;) {
+        const QModelIndex known = m_model->index(up);
+        if (known.isValid()) {
+            ftvDirs->expand(known);
+            if (m_model->canFetchMore(known)) {
+                m_model->fetchMore(known);
+            }
+            return;
+        }
+        const QString next = QFileInfo(up).path();
+        if (next == up) {
+            return;
+        }
+        up = next;
+    }
 }
 
 bool frmBrowse::ShowBrowse(QWidget* Owner, const QString& Msg, const QString& InitDir,

@@ -46,7 +46,8 @@ private:
     void selectFolder(const QString& path);
     QFileSystemModel* m_model = nullptr;
     QList<FavouriteFolder> m_favourites;
-    QString m_wanted;  // the folder to select once the tree has read its way down to it
+    QString m_wanted;
+    bool m_following = false;  // the folder to select once the tree has read its way down to it
 };
 
 }  // namespace gv

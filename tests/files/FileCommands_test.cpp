@@ -5,7 +5,12 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileSystemModel>
 #include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
 
 #include "files/FileCommands.h"
 #include "files/frmBrowse.h"
@@ -172,3 +177,27 @@ TEST(FileCommandRules, SelectionAfterDeleteAndSelectedPaths) {
 }
 
 }  // namespace
+
+TEST_F(FileCommands, TheFolderChooserStartsAtTheFolderAndOffersTheFavourites) {
+    const QString deep = m_folder + "/a/b/c";
+    QDir().mkpath(deep);
+    frmBrowse browse;
+    browse.setFavourites({{"Pictures", m_folder}});
+    QString selected, chosen;
+    m_dialogs->modalScripts.enqueue([&](QDialog&) {
+        const auto current = [&] {
+            return static_cast<QFileSystemModel*>(browse.ftvDirs->model())
+                ->filePath(browse.ftvDirs->currentIndex());
+        };
+        QTest::qWaitFor([&] { return current() == deep; }, 5000);
+        selected = current();
+        browse.lstFavs->itemClicked(browse.lstFavs->item(0));
+        QTest::qWaitFor([&] { return current() == m_folder; }, 5000);
+        browse.Command2->click();
+        return browse.result();
+    });
+    EXPECT_TRUE(browse.ShowBrowse(nullptr, "Where?", deep, &chosen));
+    EXPECT_EQ(selected, deep);
+    EXPECT_EQ(chosen, m_folder);
+    EXPECT_EQ(browse.Label1->text(), "Where?");
+}
