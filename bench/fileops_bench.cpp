@@ -1,13 +1,18 @@
 // File operations against the desktop's own tools, measured in the same run:
 // - copying a folder of 1 GB in 1 000 files within one file system and onto another (a tmpfs
-//   mount), against `cp -r`, both reading the pictures from the disk; with the longest wait of the event loop and the longest gap between
-//   two updates of the progress window while Glimvane copies;
+//   mount), against `cp -r`, both reading the pictures from the disk; with the longest wait of the
+//   event loop and the longest gap between two updates of the progress window while Glimvane
+//   copies;
 // - deleting 10 000 selected files to the Trash against `gio trash`, and permanently against
 //   `rm`;
 // - the file list up to date after the shown file of a folder of 10 000 files was deleted.
 //   fileops_bench [megabytes] [files] [deleted files]
 // The sizes shrink to what the disk has room for.
 
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,11 +23,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <fcntl.h>
 #include <random>
-#include <unistd.h>
-#include <sys/mount.h>
-#include <sys/statvfs.h>
 #include <vector>
 
 #include "files/FileOpProgress.h"
@@ -107,7 +108,8 @@ double ourCopy(const QString& source, const QString& target, Watch& watch) {
         lastTick = now;
         for (QWidget* w : QApplication::topLevelWidgets()) {
             auto* progress = qobject_cast<gv::FileOpProgress*>(w);
-            auto* count = progress ? progress->findChild<QLabel*>(QStringLiteral("lblCount")) : nullptr;
+            auto* count =
+                progress ? progress->findChild<QLabel*>(QStringLiteral("lblCount")) : nullptr;
             if (count && count->isVisible() && count->text() != lastText) {
                 if (lastChange >= 0) {
                     watch.longestProgressGapMs =
@@ -145,11 +147,12 @@ void copyStep(const QString& source, qint64 bytes, const QString& target, const 
         QDir(target + QStringLiteral("/g")).removeRecursively();
     }
     const double mb = double(bytes) / 1e6;
-    std::printf("%s: cp -r %.2f s (%.0f MB/s), Glimvane %.2f s (%.0f MB/s): %.2fx the speed of cp\n",
-                label, median(cp), mb / median(cp), median(ours), mb / median(ours),
-                median(cp) / median(ours));
-    std::printf("  longest event-loop wait %.1f ms; progress updated %d times, longest gap %.0f ms\n",
-                watch.longestWaitMs, watch.progressUpdates, watch.longestProgressGapMs);
+    std::printf(
+        "%s: cp -r %.2f s (%.0f MB/s), Glimvane %.2f s (%.0f MB/s): %.2fx the speed of cp\n", label,
+        median(cp), mb / median(cp), median(ours), mb / median(ours), median(cp) / median(ours));
+    std::printf(
+        "  longest event-loop wait %.1f ms; progress updated %d times, longest gap %.0f ms\n",
+        watch.longestWaitMs, watch.progressUpdates, watch.longestProgressGapMs);
 }
 
 void deleteStep(const QString& root, int count) {
@@ -198,9 +201,10 @@ void listStep(const QString& root) {
         w.mnuDel->trigger();
         update.push_back(t.nsecsElapsed() / 1e6);
     }
-    std::printf("Deleting the shown file of %d: the list up to date and the next file shown "
-                "%.1f ms after the command (the deletion included)\n",
-                w.File1->count() + 1, median(update));
+    std::printf(
+        "Deleting the shown file of %d: the list up to date and the next file shown "
+        "%.1f ms after the command (the deletion included)\n",
+        w.File1->count() + 1, median(update));
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 #include "files/FileCommands.h"
 
+#include <sys/stat.h>
 #include <QFile>
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "platform/Paths.h"
 
@@ -56,7 +56,8 @@ QString createFolder(const QString& parent, const QString& name) {
         return {};
     }
     const int error = errno;
-    const QString reason = error == EEXIST ? QStringLiteral("A file or folder with that name already exists.")
+    const QString reason = error == EEXIST
+                               ? QStringLiteral("A file or folder with that name already exists.")
                            : error == EACCES || error == EPERM
                                ? QStringLiteral("Access is denied.")
                                : QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char('.');

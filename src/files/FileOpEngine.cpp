@@ -1,5 +1,9 @@
 #include "files/FileOpEngine.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/sendfile.h>
+#include <unistd.h>
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
@@ -7,18 +11,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <memory>
-#include <sys/sendfile.h>
-#include <unistd.h>
 #include <vector>
 
 namespace gv {
 namespace {
 
-constexpr size_t kChunk = 8 * 1024 * 1024;   // one piece of work between progress reports
-constexpr size_t kBuffer = 1024 * 1024;      // read/write where the kernel cannot copy
+constexpr size_t kChunk = 8 * 1024 * 1024;  // one piece of work between progress reports
+constexpr size_t kBuffer = 1024 * 1024;     // read/write where the kernel cannot copy
 
 std::string encoded(const QString& path) {
     std::string s = QFile::encodeName(path).toStdString();
@@ -55,8 +55,7 @@ bool exists(const std::string& path) {
 }
 
 std::string realPath(const std::string& path) {
-    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
-                                                     &std::free);
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
     return real ? std::string(real.get()) : std::string();
 }
 
@@ -140,17 +139,22 @@ bool sameContents(int a, int b, qint64 size) {
 
 QString describe(const struct stat& st) {
     return QLocale::system().formattedDataSize(st.st_size) + QStringLiteral(", modified ") +
-           QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec).toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+           QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec)
+               .toString(QStringLiteral("yyyy-MM-dd hh:mm"));
 }
 
 }  // namespace
 
 QString fileOpErrorTitle(FileOpKind kind) {
     switch (kind) {
-        case FileOpKind::Copy: return QStringLiteral("Error Copying File or Folder");
-        case FileOpKind::Move: return QStringLiteral("Error Moving File or Folder");
-        case FileOpKind::Delete: return QStringLiteral("Error Deleting File or Folder");
-        case FileOpKind::Rename: return QStringLiteral("Error Renaming File or Folder");
+        case FileOpKind::Copy:
+            return QStringLiteral("Error Copying File or Folder");
+        case FileOpKind::Move:
+            return QStringLiteral("Error Moving File or Folder");
+        case FileOpKind::Delete:
+            return QStringLiteral("Error Deleting File or Folder");
+        case FileOpKind::Rename:
+            return QStringLiteral("Error Renaming File or Folder");
     }
     return {};
 }
@@ -159,13 +163,23 @@ QString fileOpErrorText(FileOpKind kind, const QString& name, int error) {
     static const char* const kVerbs[] = {"", "move", "copy", "delete", "rename"};
     QString reason;
     switch (error) {
-        case ENOENT: reason = QStringLiteral("The file or folder cannot be found."); break;
+        case ENOENT:
+            reason = QStringLiteral("The file or folder cannot be found.");
+            break;
         case EACCES:
-        case EPERM: reason = QStringLiteral("Access is denied."); break;
-        case EROFS: reason = QStringLiteral("The disk is read-only."); break;
+        case EPERM:
+            reason = QStringLiteral("Access is denied.");
+            break;
+        case EROFS:
+            reason = QStringLiteral("The disk is read-only.");
+            break;
         case ENOSPC:
-        case EDQUOT: reason = QStringLiteral("There is not enough free space on the disk."); break;
-        case ENAMETOOLONG: reason = QStringLiteral("The file name is too long."); break;
+        case EDQUOT:
+            reason = QStringLiteral("There is not enough free space on the disk.");
+            break;
+        case ENAMETOOLONG:
+            reason = QStringLiteral("The file name is too long.");
+            break;
         case EEXIST:
         case ENOTEMPTY:
             reason = QStringLiteral("A file or folder with that name already exists.");
@@ -174,15 +188,17 @@ QString fileOpErrorText(FileOpKind kind, const QString& name, int error) {
             reason = QStringLiteral("The destination folder is inside the folder itself.");
             break;
         case kErrVerifyFailed:
-            reason = QStringLiteral("The copy does not match the original, so the original was kept.");
+            reason =
+                QStringLiteral("The copy does not match the original, so the original was kept.");
             break;
         case kErrBadName:
             reason = QStringLiteral("A name cannot contain \"/\" or be empty.");
             break;
-        default: reason = QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char('.'); break;
+        default:
+            reason = QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char('.');
+            break;
     }
-    return QStringLiteral("Cannot %1 '%2': %3")
-        .arg(QLatin1String(kVerbs[int(kind)]), name, reason);
+    return QStringLiteral("Cannot %1 '%2': %3").arg(QLatin1String(kVerbs[int(kind)]), name, reason);
 }
 
 std::string collisionFreeName(const std::string& name,
@@ -207,8 +223,9 @@ QString deleteQuestion(const QStringList& paths, bool firstIsFolder) {
     }
     const QString name = paths.first().section(QLatin1Char('/'), -1, -1, QString::SectionSkipEmpty);
     return firstIsFolder
-               ? QStringLiteral("Are you sure you want to permanently delete the folder '%1' "
-                                "and everything in it?")
+               ? QStringLiteral(
+                     "Are you sure you want to permanently delete the folder '%1' "
+                     "and everything in it?")
                      .arg(name)
                : QStringLiteral("Are you sure you want to permanently delete '%1'?").arg(name);
 }
@@ -245,8 +262,8 @@ FileOpOutcome FileOpEngine::run() {
     }
     if (kind == FileOpKind::Delete && !toTrash && !(m_request.flags & kFofNoConfirmation)) {
         struct stat st {};
-        const bool folder = !sources.empty() && ::lstat(sources[0].c_str(), &st) == 0 &&
-                            S_ISDIR(st.st_mode);
+        const bool folder =
+            !sources.empty() && ::lstat(sources[0].c_str(), &st) == 0 && S_ISDIR(st.st_mode);
         if (!m_observer.confirmDelete(deleteQuestion(m_request.sources, folder),
                                       deleteTitle(m_request.sources, folder))) {
             return {false, true};
@@ -349,18 +366,23 @@ FileOpEngine::Step FileOpEngine::resolveCollision(const std::string& src, std::s
         return fail(EEXIST, src);  // a folder never replaces a file, nor a file a folder
     }
     if (!m_yesToAll && !(m_request.flags & kFofNoConfirmation)) {
-        const QString question =
-            QStringLiteral("This folder already contains a file named '%1'.\n\n"
-                           "Would you like to replace the existing file\n\n    %2\n\n"
-                           "with this one?\n\n    %3")
-                .arg(decoded(baseName(dst)), describe(target), describe(st));
+        const QString question = QStringLiteral(
+                                     "This folder already contains a file named '%1'.\n\n"
+                                     "Would you like to replace the existing file\n\n    %2\n\n"
+                                     "with this one?\n\n    %3")
+                                     .arg(decoded(baseName(dst)), describe(target), describe(st));
         switch (m_observer.askReplace(question)) {
-            case ReplaceAnswer::YesToAll: m_yesToAll = true; break;
-            case ReplaceAnswer::Yes: break;
+            case ReplaceAnswer::YesToAll:
+                m_yesToAll = true;
+                break;
+            case ReplaceAnswer::Yes:
+                break;
             case ReplaceAnswer::No:
                 tick(1, S_ISREG(st.st_mode) ? st.st_size : 0);
                 return Step::Skipped;
-            case ReplaceAnswer::Cancel: m_aborted = true; return Step::Stop;
+            case ReplaceAnswer::Cancel:
+                m_aborted = true;
+                return Step::Stop;
         }
     }
     replace = true;
@@ -499,8 +521,8 @@ FileOpEngine::Step FileOpEngine::copyLink(const std::string& src, const std::str
     target.resize(size_t(n));
     TempName temp;
     for (int attempt = 0; temp.path.empty(); ++attempt) {
-        const std::string name = join(parentOf(dst), ".gvpart-" + std::to_string(::getpid()) +
-                                                         "-" + std::to_string(attempt));
+        const std::string name = join(
+            parentOf(dst), ".gvpart-" + std::to_string(::getpid()) + "-" + std::to_string(attempt));
         if (::symlink(target.c_str(), name.c_str()) == 0) {
             temp.path = name;
         } else if (errno != EEXIST) {
@@ -609,9 +631,9 @@ FileOpEngine::Step FileOpEngine::moveEntry(const std::string& src, std::string d
             return step;
         }
     }
-    const int rc = replace ? ::rename(src.c_str(), dst.c_str())
-                           : ::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(),
-                                         RENAME_NOREPLACE);
+    const int rc =
+        replace ? ::rename(src.c_str(), dst.c_str())
+                : ::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE);
     if (rc == 0) {
         if (S_ISDIR(st.st_mode)) {
             qint64 files = 0, bytes = 0;
@@ -668,8 +690,8 @@ FileOpEngine::Step FileOpEngine::renameEntry(const std::string& src, const std::
         if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) != 0) {
             int error = errno;
             if (error == EINVAL || error == ENOSYS) {
-                error = exists(dst) ? EEXIST
-                                    : (::rename(src.c_str(), dst.c_str()) == 0 ? 0 : errno);
+                error =
+                    exists(dst) ? EEXIST : (::rename(src.c_str(), dst.c_str()) == 0 ? 0 : errno);
             }
             if (error) {
                 return fail(error, src);

@@ -11,13 +11,13 @@
 // The engine runs synchronously on the calling thread; questions, errors and progress go to
 // a FileOpObserver. Paths are handled as the bytes the file system stores.
 
+#include <sys/stat.h>
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
-#include <sys/stat.h>
 
 #include "platform/Trash.h"
 

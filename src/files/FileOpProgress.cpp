@@ -10,9 +10,9 @@ namespace gv {
 
 QString progressText(qint64 filesDone, qint64 filesTotal, qint64 bytesDone, qint64 bytesTotal) {
     const QLocale locale = QLocale::system();
-    QString text = QStringLiteral("%1 of %2 files")
-                       .arg(locale.toString(std::min(filesDone, filesTotal)),
-                            locale.toString(filesTotal));
+    QString text =
+        QStringLiteral("%1 of %2 files")
+            .arg(locale.toString(std::min(filesDone, filesTotal)), locale.toString(filesTotal));
     if (bytesTotal > 0) {
         text += QStringLiteral(", %1 of %2")
                     .arg(locale.formattedDataSize(std::min(bytesDone, bytesTotal)),

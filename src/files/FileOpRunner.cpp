@@ -27,10 +27,14 @@ public:
                                        QStringLiteral("Confirm File Replace"), owner());
         });
         switch (answer) {
-            case MsgAnswer::Yes: return ReplaceAnswer::Yes;
-            case MsgAnswer::YesToAll: return ReplaceAnswer::YesToAll;
-            case MsgAnswer::No: return ReplaceAnswer::No;
-            default: return ReplaceAnswer::Cancel;
+            case MsgAnswer::Yes:
+                return ReplaceAnswer::Yes;
+            case MsgAnswer::YesToAll:
+                return ReplaceAnswer::YesToAll;
+            case MsgAnswer::No:
+                return ReplaceAnswer::No;
+            default:
+                return ReplaceAnswer::Cancel;
         }
     }
     bool confirmDelete(const QString& question, const QString& title) override {
@@ -97,7 +101,8 @@ protected:
                     return true;
                 }
                 return false;
-            default: return false;
+            default:
+                return false;
         }
         return QApplication::activeModalWidget() == nullptr && watched->isWidgetType();
     }
@@ -146,10 +151,13 @@ FileOpOutcome runFileOperation(const FileOpRequest& request, QWidget* owner) {
     }
     std::thread worker([&] {
         outcome = engine.run();
-        QMetaObject::invokeMethod(&ui, [&] {
-            finished = true;
-            loop.quit();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &ui,
+            [&] {
+                finished = true;
+                loop.quit();
+            },
+            Qt::QueuedConnection);
     });
     loop.exec();
     worker.join();

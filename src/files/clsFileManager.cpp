@@ -53,8 +53,8 @@ QString lastPathComponent(const QString& path) {
 clsFileManager::clsFileManager(Service service)
     : m_service(service ? std::move(service) : Service(runFileOperation)) {}
 
-QString clsFileManager::destinationFor(QString* destination, QWidget* form,
-                                       const QString& prompt, const char* errorText) {
+QString clsFileManager::destinationFor(QString* destination, QWidget* form, const QString& prompt,
+                                       const char* errorText) {
     if (destination && !destination->isEmpty()) {
         return *destination;
     }
@@ -73,9 +73,9 @@ QString clsFileManager::destinationFor(QString* destination, QWidget* form,
 bool clsFileManager::copyOrMoveFolder(const QString& folder, QWidget* form, QString* destination,
                                       QString* pDest, bool move) {
     m_error.reset();
-    const QString prompt = QStringLiteral("Please choose a folder you would like to %1 '%2' to.")
-                               .arg(move ? QStringLiteral("move") : QStringLiteral("copy"),
-                                    lastPathComponent(folder));
+    const QString prompt =
+        QStringLiteral("Please choose a folder you would like to %1 '%2' to.")
+            .arg(move ? QStringLiteral("move") : QStringLiteral("copy"), lastPathComponent(folder));
     const QString dest = destinationFor(destination, form, prompt, kNoFormFolder);
     if (dest.isEmpty()) {
         return false;
@@ -87,9 +87,8 @@ bool clsFileManager::copyOrMoveFolder(const QString& folder, QWidget* form, QStr
     return ok;
 }
 
-bool clsFileManager::copyOrMoveFile(const QString& sourcePath, const QString& name,
-                                    QWidget* form, QString* destination, QString* pDest,
-                                    bool move) {
+bool clsFileManager::copyOrMoveFile(const QString& sourcePath, const QString& name, QWidget* form,
+                                    QString* destination, QString* pDest, bool move) {
     m_error.reset();
     const QString prompt = QStringLiteral("Please choose a folder you would like to %1 %2 to.")
                                .arg(move ? QStringLiteral("move") : QStringLiteral("copy"), name);
@@ -145,18 +144,16 @@ bool clsFileManager::MultipleFileOp(const QString& FQFilenames, QWidget* Calling
 bool clsFileManager::Rename(const QString& DirPath, QString FileName, QWidget* Callingfrm,
                             QString* Pnewname) {
     m_error.reset();
-    const QString answer =
-        dialogs()
-            .input(QStringLiteral("Please type a new name for ") + FileName +
-                       QStringLiteral(" below."),
-                   QStringLiteral("Rename File"), FileName, Callingfrm)
-            .trimmed();
+    const QString answer = dialogs()
+                               .input(QStringLiteral("Please type a new name for ") + FileName +
+                                          QStringLiteral(" below."),
+                                      QStringLiteral("Rename File"), FileName, Callingfrm)
+                               .trimmed();
     if (answer.isEmpty()) {
         return false;
     }
     const bool ok = finish(2, joinPath(DirPath, FileName),
-                           joinPath(DirPath, renamedFileName(FileName, answer)), Callingfrm,
-                           false);
+                           joinPath(DirPath, renamedFileName(FileName, answer)), Callingfrm, false);
     if (Pnewname) {
         *Pnewname = answer;
     }

@@ -40,8 +40,8 @@ frmBrowse::frmBrowse(QWidget* parent) : QDialog(parent) {
         ftvDirs->setColumnHidden(c, true);
     }
     ftvDirs->header()->hide();
-    const QString favourites = appState().FavoriteSpelling ? QStringLiteral("Favorites")
-                                                           : QStringLiteral("Favourites");
+    const QString favourites =
+        appState().FavoriteSpelling ? QStringLiteral("Favorites") : QStringLiteral("Favourites");
     Label3 = new QLabel(favourites, this);
     Label3->setObjectName(QStringLiteral("Label3"));
     lstFavs = new QListWidget(this);

@@ -12,8 +12,8 @@
 #include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
-#include "platform/Paths.h"
 #include "platform/Dialogs.h"
+#include "platform/Paths.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 
@@ -179,8 +179,8 @@ void frmGlimvane::mnuCreateDir_Click() {
         dialogs().input(QStringLiteral("Please enter the name of the new directory."),
                         QStringLiteral("Create New Directory"), QString(), this);
     if (!forbiddenFolderChar(answer).isNull()) {
-        dialogs().message(QString::fromLatin1(kBadFolderNameMessage), MsgButtons::Ok,
-                          MsgIcon::None, QString::fromLatin1(kProgramTitle), this);
+        dialogs().message(QString::fromLatin1(kBadFolderNameMessage), MsgButtons::Ok, MsgIcon::None,
+                          QString::fromLatin1(kProgramTitle), this);
         return;
     }
     if (answer.isEmpty()) {

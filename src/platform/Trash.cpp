@@ -1,13 +1,13 @@
 #include "platform/Trash.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fcntl.h>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace gv {
 namespace {
@@ -56,8 +56,8 @@ std::string percentEncoded(std::string_view path) {
     out.reserve(path.size() + 16);
     for (const unsigned char c : path) {
         const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
-                           c == '~' || c == '/';
+                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~' ||
+                           c == '/';
         if (plain) {
             out += char(c);
         } else {
@@ -128,11 +128,11 @@ int Trash::put(const std::string& path) {
     std::string stored = can.top.empty() ? path : path.substr(can.top.size() + 1);
     char date[32];
     const std::time_t now = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     ::localtime_r(&now, &local);
     std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
-    const std::string text = "[Trash Info]\nPath=" + percentEncoded(stored) +
-                             "\nDeletionDate=" + date + "\n";
+    const std::string text =
+        "[Trash Info]\nPath=" + percentEncoded(stored) + "\nDeletionDate=" + date + "\n";
     // The info file is made first and exclusively: it reserves the name in files/.
     std::string unique = name;
     int fd = -1;

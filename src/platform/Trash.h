@@ -3,9 +3,9 @@
 // its original path and deletion date in a .trashinfo file, so the desktop's file manager can
 // restore it. Names are the bytes the file system stores.
 
+#include <sys/types.h>
 #include <map>
 #include <string>
-#include <sys/types.h>
 
 namespace gv {
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QQueue>
@@ -13,8 +15,6 @@
 #include <map>
 #include <random>
 #include <set>
-#include <sys/mount.h>
-#include <unistd.h>
 
 #include "files/FileOpEngine.h"
 #include "support/TestEnvironment.h"
@@ -140,8 +140,8 @@ protected:
     }
     FileOpOutcome run(FileOpKind kind, const QStringList& sources, const fs::path& dest,
                       unsigned flags = 0) {
-        engine = std::make_unique<FileOpEngine>(FileOpRequest{kind, sources, q(dest), flags},
-                                                observer);
+        engine =
+            std::make_unique<FileOpEngine>(FileOpRequest{kind, sources, q(dest), flags}, observer);
         return engine->run();
     }
     // Source files of the given sizes under src/, with random contents kept in original.
@@ -162,8 +162,8 @@ protected:
 
 TEST_F(FileOps, TreesKeepOddNamesAndLinksWithinAndAcrossVolumes) {
     const fs::path album = root / "src" / "album";
-    for (const char* name : {"a b.jpg", "it's \"q\".jpg", "new\nline.jpg", "\xff\xfe.jpg",
-                             "sub/deep.jpg"}) {
+    for (const char* name :
+         {"a b.jpg", "it's \"q\".jpg", "new\nline.jpg", "\xff\xfe.jpg", "sub/deep.jpg"}) {
         put(album / name, randomBytes(3000, name[0]));
     }
     fs::create_symlink("../a b.jpg", album / "sub" / "rel");
@@ -176,7 +176,8 @@ TEST_F(FileOps, TreesKeepOddNamesAndLinksWithinAndAcrossVolumes) {
                 continue;
             }
             SCOPED_TRACE(dest.string() + (kind == FileOpKind::Move ? " move" : " copy"));
-            ASSERT_TRUE(run(kind, {q(album)}, dest).ok()) << observer.errors.join("\n").toStdString();
+            ASSERT_TRUE(run(kind, {q(album)}, dest).ok())
+                << observer.errors.join("\n").toStdString();
             EXPECT_EQ(tree(dest / "album"), before);
             EXPECT_EQ(tree(album), kind == FileOpKind::Copy ? before : decltype(before){});
             EXPECT_FALSE(hasPartialCopy(dest));
@@ -232,9 +233,9 @@ TEST_F(FileOps, CancelInTheMiddleRemovesTheCopyInFlightOnly) {
             engine->cancel();
         }
     };
-    for (const auto& [kind, dest] : {std::pair{FileOpKind::Copy, root / "dst"},
-                                     std::pair{FileOpKind::Copy, other.dir},
-                                     std::pair{FileOpKind::Move, other.dir}}) {
+    for (const auto& [kind, dest] :
+         {std::pair{FileOpKind::Copy, root / "dst"}, std::pair{FileOpKind::Copy, other.dir},
+          std::pair{FileOpKind::Move, other.dir}}) {
         if (dest == other.dir && !other.ok) {
             continue;
         }
@@ -275,7 +276,11 @@ TEST_F(FileOps, TheUserDecidesAboutEachExistingFile) {
         int questions;
         bool aborted;
     } const cases[] = {
-        {{ReplaceAnswer::Yes, ReplaceAnswer::No}, 0, {{"a.jpg", "new a"}, {"b.jpg", "old b"}}, 2, false},
+        {{ReplaceAnswer::Yes, ReplaceAnswer::No},
+         0,
+         {{"a.jpg", "new a"}, {"b.jpg", "old b"}},
+         2,
+         false},
         {{ReplaceAnswer::YesToAll}, 0, {{"a.jpg", "new a"}, {"b.jpg", "new b"}}, 1, false},
         {{ReplaceAnswer::Cancel}, 0, {{"a.jpg", "old a"}, {"b.jpg", "old b"}}, 1, true},
         {{}, kFofNoConfirmation, {{"a.jpg", "new a"}, {"b.jpg", "new b"}}, 0, false},
@@ -316,8 +321,9 @@ TEST_F(FileOps, PermanentDeletesAskFirstAndTheTrashKeepsTheOriginalPath) {
     observer.confirm = true;
     put(root / "src" / "sub" / "b.jpg", "b");
     EXPECT_TRUE(run(FileOpKind::Delete, {q(root / "src/a.jpg"), q(root / "src/sub")}, {}).ok());
-    EXPECT_TRUE(observer.questions.last().startsWith("Delete Multiple Items: Are you sure you "
-                                                     "want to permanently delete these 2 items?"));
+    EXPECT_TRUE(
+        observer.questions.last().startsWith("Delete Multiple Items: Are you sure you "
+                                             "want to permanently delete these 2 items?"));
     EXPECT_EQ(tree(root / "src"), decltype(tree(root)){});
 
     // To the Trash: no question, and the desktop can put it back where it was.
@@ -340,7 +346,8 @@ TEST_F(FileOps, PermanentDeletesAskFirstAndTheTrashKeepsTheOriginalPath) {
     }
     put(other.dir / "c.jpg", "c");
     EXPECT_TRUE(run(FileOpKind::Delete, {q(other.dir / "c.jpg")}, {}, kFofAllowUndo).ok());
-    EXPECT_EQ(tree(other.dir / (".Trash-" + std::to_string(::getuid())) / "files").at("c.jpg"), "c");
+    EXPECT_EQ(tree(other.dir / (".Trash-" + std::to_string(::getuid())) / "files").at("c.jpg"),
+              "c");
 }
 
 TEST_F(FileOps, ErrorsNameTheFileAndTheCause) {
@@ -365,7 +372,8 @@ TEST_F(FileOps, ErrorsNameTheFileAndTheCause) {
         EXPECT_TRUE(run(c.kind, {q(c.source)}, c.dest).failed);
         EXPECT_EQ(observer.errors, QStringList{c.message});
     }
-    EXPECT_EQ(tree(root / "src"), (std::map<std::string, std::string>{{"a.jpg", "a"}, {"b.jpg", "b"}}));
+    EXPECT_EQ(tree(root / "src"),
+              (std::map<std::string, std::string>{{"a.jpg", "a"}, {"b.jpg", "b"}}));
 }
 
 TEST(FileOpNames, CollisionFreeNamesCountBeforeTheExtension) {

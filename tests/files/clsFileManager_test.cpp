@@ -73,10 +73,9 @@ TEST_F(FileManager, ListsReachTheServiceAsPathsWithTheirOperation) {
     fm.DeleteFile(list, &form, true);
     fm.DeleteFile(list, &form, false);
     fm.DeleteDirectory("/a", &form, true);
-    EXPECT_EQ(requests, (QList<FileOpRequest>{
-                            {FileOpKind::Delete, paths, list, kFofAllowUndo},
-                            {FileOpKind::Delete, paths, list, 0x4 | 0x8 | 0x10},
-                            {FileOpKind::Delete, {"/a"}, "/a", kFofAllowUndo}}));
+    EXPECT_EQ(requests, (QList<FileOpRequest>{{FileOpKind::Delete, paths, list, kFofAllowUndo},
+                                              {FileOpKind::Delete, paths, list, 0x4 | 0x8 | 0x10},
+                                              {FileOpKind::Delete, {"/a"}, "/a", kFofAllowUndo}}));
 }
 
 TEST_F(FileManager, AnEmptySourceDoesNothingAndKeepsTheLastOutcome) {
@@ -92,7 +91,9 @@ TEST_F(FileManager, AnEmptySourceDoesNothingAndKeepsTheLastOutcome) {
 
 TEST_F(FileManager, TheDestinationIsAskedForWhenNotGiven) {
     QString destination, pDest;
-    dialogs->folderAnswers << "" << "/x" << "/y";
+    dialogs->folderAnswers << ""
+                           << "/x"
+                           << "/y";
     EXPECT_FALSE(fm.CopyDirectory("/p/album/", &form, &destination, &pDest));
     EXPECT_TRUE(requests.isEmpty());
     EXPECT_TRUE(fm.MoveDirectory("/p/album", &form, &destination, &pDest));
