@@ -38,6 +38,7 @@ FileOpProgress::FileOpProgress(FileOpKind kind, QWidget* owner) : QDialog(owner)
     m_bar->setObjectName(QStringLiteral("pbProgress"));
     m_bar->setRange(0, 1000);
     m_bar->setTextVisible(false);
+    m_bar->setAccessibleName(QStringLiteral("Progress"));
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_cancel->setObjectName(QStringLiteral("cmdCancel"));
     layout->addWidget(m_name);

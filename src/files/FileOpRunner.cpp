@@ -160,6 +160,14 @@ FileOpOutcome runFileOperation(const FileOpRequest& request, QWidget* owner) {
             Qt::QueuedConnection);
     });
     loop.exec();
+    if (!finished) {
+        // The loop was ended from outside (the program is closing): stop the work and wait
+        // for it, answering what it still asks.
+        engine.cancel();
+        while (!finished) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    }
     worker.join();
     update.stop();
     if (progress) {
