@@ -82,7 +82,7 @@ void frmGlimvane::enableBackForward() {
     Toolbar[1]->setEnabled(haveFiles);
 }
 
-void frmGlimvane::refreshAndShowCurrent() {
+void frmGlimvane::refreshKeepingCurrent() {
     const QString current = currentFileName();
     RefreshFileList();
     const int row = current.isEmpty() ? -1 : File1->rowOf(current);
@@ -92,6 +92,10 @@ void frmGlimvane::refreshAndShowCurrent() {
         File1->setSelected(row, true);
         appState().SuppressFileClick = false;
     }
+}
+
+void frmGlimvane::refreshAndShowCurrent() {
+    refreshKeepingCurrent();
     showCurrentFile();
 }
 
@@ -141,11 +145,15 @@ void frmGlimvane::mnuDel_Click() {
     const bool recycle = recycleChoice("0");
     const SelectedFiles selected = selectedFileList(m_folder, selectedFileNames());
     fileManager().DeleteFile(selected.list, this, recycle);
-    if (listHolds(selected.list, currentFileName())) {
+    // The list follows what is on disk: a declined or failed delete keeps the selection where
+    // it was, and the current file gone moves it to a neighbour.
+    const QString current = currentFileName();
+    const bool currentGone = listHolds(selected.list, current) &&
+                             !QFileInfo::exists(joinPath(m_folder, current));
+    if (currentGone || shownFileGone()) {
         reselectAfterDelete();
-    }
-    if (shownFileGone()) {
-        reselectAfterDelete();
+    } else if (selected.count > 0) {
+        refreshKeepingCurrent();
     }
     enableBackForward();
 }

@@ -308,6 +308,7 @@ private:
     // Shows the list's current file, or the logo when it has none.
     void showCurrentFile();
     void enableBackForward();
+    void refreshKeepingCurrent();
     void refreshAndShowCurrent();
     QStringList selectedFileNames() const;
     QString currentFileName() const;

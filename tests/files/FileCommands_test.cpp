@@ -198,3 +198,14 @@ TEST_F(FileCommands, TheFolderChooserStartsAtTheFolderAndOffersTheFavourites) {
     EXPECT_EQ(chosen, m_folder);
     EXPECT_EQ(browse.Label1->text(), "Where?");
 }
+
+TEST_F(FileCommands, ADeclinedDeleteKeepsTheFileShown) {
+    makeFiles({"a.png", "b.png"});
+    open();
+    pick("b.png");
+    m_dialogs->messageAnswers.enqueue(MsgAnswer::No);
+    w->mnuDel->trigger();
+    EXPECT_TRUE(QFile::exists(file("b.png")));
+    EXPECT_EQ(shown(), "b.png");
+    EXPECT_EQ(w->File1->currentText(), "b.png");
+}
