@@ -1,5 +1,5 @@
 #pragma once
-// The desktop's Trash (the freedesktop Trash specification): a file or folder put there keeps
+// The desktop's Trash (as the freedesktop.org Trash standard lays it down): a file or folder put there keeps
 // its original path and deletion date in a .trashinfo file, so the desktop's file manager can
 // restore it. Names are the bytes the file system stores.
 
