@@ -91,19 +91,10 @@ void frmGlimvane::connectPanel() {
         });
     }
     // Commands whose work is not built yet: visible, and disabled until it is.
-    for (QAction* a : {mnuFullscrn,
-                       mnuOptions,
+    for (QAction* a : {mnuOptions,
                        mnuHelpcont,
                        mnuReadme,
                        mnuTips,
-                       mnuDel,
-                       mnuCopyFile,
-                       mnuMove,
-                       mnuRename,
-                       mnuCreateDir,
-                       mnuMoveDir,
-                       mnuCopyDir,
-                       mnuDelDir,
                        mnuCenter,
                        mnuTileImage,
                        mnuWallpaper->menuAction(),
@@ -120,9 +111,6 @@ void frmGlimvane::connectPanel() {
         keepDisabled(a);
     }
     for (QWidget* b : {Toolbar[7], Toolbar[8], Toolbar[9]}) {
-        keepDisabled(b);
-    }
-    for (QWidget* b : Fbts) {
         keepDisabled(b);
     }
     connect(mnuAboutItem, &QAction::triggered, this, &frmGlimvane::ShowAbout);

@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include "external/Updater.h"
+#include "files/clsFileManager.h"
 #include "images/PrefetchCache.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
@@ -53,6 +54,7 @@ frmGlimvane::frmGlimvane(QWidget* parent)
     connectViewCommands();
     connectImageCommands();
     connectNavigation();
+    connectFileCommands();
     connectPanel();
     connectFavourites();
 }

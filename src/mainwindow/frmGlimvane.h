@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QRectF>
+#include <functional>
 #include <memory>
 
 #include "images/SaveFailure.h"
@@ -40,6 +41,8 @@ class SoftButton;
 class VolumeComboBox;
 class TrayIcon;
 class FavouriteStore;
+class clsFileManager;
+struct FavouriteFolder;
 
 // Display modes and cursor modes of the image view.
 inline constexpr int kActualSize = 101;
@@ -118,6 +121,18 @@ public:
     void DirectoriesToggle();
     // Makes the row the selected, current file, which shows it (again, if it already was).
     void selectRow(int row);
+
+    // ---- File and folder commands (FileCommands.cpp) ----
+    void mnuDel_Click();
+    void mnuRename_Click();
+    void mnuMove_Click();
+    void mnuCopyFile_Click();
+    void mnuCreateDir_Click();
+    void mnuMoveDir_Click();
+    void mnuCopyDir_Click();
+    void mnuDelDir_Click();
+    // The favourite folders the folder chooser lists beside its tree.
+    std::function<QList<FavouriteFolder>()> favouriteFolders;
 
     // ---- Fileseek ----
     void RunFileseek(const QString& text, QListWidget* results);
@@ -304,6 +319,19 @@ private:
     void CreateDesktopShortcuts();
     void connectViewCommands();
     void connectNavigation();
+    void connectFileCommands();
+    // The program's one file manager, made on first use.
+    clsFileManager& fileManager();
+    void copyOrMoveFiles(bool move);
+    // The list read again with the selection at rowAfterDelete of the old current row.
+    void reselectAfterDelete();
+    // Shows the list's current file, or the logo when it has none.
+    void showCurrentFile();
+    void enableBackForward();
+    void refreshKeepingCurrent();
+    void refreshAndShowCurrent();
+    QStringList selectedFileNames() const;
+    QString currentFileName() const;
     // Selects the current folder in the tree and scrolls to it, opening the folders on the
     // way down as the tree reads them.
     void showFolderInTree();
@@ -347,6 +375,7 @@ private:
     std::unique_ptr<clsIface> m_interface;
     std::unique_ptr<InstanceServer> m_instanceServer;
     std::unique_ptr<TrayIcon> m_tray;
+    std::unique_ptr<clsFileManager> m_fileManager;
 
     int ScreenWidthPx = 0;
     int ScreenHeightPx = 0;

@@ -19,6 +19,9 @@ QMessageBox::StandardButtons toQt(MsgButtons b) {
         case MsgButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
         case MsgButtons::YesNoCancel:
             return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case MsgButtons::YesToAllNoCancel:
+            return QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No |
+                   QMessageBox::Cancel;
     }
     return QMessageBox::Ok;
 }
@@ -46,6 +49,7 @@ public:
         box.setObjectName(QStringLiteral("MessageBox"));
         switch (box.exec()) {
             case QMessageBox::Yes: return MsgAnswer::Yes;
+            case QMessageBox::YesToAll: return MsgAnswer::YesToAll;
             case QMessageBox::No: return MsgAnswer::No;
             case QMessageBox::Cancel: return MsgAnswer::Cancel;
             case QMessageBox::Ok: return MsgAnswer::Ok;

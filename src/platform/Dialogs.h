@@ -14,9 +14,10 @@ namespace gv {
 
 inline constexpr const char* kProgramTitle = "Glimvane";
 
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// YesToAllNoCancel: Yes, Yes to All, No and Cancel (the question before replacing a file).
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, YesToAllNoCancel };
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
-enum class MsgAnswer { Ok, Cancel, Yes, No };
+enum class MsgAnswer { Ok, Cancel, Yes, No, YesToAll };
 
 struct FileChoice {
     QString path;         // full path of the chosen file

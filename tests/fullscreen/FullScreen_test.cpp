@@ -250,3 +250,29 @@ TEST_F(FullScreen, ClicksFasterThanTheLoadsReplaceTheWaitingLoad) {
     EXPECT_TRUE(m_dialogs->shown.isEmpty());
     EXPECT_TRUE(viewer->isVisible());
 }
+
+TEST_F(FullScreen, TheMainWindowOpensItByMenuToolbarAndDoubleClick) {
+    ASSERT_TRUE(gvtest::writePng(file("a.png"), gvtest::quadrantImage({40, 30})));
+    open();
+    w->show();
+    click("a.png");
+    int opened = 0;
+    // Each way in opens the viewer on the shown picture; Esc closes it again.
+    const auto closeWhenOpen = [&] {
+        QTimer::singleShot(50, [&] {
+            auto* viewer = qobject_cast<frmFullscn*>(QApplication::activeModalWidget());
+            if (viewer && viewer->shownPath() == file("a.png")) {
+                ++opened;
+                QTest::keyClick(viewer, Qt::Key_Escape);
+            }
+        });
+    };
+    closeWhenOpen();
+    w->mnuFullscrn->trigger();
+    closeWhenOpen();
+    w->Toolbar[5]->click();
+    closeWhenOpen();
+    QTest::mouseDClick(w->Image1, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(opened, 3);
+    EXPECT_FALSE(appState().FullScreenActive);
+}

@@ -1,0 +1,211 @@
+// The file and folder commands in the real window, on real files, with scripted answers.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+
+#include "files/FileCommands.h"
+#include "files/frmBrowse.h"
+#include "mainwindow/FileListBox.h"
+#include "platform/Controls.h"
+#include "settings/SettingKeys.h"
+#include "startup/AppState.h"
+#include "support/ImageFiles.h"
+#include "support/TestEnvironment.h"
+#include "support/WindowFixture.h"
+
+using namespace gv;
+
+namespace {
+
+class FileCommands : public gvtest::WindowFixture {
+protected:
+    void makeFiles(const QStringList& names) {
+        for (const QString& n : names) {
+            ASSERT_TRUE(gvtest::writePng(file(n), gvtest::quadrantImage({8, 8})));
+        }
+    }
+    // Clicks the file, which makes it the current and the selected one.
+    void pick(const QString& name) {
+        click(name);
+        w->File1->setSelected(w->File1->currentRow(), true);
+    }
+    void select(const QList<int>& rows) {
+        for (int row : rows) {
+            w->File1->setSelected(row, true);
+        }
+    }
+    // The folder chooser answers with folder (Cancel when empty) and keeps its question.
+    void chooseFolder(const QString& folder) {
+        m_dialogs->modalScripts.enqueue([this, folder](QDialog& d) {
+            auto& browse = dynamic_cast<frmBrowse&>(d);
+            question = browse.Label1->text();
+            browse.ChosenDir = folder;
+            return folder.isEmpty() ? int(QDialog::Rejected) : int(QDialog::Accepted);
+        });
+    }
+    QString question;
+};
+
+TEST_F(FileCommands, CopyAndMoveAskWhereForTheSelectedFiles) {
+    makeFiles({"a.png", "b.png", "c.png"});
+    const QString dest = m_folder + "/out";
+    QDir().mkpath(dest);
+    open();
+    pick("b.png");
+    chooseFolder(dest);
+    w->mnuCopyFile->trigger();
+    EXPECT_EQ(question, "Please select where you would like to copy b.png to.");
+    EXPECT_TRUE(QFile::exists(dest + "/b.png"));
+    select({0, 1, 2});
+    chooseFolder("");
+    w->mnuMove->trigger();
+    EXPECT_EQ(question, "Please select where you would like to move these 3 files to.");
+    EXPECT_EQ(w->File1->count(), 3);
+    // Moving the shown file away leaves the list without it, and nothing shown.
+    m_dialogs->messageAnswers.enqueue(MsgAnswer::YesToAll);
+    chooseFolder(dest);
+    w->mnuMove->trigger();
+    EXPECT_EQ(QDir(dest).entryList(QDir::Files), (QStringList{"a.png", "b.png", "c.png"}));
+    EXPECT_EQ(m_dialogs->titles().last(), "Confirm File Replace");
+    EXPECT_EQ(w->File1->count(), 0);
+    EXPECT_TRUE(w->logoShown());
+    EXPECT_FALSE(w->Toolbar[0]->isEnabled());
+    // A file shown but none selected: the question counts none, and OK does nothing.
+    w->setCurrentFolder(dest);
+    click("a.png");
+    w->File1->clearSelection();
+    chooseFolder(m_folder);
+    w->mnuCopyFile->trigger();
+    EXPECT_EQ(question, "Please select where you would like to copy these 0 files to.");
+    EXPECT_FALSE(QFile::exists(file("a.png")));
+}
+
+TEST_F(FileCommands, DeleteReselectsAndEmptiesTheListAtTheEnd) {
+    makeFiles({"a.png", "b.png", "c.png"});
+    open();
+    // No "recyc" setting: permanent, after the question.
+    struct Step {
+        QString clicked;
+        QString shownAfter;
+    } const steps[] = {{"a.png", "b.png"}, {"c.png", "b.png"}, {"b.png", ""}};
+    for (const Step& s : steps) {
+        pick(s.clicked);
+        m_dialogs->messageAnswers.enqueue(MsgAnswer::Yes);
+        w->Fbts[0]->click();
+        ASSERT_FALSE(m_dialogs->shown.isEmpty());
+        EXPECT_EQ(m_dialogs->titles().last(), "Delete File");
+        EXPECT_FALSE(QFile::exists(file(s.clicked)));
+        EXPECT_EQ(s.shownAfter.isEmpty() ? w->logoShown() : shown() == s.shownAfter, true)
+            << s.clicked.toStdString();
+    }
+    EXPECT_EQ(w->File1->count(), 0);
+    EXPECT_FALSE(w->Toolbar[0]->isEnabled());
+    EXPECT_FALSE(w->Toolbar[1]->isEnabled());
+    EXPECT_FALSE(w->Fbts[0]->isEnabled());
+    // With "recyc" 1 the file goes to the Trash without a question.
+    makeFiles({"d.png"});
+    SaveSetting(keys::kRecyc, "1");
+    pick("d.png");
+    m_dialogs->shown.clear();
+    w->mnuDel->trigger();
+    EXPECT_TRUE(m_dialogs->shown.isEmpty());
+    EXPECT_TRUE(QFile::exists(gvtest::testFolders().data + "/Trash/files/d.png"));
+}
+
+TEST_F(FileCommands, RenameSelectsTheRenamedFile) {
+    makeFiles({"photo.png", "zebra.png"});
+    open();
+    pick("photo.png");
+    m_dialogs->inputAnswers.enqueue("holiday");
+    w->Fbts[3]->click();
+    EXPECT_TRUE(QFile::exists(file("holiday.png")));
+    EXPECT_EQ(w->File1->currentText(), "holiday.png");
+    EXPECT_EQ(appState().CurrentImagePath, file("holiday.png"));
+}
+
+TEST_F(FileCommands, FolderCommands) {
+    const QString album = m_folder + "/album";
+    QDir().mkpath(album + "/sub");
+    open();
+    w->setCurrentFolder(album);
+    // A name with ":" is refused and nothing is made.
+    m_dialogs->inputAnswers.enqueue("a:b");
+    w->mnuCreateDir->trigger();
+    EXPECT_EQ(m_dialogs->shown.last().text, kBadFolderNameMessage);
+    EXPECT_EQ(QString(kBadFolderNameMessage),
+              "Directory Names cannot include the characters: \\, /, ?, |, \", <,>, *, :");
+    m_dialogs->inputAnswers.enqueue("new one");
+    w->mnuCreateDir->trigger();
+    EXPECT_EQ(QDir(album).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              (QStringList{"new one", "sub"}));
+    m_dialogs->inputAnswers.enqueue("sub");
+    w->mnuCreateDir->trigger();
+    EXPECT_EQ(m_dialogs->shown.last().title, "Create New Directory");
+    // Moved with follow off, the window stays in the moved folder's parent.
+    const QString target = m_folder + "/elsewhere";
+    QDir().mkpath(target);
+    w->setCurrentFolder(album + "/sub");
+    m_dialogs->folderAnswers.enqueue(target);
+    w->mnuMoveDir->trigger();
+    EXPECT_TRUE(QDir(target + "/sub").exists());
+    EXPECT_EQ(w->currentFolder(), album);
+    // Without a "recyc" setting a folder goes to the Trash.
+    w->mnuDelDir->trigger();
+    EXPECT_FALSE(QDir(album).exists());
+    EXPECT_TRUE(QDir(gvtest::testFolders().data + "/Trash/files/album/new one").exists());
+    EXPECT_EQ(w->currentFolder(), m_folder);
+}
+
+TEST(FileCommandRules, SelectionAfterDeleteAndSelectedPaths) {
+    EXPECT_EQ(rowAfterDelete(1, 2), 0);  // the one before it when there is one
+    const SelectedFiles root = selectedFileList("/", {"a.jpg", "b.jpg"});
+    EXPECT_EQ(root.list, QString("/a.jpg") + QChar(0) + "/b.jpg");
+    EXPECT_EQ(root.count, 2);
+    EXPECT_EQ(parentFolderOf("/p/album"), "/p/");
+}
+
+}  // namespace
+
+TEST_F(FileCommands, TheFolderChooserStartsAtTheFolderAndOffersTheFavourites) {
+    const QString deep = m_folder + "/a/b/c";
+    QDir().mkpath(deep);
+    frmBrowse browse;
+    browse.setFavourites({{"Pictures", m_folder}});
+    QString selected, chosen;
+    m_dialogs->modalScripts.enqueue([&](QDialog&) {
+        const auto current = [&] {
+            return static_cast<QFileSystemModel*>(browse.ftvDirs->model())
+                ->filePath(browse.ftvDirs->currentIndex());
+        };
+        EXPECT_TRUE(QTest::qWaitFor([&] { return current() == deep; }, 5000));
+        selected = current();
+        browse.lstFavs->itemClicked(browse.lstFavs->item(0));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return current() == m_folder; }, 5000));
+        browse.Command2->click();
+        return browse.result();
+    });
+    EXPECT_TRUE(browse.ShowBrowse(nullptr, "Where?", deep, &chosen));
+    EXPECT_EQ(selected, deep);
+    EXPECT_EQ(chosen, m_folder);
+    EXPECT_EQ(browse.Label1->text(), "Where?");
+}
+
+TEST_F(FileCommands, ADeclinedDeleteKeepsTheFileShown) {
+    makeFiles({"a.png", "b.png"});
+    open();
+    pick("b.png");
+    m_dialogs->messageAnswers.enqueue(MsgAnswer::No);
+    w->mnuDel->trigger();
+    EXPECT_TRUE(QFile::exists(file("b.png")));
+    EXPECT_EQ(shown(), "b.png");
+    EXPECT_EQ(w->File1->currentText(), "b.png");
+}

@@ -1,0 +1,388 @@
+// The file-operation engine on real file systems: tmpfs mounts stand for a second volume, a
+// full disk and a read-only disk. After every operation each source byte is where it was or
+// complete at its destination, no partial copy is left, and the user saw the right message.
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QQueue>
+#include <QUrl>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+
+#include "files/FileOpEngine.h"
+#include "support/TestEnvironment.h"
+
+using namespace gv;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Observer final : FileOpObserver {
+    QQueue<ReplaceAnswer> replies;
+    bool confirm = true;
+    QStringList errors, questions;
+    std::function<void(const FileOpStatus&)> onProgress;
+    ReplaceAnswer askReplace(const QString& q) override {
+        questions << q;
+        return replies.isEmpty() ? ReplaceAnswer::Cancel : replies.dequeue();
+    }
+    bool confirmDelete(const QString& q, const QString& title) override {
+        questions << title + ": " + q;
+        return confirm;
+    }
+    void showError(const QString& text, const QString&) override { errors << text; }
+    void progressed(const FileOpStatus& s) override {
+        if (onProgress) {
+            onProgress(s);
+        }
+    }
+};
+
+void put(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string randomBytes(size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char& c : s) {
+        c = char(gen());
+    }
+    return s;
+}
+
+// Every entry below root: a file's bytes, a link's target, or "dir".
+std::map<std::string, std::string> tree(const fs::path& root) {
+    std::map<std::string, std::string> t;
+    if (!fs::exists(fs::symlink_status(root))) {
+        return t;
+    }
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        const std::string rel = e.path().lexically_relative(root).string();
+        if (e.is_symlink()) {
+            t[rel] = "link:" + fs::read_symlink(e.path()).string();
+        } else if (e.is_directory()) {
+            t[rel] = "dir";
+        } else {
+            std::ifstream in(e.path(), std::ios::binary);
+            t[rel].assign(std::istreambuf_iterator<char>(in), {});
+        }
+    }
+    return t;
+}
+
+bool hasPartialCopy(const fs::path& root) {
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        if (e.path().filename().string().starts_with(".gvpart")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Puts an entry back where a test found it, from any volume.
+void moveBack(const fs::path& from, const fs::path& to) {
+    fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    fs::remove_all(from);
+}
+
+// Every original file is whole at its source or, moved, whole at dest; then dest is emptied
+// and the moved files go back for the next case.
+void expectNothingLost(const std::map<std::string, std::string>& original, const fs::path& src,
+                       const fs::path& dest, bool moved) {
+    const auto there = tree(dest), here = tree(src);
+    for (const auto& [name, bytes] : original) {
+        const bool atSource = here.contains(name) && here.at(name) == bytes;
+        const bool atDest = there.contains(name) && there.at(name) == bytes;
+        EXPECT_TRUE(atSource || (moved && atDest)) << name;
+        if (atDest && !atSource) {
+            moveBack(dest / name, src / name);
+        }
+    }
+    for (const auto& e : fs::directory_iterator(dest)) {
+        fs::remove_all(e.path());
+    }
+}
+
+QString q(const fs::path& p) {
+    return QFile::decodeName(QByteArray::fromStdString(p.string()));
+}
+
+// A small file system of its own: another volume, a full or a read-only disk.
+struct Tmpfs {
+    fs::path dir;
+    bool ok = false;
+    Tmpfs(fs::path where, const char* size, unsigned long flags = 0) : dir(std::move(where)) {
+        fs::create_directories(dir);
+        ok = ::mount("tmpfs", dir.c_str(), "tmpfs", flags, size) == 0;
+    }
+    ~Tmpfs() {
+        if (ok) {
+            ::umount2(dir.c_str(), MNT_DETACH);
+        }
+    }
+};
+
+class FileOps : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = fs::path(gvtest::testFolders().root.toStdString()) / "ops";
+        fs::remove_all(root);
+        fs::create_directories(root / "dst");
+    }
+    FileOpOutcome run(FileOpKind kind, const QStringList& sources, const fs::path& dest,
+                      unsigned flags = 0) {
+        engine =
+            std::make_unique<FileOpEngine>(FileOpRequest{kind, sources, q(dest), flags}, observer);
+        return engine->run();
+    }
+    // Source files of the given sizes under src/, with random contents kept in original.
+    QStringList makeSources(const std::vector<std::pair<std::string, size_t>>& files) {
+        QStringList sources;
+        for (const auto& [name, size] : files) {
+            original[name] = randomBytes(size, unsigned(size + original.size()));
+            put(root / "src" / name, original[name]);
+            sources << q(root / "src" / name);
+        }
+        return sources;
+    }
+    fs::path root;
+    std::map<std::string, std::string> original;
+    Observer observer;
+    std::unique_ptr<FileOpEngine> engine;
+};
+
+TEST_F(FileOps, TreesKeepOddNamesAndLinksWithinAndAcrossVolumes) {
+    const fs::path album = root / "src" / "album";
+    for (const char* name :
+         {"a b.jpg", "it's \"q\".jpg", "new\nline.jpg", "\xff\xfe.jpg", "sub/deep.jpg"}) {
+        put(album / name, randomBytes(3000, name[0]));
+    }
+    fs::create_symlink("../a b.jpg", album / "sub" / "rel");
+    fs::create_symlink("/nowhere/at/all", album / "dangling");
+    const auto before = tree(album);
+    const Tmpfs other(root / "other", "size=20m");
+    for (const FileOpKind kind : {FileOpKind::Copy, FileOpKind::Move}) {
+        for (const fs::path& dest : {root / "dst", other.dir}) {
+            if (dest == other.dir && !other.ok) {
+                continue;
+            }
+            SCOPED_TRACE(dest.string() + (kind == FileOpKind::Move ? " move" : " copy"));
+            ASSERT_TRUE(run(kind, {q(album)}, dest).ok())
+                << observer.errors.join("\n").toStdString();
+            EXPECT_EQ(tree(dest / "album"), before);
+            EXPECT_EQ(tree(album), kind == FileOpKind::Copy ? before : decltype(before){});
+            EXPECT_FALSE(hasPartialCopy(dest));
+            if (kind == FileOpKind::Move) {
+                moveBack(dest / "album", album);  // the next move starts from the source again
+            } else {
+                fs::remove_all(dest / "album");
+            }
+        }
+    }
+}
+
+TEST_F(FileOps, AFullOrReadOnlyDiskStopsWithItsMessageAndKeepsEverySource) {
+    const Tmpfs full(root / "full", "size=2m");
+    const Tmpfs readOnly(root / "ro", "size=1m", MS_RDONLY);
+    if (!full.ok) {
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    }
+    const QStringList sources =
+        makeSources({{"small1.jpg", 100000}, {"big.jpg", 3000000}, {"small2.jpg", 1000}});
+    struct Case {
+        FileOpKind kind;
+        const Tmpfs& target;
+        const char* reason;
+    } const cases[] = {
+        {FileOpKind::Copy, full, "There is not enough free space on the disk."},
+        {FileOpKind::Move, full, "There is not enough free space on the disk."},
+        {FileOpKind::Copy, readOnly, "The disk is read-only."},
+        {FileOpKind::Move, readOnly, "The disk is read-only."},
+    };
+    for (const Case& c : cases) {
+        if (!c.target.ok) {
+            continue;
+        }
+        SCOPED_TRACE(c.target.dir.string());
+        observer.errors.clear();
+        const FileOpOutcome outcome = run(c.kind, sources, c.target.dir);
+        EXPECT_TRUE(outcome.failed);
+        ASSERT_EQ(observer.errors.size(), 1);
+        EXPECT_TRUE(observer.errors[0].endsWith(c.reason)) << observer.errors[0].toStdString();
+        EXPECT_FALSE(hasPartialCopy(c.target.dir));
+        expectNothingLost(original, root / "src", c.target.dir, c.kind == FileOpKind::Move);
+    }
+}
+
+TEST_F(FileOps, CancelInTheMiddleRemovesTheCopyInFlightOnly) {
+    const Tmpfs other(root / "other", "size=200m");
+    const size_t size = 12 << 20;
+    const QStringList sources =
+        makeSources({{"p0.jpg", size}, {"p1.jpg", size}, {"p2.jpg", size}, {"p3.jpg", size}});
+    observer.onProgress = [this](const FileOpStatus& s) {
+        if (s.bytesDone > (20 << 20)) {
+            engine->cancel();
+        }
+    };
+    for (const auto& [kind, dest] :
+         {std::pair{FileOpKind::Copy, root / "dst"}, std::pair{FileOpKind::Copy, other.dir},
+          std::pair{FileOpKind::Move, other.dir}}) {
+        if (dest == other.dir && !other.ok) {
+            continue;
+        }
+        SCOPED_TRACE(dest.string());
+        const FileOpOutcome outcome = run(kind, sources, dest);
+        EXPECT_TRUE(outcome.aborted);
+        EXPECT_FALSE(outcome.failed);
+        EXPECT_TRUE(observer.errors.isEmpty());
+        EXPECT_FALSE(hasPartialCopy(dest));
+        EXPECT_EQ(tree(dest).size(), 1u);  // the first file only: the second was in flight
+        expectNothingLost(original, root / "src", dest, kind == FileOpKind::Move);
+    }
+}
+
+TEST_F(FileOps, AFolderIsNeverMovedOrCopiedIntoItself) {
+    const fs::path album = root / "album";
+    put(album / "sub" / "a.jpg", "abc");
+    const auto before = tree(album);
+    for (const FileOpKind kind : {FileOpKind::Move, FileOpKind::Copy}) {
+        observer.errors.clear();
+        EXPECT_TRUE(run(kind, {q(album)}, album / "sub").failed);
+        EXPECT_EQ(observer.errors,
+                  QStringList{QString("Cannot %1 'album': The destination folder is inside the "
+                                      "folder itself.")
+                                  .arg(kind == FileOpKind::Move ? "move" : "copy")});
+        EXPECT_EQ(tree(album), before);
+    }
+    // Copied into the folder it is in, it gets a name of its own.
+    EXPECT_TRUE(run(FileOpKind::Copy, {q(album)}, root).ok());
+    EXPECT_EQ(tree(root / "album (2)"), before);
+}
+
+TEST_F(FileOps, TheUserDecidesAboutEachExistingFile) {
+    struct Case {
+        QList<ReplaceAnswer> replies;
+        unsigned flags;
+        std::map<std::string, std::string> expected;
+        int questions;
+        bool aborted;
+    } const cases[] = {
+        {{ReplaceAnswer::Yes, ReplaceAnswer::No},
+         0,
+         {{"a.jpg", "new a"}, {"b.jpg", "old b"}},
+         2,
+         false},
+        {{ReplaceAnswer::YesToAll}, 0, {{"a.jpg", "new a"}, {"b.jpg", "new b"}}, 1, false},
+        {{ReplaceAnswer::Cancel}, 0, {{"a.jpg", "old a"}, {"b.jpg", "old b"}}, 1, true},
+        {{}, kFofNoConfirmation, {{"a.jpg", "new a"}, {"b.jpg", "new b"}}, 0, false},
+        {{},
+         kFofRenameOnCollision,
+         {{"a.jpg", "old a"}, {"b.jpg", "old b"}, {"a (2).jpg", "new a"}, {"b (2).jpg", "new b"}},
+         0,
+         false},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(root / "dst");
+        put(root / "dst" / "a.jpg", "old a");
+        put(root / "dst" / "b.jpg", "old b");
+        put(root / "src" / "a.jpg", "new a");
+        put(root / "src" / "b.jpg", "new b");
+        observer.questions.clear();
+        observer.replies = QQueue<ReplaceAnswer>(c.replies);
+        const FileOpOutcome outcome =
+            run(FileOpKind::Copy, {q(root / "src/a.jpg"), q(root / "src/b.jpg")}, root / "dst",
+                c.flags);
+        EXPECT_EQ(outcome.aborted, c.aborted);
+        EXPECT_EQ(tree(root / "dst"), c.expected);
+        ASSERT_EQ(observer.questions.size(), c.questions);
+        if (c.questions > 0) {
+            EXPECT_TRUE(observer.questions[0].startsWith(
+                "This folder already contains a file named 'a.jpg'."));
+        }
+    }
+}
+
+TEST_F(FileOps, PermanentDeletesAskFirstAndTheTrashKeepsTheOriginalPath) {
+    put(root / "src" / "a.jpg", "a");
+    observer.confirm = false;
+    EXPECT_TRUE(run(FileOpKind::Delete, {q(root / "src/a.jpg")}, {}).aborted);
+    EXPECT_EQ(observer.questions,
+              QStringList{"Delete File: Are you sure you want to permanently delete 'a.jpg'?"});
+    EXPECT_TRUE(fs::exists(root / "src" / "a.jpg"));
+    observer.confirm = true;
+    put(root / "src" / "sub" / "b.jpg", "b");
+    EXPECT_TRUE(run(FileOpKind::Delete, {q(root / "src/a.jpg"), q(root / "src/sub")}, {}).ok());
+    EXPECT_TRUE(
+        observer.questions.last().startsWith("Delete Multiple Items: Are you sure you "
+                                             "want to permanently delete these 2 items?"));
+    EXPECT_EQ(tree(root / "src"), decltype(tree(root)){});
+
+    // To the Trash: no question, and the desktop can put it back where it was.
+    const fs::path odd = root / "src" / "odd name #1.jpg";
+    put(odd, "odd");
+    observer.questions.clear();
+    EXPECT_TRUE(run(FileOpKind::Delete, {q(odd)}, {}, kFofAllowUndo).ok());
+    EXPECT_TRUE(observer.questions.isEmpty());
+    const fs::path trash = gvtest::testFolders().data.toStdString() + "/Trash";
+    EXPECT_FALSE(fs::exists(odd));
+    EXPECT_EQ(tree(trash / "files").at("odd name #1.jpg"), "odd");
+    const std::string info = tree(trash / "info").at("odd name #1.jpg.trashinfo");
+    EXPECT_NE(info.find("Path=" + QUrl::toPercentEncoding(q(odd), "/").toStdString() + "\n"),
+              std::string::npos)
+        << info;
+    // On another volume, the volume's own trash.
+    const Tmpfs other(root / "other", "size=1m");
+    if (!other.ok) {
+        return;
+    }
+    put(other.dir / "c.jpg", "c");
+    EXPECT_TRUE(run(FileOpKind::Delete, {q(other.dir / "c.jpg")}, {}, kFofAllowUndo).ok());
+    EXPECT_EQ(tree(other.dir / (".Trash-" + std::to_string(::getuid())) / "files").at("c.jpg"),
+              "c");
+}
+
+TEST_F(FileOps, ErrorsNameTheFileAndTheCause) {
+    put(root / "src" / "a.jpg", "a");
+    put(root / "src" / "b.jpg", "b");
+    struct Case {
+        FileOpKind kind;
+        fs::path source, dest;
+        QString message;
+    } const cases[] = {
+        {FileOpKind::Copy, root / "src/gone.jpg", root / "dst",
+         "Cannot copy 'gone.jpg': The file or folder cannot be found."},
+        {FileOpKind::Rename, root / "src/a.jpg", root / "src/b.jpg",
+         "Cannot rename 'a.jpg': A file or folder with that name already exists."},
+        {FileOpKind::Rename, root / "src/a.jpg", root / "src/x/y.jpg",
+         "Cannot rename 'a.jpg': A name cannot contain \"/\" or be empty."},
+        {FileOpKind::Rename, root / "src/a.jpg", root / "src" / std::string(300, 'n'),
+         "Cannot rename 'a.jpg': The file name is too long."},
+    };
+    for (const Case& c : cases) {
+        observer.errors.clear();
+        EXPECT_TRUE(run(c.kind, {q(c.source)}, c.dest).failed);
+        EXPECT_EQ(observer.errors, QStringList{c.message});
+    }
+    EXPECT_EQ(tree(root / "src"),
+              (std::map<std::string, std::string>{{"a.jpg", "a"}, {"b.jpg", "b"}}));
+}
+
+TEST(FileOpNames, CollisionFreeNamesCountBeforeTheExtension) {
+    const std::set<std::string> taken = {"photo (2).jpg", "pics (2)"};
+    const auto exists = [&](const std::string& n) { return taken.contains(n); };
+    EXPECT_EQ(collisionFreeName("photo.jpg", exists), "photo (3).jpg");
+    EXPECT_EQ(collisionFreeName("pics", exists), "pics (3)");
+    EXPECT_EQ(collisionFreeName(".hidden", exists), ".hidden (2)");
+    EXPECT_EQ(collisionFreeName("a.tar.gz", exists), "a.tar (2).gz");
+}
+
+}  // namespace
