@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QTreeView>
 
+#include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "startup/AppState.h"
 
@@ -87,7 +88,7 @@ frmBrowse::frmBrowse(QWidget* parent) : QDialog(parent) {
     connect(lstFavs, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         const int row = lstFavs->row(item);
         if (row >= 0 && row < m_favourites.size()) {
-            selectFolder(m_favourites[row].path);
+            selectFolder(m_favourites[row].folder);
         }
     });
     connect(Command2, &QPushButton::clicked, this, [this] {
@@ -105,42 +106,25 @@ frmBrowse::~frmBrowse() {
     appState().SecondaryWindowOpen = false;
 }
 
-void frmBrowse::setFavourites(const QList<FavouriteFolder>& favourites) {
+void frmBrowse::setFavourites(const QList<Favourite>& favourites) {
     m_favourites = favourites;
     lstFavs->clear();
-    for (const FavouriteFolder& f : favourites) {
+    for (const Favourite& f : favourites) {
         lstFavs->addItem(f.name);
     }
+    // "No Favourites" alone is a placeholder, not a folder to go to.
+    lstFavs->setEnabled(!(favourites.size() == 1 && favourites[0].folder.isEmpty()));
 }
 
 void frmBrowse::selectFolder(const QString& path) {
     const QString clean = QDir::cleanPath(path);
     ChosenDir = clean;
     m_wanted = clean;
-    const QModelIndex index = m_model->index(clean);
-    if (index.isValid()) {
-        ftvDirs->setCurrentIndex(index);
-        ftvDirs->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    revealFolderInTree(ftvDirs, m_model, clean);
+    if (m_model->index(clean).isValid()) {
+        ftvDirs->scrollTo(m_model->index(clean), QAbstractItemView::PositionAtCenter);
         m_wanted.clear();
         m_following = true;
-        return;
-    }
-    // The tree knows only the folders it has read: open the deepest one known on the way
-    // down; when its contents arrive, directoryLoaded brings us back one level lower.
-    for (QString up = QFileInfo(clean).path(); up != clean;) {
-        const QModelIndex known = m_model->index(up);
-        if (known.isValid()) {
-            ftvDirs->expand(known);
-            if (m_model->canFetchMore(known)) {
-                m_model->fetchMore(known);
-            }
-            return;
-        }
-        const QString next = QFileInfo(up).path();
-        if (next == up) {
-            return;
-        }
-        up = next;
     }
 }
 

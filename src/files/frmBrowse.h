@@ -12,12 +12,9 @@ class QListWidget;
 class QPushButton;
 class QTreeView;
 
-namespace gv {
+#include "favourites/FavouriteStore.h"
 
-struct FavouriteFolder {
-    QString name;
-    QString path;
-};
+namespace gv {
 
 class frmBrowse final : public QDialog {
     Q_OBJECT
@@ -26,7 +23,7 @@ public:
     ~frmBrowse() override;
 
     // The favourites listed beside the tree, in menu order.
-    void setFavourites(const QList<FavouriteFolder>& favourites);
+    void setFavourites(const QList<Favourite>& favourites);
     // Asks Msg with InitDir selected; True with the chosen folder in puDest on OK.
     bool ShowBrowse(QWidget* Owner, const QString& Msg, const QString& InitDir,
                     QString* puDest = nullptr);
@@ -45,9 +42,9 @@ public:
 private:
     void selectFolder(const QString& path);
     QFileSystemModel* m_model = nullptr;
-    QList<FavouriteFolder> m_favourites;
-    QString m_wanted;
-    bool m_following = false;  // the folder to select once the tree has read its way down to it
+    QList<Favourite> m_favourites;
+    QString m_wanted;  // the folder to select once the tree has read its way down to it
+    bool m_following = false;
 };
 
 }  // namespace gv

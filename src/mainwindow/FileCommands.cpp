@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include "favourites/FavouriteStore.h"
 #include "files/FileCommands.h"
 #include "files/clsFileManager.h"
 #include "files/frmBrowse.h"
@@ -104,9 +105,7 @@ void frmGlimvane::copyOrMoveFiles(bool move) {
     const QString question = destinationQuestion(move, selected.count, currentFileName());
     QString chosen;
     frmBrowse browse(this);
-    if (favouriteFolders) {
-        browse.setFavourites(favouriteFolders());
-    }
+    browse.setFavourites(favouriteMenuEntries());
     if (browse.ShowBrowse(this, question, m_folder, &chosen) && !chosen.isEmpty() &&
         fileManager().MultipleFileOp(selected.list, this, move ? 0 : 1, chosen) &&
         !listHolds(selected.list, currentFileName())) {
@@ -148,8 +147,8 @@ void frmGlimvane::mnuDel_Click() {
     // The list follows what is on disk: a declined or failed delete keeps the selection where
     // it was, and the current file gone moves it to a neighbour.
     const QString current = currentFileName();
-    const bool currentGone = listHolds(selected.list, current) &&
-                             !QFileInfo::exists(joinPath(m_folder, current));
+    const bool currentGone =
+        listHolds(selected.list, current) && !QFileInfo::exists(joinPath(m_folder, current));
     if (currentGone || shownFileGone()) {
         reselectAfterDelete();
     } else if (selected.count > 0) {

@@ -7,6 +7,7 @@
 #include "mainwindow/FileListBox.h"
 #include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
+#include "platform/Dialogs.h"
 #include "platform/Screen.h"
 #include "startup/AppState.h"
 
@@ -40,7 +41,7 @@ void frmGlimvane::ShowFullScreen() {
     m_fullScreen = viewer.get();
     viewer->show();
     viewer->activateWindow();
-    viewer->exec();
+    dialogs().execModal(*viewer);
     m_fullScreen = nullptr;
 }
 

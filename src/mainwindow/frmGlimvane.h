@@ -42,7 +42,6 @@ class VolumeComboBox;
 class TrayIcon;
 class FavouriteStore;
 class clsFileManager;
-struct FavouriteFolder;
 
 // Display modes and cursor modes of the image view.
 inline constexpr int kActualSize = 101;
@@ -131,8 +130,6 @@ public:
     void mnuMoveDir_Click();
     void mnuCopyDir_Click();
     void mnuDelDir_Click();
-    // The favourite folders the folder chooser lists beside its tree.
-    std::function<QList<FavouriteFolder>()> favouriteFolders;
 
     // ---- Fileseek ----
     void RunFileseek(const QString& text, QListWidget* results);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
@@ -15,6 +16,7 @@
 #include "fullscreen/frmFullscn.h"
 #include "mainwindow/FileListBox.h"
 #include "mainwindow/ImageBox.h"
+#include "platform/Controls.h"
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
@@ -257,21 +259,22 @@ TEST_F(FullScreen, TheMainWindowOpensItByMenuToolbarAndDoubleClick) {
     w->show();
     click("a.png");
     int opened = 0;
-    // Each way in opens the viewer on the shown picture; Esc closes it again.
-    const auto closeWhenOpen = [&] {
-        QTimer::singleShot(50, [&] {
-            auto* viewer = qobject_cast<frmFullscn*>(QApplication::activeModalWidget());
-            if (viewer && viewer->shownPath() == file("a.png")) {
+    // Each way in opens the viewer on the shown picture, on the whole screen.
+    const auto expectViewer = [&] {
+        m_dialogs->modalScripts.enqueue([&](QDialog& d) {
+            auto* viewer = qobject_cast<frmFullscn*>(&d);
+            if (viewer && viewer->shownPath() == file("a.png") && viewer->isVisible() &&
+                appState().FullScreenActive) {
                 ++opened;
-                QTest::keyClick(viewer, Qt::Key_Escape);
             }
+            return int(QDialog::Accepted);
         });
     };
-    closeWhenOpen();
+    expectViewer();
     w->mnuFullscrn->trigger();
-    closeWhenOpen();
+    expectViewer();
     w->Toolbar[5]->click();
-    closeWhenOpen();
+    expectViewer();
     QTest::mouseDClick(w->Image1, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(opened, 3);
     EXPECT_FALSE(appState().FullScreenActive);
