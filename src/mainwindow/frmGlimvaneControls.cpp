@@ -185,6 +185,8 @@ void frmGlimvane::buildControls() {
     lblBTFiles2 = headerLabel(FraFiles, "lblBTFiles2", QString());
     Label3 = named(new QLabel(QStringLiteral("Fileseek"), FraFiles), "Label3");
     Label3->setAccessibleName(QStringLiteral("Fileseek"));
+    // The search picture sits on the Fileseek header, made after it.
+    imgBrowserTools[2]->raise();
     sbtCloseFileseek = softButton(FraFiles, QStringLiteral("sbtCloseFileseek"),
                                   QStringLiteral("Close Fileseek"), panelIcon(PanelGlyph::Close));
     sbtCloseFileseek->resize(18, 18);
