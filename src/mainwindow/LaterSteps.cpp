@@ -61,9 +61,6 @@ void frmGlimvane::CreateDesktopShortcuts() {
 }
 
 // Filled in by the subsystems that own these steps.
-void frmGlimvane::PrepareEditorList() {}
-void frmGlimvane::LoadDataFileMenus() {}
-void frmGlimvane::SaveDataFileMenus() {}
 void frmGlimvane::LoadFavourites() {}
 void frmGlimvane::CheckFavourites() {}
 void frmGlimvane::ReregisterAssociations() {}

@@ -106,17 +106,6 @@ void frmGlimvane::connectPanel() {
                        mnuDelDir,
                        mnuAdd,
                        mnuFavMan,
-                       mnuCenter,
-                       mnuTileImage,
-                       mnuWallpaper->menuAction(),
-                       mnuCopy,
-                       mnuPaste,
-                       mnuClear,
-                       mnuCopyImg,
-                       mnuEditor->menuAction(),
-                       mnuImgWebs[0],
-                       mnuMyWebs[0],
-                       mnuImgWebs2[0],
                        mnuAddlnkManually,
                        mnuEditLinks}) {
         keepDisabled(a);

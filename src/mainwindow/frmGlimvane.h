@@ -38,6 +38,7 @@ class KeyedStatusBar;
 class SoftButton;
 class VolumeComboBox;
 class TrayIcon;
+class clsVarMenus;
 
 // Display modes and cursor modes of the image view.
 inline constexpr int kActualSize = 101;
@@ -144,6 +145,24 @@ public:
     void mnuImages_Click();
     QString filePattern() const;
     void setFilePattern(const QString& pattern);
+
+    // ---- Edit and Go menus: clipboard, wallpaper, editors and web sites ----
+    void mnuEdit_Click();
+    void mnuCopy_Click();
+    void mnuCopyImg_Click();
+    void mnuPaste_Click();
+    void mnuClear_Click();
+    void mnuCenter_Click();
+    void mnuTileImage_Click();
+    void mnuEditors_Click(int index);
+    void mnuGoItem_Click();
+    void mnuImgWebs_Click(int index);
+    void mnuMyWebs_Click(int index);
+    // The tray menu's Go submenu, copied from the maker's sites.
+    void RebuildTrayGoMenu();
+    clsVarMenus* editorMenus() const { return m_editorMenus; }
+    clsVarMenus* myWebMenus() const { return m_myWebMenus; }
+    clsVarMenus* imgWebMenus() const { return m_imgWebMenus; }
 
     clsIface* interfaceState() const { return m_interface.get(); }
     TrayIcon* trayIcon() const { return trayhost; }
@@ -305,6 +324,7 @@ private:
     void splitterMoved(int x);
     void splitterReleased();
     void connectImageCommands();
+    void connectExternalCommands();
     void setBackColour(const QColor& colour, QAction* checked);
     void imageMousePressed(QMouseEvent* event);
     void imageMouseMoved(QMouseEvent* event);
@@ -330,6 +350,11 @@ private:
     std::unique_ptr<clsIface> m_interface;
     std::unique_ptr<InstanceServer> m_instanceServer;
     std::unique_ptr<TrayIcon> m_tray;
+    // The data-file menus; each belongs to its menu.
+    clsVarMenus* m_editorMenus = nullptr;
+    clsVarMenus* m_myWebMenus = nullptr;
+    clsVarMenus* m_imgWebMenus = nullptr;
+    clsVarMenus* m_trayWebMenus = nullptr;
 
     int ScreenWidthPx = 0;
     int ScreenHeightPx = 0;

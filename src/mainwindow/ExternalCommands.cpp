@@ -1,0 +1,166 @@
+// The Edit and Go menus' commands and the Tools menu's wallpaper: each hands its work to the
+// clipboard, wallpaper, editor or web-site code and applies what comes back.
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+
+#include "external/Editors.h"
+#include "external/Updater.h"
+#include "external/clsVarMenus.h"
+#include "images/ImageClipboard.h"
+#include "images/Wallpaper.h"
+#include "mainwindow/ImageBox.h"
+#include "mainwindow/frmGlimvane.h"
+#include "platform/Clipboard.h"
+#include "platform/Controls.h"
+#include "platform/Desktop.h"
+#include "platform/Dialogs.h"
+#include "startup/AppState.h"
+
+namespace gv {
+namespace {
+
+constexpr const char* kUpdateCaption = "Update...";
+
+}  // namespace
+
+void frmGlimvane::connectExternalCommands() {
+    connect(mnuEdit, &QMenu::aboutToShow, this, &frmGlimvane::mnuEdit_Click);
+    connect(Text1, &QLineEdit::textChanged, this, [this](const QString& key) {
+        mnuCopy->setEnabled(key != QStringLiteral("ico") && key != QStringLiteral("ICO"));
+    });
+    connect(mnuCopy, &QAction::triggered, this, &frmGlimvane::mnuCopy_Click);
+    connect(mnuCopyImg, &QAction::triggered, this, &frmGlimvane::mnuCopyImg_Click);
+    connect(mnuPaste, &QAction::triggered, this, &frmGlimvane::mnuPaste_Click);
+    connect(mnuClear, &QAction::triggered, this, &frmGlimvane::mnuClear_Click);
+    connect(mnuCenter, &QAction::triggered, this, &frmGlimvane::mnuCenter_Click);
+    connect(mnuTileImage, &QAction::triggered, this, &frmGlimvane::mnuTileImage_Click);
+    connect(mnuGoItem, &QMenu::aboutToShow, this, &frmGlimvane::mnuGoItem_Click);
+    // A browser page item shows only while a browser shows a page.
+    for (QAction* link : mnuLink) {
+        link->setVisible(false);
+    }
+}
+
+void frmGlimvane::PrepareEditorList() {
+    m_editorMenus = new clsVarMenus(mnuEditor, mnuEditors);
+    connect(m_editorMenus, &clsVarMenus::chosen, this, &frmGlimvane::mnuEditors_Click);
+}
+
+void frmGlimvane::LoadDataFileMenus() {
+    // The maker's sites go above the separator and "Submit Website".
+    const QList<QAction*> siteActions = mnuImgsites->actions();
+    QAction* beforeSubmit = siteActions.value(siteActions.indexOf(mnuImgWebs[0]) + 1);
+    m_myWebMenus = new clsVarMenus(mnuMyWeb, mnuMyWebs);
+    m_imgWebMenus = new clsVarMenus(mnuImgsites, mnuImgWebs, beforeSubmit);
+    m_trayWebMenus = new clsVarMenus(mnuGoMen, mnuImgWebs2);
+    connect(m_myWebMenus, &clsVarMenus::chosen, this, &frmGlimvane::mnuMyWebs_Click);
+    connect(m_imgWebMenus, &clsVarMenus::chosen, this, &frmGlimvane::mnuImgWebs_Click);
+    connect(m_trayWebMenus, &clsVarMenus::chosen, this, &frmGlimvane::mnuImgWebs_Click);
+    m_editorMenus->DataFile = QStringLiteral("GVEditors.dat");
+    m_myWebMenus->DataFile = QStringLiteral("GVImgwebs.dat");
+    m_imgWebMenus->DataFile = QStringLiteral("GVSetwebs.dat");
+    for (clsVarMenus* menus : {m_editorMenus, m_myWebMenus, m_imgWebMenus}) {
+        menus->LoadMenu();
+    }
+}
+
+void frmGlimvane::SaveDataFileMenus() {
+    for (clsVarMenus* menus : {m_editorMenus, m_myWebMenus}) {
+        if (menus) {
+            menus->SaveMenu();
+        }
+    }
+}
+
+void frmGlimvane::mnuEdit_Click() {
+    mnuPaste->setEnabled(clipboardHoldsPicture());
+    mnuEditor->menuAction()->setEnabled(!appState().CurrentImagePath.isEmpty() &&
+                                        !m_editorMenus->tag(0).isEmpty());
+    mnuCopy->setEnabled(Text1->text() != QStringLiteral("ico") &&
+                        Text1->text() != QStringLiteral("ICO"));
+}
+
+void frmGlimvane::mnuEditors_Click(int index) {
+    StartEditor(m_editorMenus->tag(index), appState().CurrentImagePath);
+}
+
+void frmGlimvane::mnuCopy_Click() {
+    const QRect selection = Shape1->isHidden() ? QRect() : Shape1->geometry();
+    const QImage image = copiedImage(Image1->picture(), Image1->shownImage(), selection);
+    if (!image.isNull()) {
+        putImageOnClipboard(image);
+    }
+}
+
+void frmGlimvane::mnuCopyImg_Click() {
+    const QImage image = copiedImage(Image1->picture(), Image1->shownImage(), QRect());
+    if (!image.isNull()) {
+        putImageOnClipboard(image);
+    }
+}
+
+void frmGlimvane::mnuPaste_Click() {
+    AppState& state = appState();
+    if (!state.ImageIsSaved) {
+        const auto answer = static_cast<MsgAnswer>(AskSaveImage());
+        if (answer == MsgAnswer::Yes) {
+            mnuSave_Click();
+            return;
+        }
+        if (answer == MsgAnswer::Cancel) {
+            return;
+        }
+    }
+    // With no picture on the clipboard there is nothing to show; the image stays.
+    const QImage image = clipboardImage();
+    if (image.isNull()) {
+        return;
+    }
+    LoadAndShowImage(Picture::fromRaster(image));
+    Toolbar[5]->setEnabled(true);
+    Toolbar[6]->setEnabled(true);
+}
+
+void frmGlimvane::mnuClear_Click() {
+    clearClipboard();
+}
+
+void frmGlimvane::mnuCenter_Click() {
+    SetWallpaper(Image1->picture(), QStringLiteral("0"));
+}
+
+void frmGlimvane::mnuTileImage_Click() {
+    SetWallpaper(Image1->picture(), QStringLiteral("1"));
+}
+
+void frmGlimvane::mnuGoItem_Click() {
+    m_imgWebMenus->ReloadMenu();
+    mnuMyWeb->menuAction()->setEnabled(!m_myWebMenus->caption(0).isEmpty());
+    if (m_imgWebMenus->caption(0).isEmpty()) {
+        setMenuItem(mnuImgWebs[0], QString::fromLatin1(kUpdateCaption), QString());
+    }
+}
+
+void frmGlimvane::RebuildTrayGoMenu() {
+    m_trayWebMenus->setEntries(m_imgWebMenus->entries());
+    if (m_trayWebMenus->caption(0).isEmpty()) {
+        setMenuItem(mnuImgWebs2[0], QString::fromLatin1(kUpdateCaption), QString());
+    }
+}
+
+void frmGlimvane::mnuImgWebs_Click(int index) {
+    clsVarMenus* menus = sender() == m_trayWebMenus ? m_trayWebMenus : m_imgWebMenus;
+    if (menus->caption(index) == QString::fromLatin1(kUpdateCaption)) {
+        LaunchUpdater(1);
+    } else {
+        openDocument(menus->tag(index));
+    }
+}
+
+void frmGlimvane::mnuMyWebs_Click(int index) {
+    openDocument(m_myWebMenus->tag(index));
+}
+
+}  // namespace gv

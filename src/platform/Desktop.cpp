@@ -1,0 +1,17 @@
+#include "platform/Desktop.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+namespace gv {
+
+bool openDocument(const QString& address) {
+    // A site stored without its scheme ("www.example.org") is a web address, not a file.
+    QUrl url(address.trimmed(), QUrl::TolerantMode);
+    if (url.scheme().isEmpty()) {
+        url = QUrl(QStringLiteral("http://") + address.trimmed(), QUrl::TolerantMode);
+    }
+    return url.isValid() && QDesktopServices::openUrl(url);
+}
+
+}  // namespace gv
