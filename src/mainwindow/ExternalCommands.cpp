@@ -5,8 +5,11 @@
 #include <QLineEdit>
 #include <QMenu>
 
+#include "external/Dialog.h"
 #include "external/Editors.h"
+#include "external/ObjectError.h"
 #include "external/Updater.h"
+#include "external/clsShIntegration.h"
 #include "external/clsVarMenus.h"
 #include "images/ImageClipboard.h"
 #include "images/Wallpaper.h"
@@ -16,6 +19,7 @@
 #include "platform/Controls.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
+#include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 
 namespace gv {
@@ -38,9 +42,18 @@ void frmGlimvane::connectExternalCommands() {
     connect(mnuTileImage, &QAction::triggered, this, &frmGlimvane::mnuTileImage_Click);
     connect(mnuGoItem, &QMenu::aboutToShow, this, &frmGlimvane::mnuGoItem_Click);
     // A browser page item shows only while a browser shows a page.
-    for (QAction* link : mnuLink) {
-        link->setVisible(false);
+    for (int i = 0; i < mnuLink.size(); ++i) {
+        mnuLink[i]->setVisible(false);
+        connect(mnuLink[i], &QAction::triggered, this, [this, i] { mnuLink_Click(i); });
     }
+    connect(mnuAddlnkManually, &QAction::triggered, this, &frmGlimvane::mnuAddlnkManually_Click);
+}
+
+clsShIntegration& frmGlimvane::shellIntegration() {
+    if (!m_shellIntegration) {
+        m_shellIntegration = std::make_unique<clsShIntegration>();
+    }
+    return *m_shellIntegration;
 }
 
 void frmGlimvane::PrepareEditorList() {
@@ -141,6 +154,43 @@ void frmGlimvane::mnuGoItem_Click() {
     if (m_imgWebMenus->caption(0).isEmpty()) {
         setMenuItem(mnuImgWebs[0], QString::fromLatin1(kUpdateCaption), QString());
     }
+    // The pages the browsers show: Firefox, Chromium or Chrome, and on request two more.
+    clsShIntegration& shell = shellIntegration();
+    const auto showPage = [&](int index, const QString& name, int number, bool needTitle) {
+        const QString address = shell.URL(name, number);
+        const QString title = shell.PageTtl();
+        const bool shown = !address.isEmpty() && (!needTitle || !title.isEmpty());
+        if (shown) {
+            setMenuItem(mnuLink[index], title.isEmpty() ? address : title, address);
+        }
+        mnuLink[index]->setVisible(shown);
+    };
+    showPage(0, QString(), 1, true);
+    showPage(1, QString(), 2, false);
+    if (m_supportMb) {
+        showPage(2, QStringLiteral("Neoplanet"), 3, false);
+        showPage(3, QStringLiteral("Opera"), 3, false);
+    }
+}
+
+void frmGlimvane::mnuLink_Click(int index) {
+    QString name = menuCaption(mnuLink[index]);
+    if (GetSetting(keys::kPromptWnm) == QStringLiteral("True")) {
+        name = dialogs()
+                   .input(QStringLiteral("Please enter a name for this website."),
+                          QStringLiteral("Website Name"), name, this)
+                   .trimmed();
+        if (name.isEmpty()) {
+            return;
+        }
+    }
+    bool fail = false;
+    m_myWebMenus->AddItem(name, mnuLink[index]->data().toString(), fail);
+}
+
+void frmGlimvane::mnuAddlnkManually_Click() {
+    Dialog dialog(*m_myWebMenus, this);
+    dialogs().execModal(dialog);
 }
 
 void frmGlimvane::RebuildTrayGoMenu() {

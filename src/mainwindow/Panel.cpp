@@ -106,7 +106,6 @@ void frmGlimvane::connectPanel() {
                        mnuDelDir,
                        mnuAdd,
                        mnuFavMan,
-                       mnuAddlnkManually,
                        mnuEditLinks}) {
         keepDisabled(a);
     }

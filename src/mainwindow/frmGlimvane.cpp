@@ -10,6 +10,7 @@
 #include <QMenu>
 
 #include "external/Updater.h"
+#include "external/clsShIntegration.h"
 #include "images/PrefetchCache.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"

@@ -39,6 +39,7 @@ class SoftButton;
 class VolumeComboBox;
 class TrayIcon;
 class clsVarMenus;
+class clsShIntegration;
 
 // Display modes and cursor modes of the image view.
 inline constexpr int kActualSize = 101;
@@ -158,6 +159,10 @@ public:
     void mnuGoItem_Click();
     void mnuImgWebs_Click(int index);
     void mnuMyWebs_Click(int index);
+    void mnuLink_Click(int index);
+    void mnuAddlnkManually_Click();
+    // Made on first use and kept while the program runs.
+    clsShIntegration& shellIntegration();
     // The tray menu's Go submenu, copied from the maker's sites.
     void RebuildTrayGoMenu();
     clsVarMenus* editorMenus() const { return m_editorMenus; }
@@ -355,6 +360,7 @@ private:
     clsVarMenus* m_myWebMenus = nullptr;
     clsVarMenus* m_imgWebMenus = nullptr;
     clsVarMenus* m_trayWebMenus = nullptr;
+    std::unique_ptr<clsShIntegration> m_shellIntegration;
 
     int ScreenWidthPx = 0;
     int ScreenHeightPx = 0;

@@ -9,12 +9,16 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
 
+#include "external/Dialog.h"
+#include "external/clsShIntegration.h"
 #include "external/clsVarMenus.h"
 #include "mainwindow/ImageBox.h"
 #include "platform/Controls.h"
 #include "platform/Paths.h"
+#include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "support/ImageFiles.h"
 #include "support/WindowFixture.h"
@@ -122,4 +126,35 @@ TEST_F(EditAndGo, CopyPasteAndClear) {
     // An icon cannot be copied from the Edit menu.
     w->Text1->setText("ico");
     EXPECT_FALSE(w->mnuCopy->isEnabled());
+}
+
+TEST_F(EditAndGo, BrowserPagesAndManualLinksJoinTheUsersSites) {
+    open();
+    w->shellIntegration() = clsShIntegration(
+        [] {
+            return QList<DesktopWindow>{{7, "Photos - Mozilla Firefox", 70}};
+        },
+        [](const DesktopWindow&) { return QStringLiteral("http://photos.example/"); });
+    Q_EMIT w->mnuGoItem->aboutToShow();
+    EXPECT_TRUE(w->mnuLink[0]->isVisible());
+    EXPECT_EQ(w->mnuLink[0]->text(), "Photos");
+    EXPECT_FALSE(w->mnuLink[1]->isVisible());
+    SaveSetting(keys::kPromptWnm, "True");
+    m_dialogs->inputAnswers << " My Photos ";
+    w->mnuLink[0]->trigger();
+    EXPECT_EQ(w->myWebMenus()->caption(0), "My Photos");
+    EXPECT_EQ(w->myWebMenus()->tag(0), "http://photos.example/");
+
+    // By hand: the address left at "http://" is refused, then a name and address are added.
+    m_dialogs->modalScripts << [](QDialog& d) {
+        auto& dialog = static_cast<Dialog&>(d);
+        dialog.txtWebName->setText("Art");
+        dialog.cmdAddLink->click();
+        dialog.Text1->setText("http://art.example");
+        QTest::keyClick(dialog.Text1, Qt::Key_Return);
+        return dialog.result();
+    };
+    w->mnuAddlnkManually->trigger();
+    EXPECT_EQ(m_dialogs->titles(), QStringList({"Website Name", "Manually Add Link", "Enter URL"}));
+    EXPECT_EQ(w->myWebMenus()->caption(1), "Art");
 }
