@@ -37,7 +37,9 @@ Dialog::Dialog(clsVarMenus& sites, QWidget* parent) : QDialog(parent), m_sites(s
     buttons->addStretch();
     buttons->addWidget(cmdAddLink);
     buttons->addWidget(cmdCanclnk);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(frame);
     layout->addLayout(buttons);
     connect(cmdAddLink, &QPushButton::clicked, this, &Dialog::cmdAddLink_Click);
