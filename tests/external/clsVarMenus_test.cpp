@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 
 #include "external/clsVarMenus.h"
@@ -88,14 +89,12 @@ TEST_F(VarMenus, RefusesDuplicatesAndRenames) {
     EXPECT_EQ(m_menus->RenameItem(0), "");
     EXPECT_EQ(m_menus->RenameItem(0), " Pics ");
     EXPECT_EQ(m_menus->caption(0), " Pics ");
-    EXPECT_EQ(m_dialogs->shown[2].text, "Please enter the new name");
-    EXPECT_TRUE(m_menus->InArray("http://photos.example", true));
     EXPECT_FALSE(m_menus->InArray("Pics", false));
 }
 
 TEST_F(VarMenus, ADamagedFileIsReportedAndKeptAside) {
-    const QByteArray damaged = "a<name>A\r\n" + QByteArray("\x7f\x45\x4c\x46\0\0", 6) + "\r\n";
-    write(damaged);
+    const QByteArray binary = "a<name>A\r\n" + QByteArray("\x7f\x45\x4c\x46\0\0", 6) + "\r\n";
+    write(binary);
     m_menus->LoadMenu();
     ASSERT_EQ(m_dialogs->shown.size(), 1);
     EXPECT_EQ(m_dialogs->shown[0].text,
@@ -104,9 +103,17 @@ TEST_F(VarMenus, ADamagedFileIsReportedAndKeptAside) {
     EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Critical);
     EXPECT_EQ(m_menus->caption(0), "A");
     // Nothing the file held is lost: it lies beside, and the save writes what was read.
-    EXPECT_EQ(read(path() + ".damaged"), damaged);
+    EXPECT_EQ(read(path() + ".damaged"), binary);
     m_menus->SaveMenu();
     EXPECT_EQ(read(), "a<name>A\r\n");
+
+    // A file of 100 MB is not read at all.
+    QFile huge(path());
+    ASSERT_TRUE(huge.open(QIODevice::ReadWrite) && huge.resize(100 << 20));
+    huge.close();
+    m_menus->ReloadMenu();
+    EXPECT_EQ(m_dialogs->shown.last().title, "Error: 7");
+    EXPECT_EQ(QFileInfo(path() + ".damaged-2").size(), 100 << 20);
 }
 
 TEST_F(VarMenus, AReadOnlyProgramFolderKeepsTheUsersCopy) {
