@@ -37,6 +37,8 @@ void frmGlimvane::connectExternalCommands() {
     connect(mnuCopy, &QAction::triggered, this, &frmGlimvane::mnuCopy_Click);
     connect(mnuCopyImg, &QAction::triggered, this, &frmGlimvane::mnuCopyImg_Click);
     connect(mnuPaste, &QAction::triggered, this, &frmGlimvane::mnuPaste_Click);
+    // Ctrl+V follows what the clipboard holds also while the menu stays closed.
+    watchClipboard(this, [this] { mnuPaste->setEnabled(clipboardHoldsPicture()); });
     connect(mnuClear, &QAction::triggered, this, &frmGlimvane::mnuClear_Click);
     connect(mnuCenter, &QAction::triggered, this, &frmGlimvane::mnuCenter_Click);
     connect(mnuTileImage, &QAction::triggered, this, &frmGlimvane::mnuTileImage_Click);

@@ -25,4 +25,9 @@ QImage clipboardImage() {
     return QGuiApplication::clipboard()->image();
 }
 
+void watchClipboard(QObject* context, std::function<void()> changed) {
+    QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, context,
+                     std::move(changed));
+}
+
 }  // namespace gv

@@ -2,6 +2,9 @@
 // The desktop's clipboard (QClipboard): pictures in, pictures out.
 
 #include <QImage>
+#include <functional>
+
+class QObject;
 
 namespace gv {
 
@@ -13,5 +16,7 @@ void clearClipboard();
 bool clipboardHoldsPicture();
 // The clipboard's picture, or a null image.
 QImage clipboardImage();
+// Calls changed (in context's thread, while context lives) whenever the clipboard changes.
+void watchClipboard(QObject* context, std::function<void()> changed);
 
 }  // namespace gv
