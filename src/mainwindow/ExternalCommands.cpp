@@ -207,12 +207,12 @@ void frmGlimvane::mnuImgWebs_Click(int index) {
     if (menus->caption(index) == QString::fromLatin1(kUpdateCaption)) {
         LaunchUpdater(1);
     } else {
-        openDocument(menus->tag(index));
+        openWebAddress(menus->tag(index));
     }
 }
 
 void frmGlimvane::mnuMyWebs_Click(int index) {
-    openDocument(m_myWebMenus->tag(index));
+    openWebAddress(m_myWebMenus->tag(index));
 }
 
 }  // namespace gv

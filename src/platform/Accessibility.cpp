@@ -7,6 +7,7 @@
 #include <QDBusMetaType>
 #include <QDBusReply>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QList>
 
 namespace gv {
@@ -108,7 +109,12 @@ QDBusConnection accessibilityBus() {
 }  // namespace
 
 QString accessibleEntryText(qint64 pid, const QString& windowTitle) {
-    if (pid <= 0 || !QDBusConnection::sessionBus().isConnected()) {
+    // Without a session bus of its own the desktop has no accessibility bus either; asking
+    // for one would start a bus daemon.
+    const bool sessionBus = !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ||
+                            QFileInfo::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") +
+                                              QStringLiteral("/bus"));
+    if (pid <= 0 || !sessionBus || !QDBusConnection::sessionBus().isConnected()) {
         return QString();
     }
     qDBusRegisterMetaType<ObjectRef>();
