@@ -111,9 +111,9 @@ QDBusConnection accessibilityBus() {
 QString accessibleEntryText(qint64 pid, const QString& windowTitle) {
     // Without a session bus of its own the desktop has no accessibility bus either; asking
     // for one would start a bus daemon.
-    const bool sessionBus = !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ||
-                            QFileInfo::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") +
-                                              QStringLiteral("/bus"));
+    const bool sessionBus =
+        !qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ||
+        QFileInfo::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/bus"));
     if (pid <= 0 || !sessionBus || !QDBusConnection::sessionBus().isConnected()) {
         return QString();
     }
