@@ -31,7 +31,7 @@ QByteArray property(xcb_connection_t* c, xcb_window_t w, xcb_atom_t name, xcb_at
     QByteArray bytes;
     if (r && r->type != XCB_ATOM_NONE) {
         bytes = QByteArray(static_cast<const char*>(xcb_get_property_value(r)),
-                           xcb_get_property_value_length(r) * (r->format / 8));
+                           xcb_get_property_value_length(r));
     }
     std::free(r);
     return bytes;
