@@ -38,7 +38,7 @@ void frmGlimvane::connectExternalCommands() {
     connect(mnuCopyImg, &QAction::triggered, this, &frmGlimvane::mnuCopyImg_Click);
     connect(mnuPaste, &QAction::triggered, this, &frmGlimvane::mnuPaste_Click);
     // Ctrl+V follows what the clipboard holds also while the menu stays closed.
-    watchClipboard(this, [this] { mnuPaste->setEnabled(clipboardHoldsPicture()); });
+    watchClipboard(this, [this] { mnuPaste->setEnabled(ClipboardHoldsPicture()); });
     connect(mnuClear, &QAction::triggered, this, &frmGlimvane::mnuClear_Click);
     connect(mnuCenter, &QAction::triggered, this, &frmGlimvane::mnuCenter_Click);
     connect(mnuTileImage, &QAction::triggered, this, &frmGlimvane::mnuTileImage_Click);
@@ -90,7 +90,7 @@ void frmGlimvane::SaveDataFileMenus() {
 }
 
 void frmGlimvane::mnuEdit_Click() {
-    mnuPaste->setEnabled(clipboardHoldsPicture());
+    mnuPaste->setEnabled(ClipboardHoldsPicture());
     mnuEditor->menuAction()->setEnabled(!appState().CurrentImagePath.isEmpty() &&
                                         !m_editorMenus->tag(0).isEmpty());
     mnuCopy->setEnabled(Text1->text() != QStringLiteral("ico") &&
@@ -103,17 +103,11 @@ void frmGlimvane::mnuEditors_Click(int index) {
 
 void frmGlimvane::mnuCopy_Click() {
     const QRect selection = Shape1->isHidden() ? QRect() : Shape1->geometry();
-    const QImage image = copiedImage(Image1->picture(), Image1->shownImage(), selection);
-    if (!image.isNull()) {
-        putImageOnClipboard(image);
-    }
+    CopyToClipboard(Image1->picture(), Image1->shownImage(), selection);
 }
 
 void frmGlimvane::mnuCopyImg_Click() {
-    const QImage image = copiedImage(Image1->picture(), Image1->shownImage(), QRect());
-    if (!image.isNull()) {
-        putImageOnClipboard(image);
-    }
+    CopyToClipboard(Image1->picture(), Image1->shownImage(), QRect());
 }
 
 void frmGlimvane::mnuPaste_Click() {
@@ -129,11 +123,11 @@ void frmGlimvane::mnuPaste_Click() {
         }
     }
     // With no picture on the clipboard there is nothing to show; the image stays.
-    const QImage image = clipboardImage();
-    if (image.isNull()) {
+    const Picture picture = ClipboardPicture();
+    if (picture.isNull()) {
         return;
     }
-    LoadAndShowImage(Picture::fromRaster(image));
+    LoadAndShowImage(picture);
     Toolbar[5]->setEnabled(true);
     Toolbar[6]->setEnabled(true);
 }

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
@@ -21,6 +22,7 @@
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "support/ImageFiles.h"
+#include "support/MetafileWriter.h"
 #include "support/WindowFixture.h"
 
 using namespace gv;
@@ -116,6 +118,18 @@ TEST_F(EditAndGo, CopyPasteAndClear) {
     m_dialogs->messageAnswers << MsgAnswer::Cancel;
     w->mnuPaste->trigger();
     EXPECT_EQ(m_dialogs->titles(), QStringList({"Save Image?"}));
+
+    // A metafile goes over as itself and comes back as a metafile.
+    ASSERT_TRUE(gvtest::writeBytes(file("m.emf"), gvtest::sampleEmf()));
+    m_dialogs->messageAnswers << MsgAnswer::No;
+    click("m.emf");
+    w->mnuCopy->trigger();
+    EXPECT_EQ(QApplication::clipboard()->mimeData()->data("image/emf"), gvtest::sampleEmf());
+    auto* metafileOnly = new QMimeData;
+    metafileOnly->setData("image/x-emf", gvtest::sampleEmf());
+    QApplication::clipboard()->setMimeData(metafileOnly);
+    w->mnuPaste->trigger();
+    EXPECT_EQ(w->Image1->picture().kind(), PictureKind::EnhancedMetafile);
 
     w->mnuClear->trigger();
     Q_EMIT w->mnuEdit->aboutToShow();
