@@ -8,6 +8,7 @@
 #include <QDBusReply>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHash>
 #include <QList>
 
 namespace gv {
@@ -106,6 +107,13 @@ QDBusConnection accessibilityBus() {
                                          QString::fromLatin1(kConnectionName));
 }
 
+// The field found last in each process: a browser keeps its address field while its pages
+// change, so the next look asks that field first instead of searching the window again.
+QHash<qint64, ObjectRef>& fieldsFound() {
+    static QHash<qint64, ObjectRef> found;
+    return found;
+}
+
 }  // namespace
 
 QString accessibleEntryText(qint64 pid, const QString& windowTitle) {
@@ -122,6 +130,13 @@ QString accessibleEntryText(qint64 pid, const QString& windowTitle) {
     const QDBusConnection bus = accessibilityBus();
     if (!bus.isConnected() || !bus.interface()) {
         return QString();
+    }
+    if (const auto known = fieldsFound().constFind(pid); known != fieldsFound().constEnd()) {
+        const QString text = entryText(bus, *known);
+        if (!text.trimmed().isEmpty()) {
+            return text;
+        }
+        fieldsFound().remove(pid);
     }
     QElapsedTimer timer;
     timer.start();
@@ -147,6 +162,7 @@ QString accessibleEntryText(qint64 pid, const QString& windowTitle) {
                 if (r == kRoleEntry || r == kRoleText) {
                     const QString text = entryText(bus, object);
                     if (!text.trimmed().isEmpty()) {
+                        fieldsFound().insert(pid, object);
                         return text;
                     }
                 }
