@@ -56,9 +56,6 @@ void frmGlimvane::CreateDesktopShortcuts() {
 }
 
 // Filled in by the subsystems that own these steps.
-void frmGlimvane::PrepareEditorList() {}
-void frmGlimvane::LoadDataFileMenus() {}
-void frmGlimvane::SaveDataFileMenus() {}
 void frmGlimvane::ReregisterAssociations() {}
 void frmGlimvane::ShowStartupTip() {}
 void frmGlimvane::ShowHelpTopic(int) {}

@@ -95,18 +95,6 @@ void frmGlimvane::connectPanel() {
                        mnuHelpcont,
                        mnuReadme,
                        mnuTips,
-                       mnuCenter,
-                       mnuTileImage,
-                       mnuWallpaper->menuAction(),
-                       mnuCopy,
-                       mnuPaste,
-                       mnuClear,
-                       mnuCopyImg,
-                       mnuEditor->menuAction(),
-                       mnuImgWebs[0],
-                       mnuMyWebs[0],
-                       mnuImgWebs2[0],
-                       mnuAddlnkManually,
                        mnuEditLinks}) {
         keepDisabled(a);
     }

@@ -5,17 +5,17 @@
 #include <QCursor>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
-#include <QUrl>
 
 #include "external/Updater.h"
 #include "files/clsFileManager.h"
+#include "external/clsShIntegration.h"
 #include "images/PrefetchCache.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
+#include "platform/Desktop.h"
 #include "platform/Launcher.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
@@ -35,7 +35,7 @@ constexpr const char* kCorvaleWebsite = "https://corvale.glimvane.org";
 constexpr const char* kVividraHomepage = "https://vividra.glimvane.org";
 
 void openAddress(const QString& address) {
-    QDesktopServices::openUrl(QUrl(address));
+    openDocument(address);
 }
 
 }  // namespace
@@ -53,6 +53,7 @@ frmGlimvane::frmGlimvane(QWidget* parent)
     connectCommands();
     connectViewCommands();
     connectImageCommands();
+    connectExternalCommands();
     connectNavigation();
     connectFileCommands();
     connectPanel();
@@ -119,6 +120,7 @@ void frmGlimvane::connectCommands() {
         }
         captionShowCommand();
         mnuCopyImg->setEnabled(mnuCopy->isEnabled());
+        RebuildTrayGoMenu();
         mnuTrayhost->setDefaultAction(mnuShowGV);
         mnuTrayhost->popup(QCursor::pos());
     });

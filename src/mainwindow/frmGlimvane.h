@@ -42,6 +42,8 @@ class VolumeComboBox;
 class TrayIcon;
 class FavouriteStore;
 class clsFileManager;
+class clsVarMenus;
+class clsShIntegration;
 
 // Display modes and cursor modes of the image view.
 inline constexpr int kActualSize = 101;
@@ -170,6 +172,28 @@ public:
     void mnuImages_Click();
     QString filePattern() const;
     void setFilePattern(const QString& pattern);
+
+    // ---- Edit and Go menus: clipboard, wallpaper, editors and web sites ----
+    void mnuEdit_Click();
+    void mnuCopy_Click();
+    void mnuCopyImg_Click();
+    void mnuPaste_Click();
+    void mnuClear_Click();
+    void mnuCenter_Click();
+    void mnuTileImage_Click();
+    void mnuEditors_Click(int index);
+    void mnuGoItem_Click();
+    void mnuImgWebs_Click(int index);
+    void mnuMyWebs_Click(int index);
+    void mnuLink_Click(int index);
+    void mnuAddlnkManually_Click();
+    // Made on first use and kept while the program runs.
+    clsShIntegration& shellIntegration();
+    // The tray menu's Go submenu, copied from the maker's sites.
+    void RebuildTrayGoMenu();
+    clsVarMenus* editorMenus() const { return m_editorMenus; }
+    clsVarMenus* myWebMenus() const { return m_myWebMenus; }
+    clsVarMenus* imgWebMenus() const { return m_imgWebMenus; }
 
     clsIface* interfaceState() const { return m_interface.get(); }
     TrayIcon* trayIcon() const { return trayhost; }
@@ -347,6 +371,7 @@ private:
     void splitterMoved(int x);
     void splitterReleased();
     void connectImageCommands();
+    void connectExternalCommands();
     void setBackColour(const QColor& colour, QAction* checked);
     void imageMousePressed(QMouseEvent* event);
     void imageMouseMoved(QMouseEvent* event);
@@ -373,6 +398,12 @@ private:
     std::unique_ptr<InstanceServer> m_instanceServer;
     std::unique_ptr<TrayIcon> m_tray;
     std::unique_ptr<clsFileManager> m_fileManager;
+    // The data-file menus; each belongs to its menu.
+    clsVarMenus* m_editorMenus = nullptr;
+    clsVarMenus* m_myWebMenus = nullptr;
+    clsVarMenus* m_imgWebMenus = nullptr;
+    clsVarMenus* m_trayWebMenus = nullptr;
+    std::unique_ptr<clsShIntegration> m_shellIntegration;
 
     int ScreenWidthPx = 0;
     int ScreenHeightPx = 0;

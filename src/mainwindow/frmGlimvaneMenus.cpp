@@ -170,7 +170,9 @@ void frmGlimvane::buildMenus() {
     mnuMyWebs << arrayItem(w, mnuMyWeb, "mnuMyWebs", 0, QString());
     mnuGoItem->addSeparator();
     mnuAddlink = menu(w, mnuGoItem, "mnuAddlink", QStringLiteral("Add Link"));
-    mnuLink << arrayItem(w, mnuAddlink, "mnuLink", 0, QStringLiteral("No URL"));
+    for (int i = 0; i < 4; ++i) {
+        mnuLink << arrayItem(w, mnuAddlink, "mnuLink", i, QStringLiteral("No URL"));
+    }
     mnuAddlnkManually = item(w, mnuAddlink, "mnuAddlnkManually", QStringLiteral("Manually"));
     mnuUpdateLinks = item(w, mnuGoItem, "mnuUpdateLinks", QStringLiteral("&Update Links..."), QKeySequence(Qt::SHIFT | Qt::Key_F2));
     mnuEditLinks = item(w, mnuGoItem, "mnuEditLinks", QStringLiteral("&Edit Links..."), QKeySequence(Qt::SHIFT | Qt::Key_F1));

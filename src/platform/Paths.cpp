@@ -27,15 +27,36 @@ QString joinPath(const QString& folder, const QString& name) {
     return folder + QLatin1Char('/') + name;
 }
 
+namespace {
+
+QString userDataFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Glimvane");
+}
+
+}  // namespace
+
+bool programFolderWritable() {
+    return QFileInfo(programFolder()).isWritable();
+}
+
 QString writableDataFolder() {
-    const QString folder = programFolder();
-    if (QFileInfo(folder).isWritable()) {
-        return folder;
+    if (programFolderWritable()) {
+        return programFolder();
     }
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                         QStringLiteral("/Glimvane");
+    const QString data = userDataFolder();
     QDir().mkpath(data);
     return data;
+}
+
+QString programFileForReading(const QString& name) {
+    if (!programFolderWritable()) {
+        const QString written = joinPath(userDataFolder(), name);
+        if (QFileInfo::exists(written)) {
+            return written;
+        }
+    }
+    return joinPath(programFolder(), name);
 }
 
 QString volumeRoot(const QString& path) {

@@ -19,6 +19,12 @@ QString joinPath(const QString& folder, const QString& name);
 // Where the program writes its own files: the program's folder when writable, else
 // $XDG_DATA_HOME/Glimvane.
 QString writableDataFolder();
+// The file of that name that the program reads back: the one it wrote in the data folder
+// when its own folder is not writable, otherwise (or when it wrote none yet) the one in the
+// program's folder.
+QString programFileForReading(const QString& name);
+// Whether the program's own folder can be written.
+bool programFolderWritable();
 
 // The root of the volume that holds the path ("/" for the root file system).
 QString volumeRoot(const QString& path);

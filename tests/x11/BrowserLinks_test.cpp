@@ -1,0 +1,63 @@
+// "Add Link" against a browser window on the test script's X server: the page's title from
+// the window manager's list, its address read through a real accessibility bus.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+
+#include "support/TestEnvironment.h"
+#include "support/X11Helpers.h"
+
+using gvtest::runTool;
+using gvtest::visibleWindows;
+using gvtest::waitFor;
+
+TEST(BrowserLinks, ThePageABrowserShowsJoinsMyImagingSites) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        GTEST_SKIP() << "needs the X server of scripts/test";
+    }
+    const QString bus = gvtest::testFolders().runtime + "/bus";
+    QStringList env = gvtest::childEnvironment();
+    env << "DBUS_SESSION_BUS_ADDRESS=unix:path=" + bus;
+    QList<QProcess*> processes;
+    const auto start = [&](const QString& program, const QStringList& args) {
+        auto* p = new QProcess;
+        p->setEnvironment(env);
+        p->start(program, args);
+        processes.prepend(p);
+        return p;
+    };
+    start("dbus-daemon", {"--session", "--nofork", "--address=unix:path=" + bus});
+    ASSERT_TRUE(waitFor([&] { return QFile::exists(bus); }, 5000));
+    // The accessibility bus runs before the programs start, as on a desktop session.
+    QProcess* launch = start("dbus-send", {"--session", "--print-reply", "--dest=org.a11y.Bus",
+                                           "/org/a11y/bus", "org.a11y.Bus.GetAddress"});
+    ASSERT_TRUE(launch->waitForFinished(10000));
+    ASSERT_EQ(launch->exitCode(), 0);
+    start(GLIMVANE_BINARY_DIR "/fakebrowser",
+          {"Photos - Mozilla Firefox", "https://photos.example/album"});
+    ASSERT_TRUE(waitFor([] { return !visibleWindows("Mozilla Firefox$").isEmpty(); }, 10000));
+    QTest::qWait(500);
+    QProcess* program = start(gvtest::glimvaneBinary(), {});
+    QString window;
+    ASSERT_TRUE(waitFor(
+        [&] { return !(window = visibleWindows("^Glimvane - ").value(0)).isEmpty(); }, 20000));
+
+    // Go, Add Link (above "Update Links..."), its first item: the browser's page.
+    runTool("xdotool", {"windowactivate", "--sync", window, "key", "alt+g", "Up", "Up", "Right"});
+    QTest::qWait(300);
+    runTool("xdotool", {"key", "Return"});
+    QTest::qWait(300);
+    runTool("xdotool", {"windowactivate", "--sync", window, "key", "alt+F4"});
+    EXPECT_TRUE(program->waitForFinished(10000));
+    QFile sites(gvtest::testFolders().program + "/GVImgwebs.dat");
+    ASSERT_TRUE(sites.open(QIODevice::ReadOnly));
+    EXPECT_EQ(sites.readAll(), "https://photos.example/album<name>Photos\r\n");
+    for (QProcess* p : processes) {
+        p->terminate();
+        p->waitForFinished(3000);
+        delete p;
+    }
+}
