@@ -871,47 +871,22 @@ TEST(Metafile, ReportsItsNaturalSize) {
         const char* name;
         QByteArray bytes;
         MetafileKind kind;
-        QSize himetric;
-        QSize at96;
-        QSize at192;
+        QSize himetric, at96, at192;
     };
     const Case cases[] = {
-        {"WMF of one by half an inch",
-         WmfWriter(QRect(0, 0, 1440, 720), 1440).finish(),
-         MetafileKind::Wmf,
-         {2540, 1270},
-         {96, 48},
-         {192, 96}},
-        {"WMF with an offset box",
-         WmfWriter(QRect(-100, 50, 300, 150), 600).finish(),
-         MetafileKind::Wmf,
-         {1270, 635},
-         {48, 24},
-         {96, 48}},
-        {"WMF without resolution means twips",
-         WmfWriter(QRect(0, 0, 1440, 1440), 0).finish(),
-         MetafileKind::Wmf,
-         {2540, 2540},
-         {96, 96},
-         {192, 192}},
+        {"WMF of one by half an inch", WmfWriter(QRect(0, 0, 1440, 720), 1440).finish(),
+         MetafileKind::Wmf, QSize(2540, 1270), QSize(96, 48), QSize(192, 96)},
+        {"WMF with an offset box", WmfWriter(QRect(-100, 50, 300, 150), 600).finish(),
+         MetafileKind::Wmf, QSize(1270, 635), QSize(48, 24), QSize(96, 48)},
+        {"WMF without resolution means twips", WmfWriter(QRect(0, 0, 1440, 1440), 0).finish(),
+         MetafileKind::Wmf, QSize(2540, 2540), QSize(96, 96), QSize(192, 192)},
         {"WMF without placeable header, at screen resolution",
-         WmfWriter(QRect(), 96, false).setWindowExt({200, 100}).finish(),
-         MetafileKind::Wmf,
-         {5292, 2646},
-         {200, 100},
-         {400, 200}},
-        {"EMF frame",
-         EmfWriter(QRect(0, 0, 5000, 2500)).finish(),
-         MetafileKind::Emf,
-         {5000, 2500},
-         {189, 94},
-         {378, 189}},
-        {"EMF frame not at the origin",
-         EmfWriter(QRect(1000, 2000, 2540, 5080)).finish(),
-         MetafileKind::Emf,
-         {2540, 5080},
-         {96, 192},
-         {192, 384}},
+         WmfWriter(QRect(), 96, false).setWindowExt({200, 100}).finish(), MetafileKind::Wmf,
+         QSize(5292, 2646), QSize(200, 100), QSize(400, 200)},
+        {"EMF frame", EmfWriter(QRect(0, 0, 5000, 2500)).finish(), MetafileKind::Emf,
+         QSize(5000, 2500), QSize(189, 94), QSize(378, 189)},
+        {"EMF frame not at the origin", EmfWriter(QRect(1000, 2000, 2540, 5080)).finish(),
+         MetafileKind::Emf, QSize(2540, 5080), QSize(96, 192), QSize(192, 384)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -1007,37 +982,23 @@ TEST(MetafileEmf, ShowsDrawingThatLiesOutsideItsFrame) {
             w.extTextOutW(box.topLeft(), QStringLiteral("Class"));
         };
     };
+    auto redBox = [](QRect box) {
+        return [=](EmfWriter& w) {
+            redBrushNoPen(w);
+            w.rectangle(box);
+        };
+    };
     const Case cases[] = {
-        {"text mode, window origin moves the drawing up",
-         {0, 0, 11850, 13200},
-         {1, -517, 473, 527},
-         diagram(kMmText, {0, 517}, {50, 100, 200, 200}),
-         {11850, 13200},
-         {150, 200}},
-        {"tenths of a millimetre, y up",
-         {0, 0, 11850, 13200},
-         {1, -517, 473, 527},
-         diagram(kMmLoMetric, {0, 0}, {125, 1043, 500, -500}),
-         {11850, 13200},
-         {150, 200}},
-        {"drawing past the right edge widens the picture",
-         {0, 0, 5000, 2500},
-         {0, 0, 300, 100},
-         [](EmfWriter& w) {
-             redBrushNoPen(w);
-             w.rectangle({220, 20, 60, 60});
-         },
-         {7500, 2500},
-         {250, 50}},
-        {"bounds that copy the frame in 1/100 mm are no drawing",
-         {0, 0, 5000, 2500},
-         {0, 0, 5001, 2501},
-         [](EmfWriter& w) {
-             redBrushNoPen(w);
-             w.rectangle({20, 20, 60, 60});
-         },
-         {5000, 2500},
-         {50, 50}},
+        {"text mode, window origin moves the drawing up", QRect(0, 0, 11850, 13200),
+         QRect(1, -517, 473, 527), diagram(kMmText, {0, 517}, {50, 100, 200, 200}),
+         QSize(11850, 13200), QPoint(150, 200)},
+        {"tenths of a millimetre, y up", QRect(0, 0, 11850, 13200), QRect(1, -517, 473, 527),
+         diagram(kMmLoMetric, {0, 0}, {125, 1043, 500, -500}), QSize(11850, 13200),
+         QPoint(150, 200)},
+        {"drawing past the right edge widens the picture", QRect(0, 0, 5000, 2500),
+         QRect(0, 0, 300, 100), redBox({220, 20, 60, 60}), QSize(7500, 2500), QPoint(250, 50)},
+        {"bounds that copy the frame in 1/100 mm are no drawing", QRect(0, 0, 5000, 2500),
+         QRect(0, 0, 5001, 2501), redBox({20, 20, 60, 60}), QSize(5000, 2500), QPoint(50, 50)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
