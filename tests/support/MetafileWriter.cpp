@@ -242,14 +242,12 @@ int WmfWriter::allocate() {
 }
 
 int WmfWriter::createPen(int style, int width, QColor color) {
-    const quint32 c = colorRef(color);
-    record(0x02FA, {qint16(style), qint16(width), 0, qint16(c & 0xFFFF), qint16(c >> 16)});
+    record(0x02FA, QList<qint16>{qint16(style), qint16(width), 0} + colorWords(color));
     return allocate();
 }
 
 int WmfWriter::createBrush(int style, QColor color, int hatch) {
-    const quint32 c = colorRef(color);
-    record(0x02FC, {qint16(style), qint16(c & 0xFFFF), qint16(c >> 16), qint16(hatch)});
+    record(0x02FC, QList<qint16>{qint16(style)} + colorWords(color) + QList<qint16>{qint16(hatch)});
     return allocate();
 }
 
@@ -472,9 +470,7 @@ EmfWriter& EmfWriter::createDibPatternBrush(quint32 index, const QImage& pattern
     useHandle(index);
     const QByteArray info = dibInfo(pattern, DibFormat::Rgb24);
     const QByteArray bits = dibBits(pattern, DibFormat::Rgb24);
-    return record(94, ints({qint32(index), 0, 32, qint32(info.size()), 32 + qint32(info.size()),
-                            qint32(bits.size())}) +
-                          info + bits);
+    return record(94, ints({qint32(index), 0}) + dibOffsets(32, info, bits) + info + bits);
 }
 
 EmfWriter& EmfWriter::createFont(quint32 index, int height, const QString& face, int weight,
@@ -580,6 +576,11 @@ EmfWriter& EmfWriter::extText(quint32 type, QPoint p, QByteArray chars, int coun
     return record(type, payload);
 }
 
+// Where a bitmap's header and bits lie, after a record's fixed part of infoAt bytes.
+QByteArray EmfWriter::dibOffsets(qint32 infoAt, const QByteArray& info, const QByteArray& bits) {
+    return ints({infoAt, qint32(info.size()), infoAt + qint32(info.size()), qint32(bits.size())});
+}
+
 EmfWriter& EmfWriter::stretchDiBits(QRect dest, const QImage& image, DibFormat format, QRect src,
                                     quint32 rop, bool topDown) {
     if (src.isNull()) {
@@ -587,40 +588,28 @@ EmfWriter& EmfWriter::stretchDiBits(QRect dest, const QImage& image, DibFormat f
     }
     const QByteArray info = dibInfo(image, format, topDown);
     const QByteArray bits = dibBits(image, format, topDown);
-    constexpr qint32 kInfoAt = 80;
-    const QByteArray payload =
-        ints({0, 0, 0, 0, dest.x(), dest.y(), src.x(), src.y(), src.width(), src.height(), kInfoAt,
-              qint32(info.size()), kInfoAt + qint32(info.size()), qint32(bits.size()), 0,
-              qint32(rop), dest.width(), dest.height()}) +
-        info + bits;
-    return record(81, payload);
+    return record(
+        81, ints({0, 0, 0, 0, dest.x(), dest.y(), src.x(), src.y(), src.width(), src.height()}) +
+                dibOffsets(80, info, bits) + ints({0, qint32(rop), dest.width(), dest.height()}) +
+                info + bits);
 }
 
 EmfWriter& EmfWriter::bitBlt(QRect dest, const QImage& image, DibFormat format, quint32 rop) {
     const QByteArray info = dibInfo(image, format);
     const QByteArray bits = dibBits(image, format);
-    constexpr qint32 kInfoAt = 100;
     // The source transform turns the destination's logical size into bitmap pixels.
     const QTransform toSource = QTransform::fromScale(double(image.width()) / dest.width(),
                                                       double(image.height()) / dest.height());
-    QByteArray payload =
-        ints({0, 0, 0, 0, dest.x(), dest.y(), dest.width(), dest.height(), qint32(rop), 0, 0});
-    payload += xform(toSource);
-    payload += ints(
-        {0, 0, kInfoAt, qint32(info.size()), kInfoAt + qint32(info.size()), qint32(bits.size())});
-    return record(76, payload + info + bits);
+    return record(
+        76, ints({0, 0, 0, 0, dest.x(), dest.y(), dest.width(), dest.height(), qint32(rop), 0, 0}) +
+                xform(toSource) + ints({0, 0}) + dibOffsets(100, info, bits) + info + bits);
 }
 
 EmfWriter& EmfWriter::setDiBitsToDevice(QPoint dest, const QImage& image, DibFormat format) {
     const QByteArray info = dibInfo(image, format);
     const QByteArray bits = dibBits(image, format);
-    constexpr qint32 kInfoAt = 76;
-    const QByteArray payload =
-        ints({0, 0, 0, 0, dest.x(), dest.y(), 0, 0, image.width(), image.height(), kInfoAt,
-              qint32(info.size()), kInfoAt + qint32(info.size()), qint32(bits.size()), 0, 0,
-              image.height()}) +
-        info + bits;
-    return record(80, payload);
+    return record(80, ints({0, 0, 0, 0, dest.x(), dest.y(), 0, 0, image.width(), image.height()}) +
+                          dibOffsets(76, info, bits) + ints({0, 0, image.height()}) + info + bits);
 }
 
 EmfWriter& EmfWriter::gradientFillRect(QRect r, QColor from, QColor to, bool vertical) {

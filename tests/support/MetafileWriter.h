@@ -246,6 +246,7 @@ private:
         return words(type, ltrb(r) << s.x() << s.y() << e.x() << e.y());
     }
     EmfWriter& points(quint32 type, const QList<QPoint>& points, bool small);
+    static QByteArray dibOffsets(qint32 infoAt, const QByteArray& info, const QByteArray& bits);
     EmfWriter& extText(quint32 type, QPoint p, QByteArray chars, int count, int options, QRect rect,
                        const QList<qint32>& dx);
     void useHandle(quint32 index);
