@@ -182,10 +182,8 @@ TEST(MetafileWmf, MapsLogicalUnitsOntoTheOutput) {
          }},
         {"offset window origin", QRect(10, 20, 30, 30), QRectF(0, 0, 30, 30),
          [] {
-             return wmf200x100()
-                 .setWindowOrg({0, 0})
-                 .setWindowExt({200, 100})
-                 .offsetWindowOrg({10, 20});
+             WmfWriter w = wmf200x100();
+             return w.setWindowOrg({0, 0}).setWindowExt({200, 100}).offsetWindowOrg({10, 20});
          }},
         {"scaled window extent", QRect(10, 10, 20, 10), QRectF(20, 20, 40, 20),
          [] {
@@ -1158,11 +1156,8 @@ TEST(MetafileEmfPlus, PlaysGdiPlusDrawing) {
                  .path(2, triangle, types, PlusPoints::Int16);
              p.path(3, {{120, 90}, {130, 40}, {190, 40}, {190, 90}}, {0, 3, 3, 0x83},
                     PlusPoints::Relative);
-             p.fillPath(kRed, 1)
-                 .solidBrush(4, kBlue)
-                 .fillPath(4, 3)
-                 .pen(5, 4, kGreen)
-                 .drawPath(5, 2);
+             p.fillPath(kRed, 1).solidBrush(4, kBlue).fillPath(4, 3);
+             p.pen(5, 4, kGreen).drawPath(5, 2);
          },
          {{{15, 15}, kRed}, {{170, 75}, kBlue}, {{100, 10}, kGreen}, {{100, 50}, white}}},
         {"wide dashed and solid lines",
@@ -1189,9 +1184,8 @@ TEST(MetafileEmfPlus, PlaysGdiPlusDrawing) {
          [](EmfWriter&, EmfPlusWriter& p) {
              p.setWorldTransform(QTransform().translate(100, 0)).transform(0x402E, {2, 2});
              p.fillRects(kRed, {{0, 0, 10, 10}}).resetWorldTransform();
-             p.transform(0x402D, {50, 50})
-                 .transform(0x402F, {90})
-                 .fillRects(kBlue, {{0, 0, 20, 10}});
+             p.transform(0x402D, {50, 50}).transform(0x402F, {90});
+             p.fillRects(kBlue, {{0, 0, 20, 10}});
              p.transform(0x402C, {1, 0, 0, 1, 100, 0}, true).fillRects(kGreen, {{20, 20, 10, 10}});
          },
          {{{115, 15}, kRed}, {{45, 60}, kBlue}, {{125, 75}, kGreen}}},
@@ -1205,9 +1199,8 @@ TEST(MetafileEmfPlus, PlaysGdiPlusDrawing) {
          [](EmfWriter&, EmfPlusWriter& p) {
              p.setClipRect({0, 0, 100, 100}).fillRects(kRed, {{0, 0, 200, 50}});
              p.path(1, {{100, 50}, {200, 50}, {200, 100}}, {0, 1, 0x81}).setClipPath(1);
-             p.fillRects(kBlue, {{0, 50, 200, 50}})
-                 .resetClip()
-                 .fillRects(kGreen, {{0, 90, 10, 10}});
+             p.fillRects(kBlue, {{0, 50, 200, 50}}).resetClip();
+             p.fillRects(kGreen, {{0, 90, 10, 10}});
          },
          {{{50, 25}, kRed},
           {{150, 25}, white},
@@ -1350,9 +1343,8 @@ TEST(Metafile, PlaysPastHostileRecords) {
          })},
         {"EMF zero and huge extents", emfCase([](EmfWriter& w) {
              w.setMapMode(kMmAnisotropic).setWindowExt({0, 0}).setViewportExt({0, 5});
-             w.scaleWindowExt(1, 0, 1, 0)
-                 .setWindowExt({1, 1})
-                 .setViewportExt({2000000000, 2000000000});
+             w.scaleWindowExt(1, 0, 1, 0).setWindowExt({1, 1});
+             w.setViewportExt({2000000000, 2000000000});
              w.ellipse(QRect(-2000000000, -2000000000, 2000000000, 2000000000));
              w.createPen(3, 1, 1, Qt::black).selectObject(3);  // dashed
              w.lineTo({2000000000, 2000000000}).setMapMode(99);

@@ -988,16 +988,10 @@ QByteArray sampleEmf() {
     }
     w.createPen(2, 0, 6, QColor(20, 20, 20)).selectObject(2);
     w.createBrush(3, 0, QColor(250, 120, 180)).selectObject(3);
-    w.beginPath()
-        .moveTo({80, 300})
-        .polyBezierTo({{120, 120}, {260, 120}, {300, 300}})
-        .closeFigure()
-        .endPath()
-        .strokeAndFillPath();
-    w.createBrush(4, 2, QColor(0, 110, 0), 5)
-        .selectObject(4)
-        .setBkMode(2)
-        .setBkColor(QColor(220, 255, 220));
+    w.beginPath().moveTo({80, 300}).polyBezierTo({{120, 120}, {260, 120}, {300, 300}});
+    w.closeFigure().endPath().strokeAndFillPath();
+    w.createBrush(4, 2, QColor(0, 110, 0), 5).selectObject(4);
+    w.setBkMode(2).setBkColor(QColor(220, 255, 220));
     w.pie(QRect(360, 60, 220, 220), {580, 170}, {470, 60});
     w.setBkMode(1);
     w.stretchDiBits(QRect(380, 320, 200, 120), checkerboard(), DibFormat::Rgb24);
@@ -1020,9 +1014,8 @@ QByteArray sampleEmfPlus() {
     p.fillRects(1, {{0, 0, 400, 240}});
     p.pathBrush(2, {90, 90}, QColor(255, 220, 0), {{20, 20}, {160, 20}, {160, 160}, {20, 160}},
                 QColor(255, 120, 0));
-    p.fillEllipse(2, {20, 20, 140, 140})
-        .pen(3, 4, QColor(30, 30, 120))
-        .drawEllipse(3, {20, 20, 140, 140});
+    p.fillEllipse(2, {20, 20, 140, 140}).pen(3, 4, QColor(30, 30, 120));
+    p.drawEllipse(3, {20, 20, 140, 140});
     p.pen(4, 3, QColor(200, 0, 0), 1)
         .drawLines(4, {{200, 30}, {380, 30}, {380, 120}, {200, 120}}, true);
     p.hatchBrush(5, 4, QColor(0, 120, 0), QColor(220, 255, 220))
