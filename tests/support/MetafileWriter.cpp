@@ -191,18 +191,16 @@ QByteArray dibBits(const QImage& source, DibFormat format, bool topDown) {
 
 QImage dibQuantised(const QImage& source, DibFormat format) {
     QImage image = source.convertToFormat(QImage::Format_RGB32);
+    if (format != DibFormat::Rgb555 && format != DibFormat::Rgb565Fields) {
+        return image;
+    }
+    const int greenBits = format == DibFormat::Rgb565Fields ? 6 : 5;
+    auto keep = [](int value, int bits) { return expand(value >> (8 - bits), bits); };
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const QRgb c = image.pixel(x, y);
-            if (format == DibFormat::Rgb555) {
-                image.setPixel(x, y,
-                               qRgb(expand(qRed(c) >> 3, 5), expand(qGreen(c) >> 3, 5),
-                                    expand(qBlue(c) >> 3, 5)));
-            } else if (format == DibFormat::Rgb565Fields) {
-                image.setPixel(x, y,
-                               qRgb(expand(qRed(c) >> 3, 5), expand(qGreen(c) >> 2, 6),
-                                    expand(qBlue(c) >> 3, 5)));
-            }
+            image.setPixel(x, y,
+                           qRgb(keep(qRed(c), 5), keep(qGreen(c), greenBits), keep(qBlue(c), 5)));
         }
     }
     return image;
