@@ -28,63 +28,30 @@ QByteArray header(quint32 psOff, quint32 psLen, quint32 wmfOff, quint32 wmfLen, 
     return b;
 }
 
+// The layout from the first 30 bytes of a file, as the decoder reads it.
+std::optional<EpsLayout> layoutOf(const QByteArray& bytes, QString* error = nullptr) {
+    return parseEpsLayout(QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), 30)),
+                          bytes.size(), error);
+}
+
 }  // namespace
 
 TEST(EpsLayout, BinaryHeaderSectionsAreCheckedAgainstTheFile) {
-    struct Case {
+    struct Valid {
         const char* what;
         QByteArray bytes;
-        bool valid;
         EpsSection ps, wmf, tiff;
     };
-    const Case cases[] = {
-        {"postscript and tiff",
-         header(30, 100, 0, 0, 130, 70, 200),
-         true,
-         {30, 100},
-         {},
-         {130, 70}},
-        {"postscript and wmf", header(30, 10, 40, 160, 0, 0, 200), true, {30, 10}, {40, 160}, {}},
-        {"section ends at the last byte",
-         header(30, 170, 0, 0, 0, 0, 200),
-         true,
-         {30, 170},
-         {},
-         {}},
-        {"only a preview", header(0, 0, 0, 0, 30, 10, 40), true, {}, {}, {30, 10}},
-        {"section one byte past the end", header(30, 171, 0, 0, 0, 0, 200), false, {}, {}, {}},
-        {"offset inside the header", header(10, 20, 0, 0, 0, 0, 200), false, {}, {}, {}},
-        {"offset past the end", header(300, 1, 0, 0, 0, 0, 200), false, {}, {}, {}},
-        {"offset and length wrap 32 bits",
-         header(0xFFFFFFF0u, 0x20, 0, 0, 0, 0, 200),
-         false,
-         {},
-         {},
-         {}},
-        {"huge tiff length", header(30, 10, 0, 0, 40, 0xFFFFFFFFu, 200), false, {}, {}, {}},
-        {"wmf out of bounds", header(30, 10, 40, 1000, 0, 0, 200), false, {}, {}, {}},
-        {"no sections at all", header(0, 0, 0, 0, 0, 0, 200), false, {}, {}, {}},
-        {"header cut short", header(30, 10, 0, 0, 0, 0, 40).left(20), false, {}, {}, {}},
-        {"magic only", QByteArray("\xC5\xD0\xD3\xC6", 4), false, {}, {}, {}},
-        {"plain postscript",
-         "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 1 1\n",
-         true,
-         {0, 47},
-         {},
-         {}},
-        {"not eps", "GIF89a..........................", false, {}, {}, {}},
-        {"empty", QByteArray(), false, {}, {}, {}},
+    const Valid valid[] = {
+        {"postscript and tiff", header(30, 100, 0, 0, 130, 70, 200), {30, 100}, {}, {130, 70}},
+        {"postscript and wmf", header(30, 10, 40, 160, 0, 0, 200), {30, 10}, {40, 160}, {}},
+        {"section ends at the last byte", header(30, 170, 0, 0, 0, 0, 200), {30, 170}, {}, {}},
+        {"only a preview", header(0, 0, 0, 0, 30, 10, 40), {}, {}, {30, 10}},
+        {"plain postscript", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 1 1\n", {0, 47}, {}, {}},
     };
-    for (const Case& c : cases) {
-        QString error;
-        const auto layout =
-            parseEpsLayout(QByteArrayView(c.bytes).first(std::min<qsizetype>(c.bytes.size(), 30)),
-                           c.bytes.size(), &error);
-        ASSERT_EQ(layout.has_value(), c.valid) << c.what;
-        if (!layout) {
-            EXPECT_FALSE(error.isEmpty()) << c.what;
-            continue;
-        }
+    for (const Valid& c : valid) {
+        const auto layout = layoutOf(c.bytes);
+        ASSERT_TRUE(layout) << c.what;
         EXPECT_EQ(layout->binaryHeader, c.bytes.startsWith("\xC5")) << c.what;
         for (auto [got, want] : {std::pair{layout->postscript, c.ps}, std::pair{layout->wmf, c.wmf},
                                  std::pair{layout->tiff, c.tiff}}) {
@@ -92,12 +59,30 @@ TEST(EpsLayout, BinaryHeaderSectionsAreCheckedAgainstTheFile) {
             EXPECT_EQ(got.length, want.length) << c.what;
         }
     }
+    const std::pair<const char*, QByteArray> invalid[] = {
+        {"section one byte past the end", header(30, 171, 0, 0, 0, 0, 200)},
+        {"offset inside the header", header(10, 20, 0, 0, 0, 0, 200)},
+        {"offset past the end", header(300, 1, 0, 0, 0, 0, 200)},
+        {"offset and length wrap 32 bits", header(0xFFFFFFF0u, 0x20, 0, 0, 0, 0, 200)},
+        {"huge tiff length", header(30, 10, 0, 0, 40, 0xFFFFFFFFu, 200)},
+        {"wmf out of bounds", header(30, 10, 40, 1000, 0, 0, 200)},
+        {"no sections at all", header(0, 0, 0, 0, 0, 0, 200)},
+        {"header cut short", header(30, 10, 0, 0, 0, 0, 40).left(20)},
+        {"magic only", QByteArray("\xC5\xD0\xD3\xC6", 4)},
+        {"not eps", "GIF89a.........................."},
+        {"empty", QByteArray()},
+    };
+    for (const auto& [what, bytes] : invalid) {
+        QString error;
+        EXPECT_FALSE(layoutOf(bytes, &error)) << what;
+        EXPECT_FALSE(error.isEmpty()) << what;
+    }
 }
 
 TEST(EpsLayout, WrittenDosEpsFilesParseBack) {
     const QByteArray ps = gvtest::quadrantPostScript(QSize(20, 10));
     const QByteArray bytes = gvtest::dosEpsBytes(ps, "WMFDATA", "TIFFDATA!");
-    const auto layout = parseEpsLayout(bytes.left(30), bytes.size());
+    const auto layout = layoutOf(bytes);
     ASSERT_TRUE(layout);
     EXPECT_EQ(bytes.mid(layout->postscript.offset, layout->postscript.length), ps);
     EXPECT_EQ(bytes.mid(layout->wmf.offset, layout->wmf.length), "WMFDATA");

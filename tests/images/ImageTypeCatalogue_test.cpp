@@ -146,11 +146,10 @@ TEST(ImageTypeCatalogue, AssociationsInRegistrationOrder) {
     ASSERT_EQ(rows.size(), std::size(expected));
     for (std::size_t i = 0; i < rows.size(); ++i) {
         ASSERT_NE(rows[i].association, nullptr);
-        EXPECT_EQ(QString(rows[i].associationExtension), expected[i].extension);
-        EXPECT_EQ(QString(rows[i].association->key), expected[i].setting);
-        EXPECT_EQ(QString(rows[i].classWord), expected[i].classWord);
-        EXPECT_EQ(QString(rows[i].description), expected[i].description);
-        EXPECT_EQ(QString(rows[i].thirdWord), expected[i].thirdWord);
+        const Row& e = expected[i];
+        EXPECT_EQ(QStringList({rows[i].associationExtension, rows[i].association->key,
+                               rows[i].classWord, rows[i].description, rows[i].thirdWord}),
+                  QStringList({e.extension, e.setting, e.classWord, e.description, e.thirdWord}));
         // The associated extension belongs to the row's own key.
         EXPECT_EQ(typeKey(QString("x") + expected[i].extension), QString(rows[i].key));
         const bool ownIcon = QString(rows[i].key) == "ico" || QString(rows[i].key) == "cur";

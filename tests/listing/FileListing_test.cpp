@@ -53,73 +53,20 @@ QStringList collatorOrder(QStringList names, const QLocale& locale) {
 // File-name-like strings: mostly plain ASCII with digit runs, case and punctuation, some with
 // accents, other scripts or control characters, so that both ways of comparing meet.
 QStringList generatedNames(int count, unsigned seed) {
-    static const QString kPieces[] = {"img",
-                                      "IMG",
-                                      "Img_",
-                                      "dsc",
-                                      "a",
-                                      "A",
-                                      "b",
-                                      "z",
-                                      "Z",
-                                      "photo ",
-                                      "photo-",
-                                      "photo_",
-                                      ".",
-                                      "..",
-                                      " ",
-                                      "-",
-                                      "_",
-                                      "~",
-                                      "(",
-                                      ")",
-                                      "[1]",
-                                      "!",
-                                      "#",
-                                      "&",
-                                      "'",
-                                      "+",
-                                      ",",
-                                      "@",
-                                      "$",
-                                      "^",
-                                      "`",
-                                      "{",
-                                      "0",
-                                      "00",
-                                      "007",
-                                      "1",
-                                      "2",
-                                      "9",
-                                      "10",
-                                      "99",
-                                      "100",
-                                      "0010",
-                                      "12345678901234567890",
-                                      "é",
-                                      "É",
-                                      "ü",
-                                      "ß",
-                                      "æ",
-                                      "ø",
-                                      "ch",
-                                      "aa",
-                                      "ll",
-                                      "日本",
-                                      "ſ",
-                                      "\t",
-                                      "\n",
-                                      ".jpg",
-                                      ".JPG",
-                                      ".jpeg",
-                                      ".png"};
+    // Pieces split at '|': letters, punctuation, digit runs, letters beyond ASCII, controls.
+    static const QStringList kPieces =
+        QStringLiteral(
+            "img|IMG|Img_|dsc|a|A|b|z|Z|photo |photo-|photo_|.|..| |-|_|~|(|)|[1]|!|#|"
+            "&|'|+|,|@|$|^|`|{|0|00|007|1|2|9|10|99|100|0010|12345678901234567890|é|É|"
+            "ü|ß|æ|ø|ch|aa|ll|日本|ſ|\t|\n|.jpg|.JPG|.jpeg|.png")
+            .split(u'|');
     std::mt19937 random(seed);
     QStringList names;
     for (int i = 0; i < count; ++i) {
         QString name;
         const int pieces = 1 + int(random() % 6);
         for (int p = 0; p < pieces; ++p) {
-            name += kPieces[random() % std::size(kPieces)];
+            name += kPieces[random() % kPieces.size()];
         }
         names.append(name);
     }
@@ -248,40 +195,9 @@ TEST(FileListing, SortDoesNotDependOnTheIncomingOrder) {
     } while (std::next_permutation(names.begin(), names.end()));
 }
 
-TEST(FileListing, SortEqualsTheCollatorOrderInEveryLocale) {
-    // Czech (ch after h), Danish (aa as å), Swedish and Lithuanian tailor plain letters; the
-    // result must still be the collator's.
-    const QLocale locales[] = {QLocale(QLocale::English, QLocale::UnitedStates),
-                               QLocale(QLocale::German, QLocale::Germany),
-                               QLocale(QLocale::Czech, QLocale::CzechRepublic),
-                               QLocale(QLocale::Danish, QLocale::Denmark),
-                               QLocale(QLocale::Swedish, QLocale::Sweden),
-                               QLocale(QLocale::Lithuanian, QLocale::Lithuania)};
-    const QStringList names = generatedNames(3000, 11);
-    for (const QLocale& locale : locales) {
-        const LocaleScope scope(locale);
-        QStringList sorted = names;
-        sortForDisplay(sorted);
-        EXPECT_EQ(sorted, collatorOrder(names, locale)) << locale.name().toStdString();
-    }
-}
-
-TEST(FileListing, ALargeListIsSortedInTheCollatorOrderToo) {
-    // Big lists are sorted in two halves on two threads and merged; names the collator must
-    // order fall into both halves.
-    const QLocale danish(QLocale::Danish, QLocale::Denmark);
-    const LocaleScope scope(danish);
-    const QStringList names = generatedNames(40000, 5);
-    QStringList sorted = names;
-    sortForDisplay(sorted);
-    EXPECT_EQ(sorted, collatorOrder(names, danish));
-}
-
-TEST(FileListing, NamesThatShareLongBeginningsAreOrderedByWhatFollows) {
-    // Beginnings of 15 to 50 characters: the names differ just before, at and after the points
-    // where the sort looks at the next part of their keys; some differ only in letter case.
-    const QLocale english(QLocale::English, QLocale::UnitedStates);
-    const LocaleScope scope(english);
+// Names that share beginnings of 15 to 50 characters: they differ just before, at and after
+// the points where the sort looks at the next part of their keys; some only in letter case.
+static QStringList namesWithLongBeginnings() {
     QStringList names;
     for (int length : {15, 16, 17, 31, 32, 33, 47, 48, 50}) {
         const QString stem =
@@ -294,9 +210,32 @@ TEST(FileListing, NamesThatShareLongBeginningsAreOrderedByWhatFollows) {
     }
     std::mt19937 random(3);
     std::shuffle(names.begin(), names.end(), random);
-    QStringList sorted = names;
-    sortForDisplay(sorted);
-    EXPECT_EQ(sorted, collatorOrder(names, english));
+    return names;
+}
+
+TEST(FileListing, SortEqualsTheCollatorOrderInEveryLocale) {
+    // Czech (ch after h), Danish (aa as å), Swedish and Lithuanian tailor plain letters; the
+    // result must still be the collator's. Big lists are sorted in two halves on two threads
+    // and merged; names the collator must order fall into both halves.
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const QStringList generated = generatedNames(3000, 11);
+    const std::pair<QLocale, QStringList> cases[] = {
+        {english, generated},
+        {QLocale(QLocale::German, QLocale::Germany), generated},
+        {QLocale(QLocale::Czech, QLocale::CzechRepublic), generated},
+        {QLocale(QLocale::Danish, QLocale::Denmark), generated},
+        {QLocale(QLocale::Swedish, QLocale::Sweden), generated},
+        {QLocale(QLocale::Lithuanian, QLocale::Lithuania), generated},
+        {QLocale(QLocale::Danish, QLocale::Denmark), generatedNames(40000, 5)},
+        {english, namesWithLongBeginnings()},
+    };
+    for (const auto& [locale, names] : cases) {
+        const LocaleScope scope(locale);
+        QStringList sorted = names;
+        sortForDisplay(sorted);
+        EXPECT_EQ(sorted, collatorOrder(names, locale))
+            << locale.name().toStdString() << ", " << names.size() << " names";
+    }
 }
 
 TEST(FileListing, LocaleRulesApply) {
@@ -429,7 +368,11 @@ TEST(FileListing, FileseekAgreesWithQtCaseInsensitiveSearch) {
             folder.file(stored);
         }
     }
-    for (const char* odd : {"mo\xC5\xBF" "s.png", "a\xE2\x84\xAA" "a.png", "TAB\tS.jpg"}) {
+    for (const char* odd : {"mo\xC5\xBF"
+                            "s.png",
+                            "a\xE2\x84\xAA"
+                            "a.png",
+                            "TAB\tS.jpg"}) {
         folder.file(odd);
     }
     const FileNames listed = readImageFileNames(folder.path(), QStringLiteral("*"));

@@ -1,19 +1,19 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QAction>
+#include <QApplication>
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTest>
-#include <QListWidget>
 #include <QTimer>
 
 #include "mainwindow/FileListBox.h"
-#include "mainwindow/frmGlimvane.h"
 #include "mainwindow/Placement.h"
+#include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Paths.h"
 #include "platform/Screen.h"
@@ -104,13 +104,12 @@ TEST(Placement, StoredValuesAreCorrected) {
         {2, 0, 0, 1500, 1999, {2, 0, 0, 2000, 2000}},
         {0, -1, -3000, 2000, 2000, {0, 100, 100, 2000, 2000}},
     };
+    auto fields = [](const WindowPlacement& p) {
+        return std::tuple(p.state, p.left, p.top, p.width, p.height);
+    };
     for (const Case& c : cases) {
-        const WindowPlacement p = correctedPlacement(c.state, c.left, c.top, c.width, c.height);
-        EXPECT_EQ(p.state, c.expected.state);
-        EXPECT_EQ(p.left, c.expected.left);
-        EXPECT_EQ(p.top, c.expected.top);
-        EXPECT_EQ(p.width, c.expected.width);
-        EXPECT_EQ(p.height, c.expected.height);
+        EXPECT_EQ(fields(correctedPlacement(c.state, c.left, c.top, c.width, c.height)),
+                  fields(c.expected));
     }
 }
 
@@ -124,6 +123,10 @@ TEST_F(Lifecycle, StoredPlacementIsRestoredWithItsCorrections) {
     EXPECT_FALSE(w->isMinimized());
     EXPECT_EQ(w->pos(), QPoint(px(100), px(1500, false)));
     EXPECT_EQ(w->size(), QSize(px(2000), px(9000, false)));
+    // A size stored as text that is no number opens at the default size.
+    SaveSetting(keys::kWidth, "wide");
+    SaveSetting(keys::kHeight, "");
+    EXPECT_EQ(load()->size(), QSize(px(8690), px(6050, false)));
 }
 
 TEST_F(Lifecycle, CancelOnTheUnsavedQuestionKeepsTheWindowAndWritesNothing) {
@@ -182,8 +185,8 @@ TEST_F(Lifecycle, StartUpMessagesComeInTheirOrder) {
     const QStringList titles = m_dialogs->titles();
     // Screen check, version check (with the missing recovery program), desktop icons,
     // update reminder.
-    EXPECT_EQ(titles, (QStringList{"Screen Resolution", "Information", "Glimvane",
-                                   "Desktop Icons", "Glimvane"}));
+    EXPECT_EQ(titles, (QStringList{"Screen Resolution", "Information", "Glimvane", "Desktop Icons",
+                                   "Glimvane"}));
     EXPECT_EQ(m_dialogs->shown[0].text,
               "For best results we recommend Glimvane to be used on at least a 800x600 display "
               "so you have easy access to the file management toolbar and Fileseek utility. ");
@@ -242,11 +245,14 @@ TEST_F(Lifecycle, SensitivitiesAndCursorModeFromTheStore) {
         int pageStep, dragStep, cursor;
     };
     const Case cases[] = {
-        {"0", "0", "0", 20, 40, kCursorNormal}, {"3", "3", "1", 80, 20, kCursorCrop},
-        {"5", "6", "3", 130, 2, kCursorDrag},   {"x", "", "1", 0, 0, kCursorCrop},
+        {"0", "0", "0", 20, 40, kCursorNormal},
+        {"3", "3", "1", 80, 20, kCursorCrop},
+        {"5", "6", "3", 130, 2, kCursorDrag},
+        {"x", "", "1", 0, 0, kCursorCrop},
         // The logo shown at start resets the mode to Normal, and the second pass only
         // brings back crop, normal and drag.
-        {"1", "1", "2", 45, 40, kCursorNormal}, {"9", "9", "7", 0, 0, kCursorNormal},
+        {"1", "1", "2", 45, 40, kCursorNormal},
+        {"9", "9", "7", 0, 0, kCursorNormal},
     };
     for (const Case& c : cases) {
         SaveSetting(keys::kScrollSen, c.scrollsen);
@@ -373,11 +379,4 @@ TEST_F(Lifecycle, TheTrayIconsClicksShowTheWindowAndItsRightButtonTheMenu) {
     ASSERT_FALSE(w->isVisible());
     w->close();
     EXPECT_EQ(GetSetting(keys::kFavlist), "1");
-}
-
-TEST_F(Lifecycle, ASizeStoredAsTextThatIsNoNumberOpensAtTheDefaultSize) {
-    SaveSetting(keys::kWidth, "wide");
-    SaveSetting(keys::kHeight, "");
-    auto w = load();
-    EXPECT_EQ(w->size(), QSize(px(8690), px(6050, false)));
 }

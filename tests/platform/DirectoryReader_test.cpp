@@ -35,16 +35,13 @@ TEST(DirectoryReader, ListsRegularFilesAndLinksToThemOnly) {
     Folder other;
     other.file("elsewhere.png");
     Folder f;
-    f.file("plain.jpg");
-    f.file("with  blanks .png");
-    f.file(" leading blank.gif");
-    f.file(".hidden.jpg");
-    f.file("UPPER.JPG");
-    f.file("Übersicht café.bmp");
-    f.file("日本語.tif");
-    f.file("line\nbreak.bmp");
-    f.file("tab\there");
-    f.file("no extension");
+    const QStringList files = {"plain.jpg",   "with  blanks .png", " leading blank.gif",
+                               ".hidden.jpg", "UPPER.JPG",         "Übersicht café.bmp",
+                               "日本語.tif",  "line\nbreak.bmp",   "tab\there",
+                               "no extension"};
+    for (const QString& name : files) {
+        f.file(name.toStdString());
+    }
     f.folder("folder.jpg");
     f.folder(".hidden folder");
     f.link("link to file.jpg", "plain.jpg");
@@ -64,18 +61,10 @@ TEST(DirectoryReader, ListsRegularFilesAndLinksToThemOnly) {
         ::close(s);
     }
 
-    const FolderFiles files = readFolderFiles(f.path());
-    EXPECT_TRUE(files.ok);
-    const QStringList expected = {
-        QStringLiteral("plain.jpg"),          QStringLiteral("with  blanks .png"),
-        QStringLiteral(" leading blank.gif"), QStringLiteral(".hidden.jpg"),
-        QStringLiteral("UPPER.JPG"),          QStringLiteral("Übersicht café.bmp"),
-        QStringLiteral("日本語.tif"),         QStringLiteral("line\nbreak.bmp"),
-        QStringLiteral("tab\there"),          QStringLiteral("no extension"),
-        QStringLiteral("link to file.jpg"),   QStringLiteral("link to link.jpg"),
-        QStringLiteral("absolute link.png"),
-    };
-    EXPECT_EQ(sorted(files.names), sorted(expected));
+    const FolderFiles read = readFolderFiles(f.path());
+    EXPECT_TRUE(read.ok);
+    EXPECT_EQ(sorted(read.names), sorted(files + QStringList{"link to file.jpg", "link to link.jpg",
+                                                             "absolute link.png"}));
 }
 
 TEST(DirectoryReader, NamesThatAreNotUtf8AreDecodedAsQtDoes) {
@@ -100,18 +89,25 @@ TEST(DirectoryReader, FolderThatCannotBeReadGivesTheErrorFlag) {
     f.file("picture.jpg");
     f.folder("sub");
     f.file("sub/inside.jpg");
-    const QString cases[] = {
+    f.folder("locked");
+    f.file("locked/picture.jpg");
+    ASSERT_EQ(::chmod(f.at("locked").c_str(), 0300), 0);
+    QStringList cases = {
         QString(),
         f.path() + QStringLiteral("/missing"),
         f.path() + QStringLiteral("/picture.jpg"),      // a file, not a folder
         f.path() + QStringLiteral("/picture.jpg/sub"),  // a path through a file
         f.path() + QStringLiteral("/sub") + QChar(0) + QStringLiteral("x"),  // cut short by NUL
     };
+    if (::geteuid() != 0) {  // permissions do not stop root
+        cases.append(f.path() + QStringLiteral("/locked"));
+    }
     for (const QString& folder : cases) {
         const FolderFiles files = readFolderFiles(folder);
         EXPECT_FALSE(files.ok) << folder.toStdString();
         EXPECT_TRUE(files.names.isEmpty()) << folder.toStdString();
     }
+    ::chmod(f.at("locked").c_str(), 0755);
     // The same folder spelled differently still reads.
     for (const QString& folder :
          {f.path() + QStringLiteral("/sub/"), f.path() + QStringLiteral("/./sub/../sub")}) {
@@ -121,37 +117,12 @@ TEST(DirectoryReader, FolderThatCannotBeReadGivesTheErrorFlag) {
     }
 }
 
-TEST(DirectoryReader, FolderWithoutReadPermission) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "permissions do not stop root";
-    }
-    Folder f;
-    f.folder("locked");
-    f.file("locked/picture.jpg");
-    ASSERT_EQ(::chmod(f.at("locked").c_str(), 0300), 0);
-    const FolderFiles files = readFolderFiles(f.path() + QStringLiteral("/locked"));
-    ::chmod(f.at("locked").c_str(), 0755);
-    EXPECT_FALSE(files.ok);
-    EXPECT_TRUE(files.names.isEmpty());
-}
-
-TEST(DirectoryReader, EmptyFolderAndManyFiles) {
+TEST(DirectoryReader, EmptyFolder) {
+    // (Folders of more entries than one read returns: the big folder test below.)
     Folder f;
     const FolderFiles empty = readFolderFiles(f.path());
     EXPECT_TRUE(empty.ok);
     EXPECT_TRUE(empty.names.isEmpty());
-
-    // More entries than one read of the directory returns.
-    constexpr int kCount = 3000;
-    QStringList expected;
-    for (int i = 0; i < kCount; ++i) {
-        const std::string name = "picture number " + std::to_string(i) + ".jpg";
-        f.file(name);
-        expected.append(QString::fromStdString(name));
-    }
-    const FolderFiles files = readFolderFiles(f.path());
-    EXPECT_TRUE(files.ok);
-    EXPECT_EQ(sorted(files.names), sorted(expected));
 }
 
 TEST(DirectoryReader, OnlyWantedNamesAreLookedAtAndTaken) {

@@ -191,18 +191,16 @@ QByteArray dibBits(const QImage& source, DibFormat format, bool topDown) {
 
 QImage dibQuantised(const QImage& source, DibFormat format) {
     QImage image = source.convertToFormat(QImage::Format_RGB32);
+    if (format != DibFormat::Rgb555 && format != DibFormat::Rgb565Fields) {
+        return image;
+    }
+    const int greenBits = format == DibFormat::Rgb565Fields ? 6 : 5;
+    auto keep = [](int value, int bits) { return expand(value >> (8 - bits), bits); };
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const QRgb c = image.pixel(x, y);
-            if (format == DibFormat::Rgb555) {
-                image.setPixel(x, y,
-                               qRgb(expand(qRed(c) >> 3, 5), expand(qGreen(c) >> 3, 5),
-                                    expand(qBlue(c) >> 3, 5)));
-            } else if (format == DibFormat::Rgb565Fields) {
-                image.setPixel(x, y,
-                               qRgb(expand(qRed(c) >> 3, 5), expand(qGreen(c) >> 2, 6),
-                                    expand(qBlue(c) >> 3, 5)));
-            }
+            image.setPixel(x, y,
+                           qRgb(keep(qRed(c), 5), keep(qGreen(c), greenBits), keep(qBlue(c), 5)));
         }
     }
     return image;
@@ -230,34 +228,6 @@ WmfWriter& WmfWriter::record(quint16 function, const QList<qint16>& words) {
     return rawRecord(function, u16s(words));
 }
 
-WmfWriter& WmfWriter::setMapMode(int mode) {
-    return record(0x0103, {qint16(mode)});
-}
-WmfWriter& WmfWriter::setWindowOrg(QPoint p) {
-    return record(0x020B, {qint16(p.y()), qint16(p.x())});
-}
-WmfWriter& WmfWriter::setWindowExt(QSize s) {
-    return record(0x020C, {qint16(s.height()), qint16(s.width())});
-}
-WmfWriter& WmfWriter::setViewportOrg(QPoint p) {
-    return record(0x020D, {qint16(p.y()), qint16(p.x())});
-}
-WmfWriter& WmfWriter::setViewportExt(QSize s) {
-    return record(0x020E, {qint16(s.height()), qint16(s.width())});
-}
-WmfWriter& WmfWriter::offsetWindowOrg(QPoint d) {
-    return record(0x020F, {qint16(d.y()), qint16(d.x())});
-}
-WmfWriter& WmfWriter::offsetViewportOrg(QPoint d) {
-    return record(0x0211, {qint16(d.y()), qint16(d.x())});
-}
-WmfWriter& WmfWriter::scaleWindowExt(int xNum, int xDenom, int yNum, int yDenom) {
-    return record(0x0410, {qint16(yDenom), qint16(yNum), qint16(xDenom), qint16(xNum)});
-}
-WmfWriter& WmfWriter::scaleViewportExt(int xNum, int xDenom, int yNum, int yDenom) {
-    return record(0x0412, {qint16(yDenom), qint16(yNum), qint16(xDenom), qint16(xNum)});
-}
-
 int WmfWriter::allocate() {
     for (int i = 0; i < m_slots.size(); ++i) {
         if (!m_slots[i]) {
@@ -270,14 +240,12 @@ int WmfWriter::allocate() {
 }
 
 int WmfWriter::createPen(int style, int width, QColor color) {
-    const quint32 c = colorRef(color);
-    record(0x02FA, {qint16(style), qint16(width), 0, qint16(c & 0xFFFF), qint16(c >> 16)});
+    record(0x02FA, QList<qint16>{qint16(style), qint16(width), 0} + colorWords(color));
     return allocate();
 }
 
 int WmfWriter::createBrush(int style, QColor color, int hatch) {
-    const quint32 c = colorRef(color);
-    record(0x02FC, {qint16(style), qint16(c & 0xFFFF), qint16(c >> 16), qint16(hatch)});
+    record(0x02FC, QList<qint16>{qint16(style)} + colorWords(color) + QList<qint16>{qint16(hatch)});
     return allocate();
 }
 
@@ -297,18 +265,9 @@ int WmfWriter::createFont(int height, const QString& face, int weight, bool ital
     return allocate();
 }
 
-int WmfWriter::createPalette() {
-    record(0x00F7, {0x0300, 0});
-    return allocate();
-}
-
 int WmfWriter::createDibPatternBrush(const QImage& pattern) {
     rawRecord(0x0142, u16s({5, 0}) + packedDib(pattern, DibFormat::Rgb24));
     return allocate();
-}
-
-WmfWriter& WmfWriter::selectObject(int index) {
-    return record(0x012D, {qint16(index)});
 }
 
 WmfWriter& WmfWriter::deleteObject(int index) {
@@ -318,31 +277,6 @@ WmfWriter& WmfWriter::deleteObject(int index) {
     return record(0x01F0, {qint16(index)});
 }
 
-WmfWriter& WmfWriter::setTextColor(QColor c) {
-    const quint32 v = colorRef(c);
-    return record(0x0209, {qint16(v & 0xFFFF), qint16(v >> 16)});
-}
-WmfWriter& WmfWriter::setBkColor(QColor c) {
-    const quint32 v = colorRef(c);
-    return record(0x0201, {qint16(v & 0xFFFF), qint16(v >> 16)});
-}
-WmfWriter& WmfWriter::setBkMode(int mode) {
-    return record(0x0102, {qint16(mode), 0});
-}
-WmfWriter& WmfWriter::setTextAlign(int align) {
-    return record(0x012E, {qint16(align), 0});
-}
-WmfWriter& WmfWriter::setPolyFillMode(int mode) {
-    return record(0x0106, {qint16(mode), 0});
-}
-
-WmfWriter& WmfWriter::moveTo(QPoint p) {
-    return record(0x0214, {qint16(p.y()), qint16(p.x())});
-}
-WmfWriter& WmfWriter::lineTo(QPoint p) {
-    return record(0x0213, {qint16(p.y()), qint16(p.x())});
-}
-
 WmfWriter& WmfWriter::rect4(quint16 function, QRect r, const QList<qint16>& before) {
     QList<qint16> words = before;
     words << qint16(r.y() + r.height()) << qint16(r.x() + r.width()) << qint16(r.y())
@@ -350,42 +284,17 @@ WmfWriter& WmfWriter::rect4(quint16 function, QRect r, const QList<qint16>& befo
     return record(function, words);
 }
 
-WmfWriter& WmfWriter::rectangle(QRect r) {
-    return rect4(0x041B, r);
-}
-WmfWriter& WmfWriter::roundRect(QRect r, QSize corner) {
-    return rect4(0x061C, r, {qint16(corner.height()), qint16(corner.width())});
-}
-WmfWriter& WmfWriter::ellipse(QRect r) {
-    return rect4(0x0418, r);
-}
-WmfWriter& WmfWriter::arc(QRect r, QPoint start, QPoint end) {
-    return rect4(0x0817, r,
-                 {qint16(end.y()), qint16(end.x()), qint16(start.y()), qint16(start.x())});
-}
-WmfWriter& WmfWriter::pie(QRect r, QPoint start, QPoint end) {
-    return rect4(0x081A, r,
-                 {qint16(end.y()), qint16(end.x()), qint16(start.y()), qint16(start.x())});
-}
-WmfWriter& WmfWriter::chord(QRect r, QPoint start, QPoint end) {
-    return rect4(0x0830, r,
-                 {qint16(end.y()), qint16(end.x()), qint16(start.y()), qint16(start.x())});
-}
-
-WmfWriter& WmfWriter::polygon(const QList<QPoint>& points) {
+WmfWriter& WmfWriter::poly(quint16 function, const QList<QPoint>& points) {
     QList<qint16> words{qint16(points.size())};
     for (QPoint p : points) {
         words << qint16(p.x()) << qint16(p.y());
     }
-    return record(0x0324, words);
+    return record(function, words);
 }
 
-WmfWriter& WmfWriter::polyline(const QList<QPoint>& points) {
-    QList<qint16> words{qint16(points.size())};
-    for (QPoint p : points) {
-        words << qint16(p.x()) << qint16(p.y());
-    }
-    return record(0x0325, words);
+QList<qint16> WmfWriter::colorWords(QColor c) {
+    const quint32 v = colorRef(c);
+    return {qint16(v & 0xFFFF), qint16(v >> 16)};
 }
 
 WmfWriter& WmfWriter::polyPolygon(const QList<QList<QPoint>>& polygons) {
@@ -425,19 +334,6 @@ WmfWriter& WmfWriter::extTextOut(QPoint p, const QByteArray& text, int options, 
     return rawRecord(0x0A32, params);
 }
 
-WmfWriter& WmfWriter::saveDc() {
-    return record(0x001E, {});
-}
-WmfWriter& WmfWriter::restoreDc(int which) {
-    return record(0x0127, {qint16(which)});
-}
-WmfWriter& WmfWriter::intersectClipRect(QRect r) {
-    return rect4(0x0416, r);
-}
-WmfWriter& WmfWriter::excludeClipRect(QRect r) {
-    return rect4(0x0415, r);
-}
-
 WmfWriter& WmfWriter::stretchDib(QRect dest, const QImage& image, DibFormat format, quint32 rop) {
     const QByteArray params =
         u16s({qint16(rop & 0xFFFF), qint16(rop >> 16), 0, qint16(image.height()),
@@ -462,16 +358,6 @@ WmfWriter& WmfWriter::dibBitBlt(QPoint dest, const QImage& image, DibFormat form
               qint16(image.width()), qint16(dest.y()), qint16(dest.x())}) +
         packedDib(image, format);
     return rawRecord(0x0940, params);
-}
-
-WmfWriter& WmfWriter::patBlt(QRect dest, quint32 rop) {
-    return record(0x061D, {qint16(rop & 0xFFFF), qint16(rop >> 16), qint16(dest.height()),
-                           qint16(dest.width()), qint16(dest.y()), qint16(dest.x())});
-}
-
-WmfWriter& WmfWriter::setObjectCount(int count) {
-    m_objectCount = count;
-    return *this;
 }
 
 QByteArray WmfWriter::finish() const {
@@ -545,33 +431,16 @@ QByteArray xform(const QTransform& t) {
 
 }  // namespace
 
+EmfWriter& EmfWriter::words(quint32 type, const QList<qint32>& values) {
+    return record(type, ints(values));
+}
+
 void EmfWriter::useHandle(quint32 index) {
     if (index < 0x10000) {
         m_handles = std::max(m_handles, int(index) + 1);
     }
 }
 
-EmfWriter& EmfWriter::setMapMode(int mode) {
-    return record(17, ints({mode}));
-}
-EmfWriter& EmfWriter::setWindowOrg(QPoint p) {
-    return record(10, ints({p.x(), p.y()}));
-}
-EmfWriter& EmfWriter::setWindowExt(QSize s) {
-    return record(9, ints({s.width(), s.height()}));
-}
-EmfWriter& EmfWriter::setViewportOrg(QPoint p) {
-    return record(12, ints({p.x(), p.y()}));
-}
-EmfWriter& EmfWriter::setViewportExt(QSize s) {
-    return record(11, ints({s.width(), s.height()}));
-}
-EmfWriter& EmfWriter::scaleWindowExt(int xNum, int xDenom, int yNum, int yDenom) {
-    return record(32, ints({xNum, xDenom, yNum, yDenom}));
-}
-EmfWriter& EmfWriter::scaleViewportExt(int xNum, int xDenom, int yNum, int yDenom) {
-    return record(31, ints({xNum, xDenom, yNum, yDenom}));
-}
 EmfWriter& EmfWriter::setWorldTransform(const QTransform& t) {
     return record(35, xform(t));
 }
@@ -599,9 +468,7 @@ EmfWriter& EmfWriter::createDibPatternBrush(quint32 index, const QImage& pattern
     useHandle(index);
     const QByteArray info = dibInfo(pattern, DibFormat::Rgb24);
     const QByteArray bits = dibBits(pattern, DibFormat::Rgb24);
-    return record(94, ints({qint32(index), 0, 32, qint32(info.size()), 32 + qint32(info.size()),
-                            qint32(bits.size())}) +
-                          info + bits);
+    return record(94, ints({qint32(index), 0}) + dibOffsets(32, info, bits) + info + bits);
 }
 
 EmfWriter& EmfWriter::createFont(quint32 index, int height, const QString& face, int weight,
@@ -620,57 +487,6 @@ EmfWriter& EmfWriter::createFont(quint32 index, int height, const QString& face,
     return record(82, p);
 }
 
-EmfWriter& EmfWriter::selectObject(quint32 index) {
-    return record(37, ints({qint32(index)}));
-}
-EmfWriter& EmfWriter::deleteObject(quint32 index) {
-    return record(40, ints({qint32(index)}));
-}
-
-EmfWriter& EmfWriter::setTextColor(QColor c) {
-    return record(24, ints({qint32(colorRef(c))}));
-}
-EmfWriter& EmfWriter::setBkColor(QColor c) {
-    return record(25, ints({qint32(colorRef(c))}));
-}
-EmfWriter& EmfWriter::setBkMode(int mode) {
-    return record(18, ints({mode}));
-}
-EmfWriter& EmfWriter::setTextAlign(int align) {
-    return record(22, ints({align}));
-}
-EmfWriter& EmfWriter::setPolyFillMode(int mode) {
-    return record(19, ints({mode}));
-}
-
-EmfWriter& EmfWriter::moveTo(QPoint p) {
-    return record(27, ints({p.x(), p.y()}));
-}
-EmfWriter& EmfWriter::lineTo(QPoint p) {
-    return record(54, ints({p.x(), p.y()}));
-}
-EmfWriter& EmfWriter::rectangle(QRect r) {
-    return record(43, rectL(r));
-}
-EmfWriter& EmfWriter::roundRect(QRect r, QSize corner) {
-    return record(44, rectL(r) + ints({corner.width(), corner.height()}));
-}
-EmfWriter& EmfWriter::ellipse(QRect r) {
-    return record(42, rectL(r));
-}
-EmfWriter& EmfWriter::arc(QRect r, QPoint s, QPoint e) {
-    return record(45, rectL(r) + ints({s.x(), s.y(), e.x(), e.y()}));
-}
-EmfWriter& EmfWriter::chord(QRect r, QPoint s, QPoint e) {
-    return record(46, rectL(r) + ints({s.x(), s.y(), e.x(), e.y()}));
-}
-EmfWriter& EmfWriter::pie(QRect r, QPoint s, QPoint e) {
-    return record(47, rectL(r) + ints({s.x(), s.y(), e.x(), e.y()}));
-}
-EmfWriter& EmfWriter::arcTo(QRect r, QPoint s, QPoint e) {
-    return record(55, rectL(r) + ints({s.x(), s.y(), e.x(), e.y()}));
-}
-
 EmfWriter& EmfWriter::pointsRecord(quint32 type, quint32 count, const QList<QPoint>& pts) {
     const bool small = type >= 85 && type <= 92;
     QByteArray p = ints({0, 0, 0, 0, qint32(count)});
@@ -687,22 +503,6 @@ EmfWriter& EmfWriter::pointsRecord(quint32 type, quint32 count, const QList<QPoi
 
 EmfWriter& EmfWriter::points(quint32 type, const QList<QPoint>& pts, bool small) {
     return pointsRecord(small ? type + 83 : type, quint32(pts.size()), pts);
-}
-
-EmfWriter& EmfWriter::polygon(const QList<QPoint>& p, bool small) {
-    return points(3, p, small);
-}
-EmfWriter& EmfWriter::polyline(const QList<QPoint>& p, bool small) {
-    return points(4, p, small);
-}
-EmfWriter& EmfWriter::polylineTo(const QList<QPoint>& p, bool small) {
-    return points(6, p, small);
-}
-EmfWriter& EmfWriter::polyBezier(const QList<QPoint>& p, bool small) {
-    return points(2, p, small);
-}
-EmfWriter& EmfWriter::polyBezierTo(const QList<QPoint>& p, bool small) {
-    return points(5, p, small);
 }
 
 EmfWriter& EmfWriter::polyPolygon(const QList<QList<QPoint>>& polygons, bool small) {
@@ -725,41 +525,6 @@ EmfWriter& EmfWriter::polyPolygon(const QList<QList<QPoint>>& polygons, bool sma
         }
     }
     return record(small ? 91 : 8, p);
-}
-
-EmfWriter& EmfWriter::beginPath() {
-    return record(59, {});
-}
-EmfWriter& EmfWriter::endPath() {
-    return record(60, {});
-}
-EmfWriter& EmfWriter::closeFigure() {
-    return record(61, {});
-}
-EmfWriter& EmfWriter::fillPath() {
-    return record(62, ints({0, 0, 0, 0}));
-}
-EmfWriter& EmfWriter::strokeAndFillPath() {
-    return record(63, ints({0, 0, 0, 0}));
-}
-EmfWriter& EmfWriter::strokePath() {
-    return record(64, ints({0, 0, 0, 0}));
-}
-EmfWriter& EmfWriter::selectClipPath(int mode) {
-    return record(67, ints({mode}));
-}
-
-EmfWriter& EmfWriter::saveDc() {
-    return record(33, {});
-}
-EmfWriter& EmfWriter::restoreDc(int which) {
-    return record(34, ints({which}));
-}
-EmfWriter& EmfWriter::intersectClipRect(QRect r) {
-    return record(30, rectL(r));
-}
-EmfWriter& EmfWriter::excludeClipRect(QRect r) {
-    return record(29, rectL(r));
 }
 
 EmfWriter& EmfWriter::extSelectClipRgn(const QList<QRect>& rects, int mode) {
@@ -809,6 +574,11 @@ EmfWriter& EmfWriter::extText(quint32 type, QPoint p, QByteArray chars, int coun
     return record(type, payload);
 }
 
+// Where a bitmap's header and bits lie, after a record's fixed part of infoAt bytes.
+QByteArray EmfWriter::dibOffsets(qint32 infoAt, const QByteArray& info, const QByteArray& bits) {
+    return ints({infoAt, qint32(info.size()), infoAt + qint32(info.size()), qint32(bits.size())});
+}
+
 EmfWriter& EmfWriter::stretchDiBits(QRect dest, const QImage& image, DibFormat format, QRect src,
                                     quint32 rop, bool topDown) {
     if (src.isNull()) {
@@ -816,40 +586,28 @@ EmfWriter& EmfWriter::stretchDiBits(QRect dest, const QImage& image, DibFormat f
     }
     const QByteArray info = dibInfo(image, format, topDown);
     const QByteArray bits = dibBits(image, format, topDown);
-    constexpr qint32 kInfoAt = 80;
-    const QByteArray payload =
-        ints({0, 0, 0, 0, dest.x(), dest.y(), src.x(), src.y(), src.width(), src.height(), kInfoAt,
-              qint32(info.size()), kInfoAt + qint32(info.size()), qint32(bits.size()), 0,
-              qint32(rop), dest.width(), dest.height()}) +
-        info + bits;
-    return record(81, payload);
+    return record(
+        81, ints({0, 0, 0, 0, dest.x(), dest.y(), src.x(), src.y(), src.width(), src.height()}) +
+                dibOffsets(80, info, bits) + ints({0, qint32(rop), dest.width(), dest.height()}) +
+                info + bits);
 }
 
 EmfWriter& EmfWriter::bitBlt(QRect dest, const QImage& image, DibFormat format, quint32 rop) {
     const QByteArray info = dibInfo(image, format);
     const QByteArray bits = dibBits(image, format);
-    constexpr qint32 kInfoAt = 100;
     // The source transform turns the destination's logical size into bitmap pixels.
     const QTransform toSource = QTransform::fromScale(double(image.width()) / dest.width(),
                                                       double(image.height()) / dest.height());
-    QByteArray payload =
-        ints({0, 0, 0, 0, dest.x(), dest.y(), dest.width(), dest.height(), qint32(rop), 0, 0});
-    payload += xform(toSource);
-    payload += ints(
-        {0, 0, kInfoAt, qint32(info.size()), kInfoAt + qint32(info.size()), qint32(bits.size())});
-    return record(76, payload + info + bits);
+    return record(
+        76, ints({0, 0, 0, 0, dest.x(), dest.y(), dest.width(), dest.height(), qint32(rop), 0, 0}) +
+                xform(toSource) + ints({0, 0}) + dibOffsets(100, info, bits) + info + bits);
 }
 
 EmfWriter& EmfWriter::setDiBitsToDevice(QPoint dest, const QImage& image, DibFormat format) {
     const QByteArray info = dibInfo(image, format);
     const QByteArray bits = dibBits(image, format);
-    constexpr qint32 kInfoAt = 76;
-    const QByteArray payload =
-        ints({0, 0, 0, 0, dest.x(), dest.y(), 0, 0, image.width(), image.height(), kInfoAt,
-              qint32(info.size()), kInfoAt + qint32(info.size()), qint32(bits.size()), 0, 0,
-              image.height()}) +
-        info + bits;
-    return record(80, payload);
+    return record(80, ints({0, 0, 0, 0, dest.x(), dest.y(), 0, 0, image.width(), image.height()}) +
+                          dibOffsets(76, info, bits) + ints({0, 0, image.height()}) + info + bits);
 }
 
 EmfWriter& EmfWriter::gradientFillRect(QRect r, QColor from, QColor to, bool vertical) {
@@ -865,17 +623,6 @@ EmfWriter& EmfWriter::gradientFillRect(QRect r, QColor from, QColor to, bool ver
     vertex(QPoint(r.x() + r.width(), r.y() + r.height()), to);
     p += ints({0, 1});
     return record(118, p);
-}
-
-EmfWriter& EmfWriter::setHandleCount(int count) {
-    m_handles = count;
-    m_handlesForced = true;
-    return *this;
-}
-
-EmfWriter& EmfWriter::setBounds(QRect inclusive) {
-    m_bounds = inclusive;
-    return *this;
 }
 
 QByteArray EmfWriter::finish() const {
@@ -1070,10 +817,6 @@ EmfPlusWriter& EmfPlusWriter::metafileImage(int id, const QByteArray& file, bool
     return object(id, 5, ints({qint32(kPlusVersion), 2, emf ? 3 : 2, qint32(file.size())}) + file);
 }
 
-EmfPlusWriter& EmfPlusWriter::clear(QColor c) {
-    return record(0x4009, 0, ints({qint32(c.rgba())}));
-}
-
 EmfPlusWriter& EmfPlusWriter::fillRects(Brush b, const QList<QRectF>& rects, bool int16) {
     QByteArray data = ints({qint32(b.value), qint32(rects.size())});
     for (QRectF r : rects) {
@@ -1164,10 +907,6 @@ EmfPlusWriter& EmfPlusWriter::setWorldTransform(const QTransform& t) {
     return record(0x402A, 0, xform(t));
 }
 
-EmfPlusWriter& EmfPlusWriter::resetWorldTransform() {
-    return record(0x402B, 0, {});
-}
-
 EmfPlusWriter& EmfPlusWriter::transform(quint16 type, const QList<float>& values, bool append) {
     return record(type, append ? 0x2000 : 0, floats(values));
 }
@@ -1186,26 +925,6 @@ EmfPlusWriter& EmfPlusWriter::restore(int index) {
 
 EmfPlusWriter& EmfPlusWriter::setClipRect(QRectF r, int mode) {
     return record(0x4032, quint16(mode << 8), rectF(r));
-}
-
-EmfPlusWriter& EmfPlusWriter::setClipPath(int path, int mode) {
-    return record(0x4033, quint16((mode << 8) | path), {});
-}
-
-EmfPlusWriter& EmfPlusWriter::resetClip() {
-    return record(0x4031, 0, {});
-}
-
-EmfPlusWriter& EmfPlusWriter::setAntiAlias(bool on) {
-    return record(0x401E, on ? 0x0009 : 0, {});
-}
-
-EmfPlusWriter& EmfPlusWriter::getDc() {
-    return record(0x4004, 0, {});
-}
-
-EmfPlusWriter& EmfPlusWriter::endOfFile() {
-    return record(0x4002, 0, {});
 }
 
 // --- Samples ----------------------------------------------------------------------------
@@ -1267,16 +986,10 @@ QByteArray sampleEmf() {
     }
     w.createPen(2, 0, 6, QColor(20, 20, 20)).selectObject(2);
     w.createBrush(3, 0, QColor(250, 120, 180)).selectObject(3);
-    w.beginPath()
-        .moveTo({80, 300})
-        .polyBezierTo({{120, 120}, {260, 120}, {300, 300}})
-        .closeFigure()
-        .endPath()
-        .strokeAndFillPath();
-    w.createBrush(4, 2, QColor(0, 110, 0), 5)
-        .selectObject(4)
-        .setBkMode(2)
-        .setBkColor(QColor(220, 255, 220));
+    w.beginPath().moveTo({80, 300}).polyBezierTo({{120, 120}, {260, 120}, {300, 300}});
+    w.closeFigure().endPath().strokeAndFillPath();
+    w.createBrush(4, 2, QColor(0, 110, 0), 5).selectObject(4);
+    w.setBkMode(2).setBkColor(QColor(220, 255, 220));
     w.pie(QRect(360, 60, 220, 220), {580, 170}, {470, 60});
     w.setBkMode(1);
     w.stretchDiBits(QRect(380, 320, 200, 120), checkerboard(), DibFormat::Rgb24);
@@ -1299,9 +1012,8 @@ QByteArray sampleEmfPlus() {
     p.fillRects(1, {{0, 0, 400, 240}});
     p.pathBrush(2, {90, 90}, QColor(255, 220, 0), {{20, 20}, {160, 20}, {160, 160}, {20, 160}},
                 QColor(255, 120, 0));
-    p.fillEllipse(2, {20, 20, 140, 140})
-        .pen(3, 4, QColor(30, 30, 120))
-        .drawEllipse(3, {20, 20, 140, 140});
+    p.fillEllipse(2, {20, 20, 140, 140}).pen(3, 4, QColor(30, 30, 120));
+    p.drawEllipse(3, {20, 20, 140, 140});
     p.pen(4, 3, QColor(200, 0, 0), 1)
         .drawLines(4, {{200, 30}, {380, 30}, {380, 120}, {200, 120}}, true);
     p.hatchBrush(5, 4, QColor(0, 120, 0), QColor(220, 255, 220))

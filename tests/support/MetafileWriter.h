@@ -47,67 +47,81 @@ public:
     WmfWriter& record(quint16 function, const QList<qint16>& words);
     WmfWriter& rawRecord(quint16 function, const QByteArray& params);
 
-    WmfWriter& setMapMode(int mode);
-    WmfWriter& setWindowOrg(QPoint p);
-    WmfWriter& setWindowExt(QSize s);
-    WmfWriter& setViewportOrg(QPoint p);
-    WmfWriter& setViewportExt(QSize s);
-    WmfWriter& offsetWindowOrg(QPoint d);
-    WmfWriter& offsetViewportOrg(QPoint d);
-    WmfWriter& scaleWindowExt(int xNum, int xDenom, int yNum, int yDenom);
-    WmfWriter& scaleViewportExt(int xNum, int xDenom, int yNum, int yDenom);
+    WmfWriter& setMapMode(int mode) { return record(0x0103, {qint16(mode)}); }
+    WmfWriter& setWindowOrg(QPoint p) { return record(0x020B, yx(p)); }
+    WmfWriter& setWindowExt(QSize s) { return record(0x020C, yx({s.width(), s.height()})); }
+    WmfWriter& setViewportOrg(QPoint p) { return record(0x020D, yx(p)); }
+    WmfWriter& setViewportExt(QSize s) { return record(0x020E, yx({s.width(), s.height()})); }
+    WmfWriter& offsetWindowOrg(QPoint d) { return record(0x020F, yx(d)); }
+    WmfWriter& scaleWindowExt(int xNum, int xDenom, int yNum, int yDenom) {
+        return record(0x0410, yx({yNum, yDenom}) + yx({xNum, xDenom}));
+    }
+    WmfWriter& scaleViewportExt(int xNum, int xDenom, int yNum, int yDenom) {
+        return record(0x0412, yx({yNum, yDenom}) + yx({xNum, xDenom}));
+    }
 
     // Objects go to the lowest free slot, which these return.
     int createPen(int style, int width, QColor color);
     int createBrush(int style, QColor color, int hatch = 0);
     int createFont(int height, const QString& face, int weight = 400, bool italic = false,
                    bool underline = false, int escapement = 0);
-    int createPalette();
     int createDibPatternBrush(const QImage& pattern);
-    WmfWriter& selectObject(int index);
+    WmfWriter& selectObject(int index) { return record(0x012D, {qint16(index)}); }
     WmfWriter& deleteObject(int index);
 
-    WmfWriter& setTextColor(QColor c);
-    WmfWriter& setBkColor(QColor c);
-    WmfWriter& setBkMode(int mode);
-    WmfWriter& setTextAlign(int align);
-    WmfWriter& setPolyFillMode(int mode);
+    WmfWriter& setTextColor(QColor c) { return record(0x0209, colorWords(c)); }
+    WmfWriter& setBkColor(QColor c) { return record(0x0201, colorWords(c)); }
+    WmfWriter& setBkMode(int mode) { return record(0x0102, {qint16(mode), 0}); }
+    WmfWriter& setTextAlign(int align) { return record(0x012E, {qint16(align), 0}); }
+    WmfWriter& setPolyFillMode(int mode) { return record(0x0106, {qint16(mode), 0}); }
 
-    WmfWriter& moveTo(QPoint p);
-    WmfWriter& lineTo(QPoint p);
+    WmfWriter& moveTo(QPoint p) { return record(0x0214, yx(p)); }
+    WmfWriter& lineTo(QPoint p) { return record(0x0213, yx(p)); }
     // Rectangles as QRect(x, y, w, h): GDI's right and bottom are x + w and y + h.
-    WmfWriter& rectangle(QRect r);
-    WmfWriter& roundRect(QRect r, QSize corner);
-    WmfWriter& ellipse(QRect r);
-    WmfWriter& arc(QRect r, QPoint start, QPoint end);
-    WmfWriter& pie(QRect r, QPoint start, QPoint end);
-    WmfWriter& chord(QRect r, QPoint start, QPoint end);
-    WmfWriter& polygon(const QList<QPoint>& points);
-    WmfWriter& polyline(const QList<QPoint>& points);
+    WmfWriter& rectangle(QRect r) { return rect4(0x041B, r); }
+    WmfWriter& roundRect(QRect r, QSize corner) {
+        return rect4(0x061C, r, yx({corner.width(), corner.height()}));
+    }
+    WmfWriter& ellipse(QRect r) { return rect4(0x0418, r); }
+    WmfWriter& arc(QRect r, QPoint start, QPoint end) {
+        return rect4(0x0817, r, yx(end) + yx(start));
+    }
+    WmfWriter& pie(QRect r, QPoint start, QPoint end) {
+        return rect4(0x081A, r, yx(end) + yx(start));
+    }
+    WmfWriter& chord(QRect r, QPoint s, QPoint e) { return rect4(0x0830, r, yx(e) + yx(s)); }
+    WmfWriter& polygon(const QList<QPoint>& points) { return poly(0x0324, points); }
+    WmfWriter& polyline(const QList<QPoint>& points) { return poly(0x0325, points); }
     WmfWriter& polyPolygon(const QList<QList<QPoint>>& polygons);
     WmfWriter& textOut(QPoint p, const QByteArray& text);
     WmfWriter& extTextOut(QPoint p, const QByteArray& text, int options = 0, QRect rect = {},
                           const QList<qint16>& dx = {});
 
-    WmfWriter& saveDc();
-    WmfWriter& restoreDc(int which = -1);
-    WmfWriter& intersectClipRect(QRect r);
-    WmfWriter& excludeClipRect(QRect r);
+    WmfWriter& saveDc() { return record(0x001E, {}); }
+    WmfWriter& restoreDc(int which = -1) { return record(0x0127, {qint16(which)}); }
+    WmfWriter& intersectClipRect(QRect r) { return rect4(0x0416, r); }
+    WmfWriter& excludeClipRect(QRect r) { return rect4(0x0415, r); }
 
     WmfWriter& stretchDib(QRect dest, const QImage& image, DibFormat format,
                           quint32 rop = kSrcCopy);
     WmfWriter& dibStretchBlt(QRect dest, const QImage& image, DibFormat format);
     WmfWriter& dibBitBlt(QPoint dest, const QImage& image, DibFormat format);
-    WmfWriter& patBlt(QRect dest, quint32 rop);
 
     // Forces the object count in the header (normally the highest slot used plus one).
-    WmfWriter& setObjectCount(int count);
+    WmfWriter& setObjectCount(int count) {
+        m_objectCount = count;
+        return *this;
+    }
     // The finished file, with the end record and the header totals.
     QByteArray finish() const;
 
 private:
+    // Parameter words of a point or pair: y (or the second) first.
+    static QList<qint16> yx(QPoint p) { return {qint16(p.y()), qint16(p.x())}; }
+    static QList<qint16> colorWords(QColor c);
     int allocate();
     WmfWriter& rect4(quint16 function, QRect r, const QList<qint16>& before = {});
+    WmfWriter& poly(quint16 function, const QList<QPoint>& points);
 
     QRect m_bounds;
     int m_unitsPerInch;
@@ -127,13 +141,17 @@ public:
     // A record whose payload follows the type and size.
     EmfWriter& record(quint32 type, const QByteArray& payload);
 
-    EmfWriter& setMapMode(int mode);
-    EmfWriter& setWindowOrg(QPoint p);
-    EmfWriter& setWindowExt(QSize s);
-    EmfWriter& setViewportOrg(QPoint p);
-    EmfWriter& setViewportExt(QSize s);
-    EmfWriter& scaleWindowExt(int xNum, int xDenom, int yNum, int yDenom);
-    EmfWriter& scaleViewportExt(int xNum, int xDenom, int yNum, int yDenom);
+    EmfWriter& setMapMode(int mode) { return words(17, {mode}); }
+    EmfWriter& setWindowOrg(QPoint p) { return words(10, {p.x(), p.y()}); }
+    EmfWriter& setWindowExt(QSize s) { return words(9, {s.width(), s.height()}); }
+    EmfWriter& setViewportOrg(QPoint p) { return words(12, {p.x(), p.y()}); }
+    EmfWriter& setViewportExt(QSize s) { return words(11, {s.width(), s.height()}); }
+    EmfWriter& scaleWindowExt(int xNum, int xDenom, int yNum, int yDenom) {
+        return words(32, {xNum, xDenom, yNum, yDenom});
+    }
+    EmfWriter& scaleViewportExt(int xNum, int xDenom, int yNum, int yDenom) {
+        return words(31, {xNum, xDenom, yNum, yDenom});
+    }
     EmfWriter& setWorldTransform(const QTransform& t);
     EmfWriter& modifyWorldTransform(const QTransform& t, int mode);
 
@@ -143,46 +161,53 @@ public:
     EmfWriter& createDibPatternBrush(quint32 index, const QImage& pattern);
     EmfWriter& createFont(quint32 index, int height, const QString& face, int weight = 400,
                           bool italic = false, bool underline = false, int escapement = 0);
-    EmfWriter& selectObject(quint32 index);
+    EmfWriter& selectObject(quint32 index) { return words(37, {qint32(index)}); }
     EmfWriter& selectStockObject(int stock) { return selectObject(0x80000000u | quint32(stock)); }
-    EmfWriter& deleteObject(quint32 index);
+    EmfWriter& deleteObject(quint32 index) { return words(40, {qint32(index)}); }
 
-    EmfWriter& setTextColor(QColor c);
-    EmfWriter& setBkColor(QColor c);
-    EmfWriter& setBkMode(int mode);
-    EmfWriter& setTextAlign(int align);
-    EmfWriter& setPolyFillMode(int mode);
+    EmfWriter& setTextColor(QColor c) { return words(24, {colorRef(c)}); }
+    EmfWriter& setBkColor(QColor c) { return words(25, {colorRef(c)}); }
+    EmfWriter& setBkMode(int mode) { return words(18, {mode}); }
+    EmfWriter& setTextAlign(int align) { return words(22, {align}); }
+    EmfWriter& setPolyFillMode(int mode) { return words(19, {mode}); }
 
-    EmfWriter& moveTo(QPoint p);
-    EmfWriter& lineTo(QPoint p);
-    EmfWriter& rectangle(QRect r);
-    EmfWriter& roundRect(QRect r, QSize corner);
-    EmfWriter& ellipse(QRect r);
-    EmfWriter& arc(QRect r, QPoint start, QPoint end);
-    EmfWriter& chord(QRect r, QPoint start, QPoint end);
-    EmfWriter& pie(QRect r, QPoint start, QPoint end);
-    EmfWriter& arcTo(QRect r, QPoint start, QPoint end);
-    EmfWriter& polygon(const QList<QPoint>& points, bool small = false);
-    EmfWriter& polyline(const QList<QPoint>& points, bool small = false);
-    EmfWriter& polylineTo(const QList<QPoint>& points, bool small = false);
-    EmfWriter& polyBezier(const QList<QPoint>& points, bool small = false);
-    EmfWriter& polyBezierTo(const QList<QPoint>& points, bool small = false);
+    EmfWriter& moveTo(QPoint p) { return words(27, {p.x(), p.y()}); }
+    EmfWriter& lineTo(QPoint p) { return words(54, {p.x(), p.y()}); }
+    EmfWriter& rectangle(QRect r) { return words(43, ltrb(r)); }
+    EmfWriter& roundRect(QRect r, QSize c) { return words(44, ltrb(r) << c.width() << c.height()); }
+    EmfWriter& ellipse(QRect r) { return words(42, ltrb(r)); }
+    EmfWriter& arc(QRect r, QPoint start, QPoint end) { return arcLike(45, r, start, end); }
+    EmfWriter& chord(QRect r, QPoint start, QPoint end) { return arcLike(46, r, start, end); }
+    EmfWriter& pie(QRect r, QPoint start, QPoint end) { return arcLike(47, r, start, end); }
+    EmfWriter& arcTo(QRect r, QPoint start, QPoint end) { return arcLike(55, r, start, end); }
+    // Poly-shapes in 32-bit points, or 16-bit ones when small.
+    EmfWriter& polygon(const QList<QPoint>& p, bool small = false) { return points(3, p, small); }
+    EmfWriter& polyline(const QList<QPoint>& p, bool small = false) { return points(4, p, small); }
+    EmfWriter& polylineTo(const QList<QPoint>& p, bool small = false) {
+        return points(6, p, small);
+    }
+    EmfWriter& polyBezier(const QList<QPoint>& p, bool small = false) {
+        return points(2, p, small);
+    }
+    EmfWriter& polyBezierTo(const QList<QPoint>& p, bool small = false) {
+        return points(5, p, small);
+    }
     EmfWriter& polyPolygon(const QList<QList<QPoint>>& polygons, bool small = false);
     // A poly-shape record with a point count that need not match the points written.
     EmfWriter& pointsRecord(quint32 type, quint32 count, const QList<QPoint>& points);
 
-    EmfWriter& beginPath();
-    EmfWriter& endPath();
-    EmfWriter& closeFigure();
-    EmfWriter& fillPath();
-    EmfWriter& strokePath();
-    EmfWriter& strokeAndFillPath();
-    EmfWriter& selectClipPath(int mode);
+    EmfWriter& beginPath() { return words(59, {}); }
+    EmfWriter& endPath() { return words(60, {}); }
+    EmfWriter& closeFigure() { return words(61, {}); }
+    EmfWriter& fillPath() { return words(62, {0, 0, 0, 0}); }
+    EmfWriter& strokeAndFillPath() { return words(63, {0, 0, 0, 0}); }
+    EmfWriter& strokePath() { return words(64, {0, 0, 0, 0}); }
+    EmfWriter& selectClipPath(int mode) { return words(67, {mode}); }
 
-    EmfWriter& saveDc();
-    EmfWriter& restoreDc(int which = -1);
-    EmfWriter& intersectClipRect(QRect r);
-    EmfWriter& excludeClipRect(QRect r);
+    EmfWriter& saveDc() { return words(33, {}); }
+    EmfWriter& restoreDc(int which = -1) { return words(34, {which}); }
+    EmfWriter& intersectClipRect(QRect r) { return words(30, ltrb(r)); }
+    EmfWriter& excludeClipRect(QRect r) { return words(29, ltrb(r)); }
     // Region rectangles in reference device pixels; an empty list with mode 5 (RGN_COPY)
     // removes clipping.
     EmfWriter& extSelectClipRgn(const QList<QRect>& rects, int mode);
@@ -199,13 +224,29 @@ public:
     EmfWriter& gradientFillRect(QRect r, QColor from, QColor to, bool vertical);
 
     // Forces nHandles in the header (normally the highest index used plus one).
-    EmfWriter& setHandleCount(int count);
+    EmfWriter& setHandleCount(int count) {
+        m_handles = count;
+        return *this;
+    }
     // Bounds in device pixels, inclusive, written instead of those of the frame.
-    EmfWriter& setBounds(QRect inclusive);
+    EmfWriter& setBounds(QRect inclusive) {
+        m_bounds = inclusive;
+        return *this;
+    }
     QByteArray finish() const;
 
 private:
+    static QList<qint32> ltrb(QRect r) {
+        return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()};
+    }
+    static qint32 colorRef(QColor c) { return c.red() | c.green() << 8 | c.blue() << 16; }
+    // A record of 32-bit words.
+    EmfWriter& words(quint32 type, const QList<qint32>& values);
+    EmfWriter& arcLike(quint32 type, QRect r, QPoint s, QPoint e) {
+        return words(type, ltrb(r) << s.x() << s.y() << e.x() << e.y());
+    }
     EmfWriter& points(quint32 type, const QList<QPoint>& points, bool small);
+    static QByteArray dibOffsets(qint32 infoAt, const QByteArray& info, const QByteArray& bits);
     EmfWriter& extText(quint32 type, QPoint p, QByteArray chars, int count, int options, QRect rect,
                        const QList<qint32>& dx);
     void useHandle(quint32 index);
@@ -216,7 +257,6 @@ private:
     QByteArray m_records;
     quint32 m_recordCount = 0;
     int m_handles = 1;
-    bool m_handlesForced = false;
     QRect m_bounds;
 };
 
@@ -253,7 +293,6 @@ public:
     // An image object holding a whole WMF or EMF file.
     EmfPlusWriter& metafileImage(int id, const QByteArray& file, bool emf);
 
-    EmfPlusWriter& clear(QColor c);
     EmfPlusWriter& fillRects(Brush b, const QList<QRectF>& rects, bool int16 = false);
     EmfPlusWriter& drawRects(int pen, const QList<QRectF>& rects);
     EmfPlusWriter& fillPolygon(Brush b, const QList<QPointF>& points, Points form = Points::Float);
@@ -274,18 +313,20 @@ public:
     EmfPlusWriter& drawImagePoints(int image, QRectF source, const QList<QPointF>& three);
 
     EmfPlusWriter& setWorldTransform(const QTransform& t);
-    EmfPlusWriter& resetWorldTransform();
+    EmfPlusWriter& resetWorldTransform() { return record(0x402B, 0, {}); }
     // type 0x402C multiply (6 values), 0x402D translate, 0x402E scale (2), 0x402F rotate (1)
     EmfPlusWriter& transform(quint16 type, const QList<float>& values, bool append = false);
     EmfPlusWriter& setPageTransform(int unit, float scale);
     EmfPlusWriter& save(int index);
     EmfPlusWriter& restore(int index);
     EmfPlusWriter& setClipRect(QRectF r, int mode = 0);
-    EmfPlusWriter& setClipPath(int path, int mode = 0);
-    EmfPlusWriter& resetClip();
-    EmfPlusWriter& setAntiAlias(bool on);
-    EmfPlusWriter& getDc();
-    EmfPlusWriter& endOfFile();
+    EmfPlusWriter& setClipPath(int path, int mode = 0) {
+        return record(0x4033, quint16((mode << 8) | path), {});
+    }
+    EmfPlusWriter& resetClip() { return record(0x4031, 0, {}); }
+    EmfPlusWriter& setAntiAlias(bool on) { return record(0x401E, on ? 0x0009 : 0, {}); }
+    EmfPlusWriter& getDc() { return record(0x4004, 0, {}); }
+    EmfPlusWriter& endOfFile() { return record(0x4002, 0, {}); }
 
 private:
     EmfWriter& m_emf;
