@@ -111,16 +111,8 @@ void frmGlimvane::mnuCopyImg_Click() {
 }
 
 void frmGlimvane::mnuPaste_Click() {
-    AppState& state = appState();
-    if (!state.ImageIsSaved) {
-        const auto answer = static_cast<MsgAnswer>(AskSaveImage());
-        if (answer == MsgAnswer::Yes) {
-            mnuSave_Click();
-            return;
-        }
-        if (answer == MsgAnswer::Cancel) {
-            return;
-        }
+    if (!UnsavedImageMayGo()) {
+        return;
     }
     // With no picture on the clipboard there is nothing to show; the image stays.
     const Picture picture = ClipboardPicture();

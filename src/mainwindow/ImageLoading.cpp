@@ -75,6 +75,18 @@ int frmGlimvane::AskSaveImage() {
                                               QStringLiteral("Save Image?"), this));
 }
 
+bool frmGlimvane::UnsavedImageMayGo() {
+    if (appState().ImageIsSaved) {
+        return true;
+    }
+    // Yes saves the picture (and the browser moves to the saved file); only No lets go of it.
+    switch (static_cast<MsgAnswer>(AskSaveImage())) {
+        case MsgAnswer::Yes: mnuSave_Click(); return false;
+        case MsgAnswer::No: return true;
+        default: return false;
+    }
+}
+
 void frmGlimvane::File1_Click() {
     AppState& state = appState();
     if (!state.ImageIsSaved) {
@@ -429,17 +441,10 @@ void frmGlimvane::mnuOpen_Click() {
 }
 
 void frmGlimvane::mnuClose_Click() {
-    AppState& state = appState();
-    if (!state.ImageIsSaved) {
-        const auto answer = static_cast<MsgAnswer>(AskSaveImage());
-        if (answer == MsgAnswer::Yes) {
-            mnuSave_Click();
-            return;
-        }
-        if (answer == MsgAnswer::Cancel) {
-            return;
-        }
+    if (!UnsavedImageMayGo()) {
+        return;
     }
+    AppState& state = appState();
     state.SuppressFileClick = true;
     File1->setCurrentRow(-1);
     File1->clearSelection();

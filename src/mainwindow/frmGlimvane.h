@@ -113,6 +113,8 @@ public:
     void File1_Click();
     // The unsaved-image question; returns the answer given.
     int AskSaveImage();
+    // Asks about an unsaved picture; true when it may be replaced (saved already, or No).
+    bool UnsavedImageMayGo();
 
     // ---- Browsing ----
     void NavigateBack();
