@@ -117,8 +117,10 @@ frmFullscn::frmFullscn(const FullScreenStart& start, FullScreenHost host, QWidge
     buildMiniBrowser();
     buildMenus();
 
-    // 2. The whole monitor.
+    // 2. The whole monitor: placed on it, then full screen there (the window manager keeps
+    // it above the desktop's panels).
     setGeometry(m_screen);
+    setWindowState(Qt::WindowFullScreen);
     trace(QStringLiteral("fullscreen: %1,%2 %3x%4")
               .arg(m_screen.x())
               .arg(m_screen.y())
