@@ -1,5 +1,11 @@
 #include "external/Editors.h"
 
+#include <algorithm>
+
+#include <QMap>
+
+#include <QDir>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -99,6 +105,51 @@ QString entryValue(const QString& entryText, const QString& key) {
 }
 
 }  // namespace
+
+QList<MenuEntry> installedEditors() {
+    // The desktop entries first: they carry the command as the desktop starts it.
+    QMap<QString, QString> entries;  // lower-case file name -> path
+    const QStringList folders =
+        QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
+    for (const QString& folder : folders) {
+        for (const QFileInfo& f : QDir(folder).entryInfoList({QStringLiteral("*.desktop")},
+                                                             QDir::Files | QDir::Readable)) {
+            const QString key = f.fileName().toLower();
+            if (!entries.contains(key)) {
+                entries.insert(key, f.absoluteFilePath());
+            }
+        }
+    }
+    QList<MenuEntry> found;
+    const auto has = [&found](const QString& name) {
+        return std::any_of(found.begin(), found.end(),
+                           [&name](const MenuEntry& e) { return e.name == name; });
+    };
+    for (const KnownEditor& e : kKnownEditors) {
+        const QString key = QString::fromLatin1(e.fileName);
+        const QString name = QString::fromLatin1(e.name);
+        if (has(name) || key.endsWith(QStringLiteral(".exe"))) {
+            continue;
+        }
+        if (key.endsWith(QStringLiteral(".desktop"))) {
+            if (entries.contains(key)) {
+                found << MenuEntry{name, entries.value(key)};
+            }
+        }
+    }
+    for (const KnownEditor& e : kKnownEditors) {
+        const QString key = QString::fromLatin1(e.fileName);
+        const QString name = QString::fromLatin1(e.name);
+        if (has(name) || key.contains(u'.')) {
+            continue;
+        }
+        const QString program = QStandardPaths::findExecutable(key);
+        if (!program.isEmpty()) {
+            found << MenuEntry{name, program};
+        }
+    }
+    return found;
+}
 
 QString proposedEditorName(const QString& fileName) {
     const QString key = fileName.toLower();

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "external/DataFile.h"
+
 class QWidget;
 
 namespace gv {
@@ -24,6 +26,10 @@ struct EditorCommand {
 // (or after it when there is none); nothing when the entry has no usable Exec line.
 std::optional<EditorCommand> desktopEntryCommand(const QString& entryText,
                                                  const QString& imagePath);
+
+// The image editors installed on this desktop (GIMP, Krita, Inkscape, ...), each once: by
+// its desktop entry where it has one, else by its program on the PATH.
+QList<MenuEntry> installedEditors();
 
 // Starts the editor (a program, or a desktop entry that names one) on the image, detached;
 // "Cannot launch" when it does not exist or will not start. True when it started.

@@ -19,6 +19,7 @@
 #include "platform/Controls.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
+#include "platform/Settings.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 
@@ -78,6 +79,17 @@ void frmGlimvane::LoadDataFileMenus() {
     m_imgWebMenus->DataFile = QStringLiteral("GVSetwebs.dat");
     for (clsVarMenus* menus : {m_editorMenus, m_myWebMenus, m_imgWebMenus}) {
         menus->LoadMenu();
+    }
+    // The first time, the editors installed on this desktop fill an empty editors list;
+    // a list the user has emptied since stays empty.
+    if (GetSetting(keys::kEditorsFound) != QStringLiteral("1")) {
+        if (m_editorMenus->entries().isEmpty()) {
+            for (const MenuEntry& e : installedEditors()) {
+                bool fail = false;
+                m_editorMenus->AddItem(e.name, e.target, fail);
+            }
+        }
+        SaveSetting(keys::kEditorsFound, QStringLiteral("1"));
     }
 }
 

@@ -82,6 +82,8 @@ inline constexpr SettingKey kSysTray{kMain, kOptions, "systray", "1"};
 inline constexpr SettingKey kAlways{kMain, kOptions, "always", "False"};
 inline constexpr SettingKey kMaintainAss{kMain, kOptions, "maintainass", "1"};
 inline constexpr SettingKey kAssc{kMain, kOptions, "assc", ""};
+// Set once the editors found on the desktop have been offered in "Edit Image with".
+inline constexpr SettingKey kEditorsFound{kMain, kOptions, "editorsfound", "0"};
 inline constexpr SettingKey kDelFavs{kMain, kOptions, "DelFavs", "0"};
 inline constexpr SettingKey kShowTips{kMain, kOptions, "Show Tips at Startup", "1"};
 inline constexpr SettingKey kFsNav{kMain, kOptions, "fsnav", "0"};

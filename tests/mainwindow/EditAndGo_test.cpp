@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -23,6 +24,7 @@
 #include "startup/AppState.h"
 #include "support/ImageFiles.h"
 #include "support/MetafileWriter.h"
+#include "support/TestEnvironment.h"
 #include "support/WindowFixture.h"
 
 using namespace gv;
@@ -69,6 +71,24 @@ TEST_F(EditAndGo, DataFileMenusLoadAtStartAndTwoAreSavedAtExit) {
     EXPECT_EQ(read("GVImgwebs.dat"),
               "http://a.example<name>A\r\nhttp://b.example<name>B\r\nhttp://c.example<name>C\r\n");
     EXPECT_EQ(read("GVSetwebs.dat"), "http://v.example<name>V\r\n");
+}
+
+TEST_F(EditAndGo, TheFirstStartOffersTheEditorsInstalledOnTheDesktop) {
+    const QString applications = gvtest::testFolders().data + "/applications";
+    QDir().mkpath(applications);
+    QFile entry(applications + "/org.gimp.GIMP.desktop");
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nName=GNU Image Manipulation Program\nExec=gimp %U\n");
+    entry.close();
+    open();
+    ASSERT_EQ(w->editorMenus()->entries().size(), 1);
+    EXPECT_EQ(menuCaption(w->mnuEditors[0]), "GIMP");
+    EXPECT_EQ(w->mnuEditors[0]->data().toString(), entry.fileName());
+    // Once offered, an editors list the user emptied stays empty.
+    w->editorMenus()->DelMenuItem(0);
+    w->close();
+    open();
+    EXPECT_TRUE(w->editorMenus()->entries().isEmpty());
 }
 
 TEST_F(EditAndGo, AnEmptyMakersListOffersTheUpdate) {
