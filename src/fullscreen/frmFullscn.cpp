@@ -3,28 +3,20 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileSystemModel>
-#include <QFrame>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTimer>
-#include <QTreeView>
-#include <QVBoxLayout>
 
 #include "fullscreen/FullScreenRules.h"
+#include "fullscreen/MiniBrowser.h"
 #include "images/Decoder.h"
 #include "images/ImageTypeCatalogue.h"
 #include "images/PrefetchCache.h"
-#include "listing/FileListing.h"
 #include "mainwindow/FileListBox.h"
 #include "mainwindow/ImageBox.h"
 #include "platform/Artwork.h"
@@ -52,20 +44,6 @@ constexpr int kBarThicknessTw = 200;
 
 bool isOne(const SettingKey& key) {
     return GetSetting(key).trimmed() == QStringLiteral("1");
-}
-
-// The desktop's own colours, set role by role so that the viewer's background colour, which
-// the window hands down to its children, does not reach the browser and the menu bar.
-QPalette desktopPalette() {
-    const QPalette desktop = QApplication::palette();
-    QPalette p = desktop;
-    for (int role = 0; role < QPalette::NColorRoles; ++role) {
-        const auto r = static_cast<QPalette::ColorRole>(role);
-        for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-            p.setColor(group, r, desktop.color(group, r));
-        }
-    }
-    return p;
 }
 
 template <typename T>
@@ -96,7 +74,7 @@ int buttonNumber(Qt::MouseButton button) {
 }  // namespace
 
 frmFullscn::frmFullscn(const FullScreenStart& start, FullScreenHost host, QWidget* parent)
-    : QDialog(parent), m_host(std::move(host)), m_screen(start.screen), m_pattern(start.pattern) {
+    : QDialog(parent), m_host(std::move(host)), m_screen(start.screen) {
     setObjectName(QStringLiteral("frmFullscn"));
     setWindowTitle(QStringLiteral("Glimvane"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -114,7 +92,29 @@ frmFullscn::frmFullscn(const FullScreenStart& start, FullScreenHost host, QWidge
     m_stepX = qMax(1, qRound(kScrollStepTw / twipsPerPixelX()));
     m_stepY = qMax(1, qRound(kScrollStepTw / twipsPerPixelY()));
     buildControls();
-    buildMiniBrowser();
+    Frame1 = new MiniBrowser(this);
+    Frame1->setPattern(start.pattern);
+    Frame1->hide();
+    connect(Frame1, &MiniBrowser::folderChanged, this, [this](const QString& folder) {
+        if (m_host.folderChanged) {
+            m_host.folderChanged(folder);
+        }
+    });
+    connect(Frame1, &MiniBrowser::fileChosen, this, &frmFullscn::loadRow);
+    connect(Frame1, &MiniBrowser::closeClicked, this, [this] {
+        appState().SingleImageMode = false;
+        appState().FullScreenActive = false;
+        closeViewer();
+    });
+    connect(Frame1, &MiniBrowser::favouritesMenuRequested, this, [this](const QPoint& at) {
+        if (m_host.favouritesMenu) {
+            m_host.favouritesMenu->exec(at);
+        }
+    });
+    m_loadTimer = new QTimer(this);
+    m_loadTimer->setSingleShot(true);
+    m_loadTimer->setInterval(0);
+    connect(m_loadTimer, &QTimer::timeout, this, &frmFullscn::loadPending);
     buildMenus();
 
     // 2. The whole monitor: placed on it, then full screen there (the window manager keeps
@@ -130,9 +130,7 @@ frmFullscn::frmFullscn(const FullScreenStart& start, FullScreenHost host, QWidge
     state.FullScreenActive = true;
 
     // 3-5. The main window's folder and drive, the colours and options, the counts.
-    m_opening = true;
-    setFolder(start.folder);
-    m_opening = false;
+    Frame1->setFolder(start.folder);
     int count = 0;
     const FullScreenColours* colours = fullScreenColours(&count);
     const QString stored = GetSetting(keys::kFullScreenColour);
@@ -145,11 +143,11 @@ frmFullscn::frmFullscn(const FullScreenStart& start, FullScreenHost host, QWidge
     applyColour(colour, false);
     applyInfo(GetSetting(keys::kFullScreenInfo) != QStringLiteral("Off"), false);
     if (isOne(keys::kFsMbAl)) {
-        setPinned(true);
+        Frame1->setPinned(true);
         showMiniBrowser(true);
     }
     if (isOne(keys::kGreyMode)) {
-        setGreyMode();
+        Frame1->setGreyMode();
     }
     m_shownPath = start.imagePath;
     Label1->setText(m_shownPath);
@@ -161,12 +159,13 @@ frmFullscn::frmFullscn(const FullScreenStart& start, FullScreenHost host, QWidge
 
     // 8. The main window's selection, without loading it again.
     state.SuppressFileClick = true;
-    if (start.selectedRow >= 0 && start.selectedRow < File1->count()) {
-        File1->setCurrentRow(start.selectedRow);
-        File1->setSelected(start.selectedRow, true);
+    FileListBox* files = Frame1->File1;
+    if (start.selectedRow >= 0 && start.selectedRow < files->count()) {
+        files->setCurrentRow(start.selectedRow);
+        files->setSelected(start.selectedRow, true);
     }
     state.SuppressFileClick = false;
-    refreshCounts();
+    Frame1->refreshCounts();
 }
 
 frmFullscn::~frmFullscn() {
@@ -213,121 +212,6 @@ void frmFullscn::buildControls() {
     for (QObject* o : std::initializer_list<QObject*>{this, Picture1, Image1, Label1, Image3,
                                                       lblMiniOn, lblMiniOff, Label2, Label4}) {
         o->installEventFilter(this);
-    }
-}
-
-void frmFullscn::buildMiniBrowser() {
-    Frame1 = named(new QFrame(this), "Frame1");
-    Frame1->setFrameShape(QFrame::Panel);
-    Frame1->setFrameShadow(QFrame::Raised);
-    Frame1->setAutoFillBackground(true);
-    // The browser keeps the desktop's colours over the viewer's background.
-    Frame1->setPalette(desktopPalette());
-    auto* layout = new QVBoxLayout(Frame1);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(3);
-
-    auto* title = new QWidget(Frame1);
-    auto* titleRow = new QHBoxLayout(title);
-    titleRow->setContentsMargins(0, 0, 0, 0);
-    Label5 = named(new QLabel(QStringLiteral("MiniBrowser"), title), "Label5");
-    QFont bold = Label5->font();
-    bold.setBold(true);
-    Label5->setFont(bold);
-    Image2 = named(new QLabel(title), "Image2");
-    Image2->setPixmap(panelIcon(PanelGlyph::Dock).pixmap(16, 16));
-    Image2->setToolTip(QStringLiteral("Click me!"));
-    Image2->setAccessibleName(QStringLiteral("Click me!"));
-    Image2->installEventFilter(this);
-    shpPinOn = named(new QFrame(title), "shpPinOn");
-    shpPinOn->setFixedSize(6, 6);
-    shpPinOn->setStyleSheet(QStringLiteral("background: #00c000; border: 1px solid #004000;"));
-    shpPinOn->hide();
-    titleRow->addWidget(Label5, 1);
-    titleRow->addWidget(shpPinOn);
-    titleRow->addWidget(Image2);
-    layout->addWidget(title);
-
-    Drive1 = named(new VolumeComboBox(Frame1), "Drive1");
-    Drive1->setAccessibleName(QStringLiteral("Drives"));
-    layout->addWidget(Drive1);
-    m_folderModel = new QFileSystemModel(this);
-    m_folderModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-    m_folderModel->setReadOnly(true);
-    ftvDirs = named(new QTreeView(Frame1), "ftvDirs");
-    ftvDirs->setModel(m_folderModel);
-    for (int c = 1; c < 4; ++c) {
-        ftvDirs->setColumnHidden(c, true);
-    }
-    ftvDirs->header()->hide();
-    ftvDirs->setAccessibleName(QStringLiteral("Folder Tree"));
-    layout->addWidget(ftvDirs, 3);
-    Dir1 = named(new QListWidget(Frame1), "Dir1");
-    Dir1->setAccessibleName(QStringLiteral("Folders"));
-    layout->addWidget(Dir1, 2);
-    File1 = named(new FileListBox(Frame1), "File1");
-    File1->setAccessibleName(QStringLiteral("Files"));
-    layout->addWidget(File1, 3);
-
-    auto* counter = new QWidget(Frame1);
-    auto* counterRow = new QHBoxLayout(counter);
-    counterRow->setContentsMargins(0, 0, 0, 0);
-    counterRow->setSpacing(4);
-    Label3 = named(new QLabel(QStringLiteral("Viewing Image"), counter), "Label3");
-    lblNumber = named(new QLabel(counter), "lblNumber");
-    Label6 = named(new QLabel(QStringLiteral("of"), counter), "Label6");
-    lblCount = named(new QLabel(counter), "lblCount");
-    for (QLabel* l : {Label3, lblNumber, Label6, lblCount}) {
-        l->setAutoFillBackground(true);
-        counterRow->addWidget(l);
-    }
-    counterRow->addStretch(1);
-    layout->addWidget(counter);
-    cmdExit = named(new QPushButton(QStringLiteral("Close"), Frame1), "cmdExit");
-    layout->addWidget(cmdExit);
-    Frame1->hide();
-
-    connect(cmdExit, &QPushButton::clicked, this, [this] {
-        appState().SingleImageMode = false;
-        appState().FullScreenActive = false;
-        closeViewer();
-    });
-    connect(Drive1, &QComboBox::textActivated, this, &frmFullscn::chooseVolume);
-    connect(Drive1, &VolumeComboBox::aboutToShowPopup, this, [this] {
-        const QSignalBlocker block(Drive1);
-        Drive1->clear();
-        Drive1->addItems(volumeRoots());
-        Drive1->setCurrentText(volumeRoot(m_folder));
-    });
-    connect(Dir1, &QListWidget::itemActivated, this,
-            [this](QListWidgetItem* item) { setFolder(item->data(Qt::UserRole).toString()); });
-    connect(Dir1, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { setFolder(item->data(Qt::UserRole).toString()); });
-    connect(ftvDirs->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& index) {
-                if (index.isValid()) {
-                    setFolder(m_folderModel->filePath(index));
-                }
-            });
-    // The model reads and sorts folders in the background; each step brings the tree closer.
-    connect(m_folderModel, &QFileSystemModel::directoryLoaded, this,
-            [this] { showFolderInTree(); });
-    connect(m_folderModel, &QAbstractItemModel::layoutChanged, this,
-            [this] { showFolderInTree(); });
-    m_loadTimer = new QTimer(this);
-    m_loadTimer->setSingleShot(true);
-    m_loadTimer->setInterval(0);
-    connect(m_loadTimer, &QTimer::timeout, this, &frmFullscn::loadPending);
-    connect(File1, &FileListBox::currentRowChanged, this, [this](int row) {
-        if (!appState().SuppressFileClick && row >= 0) {
-            loadRow(row);
-        }
-    });
-    // The right button pops up the main window's Favourites menu over the lists; it does not
-    // choose the row it is over.
-    for (QWidget* list : std::initializer_list<QWidget*>{Dir1->viewport(), File1->viewport(),
-                                                         ftvDirs->viewport()}) {
-        list->installEventFilter(this);
     }
 }
 
@@ -447,28 +331,6 @@ void frmFullscn::applyInfo(bool shown, bool store) {
     }
 }
 
-void frmFullscn::setGreyMode() {
-    QPalette frame = Frame1->palette();
-    frame.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
-    Frame1->setPalette(frame);
-    for (QWidget* list : std::initializer_list<QWidget*>{Drive1, Dir1, File1}) {
-        QPalette p = list->palette();
-        p.setColor(QPalette::Base, QColor(0xE0, 0xE0, 0xE0));
-        list->setPalette(p);
-    }
-    for (QLabel* l : {Label3, Label6, lblNumber, lblCount}) {
-        QPalette p = l->palette();
-        p.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
-        p.setColor(QPalette::WindowText, Qt::white);
-        l->setPalette(p);
-    }
-}
-
-void frmFullscn::setPinned(bool pinned) {
-    m_pinned = pinned;
-    shpPinOn->setVisible(pinned);
-}
-
 void frmFullscn::showMiniBrowser(bool shown) {
     Frame1->setVisible(shown);
     lblMiniOff->setVisible(shown);
@@ -519,91 +381,26 @@ void frmFullscn::layoutPicture() {
     VScroll1->setVisible(y.barShown);
 }
 
+QString frmFullscn::folder() const {
+    return Frame1->folder();
+}
+
 void frmFullscn::setFolder(const QString& folder) {
-    const QString clean = QDir::cleanPath(folder);
-    if (clean == m_folder || !QFileInfo(clean).isDir()) {
-        return;
-    }
-    m_folder = clean;
-    {
-        const QSignalBlocker block(Drive1);
-        const QString root = volumeRoot(m_folder);
-        if (Drive1->findText(root) < 0) {
-            Drive1->addItem(root);
-        }
-        Drive1->setCurrentText(root);
-    }
-    if (m_folderModel->rootPath() != QStringLiteral("/")) {
-        m_folderModel->setRootPath(QStringLiteral("/"));
-    }
-    showFolderInTree();
-    fillFolderList();
-    refreshFileList();
-    if (m_host.folderChanged && !m_opening) {
-        m_host.folderChanged(m_folder);
-    }
-}
-
-void frmFullscn::fillFolderList() {
-    const QSignalBlocker block(Dir1);
-    Dir1->clear();
-    const auto add = [this](const QString& text, const QString& path) {
-        auto* item = new QListWidgetItem(text, Dir1);
-        item->setData(Qt::UserRole, path);
-    };
-    const QString parent = QFileInfo(m_folder).path();
-    if (parent != m_folder) {
-        add(QStringLiteral(".."), parent);
-    }
-    for (const QFileInfo& sub : QDir(m_folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot,
-                                                             QDir::Name | QDir::IgnoreCase)) {
-        add(sub.fileName(), sub.absoluteFilePath());
-    }
-}
-
-void frmFullscn::showFolderInTree() {
-    const QSignalBlocker block(ftvDirs->selectionModel());
-    revealFolderInTree(ftvDirs, m_folderModel, m_folder);
-}
-
-void frmFullscn::refreshFileList() {
-    AppState& state = appState();
-    const bool suppress = state.SuppressFileClick;
-    state.SuppressFileClick = true;
-    File1->setNames(readImageFileNames(m_folder, m_pattern));
-    state.SuppressFileClick = suppress;
-    refreshCounts();
-}
-
-void frmFullscn::refreshCounts() {
-    lblCount->setText(QString::number(File1->count()));
-    lblNumber->setText(QString::number(File1->currentRow() + 1));
-}
-
-void frmFullscn::chooseVolume(const QString& root) {
-    if (!isVolumeAvailable(root)) {
-        dialogs().message(QStringLiteral("Drive unavailable"), MsgButtons::Ok, MsgIcon::Exclamation,
-                          QStringLiteral("Problem"), this);
-        const QSignalBlocker block(Drive1);
-        Drive1->setCurrentText(volumeRoot(m_folder));
-        return;
-    }
-    setFolder(root);
+    Frame1->setFolder(folder);
 }
 
 void frmFullscn::loadRow(int row) {
     appState().SingleImageMode = false;
-    refreshCounts();
     m_pendingRow = row;
     m_loadTimer->start();
 }
 
 void frmFullscn::loadPending() {
     const int row = m_pendingRow;
-    if (row < 0 || row >= File1->count()) {
+    if (row < 0 || row >= Frame1->File1->count()) {
         return;
     }
-    const QString path = joinPath(m_folder, File1->text(row));
+    const QString path = joinPath(Frame1->folder(), Frame1->File1->text(row));
     ++m_loadsRun;
     if (fullScreenReads(typeKey(path))) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -629,7 +426,7 @@ void frmFullscn::loadPending() {
 }
 
 void frmFullscn::prefetchAhead(int row) {
-    const int n = File1->count();
+    const int n = Frame1->File1->count();
     if (!m_host.cache || n < 2) {
         return;
     }
@@ -637,7 +434,7 @@ void frmFullscn::prefetchAhead(int row) {
     QStringList paths;
     for (int k = 1; k <= 2 && k < n; ++k) {
         const int next = ((row + k * m_direction) % n + n) % n;
-        const QString path = joinPath(m_folder, File1->text(next));
+        const QString path = joinPath(Frame1->folder(), Frame1->File1->text(next));
         if (fullScreenReads(typeKey(path))) {
             paths << path;
         }
@@ -653,7 +450,8 @@ void frmFullscn::Navigate(int button) {
     s.closeOnClick = isOne(keys::kDisFsNav);
     s.closeAfterFirst = isOne(keys::kCloseAfter1) && appState().SingleImageMode;
     s.swapButtons = isOne(keys::kFsNav);
-    const NavigationStep step = navigationStep(button, File1->currentRow(), File1->count(), s);
+    FileListBox* files = Frame1->File1;
+    const NavigationStep step = navigationStep(button, files->currentRow(), files->count(), s);
     if (step.close) {
         closeViewer();
         return;
@@ -667,9 +465,9 @@ void frmFullscn::Navigate(int button) {
                           QStringLiteral("Glimvane 2"), this);
     }
     if (step.select >= 0) {
-        File1->setCurrentRow(step.select);
-        File1->clearSelection();
-        File1->setSelected(step.select, true);
+        files->setCurrentRow(step.select);
+        files->clearSelection();
+        files->setSelected(step.select, true);
     }
 }
 
@@ -723,30 +521,12 @@ void frmFullscn::keyPressEvent(QKeyEvent* event) {
 
 bool frmFullscn::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
-    // (The window hears its children being made before the lists exist.)
-    const bool listViewport =
-        File1 && (watched == Dir1->viewport() || watched == File1->viewport() ||
-                  watched == ftvDirs->viewport());
-    if (listViewport) {
-        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
-            return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
-        }
-        if (type == QEvent::MouseButtonRelease &&
-            static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
-            if (m_host.favouritesMenu) {
-                m_host.favouritesMenu->exec(
-                    static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
-            }
-            return true;
-        }
-        return false;
-    }
     if (type == QEvent::Enter) {
-        if (watched == lblMiniOn && !m_pinned) {
+        if (watched == lblMiniOn && !Frame1->pinned()) {
             showMiniBrowser(true);
         } else if (watched == lblMiniOff) {
             showMenuBar(false);
-            if (!m_pinned) {
+            if (!Frame1->pinned()) {
                 showMiniBrowser(false);
             }
         } else if (watched == Label2) {
@@ -758,10 +538,6 @@ bool frmFullscn::eventFilter(QObject* watched, QEvent* event) {
     }
     if (type == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        if (watched == Image2 && mouse->button() == Qt::LeftButton) {
-            setPinned(!m_pinned);
-            return true;
-        }
         if (watched == Label1 || watched == Label4) {
             closeViewer();
             return true;

@@ -12,24 +12,18 @@
 #include "images/Picture.h"
 
 class QAction;
-class QFileSystemModel;
-class QFrame;
 class QLabel;
-class QListWidget;
 class QMenu;
 class QMenuBar;
-class QPushButton;
 class QScrollBar;
 class QTimer;
-class QTreeView;
 
 namespace gv {
 
-class FileListBox;
+class MiniBrowser;
 class PrefetchCache;
 class ImageBox;
 class ViewArea;
-class VolumeComboBox;
 
 // What the main window hands the viewer when it opens it.
 struct FullScreenStart {
@@ -65,7 +59,7 @@ public:
     // A navigation click: button 1 previous, 2 next.
     void Navigate(int button);
     // The viewer's folder (the MiniBrowser's folder list), and a change of it from outside.
-    QString folder() const { return m_folder; }
+    QString folder() const;
     void setFolder(const QString& folder);
     const Picture& picture() const;
     // Pictures read so far (each load replaces any that waited for it).
@@ -79,19 +73,7 @@ public:
     QScrollBar* VScroll1 = nullptr;
     QLabel* Label1 = nullptr;
     QTimer* Tim = nullptr;
-    QFrame* Frame1 = nullptr;
-    QLabel* Label5 = nullptr;
-    QTreeView* ftvDirs = nullptr;
-    VolumeComboBox* Drive1 = nullptr;
-    QListWidget* Dir1 = nullptr;
-    FileListBox* File1 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* lblNumber = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* lblCount = nullptr;
-    QPushButton* cmdExit = nullptr;
-    QLabel* Image2 = nullptr;
-    QFrame* shpPinOn = nullptr;
+    MiniBrowser* Frame1 = nullptr;
     QLabel* Image3 = nullptr;
     QWidget* lblMiniOn = nullptr;
     QWidget* lblMiniOff = nullptr;
@@ -110,34 +92,21 @@ protected:
 
 private:
     void buildControls();
-    void buildMiniBrowser();
     void buildMenus();
     void placeStrips();
     void applyColour(int index, bool store);
     void applyInfo(bool shown, bool store);
-    void setGreyMode();
-    void setPinned(bool pinned);
     void showMiniBrowser(bool shown);
     void showMenuBar(bool shown);
     void layoutPicture();
-    void refreshFileList();
-    void refreshCounts();
     void loadRow(int row);
     void loadPending();
     void prefetchAhead(int row);
-    void fillFolderList();
-    void showFolderInTree();
-    void chooseVolume(const QString& root);
     void closeViewer();
 
     FullScreenHost m_host;
     QRect m_screen;
-    QString m_folder;
-    QString m_pattern;
     QString m_shownPath;
-    QFileSystemModel* m_folderModel = nullptr;
-    bool m_pinned = false;
-    bool m_opening = false;
     // Clicks faster than the pictures load replace the one load waiting to run.
     QTimer* m_loadTimer = nullptr;
     int m_pendingRow = -1;

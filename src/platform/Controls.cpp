@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QFocusEvent>
@@ -351,6 +352,18 @@ void revealFolderInTree(QTreeView* tree, QFileSystemModel* model, const QString&
             return;
         }
     }
+}
+
+QPalette desktopPalette() {
+    const QPalette desktop = QApplication::palette();
+    QPalette p = desktop;
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+        const auto r = static_cast<QPalette::ColorRole>(role);
+        for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            p.setColor(group, r, desktop.color(group, r));
+        }
+    }
+    return p;
 }
 
 }  // namespace gv

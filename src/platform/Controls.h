@@ -118,6 +118,10 @@ void onListChoice(QListWidget* list, const std::function<void(QListWidgetItem*)>
 // current or selected (which would load a file or enter a folder first).
 void rightClickShowsMenuOnly(QAbstractItemView* view);
 
+// The desktop's own colours, every role set, so that a background colour a window hands down
+// to its children does not reach a control that should keep the desktop's look.
+QPalette desktopPalette();
+
 // A command whose work is not part of this build stays disabled, whatever enables the
 // commands around it.
 void keepDisabled(QAction* action);

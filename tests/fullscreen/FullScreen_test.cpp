@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "fullscreen/FullScreenRules.h"
+#include "fullscreen/MiniBrowser.h"
 #include "fullscreen/frmFullscn.h"
 #include "mainwindow/FileListBox.h"
 #include "mainwindow/ImageBox.h"
@@ -128,13 +129,13 @@ TEST_F(FullScreen, OpensOnTheShownPictureAndStepsWithTheMouseButtons) {
     EXPECT_EQ(viewer->picture().sizePixels(), QSize(40, 30));
     EXPECT_EQ(viewer->Label1->text(), file("a.png"));
     EXPECT_EQ(viewer->Image1->geometry(), QRect((1280 - 40) / 2, (1024 - 30) / 2, 40, 30));
-    EXPECT_EQ(viewer->lblCount->text(), "4");
-    EXPECT_EQ(viewer->lblNumber->text(), "1");
+    EXPECT_EQ(viewer->Frame1->lblCount->text(), "4");
+    EXPECT_EQ(viewer->Frame1->lblNumber->text(), "1");
     EXPECT_TRUE(m_followed.isEmpty());
 
     // A click in the first moments does nothing.
     clickPicture(*viewer, Qt::RightButton, false);
-    EXPECT_EQ(viewer->File1->currentRow(), 0);
+    EXPECT_EQ(viewer->Frame1->File1->currentRow(), 0);
 
     // Left at the first image wraps to the last, after saying so.
     clickPicture(*viewer, Qt::LeftButton);
@@ -142,7 +143,7 @@ TEST_F(FullScreen, OpensOnTheShownPictureAndStepsWithTheMouseButtons) {
     EXPECT_EQ(m_dialogs->shown[0].title, "Glimvane 2");
     EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Information);
     EXPECT_EQ(viewer->shownPath(), file("wide.png"));
-    EXPECT_EQ(viewer->lblNumber->text(), "4");
+    EXPECT_EQ(viewer->Frame1->lblNumber->text(), "4");
     // One pixel wider than the screen: at 0, with the bar over the rest.
     EXPECT_EQ(viewer->Image1->x(), 0);
     EXPECT_TRUE(viewer->HScroll1->isVisibleTo(viewer.get()));
@@ -222,17 +223,17 @@ TEST_F(FullScreen, TheMiniBrowserKeepsTheMainWindowInStep) {
     auto viewer = openViewer("a.png");
     EXPECT_TRUE(viewer->Frame1->isVisibleTo(viewer.get()));
     // A click in the folder list enters the folder; the main window is told.
-    const auto items = viewer->Dir1->findItems("more", Qt::MatchExactly);
+    const auto items = viewer->Frame1->Dir1->findItems("more", Qt::MatchExactly);
     ASSERT_EQ(items.size(), 1);
-    const QRect row = viewer->Dir1->visualItemRect(items[0]);
-    QTest::mouseClick(viewer->Dir1->viewport(), Qt::LeftButton, {}, row.center());
+    const QRect row = viewer->Frame1->Dir1->visualItemRect(items[0]);
+    QTest::mouseClick(viewer->Frame1->Dir1->viewport(), Qt::LeftButton, {}, row.center());
     EXPECT_EQ(viewer->folder(), m_folder + "/more");
     EXPECT_EQ(m_followed, QStringList{m_folder + "/more"});
-    EXPECT_EQ(viewer->lblCount->text(), "1");
+    EXPECT_EQ(viewer->Frame1->lblCount->text(), "1");
     // And the viewer follows a folder the main window goes to.
     viewer->setFolder(m_folder);
-    EXPECT_EQ(viewer->lblCount->text(), "1");
-    EXPECT_EQ(viewer->File1->text(0), "a.png");
+    EXPECT_EQ(viewer->Frame1->lblCount->text(), "1");
+    EXPECT_EQ(viewer->Frame1->File1->text(0), "a.png");
 }
 
 TEST_F(FullScreen, ClicksFasterThanTheLoadsReplaceTheWaitingLoad) {

@@ -1,0 +1,262 @@
+#include "fullscreen/MiniBrowser.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "listing/FileListing.h"
+#include "mainwindow/FileListBox.h"
+#include "platform/Artwork.h"
+#include "platform/Controls.h"
+#include "platform/Dialogs.h"
+#include "platform/Paths.h"
+#include "startup/AppState.h"
+
+namespace gv {
+namespace {
+
+template <typename T>
+T* named(T* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+}  // namespace
+
+MiniBrowser::MiniBrowser(QWidget* parent) : QFrame(parent) {
+    setObjectName(QStringLiteral("Frame1"));
+    setFrameShape(QFrame::Panel);
+    setFrameShadow(QFrame::Raised);
+    setAutoFillBackground(true);
+    setPalette(desktopPalette());
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(3);
+
+    auto* title = new QWidget(this);
+    auto* titleRow = new QHBoxLayout(title);
+    titleRow->setContentsMargins(0, 0, 0, 0);
+    Label5 = named(new QLabel(QStringLiteral("MiniBrowser"), title), "Label5");
+    QFont bold = Label5->font();
+    bold.setBold(true);
+    Label5->setFont(bold);
+    Image2 = named(new QLabel(title), "Image2");
+    Image2->setPixmap(panelIcon(PanelGlyph::Dock).pixmap(16, 16));
+    Image2->setToolTip(QStringLiteral("Click me!"));
+    Image2->setAccessibleName(QStringLiteral("Click me!"));
+    Image2->installEventFilter(this);
+    shpPinOn = named(new QFrame(title), "shpPinOn");
+    shpPinOn->setFixedSize(6, 6);
+    shpPinOn->setStyleSheet(QStringLiteral("background: #00c000; border: 1px solid #004000;"));
+    shpPinOn->hide();
+    titleRow->addWidget(Label5, 1);
+    titleRow->addWidget(shpPinOn);
+    titleRow->addWidget(Image2);
+    layout->addWidget(title);
+
+    Drive1 = named(new VolumeComboBox(this), "Drive1");
+    Drive1->setAccessibleName(QStringLiteral("Drives"));
+    layout->addWidget(Drive1);
+    m_folderModel = new QFileSystemModel(this);
+    m_folderModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    m_folderModel->setReadOnly(true);
+    ftvDirs = named(new QTreeView(this), "ftvDirs");
+    ftvDirs->setModel(m_folderModel);
+    for (int c = 1; c < 4; ++c) {
+        ftvDirs->setColumnHidden(c, true);
+    }
+    ftvDirs->header()->hide();
+    ftvDirs->setAccessibleName(QStringLiteral("Folder Tree"));
+    layout->addWidget(ftvDirs, 3);
+    Dir1 = named(new QListWidget(this), "Dir1");
+    Dir1->setAccessibleName(QStringLiteral("Folders"));
+    layout->addWidget(Dir1, 2);
+    File1 = named(new FileListBox(this), "File1");
+    File1->setAccessibleName(QStringLiteral("Files"));
+    layout->addWidget(File1, 3);
+
+    auto* counter = new QWidget(this);
+    auto* counterRow = new QHBoxLayout(counter);
+    counterRow->setContentsMargins(0, 0, 0, 0);
+    counterRow->setSpacing(4);
+    Label3 = named(new QLabel(QStringLiteral("Viewing Image"), counter), "Label3");
+    lblNumber = named(new QLabel(counter), "lblNumber");
+    Label6 = named(new QLabel(QStringLiteral("of"), counter), "Label6");
+    lblCount = named(new QLabel(counter), "lblCount");
+    for (QLabel* l : {Label3, lblNumber, Label6, lblCount}) {
+        l->setAutoFillBackground(true);
+        counterRow->addWidget(l);
+    }
+    counterRow->addStretch(1);
+    layout->addWidget(counter);
+    cmdExit = named(new QPushButton(QStringLiteral("Close"), this), "cmdExit");
+    layout->addWidget(cmdExit);
+
+    connect(cmdExit, &QPushButton::clicked, this, &MiniBrowser::closeClicked);
+    connect(Drive1, &QComboBox::textActivated, this, &MiniBrowser::chooseVolume);
+    connect(Drive1, &VolumeComboBox::aboutToShowPopup, this, [this] {
+        const QSignalBlocker block(Drive1);
+        Drive1->clear();
+        Drive1->addItems(volumeRoots());
+        Drive1->setCurrentText(volumeRoot(m_folder));
+    });
+    const auto enter = [this](QListWidgetItem* item) { goTo(item->data(Qt::UserRole).toString()); };
+    connect(Dir1, &QListWidget::itemActivated, this, enter);
+    connect(Dir1, &QListWidget::itemClicked, this, enter);
+    connect(ftvDirs->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& index) {
+                if (index.isValid()) {
+                    goTo(m_folderModel->filePath(index));
+                }
+            });
+    // The model reads and sorts folders in the background; each step brings the tree closer.
+    connect(m_folderModel, &QFileSystemModel::directoryLoaded, this,
+            &MiniBrowser::showFolderInTree);
+    connect(m_folderModel, &QAbstractItemModel::layoutChanged, this,
+            &MiniBrowser::showFolderInTree);
+    connect(File1, &FileListBox::currentRowChanged, this, [this](int row) {
+        refreshCounts();
+        if (!appState().SuppressFileClick && row >= 0) {
+            Q_EMIT fileChosen(row);
+        }
+    });
+    // The right button asks for the Favourites menu over the lists; it does not choose the
+    // row it is over.
+    for (QWidget* list : std::initializer_list<QWidget*>{Dir1->viewport(), File1->viewport(),
+                                                         ftvDirs->viewport()}) {
+        list->installEventFilter(this);
+    }
+}
+
+bool MiniBrowser::setFolder(const QString& folder) {
+    const QString clean = QDir::cleanPath(folder);
+    if (clean == m_folder || !QFileInfo(clean).isDir()) {
+        return false;
+    }
+    m_folder = clean;
+    {
+        const QSignalBlocker block(Drive1);
+        const QString root = volumeRoot(m_folder);
+        if (Drive1->findText(root) < 0) {
+            Drive1->addItem(root);
+        }
+        Drive1->setCurrentText(root);
+    }
+    if (m_folderModel->rootPath() != QStringLiteral("/")) {
+        m_folderModel->setRootPath(QStringLiteral("/"));
+    }
+    showFolderInTree();
+    fillFolderList();
+    refreshFileList();
+    return true;
+}
+
+void MiniBrowser::goTo(const QString& folder) {
+    if (setFolder(folder)) {
+        Q_EMIT folderChanged(m_folder);
+    }
+}
+
+void MiniBrowser::chooseVolume(const QString& root) {
+    if (!isVolumeAvailable(root)) {
+        dialogs().message(QStringLiteral("Drive unavailable"), MsgButtons::Ok, MsgIcon::Exclamation,
+                          QStringLiteral("Problem"), this);
+        const QSignalBlocker block(Drive1);
+        Drive1->setCurrentText(volumeRoot(m_folder));
+        return;
+    }
+    goTo(root);
+}
+
+void MiniBrowser::fillFolderList() {
+    const QSignalBlocker block(Dir1);
+    Dir1->clear();
+    const auto add = [this](const QString& text, const QString& path) {
+        auto* item = new QListWidgetItem(text, Dir1);
+        item->setData(Qt::UserRole, path);
+    };
+    const QString parent = QFileInfo(m_folder).path();
+    if (parent != m_folder) {
+        add(QStringLiteral(".."), parent);
+    }
+    for (const QFileInfo& sub : QDir(m_folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot,
+                                                             QDir::Name | QDir::IgnoreCase)) {
+        add(sub.fileName(), sub.absoluteFilePath());
+    }
+}
+
+void MiniBrowser::showFolderInTree() {
+    const QSignalBlocker block(ftvDirs->selectionModel());
+    revealFolderInTree(ftvDirs, m_folderModel, m_folder);
+}
+
+void MiniBrowser::refreshFileList() {
+    AppState& state = appState();
+    const bool suppress = state.SuppressFileClick;
+    state.SuppressFileClick = true;
+    File1->setNames(readImageFileNames(m_folder, m_pattern));
+    state.SuppressFileClick = suppress;
+    refreshCounts();
+}
+
+void MiniBrowser::refreshCounts() {
+    lblCount->setText(QString::number(File1->count()));
+    lblNumber->setText(QString::number(File1->currentRow() + 1));
+}
+
+void MiniBrowser::setPinned(bool pinned) {
+    m_pinned = pinned;
+    shpPinOn->setVisible(pinned);
+}
+
+void MiniBrowser::setGreyMode() {
+    QPalette frame = palette();
+    frame.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
+    setPalette(frame);
+    for (QWidget* list : std::initializer_list<QWidget*>{Drive1, Dir1, File1}) {
+        QPalette p = list->palette();
+        p.setColor(QPalette::Base, QColor(0xE0, 0xE0, 0xE0));
+        list->setPalette(p);
+    }
+    for (QLabel* l : {Label3, Label6, lblNumber, lblCount}) {
+        QPalette p = l->palette();
+        p.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
+        p.setColor(QPalette::WindowText, Qt::white);
+        l->setPalette(p);
+    }
+}
+
+bool MiniBrowser::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched == Image2) {
+        if (type == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            setPinned(!m_pinned);
+            return true;
+        }
+        return false;
+    }
+    // A list's viewport (the filter is installed on nothing else).
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+        return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+    }
+    if (type == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        Q_EMIT favouritesMenuRequested(
+            static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+        return true;
+    }
+    return false;
+}
+
+}  // namespace gv
