@@ -60,6 +60,14 @@ bool frmGlimvane::CheckPCXSupport() {
     return true;
 }
 
+void frmGlimvane::CheckPCXSupportInBackground() {
+    m_pcxProbe = std::async(std::launch::async, [this] {
+        pcxDecoderAvailable();
+        // The answer is kept by the loader, so asking again on the UI thread costs nothing.
+        QMetaObject::invokeMethod(this, [this] { CheckPCXSupport(); }, Qt::QueuedConnection);
+    });
+}
+
 void frmGlimvane::mnuFTs_Click(int index, bool markFlipped) {
     // A click on the menu has flipped the mark already; a call from code flips it here.
     QAction* a = mnuFTs.value(index);

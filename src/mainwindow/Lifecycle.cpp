@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QScrollBar>
+#include <QTimer>
 #include <QTreeView>
 #include <QFileSystemModel>
 
@@ -97,7 +98,6 @@ bool frmGlimvane::Load() {
     setFilePattern(SetPattern());
     RestorePlacement();
     TilePic->setIcon(iconResource(105));
-    CheckPCXSupport();
     if (GetSetting(keys::kImageSize) == QStringLiteral("Stretch")) {
         DisplayMode = kBestFit;
         Toolbar[6]->setIcon(iconResource(101));
@@ -180,6 +180,8 @@ bool frmGlimvane::Load() {
     UnloadSplash();
     SetCursorModeFromSetting(true);
     LayoutWindow();
+    // Once the window is up: PCX support is known only after GraphicsMagick has been loaded.
+    QTimer::singleShot(0, this, &frmGlimvane::CheckPCXSupportInBackground);
     trace(QStringLiteral("load: shown"));
     return true;
 }

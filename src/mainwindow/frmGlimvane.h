@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QRectF>
+#include <future>
 #include <memory>
 
 class QAction;
@@ -137,6 +138,9 @@ public:
     void mnuFiletypesSort(bool Loadmnus);
     QString SetPattern() const;
     bool CheckPCXSupport();
+    // Loads the PCX decoder on a worker thread, then applies CheckPCXSupport, so that the
+    // first window never waits for GraphicsMagick.
+    void CheckPCXSupportInBackground();
     void mnuFTs_Click(int index, bool markFlipped = false);
     void mnuImages_Click();
     QString filePattern() const;
@@ -362,6 +366,8 @@ private:
     bool m_secondLayoutPass = false;
     bool m_loaded = false;
     bool m_unloaded = false;
+    // Last member: destroyed first, waiting for the probe before anything it reports to goes.
+    std::future<void> m_pcxProbe;
 };
 
 }  // namespace gv
