@@ -141,6 +141,9 @@ void frmGlimvane::LoadAndShowImage() {
     DecodeRequest request;
     if (DisplayMode == kBestFit && !TileMode) {
         request.fitInto = Picture1->size();
+    } else if (DisplayMode == kActualSize && !TileMode) {
+        // At 1:1 the view shows the image's top-left part first (larger images start there).
+        request.firstRegion = Picture1->size();
     }
     std::optional<Picture> ahead;
     if (request.fitInto.isValid()) {

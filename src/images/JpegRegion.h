@@ -1,0 +1,18 @@
+#pragma once
+// The top-left part of a JPEG decoded on its own, so that a view at 1:1 can show what it
+// covers before the whole image is decoded. libjpeg-turbo crops the columns and stops after
+// the rows needed; the pixels are those of a full decode of the same file.
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <optional>
+
+namespace gv {
+
+// The region of `jpeg` from (0, 0) of the given size (clipped to the image). nullopt when the
+// file is not a colour JPEG this path decodes exactly as the full decoder does (greyscale,
+// CMYK), or when it is damaged: the caller then decodes the whole file as usual.
+std::optional<QImage> decodeJpegTopLeft(const QByteArray& jpeg, QSize region);
+
+}  // namespace gv

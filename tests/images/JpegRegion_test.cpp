@@ -1,0 +1,90 @@
+// The top-left part of a JPEG decoded on its own has exactly the pixels of a full decode.
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QRandomGenerator>
+
+#include "images/JpegRegion.h"
+
+using namespace gv;
+
+namespace {
+
+// Noise over colour gradients: every block differs, and the colour is subsampled.
+QImage noisyImage(QSize size) {
+    QImage img(size, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int n = random.bounded(60);
+            line[x] = qRgb((x * 255 / size.width() + n) % 256, (y * 255 / size.height()) ^ n,
+                           (x + y + n) % 256);
+        }
+    }
+    return img;
+}
+
+QByteArray jpegBytes(const QImage& image, bool progressive, int quality = 90) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(quality);
+    writer.setProgressiveScanWrite(progressive);
+    EXPECT_TRUE(writer.write(image));
+    return bytes;
+}
+
+QImage fullDecode(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return QImageReader(&buffer, "jpeg").read();
+}
+
+}  // namespace
+
+TEST(JpegRegion, TheTopLeftPartEqualsTheFullDecode) {
+    struct Case {
+        QSize image;
+        QSize region;
+        bool progressive;
+        int quality;
+    };
+    const Case cases[] = {
+        {{1001, 777}, {640, 480}, false, 90},  // edges off every block boundary
+        {{1001, 777}, {17, 9}, false, 90},
+        {{1001, 777}, {1001, 100}, false, 75},  // full width, a band of rows
+        {{1001, 777}, {100, 777}, false, 100},  // full height, a band of columns
+        {{1600, 1200}, {800, 600}, true, 90},
+        {{300, 200}, {800, 600}, false, 90},  // region beyond the image: the whole image
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1x%2 region %3x%4 progressive %5")
+                         .arg(c.image.width()).arg(c.image.height())
+                         .arg(c.region.width()).arg(c.region.height())
+                         .arg(c.progressive).toStdString());
+        const QByteArray bytes = jpegBytes(noisyImage(c.image), c.progressive, c.quality);
+        const QImage full = fullDecode(bytes);
+        const std::optional<QImage> part = decodeJpegTopLeft(bytes, c.region);
+        ASSERT_TRUE(part);
+        const QSize expected = c.region.boundedTo(c.image);
+        ASSERT_EQ(part->size(), expected);
+        EXPECT_EQ(part->convertToFormat(QImage::Format_RGB32),
+                  full.copy(QRect(QPoint(0, 0), expected)).convertToFormat(QImage::Format_RGB32));
+    }
+}
+
+TEST(JpegRegion, FilesItCannotDecodeExactlyAreLeftToTheFullDecoder) {
+    const QByteArray colour = jpegBytes(noisyImage({400, 300}), false);
+    const QByteArray grey = jpegBytes(
+        noisyImage({400, 300}).convertToFormat(QImage::Format_Grayscale8), false);
+    EXPECT_FALSE(decodeJpegTopLeft(grey, {100, 100}));
+    EXPECT_FALSE(decodeJpegTopLeft(colour.left(colour.size() / 3), {400, 300}));
+    EXPECT_FALSE(decodeJpegTopLeft(QByteArray("not a jpeg at all"), {10, 10}));
+    EXPECT_FALSE(decodeJpegTopLeft(colour, {0, 0}));
+}
