@@ -111,8 +111,25 @@ Picture Picture::fromTopLeft(QImage topLeft, QSize fullSize, FullRasterSource so
     p.m_data->sizeHimetric = himetricOf(fullSize, p.m_data->dpi);
     p.m_data->held = std::move(topLeft);
     p.m_data->restPending = true;
+    p.m_data->fullSource = std::move(source);
+    return p;
+}
+
+void Picture::decodeRestInBackground() const {
+    if (!m_data) {
+        return;
+    }
+    FullRasterSource source;
+    {
+        std::lock_guard lock(m_data->fullMutex);
+        if (!m_data->restPending || !m_data->fullSource) {
+            return;  // whole already, or being decoded
+        }
+        source = std::move(m_data->fullSource);
+        m_data->fullSource = nullptr;
+    }
     // The worker keeps the data alive, so a picture dropped meanwhile costs no wait.
-    QThreadPool::globalInstance()->start([data = p.m_data, source = std::move(source)] {
+    QThreadPool::globalInstance()->start([data = m_data, source = std::move(source)] {
         QImage decoded = source();
         std::vector<std::function<void()>> callbacks;
         {
@@ -121,7 +138,7 @@ Picture Picture::fromTopLeft(QImage topLeft, QSize fullSize, FullRasterSource so
                 data->held = std::move(decoded);
             } else {
                 // The file changed or went since its first part was read: keep what was shown,
-                // on the background, rather than nothing.
+                // on white, rather than nothing.
                 QImage whole(data->sizePx, QImage::Format_RGB32);
                 whole.fill(Qt::white);
                 QPainter(&whole).drawImage(0, 0, data->held);
@@ -135,7 +152,6 @@ Picture Picture::fromTopLeft(QImage topLeft, QSize fullSize, FullRasterSource so
             done();
         }
     });
-    return p;
 }
 
 bool Picture::decodingRest() const {
@@ -211,6 +227,7 @@ QImage Picture::raster() const {
     if (!m_data) {
         return QImage();
     }
+    decodeRestInBackground();
     std::unique_lock lock(m_data->fullMutex);
     m_data->restDecoded.wait(lock, [this] { return !m_data->restPending; });
     return m_data->held;

@@ -39,8 +39,9 @@ public:
     static Picture fromPreview(QImage preview, QSize fullSize, FullRasterSource source,
                                double dpi = kDefaultDpi);
     // A picture of fullSize pixels of which only the top-left part is decoded so far; source
-    // decodes the whole raster, which starts at once on a worker thread. Every use of the
-    // raster but topLeftPart() waits for it, so nothing ever works on a half-decoded image.
+    // decodes the whole raster on a worker thread, started by decodeRestInBackground() (once
+    // the part has been shown) or by the first use that needs it. Every use of the raster but
+    // topLeftPart() waits for it, so nothing ever works on a half-decoded image.
     static Picture fromTopLeft(QImage topLeft, QSize fullSize, FullRasterSource source,
                                double dpi = kDefaultDpi);
     // A WMF or EMF picture; its kind follows the metafile's kind.
@@ -56,7 +57,9 @@ public:
 
     // Whether only a reduced preview is held so far.
     bool holdsPreview() const;
-    // Whether the whole raster of a picture made by fromTopLeft is still being decoded.
+    // Starts decoding the rest of a picture made by fromTopLeft, unless it has started.
+    void decodeRestInBackground() const;
+    // Whether the whole raster of a picture made by fromTopLeft is still to come.
     bool decodingRest() const;
     // The part decoded first, at 1:1 from the picture's top-left corner; the whole raster once
     // it is there; empty for metafiles.

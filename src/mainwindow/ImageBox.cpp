@@ -82,6 +82,8 @@ void ImageBox::paintEvent(QPaintEvent* event) {
         const QImage part = m_picture.topLeftPart();
         if (part.rect().contains(exposed)) {
             p.drawImage(exposed, part, exposed);
+            // Shown: now the rest, which would have slowed the way to these first pixels.
+            m_picture.decodeRestInBackground();
             return;
         }
     }

@@ -143,7 +143,9 @@ void frmGlimvane::LoadAndShowImage() {
         request.fitInto = Picture1->size();
     } else if (DisplayMode == kActualSize && !TileMode) {
         // At 1:1 the view shows the image's top-left part first (larger images start there).
-        request.firstRegion = Picture1->size();
+        // The view is laid out only once the window is shown; it is never larger than the
+        // window.
+        request.firstRegion = Picture1->size().expandedTo(size());
     }
     std::optional<Picture> ahead;
     if (request.fitInto.isValid()) {

@@ -10,11 +10,14 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QScrollBar>
+#include <QEvent>
+#include <functional>
 #include <QTimer>
 #include <QTreeView>
 #include <QFileSystemModel>
 
 #include "mainwindow/FileListBox.h"
+#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "mainwindow/Placement.h"
 #include "platform/Artwork.h"
@@ -40,6 +43,30 @@ constexpr const char* kResolutionMessage =
 bool isOne(const SettingKey& k) {
     return GetSetting(k).trimmed() == QStringLiteral("1");
 }
+
+// Runs a task once, from the event loop, after the widget's first paint: work the first
+// window does not need waits until its pixels are on the screen.
+class AfterFirstPaint final : public QObject {
+public:
+    AfterFirstPaint(QWidget* widget, std::function<void()> task)
+        : QObject(widget), m_task(std::move(task)) {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && m_task) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, watched, std::move(m_task));
+            m_task = nullptr;
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_task;
+};
 
 }  // namespace
 
@@ -180,8 +207,8 @@ bool frmGlimvane::Load() {
     UnloadSplash();
     SetCursorModeFromSetting(true);
     LayoutWindow();
-    // Once the window is up: PCX support is known only after GraphicsMagick has been loaded.
-    QTimer::singleShot(0, this, &frmGlimvane::CheckPCXSupportInBackground);
+    // Once the window is painted: PCX support is known only after GraphicsMagick is loaded.
+    new AfterFirstPaint(Picture1, [this] { CheckPCXSupportInBackground(); });
     trace(QStringLiteral("load: shown"));
     return true;
 }
