@@ -10,12 +10,10 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QScrollBar>
-#include <QEvent>
-#include <functional>
-#include <QTimer>
 #include <QTreeView>
 #include <QFileSystemModel>
 
+#include "mainwindow/AfterFirstPaint.h"
 #include "mainwindow/FileListBox.h"
 #include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
@@ -43,30 +41,6 @@ constexpr const char* kResolutionMessage =
 bool isOne(const SettingKey& k) {
     return GetSetting(k).trimmed() == QStringLiteral("1");
 }
-
-// Runs a task once, from the event loop, after the widget's first paint: work the first
-// window does not need waits until its pixels are on the screen.
-class AfterFirstPaint final : public QObject {
-public:
-    AfterFirstPaint(QWidget* widget, std::function<void()> task)
-        : QObject(widget), m_task(std::move(task)) {
-        widget->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && m_task) {
-            watched->removeEventFilter(this);
-            QTimer::singleShot(0, watched, std::move(m_task));
-            m_task = nullptr;
-            deleteLater();
-        }
-        return false;
-    }
-
-private:
-    std::function<void()> m_task;
-};
 
 }  // namespace
 
