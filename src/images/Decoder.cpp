@@ -167,7 +167,24 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
             std::optional<QImage> part = decodeJpegTopLeft(bytes, request.firstRegion);
             file.unmap(mapped);
             if (part) {
-                return Picture::fromTopLeft(std::move(*part), size, std::move(full), dpi);
+                // Straight into the one raster the picture keeps, at 3 bytes a pixel.
+                auto whole = [path, full]() -> QImage {
+                    QFile again(path);
+                    uchar* bytes = again.open(QIODevice::ReadOnly)
+                                       ? again.map(0, again.size())
+                                       : nullptr;
+                    if (bytes) {
+                        std::optional<QImage> image = decodeJpegWhole(QByteArray::fromRawData(
+                            reinterpret_cast<const char*>(bytes),
+                            static_cast<qsizetype>(again.size())));
+                        again.unmap(bytes);
+                        if (image) {
+                            return *image;
+                        }
+                    }
+                    return full();
+                };
+                return Picture::fromTopLeft(std::move(*part), size, std::move(whole), dpi);
             }
         }
         // Not a JPEG this path decodes exactly: the whole file, as any other.

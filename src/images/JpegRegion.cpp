@@ -38,18 +38,24 @@ struct Decompressor {
     ~Decompressor() { jpeg_destroy_decompress(&info); }
 };
 
-// Everything that may longjmp, with no C++ object of its own that needs destroying.
-bool decodeInto(Decompressor& d, const QByteArray& jpeg, QSize region, QImage* out) {
-    if (setjmp(d.errors.jump)) {
-        return false;
-    }
+// Reads the header of a colour JPEG of the kind decoded here. Call only inside the setjmp
+// scope of the caller.
+bool readColourHeader(Decompressor& d, const QByteArray& jpeg) {
     jpeg_mem_src(&d.info, reinterpret_cast<const unsigned char*>(jpeg.constData()),
                  static_cast<unsigned long>(jpeg.size()));
     if (jpeg_read_header(&d.info, TRUE) != JPEG_HEADER_OK) {
         return false;
     }
-    if (d.info.num_components != 3 ||
-        (d.info.jpeg_color_space != JCS_YCbCr && d.info.jpeg_color_space != JCS_RGB)) {
+    return d.info.num_components == 3 &&
+           (d.info.jpeg_color_space == JCS_YCbCr || d.info.jpeg_color_space == JCS_RGB);
+}
+
+// Everything that may longjmp, with no C++ object of its own that needs destroying.
+bool decodeInto(Decompressor& d, const QByteArray& jpeg, QSize region, QImage* out) {
+    if (setjmp(d.errors.jump)) {
+        return false;
+    }
+    if (!readColourHeader(d, jpeg)) {
         return false;
     }
     // What the full decoder does: the same colour conversion into 32-bit pixels.
@@ -86,7 +92,40 @@ bool decodeInto(Decompressor& d, const QByteArray& jpeg, QSize region, QImage* o
     return true;
 }
 
+bool decodeWholeInto(Decompressor& d, const QByteArray& jpeg, QImage* out) {
+    if (setjmp(d.errors.jump)) {
+        return false;
+    }
+    if (!readColourHeader(d, jpeg)) {
+        return false;
+    }
+    d.info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&d.info);
+    *out = QImage(static_cast<int>(d.info.output_width), static_cast<int>(d.info.output_height),
+                  QImage::Format_RGB888);
+    if (out->isNull()) {
+        return false;
+    }
+    while (d.info.output_scanline < d.info.output_height) {
+        JSAMPROW line = out->scanLine(static_cast<int>(d.info.output_scanline));
+        if (jpeg_read_scanlines(&d.info, &line, 1) != 1) {
+            return false;
+        }
+    }
+    jpeg_finish_decompress(&d.info);
+    return d.errors.base.num_warnings == 0;
+}
+
 }  // namespace
+
+std::optional<QImage> decodeJpegWhole(const QByteArray& jpeg) {
+    Decompressor d;
+    QImage image;
+    if (!decodeWholeInto(d, jpeg, &image) || image.isNull()) {
+        return std::nullopt;
+    }
+    return image;
+}
 
 std::optional<QImage> decodeJpegTopLeft(const QByteArray& jpeg, QSize region) {
     if (region.isEmpty()) {

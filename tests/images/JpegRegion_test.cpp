@@ -88,3 +88,15 @@ TEST(JpegRegion, FilesItCannotDecodeExactlyAreLeftToTheFullDecoder) {
     EXPECT_FALSE(decodeJpegTopLeft(QByteArray("not a jpeg at all"), {10, 10}));
     EXPECT_FALSE(decodeJpegTopLeft(colour, {0, 0}));
 }
+
+TEST(JpegRegion, TheWholeImageAtThreeBytesAPixelHasTheFullDecodersColours) {
+    for (const bool progressive : {false, true}) {
+        const QByteArray bytes = jpegBytes(noisyImage({1001, 777}), progressive);
+        const std::optional<QImage> whole = decodeJpegWhole(bytes);
+        ASSERT_TRUE(whole);
+        EXPECT_EQ(whole->format(), QImage::Format_RGB888);
+        EXPECT_EQ(whole->convertToFormat(QImage::Format_RGB32),
+                  fullDecode(bytes).convertToFormat(QImage::Format_RGB32));
+        EXPECT_FALSE(decodeJpegWhole(bytes.left(bytes.size() / 2)));
+    }
+}
