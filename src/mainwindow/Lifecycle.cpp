@@ -13,9 +13,7 @@
 #include <QTreeView>
 #include <QFileSystemModel>
 
-#include "mainwindow/AfterFirstPaint.h"
 #include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "mainwindow/Placement.h"
 #include "platform/Artwork.h"
@@ -181,8 +179,6 @@ bool frmGlimvane::Load() {
     UnloadSplash();
     SetCursorModeFromSetting(true);
     LayoutWindow();
-    // Once the window is painted: PCX support is known only after GraphicsMagick is loaded.
-    new AfterFirstPaint(Picture1, [this] { CheckPCXSupportInBackground(); });
     trace(QStringLiteral("load: shown"));
     return true;
 }

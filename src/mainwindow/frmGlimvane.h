@@ -8,7 +8,6 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QRectF>
-#include <future>
 #include <memory>
 
 class QAction;
@@ -141,9 +140,6 @@ public:
     void mnuFiletypesSort(bool Loadmnus);
     QString SetPattern() const;
     bool CheckPCXSupport();
-    // Loads the PCX decoder on a worker thread, then applies CheckPCXSupport, so that the
-    // first window never waits for GraphicsMagick.
-    void CheckPCXSupportInBackground();
     void mnuFTs_Click(int index, bool markFlipped = false);
     void mnuImages_Click();
     QString filePattern() const;
@@ -348,6 +344,7 @@ private:
     bool LogoShown = false;
     bool TileMode = false;
     bool m_pcxSupported = true;
+    bool m_pcxChecked = false;
     bool m_fileseekExplained = false;
     QAction* m_favDirSeparator = nullptr;
     QPointer<class frmFileseek> m_fileseekWindow;
@@ -369,8 +366,6 @@ private:
     bool m_secondLayoutPass = false;
     bool m_loaded = false;
     bool m_unloaded = false;
-    // Last member: destroyed first, waiting for the probe before anything it reports to goes.
-    std::future<void> m_pcxProbe;
 };
 
 }  // namespace gv
