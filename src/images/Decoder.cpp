@@ -169,20 +169,8 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
             if (part) {
                 // Straight into the one raster the picture keeps, at 3 bytes a pixel.
                 auto whole = [path, full]() -> QImage {
-                    QFile again(path);
-                    uchar* bytes = again.open(QIODevice::ReadOnly)
-                                       ? again.map(0, again.size())
-                                       : nullptr;
-                    if (bytes) {
-                        std::optional<QImage> image = decodeJpegWhole(QByteArray::fromRawData(
-                            reinterpret_cast<const char*>(bytes),
-                            static_cast<qsizetype>(again.size())));
-                        again.unmap(bytes);
-                        if (image) {
-                            return *image;
-                        }
-                    }
-                    return full();
+                    std::optional<QImage> image = decodeJpegWhole(path);
+                    return image ? *image : full();
                 };
                 return Picture::fromTopLeft(std::move(*part), size, std::move(whole), dpi);
             }

@@ -4,6 +4,8 @@
 #include <csetjmp>
 #include <cstdio>
 
+#include <QFile>
+
 #include <jpeglib.h>
 
 namespace gv {
@@ -38,11 +40,9 @@ struct Decompressor {
     ~Decompressor() { jpeg_destroy_decompress(&info); }
 };
 
-// Reads the header of a colour JPEG of the kind decoded here. Call only inside the setjmp
-// scope of the caller.
-bool readColourHeader(Decompressor& d, const QByteArray& jpeg) {
-    jpeg_mem_src(&d.info, reinterpret_cast<const unsigned char*>(jpeg.constData()),
-                 static_cast<unsigned long>(jpeg.size()));
+// Reads the header of a colour JPEG of the kind decoded here, from the source already set.
+// Call only inside the setjmp scope of the caller.
+bool readColourHeader(Decompressor& d) {
     if (jpeg_read_header(&d.info, TRUE) != JPEG_HEADER_OK) {
         return false;
     }
@@ -55,7 +55,9 @@ bool decodeInto(Decompressor& d, const QByteArray& jpeg, QSize region, QImage* o
     if (setjmp(d.errors.jump)) {
         return false;
     }
-    if (!readColourHeader(d, jpeg)) {
+    jpeg_mem_src(&d.info, reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                 static_cast<unsigned long>(jpeg.size()));
+    if (!readColourHeader(d)) {
         return false;
     }
     // What the full decoder does: the same colour conversion into 32-bit pixels.
@@ -92,11 +94,12 @@ bool decodeInto(Decompressor& d, const QByteArray& jpeg, QSize region, QImage* o
     return true;
 }
 
-bool decodeWholeInto(Decompressor& d, const QByteArray& jpeg, QImage* out) {
+bool decodeWholeInto(Decompressor& d, std::FILE* file, QImage* out) {
     if (setjmp(d.errors.jump)) {
         return false;
     }
-    if (!readColourHeader(d, jpeg)) {
+    jpeg_stdio_src(&d.info, file);
+    if (!readColourHeader(d)) {
         return false;
     }
     d.info.out_color_space = JCS_RGB;
@@ -118,10 +121,19 @@ bool decodeWholeInto(Decompressor& d, const QByteArray& jpeg, QImage* out) {
 
 }  // namespace
 
-std::optional<QImage> decodeJpegWhole(const QByteArray& jpeg) {
-    Decompressor d;
+std::optional<QImage> decodeJpegWhole(const QString& path) {
+    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "rbe");
+    if (!file) {
+        return std::nullopt;
+    }
     QImage image;
-    if (!decodeWholeInto(d, jpeg, &image) || image.isNull()) {
+    bool ok = false;
+    {
+        Decompressor d;
+        ok = decodeWholeInto(d, file, &image);
+    }
+    std::fclose(file);
+    if (!ok || image.isNull()) {
         return std::nullopt;
     }
     return image;

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
+#include <QString>
 #include <optional>
 
 namespace gv {
@@ -15,8 +16,9 @@ namespace gv {
 // CMYK), or when it is damaged: the caller then decodes the whole file as usual.
 std::optional<QImage> decodeJpegTopLeft(const QByteArray& jpeg, QSize region);
 
-// The whole of such a JPEG, decoded straight into one image of 3 bytes a pixel (a quarter less
-// memory than the usual 32-bit raster, with the same colours). nullopt as above.
-std::optional<QImage> decodeJpegWhole(const QByteArray& jpeg);
+// The whole of such a JPEG file, decoded straight into one image of 3 bytes a pixel (a quarter
+// less memory than the usual 32-bit raster, with the same colours), the file read a little at
+// a time. nullopt as above.
+std::optional<QImage> decodeJpegWhole(const QString& path);
 
 }  // namespace gv

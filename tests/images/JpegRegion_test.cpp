@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QRandomGenerator>
@@ -90,13 +92,22 @@ TEST(JpegRegion, FilesItCannotDecodeExactlyAreLeftToTheFullDecoder) {
 }
 
 TEST(JpegRegion, TheWholeImageAtThreeBytesAPixelHasTheFullDecodersColours) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.jpg");
+    const auto writeFile = [&](const QByteArray& bytes) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    };
     for (const bool progressive : {false, true}) {
         const QByteArray bytes = jpegBytes(noisyImage({1001, 777}), progressive);
-        const std::optional<QImage> whole = decodeJpegWhole(bytes);
+        ASSERT_TRUE(writeFile(bytes));
+        const std::optional<QImage> whole = decodeJpegWhole(path);
         ASSERT_TRUE(whole);
         EXPECT_EQ(whole->format(), QImage::Format_RGB888);
         EXPECT_EQ(whole->convertToFormat(QImage::Format_RGB32),
                   fullDecode(bytes).convertToFormat(QImage::Format_RGB32));
-        EXPECT_FALSE(decodeJpegWhole(bytes.left(bytes.size() / 2)));
+        ASSERT_TRUE(writeFile(bytes.left(bytes.size() / 2)));
+        EXPECT_FALSE(decodeJpegWhole(path));
     }
+    EXPECT_FALSE(decodeJpegWhole(dir.filePath("gone.jpg")));
 }
