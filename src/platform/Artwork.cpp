@@ -1,5 +1,7 @@
 #include "platform/Artwork.h"
 
+#include <QAbstractFileIconProvider>
+#include <QFileInfo>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -370,6 +372,29 @@ QIcon applicationIcon() {
     drawVane(p, QPointF(32, 32), 26, QColor(130, 180, 245), kAccent);
     p.end();
     return QIcon(pm);
+}
+
+namespace {
+
+// Made on the UI thread; the folder model's reader thread only copies the icon.
+class FolderTreeIcons final : public QAbstractFileIconProvider {
+public:
+    FolderTreeIcons() : m_folder(panelIcon(PanelGlyph::Folder)) {}
+    QIcon icon(IconType) const override { return m_folder; }
+    QIcon icon(const QFileInfo&) const override { return m_folder; }
+    QString type(const QFileInfo& info) const override {
+        return info.isRoot() ? QStringLiteral("Drive") : QStringLiteral("Folder");
+    }
+
+private:
+    const QIcon m_folder;
+};
+
+}  // namespace
+
+QAbstractFileIconProvider* folderTreeIcons() {
+    static FolderTreeIcons icons;
+    return &icons;
 }
 
 }  // namespace gv

@@ -5,6 +5,8 @@
 #include <QIcon>
 #include <QPixmap>
 
+class QAbstractFileIconProvider;
+
 namespace gv {
 
 // Icon resources: 101 Best Fit shown, 102 Actual Size shown, 103 folder tree,
@@ -20,5 +22,10 @@ QIcon toolbarIcon(int index);
 enum class PanelGlyph { Close, Refresh, Dock, Delete, Copy, Move, Rename, Folder, Favourite, Search };
 QIcon panelIcon(PanelGlyph glyph);
 QIcon applicationIcon();
+
+// Icons for the folder tree, which holds only drives and folders: our own folder icon, without
+// the look-ups in the desktop's icon theme and MIME database that the default provider makes
+// for each entry (loading those costs more than opening the main window).
+QAbstractFileIconProvider* folderTreeIcons();
 
 }  // namespace gv
