@@ -155,10 +155,10 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
         }
         return Picture::fromPreview(std::move(preview), size, std::move(full), dpi);
     }
-    const bool regionFirst =
-        !request.fitInto.isValid() && request.firstRegion.isValid() && size.isValid() &&
-        format == "jpeg" &&
-        (size.width() > request.firstRegion.width() || size.height() > request.firstRegion.height());
+    const bool regionFirst = !request.fitInto.isValid() && request.firstRegion.isValid() &&
+                             size.isValid() && format == "jpeg" &&
+                             (size.width() > request.firstRegion.width() ||
+                              size.height() > request.firstRegion.height());
     if (regionFirst) {
         // Mapped, not read: the worker decodes the rest from the file itself.
         if (uchar* mapped = file.map(0, file.size())) {

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
-#include <vector>
 #include <optional>
+#include <vector>
 
 #include "images/Metafile.h"
 

@@ -2,8 +2,8 @@
 
 #include <QCoreApplication>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 
 #include "images/Metafile.h"
 #include "mainwindow/ViewMath.h"

@@ -17,10 +17,10 @@
 #include <QScrollBar>
 #include <QTreeView>
 
-#include "mainwindow/FileListing.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/AfterFirstPaint.h"
 #include "mainwindow/FileListBox.h"
+#include "mainwindow/FileListing.h"
+#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"

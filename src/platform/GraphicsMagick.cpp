@@ -107,7 +107,7 @@ std::optional<QImage> read(const QByteArray& bytes, const char* coder, QString* 
 
 extern "C" __attribute__((visibility("default"))) const gv::GraphicsMagickPlugin*
 glimvane_graphicsmagick_plugin() {
-    static const gv::GraphicsMagickPlugin plugin{gv::kGraphicsMagickPluginVersion,
-                                                 &gv::pcxReadable, &gv::ping, &gv::read};
+    static const gv::GraphicsMagickPlugin plugin{gv::kGraphicsMagickPluginVersion, &gv::pcxReadable,
+                                                 &gv::ping, &gv::read};
     return &plugin;
 }

@@ -25,8 +25,8 @@ QString executableFolder() {
 }
 
 const GraphicsMagickPlugin* loadPlugin() {
-    const QByteArray path = QFile::encodeName(executableFolder() + QLatin1Char('/') +
-                                              QLatin1StringView(kPluginName));
+    const QByteArray path =
+        QFile::encodeName(executableFolder() + QLatin1Char('/') + QLatin1StringView(kPluginName));
     // Kept loaded for the life of the process: GraphicsMagick cannot be unloaded cleanly.
     void* handle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
@@ -58,7 +58,8 @@ bool pcxDecoderAvailable() {
     return p && p->pcxReadable();
 }
 
-std::optional<QSize> graphicsMagickPing(const QByteArray& bytes, const char* coder, QString* error) {
+std::optional<QSize> graphicsMagickPing(const QByteArray& bytes, const char* coder,
+                                        QString* error) {
     if (const GraphicsMagickPlugin* p = plugin()) {
         return p->ping(bytes, coder, error);
     }

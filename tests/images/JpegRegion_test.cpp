@@ -4,10 +4,10 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 
 #include "images/JpegRegion.h"
 
@@ -30,12 +30,12 @@ QImage noisyImage(QSize size) {
     return img;
 }
 
-QByteArray jpegBytes(const QImage& image, bool progressive, int quality = 90) {
+QByteArray jpegBytes(const QImage& image, bool progressive) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(quality);
+    writer.setQuality(90);
     writer.setProgressiveScanWrite(progressive);
     EXPECT_TRUE(writer.write(image));
     return bytes;
@@ -52,39 +52,29 @@ QImage fullDecode(const QByteArray& bytes) {
 
 TEST(JpegRegion, TheTopLeftPartEqualsTheFullDecode) {
     struct Case {
-        QSize image;
-        QSize region;
+        QSize image, region;
         bool progressive;
-        int quality;
     };
     const Case cases[] = {
-        {{1001, 777}, {640, 480}, false, 90},  // edges off every block boundary
-        {{1001, 777}, {17, 9}, false, 90},
-        {{1001, 777}, {1001, 100}, false, 75},  // full width, a band of rows
-        {{1001, 777}, {100, 777}, false, 100},  // full height, a band of columns
-        {{1600, 1200}, {800, 600}, true, 90},
-        {{300, 200}, {800, 600}, false, 90},  // region beyond the image: the whole image
+        {{1001, 777}, {640, 480}, false},  // edges off every block boundary
+        {{1001, 777}, {17, 9}, false},
+        {{1001, 777}, {100, 777}, true},  // full height, a band of columns
+        {{300, 200}, {800, 600}, false},  // region beyond the image: the whole image
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(QStringLiteral("%1x%2 region %3x%4 progressive %5")
-                         .arg(c.image.width()).arg(c.image.height())
-                         .arg(c.region.width()).arg(c.region.height())
-                         .arg(c.progressive).toStdString());
-        const QByteArray bytes = jpegBytes(noisyImage(c.image), c.progressive, c.quality);
-        const QImage full = fullDecode(bytes);
+        SCOPED_TRACE(c.region.width());
+        const QByteArray bytes = jpegBytes(noisyImage(c.image), c.progressive);
         const std::optional<QImage> part = decodeJpegTopLeft(bytes, c.region);
         ASSERT_TRUE(part);
-        const QSize expected = c.region.boundedTo(c.image);
-        ASSERT_EQ(part->size(), expected);
-        EXPECT_EQ(part->convertToFormat(QImage::Format_RGB32),
-                  full.copy(QRect(QPoint(0, 0), expected)).convertToFormat(QImage::Format_RGB32));
+        const QRect expected(QPoint(0, 0), c.region.boundedTo(c.image));
+        EXPECT_EQ(*part, fullDecode(bytes).copy(expected).convertToFormat(part->format()));
     }
 }
 
 TEST(JpegRegion, FilesItCannotDecodeExactlyAreLeftToTheFullDecoder) {
     const QByteArray colour = jpegBytes(noisyImage({400, 300}), false);
-    const QByteArray grey = jpegBytes(
-        noisyImage({400, 300}).convertToFormat(QImage::Format_Grayscale8), false);
+    const QByteArray grey =
+        jpegBytes(noisyImage({400, 300}).convertToFormat(QImage::Format_Grayscale8), false);
     EXPECT_FALSE(decodeJpegTopLeft(grey, {100, 100}));
     EXPECT_FALSE(decodeJpegTopLeft(colour.left(colour.size() / 3), {400, 300}));
     EXPECT_FALSE(decodeJpegTopLeft(QByteArray("not a jpeg at all"), {10, 10}));

@@ -453,14 +453,7 @@ TEST_F(ImageView, CancellingTheQualityWritesNothing) {
 // At Actual Size a large JPEG shows its top-left part first while the rest is decoded; a
 // scroll, a change to Best Fit or a save straight after opening gets the whole image.
 TEST_F(ImageView, TheFirstActionsAfterOpeningSeeTheWholeImage) {
-    QImage source(2400, 1800, QImage::Format_RGB32);
-    for (int y = 0; y < source.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(source.scanLine(y));
-        for (int x = 0; x < source.width(); ++x) {
-            line[x] = qRgb((x * 7 + y) % 256, (y * 5) % 256, ((x ^ y) * 3) % 256);
-        }
-    }
-    ASSERT_TRUE(gvtest::writeJpeg(file("big.jpg"), source));
+    ASSERT_TRUE(gvtest::writeJpeg(file("big.jpg"), testImage({2400, 1800})));
     ASSERT_TRUE(gvtest::writePng(file("small.png"), testImage({30, 30})));
     const QImage whole = QImageReader(file("big.jpg")).read().convertToFormat(QImage::Format_RGB32);
     SaveSetting(keys::kImageSize, "Normal");
@@ -475,12 +468,10 @@ TEST_F(ImageView, TheFirstActionsAfterOpeningSeeTheWholeImage) {
         if (name == "scroll") {
             w->HScroll1->setValue(w->HScroll1->maximum());
             w->VScroll1->setValue(w->VScroll1->maximum());
-            const QImage shown = w->Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage shown =
+                w->Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
             const QPoint corner(2400 - view.width(), 1800 - view.height());
-            EXPECT_EQ(shown.pixel(view.width() - 1, view.height() - 1),
-                      whole.pixel(corner + QPoint(view.width() - 1, view.height() - 1)));
-            EXPECT_EQ(shown.copy(QRect(QPoint(0, 0), view)),
-                      whole.copy(QRect(corner, view)));
+            EXPECT_EQ(shown.copy(QRect(QPoint(0, 0), view)), whole.copy(QRect(corner, view)));
         } else if (name == "best fit") {
             w->Toolbar[6]->click();
             ASSERT_EQ(w->displayMode(), kBestFit);

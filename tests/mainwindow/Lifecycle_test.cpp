@@ -12,8 +12,8 @@
 #include <QTimer>
 
 #include "mainwindow/FileListBox.h"
-#include "mainwindow/frmGlimvane.h"
 #include "mainwindow/Placement.h"
+#include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Paths.h"
 #include "platform/Screen.h"
