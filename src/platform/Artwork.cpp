@@ -5,6 +5,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProxyStyle>
 #include <cmath>
 
 namespace gv {
@@ -395,6 +396,33 @@ private:
 QAbstractFileIconProvider* folderTreeIcons() {
     static FolderTreeIcons icons;
     return &icons;
+}
+
+namespace {
+
+class ApplicationStyle final : public QProxyStyle {
+public:
+    QIcon standardIcon(StandardPixmap icon, const QStyleOption* option,
+                       const QWidget* widget) const override {
+        if (icon != SP_ToolBarHorizontalExtensionButton) {
+            return QProxyStyle::standardIcon(icon, option, widget);
+        }
+        // A double chevron pointing right, as the platform's own.
+        QPixmap pm = canvas(16, 16);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(inkPen(1.5));
+        for (const qreal x : {4.0, 9.0}) {
+            p.drawPolyline(QPolygonF({QPointF(x, 4), QPointF(x + 4, 8), QPointF(x, 12)}));
+        }
+        return QIcon(pm);
+    }
+};
+
+}  // namespace
+
+QStyle* applicationStyle() {
+    return new ApplicationStyle;
 }
 
 }  // namespace gv

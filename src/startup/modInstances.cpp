@@ -255,6 +255,7 @@ int StartProcedure(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
+    QApplication::setStyle(applicationStyle());
     QApplication::setApplicationName(QStringLiteral("Glimvane"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                             .arg(GLIMVANE_VERSION_MAJOR)
