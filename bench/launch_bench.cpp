@@ -1,7 +1,11 @@
-// Launching `glimvane FILE` to the first image pixels on screen. Watches the X server for the
-// map of the window titled "Glimvane - NAME", then reads a pixel inside the image view until
-// it shows the image instead of the view's background. Run without a window manager.
-//   launch_bench GLIMVANE FILE [runs]
+// Launching `glimvane FILE` to the first image pixels on screen, each figure against its
+// reference measured in the same run, the launches interleaved so that both see the same load:
+//   - a big JPEG against feh showing the same file (time and peak memory);
+//   - a small JPEG against the main window started without an image;
+//   - an image in a folder of 100 000 image files against the same image alone in its folder.
+// Watches the X server for the map of the window with the expected title, then reads a pixel
+// of it until it shows the image instead of a background. Run without a window manager.
+//   launch_bench GLIMVANE FEH BIG SMALL CROWDED ALONE [runs]
 
 #include <xcb/xcb.h>
 
@@ -14,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -23,23 +28,30 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// After the first pixels, how long a program may go on (decoding the rest of the image)
+// before its peak memory is read.
+constexpr auto kSettle = std::chrono::milliseconds(1500);
+
 std::string windowTitle(xcb_connection_t* c, xcb_window_t w) {
-    const char* atomName = "_NET_WM_NAME";
-    auto atomCookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(atomName)), atomName);
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, atomCookie, nullptr);
-    if (!atom) {
-        return {};
+    for (const char* atomName : {"_NET_WM_NAME", "WM_NAME"}) {
+        auto atomCookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(atomName)), atomName);
+        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, atomCookie, nullptr);
+        if (!atom) {
+            continue;
+        }
+        auto cookie = xcb_get_property(c, 0, w, atom->atom, XCB_GET_PROPERTY_TYPE_ANY, 0, 256);
+        free(atom);
+        xcb_get_property_reply_t* reply = xcb_get_property_reply(c, cookie, nullptr);
+        if (reply) {
+            std::string title(static_cast<const char*>(xcb_get_property_value(reply)),
+                              xcb_get_property_value_length(reply));
+            free(reply);
+            if (!title.empty()) {
+                return title;
+            }
+        }
     }
-    auto cookie = xcb_get_property(c, 0, w, atom->atom, XCB_GET_PROPERTY_TYPE_ANY, 0, 256);
-    free(atom);
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(c, cookie, nullptr);
-    if (!reply) {
-        return {};
-    }
-    std::string title(static_cast<const char*>(xcb_get_property_value(reply)),
-                      xcb_get_property_value_length(reply));
-    free(reply);
-    return title;
+    return {};
 }
 
 // The pixel at (x, y) of the window as 0xRRGGBB, or -1.
@@ -61,21 +73,48 @@ bool isImagePixel(long rgb) {
     return rgb >= 0 && rgb != 0xC0C0C0 && rgb != 0x000000 && rgb != 0xFFFFFF;
 }
 
-double launchOnce(xcb_connection_t* c, const char* program, const char* file,
-                  const std::string& title) {
-    char* args[] = {const_cast<char*>(program), const_cast<char*>(file), nullptr};
+// Peak resident memory of a process, in MB.
+double peakMb(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::atof(line.c_str() + 6) / 1024.0;
+        }
+    }
+    return -1;
+}
+
+struct Launch {
+    std::vector<std::string> argv;
+    std::string title;
+    // Where the image shows first, in window coordinates; no pixel check when negative: the
+    // map of the window is the moment measured.
+    int x = -1, y = -1;
+};
+
+struct Measured {
+    double ms = -1;
+    double peakMb = -1;
+};
+
+Measured launchOnce(xcb_connection_t* c, const Launch& launch, bool measureMemory) {
+    std::vector<char*> args;
+    for (const auto& a : launch.argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
     const auto start = Clock::now();
     pid_t pid = 0;
-    if (posix_spawn(&pid, program, nullptr, nullptr, args, environ) != 0) {
-        return -1;
+    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) {
+        return {};
     }
     xcb_window_t window = 0;
-    double elapsed = -1;
-    while (elapsed < 0 && Clock::now() - start < std::chrono::seconds(30)) {
+    Measured m;
+    while (m.ms < 0 && Clock::now() - start < std::chrono::seconds(30)) {
         if (window) {
-            // Inside the image view: below the menu bar and the toolbar row.
-            if (isImagePixel(pixelAt(c, window, 60, 120))) {
-                elapsed = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            if (isImagePixel(pixelAt(c, window, launch.x, launch.y))) {
+                m.ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             } else {
                 usleep(1000);
             }
@@ -88,11 +127,18 @@ double launchOnce(xcb_connection_t* c, const char* program, const char* file,
         }
         if ((e->response_type & ~0x80) == XCB_MAP_NOTIFY) {
             auto* map = reinterpret_cast<xcb_map_notify_event_t*>(e);
-            if (windowTitle(c, map->window) == title) {
+            if (windowTitle(c, map->window).rfind(launch.title, 0) == 0) {
+                if (launch.x < 0) {
+                    m.ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+                }
                 window = map->window;
             }
         }
         free(e);
+    }
+    if (measureMemory) {
+        usleep(std::chrono::duration_cast<std::chrono::microseconds>(kSettle).count());
+        m.peakMb = peakMb(pid);
     }
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
@@ -100,19 +146,28 @@ double launchOnce(xcb_connection_t* c, const char* program, const char* file,
     while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
         free(e);
     }
-    return elapsed;
+    return m;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? -1 : v[v.size() / 2];
+}
+
+std::string fileName(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s GLIMVANE FILE [runs]\n", argv[0]);
+    if (argc < 7) {
+        std::fprintf(stderr, "usage: %s GLIMVANE FEH BIG SMALL CROWDED ALONE [runs]\n", argv[0]);
         return 2;
     }
-    const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
-    std::string name = argv[2];
-    name = name.substr(name.find_last_of('/') + 1);
+    const std::string glimvane = argv[1], feh = argv[2], big = argv[3], small = argv[4],
+                      crowded = argv[5], alone = argv[6];
+    const int runs = argc > 7 ? std::max(1, std::atoi(argv[7])) : 5;
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(c)) {
         std::fprintf(stderr, "no X display\n");
@@ -122,15 +177,46 @@ int main(int argc, char** argv) {
     const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(c, screen->root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(c);
-    std::vector<double> times;
+
+    // Inside the image view, below the menu bar and the toolbar row; inside feh's image.
+    const int x = 60, y = 120;
+    const Launch fehBig{{feh, "--title", "feh-reference", big}, "feh-reference", x, y};
+    const Launch glimvaneBig{{glimvane, big}, "Glimvane - " + fileName(big), x, y};
+    const Launch emptyWindow{{glimvane}, "Glimvane - Vividra"};
+    const Launch glimvaneSmall{{glimvane, small}, "Glimvane - " + fileName(small), x, y};
+    const Launch inCrowd{{glimvane, crowded}, "Glimvane - " + fileName(crowded), x, y};
+    const Launch onItsOwn{{glimvane, alone}, "Glimvane - " + fileName(alone), x, y};
+
+    std::vector<double> fehMs, fehMb, bigMs, bigMb, windowMs, smallMs, crowdMs, aloneMs;
     for (int i = 0; i < runs; ++i) {
-        times.push_back(launchOnce(c, argv[1], argv[2], "Glimvane - " + name));
+        const Measured f = launchOnce(c, fehBig, true);
+        const Measured g = launchOnce(c, glimvaneBig, true);
+        fehMs.push_back(f.ms);
+        fehMb.push_back(f.peakMb);
+        bigMs.push_back(g.ms);
+        bigMb.push_back(g.peakMb);
+        windowMs.push_back(launchOnce(c, emptyWindow, false).ms);
+        smallMs.push_back(launchOnce(c, glimvaneSmall, false).ms);
+        crowdMs.push_back(launchOnce(c, inCrowd, false).ms);
+        aloneMs.push_back(launchOnce(c, onItsOwn, false).ms);
     }
-    std::sort(times.begin(), times.end());
+    const double fm = median(fehMs), gm = median(bigMs), fmb = median(fehMb), gmb = median(bigMb);
     std::printf(
-        "launch: glimvane FILE (6000x4000 JPEG) to the first image pixels on screen: "
-        "median %.1f ms of %d (min %.1f, max %.1f)\n",
-        times[times.size() / 2], runs, times.front(), times.back());
+        "launch: big JPEG to its first pixels: feh %.1f ms, Glimvane %.1f ms, ratio %.2f "
+        "(target <= 0.60); peak memory: feh %.1f MB, Glimvane %.1f MB (target <= feh's); "
+        "medians of %d\n",
+        fm, gm, fm > 0 ? gm / fm : 0.0, fmb, gmb, runs);
+    const double wm = median(windowMs), sm = median(smallMs);
+    std::printf(
+        "launch: small JPEG to its first pixels %.1f ms; the main window without an image "
+        "%.1f ms; ratio %.2f (target <= 1.30); medians of %d\n",
+        sm, wm, wm > 0 ? sm / wm : 0.0, runs);
+    const double cm = median(crowdMs), am = median(aloneMs);
+    std::printf(
+        "launch: JPEG in a folder of 100 000 image files to its first pixels %.1f ms; alone in "
+        "its folder %.1f ms; ratio %.2f (target <= 1.15); medians of %d\n",
+        cm, am, am > 0 ? cm / am : 0.0, runs);
     xcb_disconnect(c);
-    return times.front() > 0 ? 0 : 1;
+    const bool all = fm > 0 && gm > 0 && wm > 0 && sm > 0 && cm > 0 && am > 0;
+    return all ? 0 : 1;
 }

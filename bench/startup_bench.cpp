@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
     const double g = median(glimvane);
     std::printf(
         "startup: empty Qt window median %.1f ms, Glimvane main window median %.1f ms, "
-        "ratio %.2f (target <= 3.30), %d runs each\n",
+        "ratio %.2f (target <= 2.00), %d runs each\n",
         e, g, e > 0 ? g / e : 0.0, runs);
     xcb_disconnect(c);
     return (e > 0 && g > 0) ? 0 : 1;

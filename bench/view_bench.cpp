@@ -1,7 +1,8 @@
 // Showing a 6000x4000 JPEG in the main window (offscreen), compared in the same run with a
 // plain full decode of the same file.
 //   view_bench compare [runs]   Best Fit and Actual Size against QImageReader
-//   view_bench write PATH       writes the test image
+//   view_bench write PATH [WxH] writes the test image (6000x4000 unless given)
+//   view_bench folder DIR N     fills DIR with N image files named as people name them
 //   view_bench memory PATH      peak resident memory while showing that image in Best Fit
 
 #include <sys/resource.h>
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include "BenchFolders.h"
 #include "mainwindow/FileListBox.h"
 
 #include "mainwindow/ImageBox.h"
@@ -100,13 +102,22 @@ int main(int argc, char** argv) {
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("compare");
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
 
-    auto writeTestImage = [](const QString& path) {
+    auto writeTestImage = [](const QString& path, QSize size = QSize(6000, 4000)) {
         QImageWriter writer(path, "jpeg");
         writer.setQuality(90);
-        return writer.write(photoLike(QSize(6000, 4000)));
+        return writer.write(photoLike(size));
     };
     if (mode == QStringLiteral("write") && argc > 2) {
-        return writeTestImage(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+        QSize size(6000, 4000);
+        if (argc > 3) {
+            const QStringList wh = QString::fromLatin1(argv[3]).split(QLatin1Char('x'));
+            size = QSize(wh.value(0).toInt(), wh.value(1).toInt());
+        }
+        return writeTestImage(QString::fromLocal8Bit(argv[2]), size) ? 0 : 1;
+    }
+    if (mode == QStringLiteral("folder") && argc > 3) {
+        gvbench::makeFolder(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]), 1);
+        return 0;
     }
     if (mode == QStringLiteral("memory") && argc > 2) {
         // A process of its own, which never held the full-size source image.

@@ -13,6 +13,7 @@
 #include "images/EpsPreview.h"
 #include "images/HeaderSize.h"
 #include "images/ImageTypeCatalogue.h"
+#include "images/JpegRegion.h"
 #include "images/Metafile.h"
 #include "platform/Ghostscript.h"
 #include "platform/GraphicsMagick.h"
@@ -137,22 +138,44 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
     const bool reduce =
         request.fitInto.isValid() && size.isValid() && format == "jpeg" &&
         (size.width() > request.fitInto.width() || size.height() > request.fitInto.height());
+    const qint64 budget = request.memoryBudget;
+    auto full = [path, format, budget, dpi]() -> QImage {
+        QFile again(path);
+        if (!again.open(QIODevice::ReadOnly)) {
+            return QImage();
+        }
+        DecodeResult r = readWithQt(&again, format, budget, dpi);
+        return r.ok() ? r.picture().raster() : QImage();
+    };
     if (reduce) {
         reader.setScaledSize(fittedSize(size, request.fitInto));
         QImage preview = reader.read();
         if (preview.isNull()) {
             return invalidPicture(reader.errorString());
         }
-        const qint64 budget = request.memoryBudget;
-        auto full = [path, format, budget, dpi]() -> QImage {
-            QFile again(path);
-            if (!again.open(QIODevice::ReadOnly)) {
-                return QImage();
-            }
-            DecodeResult r = readWithQt(&again, format, budget, dpi);
-            return r.ok() ? r.picture().raster() : QImage();
-        };
         return Picture::fromPreview(std::move(preview), size, std::move(full), dpi);
+    }
+    const bool regionFirst = !request.fitInto.isValid() && request.firstRegion.isValid() &&
+                             size.isValid() && format == "jpeg" &&
+                             (size.width() > request.firstRegion.width() ||
+                              size.height() > request.firstRegion.height());
+    if (regionFirst) {
+        // Mapped, not read: the worker decodes the rest from the file itself.
+        if (uchar* mapped = file.map(0, file.size())) {
+            const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped),
+                                                             static_cast<qsizetype>(file.size()));
+            std::optional<QImage> part = decodeJpegTopLeft(bytes, request.firstRegion);
+            file.unmap(mapped);
+            if (part) {
+                // Straight into the one raster the picture keeps, at 3 bytes a pixel.
+                auto whole = [path, full]() -> QImage {
+                    std::optional<QImage> image = decodeJpegWhole(path);
+                    return image ? *image : full();
+                };
+                return Picture::fromTopLeft(std::move(*part), size, std::move(whole), dpi);
+            }
+        }
+        // Not a JPEG this path decodes exactly: the whole file, as any other.
     }
     QImage image = reader.read();
     if (image.isNull()) {

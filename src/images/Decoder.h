@@ -30,6 +30,10 @@ struct DecodeRequest {
     // it (aspect kept) where the format makes that cheaper; the full raster then follows on
     // demand through Picture::fullRaster().
     QSize fitInto;
+    // When valid, and fitInto is not, a JPEG larger than this box may come back with only its
+    // top-left part of this size decoded, and the rest decoding on a worker thread
+    // (Picture::fromTopLeft): the box is what a view at 1:1 shows of it first.
+    QSize firstRegion;
     // Largest decoded raster, in bytes, at 4 bytes per pixel.
     qint64 memoryBudget = defaultMemoryBudget();
     // Resolution for HIMETRIC sizes and for rendering PostScript; 0 means the screen's.

@@ -1,9 +1,12 @@
 #include "images/Picture.h"
 
 #include <QPainter>
+#include <QThreadPool>
 #include <cmath>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "images/Metafile.h"
 
@@ -22,6 +25,11 @@ struct Picture::Data {
     std::mutex fullMutex;
     FullRasterSource fullSource;
     QImage full;  // produced on first need when held is a preview
+
+    // A picture whose rest is decoded on a worker thread: held is the top-left part until then.
+    bool restPending = false;
+    std::condition_variable restDecoded;
+    std::vector<std::function<void()>> whenDecoded;
 };
 
 int himetricToPixels(double himetric, double dpi) {
@@ -89,6 +97,93 @@ Picture Picture::fromPreview(QImage preview, QSize fullSize, FullRasterSource so
     return p;
 }
 
+Picture Picture::fromTopLeft(QImage topLeft, QSize fullSize, FullRasterSource source, double dpi) {
+    if (topLeft.isNull() || fullSize.isEmpty()) {
+        return Picture();
+    }
+    if (topLeft.size() == fullSize || !source) {
+        return fromRaster(std::move(topLeft), PictureKind::Bitmap, {}, dpi);
+    }
+    Picture p;
+    p.m_data = std::make_shared<Data>();
+    p.m_data->dpi = usableDpi(dpi);
+    p.m_data->sizePx = fullSize;
+    p.m_data->sizeHimetric = himetricOf(fullSize, p.m_data->dpi);
+    p.m_data->held = std::move(topLeft);
+    p.m_data->restPending = true;
+    p.m_data->fullSource = std::move(source);
+    return p;
+}
+
+void Picture::decodeRestInBackground() const {
+    if (!m_data) {
+        return;
+    }
+    FullRasterSource source;
+    {
+        std::lock_guard lock(m_data->fullMutex);
+        if (!m_data->restPending || !m_data->fullSource) {
+            return;  // whole already, or being decoded
+        }
+        source = std::move(m_data->fullSource);
+        m_data->fullSource = nullptr;
+    }
+    // The worker keeps the data alive, so a picture dropped meanwhile costs no wait.
+    QThreadPool::globalInstance()->start([data = m_data, source = std::move(source)] {
+        QImage decoded = source();
+        std::vector<std::function<void()>> callbacks;
+        {
+            std::lock_guard lock(data->fullMutex);
+            if (decoded.size() == data->sizePx) {
+                data->held = std::move(decoded);
+            } else {
+                // The file changed or went since its first part was read: keep what was shown,
+                // on white, rather than nothing.
+                QImage whole(data->sizePx, QImage::Format_RGB32);
+                whole.fill(Qt::white);
+                QPainter(&whole).drawImage(0, 0, data->held);
+                data->held = std::move(whole);
+            }
+            data->restPending = false;
+            callbacks.swap(data->whenDecoded);
+        }
+        data->restDecoded.notify_all();
+        for (const auto& done : callbacks) {
+            done();
+        }
+    });
+}
+
+bool Picture::decodingRest() const {
+    if (!m_data) {
+        return false;
+    }
+    std::lock_guard lock(m_data->fullMutex);
+    return m_data->restPending;
+}
+
+QImage Picture::topLeftPart() const {
+    if (!m_data) {
+        return QImage();
+    }
+    std::lock_guard lock(m_data->fullMutex);
+    return m_data->held;
+}
+
+void Picture::whenDecoded(std::function<void()> done) const {
+    if (!m_data) {
+        return;
+    }
+    {
+        std::lock_guard lock(m_data->fullMutex);
+        if (m_data->restPending) {
+            m_data->whenDecoded.push_back(std::move(done));
+            return;
+        }
+    }
+    done();
+}
+
 Picture Picture::fromMetafile(const Metafile& metafile, double dpi) {
     Picture p;
     p.m_data = std::make_shared<Data>();
@@ -129,7 +224,13 @@ bool Picture::holdsPreview() const {
 }
 
 QImage Picture::raster() const {
-    return m_data ? m_data->held : QImage();
+    if (!m_data) {
+        return QImage();
+    }
+    decodeRestInBackground();
+    std::unique_lock lock(m_data->fullMutex);
+    m_data->restDecoded.wait(lock, [this] { return !m_data->restPending; });
+    return m_data->held;
 }
 
 QImage Picture::fullRaster() const {
@@ -140,7 +241,7 @@ QImage Picture::fullRaster() const {
         return m_data->metafile->render(m_data->sizePx, Qt::transparent);
     }
     if (!m_data->heldIsPreview) {
-        return m_data->held;
+        return raster();
     }
     std::lock_guard lock(m_data->fullMutex);
     if (m_data->full.isNull() && m_data->fullSource) {
@@ -173,7 +274,7 @@ QImage Picture::render(QSize size, QColor background) const {
     if (m_data->metafile) {
         return m_data->metafile->render(size, background);
     }
-    QImage source = m_data->held;
+    QImage source = raster();
     if (m_data->heldIsPreview &&
         (size.width() > source.width() || size.height() > source.height())) {
         source = fullRaster();

@@ -38,6 +38,12 @@ public:
     // produced by source on first need.
     static Picture fromPreview(QImage preview, QSize fullSize, FullRasterSource source,
                                double dpi = kDefaultDpi);
+    // A picture of fullSize pixels of which only the top-left part is decoded so far; source
+    // decodes the whole raster on a worker thread, started by decodeRestInBackground() (once
+    // the part has been shown) or by the first use that needs it. Every use of the raster but
+    // topLeftPart() waits for it, so nothing ever works on a half-decoded image.
+    static Picture fromTopLeft(QImage topLeft, QSize fullSize, FullRasterSource source,
+                               double dpi = kDefaultDpi);
     // A WMF or EMF picture; its kind follows the metafile's kind.
     static Picture fromMetafile(const Metafile& metafile, double dpi = kDefaultDpi);
 
@@ -51,6 +57,16 @@ public:
 
     // Whether only a reduced preview is held so far.
     bool holdsPreview() const;
+    // Starts decoding the rest of a picture made by fromTopLeft, unless it has started.
+    void decodeRestInBackground() const;
+    // Whether the whole raster of a picture made by fromTopLeft is still to come.
+    bool decodingRest() const;
+    // The part decoded first, at 1:1 from the picture's top-left corner; the whole raster once
+    // it is there; empty for metafiles.
+    QImage topLeftPart() const;
+    // Calls done (on the worker thread, or at once) when the whole raster has been decoded.
+    void whenDecoded(std::function<void()> done) const;
+
     // The raster as held: the preview, or the full raster; empty for metafiles.
     QImage raster() const;
     // The 1:1 raster; decodes it on first call when only a preview is held (callable from any

@@ -250,10 +250,7 @@ std::shared_ptr<const AsciiOrder> asciiOrderFor(const QLocale& locale, const QCo
 // All three agree with the collator, and equal names fall back to comparing their characters.
 class DisplaySorter final {
 public:
-    DisplaySorter()
-        : m_locale(collationLocale()),
-          m_collator(displayCollator(m_locale)),
-          m_order(asciiOrderFor(m_locale, m_collator)) {}
+    DisplaySorter() : m_locale(collationLocale()), m_collator(displayCollator(m_locale)) {}
 
     // A name as the file system stores it.
     void addEncoded(std::string_view name, std::uint32_t source) {
@@ -346,7 +343,7 @@ private:
             return false;
         }
         char* out = m_arena.prepare(kMaxKeyBytes + kMaxShortcutName);
-        const std::ptrdiff_t keyLength = writeAsciiKey(*m_order, name, length, out);
+        const std::ptrdiff_t keyLength = writeAsciiKey(order(), name, length, out);
         if (keyLength < 0) {
             return false;
         }
@@ -376,11 +373,11 @@ private:
         m_items.push_back(item);
     }
 
-    std::string plainPrefixKey(const QString& name) const {
+    std::string plainPrefixKey(const QString& name) {
         std::size_t end = 0;
         const std::size_t size = std::size_t(name.size());
         const auto* s = reinterpret_cast<const char16_t*>(name.utf16());
-        while (end < size && s[end] < 0x80 && m_order->rank[s[end]] != 0) {
+        while (end < size && s[end] < 0x80 && order().rank[s[end]] != 0) {
             ++end;
         }
         if (end == size) {
@@ -393,7 +390,7 @@ private:
         }
         end = end > 0 ? end - 1 : 0;
         std::string key;
-        appendAsciiKey(*m_order, s, end, key);
+        appendAsciiKey(order(), s, end, key);
         return key;
     }
 
@@ -528,6 +525,13 @@ private:
 
     QLocale m_locale;
     QCollator m_collator;
+    // Derived with the first name: a folder without images never needs it.
+    const AsciiOrder& order() {
+        if (!m_order) {
+            m_order = asciiOrderFor(m_locale, m_collator);
+        }
+        return *m_order;
+    }
     std::shared_ptr<const AsciiOrder> m_order;
     // Page buffers: a big folder fills them without copying or faulting page by page.
     PageArray<Item> m_items;

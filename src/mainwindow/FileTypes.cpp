@@ -36,6 +36,13 @@ void frmGlimvane::mnuFiletypesSort(bool Loadmnus) {
         connect(a, &QAction::triggered, this, [this, i] { mnuFTs_Click(i, true); });
         mnuFTs << a;
     }
+    // Whether PCX files can be read is known only once GraphicsMagick is loaded, which waits
+    // for the first look at this menu or the first PCX file.
+    connect(mnuFT, &QMenu::aboutToShow, this, [this] {
+        if (!m_pcxChecked) {
+            CheckPCXSupport();
+        }
+    });
 }
 
 QString frmGlimvane::SetPattern() const {
@@ -50,6 +57,7 @@ QString frmGlimvane::SetPattern() const {
 }
 
 bool frmGlimvane::CheckPCXSupport() {
+    m_pcxChecked = true;
     m_pcxSupported = pcxDecoderAvailable();
     if (!m_pcxSupported && mnuFTs.size() > kPcxTypeIndex) {
         mnuFTs[kPcxTypeIndex]->setChecked(false);

@@ -86,7 +86,10 @@ void frmGlimvane::ProcessCmdLine(const QString& command) {
         SetSplashStatus(QStringLiteral("Loading Image..."));
     }
     Image1->hide();
-    const int row = OpenFileInList(QFileInfo(path).absoluteFilePath());
+    const QString file = QFileInfo(path).absoluteFilePath();
+    // At start-up the image comes first and its folder once the image is on the screen: a
+    // folder of many thousand files would otherwise keep the user waiting for the listing.
+    const int row = startUpCall ? OpenFileFirst(file) : OpenFileInList(file);
     if (row >= 0) {
         SelectAndLoad(row);
     }

@@ -1,8 +1,9 @@
 #include "mainwindow/ImageBox.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 
 #include "images/Metafile.h"
 #include "mainwindow/ViewMath.h"
@@ -19,6 +20,21 @@ void ImageBox::setPicture(const Picture& picture) {
     m_logo = QPixmap();
     m_scaled = QImage();
     update();
+    if (picture.decodingRest()) {
+        // Shows the rest as soon as it is decoded; the token drops the call once this box or
+        // its picture has gone.
+        std::weak_ptr<int> alive = m_alive;
+        picture.whenDecoded([alive, this] {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [alive, this] {
+                    if (alive.lock()) {
+                        update();
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+    }
 }
 
 void ImageBox::setLogo(const QPixmap& logo) {
@@ -59,12 +75,23 @@ void ImageBox::paintEvent(QPaintEvent* event) {
     if (m_picture.isNull()) {
         return;
     }
+    const QRect exposed = event->rect();
+    if (m_picture.sizePixels() == size() && m_picture.decodingRest()) {
+        // At 1:1 while the rest is decoded: the part decoded first covers what the view shows
+        // at first; anything beyond it waits for the whole image.
+        const QImage part = m_picture.topLeftPart();
+        if (part.rect().contains(exposed)) {
+            p.drawImage(exposed, part, exposed);
+            // Shown: now the rest, which would have slowed the way to these first pixels.
+            m_picture.decodeRestInBackground();
+            return;
+        }
+    }
     if (!m_picture.isMetafile() && m_picture.sizePixels() == size() &&
         (width() > 4096 || height() > 4096)) {
         // A large picture at 1:1: paint only the exposed part, straight from the raster.
         const QImage full = m_picture.fullRaster();
-        const QRect r = event->rect();
-        p.drawImage(r, full, r);
+        p.drawImage(exposed, full, exposed);
         return;
     }
     p.drawImage(0, 0, shownImage());

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
+#include <memory>
 
 #include "images/Picture.h"
 
@@ -42,6 +43,8 @@ private:
     QPixmap m_logo;
     // The picture rendered at the box's size, kept while the size stays.
     mutable QImage m_scaled;
+    // Lives as long as the box: calls queued from a decoding thread check it first.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 
 class ViewArea final : public QWidget {

@@ -149,10 +149,20 @@ void frmGlimvane::LoadAndShowImage() {
         ImageStatic();
         return;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Busy while loading, on a window the user sees: the command line's image is loaded before
+    // the window is first shown, and the desktop's cursor theme need not be read for it.
+    const bool showBusy = isVisible();
+    if (showBusy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
     DecodeRequest request;
     if (DisplayMode == kBestFit && !TileMode) {
         request.fitInto = Picture1->size();
+    } else if (DisplayMode == kActualSize && !TileMode) {
+        // At 1:1 the view shows the image's top-left part first (larger images start there).
+        // The view is laid out only once the window is shown; it is never larger than the
+        // window.
+        request.firstRegion = Picture1->size().expandedTo(size());
     }
     std::optional<Picture> ahead;
     if (request.fitInto.isValid()) {
@@ -168,20 +178,26 @@ void frmGlimvane::LoadAndShowImage() {
             // The logo empties the current path, and the message names the file.
             const QString failedPath = state.CurrentImagePath;
             ShowLogo();
-            QApplication::restoreOverrideCursor();
+            if (showBusy) {
+                QApplication::restoreOverrideCursor();
+            }
             dialogs().message(invalidFormatMessage(key, failedPath), MsgButtons::Ok,
                               MsgIcon::None, QStringLiteral("Glimvane"), this);
             return;
         }
         if (error.number == kErrOutOfMemory) {
             ShowLogo();
-            QApplication::restoreOverrideCursor();
+            if (showBusy) {
+                QApplication::restoreOverrideCursor();
+            }
             dialogs().message(QString::fromLatin1(kTooLarge), MsgButtons::Ok,
                               MsgIcon::Exclamation, QStringLiteral("Glimvane Error"), this);
             return;
         }
         if (error.number != kErrNoDecoder) {
-            QApplication::restoreOverrideCursor();
+            if (showBusy) {
+                QApplication::restoreOverrideCursor();
+            }
             dialogs().message(error.description, MsgButtons::Ok, MsgIcon::Critical,
                               QString::number(error.number), this);
         }
@@ -190,9 +206,13 @@ void frmGlimvane::LoadAndShowImage() {
         state.GifIs87a = gifIs87a(path) ? 1 : 0;
         if (state.GifIs87a == 1) {
             // Not busy while the user reads the warning.
-            QApplication::restoreOverrideCursor();
+            if (showBusy) {
+                QApplication::restoreOverrideCursor();
+            }
             warnGif87a();
-            QApplication::setOverrideCursor(Qt::WaitCursor);
+            if (showBusy) {
+                QApplication::setOverrideCursor(Qt::WaitCursor);
+            }
         }
     }
     // The menu state depends on the kind of the new picture.
@@ -202,7 +222,9 @@ void frmGlimvane::LoadAndShowImage() {
 
     PreparePanels();
     LayOutPicture(picture);
-    QApplication::restoreOverrideCursor();
+    if (showBusy) {
+        QApplication::restoreOverrideCursor();
+    }
 
     const QFileInfo info(path);
     SB1->setPanelText(QStringLiteral("date"),

@@ -97,7 +97,6 @@ bool frmGlimvane::Load() {
     setFilePattern(SetPattern());
     RestorePlacement();
     TilePic->setIcon(iconResource(105));
-    CheckPCXSupport();
     if (GetSetting(keys::kImageSize) == QStringLiteral("Stretch")) {
         DisplayMode = kBestFit;
         Toolbar[6]->setIcon(iconResource(101));

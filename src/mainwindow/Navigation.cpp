@@ -18,8 +18,9 @@
 #include <QTreeView>
 
 #include "listing/FileListing.h"
-#include "mainwindow/ImageBox.h"
+#include "mainwindow/AfterFirstPaint.h"
 #include "mainwindow/FileListBox.h"
+#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
@@ -111,6 +112,37 @@ int frmGlimvane::OpenFileInList(const QString& path) {
     setCurrentFolder(info.absolutePath());
     state.SuppressFileClick = suppress;
     return rowOfFile(info.absoluteFilePath());
+}
+
+int frmGlimvane::OpenFileFirst(const QString& path) {
+    const QFileInfo info(path);
+    if (!FilePatternMatcher(filePattern()).matches(info.fileName())) {
+        return OpenFileInList(path);  // not listed, whatever the folder holds
+    }
+    m_folder = QDir::cleanPath(info.absolutePath());
+    AppState& state = appState();
+    const bool suppress = state.SuppressFileClick;
+    state.SuppressFileClick = true;
+    File1->setNames(FileNames::fromList({info.fileName()}));
+    state.SuppressFileClick = suppress;
+    new AfterFirstPaint(Picture1, [this, file = info.absoluteFilePath()] {
+        // Only while the window still shows this file's folder.
+        if (m_folder != QDir::cleanPath(QFileInfo(file).absolutePath())) {
+            return;
+        }
+        AppState& state = appState();
+        const bool suppress = state.SuppressFileClick;
+        state.SuppressFileClick = true;
+        const QString shown = File1->currentRow() >= 0 ? File1->currentText() : QString();
+        setCurrentFolder(m_folder);
+        const int row = shown.isEmpty() ? -1 : rowOfFile(joinPath(m_folder, shown));
+        if (row >= 0) {
+            File1->setSelected(row, true);
+            File1->setCurrentRow(row);
+        }
+        state.SuppressFileClick = suppress;
+    });
+    return 0;
 }
 
 int frmGlimvane::rowOfFile(const QString& path) const {

@@ -89,6 +89,9 @@ public:
     // Moves the browser to the file's folder and selects it in the file list.
     // Returns the row of the file, or -1 when the list does not hold it.
     int OpenFileInList(const QString& path);
+    // As OpenFileInList, but the list holds only the file until the view has been painted;
+    // then the whole folder is listed, the file selected in it.
+    int OpenFileFirst(const QString& path);
     // The row of the file in the file list as it stands, or -1.
     int rowOfFile(const QString& path) const;
     void ShowLogo();
@@ -420,6 +423,7 @@ private:
     bool LogoShown = false;
     bool TileMode = false;
     bool m_pcxSupported = true;
+    bool m_pcxChecked = false;
     bool m_fileseekExplained = false;
     QAction* m_favDirSeparator = nullptr;
     FavouriteStore* m_favourites = nullptr;

@@ -150,6 +150,7 @@ void frmGlimvane::buildControls() {
     m_folderModel = new QFileSystemModel(this);
     m_folderModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
     m_folderModel->setReadOnly(true);
+    m_folderModel->setIconProvider(folderTreeIcons());
     ftvDirs = named(new QTreeView(FraFiles), "ftvDirs");
     ftvDirs->setModel(m_folderModel);
     for (int c = 1; c < 4; ++c) {

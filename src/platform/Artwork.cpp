@@ -1,8 +1,11 @@
 #include "platform/Artwork.h"
 
+#include <QAbstractFileIconProvider>
+#include <QFileInfo>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProxyStyle>
 #include <cmath>
 #include <functional>
 
@@ -404,6 +407,56 @@ QIcon applicationIcon() {
     drawVane(p, QPointF(32, 32), 26, QColor(130, 180, 245), kAccent);
     p.end();
     return QIcon(pm);
+}
+
+namespace {
+
+// Made on the UI thread; the folder model's reader thread only copies the icon.
+class FolderTreeIcons final : public QAbstractFileIconProvider {
+public:
+    FolderTreeIcons() : m_folder(panelIcon(PanelGlyph::Folder)) {}
+    QIcon icon(IconType) const override { return m_folder; }
+    QIcon icon(const QFileInfo&) const override { return m_folder; }
+    QString type(const QFileInfo& info) const override {
+        return info.isRoot() ? QStringLiteral("Drive") : QStringLiteral("Folder");
+    }
+
+private:
+    const QIcon m_folder;
+};
+
+}  // namespace
+
+QAbstractFileIconProvider* folderTreeIcons() {
+    static FolderTreeIcons icons;
+    return &icons;
+}
+
+namespace {
+
+class ApplicationStyle final : public QProxyStyle {
+public:
+    QIcon standardIcon(StandardPixmap icon, const QStyleOption* option,
+                       const QWidget* widget) const override {
+        if (icon != SP_ToolBarHorizontalExtensionButton) {
+            return QProxyStyle::standardIcon(icon, option, widget);
+        }
+        // A double chevron pointing right, as the platform's own.
+        QPixmap pm = canvas(16, 16);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(inkPen(1.5));
+        for (const qreal x : {4.0, 9.0}) {
+            p.drawPolyline(QPolygonF({QPointF(x, 4), QPointF(x + 4, 8), QPointF(x, 12)}));
+        }
+        return QIcon(pm);
+    }
+};
+
+}  // namespace
+
+QStyle* applicationStyle() {
+    return new ApplicationStyle;
 }
 
 }  // namespace gv

@@ -1,3 +1,7 @@
+// The GraphicsMagick plugin: built as a shared object of its own (libglimvane_gm.so) and
+// loaded by GraphicsMagickPlugin.cpp on the first PCX, PICT or compressed Targa file, so that
+// GraphicsMagick and the forty libraries it pulls in cost nothing at start-up.
+
 #include "platform/GraphicsMagick.h"
 
 #include <Magick++.h>
@@ -37,9 +41,7 @@ Magick::Image prepared(const char* coder) {
     return image;
 }
 
-}  // namespace
-
-bool pcxDecoderAvailable() {
+bool pcxReadable() {
     ensureInitialised();
     try {
         return Magick::CoderInfo("PCX").isReadable();
@@ -48,8 +50,7 @@ bool pcxDecoderAvailable() {
     }
 }
 
-std::optional<QSize> graphicsMagickPing(const QByteArray& bytes, const char* coder,
-                                        QString* error) {
+std::optional<QSize> ping(const QByteArray& bytes, const char* coder, QString* error) {
     ensureInitialised();
     try {
         Magick::Image image = prepared(coder);
@@ -69,8 +70,7 @@ std::optional<QSize> graphicsMagickPing(const QByteArray& bytes, const char* cod
     }
 }
 
-std::optional<QImage> graphicsMagickRead(const QByteArray& bytes, const char* coder,
-                                         QString* error) {
+std::optional<QImage> read(const QByteArray& bytes, const char* coder, QString* error) {
     ensureInitialised();
     try {
         Magick::Image image = prepared(coder);
@@ -102,4 +102,12 @@ std::optional<QImage> graphicsMagickRead(const QByteArray& bytes, const char* co
     }
 }
 
+}  // namespace
 }  // namespace gv
+
+extern "C" __attribute__((visibility("default"))) const gv::GraphicsMagickPlugin*
+glimvane_graphicsmagick_plugin() {
+    static const gv::GraphicsMagickPlugin plugin{gv::kGraphicsMagickPluginVersion, &gv::pcxReadable,
+                                                 &gv::ping, &gv::read};
+    return &plugin;
+}

@@ -1,5 +1,6 @@
 #pragma once
-// The GraphicsMagick decoders (PCX and PICT). Nothing outside this file touches Magick++.
+// The GraphicsMagick decoders (PCX, PICT and compressed Targa). Only GraphicsMagick.cpp
+// touches Magick++; it is a plugin of its own, loaded on first use.
 
 #include <QByteArray>
 #include <QImage>
@@ -20,5 +21,15 @@ std::optional<QSize> graphicsMagickPing(const QByteArray& bytes, const char* cod
 // Decodes the first image of the bytes with the named coder.
 std::optional<QImage> graphicsMagickRead(const QByteArray& bytes, const char* coder,
                                          QString* error);
+
+// What the plugin hands back from glimvane_graphicsmagick_plugin(); the version guards against
+// a plugin left over from another build.
+inline constexpr int kGraphicsMagickPluginVersion = 1;
+struct GraphicsMagickPlugin {
+    int version;
+    bool (*pcxReadable)();
+    std::optional<QSize> (*ping)(const QByteArray& bytes, const char* coder, QString* error);
+    std::optional<QImage> (*read)(const QByteArray& bytes, const char* coder, QString* error);
+};
 
 }  // namespace gv

@@ -12,6 +12,7 @@
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
 #include "platform/Dialogs.h"
+#include "platform/FontConfig.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
 #include "platform/Trace.h"
@@ -271,7 +272,10 @@ int StartProcedure(int argc, char** argv) {
         return 0;
     }
 
+    // The fonts' configuration is read on the second core while Qt connects to the display.
+    FontConfigReader fonts;
     QApplication app(argc, argv);
+    QApplication::setStyle(applicationStyle());
     QApplication::setApplicationName(QStringLiteral("Glimvane"));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                             .arg(GLIMVANE_VERSION_MAJOR)
@@ -280,6 +284,7 @@ int StartProcedure(int argc, char** argv) {
     QApplication::setWindowIcon(applicationIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 
+    fonts.wait();
     auto* splash = new frmSettingUp();
     splashSlot() = splash;
     splash->show();

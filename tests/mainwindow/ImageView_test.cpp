@@ -470,6 +470,43 @@ TEST_F(ImageView, CancellingTheQualityWritesNothing) {
     EXPECT_EQ(w->File1->currentRow(), -1);
 }
 
+// At Actual Size a large JPEG shows its top-left part first while the rest is decoded; a
+// scroll, a change to Best Fit or a save straight after opening gets the whole image.
+TEST_F(ImageView, TheFirstActionsAfterOpeningSeeTheWholeImage) {
+    ASSERT_TRUE(gvtest::writeJpeg(file("big.jpg"), testImage({2400, 1800})));
+    ASSERT_TRUE(gvtest::writePng(file("small.png"), testImage({30, 30})));
+    const QImage whole = QImageReader(file("big.jpg")).read().convertToFormat(QImage::Format_RGB32);
+    SaveSetting(keys::kImageSize, "Normal");
+    open();
+    const QSize view = w->Picture1->size();
+    for (const char* action : {"scroll", "best fit", "save"}) {
+        SCOPED_TRACE(action);
+        click("small.png");
+        click("big.jpg");
+        ASSERT_EQ(w->Image1->picture().sizePixels(), QSize(2400, 1800));
+        const QString name = QString::fromLatin1(action);
+        if (name == "scroll") {
+            w->HScroll1->setValue(w->HScroll1->maximum());
+            w->VScroll1->setValue(w->VScroll1->maximum());
+            const QImage shown =
+                w->Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QPoint corner(2400 - view.width(), 1800 - view.height());
+            EXPECT_EQ(shown.copy(QRect(QPoint(0, 0), view)), whole.copy(QRect(corner, view)));
+        } else if (name == "best fit") {
+            w->Toolbar[6]->click();
+            ASSERT_EQ(w->displayMode(), kBestFit);
+            const QImage shown = w->Image1->shownImage();
+            EXPECT_EQ(shown.convertToFormat(QImage::Format_RGB32),
+                      whole.scaled(shown.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+            w->Toolbar[6]->click();
+        } else {
+            m_dialogs->fileAnswers.enqueue(FileChoice{file("copy"), "copy", 2});
+            w->mnuSave->trigger();
+            EXPECT_EQ(QImage(file("copy.bmp")).convertToFormat(QImage::Format_RGB32), whole);
+        }
+    }
+}
+
 TEST_F(ImageView, AFailedSaveSaysWhyAndKeepsTheImageAndItsState) {
     ASSERT_TRUE(gvtest::writePng(file("pic.png"), testImage({30, 30})));
     // A full disk: a small file system of its own, filled up (needs the right to mount).

@@ -25,6 +25,7 @@
 #include "startup/modInstances.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeTrayIcon.h"
+#include "support/ImageFiles.h"
 #include "support/TestEnvironment.h"
 
 using namespace gv;
@@ -379,4 +380,23 @@ TEST_F(Lifecycle, TheTrayIconsClicksShowTheWindowAndItsRightButtonTheMenu) {
     ASSERT_FALSE(w->isVisible());
     w->close();
     EXPECT_EQ(GetSetting(keys::kFavlist), "1");
+}
+
+// The command line's image is shown before its folder is read; the folder follows once the
+// view has been painted, the image selected in it.
+TEST_F(Lifecycle, TheCommandLinesImageComesBeforeItsFolder) {
+    const QString folder = gvtest::testFolders().home + "/Pictures";
+    QDir().mkpath(folder);
+    for (const char* name : {"a.png", "b.png", "c.png", "notes.txt"}) {
+        ASSERT_TRUE(gvtest::writePng(folder + "/" + name, gvtest::quadrantImage({40, 30})));
+    }
+    appState().pendingCommandLine = "\"" + folder + "/b.png\"";
+    auto w = load();
+    EXPECT_EQ(w->windowTitle(), "Glimvane - b.png");
+    EXPECT_EQ(w->currentFolder(), folder);
+    EXPECT_EQ(w->File1->count(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->File1->count() == 3; }, 5000));
+    EXPECT_EQ(w->File1->currentText(), "b.png");
+    EXPECT_TRUE(w->File1->isSelected(w->File1->currentRow()));
+    EXPECT_EQ(w->windowTitle(), "Glimvane - b.png");
 }

@@ -1,0 +1,154 @@
+#include "images/JpegRegion.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+
+#include <QFile>
+
+#include <jpeglib.h>
+
+namespace gv {
+namespace {
+
+// Columns and rows decoded beyond the region: the smoothing of subsampled colour at the edge
+// of a crop is not that of the full image, so the edge itself is decoded and then dropped.
+constexpr int kEdgeMargin = 32;
+
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void onError(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+}
+
+void ignoreMessage(j_common_ptr) {}
+
+// Owns the libjpeg state; the decode below works through it only, so that a longjmp out of
+// libjpeg leaves nothing to free but what this destroys.
+struct Decompressor {
+    jpeg_decompress_struct info{};
+    ErrorManager errors{};
+    Decompressor() {
+        info.err = jpeg_std_error(&errors.base);
+        errors.base.error_exit = onError;
+        errors.base.output_message = ignoreMessage;
+        jpeg_create_decompress(&info);
+    }
+    ~Decompressor() { jpeg_destroy_decompress(&info); }
+};
+
+// Reads the header of a colour JPEG of the kind decoded here, from the source already set.
+// Call only inside the setjmp scope of the caller.
+bool readColourHeader(Decompressor& d) {
+    if (jpeg_read_header(&d.info, TRUE) != JPEG_HEADER_OK) {
+        return false;
+    }
+    return d.info.num_components == 3 &&
+           (d.info.jpeg_color_space == JCS_YCbCr || d.info.jpeg_color_space == JCS_RGB);
+}
+
+// Everything that may longjmp, with no C++ object of its own that needs destroying.
+bool decodeInto(Decompressor& d, const QByteArray& jpeg, QSize region, QImage* out) {
+    if (setjmp(d.errors.jump)) {
+        return false;
+    }
+    jpeg_mem_src(&d.info, reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                 static_cast<unsigned long>(jpeg.size()));
+    if (!readColourHeader(d)) {
+        return false;
+    }
+    // What the full decoder does: the same colour conversion into 32-bit pixels.
+    d.info.out_color_space = JCS_EXT_BGRA;
+    jpeg_start_decompress(&d.info);
+    const auto imageWidth = static_cast<int>(d.info.output_width);
+    const auto imageHeight = static_cast<int>(d.info.output_height);
+    const int width = std::min(region.width(), imageWidth);
+    const int height = std::min(region.height(), imageHeight);
+    JDIMENSION xOffset = 0;
+    JDIMENSION cropWidth = static_cast<JDIMENSION>(std::min(width + kEdgeMargin, imageWidth));
+    jpeg_crop_scanline(&d.info, &xOffset, &cropWidth);
+    const int rows = std::min(height + kEdgeMargin, imageHeight);
+    if (xOffset != 0 || static_cast<int>(cropWidth) < width) {
+        return false;
+    }
+    *out = QImage(static_cast<int>(cropWidth), rows, QImage::Format_RGB32);
+    if (out->isNull()) {
+        return false;
+    }
+    while (static_cast<int>(d.info.output_scanline) < rows) {
+        JSAMPROW line = out->scanLine(static_cast<int>(d.info.output_scanline));
+        if (jpeg_read_scanlines(&d.info, &line, 1) != 1) {
+            return false;
+        }
+    }
+    jpeg_abort_decompress(&d.info);
+    // A damaged stream (data cut short, say) is filled in by libjpeg with a warning; what the
+    // full decoder makes of it is its own business.
+    if (d.errors.base.num_warnings > 0) {
+        return false;
+    }
+    *out = out->copy(0, 0, width, height);
+    return true;
+}
+
+bool decodeWholeInto(Decompressor& d, std::FILE* file, QImage* out) {
+    if (setjmp(d.errors.jump)) {
+        return false;
+    }
+    jpeg_stdio_src(&d.info, file);
+    if (!readColourHeader(d)) {
+        return false;
+    }
+    d.info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&d.info);
+    *out = QImage(static_cast<int>(d.info.output_width), static_cast<int>(d.info.output_height),
+                  QImage::Format_RGB888);
+    if (out->isNull()) {
+        return false;
+    }
+    while (d.info.output_scanline < d.info.output_height) {
+        JSAMPROW line = out->scanLine(static_cast<int>(d.info.output_scanline));
+        if (jpeg_read_scanlines(&d.info, &line, 1) != 1) {
+            return false;
+        }
+    }
+    jpeg_finish_decompress(&d.info);
+    return d.errors.base.num_warnings == 0;
+}
+
+}  // namespace
+
+std::optional<QImage> decodeJpegWhole(const QString& path) {
+    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "rbe");
+    if (!file) {
+        return std::nullopt;
+    }
+    QImage image;
+    bool ok = false;
+    {
+        Decompressor d;
+        ok = decodeWholeInto(d, file, &image);
+    }
+    std::fclose(file);
+    if (!ok || image.isNull()) {
+        return std::nullopt;
+    }
+    return image;
+}
+
+std::optional<QImage> decodeJpegTopLeft(const QByteArray& jpeg, QSize region) {
+    if (region.isEmpty()) {
+        return std::nullopt;
+    }
+    Decompressor d;
+    QImage image;
+    if (!decodeInto(d, jpeg, region, &image) || image.isNull()) {
+        return std::nullopt;
+    }
+    return image;
+}
+
+}  // namespace gv

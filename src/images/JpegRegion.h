@@ -1,0 +1,24 @@
+#pragma once
+// The top-left part of a JPEG decoded on its own, so that a view at 1:1 can show what it
+// covers before the whole image is decoded. libjpeg-turbo crops the columns and stops after
+// the rows needed; the pixels are those of a full decode of the same file.
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <optional>
+
+namespace gv {
+
+// The region of `jpeg` from (0, 0) of the given size (clipped to the image). nullopt when the
+// file is not a colour JPEG this path decodes exactly as the full decoder does (greyscale,
+// CMYK), or when it is damaged: the caller then decodes the whole file as usual.
+std::optional<QImage> decodeJpegTopLeft(const QByteArray& jpeg, QSize region);
+
+// The whole of such a JPEG file, decoded straight into one image of 3 bytes a pixel (a quarter
+// less memory than the usual 32-bit raster, with the same colours), the file read a little at
+// a time. nullopt as above.
+std::optional<QImage> decodeJpegWhole(const QString& path);
+
+}  // namespace gv

@@ -1,0 +1,103 @@
+// The top-left part of a JPEG decoded on its own has exactly the pixels of a full decode.
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include "images/JpegRegion.h"
+
+using namespace gv;
+
+namespace {
+
+// Noise over colour gradients: every block differs, and the colour is subsampled.
+QImage noisyImage(QSize size) {
+    QImage img(size, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int n = random.bounded(60);
+            line[x] = qRgb((x * 255 / size.width() + n) % 256, (y * 255 / size.height()) ^ n,
+                           (x + y + n) % 256);
+        }
+    }
+    return img;
+}
+
+QByteArray jpegBytes(const QImage& image, bool progressive) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(90);
+    writer.setProgressiveScanWrite(progressive);
+    EXPECT_TRUE(writer.write(image));
+    return bytes;
+}
+
+QImage fullDecode(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return QImageReader(&buffer, "jpeg").read();
+}
+
+}  // namespace
+
+TEST(JpegRegion, TheTopLeftPartEqualsTheFullDecode) {
+    struct Case {
+        QSize image, region;
+        bool progressive;
+    };
+    const Case cases[] = {
+        {{1001, 777}, {640, 480}, false},  // edges off every block boundary
+        {{1001, 777}, {17, 9}, false},
+        {{1001, 777}, {100, 777}, true},  // full height, a band of columns
+        {{300, 200}, {800, 600}, false},  // region beyond the image: the whole image
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.region.width());
+        const QByteArray bytes = jpegBytes(noisyImage(c.image), c.progressive);
+        const std::optional<QImage> part = decodeJpegTopLeft(bytes, c.region);
+        ASSERT_TRUE(part);
+        const QRect expected(QPoint(0, 0), c.region.boundedTo(c.image));
+        EXPECT_EQ(*part, fullDecode(bytes).copy(expected).convertToFormat(part->format()));
+    }
+}
+
+TEST(JpegRegion, FilesItCannotDecodeExactlyAreLeftToTheFullDecoder) {
+    const QByteArray colour = jpegBytes(noisyImage({400, 300}), false);
+    const QByteArray grey =
+        jpegBytes(noisyImage({400, 300}).convertToFormat(QImage::Format_Grayscale8), false);
+    EXPECT_FALSE(decodeJpegTopLeft(grey, {100, 100}));
+    EXPECT_FALSE(decodeJpegTopLeft(colour.left(colour.size() / 3), {400, 300}));
+    EXPECT_FALSE(decodeJpegTopLeft(QByteArray("not a jpeg at all"), {10, 10}));
+    EXPECT_FALSE(decodeJpegTopLeft(colour, {0, 0}));
+}
+
+TEST(JpegRegion, TheWholeImageAtThreeBytesAPixelHasTheFullDecodersColours) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.jpg");
+    const auto writeFile = [&](const QByteArray& bytes) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    };
+    for (const bool progressive : {false, true}) {
+        const QByteArray bytes = jpegBytes(noisyImage({1001, 777}), progressive);
+        ASSERT_TRUE(writeFile(bytes));
+        const std::optional<QImage> whole = decodeJpegWhole(path);
+        ASSERT_TRUE(whole);
+        EXPECT_EQ(whole->format(), QImage::Format_RGB888);
+        EXPECT_EQ(whole->convertToFormat(QImage::Format_RGB32),
+                  fullDecode(bytes).convertToFormat(QImage::Format_RGB32));
+        ASSERT_TRUE(writeFile(bytes.left(bytes.size() / 2)));
+        EXPECT_FALSE(decodeJpegWhole(path));
+    }
+    EXPECT_FALSE(decodeJpegWhole(dir.filePath("gone.jpg")));
+}
