@@ -160,9 +160,11 @@ frmFullscn::frmFullscn(const FullScreenStart& start, FullScreenHost host, QWidge
     // 8. The main window's selection, without loading it again.
     state.SuppressFileClick = true;
     FileListBox* files = Frame1->File1;
-    if (start.selectedRow >= 0 && start.selectedRow < files->count()) {
-        files->setCurrentRow(start.selectedRow);
-        files->setSelected(start.selectedRow, true);
+    // By name: the main window's list may still hold only the file opened at start.
+    const int row = start.selectedName.isEmpty() ? -1 : files->rowOf(start.selectedName);
+    if (row >= 0) {
+        files->setCurrentRow(row);
+        files->setSelected(row, true);
     }
     state.SuppressFileClick = false;
     Frame1->refreshCounts();

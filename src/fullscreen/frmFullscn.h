@@ -31,7 +31,7 @@ struct FullScreenStart {
     QString imagePath;
     QString folder;
     QString pattern;
-    int selectedRow = -1;  // in the main window's file list
+    QString selectedName;  // the file chosen in the main window's file list, if any
     QRect screen;          // the monitor that holds the main window
 };
 

@@ -19,7 +19,9 @@ std::unique_ptr<frmFullscn> frmGlimvane::makeFullScreen() {
     start.imagePath = appState().CurrentImagePath;
     start.folder = currentFolder();
     start.pattern = filePattern();
-    start.selectedRow = File1->currentRow();
+    if (File1->currentRow() >= 0) {
+        start.selectedName = File1->currentText();
+    }
     start.screen = monitorOf(this);
     FullScreenHost host;
     host.folderChanged = [this](const QString& folder) {

@@ -96,7 +96,7 @@ protected:
         start.imagePath = appState().CurrentImagePath;
         start.folder = m_folder;
         start.pattern = w->filePattern();
-        start.selectedRow = w->File1->currentRow();
+        start.selectedName = shown;
         start.screen = QRect(0, 0, 1280, 1024);
         FullScreenHost host;
         host.folderChanged = [this](const QString& f) { m_followed << f; };
