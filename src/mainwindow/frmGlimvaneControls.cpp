@@ -38,9 +38,6 @@ SoftButton* softButton(QWidget* parent, const QString& name, const QString& tip,
 
 QLabel* headerLabel(QWidget* parent, const char* name, const QString& text) {
     auto* l = named(new QLabel(text, parent), name);
-    QFont f = l->font();
-    f.setPointSizeF(f.pointSizeF() * 0.85);
-    l->setFont(f);
     l->setAutoFillBackground(true);
     l->setIndent(22);
     l->setAccessibleName(text.isEmpty() ? QString::fromLatin1(name) : text);

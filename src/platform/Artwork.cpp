@@ -1,11 +1,15 @@
 #include "platform/Artwork.h"
 
 #include <QAbstractFileIconProvider>
+#include <QApplication>
 #include <QFileInfo>
-#include <QLinearGradient>
+#include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProxyStyle>
+#include <QStyle>
+#include <QStyleOption>
 #include <cmath>
 #include <functional>
 
@@ -23,27 +27,6 @@ QPixmap canvas(int w, int h) {
 
 QPen inkPen(qreal width = 2.2) {
     return QPen(kInk, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-}
-
-// The vane: a four-bladed mark, the program's emblem.
-void drawVane(QPainter& p, QPointF centre, qreal radius, QColor blade, QColor hub) {
-    p.save();
-    p.translate(centre);
-    for (int i = 0; i < 4; ++i) {
-        QPainterPath path;
-        path.moveTo(0, 0);
-        path.cubicTo(radius * 0.25, -radius * 0.35, radius * 0.8, -radius * 0.3, radius, 0);
-        path.cubicTo(radius * 0.7, radius * 0.12, radius * 0.3, radius * 0.1, 0, 0);
-        p.setPen(Qt::NoPen);
-        QColor c = blade;
-        c.setAlpha(150 + 25 * i);
-        p.setBrush(c);
-        p.drawPath(path);
-        p.rotate(90);
-    }
-    p.setBrush(hub);
-    p.drawEllipse(QPointF(0, 0), radius * 0.14, radius * 0.14);
-    p.restore();
 }
 
 // A block arrow across the 32 x 32 canvas, its tip on the left or the right.
@@ -105,21 +88,60 @@ void starGlyph(QPainter& p, QPointF c, qreal r) {
     p.drawPath(path);
 }
 
-// The pictures are designed on a 32 x 32 grid; drawnIcon paints them at the size shown,
-// once for each device pixel ratio, so they stay sharp on scaled screens.
-QIcon drawnIcon(int size, const std::function<void(QPainter&)>& draw) {
-    QIcon icon;
-    for (const int ratio : {1, 2, 3}) {
-        QPixmap pm = canvas(size * ratio, size * ratio);
-        pm.setDevicePixelRatio(ratio);
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 32.0, size / 32.0);
-        draw(p);
-        p.end();
-        icon.addPixmap(pm);
+// The pictures are designed on a 32 x 32 grid and painted when a size is first asked for,
+// at that size and device pixel ratio, so they stay sharp on scaled screens and cost nothing
+// before they are shown.
+class DrawnIconEngine final : public QIconEngine {
+public:
+    explicit DrawnIconEngine(std::function<void(QPainter&)> draw) : m_draw(std::move(draw)) {}
+
+    QIconEngine* clone() const override { return new DrawnIconEngine(m_draw); }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        painter->drawPixmap(rect, scaledPixmap(rect.size(), mode, state, ratio));
     }
-    return icon;
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal scale) override {
+        const QString key = QStringLiteral("%1x%2@%3/%4")
+                                .arg(size.width())
+                                .arg(size.height())
+                                .arg(scale)
+                                .arg(int(mode));
+        if (const auto it = m_cache.constFind(key); it != m_cache.constEnd()) {
+            return *it;
+        }
+        QPixmap pm = canvas(qRound(size.width() * scale), qRound(size.height() * scale));
+        pm.setDevicePixelRatio(scale);
+        {
+            QPainter p(&pm);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.scale(size.width() / 32.0, size.height() / 32.0);
+            m_draw(p);
+        }
+        if (mode == QIcon::Disabled && qApp) {
+            QStyleOption option;
+            option.palette = QApplication::palette();
+            pm = QApplication::style()->generatedIconPixmap(QIcon::Disabled, pm, &option);
+        }
+        m_cache.insert(key, pm);
+        return pm;
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+
+private:
+    std::function<void(QPainter&)> m_draw;
+    QHash<QString, QPixmap> m_cache;
+};
+
+QIcon drawnIcon(const std::function<void(QPainter&)>& draw) {
+    return QIcon(new DrawnIconEngine(draw));
 }
 
 void drawGlyph(QPainter& p, int index) {
@@ -272,66 +294,23 @@ void drawIconResource(QPainter& p, int id) {
 }  // namespace
 
 QIcon iconResource(int id) {
-    return drawnIcon(32, [id](QPainter& p) { drawIconResource(p, id); });
+    return drawnIcon([id](QPainter& p) { drawIconResource(p, id); });
 }
 
 QPixmap logoBitmap() {
-    QPixmap pm(420, 200);
-    pm.fill(Qt::black);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    drawVane(p, QPointF(90, 100), 70, QColor(120, 170, 240), kAccent);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(40);
-    f.setBold(true);
-    p.setFont(f);
-    p.setPen(QColor(235, 240, 250));
-    p.drawText(QRectF(160, 60, 250, 50), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Glimvane"));
-    f.setPixelSize(14);
-    f.setBold(false);
-    p.setFont(f);
-    p.setPen(QColor(150, 170, 200));
-    p.drawText(QRectF(162, 112, 200, 24), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("image browser and viewer"));
-    return pm;
+    return QPixmap(QStringLiteral(":/glimvane/images/logo.png"));
 }
 
 QPixmap toolbarLogo() {
-    QPixmap pm = canvas(120, 32);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    drawVane(p, QPointF(16, 16), 14, QColor(60, 110, 190), kAccent);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(16);
-    f.setBold(true);
-    p.setFont(f);
-    p.setPen(kInk);
-    p.drawText(QRectF(34, 0, 86, 32), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Glimvane"));
-    return pm;
+    return QPixmap(QStringLiteral(":/glimvane/images/toolbar-logo.png"));
 }
 
 QPixmap splashPicture() {
-    QPixmap pm(420, 240);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient g(0, 0, 0, 240);
-    g.setColorAt(0, QColor(30, 50, 90));
-    g.setColorAt(1, QColor(10, 20, 40));
-    p.fillRect(pm.rect(), g);
-    drawVane(p, QPointF(100, 105), 70, QColor(120, 170, 240), kAccent);
-    QFont f(QStringLiteral("DejaVu Sans"));
-    f.setPixelSize(38);
-    f.setBold(true);
-    p.setFont(f);
-    p.setPen(Qt::white);
-    p.drawText(QRectF(180, 70, 230, 50), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Glimvane"));
-    return pm;
+    return QPixmap(QStringLiteral(":/glimvane/images/splash.png"));
 }
 
 QIcon toolbarIcon(int index) {
-    return drawnIcon(32, [index](QPainter& p) { drawGlyph(p, index); });
+    return drawnIcon([index](QPainter& p) { drawGlyph(p, index); });
 }
 
 namespace {
@@ -394,19 +373,11 @@ void drawPanelGlyph(QPainter& p, PanelGlyph glyph) {
 }  // namespace
 
 QIcon panelIcon(PanelGlyph glyph) {
-    return drawnIcon(16, [glyph](QPainter& p) { drawPanelGlyph(p, glyph); });
+    return drawnIcon([glyph](QPainter& p) { drawPanelGlyph(p, glyph); });
 }
 
 QIcon applicationIcon() {
-    QPixmap pm = canvas(64, 64);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(25, 45, 85));
-    p.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
-    drawVane(p, QPointF(32, 32), 26, QColor(130, 180, 245), kAccent);
-    p.end();
-    return QIcon(pm);
+    return QIcon(QStringLiteral(":/glimvane/icons/glimvane.png"));
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
-// The program's own pictures, drawn in code so that they scale and need no files:
-// the logo, the splash picture, the icon resources and the toolbar pictures.
+// The program's own pictures: the icon resources and the toolbar and panel pictures, drawn in
+// code at whatever size they are shown; the logo, the splash picture and the program's icon,
+// bitmaps built into the program.
 
 #include <QIcon>
 #include <QPixmap>
