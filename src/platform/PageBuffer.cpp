@@ -40,8 +40,11 @@ char* reserveSpace(std::size_t bytes) {
     }
     char* base = reinterpret_cast<char*>(aligned);
 #ifdef MADV_HUGEPAGE
-    // Only advice: without big pages the buffer still works, page by page.
-    ::madvise(base, bytes, MADV_HUGEPAGE);
+    // Only advice: without big pages the buffer still works, page by page. The first big page
+    // stays in small pages, so that the table of a small folder costs kilobytes, not 2 MB.
+    if (bytes > kBigPage) {
+        ::madvise(base + kBigPage, bytes - kBigPage, MADV_HUGEPAGE);
+    }
 #endif
     return base;
 }
