@@ -7,12 +7,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScrollBar>
-#include <QTreeView>
 #include <QStatusBar>
+#include <QTreeView>
 
+#include "mainwindow/FileListBox.h"
 #include "mainwindow/ImageBox.h"
 #include "mainwindow/LayoutMath.h"
-#include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Screen.h"
@@ -58,6 +58,10 @@ void frmGlimvane::LayoutWindow() {
     Line2->setGeometry(0, kToolbarRowHeight + 2, in.innerWidth, 1);
 
     lblBTfiles->setGeometry(0, 0, r.panel.width(), kPanelHeaderHeight);
+    // The caption ends before the header's buttons, shortened where the panel is narrow.
+    const QString caption = lblBTfiles->accessibleName();
+    const int room = r.dockButtonLeft - lblBTfiles->indent() - 4;
+    lblBTfiles->setText(lblBTfiles->fontMetrics().elidedText(caption, Qt::ElideRight, room));
     SoftBttn1->move(r.closeButtonLeft, (kPanelHeaderHeight - SoftBttn1->height()) / 2);
     stbBTRefresh->move(r.refreshButtonLeft, SoftBttn1->y());
     sbtToggleDock->move(r.dockButtonLeft, SoftBttn1->y());

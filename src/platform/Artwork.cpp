@@ -13,8 +13,19 @@
 #include <cmath>
 #include <functional>
 
+// The program's bitmaps are built into the library; a static library has to register them.
+static void registerGlimvaneResources() {
+    Q_INIT_RESOURCE(glimvane);
+}
+
 namespace gv {
 namespace {
+
+QPixmap builtInPixmap(const QString& path) {
+    static const bool registered = (registerGlimvaneResources(), true);
+    Q_UNUSED(registered);
+    return QPixmap(path);
+}
 
 constexpr QColor kInk(40, 70, 120);
 constexpr QColor kAccent(230, 150, 40);
@@ -298,15 +309,15 @@ QIcon iconResource(int id) {
 }
 
 QPixmap logoBitmap() {
-    return QPixmap(QStringLiteral(":/glimvane/images/logo.png"));
+    return builtInPixmap(QStringLiteral(":/glimvane/images/logo.png"));
 }
 
 QPixmap toolbarLogo() {
-    return QPixmap(QStringLiteral(":/glimvane/images/toolbar-logo.png"));
+    return builtInPixmap(QStringLiteral(":/glimvane/images/toolbar-logo.png"));
 }
 
 QPixmap splashPicture() {
-    return QPixmap(QStringLiteral(":/glimvane/images/splash.png"));
+    return builtInPixmap(QStringLiteral(":/glimvane/images/splash.png"));
 }
 
 QIcon toolbarIcon(int index) {
@@ -377,7 +388,7 @@ QIcon panelIcon(PanelGlyph glyph) {
 }
 
 QIcon applicationIcon() {
-    return QIcon(QStringLiteral(":/glimvane/icons/glimvane.png"));
+    return QIcon(builtInPixmap(QStringLiteral(":/glimvane/icons/glimvane.png")));
 }
 
 namespace {

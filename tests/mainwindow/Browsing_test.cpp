@@ -298,7 +298,8 @@ TEST_F(Browsing, ARightClickOnAnotherRowOnlyOpensThePopUpMenu) {
         return popped;
     };
     const int b = w->File1->rowOf("b.png");
-    EXPECT_TRUE(rightPress(w->File1, w->File1->visualRect(w->File1->model()->index(b, 0)).center()));
+    EXPECT_TRUE(
+        rightPress(w->File1, w->File1->visualRect(w->File1->model()->index(b, 0)).center()));
     EXPECT_EQ(w->File1->currentText(), "a.png");
     EXPECT_TRUE(shown().contains("a.png"));
 
@@ -409,8 +410,8 @@ TEST_F(Browsing, ADeepStartFolderIsOpenedAndScrolledIntoViewInTheTree) {
     auto* model = static_cast<QFileSystemModel*>(w->ftvDirs->model());
     // The tree reads its folders in the background; it gets there by itself.
     QTreeView* tree = w->ftvDirs;
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return model->filePath(tree->currentIndex()) == deep; }, 10000))
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return model->filePath(tree->currentIndex()) == deep; }, 10000))
         << model->filePath(tree->currentIndex()).toStdString();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -424,14 +425,15 @@ TEST_F(Browsing, ADeepStartFolderIsOpenedAndScrolledIntoViewInTheTree) {
             return row.top() >= 0 && row.bottom() <= view.bottom() && row.left() >= 0 &&
                    row.left() < view.right() - 16 && nameInSight;
         },
-        5000)) << [&] {
-            QString d;
-            QDebug(&d) << tree->visualRect(tree->currentIndex()) << tree->viewport()->rect()
-                       << tree->geometry() << tree->isVisible();
-            for (QModelIndex up = tree->currentIndex().parent(); up.isValid(); up = up.parent())
-                QDebug(&d) << model->filePath(up) << tree->isExpanded(up);
-            return d.toStdString();
-        }();
+        5000))
+        << [&] {
+               QString d;
+               QDebug(&d) << tree->visualRect(tree->currentIndex()) << tree->viewport()->rect()
+                          << tree->geometry() << tree->isVisible();
+               for (QModelIndex up = tree->currentIndex().parent(); up.isValid(); up = up.parent())
+                   QDebug(&d) << model->filePath(up) << tree->isExpanded(up);
+               return d.toStdString();
+           }();
     const QRect row = tree->visualRect(tree->currentIndex());
     EXPECT_FALSE(row.isEmpty());
     for (QModelIndex up = w->ftvDirs->currentIndex().parent(); up.isValid(); up = up.parent()) {
@@ -458,8 +460,8 @@ TEST_F(Browsing, AStartFolderInsideAHiddenFolderIsShownInTheTree) {
     open();
     auto* model = static_cast<QFileSystemModel*>(w->ftvDirs->model());
     QTreeView* tree = w->ftvDirs;
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return model->filePath(tree->currentIndex()) == hidden; }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return model->filePath(tree->currentIndex()) == hidden; }, 10000));
     // Only the way to the current folder is shown, not every hidden folder.
     EXPECT_FALSE(model->index(m_folder + "/.other").isValid());
 }
@@ -510,6 +512,9 @@ TEST_F(Browsing, TheLogoShowsFromAnInnerWidthOf648) {
         ASSERT_EQ(w->inner->width(), innerWidth);
         EXPECT_EQ(w->Image2->isVisibleTo(w.get()), visible) << innerWidth;
     }
+    // The program's bitmaps are there: the toolbar logo and the view's logo.
+    EXPECT_EQ(w->Image2->pixmap().size(), QSize(120, 32));
+    EXPECT_FALSE(w->Image1->shownImage().isNull());
 }
 
 TEST_F(Browsing, TheSplitterKeepsThePanelWithinItsLimits) {
@@ -612,8 +617,9 @@ TEST_F(Browsing, FileseekFindsNamesAndShowsTheChoice) {
     const int middle = search->height() / 2;
     QTest::mousePress(search, Qt::LeftButton, {}, QPoint(3, middle));
     QCoreApplication::processEvents();
-    QMouseEvent drag(QEvent::MouseMove, QPointF(12, middle), search->mapToGlobal(QPointF(12, middle)),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent drag(QEvent::MouseMove, QPointF(12, middle),
+                     search->mapToGlobal(QPointF(12, middle)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QCoreApplication::sendEvent(search, &drag);
     QTest::mouseRelease(search, Qt::LeftButton, {}, QPoint(12, middle));
     QCoreApplication::processEvents();
