@@ -2,6 +2,8 @@
 
 #include <QAbstractFileIconProvider>
 #include <QApplication>
+#include <QDataStream>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QIconEngine>
@@ -11,6 +13,7 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <cmath>
+#include <cstring>
 #include <functional>
 
 // The program's bitmaps are built into the library; a static library has to register them.
@@ -21,10 +24,30 @@ static void registerGlimvaneResources() {
 namespace gv {
 namespace {
 
+// The built-in bitmaps are stored as their width, height and zlib-compressed premultiplied
+// ARGB pixels: read without an image reader, whose search through every image-format plugin
+// would cost the start-up more than the pictures themselves.
 QPixmap builtInPixmap(const QString& path) {
     static const bool registered = (registerGlimvaneResources(), true);
     Q_UNUSED(registered);
-    return QPixmap(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QPixmap();
+    }
+    QDataStream in(&file);
+    quint32 width = 0;
+    quint32 height = 0;
+    in >> width >> height;
+    const QByteArray pixels = qUncompress(file.readAll());
+    if (width == 0 || height == 0 || width > 4096 || height > 4096 ||
+        pixels.size() != qsizetype(width) * height * 4) {
+        return QPixmap();
+    }
+    QImage image(int(width), int(height), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < int(height); ++y) {
+        std::memcpy(image.scanLine(y), pixels.constData() + qsizetype(y) * width * 4, width * 4);
+    }
+    return QPixmap::fromImage(std::move(image));
 }
 
 constexpr QColor kInk(40, 70, 120);
@@ -239,12 +262,17 @@ void drawGlyph(QPainter& p, int index) {
             p.setPen(inkPen(1.6));
             p.setBrush(QColor(120, 170, 230));
             p.drawEllipse(QPointF(16, 16), 12, 12);
-            QFont f(QStringLiteral("DejaVu Sans"));
-            f.setBold(true);
-            f.setPixelSize(17);
-            p.setFont(f);
-            p.setPen(Qt::white);
-            p.drawText(QRectF(4, 4, 24, 24), Qt::AlignCenter, QStringLiteral("?"));
+            // The question mark drawn as strokes: no font is loaded for it.
+            QPainterPath mark;
+            mark.moveTo(12, 12.5);
+            mark.cubicTo(12, 8, 20, 8, 20, 12.5);
+            mark.cubicTo(20, 15.5, 16, 15.5, 16, 19);
+            p.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(mark);
+            p.setPen(Qt::NoPen);
+            p.setBrush(Qt::white);
+            p.drawEllipse(QPointF(16, 23.5), 1.9, 1.9);
             break;
         }
         case 9: {  // capture: a camera
@@ -272,12 +300,19 @@ void drawIconResource(QPainter& p, int id) {
         }
         case 102: {  // Actual Size: the picture with "1:1"
             drawGlyph(p, 6);
-            QFont f(QStringLiteral("DejaVu Sans"));
-            f.setBold(true);
-            f.setPixelSize(10);
-            p.setFont(f);
-            p.setPen(kInk);
-            p.drawText(QRectF(4, 6, 24, 12), Qt::AlignCenter, QStringLiteral("1:1"));
+            // "1:1" drawn as strokes on a light band: no font is loaded for it.
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(255, 255, 255, 220));
+            p.drawRect(QRectF(6, 6.5, 20, 11));
+            p.setPen(QPen(kInk, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            for (const qreal x : {10.0, 22.0}) {
+                p.drawLine(QPointF(x, 8), QPointF(x, 16));
+                p.drawLine(QPointF(x, 8), QPointF(x - 2, 10));
+            }
+            p.setPen(Qt::NoPen);
+            p.setBrush(kInk);
+            p.drawEllipse(QPointF(16, 10), 1.2, 1.2);
+            p.drawEllipse(QPointF(16, 14.5), 1.2, 1.2);
             break;
         }
         case 103:
@@ -309,15 +344,15 @@ QIcon iconResource(int id) {
 }
 
 QPixmap logoBitmap() {
-    return builtInPixmap(QStringLiteral(":/glimvane/images/logo.png"));
+    return builtInPixmap(QStringLiteral(":/glimvane/images/logo.argb"));
 }
 
 QPixmap toolbarLogo() {
-    return builtInPixmap(QStringLiteral(":/glimvane/images/toolbar-logo.png"));
+    return builtInPixmap(QStringLiteral(":/glimvane/images/toolbar-logo.argb"));
 }
 
 QPixmap splashPicture() {
-    return builtInPixmap(QStringLiteral(":/glimvane/images/splash.png"));
+    return builtInPixmap(QStringLiteral(":/glimvane/images/splash.argb"));
 }
 
 QIcon toolbarIcon(int index) {
@@ -388,7 +423,7 @@ QIcon panelIcon(PanelGlyph glyph) {
 }
 
 QIcon applicationIcon() {
-    return QIcon(builtInPixmap(QStringLiteral(":/glimvane/icons/glimvane.png")));
+    return QIcon(builtInPixmap(QStringLiteral(":/glimvane/images/icon.argb")));
 }
 
 namespace {
