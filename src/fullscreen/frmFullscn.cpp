@@ -168,6 +168,10 @@ frmFullscn::frmFullscn(const FullScreenStart& start, FullScreenHost host, QWidge
     }
     state.SuppressFileClick = false;
     Frame1->refreshCounts();
+    // The next pictures start decoding while the user looks at the first.
+    if (row >= 0) {
+        prefetchAhead(row);
+    }
 }
 
 frmFullscn::~frmFullscn() {
