@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "favourites/FavouriteStore.h"
+#include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "startup/AppState.h"
 
@@ -23,12 +24,6 @@ constexpr const char* kDeleteQuestion =
     "This action cannot be undone, are you sure you wish to delete the favourite?";
 constexpr const char* kDeleteTitle = "Glimvane Confirmation";
 constexpr const char* kRenamePrompt = "Please input a new name for this favourite.";
-
-template <typename T>
-T* named(T* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 }  // namespace
 

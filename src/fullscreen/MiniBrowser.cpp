@@ -23,15 +23,7 @@
 #include "startup/AppState.h"
 
 namespace gv {
-namespace {
-
-template <typename T>
-T* named(T* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 MiniBrowser::MiniBrowser(QWidget* parent) : QFrame(parent) {
     setObjectName(QStringLiteral("Frame1"));

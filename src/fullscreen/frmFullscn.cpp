@@ -42,16 +42,6 @@ constexpr int kMenuStripHeightTw = 480;
 constexpr int kScrollStepTw = 100;
 constexpr int kBarThicknessTw = 200;
 
-bool isOne(const SettingKey& key) {
-    return GetSetting(key).trimmed() == QStringLiteral("1");
-}
-
-template <typename T>
-T* named(T* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 // A see-through strip that only notices the pointer and the mouse buttons.
 QWidget* strip(QWidget* parent, const char* name) {
     auto* w = named(new QWidget(parent), name);

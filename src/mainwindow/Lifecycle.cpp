@@ -6,24 +6,24 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QScrollBar>
 #include <QTreeView>
-#include <QFileSystemModel>
 
 #include "mainwindow/FileListBox.h"
-#include "mainwindow/frmGlimvane.h"
 #include "mainwindow/Placement.h"
+#include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 #include "platform/Screen.h"
 #include "platform/SingleInstance.h"
-#include "platform/TrayIcon.h"
 #include "platform/Trace.h"
+#include "platform/TrayIcon.h"
 #include "settings/SettingKeys.h"
 #include "settings/clsIface.h"
 #include "startup/AppState.h"
@@ -35,10 +35,6 @@ namespace {
 constexpr const char* kResolutionMessage =
     "For best results we recommend Glimvane to be used on at least a 800x600 display so you "
     "have easy access to the file management toolbar and Fileseek utility. ";
-
-bool isOne(const SettingKey& k) {
-    return GetSetting(k).trimmed() == QStringLiteral("1");
-}
 
 }  // namespace
 
@@ -65,9 +61,10 @@ bool frmGlimvane::Load() {
         CheckComponents();
     }
     if (programFileExists && GetSetting(keys::kDeskIcon232) != QStringLiteral("1")) {
-        if (dialogs().message(QStringLiteral("Add a desktop icon for Glimvane and Glimvane Update?"),
-                              MsgButtons::YesNo, MsgIcon::Question,
-                              QStringLiteral("Desktop Icons"), this) == MsgAnswer::Yes) {
+        if (dialogs().message(
+                QStringLiteral("Add a desktop icon for Glimvane and Glimvane Update?"),
+                MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("Desktop Icons"),
+                this) == MsgAnswer::Yes) {
             CreateDesktopShortcuts();
         }
         SaveSetting(keys::kDeskIcon232, QStringLiteral("1"));
@@ -118,13 +115,26 @@ bool frmGlimvane::Load() {
     // 24-26.
     ApplyScrollSensitivity();
     switch (settingToInt(GetSetting(keys::kDragSen), -1)) {
-        case 0: m_dragStep = 40; break;
-        case 1: m_dragStep = 30; break;
-        case 2: m_dragStep = 20; break;
-        case 3: m_dragStep = 10; break;
-        case 4: m_dragStep = 5; break;
-        case 5: m_dragStep = 2; break;
-        default: break;
+        case 0:
+            m_dragStep = 40;
+            break;
+        case 1:
+            m_dragStep = 30;
+            break;
+        case 2:
+            m_dragStep = 20;
+            break;
+        case 3:
+            m_dragStep = 10;
+            break;
+        case 4:
+            m_dragStep = 5;
+            break;
+        case 5:
+            m_dragStep = 2;
+            break;
+        default:
+            break;
     }
     SetCursorModeFromSetting(false);
 
@@ -199,28 +209,40 @@ void frmGlimvane::CheckScreenResolution() {
 
 void frmGlimvane::ApplyWindowOptions() {
     const bool flat = isOne(keys::kFlatCtl);
-    for (QFrame* f : {static_cast<QFrame*>(Dir1), static_cast<QFrame*>(File1),
-                      static_cast<QFrame*>(List1)}) {
+    for (QFrame* f :
+         {static_cast<QFrame*>(Dir1), static_cast<QFrame*>(File1), static_cast<QFrame*>(List1)}) {
         f->setFrameShadow(flat ? QFrame::Plain : QFrame::Sunken);
     }
     txtSearch->setFrame(!flat);
-    txtSearch->setStyleSheet(flat ? QStringLiteral("QLineEdit#txtSearch { border: 1px solid gray; }")
-                                  : QString());
+    txtSearch->setStyleSheet(
+        flat ? QStringLiteral("QLineEdit#txtSearch { border: 1px solid gray; }") : QString());
 
     m_trayOnly = isOne(keys::kSysTrayIcon);
-    m_minimiseMode = GetSetting(keys::kShowMinim).compare(QStringLiteral("True"),
-                                                          Qt::CaseInsensitive) == 0
-                         ? 0
-                         : 1;
+    m_minimiseMode =
+        GetSetting(keys::kShowMinim).compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0 ? 0
+                                                                                               : 1;
     ApplyTrayIconState();
     switch (settingToInt(GetSetting(keys::kDragSen), -1)) {
-        case 1: m_dragStep = 40; break;
-        case 2: m_dragStep = 30; break;
-        case 3: m_dragStep = 20; break;
-        case 4: m_dragStep = 10; break;
-        case 5: m_dragStep = 5; break;
-        case 6: m_dragStep = 2; break;
-        default: break;
+        case 1:
+            m_dragStep = 40;
+            break;
+        case 2:
+            m_dragStep = 30;
+            break;
+        case 3:
+            m_dragStep = 20;
+            break;
+        case 4:
+            m_dragStep = 10;
+            break;
+        case 5:
+            m_dragStep = 5;
+            break;
+        case 6:
+            m_dragStep = 2;
+            break;
+        default:
+            break;
     }
     m_follow = isOne(keys::kFollowOp);
     AppState& state = appState();
@@ -243,10 +265,9 @@ void frmGlimvane::QueryUnload() {
 bool frmGlimvane::Unload() {
     AppState& state = appState();
     if (!state.ImageIsSaved) {
-        const MsgAnswer answer =
-            dialogs().message(QStringLiteral("The image showing has not been saved, save it now?"),
-                              MsgButtons::YesNoCancel, MsgIcon::Exclamation,
-                              QStringLiteral("Save Image?"), this);
+        const MsgAnswer answer = dialogs().message(
+            QStringLiteral("The image showing has not been saved, save it now?"),
+            MsgButtons::YesNoCancel, MsgIcon::Exclamation, QStringLiteral("Save Image?"), this);
         if (answer == MsgAnswer::Yes) {
             mnuSave_Click();
             return false;
@@ -313,18 +334,33 @@ void frmGlimvane::SetCursorModeFromSetting(bool secondPass) {
     const int stored = settingToInt(GetSetting(keys::kCursorMode), 0);
     if (!secondPass) {
         switch (stored) {
-            case 0: setCursorMode(kCursorNormal); break;
-            case 1: setCursorMode(kCursorCrop); break;
-            case 3: setCursorMode(kCursorDrag); break;
-            default: setCursorMode(kCursorZoom); break;
+            case 0:
+                setCursorMode(kCursorNormal);
+                break;
+            case 1:
+                setCursorMode(kCursorCrop);
+                break;
+            case 3:
+                setCursorMode(kCursorDrag);
+                break;
+            default:
+                setCursorMode(kCursorZoom);
+                break;
         }
         return;
     }
     switch (stored) {
-        case 1: setCursorMode(kCursorCrop); break;
-        case 0: setCursorMode(kCursorNormal); break;
-        case 3: setCursorMode(kCursorDrag); break;
-        default: break;
+        case 1:
+            setCursorMode(kCursorCrop);
+            break;
+        case 0:
+            setCursorMode(kCursorNormal);
+            break;
+        case 3:
+            setCursorMode(kCursorDrag);
+            break;
+        default:
+            break;
     }
 }
 

@@ -20,14 +20,8 @@
 namespace gv {
 namespace {
 
-template <typename T>
-T* named(T* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-SoftButton* softButton(QWidget* parent, const QString& name, const QString& tip,
-                       const QIcon& icon, int index = -1) {
+SoftButton* softButton(QWidget* parent, const QString& name, const QString& tip, const QIcon& icon,
+                       int index = -1) {
     auto* b = new SoftButton(parent);
     b->setObjectName(name);
     b->setToolTipText(tip);
@@ -54,7 +48,7 @@ void frmGlimvane::buildControls() {
     toolbarRow = named(new QWidget(inner), "toolbarRow");
     Toolbar.clear();
     static const char* const kTips[kToolbarCount] = {
-        "Navigate Back", "Navigate Forward", "Go Home",       "Refresh", "Directories Toggle",
+        "Navigate Back", "Navigate Forward",    "Go Home", "Refresh",       "Directories Toggle",
         "Full Screen",   "Display Mode Toggle", "Options", "Help Contents", "Capture Screen"};
     for (int i = 0; i < kToolbarCount; ++i) {
         auto* b = softButton(toolbarRow, QStringLiteral("Toolbar_%1").arg(i),
@@ -128,10 +122,10 @@ void frmGlimvane::buildControls() {
     }
     imgBrowserTools[1]->hide();
     SoftBttn1 = softButton(FraFiles, QStringLiteral("SoftBttn1"),
-                             QStringLiteral("Close Browser Tools"), panelIcon(PanelGlyph::Close));
-    stbBTRefresh = softButton(FraFiles, QStringLiteral("stbBTRefresh"),
-                              QStringLiteral("Refresh Browser Tools"),
-                              panelIcon(PanelGlyph::Refresh));
+                           QStringLiteral("Close Browser Tools"), panelIcon(PanelGlyph::Close));
+    stbBTRefresh =
+        softButton(FraFiles, QStringLiteral("stbBTRefresh"),
+                   QStringLiteral("Refresh Browser Tools"), panelIcon(PanelGlyph::Refresh));
     sbtToggleDock = softButton(FraFiles, QStringLiteral("sbtToggleDock"),
                                QStringLiteral("Toggle Docking"), panelIcon(PanelGlyph::Dock));
     for (SoftButton* b : {SoftBttn1, stbBTRefresh, sbtToggleDock}) {
@@ -167,8 +161,8 @@ void frmGlimvane::buildControls() {
 
     Picture2 = named(new QWidget(FraFiles), "Picture2");
     Fbts.clear();
-    static const char* const kFileTips[kFileButtonCount] = {"Delete File", "Copy File",
-                                                            "Move File", "Rename File"};
+    static const char* const kFileTips[kFileButtonCount] = {"Delete File", "Copy File", "Move File",
+                                                            "Rename File"};
     const PanelGlyph fileGlyphs[kFileButtonCount] = {PanelGlyph::Delete, PanelGlyph::Copy,
                                                      PanelGlyph::Move, PanelGlyph::Rename};
     for (int i = 0; i < kFileButtonCount; ++i) {

@@ -22,6 +22,13 @@ class QListWidgetItem;
 
 namespace gv {
 
+// A control made with its name: controls carry their program name as objectName.
+template <typename T>
+T* named(T* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
 // A flat push button with a picture and a tooltip.
 class SoftButton final : public QToolButton {
     Q_OBJECT

@@ -20,6 +20,8 @@ QString GetSetting(const SettingKey& k);
 QString GetSetting(const SettingKey& k, const QString& defaultValue);
 void SaveSetting(const SettingKey& k, const QString& text);
 void DeleteSetting(const SettingKey& k);
+// A check box's value: true when the stored text is "1".
+bool isOne(const SettingKey& k);
 
 namespace apps {
 inline constexpr const char* kMain = "Glimvane2";
