@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "WindowTitle.h"
+
 extern char** environ;
 
 namespace {
@@ -31,28 +33,6 @@ using Clock = std::chrono::steady_clock;
 // After the first pixels, how long a program may go on (decoding the rest of the image)
 // before its peak memory is read.
 constexpr auto kSettle = std::chrono::milliseconds(1500);
-
-std::string windowTitle(xcb_connection_t* c, xcb_window_t w) {
-    for (const char* atomName : {"_NET_WM_NAME", "WM_NAME"}) {
-        auto atomCookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(atomName)), atomName);
-        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, atomCookie, nullptr);
-        if (!atom) {
-            continue;
-        }
-        auto cookie = xcb_get_property(c, 0, w, atom->atom, XCB_GET_PROPERTY_TYPE_ANY, 0, 256);
-        free(atom);
-        xcb_get_property_reply_t* reply = xcb_get_property_reply(c, cookie, nullptr);
-        if (reply) {
-            std::string title(static_cast<const char*>(xcb_get_property_value(reply)),
-                              xcb_get_property_value_length(reply));
-            free(reply);
-            if (!title.empty()) {
-                return title;
-            }
-        }
-    }
-    return {};
-}
 
 // The pixel at (x, y) of the window as 0xRRGGBB, or -1.
 long pixelAt(xcb_connection_t* c, xcb_window_t w, int x, int y) {
