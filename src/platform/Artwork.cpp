@@ -142,11 +142,10 @@ public:
     }
 
     QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal scale) override {
-        const QString key = QStringLiteral("%1x%2@%3/%4")
-                                .arg(size.width())
-                                .arg(size.height())
-                                .arg(scale)
-                                .arg(int(mode));
+        // Painted on every repaint of its button: a key that costs no formatting.
+        const quint64 key = (quint64(quint16(size.width())) << 48) |
+                            (quint64(quint16(size.height())) << 32) |
+                            (quint64(quint32(qRound(scale * 100))) << 8) | quint64(mode);
         if (const auto it = m_cache.constFind(key); it != m_cache.constEnd()) {
             return *it;
         }
@@ -171,7 +170,7 @@ public:
 
 private:
     std::function<void(QPainter&)> m_draw;
-    QHash<QString, QPixmap> m_cache;
+    QHash<quint64, QPixmap> m_cache;
 };
 
 QIcon drawnIcon(const std::function<void(QPainter&)>& draw) {
