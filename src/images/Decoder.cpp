@@ -13,6 +13,7 @@
 #include "images/EpsPreview.h"
 #include "images/HeaderSize.h"
 #include "images/ImageTypeCatalogue.h"
+#include "images/JpegPlanes.h"
 #include "images/JpegRegion.h"
 #include "images/Metafile.h"
 #include "platform/Ghostscript.h"
@@ -26,6 +27,8 @@ constexpr qint64 kBytesPerPixel = 4;
 constexpr qint64 kMiB = 1024 * 1024;
 // Icon files list at most this many images worth looking at; more is a broken header.
 constexpr int kMaxIconEntries = 64;
+// From this size on (a 2560x1600 screen's worth), a JPEG shown at 1:1 is held as its planes.
+constexpr qint64 kPlanesFromPixels = 4'000'000;
 constexpr const char* kTgaFallbackCoder = "TGA";
 
 DecodeError invalidPicture(const QString& why) {
@@ -167,10 +170,17 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
             std::optional<QImage> part = decodeJpegTopLeft(bytes, request.firstRegion);
             file.unmap(mapped);
             if (part) {
-                // Straight into the one raster the picture keeps, at 3 bytes a pixel.
-                auto whole = [path, full]() -> QImage {
+                // Large colour JPEGs as their planes, at half the memory; others straight into
+                // the one raster the picture keeps, at 3 bytes a pixel.
+                const bool asPlanes = qint64(size.width()) * size.height() >= kPlanesFromPixels;
+                auto whole = [path, full, asPlanes]() -> Picture::Whole {
+                    if (asPlanes) {
+                        if (std::unique_ptr<JpegPlanes> planes = JpegPlanes::decode(path)) {
+                            return {QImage(), std::move(planes)};
+                        }
+                    }
                     std::optional<QImage> image = decodeJpegWhole(path);
-                    return image ? *image : full();
+                    return {image ? *image : full(), nullptr};
                 };
                 return Picture::fromTopLeft(std::move(*part), size, std::move(whole), dpi);
             }

@@ -6,7 +6,7 @@
 
 #include <QFile>
 
-#include <jpeglib.h>
+#include "images/JpegDecompressor.h"
 
 namespace gv {
 namespace {
@@ -15,49 +15,14 @@ namespace {
 // of a crop is not that of the full image, so the edge itself is decoded and then dropped.
 constexpr int kEdgeMargin = 32;
 
-struct ErrorManager {
-    jpeg_error_mgr base;
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void onError(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
-}
-
-void ignoreMessage(j_common_ptr) {}
-
-// Owns the libjpeg state; the decode below works through it only, so that a longjmp out of
-// libjpeg leaves nothing to free but what this destroys.
-struct Decompressor {
-    jpeg_decompress_struct info{};
-    ErrorManager errors{};
-    Decompressor() {
-        info.err = jpeg_std_error(&errors.base);
-        errors.base.error_exit = onError;
-        errors.base.output_message = ignoreMessage;
-        jpeg_create_decompress(&info);
-    }
-    ~Decompressor() { jpeg_destroy_decompress(&info); }
-};
-
-// Reads the header of a colour JPEG of the kind decoded here, from the source already set.
-// Call only inside the setjmp scope of the caller.
-bool readColourHeader(Decompressor& d) {
-    if (jpeg_read_header(&d.info, TRUE) != JPEG_HEADER_OK) {
-        return false;
-    }
-    return d.info.num_components == 3 &&
-           (d.info.jpeg_color_space == JCS_YCbCr || d.info.jpeg_color_space == JCS_RGB);
-}
-
 // Everything that may longjmp, with no C++ object of its own that needs destroying.
-bool decodeInto(Decompressor& d, const QByteArray& jpeg, QSize region, QImage* out) {
+bool decodeInto(JpegDecompressor& d, const QByteArray& jpeg, QSize region, QImage* out) {
     if (setjmp(d.errors.jump)) {
         return false;
     }
     jpeg_mem_src(&d.info, reinterpret_cast<const unsigned char*>(jpeg.constData()),
                  static_cast<unsigned long>(jpeg.size()));
-    if (!readColourHeader(d)) {
+    if (!readJpegColourHeader(d)) {
         return false;
     }
     // What the full decoder does: the same colour conversion into 32-bit pixels.
@@ -94,12 +59,12 @@ bool decodeInto(Decompressor& d, const QByteArray& jpeg, QSize region, QImage* o
     return true;
 }
 
-bool decodeWholeInto(Decompressor& d, std::FILE* file, QImage* out) {
+bool decodeWholeInto(JpegDecompressor& d, std::FILE* file, QImage* out) {
     if (setjmp(d.errors.jump)) {
         return false;
     }
     jpeg_stdio_src(&d.info, file);
-    if (!readColourHeader(d)) {
+    if (!readJpegColourHeader(d)) {
         return false;
     }
     d.info.out_color_space = JCS_RGB;
@@ -129,7 +94,7 @@ std::optional<QImage> decodeJpegWhole(const QString& path) {
     QImage image;
     bool ok = false;
     {
-        Decompressor d;
+        JpegDecompressor d;
         ok = decodeWholeInto(d, file, &image);
     }
     std::fclose(file);
@@ -143,7 +108,7 @@ std::optional<QImage> decodeJpegTopLeft(const QByteArray& jpeg, QSize region) {
     if (region.isEmpty()) {
         return std::nullopt;
     }
-    Decompressor d;
+    JpegDecompressor d;
     QImage image;
     if (!decodeInto(d, jpeg, region, &image) || image.isNull()) {
         return std::nullopt;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "images/JpegPlanes.h"
 #include "images/Metafile.h"
 
 namespace gv {
@@ -27,7 +28,10 @@ struct Picture::Data {
     QImage full;  // produced on first need when held is a preview
 
     // A picture whose rest is decoded on a worker thread: held is the top-left part until then.
+    WholeSource wholeSource;
     bool restPending = false;
+    // A large colour JPEG's planes, in place of held, until the raster is first needed.
+    std::unique_ptr<JpegPlanes> planes;
     std::condition_variable restDecoded;
     std::vector<std::function<void()>> whenDecoded;
 };
@@ -97,7 +101,7 @@ Picture Picture::fromPreview(QImage preview, QSize fullSize, FullRasterSource so
     return p;
 }
 
-Picture Picture::fromTopLeft(QImage topLeft, QSize fullSize, FullRasterSource source, double dpi) {
+Picture Picture::fromTopLeft(QImage topLeft, QSize fullSize, WholeSource source, double dpi) {
     if (topLeft.isNull() || fullSize.isEmpty()) {
         return Picture();
     }
@@ -111,7 +115,7 @@ Picture Picture::fromTopLeft(QImage topLeft, QSize fullSize, FullRasterSource so
     p.m_data->sizeHimetric = himetricOf(fullSize, p.m_data->dpi);
     p.m_data->held = std::move(topLeft);
     p.m_data->restPending = true;
-    p.m_data->fullSource = std::move(source);
+    p.m_data->wholeSource = std::move(source);
     return p;
 }
 
@@ -119,23 +123,26 @@ void Picture::decodeRestInBackground() const {
     if (!m_data) {
         return;
     }
-    FullRasterSource source;
+    WholeSource source;
     {
         std::lock_guard lock(m_data->fullMutex);
-        if (!m_data->restPending || !m_data->fullSource) {
+        if (!m_data->restPending || !m_data->wholeSource) {
             return;  // whole already, or being decoded
         }
-        source = std::move(m_data->fullSource);
-        m_data->fullSource = nullptr;
+        source = std::move(m_data->wholeSource);
+        m_data->wholeSource = nullptr;
     }
     // The worker keeps the data alive, so a picture dropped meanwhile costs no wait.
     QThreadPool::globalInstance()->start([data = m_data, source = std::move(source)] {
-        QImage decoded = source();
+        Whole decoded = source();
         std::vector<std::function<void()>> callbacks;
         {
             std::lock_guard lock(data->fullMutex);
-            if (decoded.size() == data->sizePx) {
-                data->held = std::move(decoded);
+            if (decoded.planes && decoded.planes->size() == data->sizePx) {
+                data->planes = std::move(decoded.planes);
+                data->held = QImage();
+            } else if (decoded.raster.size() == data->sizePx) {
+                data->held = std::move(decoded.raster);
             } else {
                 // The file changed or went since its first part was read: keep what was shown,
                 // on white, rather than nothing.
@@ -230,7 +237,39 @@ QImage Picture::raster() const {
     decodeRestInBackground();
     std::unique_lock lock(m_data->fullMutex);
     m_data->restDecoded.wait(lock, [this] { return !m_data->restPending; });
+    if (m_data->planes) {
+        // Whatever wants the whole raster (a zoom, a save, the clipboard) keeps wanting it, so
+        // it replaces the planes. Without memory for it, the planes stay for the view at 1:1.
+        QImage rgb = JpegPlanes::toRgb888(m_data->planes);
+        if (!rgb.isNull()) {
+            m_data->held = std::move(rgb);
+        }
+    }
     return m_data->held;
+}
+
+bool Picture::heldAsPlanes() const {
+    if (!m_data) {
+        return false;
+    }
+    std::lock_guard lock(m_data->fullMutex);
+    return m_data->planes != nullptr;
+}
+
+QImage Picture::region(const QRect& rect) const {
+    if (!m_data || m_data->metafile) {
+        return QImage();
+    }
+    if (m_data->heldIsPreview) {
+        return fullRaster().copy(rect.intersected(QRect(QPoint(0, 0), m_data->sizePx)));
+    }
+    decodeRestInBackground();
+    std::unique_lock lock(m_data->fullMutex);
+    m_data->restDecoded.wait(lock, [this] { return !m_data->restPending; });
+    if (m_data->planes) {
+        return m_data->planes->region(rect);
+    }
+    return m_data->held.copy(rect.intersected(m_data->held.rect()));
 }
 
 QImage Picture::fullRaster() const {

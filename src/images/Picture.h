@@ -7,9 +7,12 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <functional>
 #include <memory>
+
+#include "images/JpegPlanes.h"
 
 namespace gv {
 
@@ -29,6 +32,13 @@ public:
     // Produces the 1:1 raster of a picture that holds a reduced preview; an empty image
     // when the source can no longer be decoded.
     using FullRasterSource = std::function<QImage()>;
+    // What the worker of a picture made by fromTopLeft decodes: the whole raster, or the planes
+    // of a large colour JPEG, which take half the memory and make any part on demand.
+    struct Whole {
+        QImage raster;
+        std::unique_ptr<JpegPlanes> planes;
+    };
+    using WholeSource = std::function<Whole()>;
 
     Picture() = default;
 
@@ -42,7 +52,7 @@ public:
     // decodes the whole raster on a worker thread, started by decodeRestInBackground() (once
     // the part has been shown) or by the first use that needs it. Every use of the raster but
     // topLeftPart() waits for it, so nothing ever works on a half-decoded image.
-    static Picture fromTopLeft(QImage topLeft, QSize fullSize, FullRasterSource source,
+    static Picture fromTopLeft(QImage topLeft, QSize fullSize, WholeSource source,
                                double dpi = kDefaultDpi);
     // A WMF or EMF picture; its kind follows the metafile's kind.
     static Picture fromMetafile(const Metafile& metafile, double dpi = kDefaultDpi);
@@ -66,8 +76,15 @@ public:
     QImage topLeftPart() const;
     // Calls done (on the worker thread, or at once) when the whole raster has been decoded.
     void whenDecoded(std::function<void()> done) const;
+    // Whether the picture is held as JPEG planes (until the first use of the whole raster).
+    bool heldAsPlanes() const;
+    // The pixels of `rect` at 1:1 (clipped to the picture), made from the planes when it is held
+    // as such, so that a view at 1:1 never needs the whole raster; waits for a rest being
+    // decoded. Empty for metafiles.
+    QImage region(const QRect& rect) const;
 
-    // The raster as held: the preview, or the full raster; empty for metafiles.
+    // The raster as held: the preview, or the full raster; empty for metafiles. A picture held
+    // as JPEG planes is converted to its raster on this first call and keeps the raster.
     QImage raster() const;
     // The 1:1 raster; decodes it on first call when only a preview is held (callable from any
     // thread, so it can be prepared ahead by a background task). Metafiles are rendered at

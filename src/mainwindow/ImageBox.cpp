@@ -87,11 +87,9 @@ void ImageBox::paintEvent(QPaintEvent* event) {
             return;
         }
     }
-    if (!m_picture.isMetafile() && m_picture.sizePixels() == size() &&
-        (width() > 4096 || height() > 4096)) {
-        // A large picture at 1:1: paint only the exposed part, straight from the raster.
-        const QImage full = m_picture.fullRaster();
-        p.drawImage(exposed, full, exposed);
+    if (!m_picture.isMetafile() && m_picture.sizePixels() == size()) {
+        // At 1:1 only the exposed part is painted; a large JPEG makes it from its planes.
+        p.drawImage(exposed.topLeft(), m_picture.region(exposed));
         return;
     }
     p.drawImage(0, 0, shownImage());

@@ -1,4 +1,5 @@
-// The top-left part of a JPEG decoded on its own has exactly the pixels of a full decode.
+// The shortcuts for large JPEGs (the top-left part decoded on its own, the whole at 3 bytes a
+// pixel, the image held as its 4:2:0 planes) show exactly the pixels of a full decode.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include "images/JpegPlanes.h"
 #include "images/JpegRegion.h"
 
 using namespace gv;
@@ -100,4 +102,59 @@ TEST(JpegRegion, TheWholeImageAtThreeBytesAPixelHasTheFullDecodersColours) {
         EXPECT_FALSE(decodeJpegWhole(path));
     }
     EXPECT_FALSE(decodeJpegWhole(dir.filePath("gone.jpg")));
+}
+
+TEST(JpegPlanes, AnyRegionAndTheWholeImageHaveTheFullDecodersPixels) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.jpg");
+    struct Case {
+        QSize image;
+        bool progressive;
+    };
+    // Odd sizes end inside a colour sample and inside a block; 16 is the smallest taken.
+    const Case cases[] = {{{1001, 777}, false}, {{1001, 777}, true}, {{640, 480}, false},
+                          {{33, 17}, true},     {{16, 16}, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.image.width());
+        const QByteArray bytes = jpegBytes(noisyImage(c.image), c.progressive);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        f.close();
+        const QImage full = fullDecode(bytes).convertToFormat(QImage::Format_RGB32);
+        std::unique_ptr<JpegPlanes> planes = JpegPlanes::decode(path);
+        ASSERT_TRUE(planes);
+        EXPECT_EQ(planes->size(), c.image);
+        // Half the memory of 3-byte RGB (rows padded to 16 pixels and bands to pages).
+        EXPECT_LT(planes->bytes(), (c.image.width() + 16) * (c.image.height() + 16) * 3 / 2 + 65536);
+        const QRect rects[] = {QRect(QPoint(0, 0), c.image), QRect(5, 3, 11, 7),
+                               QRect(c.image.width() - 9, c.image.height() - 6, 9, 6),
+                               QRect(-4, -4, 10, 10)};
+        for (const QRect& r : rects) {
+            const QRect inside = r.intersected(full.rect());
+            EXPECT_EQ(planes->region(r), full.copy(inside)) << r.x() << "," << r.y();
+        }
+        const QImage rgb = JpegPlanes::toRgb888(planes);
+        EXPECT_FALSE(planes);
+        EXPECT_EQ(rgb.format(), QImage::Format_RGB888);
+        EXPECT_EQ(rgb.convertToFormat(QImage::Format_RGB32), full);
+    }
+}
+
+TEST(JpegPlanes, OtherJpegsAndDamagedFilesAreLeftToTheOrdinaryDecoder) {
+    QTemporaryDir dir;
+    const auto fileWith = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    const QByteArray colour = jpegBytes(noisyImage({400, 300}), false);
+    EXPECT_FALSE(JpegPlanes::decode(fileWith(
+        "grey.jpg",
+        jpegBytes(noisyImage({400, 300}).convertToFormat(QImage::Format_Grayscale8), false))));
+    EXPECT_FALSE(JpegPlanes::decode(fileWith("cut.jpg", colour.left(colour.size() / 2))));
+    EXPECT_FALSE(JpegPlanes::decode(fileWith("tiny.jpg", jpegBytes(noisyImage({15, 40}), false))));
+    EXPECT_FALSE(JpegPlanes::decode(fileWith("text.jpg", "not a jpeg")));
+    EXPECT_FALSE(JpegPlanes::decode(dir.filePath("gone.jpg")));
 }

@@ -492,6 +492,8 @@ TEST_F(ImageView, TheFirstActionsAfterOpeningSeeTheWholeImage) {
                 w->Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
             const QPoint corner(2400 - view.width(), 1800 - view.height());
             EXPECT_EQ(shown.copy(QRect(QPoint(0, 0), view)), whole.copy(QRect(corner, view)));
+            // Painted from the JPEG's planes, at half the memory of the whole raster.
+            EXPECT_TRUE(w->Image1->picture().heldAsPlanes());
         } else if (name == "best fit") {
             w->Toolbar[6]->click();
             ASSERT_EQ(w->displayMode(), kBestFit);
