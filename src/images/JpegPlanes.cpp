@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <algorithm>
-#include <array>
 #include <vector>
 
 #include "images/JpegDecompressor.h"
@@ -13,30 +12,28 @@
 namespace gv {
 namespace {
 
-// libjpeg's fixed-point YCbCr to RGB conversion (16 fraction bits, rounded), table for table.
-struct ColourTables {
-    std::array<int32_t, 256> crToRed{}, cbToBlue{}, crToGreen{}, cbToGreen{};
-    ColourTables() {
-        constexpr int kScaleBits = 16;
-        constexpr int32_t kHalf = int32_t(1) << (kScaleBits - 1);
-        const auto fix = [](double x) { return static_cast<int32_t>(x * (1 << kScaleBits) + 0.5); };
-        for (int i = 0; i < 256; ++i) {
-            const int32_t x = i - 128;
-            crToRed[i] = (fix(1.40200) * x + kHalf) >> kScaleBits;
-            cbToBlue[i] = (fix(1.77200) * x + kHalf) >> kScaleBits;
-            crToGreen[i] = -fix(0.71414) * x;
-            cbToGreen[i] = -fix(0.34414) * x + kHalf;
-        }
-    }
-};
+// libjpeg's fixed-point YCbCr to RGB conversion: 16 fraction bits, the red and blue terms
+// rounded on their own, the two green terms rounded together. Computed rather than looked up
+// (libjpeg's tables hold these very values), so that the compiler can do several pixels at once.
+constexpr int kScaleBits = 16;
+constexpr int32_t kHalf = int32_t(1) << (kScaleBits - 1);
+constexpr int32_t fix(double x) {
+    return static_cast<int32_t>(x * (1 << kScaleBits) + 0.5);
+}
+constexpr int32_t kCrToRed = fix(1.40200);
+constexpr int32_t kCbToBlue = fix(1.77200);
+constexpr int32_t kCrToGreen = fix(0.71414);
+constexpr int32_t kCbToGreen = fix(0.34414);
 
-const ColourTables& colourTables() {
-    static const ColourTables tables;
-    return tables;
+inline int32_t clampSample(int32_t v) {
+    return std::min(std::max(v, 0), 255);
 }
 
-inline uint8_t clampSample(int32_t v) {
-    return static_cast<uint8_t>(std::clamp(v, 0, 255));
+// Room convertRow needs for a row part `width` pixels wide: sums of two planes over its colour
+// columns and one more on each side, and two smoothed samples per colour column for each plane.
+size_t workSize(int width) {
+    const size_t columns = static_cast<size_t>(width) / 2 + 2;
+    return 2 * (columns + 2) + 4 * columns;
 }
 
 size_t roundUpToPages(size_t bytes) {
@@ -153,49 +150,60 @@ const uint8_t* JpegPlanes::chromaRow(int plane, int row) const {
 // sample, 3/16 of each of the next nearest across and down, 1/16 of the diagonal one, with
 // alternating rounding; beyond the edges the edge samples repeat.
 template <bool ThreeBytes>
-void JpegPlanes::convertRow(int y, int x0, int x1, uint8_t* out, int32_t* sums) const {
-    const ColourTables& t = colourTables();
+void JpegPlanes::convertRow(int y, int x0, int x1, uint8_t* out, int32_t* work) const {
     const int chromaWidth = (m_width + 1) / 2;
     const int chromaHeight = (m_height + 1) / 2;
     const int nearRow = y / 2;
     const int farRow = (y & 1) ? std::min(nearRow + 1, chromaHeight - 1) : std::max(nearRow - 1, 0);
-    const int c0 = std::max(x0 / 2 - 1, 0);
-    const int c1 = std::min((x1 - 1) / 2 + 1, chromaWidth - 1);
-    int32_t* cbSums = sums;
-    int32_t* crSums = sums + chromaWidth;
+    // Colour columns covering [x0, x1), one more on each side inside the image.
+    const int first = x0 / 2;
+    const int last = (x1 - 1) / 2;
+    const int from = std::max(first - 1, 0);
+    const int to = std::min(last + 1, chromaWidth - 1);
+    const int count = last - first + 1;
+    // work: the vertical sums of both planes for columns first - 1 .. last + 1 (edges
+    // repeated), then the smoothed samples of both planes for output columns 2 * first ..
+    int32_t* sums[2] = {work, work + count + 2};
+    int32_t* smooth[2] = {work + 2 * (count + 2), work + 2 * (count + 2) + 2 * count};
     for (int plane = 0; plane < 2; ++plane) {
         const uint8_t* nearSamples = chromaRow(plane, nearRow);
         const uint8_t* farSamples = chromaRow(plane, farRow);
-        int32_t* s = plane == 0 ? cbSums : crSums;
-        for (int c = c0; c <= c1; ++c) {
+        int32_t* s = sums[plane] + 1 - first;  // s[c] for c in first - 1 .. last + 1
+        for (int c = from; c <= to; ++c) {
             s[c] = 3 * nearSamples[c] + farSamples[c];
+        }
+        if (from == first) {
+            s[first - 1] = s[first];
+        }
+        if (to == last) {
+            s[last + 1] = s[last];
+        }
+        int32_t* up = smooth[plane];
+        for (int c = first; c <= last; ++c) {
+            const int32_t near3 = 3 * s[c];
+            up[2 * (c - first)] = (near3 + s[c - 1] + 8) >> 4;
+            up[2 * (c - first) + 1] = (near3 + s[c + 1] + 7) >> 4;
         }
     }
     const uint8_t* luma = lumaRow(y);
-    for (int x = x0; x < x1; ++x) {
-        const int c = x >> 1;
-        int cb, cr;
-        if ((x & 1) == 0) {
-            const int left = c > 0 ? c - 1 : 0;
-            cb = (3 * cbSums[c] + cbSums[left] + 8) >> 4;
-            cr = (3 * crSums[c] + crSums[left] + 8) >> 4;
-        } else {
-            const int right = c < chromaWidth - 1 ? c + 1 : c;
-            cb = (3 * cbSums[c] + cbSums[right] + 7) >> 4;
-            cr = (3 * crSums[c] + crSums[right] + 7) >> 4;
-        }
-        const int32_t l = luma[x];
-        const uint8_t red = clampSample(l + t.crToRed[cr]);
-        const uint8_t green = clampSample(l + ((t.cbToGreen[cb] + t.crToGreen[cr]) >> 16));
-        const uint8_t blue = clampSample(l + t.cbToBlue[cb]);
+    const int32_t* cbUp = smooth[0] + (x0 - 2 * first);
+    const int32_t* crUp = smooth[1] + (x0 - 2 * first);
+    const int n = x1 - x0;
+    for (int i = 0; i < n; ++i) {
+        const int32_t cb = cbUp[i] - 128;
+        const int32_t cr = crUp[i] - 128;
+        const int32_t l = luma[x0 + i];
+        const int32_t red = clampSample(l + ((kCrToRed * cr + kHalf) >> kScaleBits));
+        const int32_t green =
+            clampSample(l + ((kHalf - kCbToGreen * cb - kCrToGreen * cr) >> kScaleBits));
+        const int32_t blue = clampSample(l + ((kCbToBlue * cb + kHalf) >> kScaleBits));
         if constexpr (ThreeBytes) {
-            out[0] = red;
-            out[1] = green;
-            out[2] = blue;
-            out += 3;
+            out[3 * i] = static_cast<uint8_t>(red);
+            out[3 * i + 1] = static_cast<uint8_t>(green);
+            out[3 * i + 2] = static_cast<uint8_t>(blue);
         } else {
-            *reinterpret_cast<QRgb*>(out) = qRgb(red, green, blue);
-            out += 4;
+            reinterpret_cast<uint32_t*>(out)[i] =
+                0xFF000000u | static_cast<uint32_t>(red << 16 | green << 8 | blue);
         }
     }
 }
@@ -209,9 +217,9 @@ QImage JpegPlanes::region(const QRect& rect) const {
     if (out.isNull()) {
         return out;
     }
-    std::vector<int32_t> sums(static_cast<size_t>(m_width + 1));
+    std::vector<int32_t> work(workSize(r.width()));
     for (int y = r.top(); y <= r.bottom(); ++y) {
-        convertRow<false>(y, r.left(), r.right() + 1, out.scanLine(y - r.top()), sums.data());
+        convertRow<false>(y, r.left(), r.right() + 1, out.scanLine(y - r.top()), work.data());
     }
     return out;
 }
@@ -225,11 +233,11 @@ QImage JpegPlanes::toRgb888(std::unique_ptr<JpegPlanes>& planes) {
     if (out.isNull()) {
         return out;
     }
-    std::vector<int32_t> sums(static_cast<size_t>(p.m_width + 1));
+    std::vector<int32_t> work(workSize(p.m_width));
     for (int band = 0; band < p.m_bands; ++band) {
         const int last = std::min((band + 1) * kBandRows, p.m_height);
         for (int y = band * kBandRows; y < last; ++y) {
-            p.convertRow<true>(y, 0, p.m_width, out.scanLine(y), sums.data());
+            p.convertRow<true>(y, 0, p.m_width, out.scanLine(y), work.data());
         }
         // Band b smooths its first rows with the last colour row of band b - 1, which is no
         // longer needed after it.

@@ -47,10 +47,10 @@ private:
     const uint8_t* lumaRow(int y) const;
     // Row `row` of colour plane 0 (Cb) or 1 (Cr), 0 <= row < chroma height.
     const uint8_t* chromaRow(int plane, int row) const;
-    // Writes pixels [x0, x1) of row y as 32-bit RGB or as three bytes R, G, B; `sums` has room
-    // for width + 1 values.
+    // Writes pixels [x0, x1) of row y as 32-bit RGB or as three bytes R, G, B; `work` has room
+    // for workSize(x1 - x0) values (see the source).
     template <bool ThreeBytes>
-    void convertRow(int y, int x0, int x1, uint8_t* out, int32_t* sums) const;
+    void convertRow(int y, int x0, int x1, uint8_t* out, int32_t* work) const;
 
     int m_width = 0;
     int m_height = 0;
