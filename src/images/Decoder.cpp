@@ -117,12 +117,78 @@ DecodeResult readWithQt(QIODevice* device, const QByteArray& format, qint64 budg
     return Picture::fromRaster(std::move(image), PictureKind::Bitmap, {}, dpi);
 }
 
+// A colour JPEG shown at 1:1, decoded by libjpeg directly (Qt's reader and the image plugins it
+// loads on first use are not needed): the top-left part first when the image is larger than
+// what the view shows first, the rest on a worker; a smaller one whole, at 3 bytes a pixel.
+// nullopt leaves the file to Qt's reader: greyscale and CMYK files, damaged ones.
+std::optional<DecodeResult> decodeColourJpeg(QFile& file, const QString& path,
+                                             const DecodeRequest& request, double dpi,
+                                             const std::function<QImage()>& full) {
+    // Mapped, not read: a worker decodes the rest from the file itself.
+    uchar* mapped = file.map(0, file.size());
+    if (!mapped) {
+        return std::nullopt;
+    }
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped),
+                                                     static_cast<qsizetype>(file.size()));
+    const std::optional<QSize> size = colourJpegSize(bytes);
+    if (!size) {
+        file.unmap(mapped);
+        return std::nullopt;
+    }
+    if (exceedsBudget(*size, request.memoryBudget)) {
+        file.unmap(mapped);
+        return DecodeResult(outOfMemory());
+    }
+    const QSize first = request.firstRegion;
+    if (first.isValid() && (size->width() > first.width() || size->height() > first.height())) {
+        std::optional<QImage> part = decodeJpegTopLeft(bytes, first);
+        file.unmap(mapped);
+        if (!part) {
+            return std::nullopt;
+        }
+        // Large colour JPEGs as their planes, at half the memory; others straight into the one
+        // raster the picture keeps, at 3 bytes a pixel.
+        const bool asPlanes = qint64(size->width()) * size->height() >= kPlanesFromPixels;
+        auto whole = [path, full, asPlanes]() -> Picture::Whole {
+            if (asPlanes) {
+                if (std::unique_ptr<JpegPlanes> planes = JpegPlanes::decode(path)) {
+                    return {QImage(), std::move(planes)};
+                }
+            }
+            std::optional<QImage> image = decodeJpegWhole(path);
+            return {image ? *image : full(), nullptr};
+        };
+        return DecodeResult(Picture::fromTopLeft(std::move(*part), *size, std::move(whole), dpi));
+    }
+    file.unmap(mapped);
+    std::optional<QImage> image = decodeJpegWhole(path);
+    if (!image) {
+        return std::nullopt;
+    }
+    return DecodeResult(Picture::fromRaster(std::move(*image), PictureKind::Bitmap, {}, dpi));
+}
+
 DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
                           const DecodeRequest& request, double dpi) {
     const QByteArray format(info.readerFormat);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return DecodeError{kErrFileAccess, QStringLiteral("Path/File access error")};
+    }
+    const qint64 budget = request.memoryBudget;
+    auto full = [path, format, budget, dpi]() -> QImage {
+        QFile again(path);
+        if (!again.open(QIODevice::ReadOnly)) {
+            return QImage();
+        }
+        DecodeResult r = readWithQt(&again, format, budget, dpi);
+        return r.ok() ? r.picture().raster() : QImage();
+    };
+    if (format == "jpeg" && !request.fitInto.isValid()) {
+        if (std::optional<DecodeResult> direct = decodeColourJpeg(file, path, request, dpi, full)) {
+            return *direct;
+        }
     }
     QImageReader reader(&file, format);
     configure(reader, request.memoryBudget);
@@ -141,15 +207,6 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
     const bool reduce =
         request.fitInto.isValid() && size.isValid() && format == "jpeg" &&
         (size.width() > request.fitInto.width() || size.height() > request.fitInto.height());
-    const qint64 budget = request.memoryBudget;
-    auto full = [path, format, budget, dpi]() -> QImage {
-        QFile again(path);
-        if (!again.open(QIODevice::ReadOnly)) {
-            return QImage();
-        }
-        DecodeResult r = readWithQt(&again, format, budget, dpi);
-        return r.ok() ? r.picture().raster() : QImage();
-    };
     if (reduce) {
         reader.setScaledSize(fittedSize(size, request.fitInto));
         QImage preview = reader.read();
@@ -157,35 +214,6 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
             return invalidPicture(reader.errorString());
         }
         return Picture::fromPreview(std::move(preview), size, std::move(full), dpi);
-    }
-    const bool regionFirst = !request.fitInto.isValid() && request.firstRegion.isValid() &&
-                             size.isValid() && format == "jpeg" &&
-                             (size.width() > request.firstRegion.width() ||
-                              size.height() > request.firstRegion.height());
-    if (regionFirst) {
-        // Mapped, not read: the worker decodes the rest from the file itself.
-        if (uchar* mapped = file.map(0, file.size())) {
-            const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped),
-                                                             static_cast<qsizetype>(file.size()));
-            std::optional<QImage> part = decodeJpegTopLeft(bytes, request.firstRegion);
-            file.unmap(mapped);
-            if (part) {
-                // Large colour JPEGs as their planes, at half the memory; others straight into
-                // the one raster the picture keeps, at 3 bytes a pixel.
-                const bool asPlanes = qint64(size.width()) * size.height() >= kPlanesFromPixels;
-                auto whole = [path, full, asPlanes]() -> Picture::Whole {
-                    if (asPlanes) {
-                        if (std::unique_ptr<JpegPlanes> planes = JpegPlanes::decode(path)) {
-                            return {QImage(), std::move(planes)};
-                        }
-                    }
-                    std::optional<QImage> image = decodeJpegWhole(path);
-                    return {image ? *image : full(), nullptr};
-                };
-                return Picture::fromTopLeft(std::move(*part), size, std::move(whole), dpi);
-            }
-        }
-        // Not a JPEG this path decodes exactly: the whole file, as any other.
     }
     QImage image = reader.read();
     if (image.isNull()) {

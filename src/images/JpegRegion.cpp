@@ -59,6 +59,19 @@ bool decodeInto(JpegDecompressor& d, const QByteArray& jpeg, QSize region, QImag
     return true;
 }
 
+bool readSize(JpegDecompressor& d, const QByteArray& jpeg, QSize* out) {
+    if (setjmp(d.errors.jump)) {
+        return false;
+    }
+    jpeg_mem_src(&d.info, reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                 static_cast<unsigned long>(jpeg.size()));
+    if (!readJpegColourHeader(d)) {
+        return false;
+    }
+    *out = QSize(static_cast<int>(d.info.image_width), static_cast<int>(d.info.image_height));
+    return true;
+}
+
 bool decodeWholeInto(JpegDecompressor& d, std::FILE* file, QImage* out) {
     if (setjmp(d.errors.jump)) {
         return false;
@@ -85,6 +98,15 @@ bool decodeWholeInto(JpegDecompressor& d, std::FILE* file, QImage* out) {
 }
 
 }  // namespace
+
+std::optional<QSize> colourJpegSize(const QByteArray& jpeg) {
+    JpegDecompressor d;
+    QSize size;
+    if (!readSize(d, jpeg, &size)) {
+        return std::nullopt;
+    }
+    return size;
+}
 
 std::optional<QImage> decodeJpegWhole(const QString& path) {
     std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "rbe");

@@ -11,6 +11,10 @@
 
 namespace gv {
 
+// The pixel size of a colour JPEG of the kind the functions below decode; nullopt for any
+// other file (greyscale, CMYK, not a JPEG, a damaged header).
+std::optional<QSize> colourJpegSize(const QByteArray& jpeg);
+
 // The region of `jpeg` from (0, 0) of the given size (clipped to the image). nullopt when the
 // file is not a colour JPEG this path decodes exactly as the full decoder does (greyscale,
 // CMYK), or when it is damaged: the caller then decodes the whole file as usual.
