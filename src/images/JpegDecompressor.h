@@ -3,8 +3,13 @@
 // caller's setjmp instead of ending the program, and warnings are counted, not printed.
 // Only for the files under src/images/ that decode JPEG themselves.
 
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QString>
 #include <csetjmp>
 #include <cstdio>
+#include <utility>
 
 #include <jpeglib.h>
 
@@ -44,5 +49,22 @@ inline bool readJpegColourHeader(JpegDecompressor& d) {
     return d.info.num_components == 3 &&
            (d.info.jpeg_color_space == JCS_YCbCr || d.info.jpeg_color_space == JCS_RGB);
 }
+
+// What a JPEG says about itself beside its pixels, put on the decoded image as Qt's own reader
+// puts it there, so that a picture saved again keeps it: the resolution, the colour profile
+// and the comments.
+struct JpegMetadata {
+    int dotsPerMeterX = 0;  // 0: the file gives no resolution
+    int dotsPerMeterY = 0;
+    QByteArray iccProfile;
+    QList<std::pair<QString, QString>> texts;
+
+    void applyTo(QImage& image) const;
+};
+
+// Before jpeg_read_header: keeps the markers readJpegMetadata() reads.
+void keepJpegMetadataMarkers(JpegDecompressor& d);
+// After jpeg_read_header, inside the caller's setjmp scope; `out` lives outside it.
+void readJpegMetadata(JpegDecompressor& d, JpegMetadata* out);
 
 }  // namespace gv

@@ -51,9 +51,11 @@ struct JpegPlanesReader {
             return false;
         }
         jpeg_stdio_src(&d.info, file);
+        keepJpegMetadataMarkers(d);
         if (!readJpegColourHeader(d) || d.info.jpeg_color_space != JCS_YCbCr) {
             return false;
         }
+        readJpegMetadata(d, p.m_metadata.get());
         const jpeg_component_info* c = d.info.comp_info;
         const bool fourTwoZero = c[0].h_samp_factor == 2 && c[0].v_samp_factor == 2 &&
                                  c[1].h_samp_factor == 1 && c[1].v_samp_factor == 1 &&
@@ -119,6 +121,7 @@ std::unique_ptr<JpegPlanes> JpegPlanes::decode(const QString& path) {
         return nullptr;
     }
     std::unique_ptr<JpegPlanes> planes(new JpegPlanes);
+    planes->m_metadata = std::make_unique<JpegMetadata>();
     bool ok = false;
     {
         JpegDecompressor d;
@@ -127,6 +130,8 @@ std::unique_ptr<JpegPlanes> JpegPlanes::decode(const QString& path) {
     std::fclose(file);
     return ok ? std::move(planes) : nullptr;
 }
+
+JpegPlanes::JpegPlanes() = default;
 
 JpegPlanes::~JpegPlanes() {
     if (m_memory) {
@@ -246,6 +251,7 @@ QImage JpegPlanes::toRgb888(std::unique_ptr<JpegPlanes>& planes) {
                     MADV_DONTNEED);
         }
     }
+    p.m_metadata->applyTo(out);
     planes.reset();
     return out;
 }

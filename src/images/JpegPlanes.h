@@ -3,7 +3,8 @@
 // planes at half width and half height (4:2:0), as libjpeg decodes them before it smooths the
 // colour up and converts to RGB. That is half the memory of 3-byte RGB. Any rectangle is made
 // into RGB on demand with libjpeg's own smoothing and conversion arithmetic, so its pixels are
-// those of a full decode of the file.
+// those of a full decode of the file; the whole raster carries the file's resolution, colour
+// profile and comments as Qt's reader would give them.
 
 #include <QImage>
 #include <QRect>
@@ -13,6 +14,8 @@
 #include <memory>
 
 namespace gv {
+
+struct JpegMetadata;
 
 class JpegPlanes final {
 public:
@@ -39,7 +42,7 @@ public:
 
 private:
     friend struct JpegPlanesReader;
-    JpegPlanes() = default;
+    JpegPlanes();
 
     // Sample rows of one band: 16 rows of brightness, 8 of each colour plane.
     static constexpr int kBandRows = 16;
@@ -60,6 +63,8 @@ private:
     size_t m_bandBytes = 0;
     uint8_t* m_memory = nullptr;
     size_t m_mappedBytes = 0;
+    // What the file says about itself, for the whole raster.
+    std::unique_ptr<JpegMetadata> m_metadata;
 };
 
 }  // namespace gv

@@ -72,14 +72,16 @@ bool readSize(JpegDecompressor& d, const QByteArray& jpeg, QSize* out) {
     return true;
 }
 
-bool decodeWholeInto(JpegDecompressor& d, std::FILE* file, QImage* out) {
+bool decodeWholeInto(JpegDecompressor& d, std::FILE* file, QImage* out, JpegMetadata* metadata) {
     if (setjmp(d.errors.jump)) {
         return false;
     }
     jpeg_stdio_src(&d.info, file);
+    keepJpegMetadataMarkers(d);
     if (!readJpegColourHeader(d)) {
         return false;
     }
+    readJpegMetadata(d, metadata);
     d.info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&d.info);
     *out = QImage(static_cast<int>(d.info.output_width), static_cast<int>(d.info.output_height),
@@ -114,15 +116,17 @@ std::optional<QImage> decodeJpegWhole(const QString& path) {
         return std::nullopt;
     }
     QImage image;
+    JpegMetadata metadata;
     bool ok = false;
     {
         JpegDecompressor d;
-        ok = decodeWholeInto(d, file, &image);
+        ok = decodeWholeInto(d, file, &image, &metadata);
     }
     std::fclose(file);
     if (!ok || image.isNull()) {
         return std::nullopt;
     }
+    metadata.applyTo(image);
     return image;
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
@@ -157,4 +158,31 @@ TEST(JpegPlanes, OtherJpegsAndDamagedFilesAreLeftToTheOrdinaryDecoder) {
     EXPECT_FALSE(JpegPlanes::decode(fileWith("tiny.jpg", jpegBytes(noisyImage({15, 40}), false))));
     EXPECT_FALSE(JpegPlanes::decode(fileWith("text.jpg", "not a jpeg")));
     EXPECT_FALSE(JpegPlanes::decode(dir.filePath("gone.jpg")));
+}
+
+TEST(JpegPlanes, TheWholeImageCarriesWhatTheFileSaysAboutItselfAsQtsReaderGivesIt) {
+    QTemporaryDir dir;
+    QImage described = noisyImage({64, 48});
+    described.setDotsPerMeterX(5905);
+    described.setDotsPerMeterY(3000);
+    described.setText(QStringLiteral("Author"), QStringLiteral("Me"));
+    described.setText(QStringLiteral("Description"), QStringLiteral("A view: of things"));
+    described.setColorSpace(QColorSpace::AdobeRgb);
+    // Qt's writer gives a plain image its default resolution, in dots per inch.
+    for (const QImage& source : {described, noisyImage({64, 48})}) {
+        const QString path = dir.filePath(source.textKeys().isEmpty() ? "plain.jpg" : "said.jpg");
+        ASSERT_TRUE(QImageWriter(path, "jpeg").write(source));
+        const QImage expected = QImageReader(path).read();
+        std::unique_ptr<JpegPlanes> planes = JpegPlanes::decode(path);
+        ASSERT_TRUE(planes);
+        for (const QImage& image : {*decodeJpegWhole(path), JpegPlanes::toRgb888(planes)}) {
+            EXPECT_EQ(image.dotsPerMeterX(), expected.dotsPerMeterX());
+            EXPECT_EQ(image.dotsPerMeterY(), expected.dotsPerMeterY());
+            EXPECT_EQ(image.colorSpace(), expected.colorSpace());
+            EXPECT_EQ(image.textKeys(), expected.textKeys());
+            for (const QString& key : expected.textKeys()) {
+                EXPECT_EQ(image.text(key), expected.text(key)) << key.toStdString();
+            }
+        }
+    }
 }
