@@ -13,6 +13,8 @@
 #include <map>
 #include <memory>
 
+#include "platform/Trace.h"
+
 namespace gv {
 namespace {
 
@@ -23,10 +25,14 @@ QMutex& storeMutex() {
 
 // One QSettings per application file; sync() before each read picks up what another
 // process (the recovery program) wrote in the meantime.
+std::map<QString, std::unique_ptr<QSettings>>& stores() {
+    static std::map<QString, std::unique_ptr<QSettings>> all;
+    return all;
+}
+
 QSettings& storeFor(const QString& application) {
-    static std::map<QString, std::unique_ptr<QSettings>> stores;
     const QString path = settingsFilePath(application);
-    auto& slot = stores[path];
+    auto& slot = stores()[path];
     if (!slot) {
         QDir().mkpath(QFileInfo(path).absolutePath());
         slot = std::make_unique<QSettings>(path, QSettings::IniFormat);
@@ -34,6 +40,31 @@ QSettings& storeFor(const QString& application) {
         slot->setAtomicSyncRequired(true);
     }
     return *slot;
+}
+
+// Qt keeps only the lines of a settings file it can read: the first write to a file with lines
+// it could not (edited by hand, say, or damaged on the disk) would drop them for good. A copy
+// of the file as it was is kept beside it first, as `<file>.damaged` (`.damaged-2`, ... when
+// that exists), so that nothing the user had is lost.
+// Returns whether it did; the store's object then goes once the write is done, as it would go
+// on reporting the damage of the file it first read.
+bool keepDamagedFile(QSettings& s) {
+    if (s.status() != QSettings::FormatError) {
+        return false;
+    }
+    const QString path = s.fileName();
+    QString aside = path + QStringLiteral(".damaged");
+    for (int n = 2; QFileInfo::exists(aside) && n < 1000; ++n) {
+        aside = path + QStringLiteral(".damaged-%1").arg(n);
+    }
+    if (QFile::copy(path, aside)) {
+        trace(QStringLiteral("settings: unreadable lines; kept a copy as ") + aside);
+    }
+    return true;
+}
+
+void renewStore(QSettings& s) {
+    stores().erase(s.fileName());
 }
 
 // A writer killed between making its lock file and writing its name into it leaves an empty
@@ -155,6 +186,7 @@ void ChangeSettings(const QString& application, const QString& section,
     removeAbandonedLocks(settingsFilePath(application));
     QSettings& s = storeFor(application);
     s.sync();
+    const bool wasDamaged = keepDamagedFile(s);
     QString group = findGroup(s, section);
     if (group.isEmpty()) {
         group = section.toLower();
@@ -170,6 +202,9 @@ void ChangeSettings(const QString& application, const QString& section,
     }
     s.endGroup();
     s.sync();
+    if (wasDamaged) {
+        renewStore(s);
+    }
 }
 
 void DeleteSetting(const QString& application, const QString& section, const QString& key) {
@@ -181,6 +216,7 @@ void DeleteSetting(const QString& application, const QString& section, const QSt
     if (group.isEmpty()) {
         return;
     }
+    const bool wasDamaged = keepDamagedFile(s);
     if (key.isEmpty()) {
         s.remove(group);
     } else {
@@ -191,6 +227,9 @@ void DeleteSetting(const QString& application, const QString& section, const QSt
         s.endGroup();
     }
     s.sync();
+    if (wasDamaged) {
+        renewStore(s);
+    }
 }
 
 bool SettingExists(const QString& application, const QString& section, const QString& key) {

@@ -205,3 +205,23 @@ TEST(clsIface, DamagedValuesFallBackToDefaults) {
     EXPECT_EQ(iface.BrowserToolsDockMode(), 1);
     EXPECT_EQ(iface.BrowserToolsWidth(), 150);
 }
+
+TEST(SettingsStore, LinesTheStoreCannotReadAreKeptInACopyBeforeTheFirstWrite) {
+    const QString damaged =
+        "[options]\nkeep=1\na line someone typed\n[half a section\nx=2\n\x01\x02 noise\n";
+    writeRawStore("Glimvane2", damaged);
+    SaveSetting("Glimvane2", "options", "new", "5");
+    EXPECT_EQ(GetSetting("Glimvane2", "options", "keep"), "1");
+    EXPECT_EQ(GetSetting("Glimvane2", "options", "new"), "5");
+    QFile copy(settingsFilePath("Glimvane2") + ".damaged");
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(copy.readAll()), damaged);
+    // The file written is whole again: later writes keep no more copies.
+    SaveSetting("Glimvane2", "options", "new", "6");
+    DeleteSetting("Glimvane2", "options", "keep");
+    EXPECT_FALSE(QFileInfo::exists(settingsFilePath("Glimvane2") + ".damaged-2"));
+    // A second damaged file does not replace the first copy.
+    writeRawStore("Glimvane2", "[options]\nnew=6\nagain\n");
+    DeleteSetting("Glimvane2", "options", "new");
+    EXPECT_TRUE(QFileInfo::exists(settingsFilePath("Glimvane2") + ".damaged-2"));
+}
