@@ -38,14 +38,8 @@ protected:
 
 private:
     bool counts(QObject* watched) const {
-        if (watched == m_widget) {
-            return true;
-        }
-        if (m_watched != qApp || !watched->isWidgetType()) {
-            return false;
-        }
-        const QWidget* window = static_cast<QWidget*>(watched)->window();
-        return window == m_widget->window() || window->isModal();
+        return watched == m_widget || (m_watched == qApp && watched->isWidgetType() &&
+                                       static_cast<QWidget*>(watched)->window()->isModal());
     }
 
     QWidget* m_widget;
