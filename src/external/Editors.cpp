@@ -112,10 +112,11 @@ QList<MenuEntry> installedEditors() {
     const QStringList folders =
         QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation);
     for (const QString& folder : folders) {
-        for (const QFileInfo& f : QDir(folder).entryInfoList({QStringLiteral("*.desktop")},
-                                                             QDir::Files | QDir::Readable)) {
+        // The suffix is tested here rather than by a name filter, which would build a regular
+        // expression (and load its engine) during the start.
+        for (const QFileInfo& f : QDir(folder).entryInfoList(QDir::Files | QDir::Readable)) {
             const QString key = f.fileName().toLower();
-            if (!entries.contains(key)) {
+            if (key.endsWith(QLatin1String(".desktop")) && !entries.contains(key)) {
                 entries.insert(key, f.absoluteFilePath());
             }
         }

@@ -2,6 +2,7 @@
 // Runs a task once, from the event loop, after a widget's first paint: work the first window
 // does not need waits until its pixels are on the screen.
 
+#include <QApplication>
 #include <QEvent>
 #include <QObject>
 #include <QTimer>
@@ -12,17 +13,23 @@ namespace gv {
 
 class AfterFirstPaint final : public QObject {
 public:
+    // Whether the first paint of a modal window (a question asked while the widget is still
+    // being built, a viewer opened before it) counts too: the user then sees the program and
+    // may be kept there for a while.
+    enum class Modal { Ignore, Counts };
+
     // Owned by the widget: the task is dropped with it.
-    AfterFirstPaint(QWidget* widget, std::function<void()> task)
-        : QObject(widget), m_task(std::move(task)) {
-        widget->installEventFilter(this);
+    AfterFirstPaint(QWidget* widget, std::function<void()> task, Modal modal = Modal::Ignore)
+        : QObject(widget), m_widget(widget), m_task(std::move(task)) {
+        m_watched = modal == Modal::Counts ? static_cast<QObject*>(qApp) : widget;
+        m_watched->installEventFilter(this);
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && m_task) {
-            watched->removeEventFilter(this);
-            QTimer::singleShot(0, watched, std::move(m_task));
+        if (event->type() == QEvent::Paint && m_task && counts(watched)) {
+            m_watched->removeEventFilter(this);
+            QTimer::singleShot(0, m_widget, std::move(m_task));
             m_task = nullptr;
             deleteLater();
         }
@@ -30,6 +37,13 @@ protected:
     }
 
 private:
+    bool counts(QObject* watched) const {
+        return watched == m_widget || (m_watched == qApp && watched->isWidgetType() &&
+                                       static_cast<QWidget*>(watched)->window()->isModal());
+    }
+
+    QWidget* m_widget;
+    QObject* m_watched = nullptr;
     std::function<void()> m_task;
 };
 

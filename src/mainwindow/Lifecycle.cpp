@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QTreeView>
 
+#include "mainwindow/AfterFirstPaint.h"
 #include "mainwindow/FileListBox.h"
 #include "mainwindow/Placement.h"
 #include "mainwindow/frmGlimvane.h"
@@ -41,14 +42,23 @@ constexpr const char* kResolutionMessage =
 bool frmGlimvane::Load() {
     AppState& state = appState();
 
-    // 1-2. Receive later starts' command lines and mark this window for them.
+    // 1-2. Receive later starts' command lines and mark this window for them. The marking
+    // (a local socket) waits until this window, or a question the load asks first, is on the
+    // screen; a later start that comes sooner waits for it, as the lock tells it this
+    // instance is on its way.
     m_instanceServer = std::make_unique<InstanceServer>([this] { return isVisible(); });
     connect(m_instanceServer.get(), &InstanceServer::activateRequested, this,
             &frmGlimvane::ActivateFromSecondStart);
     connect(m_instanceServer.get(), &InstanceServer::commandLineReceived, this,
             &frmGlimvane::ReceiveCommandLine);
-    m_instanceServer->listen();
-    trace(QStringLiteral("load: marked"));
+    new AfterFirstPaint(
+        this,
+        [this] {
+            if (m_instanceServer && m_instanceServer->listen()) {
+                trace(QStringLiteral("load: marked"));
+            }
+        },
+        AfterFirstPaint::Modal::Counts);
 
     // 3-4.
     CheckScreenResolution();

@@ -3,7 +3,9 @@
 // code at whatever size they are shown; the logo, the splash picture and the program's icon,
 // bitmaps built into the program.
 
+#include <QByteArrayView>
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
 class QAbstractFileIconProvider;
@@ -24,6 +26,12 @@ QIcon toolbarIcon(int index);
 enum class PanelGlyph { Close, Refresh, Dock, Delete, Copy, Move, Rename, Folder, Favourite, Search };
 QIcon panelIcon(PanelGlyph glyph);
 QIcon applicationIcon();
+
+// A built-in bitmap as stored: its width and height (32-bit big-endian), then runs of equal
+// pixels, each a count (16-bit little-endian, at least 1) and one premultiplied ARGB pixel
+// (32-bit little-endian). Null when the size is out of range or the runs do not cover the
+// picture exactly.
+QImage decodePixelRuns(QByteArrayView data);
 
 // Icons for the folder tree, which holds only drives and folders: our own folder icon, without
 // the look-ups in the desktop's icon theme and MIME database that the default provider makes

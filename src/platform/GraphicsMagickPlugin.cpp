@@ -1,15 +1,10 @@
 // Loads the GraphicsMagick plugin (built from GraphicsMagick.cpp) on first need. The plugin
 // sits beside the executable, as the build and an installation lay it out.
 
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <QByteArray>
-#include <QFile>
-#include <QFileInfo>
 #include <mutex>
 
 #include "platform/GraphicsMagick.h"
+#include "platform/Modules.h"
 
 namespace gv {
 namespace {
@@ -18,22 +13,9 @@ constexpr const char* kPluginName = "libglimvane_gm.so";
 constexpr const char* kPluginSymbol = "glimvane_graphicsmagick_plugin";
 constexpr const char* kNotInstalled = "GraphicsMagick is not installed";
 
-QString executableFolder() {
-    char buffer[4096];
-    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    return n > 0 ? QFileInfo(QString::fromLocal8Bit(buffer, n)).absolutePath() : QString();
-}
-
 const GraphicsMagickPlugin* loadPlugin() {
-    const QByteArray path =
-        QFile::encodeName(executableFolder() + QLatin1Char('/') + QLatin1StringView(kPluginName));
-    // Kept loaded for the life of the process: GraphicsMagick cannot be unloaded cleanly.
-    void* handle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        return nullptr;
-    }
     using Entry = const GraphicsMagickPlugin* (*)();
-    const auto entry = reinterpret_cast<Entry>(dlsym(handle, kPluginSymbol));
+    const auto entry = reinterpret_cast<Entry>(moduleEntry(kPluginName, kPluginSymbol));
     const GraphicsMagickPlugin* plugin = entry ? entry() : nullptr;
     return plugin && plugin->version == kGraphicsMagickPluginVersion ? plugin : nullptr;
 }

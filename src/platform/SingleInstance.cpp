@@ -1,28 +1,45 @@
 #include "platform/SingleInstance.h"
 
-#include <QDeadlineTimer>
+#include <signal.h>
+#include <cerrno>
+
 #include <QDir>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QStandardPaths>
-#include <QtEndian>
+#include <mutex>
+
+#include "platform/Modules.h"
+#include "platform/Trace.h"
 
 namespace gv {
 namespace {
 
-// Wire format: the server greets with 'V' (window visible) or 'H' (hidden); the client
-// answers 'A' (activate) or 'D' + 32-bit big-endian length + bytes; the server acknowledges
-// with 'K' once the hand-over has been handled.
-constexpr char kVisible = 'V';
-constexpr char kHidden = 'H';
-constexpr char kActivate = 'A';
-constexpr char kData = 'D';
-constexpr char kAck = 'K';
-constexpr quint32 kMaxCommandLine = 1u << 20;
+constexpr const char* kChannelModule = "libglimvane_instance.so";
+constexpr const char* kChannelEntry = "glimvane_instance_channel";
 
 QString serverName(const QString& key) {
     return instanceFolder() + QLatin1Char('/') + key + QStringLiteral("_APPLICATION");
+}
+
+QString lockPath(const QString& key) {
+    return instanceFolder() + QLatin1Char('/') + key + QStringLiteral("_APPLICATION_MUTEX");
+}
+
+const InstanceChannel* channel() {
+    static std::once_flag once;
+    static const InstanceChannel* loaded = nullptr;
+    std::call_once(once, [] {
+        using Entry = const InstanceChannel* (*)();
+        const auto entry = reinterpret_cast<Entry>(moduleEntry(kChannelModule, kChannelEntry));
+        const InstanceChannel* c = entry ? entry() : nullptr;
+        loaded = c && c->version == kInstanceChannelVersion ? c : nullptr;
+    });
+    return loaded;
+}
+
+bool processRuns(qint64 pid) {
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
 
 }  // namespace
@@ -36,8 +53,7 @@ QString instanceFolder() {
     return folder;
 }
 
-InstanceLock::InstanceLock(const QString& key)
-    : m_path(instanceFolder() + QLatin1Char('/') + key + QStringLiteral("_APPLICATION_MUTEX")) {
+InstanceLock::InstanceLock(const QString& key) : m_path(lockPath(key)) {
     m_file = std::make_unique<QLockFile>(m_path);
     // A running instance holds the lock for hours: only a dead owner makes it stale.
     m_file->setStaleLockTime(0);
@@ -66,6 +82,17 @@ QString InstanceLock::filePath() const {
     return m_path;
 }
 
+bool InstanceLock::heldByRunningInstance() const {
+    qint64 pid = 0;
+    QString host;
+    QString owner;
+    // The lock file names its owner's process and executable.
+    if (m_held || !m_file->getLockInfo(&pid, &host, &owner)) {
+        return false;
+    }
+    return owner == QFileInfo(executablePath()).fileName() && processRuns(pid);
+}
+
 InstanceServer::InstanceServer(std::function<bool()> windowVisible, const QString& key,
                                QObject* parent)
     : QObject(parent), m_windowVisible(std::move(windowVisible)), m_name(serverName(key)) {}
@@ -75,123 +102,47 @@ InstanceServer::~InstanceServer() {
 }
 
 bool InstanceServer::listen() {
-    if (m_server) {
+    if (m_listener) {
         return true;
     }
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    // Only the lock holder gets here, so a socket file left behind is a dead one.
-    QLocalServer::removeServer(m_name);
-    if (!m_server->listen(m_name)) {
-        delete m_server;
-        m_server = nullptr;
+    const InstanceChannel* c = channel();
+    if (!c) {
         return false;
     }
-    connect(m_server, &QLocalServer::newConnection, this, &InstanceServer::onConnection);
-    return true;
+    InstanceChannelHandlers handlers{
+        m_windowVisible, [this] { Q_EMIT activateRequested(); },
+        [this](const QByteArray& bytes) { Q_EMIT commandLineReceived(bytes); }};
+    m_listener = c->listen(m_name, std::move(handlers), this);
+    return m_listener != nullptr;
 }
 
 void InstanceServer::close() {
-    if (m_server) {
-        m_server->close();
-        delete m_server;
-        m_server = nullptr;
-    }
+    delete m_listener.data();
 }
 
 bool InstanceServer::isListening() const {
-    return m_server && m_server->isListening();
-}
-
-void InstanceServer::onConnection() {
-    while (m_server && m_server->hasPendingConnections()) {
-        QLocalSocket* socket = m_server->nextPendingConnection();
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadable(socket); });
-        const char greeting = m_windowVisible && m_windowVisible() ? kVisible : kHidden;
-        socket->write(&greeting, 1);
-        socket->flush();
-    }
-}
-
-void InstanceServer::onReadable(QLocalSocket* socket) {
-    const QByteArray head = socket->peek(5);
-    if (head.isEmpty()) {
-        return;
-    }
-    if (head[0] == kActivate) {
-        socket->read(1);
-        socket->write(&kAck, 1);
-        socket->flush();
-        // Handled from the event loop: the handler runs events itself, and the socket may be
-        // gone by then.
-        QMetaObject::invokeMethod(this, &InstanceServer::activateRequested, Qt::QueuedConnection);
-        return;
-    }
-    if (head[0] != kData) {
-        socket->abort();
-        return;
-    }
-    if (head.size() < 5) {
-        return;  // wait for the length
-    }
-    const quint32 length = qFromBigEndian<quint32>(head.constData() + 1);
-    if (length == 0 || length > kMaxCommandLine) {
-        socket->abort();
-        return;
-    }
-    if (socket->bytesAvailable() < 5 + static_cast<qint64>(length)) {
-        return;
-    }
-    socket->read(5);
-    const QByteArray bytes = socket->read(length);
-    // Acknowledge before handling: the handler may open modal windows, and the second
-    // start must not wait for the user.
-    socket->write(&kAck, 1);
-    socket->flush();
-    QMetaObject::invokeMethod(
-        this, [this, bytes] { Q_EMIT commandLineReceived(bytes); }, Qt::QueuedConnection);
+    return m_listener != nullptr;
 }
 
 HandOverResult handOverToRunningInstance(const QByteArray& commandLine, const QString& key,
                                          int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    QLocalSocket socket;
-    socket.connectToServer(serverName(key));
-    if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
+    const InstanceChannel* c = channel();
+    if (!c) {
         return HandOverResult::NoInstance;
     }
-    while (socket.bytesAvailable() < 1) {
-        if (deadline.hasExpired() ||
-            !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-            return HandOverResult::TimedOut;
+    const InstanceLock lock(key);
+    bool waiting = false;
+    const auto starting = [&] {
+        if (!lock.heldByRunningInstance()) {
+            return false;
         }
-    }
-    char greeting = 0;
-    socket.read(&greeting, 1);
-
-    QByteArray message;
-    HandOverResult result = HandOverResult::Sent;
-    if (greeting == kVisible && commandLine.isEmpty()) {
-        message.append(kActivate);
-        result = HandOverResult::Activated;
-    } else {
-        const QByteArray payload = commandLine.isEmpty() ? QByteArray(1, '\0') : commandLine;
-        char length[4];
-        qToBigEndian<quint32>(static_cast<quint32>(payload.size()), length);
-        message.append(kData).append(length, 4).append(payload);
-    }
-    socket.write(message);
-    if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
-        return HandOverResult::TimedOut;
-    }
-    while (socket.bytesAvailable() < 1) {
-        if (deadline.hasExpired() ||
-            !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-            return HandOverResult::TimedOut;
+        if (!waiting) {
+            waiting = true;
+            trace(QStringLiteral("hand-over: waiting for the running instance"));
         }
-    }
-    return result;
+        return true;
+    };
+    return c->handOver(serverName(key), commandLine, timeoutMs, starting);
 }
 
 }  // namespace gv

@@ -4,12 +4,13 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
 
-class QLocalServer;
-class QLocalSocket;
+#include "platform/InstanceChannel.h"
+
 class QLockFile;
 
 namespace gv {
@@ -33,6 +34,9 @@ public:
     void release();
     bool held() const { return m_held; }
     QString filePath() const;
+    // Whether another running process of this program holds the lock: an instance that is
+    // still starting, which listens for later starts once its window is on the screen.
+    bool heldByRunningInstance() const;
 
 private:
     std::unique_ptr<QLockFile> m_file;
@@ -40,7 +44,8 @@ private:
     bool m_held = false;
 };
 
-// Runs in the first instance and receives what later starts send.
+// Runs in the first instance and receives what later starts send. Nothing of the local socket
+// is loaded before listen().
 class InstanceServer final : public QObject {
     Q_OBJECT
 public:
@@ -60,18 +65,14 @@ Q_SIGNALS:
     void commandLineReceived(const QByteArray& bytes);
 
 private:
-    void onConnection();
-    void onReadable(QLocalSocket* socket);
-
     std::function<bool()> m_windowVisible;
     QString m_name;
-    QLocalServer* m_server = nullptr;
+    QPointer<QObject> m_listener;
 };
 
-enum class HandOverResult { NoInstance, Activated, Sent, TimedOut };
-
 // What a second start does: ask the running instance to come to the front, or hand it the
-// command line, waiting at most timeoutMs in all.
+// command line, waiting at most timeoutMs in all. An instance that holds the lock but does not
+// listen yet is waited for within the same time.
 HandOverResult handOverToRunningInstance(const QByteArray& commandLine,
                                          const QString& key = QString::fromLatin1(kInstanceKey),
                                          int timeoutMs = kHandOverTimeoutMs);

@@ -26,6 +26,23 @@ TEST(Editors, ProposesNamesOfKnownEditors) {
     }
 }
 
+TEST(Editors, InstalledEditorsAreFoundByTheirDesktopEntriesInAnyCase) {
+    const QString folder = gvtest::testFolders().data + "/applications";
+    ASSERT_TRUE(QDir().mkpath(folder + "/org.kde.krita.desktop"));  // a folder, not an entry
+    for (const QString name : {"GIMP.Desktop", "org.inkscape.Inkscape.desktop",
+                               "pinta.desktop.bak", "mtpaint.desktop~"}) {
+        QFile f(folder + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    QStringList mine;
+    for (const MenuEntry& e : installedEditors()) {
+        if (e.target.startsWith(folder)) {
+            mine << e.name + " " + e.target.mid(folder.size() + 1);
+        }
+    }
+    EXPECT_EQ(mine, QStringList({"GIMP GIMP.Desktop", "Inkscape org.inkscape.Inkscape.desktop"}));
+}
+
 TEST(Editors, DesktopEntriesGiveTheirCommand) {
     const QString entry =
         "[Desktop Action new]\nExec=other\n[Desktop Entry]\nName=Paint\n"

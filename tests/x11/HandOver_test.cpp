@@ -7,8 +7,10 @@
 #include <QFile>
 #include <QImage>
 #include <QLocalServer>
+#include <QLockFile>
 #include <QProcess>
 #include <QTest>
+#include <QThread>
 #include <functional>
 #include <signal.h>
 
@@ -213,6 +215,40 @@ TEST_F(HandOver, WithTheLockHeldButNoWindowTheSecondStartEndsSilently) {
     ASSERT_TRUE(lock.tryAcquire());
     expectEndsAlone(start({makeImageFile("a.bmp")}), 2000);
     EXPECT_EQ(tracedCount("load: marked"), 0);
+}
+
+TEST_F(HandOver, ASecondStartBeforeTheFirstListensWaitsForIt) {
+    // The first instance is held between taking the lock and listening, which it does only
+    // once its window is on the screen.
+    QProcess* first = start();
+    const auto pid = static_cast<pid_t>(first->processId());
+    QLockFile lockFile(InstanceLock().filePath());
+    qint64 owner = 0;
+    QElapsedTimer t;
+    t.start();
+    while (!(lockFile.getLockInfo(&owner, nullptr, nullptr) && owner == pid) &&
+           t.elapsed() < 20000) {
+        QThread::usleep(200);
+    }
+    ::kill(pid, SIGSTOP);
+    ASSERT_EQ(owner, pid);
+    ASSERT_FALSE(traced("load: marked"));
+
+    const QString path = makeImageFile("early.bmp");
+    QProcess* second = start({path});
+    EXPECT_TRUE(waitFor([this] { return traced("hand-over: waiting for the running instance"); },
+                        3000));
+    EXPECT_EQ(second->state(), QProcess::Running);
+
+    ::kill(pid, SIGCONT);
+    expectEndsAlone(second, 5000);
+    EXPECT_TRUE(waitFor([&] { return traced("ProcessCmdLine: " + path); }, 5000));
+    const QStringList lines = traceLines();
+    EXPECT_LT(lines.indexOf("hand-over: waiting for the running instance"),
+              lines.indexOf("load: marked"));
+    EXPECT_EQ(tracedCount("load: shown"), 1);
+    EXPECT_TRUE(
+        waitFor([] { return visibleWindows("^Glimvane - Vividra$").size() == 1; }, 5000));
 }
 
 TEST_F(HandOver, AHandOverThatGetsNoAnswerGivesUpAfterFiveSeconds) {
