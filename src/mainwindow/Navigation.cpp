@@ -78,6 +78,20 @@ void frmGlimvane::setCurrentFolder(const QString& folder) {
 }
 
 void frmGlimvane::showFolderInTree() {
+    if (!isVisible()) {
+        // Reading the folders on the way is work the first window does not need: the tree
+        // shows the start folder once the window is on the screen.
+        if (!m_treeWaitsForPaint) {
+            m_treeWaitsForPaint = true;
+            new AfterFirstPaint(this, [this] {
+                m_treeWaitsForPaint = false;
+                if (m_treeFollowsFolder) {
+                    showFolderInTree();
+                }
+            });
+        }
+        return;
+    }
     const QSignalBlocker block(ftvDirs->selectionModel());
     const QScopedValueRollback moving(m_treeMoving, true);
     revealFolderInTree(ftvDirs, m_folderModel, m_folder);

@@ -237,6 +237,8 @@ public:
     // user scrolls or opens folders in it; m_treeMoving marks the window's own moves.
     bool m_treeFollowsFolder = false;
     bool m_treeMoving = false;
+    // Set while the tree waits for the window's first paint to show the start folder.
+    bool m_treeWaitsForPaint = false;
     bool m_selectSearchOnRelease = false;  // a click brought the focus to the search box
     QListWidget* FavList = nullptr;
     FileListBox* File1 = nullptr;

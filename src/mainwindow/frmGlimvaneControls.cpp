@@ -138,19 +138,21 @@ void frmGlimvane::buildControls() {
     Dir1 = named(new QListWidget(FraFiles), "Dir1");
     Dir1->setAccessibleName(QStringLiteral("Folders"));
     Dir1->hide();  // the folder tree shows the folders; the list keeps the current folder
-    m_folderModel = new QFileSystemModel(this);
+    m_folderModel = newFolderNamesModel(this);
     m_folderModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
     m_folderModel->setReadOnly(true);
     m_folderModel->setIconProvider(folderTreeIcons());
     ftvDirs = named(new QTreeView(FraFiles), "ftvDirs");
     ftvDirs->setModel(m_folderModel);
+    ftvDirs->header()->hide();
+    // The names column is as wide as its names, so deep folders can be scrolled to. (Set before
+    // the other columns are hidden: hiding them would otherwise stretch the names column, and
+    // measure it, at once.)
+    ftvDirs->header()->setStretchLastSection(false);
+    ftvDirs->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     for (int c = 1; c < 4; ++c) {
         ftvDirs->setColumnHidden(c, true);
     }
-    ftvDirs->header()->hide();
-    // The names column is as wide as its names, so deep folders can be scrolled to.
-    ftvDirs->header()->setStretchLastSection(false);
-    ftvDirs->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     ftvDirs->setAccessibleName(QStringLiteral("Folder Tree"));
     FavList = named(new QListWidget(FraFiles), "FavList");
     FavList->setAccessibleName(QStringLiteral("Favourites"));

@@ -311,6 +311,25 @@ void keepDisabled(QWidget* control) {
     control->installEventFilter(new StayDisabled(control));
 }
 
+namespace {
+
+class FolderNamesModel final : public QFileSystemModel {
+public:
+    using QFileSystemModel::QFileSystemModel;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (role == Qt::SizeHintRole) {
+            return QSize(0, 0);  // a header's own measure (in bold) would widen the names column
+        }
+        return QFileSystemModel::headerData(section, orientation, role);
+    }
+};
+
+}  // namespace
+
+QFileSystemModel* newFolderNamesModel(QObject* parent) {
+    return new FolderNamesModel(parent);
+}
+
 void revealFolderInTree(QTreeView* tree, QFileSystemModel* model, const QString& folder) {
     const QModelIndex index = model->index(folder);
     if (index.isValid()) {
