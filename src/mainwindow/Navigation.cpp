@@ -83,12 +83,7 @@ void frmGlimvane::showFolderInTree() {
         // shows the start folder once the window is on the screen.
         if (!m_treeWaitsForPaint) {
             m_treeWaitsForPaint = true;
-            new AfterFirstPaint(this, [this] {
-                m_treeWaitsForPaint = false;
-                if (m_treeFollowsFolder) {
-                    showFolderInTree();
-                }
-            });
+            new AfterFirstPaint(this, [this] { showWaitingTree(); });
         }
         return;
     }
@@ -376,10 +371,25 @@ void frmGlimvane::RefreshCommand() {
     selectRow(std::min(row, File1->count() - 1));
 }
 
+void frmGlimvane::showWaitingTree() {
+    if (!m_treeWaitsForPaint) {
+        return;
+    }
+    m_treeWaitsForPaint = false;
+    if (m_treeFollowsFolder) {
+        showFolderInTree();
+    }
+}
+
 bool frmGlimvane::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this) {
         return QMainWindow::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::FocusIn && widget == ftvDirs) {
+        // A tree without a current folder would make its first row current on taking the
+        // keyboard: one still waiting for the first paint shows the folder now.
+        showWaitingTree();
     }
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);

@@ -363,6 +363,8 @@ private:
     // Selects the current folder in the tree and scrolls to it, opening the folders on the
     // way down as the tree reads them.
     void showFolderInTree();
+    // Shows the folder in a tree that waits for the window's first paint, unless it has.
+    void showWaitingTree();
     // The toolbar commands' error report, by number and description.
     static constexpr int kErrorPathNotFound = 76;
     void reportCommandError(int number, const QString& description);

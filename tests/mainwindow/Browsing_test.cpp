@@ -452,6 +452,26 @@ TEST_F(Browsing, ADeepStartFolderIsOpenedAndScrolledIntoViewInTheTree) {
     EXPECT_EQ(w->currentFolder(), deep);
 }
 
+// The tree shows the start folder once the window is on the screen; a tree that takes the
+// keyboard sooner shows it at once, rather than its first row (where Qt would put a tree
+// without a current folder).
+TEST_F(Browsing, TheTreeFocusedBeforeTheFirstPaintShowsTheStartFolder) {
+    const QString start = m_folder + "/Pictures";
+    QDir().mkpath(start);
+    SaveSetting(keys::kStartDir, start);
+    w = std::make_unique<frmGlimvane>();
+    ASSERT_TRUE(w->Load());
+    w->show();
+    QApplication::setActiveWindow(w.get());  // active, not painted yet
+    w->ftvDirs->setFocus();
+    ASSERT_TRUE(w->ftvDirs->hasFocus());
+    auto* model = static_cast<QFileSystemModel*>(w->ftvDirs->model());
+    EXPECT_EQ(model->filePath(w->ftvDirs->currentIndex()), start);
+    EXPECT_EQ(w->currentFolder(), start);
+    QTest::qWait(50);
+    EXPECT_EQ(w->currentFolder(), start);
+}
+
 TEST_F(Browsing, AStartFolderInsideAHiddenFolderIsShownInTheTree) {
     const QString hidden = m_folder + "/.cache/thumbs";
     QDir().mkpath(hidden);
