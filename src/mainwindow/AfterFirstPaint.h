@@ -1,6 +1,6 @@
 #pragma once
 // Runs a task once, from the event loop, after a widget's first paint: work the first window
-// does not need waits until its pixels are on the screen.
+// does not need waits until its pixels are on the screen (the display has drawn them).
 
 #include <QApplication>
 #include <QEvent>
@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+
+#include "platform/Screen.h"
 
 namespace gv {
 
@@ -29,7 +31,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint && m_task && counts(watched)) {
             m_watched->removeEventFilter(this);
-            QTimer::singleShot(0, m_widget, std::move(m_task));
+            // The task waits until the display has drawn the frame, so that neither delays
+            // the other.
+            QTimer::singleShot(0, m_widget, [task = std::move(m_task)] {
+                waitForDisplay();
+                task();
+            });
             m_task = nullptr;
             deleteLater();
         }

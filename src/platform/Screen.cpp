@@ -3,6 +3,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <cstdlib>
+
+#include <xcb/xcb.h>
 
 namespace gv {
 namespace {
@@ -14,6 +17,17 @@ QScreen* primary() {
                : nullptr;
 }
 }  // namespace
+
+void waitForDisplay() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection()) {
+        return;
+    }
+    // The server answers requests in order: the answer means everything before it is done.
+    xcb_connection_t* c = x11->connection();
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
 
 QSize screenSizePx() {
     if (g_override.isValid()) {

@@ -14,6 +14,9 @@ double twipsPerPixelY();
 // The monitor that holds the widget's window (its geometry on the desktop); a full-screen
 // window covers this monitor only.
 QRect monitorOf(const QWidget* widget);
+// Returns once the display has drawn all that the program has sent it so far (one round trip to
+// the X server); at once where there is no X server.
+void waitForDisplay();
 // Tests pretend another screen size; an empty size removes the override.
 void overrideScreenSize(const QSize& size);
 
