@@ -1,5 +1,8 @@
 #include "platform/FontConfig.h"
 
+#include <QFontDatabase>
+#include <QStringList>
+
 #include <fontconfig/fontconfig.h>
 
 namespace gv {
@@ -43,6 +46,13 @@ void FontConfigReader::wait() {
     if (m_thread.joinable()) {
         m_thread.join();
     }
+}
+
+// Qt's font database may be used from any thread.
+FontListAhead::FontListAhead() : m_thread([] { QFontDatabase::families(); }) {}
+
+FontListAhead::~FontListAhead() {
+    m_thread.join();
 }
 
 }  // namespace gv

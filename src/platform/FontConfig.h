@@ -23,4 +23,19 @@ private:
     std::thread m_thread;
 };
 
+// Qt's list of the installed fonts, made on a second thread while the first window is built, so
+// that it is ready for the window's first text. Create once the application object and the
+// configuration above are there, and destroy before the application object (it waits for the
+// thread).
+class FontListAhead final {
+public:
+    FontListAhead();
+    ~FontListAhead();
+    FontListAhead(const FontListAhead&) = delete;
+    FontListAhead& operator=(const FontListAhead&) = delete;
+
+private:
+    std::thread m_thread;
+};
+
 }  // namespace gv

@@ -285,6 +285,7 @@ int StartProcedure(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     fonts.wait();
+    const FontListAhead fontList;
     auto* splash = new frmSettingUp();
     splashSlot() = splash;
     splash->show();
