@@ -87,6 +87,7 @@ void frmGlimvane::showFolderInTree() {
         }
         return;
     }
+    m_treeWaitsForPaint = false;  // shown now: the task waiting for the paint has nothing to do
     const QSignalBlocker block(ftvDirs->selectionModel());
     const QScopedValueRollback moving(m_treeMoving, true);
     revealFolderInTree(ftvDirs, m_folderModel, m_folder);
@@ -216,13 +217,14 @@ void frmGlimvane::connectNavigation() {
             });
     // The tree fills in as folders are read: each folder read on the way to the current one
     // brings it a step closer, and each sort of what was read moves it back into sight.
+    // Before the window's first paint the tree waits for it (the paint comes first).
     connect(m_folderModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
-        if (m_treeFollowsFolder && isSameOrInside(m_folder, path)) {
+        if (m_treeFollowsFolder && !m_treeWaitsForPaint && isSameOrInside(m_folder, path)) {
             showFolderInTree();
         }
     });
     connect(m_folderModel, &QAbstractItemModel::layoutChanged, this, [this] {
-        if (m_treeFollowsFolder) {
+        if (m_treeFollowsFolder && !m_treeWaitsForPaint) {
             showFolderInTree();
         }
     });
