@@ -43,6 +43,10 @@ void setUpTestFolders() {
 }
 
 void emptyTestFolders() {
+    // Files beside the folders (the traces of real program runs) go too.
+    for (const QFileInfo& file : QDir(g_folders.root).entryInfoList(QDir::Files | QDir::Hidden)) {
+        QFile::remove(file.absoluteFilePath());
+    }
     for (const QString& folder :
          {g_folders.config, g_folders.data, g_folders.runtime, g_folders.program, g_folders.home}) {
         QDir dir(folder);
