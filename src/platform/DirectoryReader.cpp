@@ -1,5 +1,7 @@
 #include "platform/DirectoryReader.h"
 
+#include "platform/FileNameBytes.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <cerrno>
@@ -222,7 +224,7 @@ FolderFiles readFolderFiles(const QString& folder) {
 }
 
 QString decodeFileName(std::string_view name) {
-    return QFile::decodeName(QByteArray::fromRawData(name.data(), qsizetype(name.size())));
+    return fileNameFromBytes(name);
 }
 
 }  // namespace gv

@@ -11,7 +11,7 @@
 namespace gv {
 
 struct FolderFiles {
-    QStringList names;  // decoded as QFile::decodeName does, in directory order
+    QStringList names;  // in their lossless text form (FileNameBytes.h), in directory order
     bool ok = false;    // false: the folder is missing, not a folder, or unreadable
 };
 
@@ -31,7 +31,7 @@ using FolderFileSink = std::function<void(std::string_view)>;
 bool forEachFolderFile(const QString& folder, const FolderFileFilter& wanted,
                        const FolderFileSink& take);
 
-// A stored name as the program shows it (QFile::decodeName).
+// A stored name in its lossless text form (fileNameFromBytes).
 QString decodeFileName(std::string_view name);
 
 }  // namespace gv
