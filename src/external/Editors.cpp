@@ -12,6 +12,7 @@
 
 #include "external/clsVarMenus.h"
 #include "platform/Dialogs.h"
+#include "platform/FileAccess.h"
 #include "platform/Launcher.h"
 
 namespace gv {
@@ -208,10 +209,10 @@ std::optional<EditorCommand> desktopEntryCommand(const QString& entryText,
 
 bool StartEditor(const QString& editor, const QString& imagePath) {
     bool started = false;
-    if (QFileInfo(editor).isFile()) {
+    if (isRegularFile(editor)) {
         if (editor.endsWith(QStringLiteral(".desktop"))) {
-            QFile entry(editor);
-            if (entry.open(QIODevice::ReadOnly)) {
+            QFile entry;
+            if (openForReading(entry, editor)) {
                 const auto command =
                     desktopEntryCommand(QString::fromUtf8(entry.read(1024 * 1024)), imagePath);
                 started = command && launchDetached(command->program, command->arguments);

@@ -1,11 +1,13 @@
 #include "favourites/FavouriteCommands.h"
 
+#include <unistd.h>
 #include <QAction>
 #include <QDir>
-#include <QFileInfo>
 #include <QMenu>
 
 #include "platform/Dialogs.h"
+#include "platform/FileAccess.h"
+#include "platform/FileNameBytes.h"
 #include "platform/Paths.h"
 
 namespace gv {
@@ -114,11 +116,10 @@ FolderProblem checkFavouriteFolder(const QString& folder) {
     if (folder.isEmpty() || !isVolumeAvailable(volumeRoot(folder))) {
         return FolderProblem::DriveUnavailable;
     }
-    const QFileInfo info(folder);
-    if (!info.isDir()) {
+    if (!isFolder(folder)) {
         return FolderProblem::PathNotFound;
     }
-    if (!info.isReadable() || !info.isExecutable()) {
+    if (::access(fileNameToBytes(folder).constData(), R_OK | X_OK) != 0) {
         return FolderProblem::PermissionDenied;
     }
     return FolderProblem::None;
@@ -171,7 +172,7 @@ void DeleteInvalidFavourites(FavouriteStore& store) {
     // Each delete renumbers: the whole list is taken first, and deleted by name.
     const QList<Favourite> favourites = store.favourites();
     for (const Favourite& f : favourites) {
-        if (!QFileInfo(f.folder).isDir()) {
+        if (!isFolder(f.folder)) {
             store.DeleteFavourite(f.name, f.folder);
         }
     }

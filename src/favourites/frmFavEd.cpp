@@ -1,6 +1,5 @@
 #include "favourites/frmFavEd.h"
 
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,6 +11,8 @@
 #include "favourites/FavouriteStore.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/FileAccess.h"
+#include "platform/FileNameBytes.h"
 #include "startup/AppState.h"
 
 namespace gv {
@@ -109,7 +110,9 @@ void frmFavEd::fillLists() {
     for (const Favourite& f : m_store.menuEntries()) {
         if (!f.name.isEmpty() && !f.folder.isEmpty()) {
             List1->addItem(f.name);
-            List2->addItem(f.folder);
+            // Shown as text; the folder itself (the bytes of its name) rides along.
+            auto* location = new QListWidgetItem(fileNameForDisplay(f.folder), List2);
+            location->setData(Qt::UserRole, f.folder);
         }
     }
     List2->setToolTip(QString());
@@ -140,7 +143,7 @@ QString frmFavEd::selectedName() const {
 
 QString frmFavEd::selectedFolder() const {
     const QListWidgetItem* item = List2->currentItem();
-    return item ? item->text() : QString();
+    return item ? item->data(Qt::UserRole).toString() : QString();
 }
 
 void frmFavEd::cmdCheck_Click() {
@@ -148,7 +151,7 @@ void frmFavEd::cmdCheck_Click() {
     if (folder.isEmpty()) {
         return;
     }
-    if (QFileInfo(folder).isDir()) {
+    if (isFolder(folder)) {
         dialogs().message(QString::fromLatin1(kValid), MsgButtons::Ok, MsgIcon::None,
                           QString::fromLatin1(kProgramTitle), this);
         return;

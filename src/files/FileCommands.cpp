@@ -1,10 +1,10 @@
 #include "files/FileCommands.h"
 
 #include <sys/stat.h>
-#include <QFile>
 #include <cerrno>
 #include <cstring>
 
+#include "platform/FileNameBytes.h"
 #include "platform/Paths.h"
 
 namespace gv {
@@ -51,7 +51,7 @@ QChar forbiddenFolderChar(const QString& name) {
 }
 
 QString createFolder(const QString& parent, const QString& name) {
-    const QByteArray path = QFile::encodeName(joinPath(parent, name));
+    const QByteArray path = fileNameToBytes(joinPath(parent, name));
     if (::mkdir(path.constData(), 0777) == 0) {
         return {};
     }

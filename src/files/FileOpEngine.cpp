@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/FileNameBytes.h"
+
 namespace gv {
 namespace {
 
@@ -21,7 +23,7 @@ constexpr size_t kChunk = 8 * 1024 * 1024;  // one piece of work between progres
 constexpr size_t kBuffer = 1024 * 1024;     // read/write where the kernel cannot copy
 
 std::string encoded(const QString& path) {
-    std::string s = QFile::encodeName(path).toStdString();
+    std::string s = fileNameToStdString(path);
     while (s.size() > 1 && s.back() == '/') {
         s.pop_back();
     }
@@ -29,7 +31,7 @@ std::string encoded(const QString& path) {
 }
 
 QString decoded(const std::string& s) {
-    return QFile::decodeName(QByteArray(s.data(), qsizetype(s.size())));
+    return fileNameFromBytes(s);
 }
 
 std::string baseName(const std::string& path) {

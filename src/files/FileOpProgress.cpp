@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "platform/FileNameBytes.h"
+
 namespace gv {
 
 QString progressText(qint64 filesDone, qint64 filesTotal, qint64 bytesDone, qint64 bytesTotal) {
@@ -51,7 +53,7 @@ FileOpProgress::FileOpProgress(FileOpKind kind, QWidget* owner) : QDialog(owner)
 void FileOpProgress::showStatus(const FileOpStatus& status) {
     const qint64 files = status.filesDone, filesTotal = status.filesTotal;
     const qint64 bytes = status.bytesDone, bytesTotal = status.bytesTotal;
-    m_name->setText(status.current());
+    m_name->setText(fileNameForDisplay(status.current()));
     m_count->setText(progressText(files, filesTotal, bytes, bytesTotal));
     const double part = bytesTotal > 0   ? double(bytes) / double(bytesTotal)
                         : filesTotal > 0 ? double(files) / double(filesTotal)

@@ -19,6 +19,7 @@
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/FileAccess.h"
 #include "platform/Paths.h"
 #include "startup/AppState.h"
 
@@ -132,7 +133,7 @@ MiniBrowser::MiniBrowser(QWidget* parent) : QFrame(parent) {
 
 bool MiniBrowser::setFolder(const QString& folder) {
     const QString clean = QDir::cleanPath(folder);
-    if (clean == m_folder || !QFileInfo(clean).isDir()) {
+    if (clean == m_folder || !isFolder(clean)) {
         return false;
     }
     m_folder = clean;

@@ -22,6 +22,7 @@
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/FileNameBytes.h"
 #include "platform/Paths.h"
 #include "platform/Screen.h"
 #include "platform/Settings.h"
@@ -140,7 +141,7 @@ frmFullscn::frmFullscn(const FullScreenStart& start, FullScreenHost host, QWidge
         Frame1->setGreyMode();
     }
     m_shownPath = start.imagePath;
-    Label1->setText(m_shownPath);
+    Label1->setText(fileNameForDisplay(m_shownPath));
     Label1->adjustSize();
 
     // 6. The main window's picture, as it is.
@@ -415,7 +416,7 @@ void frmFullscn::loadPending() {
         Image1->setPicture(result.picture());
     }
     m_shownPath = path;
-    Label1->setText(path);
+    Label1->setText(fileNameForDisplay(path));
     Label1->adjustSize();
     layoutPicture();
     prefetchAhead(row);

@@ -3,7 +3,6 @@
 #include <unistd.h>
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 
 #include <algorithm>
@@ -16,6 +15,7 @@
 #include "images/JpegPlanes.h"
 #include "images/JpegRegion.h"
 #include "images/Metafile.h"
+#include "platform/FileAccess.h"
 #include "platform/Ghostscript.h"
 #include "platform/GraphicsMagick.h"
 #include "platform/Screen.h"
@@ -69,8 +69,8 @@ std::optional<QByteArray> readBytes(const QString& path, qint64 offset, qint64 l
         *error = outOfMemory();
         return std::nullopt;
     }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly) || !f.seek(offset)) {
+    QFile f;
+    if (!openForReading(f, path) || !f.seek(offset)) {
         *error = {kErrFileAccess, QStringLiteral("Path/File access error")};
         return std::nullopt;
     }
@@ -83,7 +83,8 @@ std::optional<QByteArray> readBytes(const QString& path, qint64 offset, qint64 l
 }
 
 std::optional<QByteArray> readWholeFile(const QString& path, qint64 limit, DecodeError* error) {
-    return readBytes(path, 0, QFileInfo(path).size(), limit, error);
+    const std::optional<struct stat> st = statPath(path);
+    return readBytes(path, 0, st ? qint64(st->st_size) : 0, limit, error);
 }
 
 // The pixel size that fits the box with the aspect kept, never below one pixel.
@@ -172,14 +173,14 @@ std::optional<DecodeResult> decodeColourJpeg(QFile& file, const QString& path,
 DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
                           const DecodeRequest& request, double dpi) {
     const QByteArray format(info.readerFormat);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!openForReading(file, path)) {
         return DecodeError{kErrFileAccess, QStringLiteral("Path/File access error")};
     }
     const qint64 budget = request.memoryBudget;
     auto full = [path, format, budget, dpi]() -> QImage {
-        QFile again(path);
-        if (!again.open(QIODevice::ReadOnly)) {
+        QFile again;
+        if (!openForReading(again, path)) {
             return QImage();
         }
         DecodeResult r = readWithQt(&again, format, budget, dpi);
@@ -309,8 +310,8 @@ DecodeResult decodeWithGraphicsMagick(const QString& path, const char* coder,
 }
 
 DecodeResult decodeEps(const QString& path, const DecodeRequest& request, double dpi) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!openForReading(file, path)) {
         return DecodeError{kErrFileAccess, QStringLiteral("Path/File access error")};
     }
     const QByteArray head = file.read(kEpsBinaryHeaderSize);
@@ -357,8 +358,12 @@ DecodeResult decodeEps(const QString& path, const DecodeRequest& request, double
     if (!ghostscriptAvailable()) {
         return invalidPicture(QStringLiteral("no preview, and Ghostscript is not installed"));
     }
+    const std::optional<QByteArray> whole = readWholeFile(path, request.memoryBudget, &error);
+    if (!whole) {
+        return error;
+    }
     std::optional<QImage> image = renderEpsWithGhostscript(
-        path, static_cast<int>(std::lround(dpi)), request.ghostscriptTimeoutMs,
+        *whole, static_cast<int>(std::lround(dpi)), request.ghostscriptTimeoutMs,
         allocationLimitMb(request.memoryBudget), &why);
     if (!image) {
         return invalidPicture(why);
@@ -382,18 +387,18 @@ DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request) 
     if (!info) {
         return DecodeError{kErrNoDecoder, QStringLiteral("No decoder for this image type")};
     }
-    const QFileInfo fileInfo(path);
-    if (!fileInfo.exists() || fileInfo.isDir()) {
+    const std::optional<struct stat> fileInfo = statPath(path);
+    if (!fileInfo || S_ISDIR(fileInfo->st_mode)) {
         return DecodeError{kErrFileNotFound, QStringLiteral("File not found")};
     }
-    if (fileInfo.size() == 0) {
+    if (fileInfo->st_size == 0) {
         return invalidPicture(QStringLiteral("empty file"));
     }
     // Headers are checked before any decoder sees the file, so that a claimed size beyond
     // the budget is refused without allocating for it.
     {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
+        QFile file;
+        if (!openForReading(file, path)) {
             return DecodeError{kErrFileAccess, QStringLiteral("Path/File access error")};
         }
         const std::optional<QSize> declared =
@@ -420,9 +425,9 @@ DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request) 
 }
 
 bool gifIs87a(const QString& path) {
-    QFile f(path);
+    QFile f;
     QByteArray start;
-    if (f.open(QIODevice::ReadOnly)) {
+    if (openForReading(f, path)) {
         start = f.read(6);
     }
     // Only the first text line counts, so a line break cuts the signature short.

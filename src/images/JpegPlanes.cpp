@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "images/JpegDecompressor.h"
+#include "platform/FileNameBytes.h"
 
 namespace gv {
 namespace {
@@ -99,8 +100,8 @@ struct JpegPlanesReader {
             uint8_t* chroma = base + static_cast<size_t>(JpegPlanes::kBandRows) * p.m_lumaStride;
             for (int r = 0; r < JpegPlanes::kBandRows / 2; ++r) {
                 cb[r] = chroma + static_cast<size_t>(r) * p.m_chromaStride;
-                cr[r] = chroma + static_cast<size_t>(r + JpegPlanes::kBandRows / 2) *
-                                     p.m_chromaStride;
+                cr[r] =
+                    chroma + static_cast<size_t>(r + JpegPlanes::kBandRows / 2) * p.m_chromaStride;
             }
             JSAMPARRAY planes[3] = {luma, cb, cr};
             if (jpeg_read_raw_data(&d.info, planes, JpegPlanes::kBandRows) !=
@@ -116,7 +117,7 @@ struct JpegPlanesReader {
 };
 
 std::unique_ptr<JpegPlanes> JpegPlanes::decode(const QString& path) {
-    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "rbe");
+    std::FILE* file = std::fopen(fileNameToBytes(path).constData(), "rbe");
     if (!file) {
         return nullptr;
     }

@@ -7,6 +7,7 @@
 #include <QFile>
 
 #include "images/JpegDecompressor.h"
+#include "platform/FileNameBytes.h"
 
 namespace gv {
 namespace {
@@ -111,7 +112,7 @@ std::optional<QSize> colourJpegSize(const QByteArray& jpeg) {
 }
 
 std::optional<QImage> decodeJpegWhole(const QString& path) {
-    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "rbe");
+    std::FILE* file = std::fopen(fileNameToBytes(path).constData(), "rbe");
     if (!file) {
         return std::nullopt;
     }

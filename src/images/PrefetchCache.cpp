@@ -1,12 +1,12 @@
 #include "images/PrefetchCache.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <algorithm>
 #include <chrono>
 
 #include "images/Decoder.h"
 #include "platform/Background.h"
+#include "platform/FileAccess.h"
 #include "platform/Screen.h"
 
 namespace gv {
@@ -38,13 +38,15 @@ PrefetchCache::~PrefetchCache() {
 }
 
 PrefetchCache::FileStamp PrefetchCache::stampOf(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
+    const std::optional<struct stat> st = statPath(path);
+    if (!st) {
         return {};
     }
     // The change time catches a rewrite that restored the modification time.
-    return {true, info.size(), info.lastModified().toMSecsSinceEpoch(),
-            info.metadataChangeTime().toMSecsSinceEpoch()};
+    const auto ms = [](const struct timespec& t) {
+        return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+    };
+    return {true, qint64(st->st_size), ms(st->st_mtim), ms(st->st_ctim)};
 }
 
 qint64 PrefetchCache::costOf(const Picture& picture) {

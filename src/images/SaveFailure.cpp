@@ -1,26 +1,31 @@
 #include "images/SaveFailure.h"
+#include "platform/FileAccess.h"
+#include "platform/FileNameBytes.h"
 
 #include <unistd.h>
-#include <QDir>
-#include <QFileInfo>
+#include <cerrno>
 #include <climits>
 
 namespace gv {
 
-SaveFailure writeFailure(const QString& path, QFileDevice::FileError error) {
-    const QFileInfo target(path);
-    const QFileInfo folder(target.absolutePath());
-    if (!folder.isDir()) {
+SaveFailure writeFailure(const QString& path, int error) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash < 0    ? QStringLiteral(".")
+                           : slash == 0 ? QStringLiteral("/")
+                                        : path.left(slash);
+    if (!isFolder(folder)) {
         return {76, QStringLiteral("Path not found")};
     }
-    if (target.fileName().toLocal8Bit().size() > NAME_MAX) {
+    if (error == ENAMETOOLONG || fileNameToBytes(path.mid(slash + 1)).size() > NAME_MAX) {
         return {52, QStringLiteral("Bad file name or number")};
     }
-    if (error == QFileDevice::ResourceError) {
+    if (error == ENOSPC || error == EDQUOT) {
         return {61, QStringLiteral("Disk full")};
     }
-    const QByteArray local = QFile::encodeName(folder.absoluteFilePath());
-    if (::access(local.constData(), W_OK) != 0 || (target.exists() && !target.isWritable())) {
+    const QByteArray target = fileNameToBytes(path);
+    if (error == EACCES || error == EPERM || error == EROFS ||
+        ::access(fileNameToBytes(folder).constData(), W_OK) != 0 ||
+        (pathExists(path) && ::access(target.constData(), W_OK) != 0)) {
         return {70, QStringLiteral("Permission denied")};
     }
     return {75, QStringLiteral("Path/File access error")};

@@ -3,7 +3,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QFileInfo>
 #include <algorithm>
 
 #include "favourites/FavouriteStore.h"
@@ -14,6 +13,7 @@
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/FileAccess.h"
 #include "platform/Paths.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
@@ -28,7 +28,7 @@ bool recycleChoice(const char* defaultValue) {
 // The shown image was a file that is no longer there (a pasted picture never was one).
 bool shownFileGone() {
     const QString& path = appState().CurrentImagePath;
-    return !path.isEmpty() && !QFileInfo(path).isFile();
+    return !path.isEmpty() && !isRegularFile(path);
 }
 
 bool listHolds(const QString& list, const QString& name) {
@@ -148,7 +148,7 @@ void frmGlimvane::mnuDel_Click() {
     // it was, and the current file gone moves it to a neighbour.
     const QString current = currentFileName();
     const bool currentGone =
-        listHolds(selected.list, current) && !QFileInfo::exists(joinPath(m_folder, current));
+        listHolds(selected.list, current) && !pathExists(joinPath(m_folder, current));
     if (currentGone || shownFileGone()) {
         reselectAfterDelete();
     } else if (selected.count > 0) {

@@ -1,4 +1,5 @@
 #include "mainwindow/FileListBox.h"
+#include "platform/FileNameBytes.h"
 
 #include <algorithm>
 
@@ -29,7 +30,9 @@ QVariant FileNamesModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)) {
         return QVariant();
     }
-    return m_names.at(index.row());
+    // A name that is not UTF-8 shows its odd bytes as the replacement character; the list
+    // keeps the name itself (text()), which maps back to the file's own bytes.
+    return fileNameForDisplay(m_names.at(index.row()));
 }
 
 void FileListBox::setNames(FileNames names) {
@@ -71,8 +74,8 @@ void FileListBox::setSelected(int row, bool selected) {
     if (row < 0 || row >= count()) {
         return;
     }
-    selectionModel()->select(m_model.index(row), selected ? QItemSelectionModel::Select
-                                                          : QItemSelectionModel::Deselect);
+    selectionModel()->select(
+        m_model.index(row), selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
 }
 
 QList<int> FileListBox::selectedRows() const {

@@ -11,6 +11,7 @@
 #include "mainwindow/FileListBox.h"
 #include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
+#include "platform/FileAccess.h"
 #include "platform/Paths.h"
 #include "platform/Trace.h"
 #include "platform/TrayIcon.h"
@@ -79,7 +80,7 @@ void frmGlimvane::ProcessCmdLine(const QString& command) {
         path.chop(1);
     }
     trace(QStringLiteral("ProcessCmdLine: ") + path);
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    if (path.isEmpty() || !isRegularFile(path)) {
         return;
     }
     if (startUpCall) {

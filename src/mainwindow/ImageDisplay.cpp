@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -16,6 +17,7 @@
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/FileAccess.h"
 #include "settings/SettingKeys.h"
 #include "settings/clsIface.h"
 #include "startup/AppState.h"
@@ -274,7 +276,12 @@ void frmGlimvane::showAnimated(bool show) {
     if (m_animatedFile != state.CurrentImagePath || !m_movie) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         delete m_movie;
-        m_movie = new QMovie(state.CurrentImagePath, QByteArray("gif"), this);
+        m_movie = new QMovie(this);
+        // The movie reads the file it was shown, by its bytes, through a device it owns.
+        auto* file = new QFile(m_movie);
+        openForReading(*file, state.CurrentImagePath);
+        m_movie->setFormat(QByteArray("gif"));
+        m_movie->setDevice(file);
         m_movie->setCacheMode(QMovie::CacheNone);
         aniImg->setMovie(m_movie);
         aniImg->setAutoFillBackground(true);
@@ -295,10 +302,10 @@ void frmGlimvane::showAnimated(bool show) {
 }
 
 void frmGlimvane::scrollMoved(Qt::Orientation axis, int value) {
-    QWidget* target = typeKey(appState().CurrentImagePath) == QStringLiteral("gif") &&
-                              aniImg->isVisible()
-                          ? static_cast<QWidget*>(aniImg)
-                          : static_cast<QWidget*>(Image1);
+    QWidget* target =
+        typeKey(appState().CurrentImagePath) == QStringLiteral("gif") && aniImg->isVisible()
+            ? static_cast<QWidget*>(aniImg)
+            : static_cast<QWidget*>(Image1);
     QPoint pos = target->pos();
     if (axis == Qt::Horizontal) {
         pos.setX(-value);

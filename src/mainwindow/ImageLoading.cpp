@@ -16,13 +16,15 @@
 #include "images/Decoder.h"
 #include "images/ImageTypeCatalogue.h"
 #include "images/PrefetchCache.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/FileListBox.h"
+#include "mainwindow/ImageBox.h"
 #include "mainwindow/ViewMath.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/FileAccess.h"
+#include "platform/FileNameBytes.h"
 #include "platform/Paths.h"
 #include "platform/Trace.h"
 #include "settings/SettingKeys.h"
@@ -42,8 +44,9 @@ QString invalidFormatMessage(const QString& key, const QString& path) {
             "operation. Glimvane is only compatible with Windows RLE formats.");
     }
     return QStringLiteral("The file ") + path +
-           QStringLiteral(" is an invalid or unknown image format. The file extension indicates "
-                          "it should be supported, it may have an incorrect extension");
+           QStringLiteral(
+               " is an invalid or unknown image format. The file extension indicates "
+               "it should be supported, it may have an incorrect extension");
 }
 
 }  // namespace
@@ -81,9 +84,13 @@ bool frmGlimvane::UnsavedImageMayGo() {
     }
     // Yes saves the picture (and the browser moves to the saved file); only No lets go of it.
     switch (static_cast<MsgAnswer>(AskSaveImage())) {
-        case MsgAnswer::Yes: mnuSave_Click(); return false;
-        case MsgAnswer::No: return true;
-        default: return false;
+        case MsgAnswer::Yes:
+            mnuSave_Click();
+            return false;
+        case MsgAnswer::No:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -141,7 +148,7 @@ void frmGlimvane::LoadAndShowImage() {
     const QString path = joinPath(currentFolder(), fileName);
     state.CurrentImagePath = path;
     const QString key = typeKey(fileName);
-    if (!QFileInfo(path).isFile()) {
+    if (!isRegularFile(path)) {
         dialogs().message(QStringLiteral("The selected file cannot be found!"), MsgButtons::Ok,
                           MsgIcon::None, QStringLiteral("Glimvane"), this);
         RefreshFileList();
@@ -181,8 +188,8 @@ void frmGlimvane::LoadAndShowImage() {
             if (showBusy) {
                 QApplication::restoreOverrideCursor();
             }
-            dialogs().message(invalidFormatMessage(key, failedPath), MsgButtons::Ok,
-                              MsgIcon::None, QStringLiteral("Glimvane"), this);
+            dialogs().message(invalidFormatMessage(key, failedPath), MsgButtons::Ok, MsgIcon::None,
+                              QStringLiteral("Glimvane"), this);
             return;
         }
         if (error.number == kErrOutOfMemory) {
@@ -190,8 +197,8 @@ void frmGlimvane::LoadAndShowImage() {
             if (showBusy) {
                 QApplication::restoreOverrideCursor();
             }
-            dialogs().message(QString::fromLatin1(kTooLarge), MsgButtons::Ok,
-                              MsgIcon::Exclamation, QStringLiteral("Glimvane Error"), this);
+            dialogs().message(QString::fromLatin1(kTooLarge), MsgButtons::Ok, MsgIcon::Exclamation,
+                              QStringLiteral("Glimvane Error"), this);
             return;
         }
         if (error.number != kErrNoDecoder) {
@@ -226,17 +233,21 @@ void frmGlimvane::LoadAndShowImage() {
         QApplication::restoreOverrideCursor();
     }
 
-    const QFileInfo info(path);
-    SB1->setPanelText(QStringLiteral("date"),
-                      QLocale().toString(info.lastModified(), QLocale::ShortFormat));
+    const std::optional<struct stat> info = statPath(path);
+    const qint64 size = info ? qint64(info->st_size) : 0;
+    const QDateTime modified =
+        info ? QDateTime::fromMSecsSinceEpoch(qint64(info->st_mtim.tv_sec) * 1000 +
+                                              info->st_mtim.tv_nsec / 1000000)
+             : QDateTime();
+    SB1->setPanelText(QStringLiteral("date"), QLocale().toString(modified, QLocale::ShortFormat));
     SB1->setPanelWidth(QStringLiteral("date"), 150);
-    SB1->setPanelText(QStringLiteral("fname"), fileName);
+    SB1->setPanelText(QStringLiteral("fname"), fileNameForDisplay(fileName));
     SB1->setPanelWidth(QStringLiteral("fname"), 200);
-    SB1->setPanelText(QStringLiteral("size"), fileSizeText(info.size()));
-    if (info.size() >= 1024) {
+    SB1->setPanelText(QStringLiteral("size"), fileSizeText(size));
+    if (size >= 1024) {
         SB1->setPanelWidth(QStringLiteral("size"), 70);
     }
-    setWindowTitle(QStringLiteral("Glimvane - ") + fileName);
+    setWindowTitle(QStringLiteral("Glimvane - ") + fileNameForDisplay(fileName));
     Text1->setText(key);
     const QString ftype = ftypeText(key, state.GifIs87a == 1);
     SB1->setPanelText(QStringLiteral("ftype"), ftype.isEmpty() ? QStringLiteral("Unknown") : ftype);
@@ -440,10 +451,9 @@ void frmGlimvane::ImageStatic() {
 }
 
 void frmGlimvane::mnuOpen_Click() {
-    const auto choice = dialogs().openFile(QStringLiteral("Glimvane - Open Image..."),
-                                           currentFolder(),
-                                           QStringLiteral("Selected Types|") + filePattern(), 1,
-                                           this);
+    const auto choice =
+        dialogs().openFile(QStringLiteral("Glimvane - Open Image..."), currentFolder(),
+                           QStringLiteral("Selected Types|") + filePattern(), 1, this);
     if (!choice || choice->fileName.isEmpty()) {
         return;
     }

@@ -20,6 +20,7 @@
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/FileAccess.h"
 #include "platform/Paths.h"
 #include "platform/Screen.h"
 #include "platform/SingleInstance.h"
@@ -394,7 +395,7 @@ void frmGlimvane::ApplyScrollSensitivity() {
 void frmGlimvane::RestoreStartFolder() {
     const QString programDir = programFolder();
     QString folder = GetSetting(keys::kStartDir, volumeRoot(programDir));
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
+    if (folder.isEmpty() || !isFolder(folder)) {
         folder = programDir;
     }
     setCurrentFolder(folder);

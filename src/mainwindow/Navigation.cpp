@@ -2,7 +2,6 @@
 // images, Home and Refresh, the window's keys and the lists' pop-up menus.
 
 #include <QAction>
-#include <algorithm>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -16,6 +15,7 @@
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTreeView>
+#include <algorithm>
 
 #include "listing/FileListing.h"
 #include "mainwindow/AfterFirstPaint.h"
@@ -24,6 +24,7 @@
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/FileAccess.h"
 #include "platform/Paths.h"
 #include "platform/Trace.h"
 #include "settings/SettingKeys.h"
@@ -205,10 +206,9 @@ void frmGlimvane::connectNavigation() {
     connect(ftvDirs->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
                 const QString path = m_folderModel->filePath(current);
-                if (!QFileInfo(path).isDir()) {
-                    dialogs().message(QStringLiteral("This folder is not valid!"),
-                                      MsgButtons::Ok, MsgIcon::None, QStringLiteral("Glimvane"),
-                                      this);
+                if (!isFolder(path)) {
+                    dialogs().message(QStringLiteral("This folder is not valid!"), MsgButtons::Ok,
+                                      MsgIcon::None, QStringLiteral("Glimvane"), this);
                     const QSignalBlocker block(ftvDirs->selectionModel());
                     ftvDirs->setCurrentIndex(m_folderModel->index(m_folder));
                     return;
@@ -270,8 +270,8 @@ void frmGlimvane::connectNavigation() {
     ftvDirs->setContextMenuPolicy(Qt::CustomContextMenu);
     rightClickShowsMenuOnly(ftvDirs);
     connect(ftvDirs, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        const QList<QAction*> folderItems = {m_favDirSeparator, mnuCreateDir, mnuDelDir,
-                                             mnuCopyDir, mnuMoveDir};
+        const QList<QAction*> folderItems = {m_favDirSeparator, mnuCreateDir, mnuDelDir, mnuCopyDir,
+                                             mnuMoveDir};
         for (QAction* a : folderItems) {
             a->setVisible(true);
         }
@@ -321,7 +321,7 @@ void frmGlimvane::selectRow(int row) {
 void frmGlimvane::GoHome() {
     const QString start = GetSetting(keys::kStartDir);
     if (!start.isEmpty()) {
-        if (!QFileInfo(start).isDir()) {
+        if (!isFolder(start)) {
             // Moved, deleted or on a volume not mounted now: say so and stay.
             reportCommandError(kErrorPathNotFound, QStringLiteral("Path not found"));
             return;
@@ -337,9 +337,9 @@ void frmGlimvane::GoHome() {
 }
 
 void frmGlimvane::reportCommandError(int number, const QString& description) {
-    dialogs().message(QStringLiteral("A Critical Error Occured: Number: ") +
-                          QString::number(number),
-                      MsgButtons::Ok, MsgIcon::Critical, description, this);
+    dialogs().message(
+        QStringLiteral("A Critical Error Occured: Number: ") + QString::number(number),
+        MsgButtons::Ok, MsgIcon::Critical, description, this);
 }
 
 void frmGlimvane::RefreshCommand() {
@@ -404,7 +404,9 @@ bool frmGlimvane::eventFilter(QObject* watched, QEvent* event) {
         const bool inFileList = widget == File1 || focus == File1;
         if (key->modifiers() == Qt::NoModifier && !inText) {
             switch (key->key()) {
-                case Qt::Key_Home: GoHome(); return true;
+                case Qt::Key_Home:
+                    GoHome();
+                    return true;
                 case Qt::Key_Left:
                     if (!inFileList) {
                         NavigateBack();
@@ -417,7 +419,8 @@ bool frmGlimvane::eventFilter(QObject* watched, QEvent* event) {
                         return true;
                     }
                     break;
-                default: break;
+                default:
+                    break;
             }
         }
     }

@@ -24,6 +24,7 @@
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/FileNameBytes.h"
 #include "settings/SettingKeys.h"
 #include "settings/clsIface.h"
 #include "startup/AppState.h"
@@ -91,11 +92,7 @@ void frmGlimvane::connectPanel() {
         });
     }
     // Commands whose work is not built yet: visible, and disabled until it is.
-    for (QAction* a : {mnuOptions,
-                       mnuHelpcont,
-                       mnuReadme,
-                       mnuTips,
-                       mnuEditLinks}) {
+    for (QAction* a : {mnuOptions, mnuHelpcont, mnuReadme, mnuTips, mnuEditLinks}) {
         keepDisabled(a);
     }
     for (QWidget* b : {Toolbar[7], Toolbar[8], Toolbar[9]}) {
@@ -244,7 +241,7 @@ void frmGlimvane::RunFileseek(const QString& text, QListWidget* results) {
     QStringList texts;
     texts.reserve(matches.size());
     for (int index : matches) {
-        texts << names.at(index);
+        texts << fileNameForDisplay(names.at(index));
     }
     results->setUpdatesEnabled(false);
     // All rows in one insertion; the file-list indexes are not shown, so the view need not

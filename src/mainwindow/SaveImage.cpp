@@ -7,7 +7,7 @@
 #include <QImageWriter>
 #include <QListWidget>
 #include <QPainter>
-#include <QSaveFile>
+#include <cerrno>
 
 #include "images/Picture.h"
 #include "mainwindow/FileListBox.h"
@@ -15,6 +15,7 @@
 #include "mainwindow/frmGlimvane.h"
 #include "mainwindow/frmJpegQual.h"
 #include "platform/Dialogs.h"
+#include "platform/FileAccess.h"
 #include "startup/AppState.h"
 
 namespace gv {
@@ -44,11 +45,8 @@ const SaveFormat* formatFor(PictureKind kind) {
 }
 
 SaveFailure writeBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    // Unbuffered, so that a disk that fills up fails the write itself, not a later flush.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        file.write(bytes) != bytes.size() || !file.commit()) {
-        return writeFailure(path, file.error());
+    if (const int error = writeFileAtomically(path, bytes)) {
+        return writeFailure(path, error);
     }
     return {};
 }
@@ -126,8 +124,8 @@ void frmGlimvane::mnuSave_Click() {
     if (path.right(3).toLower() != expected) {
         path += QLatin1Char('.') + expected;
     }
-    const QFileInfo target(path);
-    if (target.exists() &&
+    const QFileInfo target(path);  // the name's parts only: the file is asked by its bytes
+    if (pathExists(path) &&
         dialogs().message(
             target.fileName() + QStringLiteral(" already exists.\nDo you want to replace it?"),
             MsgButtons::YesNo, MsgIcon::Exclamation, QStringLiteral("Save Image as..."),

@@ -7,6 +7,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include "platform/FileAccess.h"
+#include "platform/FileNameBytes.h"
 #include "platform/MessageWindow.h"
 
 namespace gv {
@@ -14,25 +16,32 @@ namespace {
 
 QMessageBox::StandardButtons toQt(MsgButtons b) {
     switch (b) {
-        case MsgButtons::Ok: return QMessageBox::Ok;
-        case MsgButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-        case MsgButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+        case MsgButtons::Ok:
+            return QMessageBox::Ok;
+        case MsgButtons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case MsgButtons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
         case MsgButtons::YesNoCancel:
             return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
         case MsgButtons::YesToAllNoCancel:
-            return QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No |
-                   QMessageBox::Cancel;
+            return QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::Cancel;
     }
     return QMessageBox::Ok;
 }
 
 QMessageBox::Icon toQt(MsgIcon i) {
     switch (i) {
-        case MsgIcon::None: return QMessageBox::NoIcon;
-        case MsgIcon::Critical: return QMessageBox::Critical;
-        case MsgIcon::Question: return QMessageBox::Question;
-        case MsgIcon::Exclamation: return QMessageBox::Warning;
-        case MsgIcon::Information: return QMessageBox::Information;
+        case MsgIcon::None:
+            return QMessageBox::NoIcon;
+        case MsgIcon::Critical:
+            return QMessageBox::Critical;
+        case MsgIcon::Question:
+            return QMessageBox::Question;
+        case MsgIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MsgIcon::Information:
+            return QMessageBox::Information;
     }
     return QMessageBox::NoIcon;
 }
@@ -43,16 +52,23 @@ QWidget* ownerOr(QWidget* owner) {
 
 class QtDialogs final : public Dialogs {
 public:
-    MsgAnswer message(const QString& text, MsgButtons buttons, MsgIcon icon,
-                      const QString& title, QWidget* owner) override {
-        QMessageBox box(toQt(icon), title, text, toQt(buttons), ownerOr(owner));
+    MsgAnswer message(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title,
+                      QWidget* owner) override {
+        // A file name that is not UTF-8 shows its odd bytes as the replacement character.
+        QMessageBox box(toQt(icon), fileNameForDisplay(title), fileNameForDisplay(text),
+                        toQt(buttons), ownerOr(owner));
         box.setObjectName(QStringLiteral("MessageBox"));
         switch (box.exec()) {
-            case QMessageBox::Yes: return MsgAnswer::Yes;
-            case QMessageBox::YesToAll: return MsgAnswer::YesToAll;
-            case QMessageBox::No: return MsgAnswer::No;
-            case QMessageBox::Cancel: return MsgAnswer::Cancel;
-            case QMessageBox::Ok: return MsgAnswer::Ok;
+            case QMessageBox::Yes:
+                return MsgAnswer::Yes;
+            case QMessageBox::YesToAll:
+                return MsgAnswer::YesToAll;
+            case QMessageBox::No:
+                return MsgAnswer::No;
+            case QMessageBox::Cancel:
+                return MsgAnswer::Cancel;
+            case QMessageBox::Ok:
+                return MsgAnswer::Ok;
             default:
                 // Closing the box with Escape or the title bar counts as its cancel button.
                 return buttons == MsgButtons::YesNo ? MsgAnswer::No
@@ -64,8 +80,8 @@ public:
     QString input(const QString& prompt, const QString& title, const QString& defaultText,
                   QWidget* owner) override {
         bool ok = false;
-        const QString text = QInputDialog::getText(ownerOr(owner), title, prompt,
-                                                   QLineEdit::Normal, defaultText, &ok);
+        const QString text = QInputDialog::getText(ownerOr(owner), title, prompt, QLineEdit::Normal,
+                                                   defaultText, &ok);
         return ok ? text : QString();
     }
 
@@ -75,13 +91,9 @@ public:
         const QStringList filters = qtNameFilters(filter);
         QString selected = filters.value(filterIndex - 1);
         const QString path =
-            QFileDialog::getOpenFileName(ownerOr(owner), title, folder,
+            QFileDialog::getOpenFileName(ownerOr(owner), title, fileNameForDisplay(folder),
                                          filters.join(QStringLiteral(";;")), &selected);
-        if (path.isEmpty()) {
-            return std::nullopt;
-        }
-        return FileChoice{path, QFileInfo(path).fileName(),
-                          static_cast<int>(filters.indexOf(selected)) + 1};
+        return choiceOf(path, static_cast<int>(filters.indexOf(selected)) + 1, owner);
     }
 
     std::optional<FileChoice> saveFile(const QString& title, const QString& folder,
@@ -90,13 +102,9 @@ public:
         QString selected = filters.value(0);
         // The program appends its own default extension, so the dialog must not.
         const QString path = QFileDialog::getSaveFileName(
-            ownerOr(owner), title, folder, filters.join(QStringLiteral(";;")), &selected,
-            QFileDialog::DontConfirmOverwrite);
-        if (path.isEmpty()) {
-            return std::nullopt;
-        }
-        return FileChoice{path, QFileInfo(path).fileName(),
-                          static_cast<int>(filters.indexOf(selected)) + 1};
+            ownerOr(owner), title, fileNameForDisplay(folder), filters.join(QStringLiteral(";;")),
+            &selected, QFileDialog::DontConfirmOverwrite);
+        return choiceOf(path, static_cast<int>(filters.indexOf(selected)) + 1, owner);
     }
 
     std::optional<QColor> colour(const QColor& initial, QWidget* owner) override {
@@ -108,7 +116,12 @@ public:
     }
 
     QString folder(const QString& prompt, QWidget* owner) override {
-        return QFileDialog::getExistingDirectory(ownerOr(owner), prompt);
+        const QString shown = QFileDialog::getExistingDirectory(ownerOr(owner), prompt);
+        if (shown.isEmpty()) {
+            return shown;
+        }
+        const std::optional<QString> path = resolvedOrSaid(shown, owner);
+        return path ? *path : QString();
     }
 
     bool messageWithOptOut(const QString& text, const QString& title, QWidget* owner) override {
@@ -117,6 +130,32 @@ public:
     }
 
     int execModal(QDialog& dialog) override { return dialog.exec(); }
+
+private:
+    // The dialog shows names that are not UTF-8 with U+FFFD: the choice is found again by the
+    // bytes of its names, and where two names look the same the user is told.
+    std::optional<QString> resolvedOrSaid(const QString& shown, QWidget* owner) {
+        if (std::optional<QString> path = resolveShownPath(shown)) {
+            return path;
+        }
+        message(QStringLiteral("Glimvane cannot tell which item was chosen: \"%1\" has a name "
+                               "that looks the same as another one beside it. Rename one of "
+                               "them and try again.")
+                    .arg(shown),
+                MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Glimvane"), owner);
+        return std::nullopt;
+    }
+
+    std::optional<FileChoice> choiceOf(const QString& shown, int filterIndex, QWidget* owner) {
+        if (shown.isEmpty()) {
+            return std::nullopt;
+        }
+        const std::optional<QString> path = resolvedOrSaid(shown, owner);
+        if (!path) {
+            return std::nullopt;
+        }
+        return FileChoice{*path, path->mid(path->lastIndexOf(QLatin1Char('/')) + 1), filterIndex};
+    }
 };
 
 std::unique_ptr<Dialogs>& slot() {

@@ -9,9 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
-#include <limits>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -149,7 +149,7 @@ private:
 
 bool forEachFolderFile(const QString& folder, const FolderFileFilter& wanted,
                        const FolderFileSink& take) {
-    const QByteArray path = QFile::encodeName(folder);
+    const QByteArray path = fileNameToBytes(folder);
     // An embedded NUL would silently open a different folder (the path cut short there).
     if (path.isEmpty() || path.contains('\0')) {
         return false;

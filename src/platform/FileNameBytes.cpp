@@ -12,6 +12,11 @@ bool isEscape(char16_t c) {
     return c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF;
 }
 
+// An escape is a low surrogate on its own; after a high surrogate it is half of a character.
+bool escapeAt(QStringView name, qsizetype i) {
+    return isEscape(name[i].unicode()) && (i == 0 || !name[i - 1].isHighSurrogate());
+}
+
 // The length of the valid UTF-8 sequence at s[0..n), or 0 when it is not one (overlong forms,
 // surrogates and code points past U+10FFFF are not valid).
 int validSequence(const unsigned char* s, size_t n, char32_t& cp) {
@@ -127,8 +132,8 @@ std::string fileNameToStdString(QStringView name) {
 }
 
 bool holdsRawBytes(QStringView name) {
-    for (const QChar c : name) {
-        if (isEscape(c.unicode())) {
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (escapeAt(name, i)) {
             return true;
         }
     }
@@ -137,12 +142,67 @@ bool holdsRawBytes(QStringView name) {
 
 QString fileNameForDisplay(QStringView name) {
     QString out = name.toString();
-    for (QChar& c : out) {
-        if (isEscape(c.unicode())) {
-            c = QChar(kReplacement);
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (escapeAt(name, i)) {
+            out[i] = QChar(kReplacement);
         }
     }
     return out;
+}
+
+namespace {
+constexpr QLatin1StringView kFileUrl("file://");
+}
+
+QString textForStorage(QStringView text) {
+    if (!holdsRawBytes(text) || !text.startsWith(QLatin1Char('/'))) {
+        return text.toString();
+    }
+    static const char kHex[] = "0123456789ABCDEF";
+    QString out = kFileUrl;
+    for (const char byte : fileNameToBytes(text)) {
+        const auto c = static_cast<unsigned char>(byte);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~' ||
+                           c == '/';
+        if (plain) {
+            out.append(QLatin1Char(char(c)));
+        } else {
+            out.append(QLatin1Char('%'));
+            out.append(QLatin1Char(kHex[c >> 4]));
+            out.append(QLatin1Char(kHex[c & 15]));
+        }
+    }
+    return out;
+}
+
+QString textFromStorage(const QString& stored) {
+    if (!stored.startsWith(kFileUrl) || stored.size() <= kFileUrl.size() ||
+        stored[kFileUrl.size()] != QLatin1Char('/')) {
+        return stored;
+    }
+    std::string bytes;
+    for (qsizetype i = kFileUrl.size(); i < stored.size(); ++i) {
+        const char16_t c = stored[i].unicode();
+        if (c == '%') {
+            if (i + 2 >= stored.size()) {
+                return stored;
+            }
+            bool ok = false;
+            const int value = stored.mid(i + 1, 2).toInt(&ok, 16);
+            if (!ok) {
+                return stored;
+            }
+            bytes.push_back(char(value));
+            i += 2;
+        } else if (c < 0x80 && c != '%') {
+            bytes.push_back(char(c));
+        } else {
+            return stored;  // not a URL this store wrote
+        }
+    }
+    const QString path = fileNameFromBytes(bytes);
+    return holdsRawBytes(path) ? path : stored;
 }
 
 }  // namespace gv

@@ -28,4 +28,11 @@ bool holdsRawBytes(QStringView name);
 // The name as the user sees it: each byte that is not UTF-8 shows as U+FFFD.
 QString fileNameForDisplay(QStringView name);
 
+// A value for a text file (the settings store) that must keep a path's bytes: a path whose
+// bytes are not all UTF-8 is written as a file URL ("file:///media/b%FF"), as the desktop's
+// bookmark files keep such paths; any other text stays as it is. Reading undoes it, and only
+// for a file URL whose bytes are not UTF-8, so a value that merely looks like a URL is kept.
+QString textForStorage(QStringView text);
+QString textFromStorage(const QString& stored);
+
 }  // namespace gv

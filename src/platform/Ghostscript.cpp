@@ -1,5 +1,6 @@
 #include "platform/Ghostscript.h"
 
+#include <QFile>
 #include <QImageReader>
 #include <QProcess>
 #include <QStandardPaths>
@@ -25,7 +26,7 @@ bool ghostscriptAvailable() {
     return !ghostscriptProgram().isEmpty();
 }
 
-std::optional<QImage> renderEpsWithGhostscript(const QString& path, int dpi, int timeoutMs,
+std::optional<QImage> renderEpsWithGhostscript(const QByteArray& eps, int dpi, int timeoutMs,
                                                int allocationLimitMb, QString* error) {
     const QString program = ghostscriptProgram();
     if (program.isEmpty()) {
@@ -38,13 +39,21 @@ std::optional<QImage> renderEpsWithGhostscript(const QString& path, int dpi, int
         return std::nullopt;
     }
     const QString out = dir.filePath(QStringLiteral("page.png"));
+    const QString in = dir.filePath(QStringLiteral("page.eps"));
+    {
+        QFile copy(in);
+        if (!copy.open(QIODevice::WriteOnly) || copy.write(eps) != eps.size() || !copy.flush()) {
+            fail(error, copy.errorString());
+            return std::nullopt;
+        }
+    }
     QProcess gs;
     gs.setProcessChannelMode(QProcess::MergedChannels);
     gs.start(program,
              {QStringLiteral("-dSAFER"), QStringLiteral("-dBATCH"), QStringLiteral("-dNOPAUSE"),
               QStringLiteral("-dQUIET"), QStringLiteral("-sDEVICE=png16m"),
               QStringLiteral("-dEPSCrop"), QStringLiteral("-dLastPage=1"),
-              QStringLiteral("-r%1").arg(dpi), QStringLiteral("-sOutputFile=") + out, path});
+              QStringLiteral("-r%1").arg(dpi), QStringLiteral("-sOutputFile=") + out, in});
     if (!gs.waitForStarted(timeoutMs)) {
         fail(error, gs.errorString());
         return std::nullopt;

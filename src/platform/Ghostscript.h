@@ -1,6 +1,7 @@
 #pragma once
 // Renders PostScript through the Ghostscript program, for EPS files that carry no preview.
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <optional>
@@ -10,9 +11,11 @@ namespace gv {
 // Whether a "gs" program is on the search path.
 bool ghostscriptAvailable();
 
-// Renders the EPS file cropped to its bounding box at the given resolution. Ghostscript runs
-// with -dSAFER and is stopped after timeoutMs. allocationLimitMb bounds the decoded result.
-std::optional<QImage> renderEpsWithGhostscript(const QString& path, int dpi, int timeoutMs,
+// Renders an EPS file's bytes cropped to their bounding box at the given resolution.
+// Ghostscript reads a private copy (never the user's path, which another program may change
+// and whose name need not be text), runs with -dSAFER and is stopped after timeoutMs.
+// allocationLimitMb bounds the decoded result.
+std::optional<QImage> renderEpsWithGhostscript(const QByteArray& eps, int dpi, int timeoutMs,
                                                int allocationLimitMb, QString* error);
 
 }  // namespace gv

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/FileNameBytes.h"
 #include "platform/Trace.h"
 
 namespace gv {
@@ -143,7 +144,7 @@ QString GetSetting(const QString& application, const QString& section, const QSt
     if (!keys.isEmpty()) {
         const QVariant v = s.value(keys.first());
         result = v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(','))
-                                                       : v.toString();
+                                                      : textFromStorage(v.toString());
     }
     s.endGroup();
     return result;
@@ -174,7 +175,7 @@ QHash<QString, QString> GetAllSettings(const QString& application, const QString
         const QVariant v = s.value(k);
         values.insert(k.toLower(), v.typeId() == QMetaType::QStringList
                                        ? v.toStringList().join(QLatin1Char(','))
-                                       : v.toString());
+                                       : textFromStorage(v.toString()));
     }
     s.endGroup();
     return values;
@@ -197,7 +198,8 @@ void ChangeSettings(const QString& application, const QString& section,
             s.remove(k);
         }
         if (change.text) {
-            s.setValue(change.key.toLower(), *change.text);
+            // A folder whose name is not UTF-8 keeps its bytes in the file.
+            s.setValue(change.key.toLower(), textForStorage(*change.text));
         }
     }
     s.endGroup();

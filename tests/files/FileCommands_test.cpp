@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <cstdio>
+
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -16,6 +19,9 @@
 #include "files/frmBrowse.h"
 #include "mainwindow/FileListBox.h"
 #include "platform/Controls.h"
+#include "platform/FileAccess.h"
+#include "platform/FileNameBytes.h"
+#include "platform/Settings.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "support/ImageFiles.h"
@@ -208,4 +214,82 @@ TEST_F(FileCommands, ADeclinedDeleteKeepsTheFileShown) {
     EXPECT_TRUE(QFile::exists(file("b.png")));
     EXPECT_EQ(shown(), "b.png");
     EXPECT_EQ(w->File1->currentText(), "b.png");
+}
+
+// Names that are not UTF-8 (an old camera card, another locale): every command acts on the file
+// the user picked, by the bytes of its name, never on a look-alike whose name is the same text.
+TEST_F(FileCommands, NamesThatAreNotUtf8AreActedOnByTheirOwnBytes) {
+    const QByteArray folder = fileNameToBytes(m_folder);
+    const auto place = [&](const std::string& name, QSize size) {
+        ASSERT_TRUE(gvtest::writePng(file("made.png"), gvtest::quadrantImage(size)));
+        ASSERT_EQ(::rename(fileNameToBytes(file("made.png")).constData(),
+                           (folder.toStdString() + "/" + name).c_str()),
+                  0);
+    };
+    const std::string odd = "b\xff.png";
+    const std::string lookAlike = "b\xef\xbf\xbd.png";
+    place(odd, {16, 8});
+    place(lookAlike, {8, 8});
+    const auto there = [&](const std::string& name, const QString& in = QString()) {
+        struct stat st {};
+        const QByteArray where = in.isEmpty() ? folder : fileNameToBytes(in);
+        return ::lstat((where.toStdString() + "/" + name).c_str(), &st) == 0;
+    };
+    open();
+    ASSERT_EQ(w->File1->count(), 2);
+    const auto rowOf = [&](const std::string& name) {
+        for (int row = 0; row < w->File1->count(); ++row) {
+            if (fileNameToStdString(w->File1->text(row)) == name) {
+                return row;
+            }
+        }
+        return -1;
+    };
+    // Both rows show the name as the desktop shows it; each opens its own picture.
+    const auto clickRow = [&](int row) {
+        const QModelIndex index = w->File1->model()->index(row, 0);
+        EXPECT_EQ(index.data().toString(), QString::fromUtf8("b\xef\xbf\xbd.png"));
+        QTest::mouseClick(w->File1->viewport(), Qt::LeftButton, {},
+                          w->File1->visualRect(index).center());
+    };
+    clickRow(rowOf(odd));
+    EXPECT_EQ(appState().ImageWidthPx, 16);
+    clickRow(rowOf(lookAlike));
+    EXPECT_EQ(appState().ImageWidthPx, 8);
+    // Copied and renamed: the copy and the new name come from the picked file.
+    const QString out = m_folder + "/out";
+    QDir().mkpath(out);
+    clickRow(rowOf(odd));
+    chooseFolder(out);
+    QTest::mouseClick(w->Fbts[1], Qt::LeftButton);
+    EXPECT_TRUE(there(odd, out));
+    EXPECT_FALSE(there(lookAlike, out));
+    // To the Trash: the picked file goes, with its own bytes in the Trash's record.
+    SaveSetting(keys::kRecyc, "1");
+    clickRow(rowOf(odd));
+    QTest::mouseClick(w->Fbts[0], Qt::LeftButton);
+    EXPECT_FALSE(there(odd));
+    EXPECT_TRUE(there(lookAlike));
+    const QString trash = gvtest::testFolders().data + "/Trash";
+    EXPECT_TRUE(there(odd, trash + "/files"));
+    QFile rawInfo;
+    ASSERT_TRUE(openForReading(rawInfo, fileNameFromBytes(fileNameToBytes(trash + "/info/") +
+                                                          QByteArray(odd.data()) + ".trashinfo")));
+    EXPECT_TRUE(rawInfo.readAll().contains("/b%FF.png")) << "the Trash can put it back";
+    // Renamed: the other file keeps its name.
+    place(odd, {16, 8});
+    w->RefreshFileList();
+    clickRow(rowOf(odd));
+    m_dialogs->inputAnswers.enqueue("holiday");
+    QTest::mouseClick(w->Fbts[3], Qt::LeftButton);
+    EXPECT_TRUE(there("holiday.png"));
+    EXPECT_TRUE(there(lookAlike));
+    EXPECT_FALSE(there(odd));
+    // Deleted for good, after the question that names it as the desktop shows it.
+    SaveSetting(keys::kRecyc, "0");
+    clickRow(rowOf(lookAlike));
+    m_dialogs->messageAnswers.enqueue(MsgAnswer::Yes);
+    QTest::mouseClick(w->Fbts[0], Qt::LeftButton);
+    EXPECT_FALSE(there(lookAlike));
+    EXPECT_TRUE(there("holiday.png"));
 }

@@ -12,6 +12,7 @@
 #include <csignal>
 
 #include "favourites/FavouriteStore.h"
+#include "platform/FileNameBytes.h"
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
 #include "settings/clsIface.h"
@@ -164,9 +165,8 @@ TEST(clsIface, FirstStartGivesTheDefaults) {
 }
 
 TEST(clsIface, StoredWidthBelowTheMinimumIsRaised) {
-    for (const auto& [stored, expected] :
-         std::vector<std::pair<QString, int>>{{"90", 150}, {"149", 150}, {"150", 150},
-                                              {"151", 151}, {"-5", 150}, {"600", 600}}) {
+    for (const auto& [stored, expected] : std::vector<std::pair<QString, int>>{
+             {"90", 150}, {"149", 150}, {"150", 150}, {"151", 151}, {"-5", 150}, {"600", 600}}) {
         SaveSetting(keys::kBtWidth, stored);
         clsIface iface;
         EXPECT_EQ(iface.BrowserToolsWidth(), expected) << stored.toStdString();
@@ -224,4 +224,21 @@ TEST(SettingsStore, LinesTheStoreCannotReadAreKeptInACopyBeforeTheFirstWrite) {
     writeRawStore("Glimvane2", "[options]\nnew=6\nagain\n");
     DeleteSetting("Glimvane2", "options", "new");
     EXPECT_TRUE(QFileInfo::exists(settingsFilePath("Glimvane2") + ".damaged-2"));
+}
+
+TEST(SettingsStore, AFolderWhoseNameIsNotUtf8KeepsItsBytes) {
+    const QString odd = fileNameFromBytes(std::string("/media/card/b\xff \xe9t\xe9"));
+    const QString lookAlike = fileNameFromBytes(std::string("/media/card/b\xef\xbf\xbd"));
+    SaveSetting(keys::kStartDir, odd);
+    SaveSetting("Glimvane2", "Favs", "favf1", lookAlike);
+    SaveSetting("Glimvane2", "Favs", "favn1", "file:///looks/like%20a/url");
+    QFile f(settingsFilePath("Glimvane2"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray raw = f.readAll();
+    EXPECT_TRUE(raw.contains("file:///media/card/b%FF%20%E9t%E9")) << raw.toStdString();
+    // Read back by another process (the file is read again when it changed on disk).
+    writeRawStore("Glimvane2", QString::fromUtf8(raw));
+    EXPECT_EQ(GetSetting(keys::kStartDir), odd);
+    EXPECT_EQ(GetSetting("Glimvane2", "Favs", "favf1"), lookAlike);
+    EXPECT_EQ(GetAllSettings("Glimvane2", "Favs").value("favn1"), "file:///looks/like%20a/url");
 }
