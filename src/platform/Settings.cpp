@@ -1,5 +1,6 @@
 #include "platform/Settings.h"
 
+#include <sys/stat.h>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -11,11 +12,13 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QThread>
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <utility>
 
 #include "platform/DamagedFiles.h"
+#include "platform/FileNameBytes.h"
 #include "platform/Trace.h"
 
 namespace gv {
@@ -89,6 +92,15 @@ void forgetStore(const QString& path) {
 bool guardFile(const QString& application) {
     const QString path = settingsFilePath(application);
     FileCheck& check = fileChecks()[path];
+    // One system call while the file stays as it was looked at last (nearly every read).
+    struct stat now {};
+    if (::stat(fileNameToStdString(path).c_str(), &now) != 0 && errno == ENOENT) {
+        check = FileCheck{};
+        return true;
+    }
+    if (check.valid && sameFileVersion(check.seen, now)) {
+        return true;
+    }
     BoundedFile file(path, kMaxSettingsFileBytes);
     if (file.state() == BoundedFile::State::Missing) {
         check = FileCheck{};

@@ -98,7 +98,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Favourites, NumberingGapsAndTheLastTakingOverADeletedNumber) {
+TEST_F(Favourites, AddsGoLastAndTheLastTakesOverADeletedNumber) {
     store({});
     EXPECT_EQ(m_store.menuEntries(), (QList<Favourite>{{"No Favourites", ""}}));
     // Adds go behind the last; deleting 2 of 4 moves 4 into its number; deleting the last
