@@ -92,6 +92,11 @@ DataFileContent parseDataFile(QByteArrayView bytes) {
         content.error = kTooLarge;
         return content;
     }
+    const auto noteFault = [&content](int fault) {
+        if (content.error == 0) {
+            content.error = fault;
+        }
+    };
     qsizetype start = 0;
     while (start < bytes.size()) {
         qsizetype end = start;
@@ -101,14 +106,10 @@ DataFileContent parseDataFile(QByteArrayView bytes) {
         int fault = 0;
         auto entry = parseDataFileLine(bytes.sliced(start, end - start), fault);
         if (fault != 0) {
-            content.error = fault;
-            return content;
-        }
-        if (entry) {
-            if (content.entries.size() == kMaxMenuItems) {
-                content.error = kTooLarge;
-                return content;
-            }
+            noteFault(fault);
+        } else if (entry && content.entries.size() == kMaxMenuItems) {
+            noteFault(kTooLarge);
+        } else if (entry) {
             content.entries.append(std::move(*entry));
         }
         if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n') {

@@ -23,20 +23,21 @@ inline constexpr int kTooLarge = 7;
 inline constexpr int kUnreadable = 75;
 
 // Limits beyond which a file is damaged rather than a menu: no menu lists more items, and
-// no program path or web address is that long.
-inline constexpr qsizetype kMaxDataFileBytes = 4 * 1024 * 1024;
+// no program path or web address is that long. A menu file is a few KB; a larger file is
+// not read at all.
+inline constexpr qsizetype kMaxDataFileBytes = 1024 * 1024;
 inline constexpr qsizetype kMaxLineBytes = 64 * 1024;
 inline constexpr qsizetype kMaxMenuItems = 10000;
 
 struct DataFileContent {
-    QList<MenuEntry> entries;  // the items read, up to the first damaged line
-    int error = 0;             // 0, or the number of the fault that ended the reading
+    QList<MenuEntry> entries;  // every item read: a damaged line is passed over
+    int error = 0;             // 0, or the number of the first fault met
 };
 
 // One line, without its line end. Blank lines and lines with one blank side give no item
 // (an empty optional and no fault); a damaged line sets fault.
 std::optional<MenuEntry> parseDataFileLine(QByteArrayView line, int& fault);
-// A whole file. Lines may end in CR LF, LF or CR.
+// A whole file. Lines may end in CR LF, LF or CR. Items past kMaxMenuItems are left out.
 DataFileContent parseDataFile(QByteArrayView bytes);
 // The file for the entries: each line target + "<name>" + name + CR LF, in UTF-8.
 QByteArray formatDataFile(const QList<MenuEntry>& entries);

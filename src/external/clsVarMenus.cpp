@@ -8,7 +8,9 @@
 #include <QSaveFile>
 
 #include "external/ObjectError.h"
+#include "platform/DamagedFiles.h"
 #include "platform/Dialogs.h"
+#include "platform/FileNameBytes.h"
 #include "platform/Paths.h"
 
 namespace gv {
@@ -18,6 +20,26 @@ constexpr const char* kCaptionProperty = "gvCaption";
 constexpr int kNoDataFile = kObjectErrorBase + 354;
 // Longer names are shown shortened in the menu; the item keeps the whole name.
 constexpr qsizetype kShownNameLength = 100;
+
+// %1 the data file's name.
+constexpr const char* kLoadError = "An error occured while loading the list file '%1'!";
+// What follows it, %1 where the file as it was is kept.
+constexpr const char* kLinesLeftOut =
+    "\n\nLines that are no menu items were left out; every item that could be read is in the "
+    "menu. The file as it was is kept as '%1'.";
+constexpr const char* kLinesLeftOutNotKept =
+    "\n\nLines that are no menu items were left out; every item that could be read is in the "
+    "menu. No copy of the file could be kept, so it was left as it is and will not be written "
+    "over.";
+// %1 why the file was not read, %2 where it is kept.
+constexpr const char* kNotRead = "\n\nThe file was not read: %1. It is kept, unchanged, as '%2'.";
+constexpr const char* kNotReadNotMoved =
+    "\n\nThe file was not read: %1. It could not be moved aside, so it was left where it is, "
+    "unchanged, and will not be written over.";
+constexpr const char* kTooLargeReason = "it is larger than 1 MB, far too large to be a menu list";
+constexpr const char* kNotAFileReason = "it is not a file";
+// %1 the system's reason.
+constexpr const char* kUnreadableReason = "it cannot be read (%1)";
 
 QString shownText(QString caption) {
     if (caption.size() > kShownNameLength) {
@@ -80,40 +102,64 @@ void clsVarMenus::LoadMenu() {
         throw ObjectError{kNoDataFile, QStringLiteral("clsVarMenus"),
                           QStringLiteral("No Data file set, set a data file before loading items")};
     }
+    m_holdDataFile = false;
     const QString path = programFileForReading(DataFile);
-    if (!QFileInfo::exists(path)) {
+    BoundedFile file(path, kMaxDataFileBytes);
+    if (file.state() == BoundedFile::State::Missing) {
         return;
     }
-    DataFileContent content;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        content.error = kUnreadable;
-    } else if (file.size() > kMaxDataFileBytes) {
-        content.error = kTooLarge;
-    } else {
-        content = parseDataFile(file.readAll());
+    const std::optional<QByteArray> bytes = file.readAll();
+    if (!bytes) {
+        // Nothing of it is a menu: it goes aside whole, and the menu stays as it was.
+        QString reason = QString::fromLatin1(kUnreadableReason).arg(systemErrorText(file.error()));
+        if (file.state() == BoundedFile::State::TooLarge) {
+            reason = QString::fromLatin1(kTooLargeReason);
+        } else if (file.state() == BoundedFile::State::NotAFile) {
+            reason = QString::fromLatin1(kNotAFileReason);
+        }
+        const bool opened = file.info().st_ino != 0;
+        const QString kept = moveAside(path, opened ? &file.info() : nullptr);
+        m_holdDataFile = kept.isEmpty();
+        reportDamage(file.state() == BoundedFile::State::TooLarge ? kTooLarge : kUnreadable,
+                     kept.isEmpty()
+                         ? QString::fromLatin1(kNotReadNotMoved).arg(reason)
+                         : QString::fromLatin1(kNotRead).arg(reason, fileNameForDisplay(kept)));
+        return;
     }
-    file.close();
+    const DataFileContent content = parseDataFile(*bytes);
     for (int i = 0; i < content.entries.size(); ++i) {
         QAction* element = i < m_items.size() ? m_items[i] : createElement(i);
         setMenuItem(element, content.entries[i].name, content.entries[i].target);
     }
     if (content.error != 0) {
-        dialogs().message(QStringLiteral("An error occured while loading the list file '") +
-                              DataFile + QStringLiteral("'!"),
-                          MsgButtons::Ok, MsgIcon::Critical,
-                          QStringLiteral("Error: ") + QString::number(content.error));
-        setAsideDamagedFile(path);
+        // The file as it was is kept before it is written anew with the items read, so that
+        // the next load (the maker's sites are read again each time their menu opens) finds
+        // it whole and nothing it held is lost.
+        const QString kept = keepDamagedCopy(path, *bytes);
+        m_holdDataFile = kept.isEmpty();
+        if (!kept.isEmpty()) {
+            writeDataFile(formatDataFile(content.entries));
+        }
+        reportDamage(content.error,
+                     kept.isEmpty()
+                         ? QString::fromLatin1(kLinesLeftOutNotKept)
+                         : QString::fromLatin1(kLinesLeftOut).arg(fileNameForDisplay(kept)));
     }
 }
 
-void clsVarMenus::setAsideDamagedFile(const QString& path) {
-    // The next start begins without the file, and whatever it held stays beside it.
-    QString aside = path + QStringLiteral(".damaged");
-    for (int n = 2; QFileInfo::exists(aside) && n < 1000; ++n) {
-        aside = path + QStringLiteral(".damaged-%1").arg(n);
+void clsVarMenus::reportDamage(int error, const QString& detail) {
+    dialogs().message(QString::fromLatin1(kLoadError).arg(DataFile) + detail, MsgButtons::Ok,
+                      MsgIcon::Critical, QStringLiteral("Error: ") + QString::number(error));
+}
+
+QString clsVarMenus::keepDamagedCopy(const QString& path, const QByteArray& bytes) {
+    // Beside the file, or where the program writes its files when that folder is read-only.
+    const QFileInfo info(path);
+    QString kept = keepCopyAside(info.path(), info.fileName(), bytes);
+    if (kept.isEmpty() && info.path() != writableDataFolder()) {
+        kept = keepCopyAside(writableDataFolder(), info.fileName(), bytes);
     }
-    QFile::rename(path, aside);
+    return kept;
 }
 
 void clsVarMenus::DeleteDataFile() {
@@ -128,8 +174,14 @@ void clsVarMenus::SaveMenu() {
         throw ObjectError{kNoDataFile, QStringLiteral("clsVarMenus"),
                           QStringLiteral("No Data file set, set a data file before saving items")};
     }
-    QByteArray text;
-    if (tag(0).isEmpty()) {
+    writeDataFile(tag(0).isEmpty() ? QByteArray() : formatDataFile(entries()));
+}
+
+void clsVarMenus::writeDataFile(const QByteArray& text) {
+    if (m_holdDataFile) {
+        return;
+    }
+    if (text.isEmpty()) {
         // Where the program's folder is read-only, an empty file of the user's own keeps the
         // shipped list from coming back.
         const QString shipped = joinPath(programFolder(), DataFile);
@@ -137,8 +189,6 @@ void clsVarMenus::SaveMenu() {
             DeleteDataFile();
             return;
         }
-    } else {
-        text = formatDataFile(entries());
     }
     QSaveFile file(joinPath(writableDataFolder(), DataFile));
     if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size()) {

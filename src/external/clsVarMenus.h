@@ -58,12 +58,16 @@ private:
     QAction* createElement(int index);
     void unloadElement(int index);
     void DeleteDataFile();
-    void setAsideDamagedFile(const QString& path);
+    void writeDataFile(const QByteArray& text);
+    QString keepDamagedCopy(const QString& path, const QByteArray& bytes);
+    void reportDamage(int error, const QString& detail);
 
     QMenu* m_menu;
     QList<QAction*>& m_items;
     QAction* m_before;
     QString m_namePrefix;
+    // A damaged file that could not be kept aside is never written over.
+    bool m_holdDataFile = false;
 };
 
 }  // namespace gv

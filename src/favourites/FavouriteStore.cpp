@@ -1,8 +1,13 @@
 #include "favourites/FavouriteStore.h"
 
+#include <QRegularExpression>
+#include <QSet>
+#include <QStringList>
 #include <limits>
+#include <map>
 
 #include "platform/Dialogs.h"
+#include "platform/FileNameBytes.h"
 #include "settings/SettingKeys.h"
 
 namespace gv {
@@ -13,6 +18,18 @@ constexpr const char* kNameUsed = "This name has been used by another favourite.
 // The favourites are numbered with 16-bit numbers; a delete searches numbers below 1000.
 constexpr int kLastNumber = std::numeric_limits<qint16>::max();
 constexpr int kSearchLimit = 1000;
+// %1 the settings file, %2 where its copy is kept.
+constexpr const char* kDamagedKept =
+    "Some favourites in the settings file '%1' were damaged: a gap in their numbers, a name "
+    "without its folder, or a line that is no favourite.\n\nEvery favourite that could be "
+    "read is in the Favourites menu, numbered anew. The settings file as it was is kept as "
+    "'%2'.";
+// %1 the settings file.
+constexpr const char* kDamagedNotKept =
+    "Some favourites in the settings file '%1' were damaged: a gap in their numbers, a name "
+    "without its folder, or a line that is no favourite.\n\nEvery favourite that could be "
+    "read is in the Favourites menu. No copy of the settings file could be kept, so the "
+    "favourites are left as they are stored and cannot be changed until it can.";
 
 QString nameKey(int n) {
     return QStringLiteral("favn") + QString::number(n);
@@ -40,18 +57,65 @@ void apply(QHash<QString, QString>& section, const QList<SettingChange>& changes
     }
 }
 
+// The damaged contents the user has been told of in this run.
+QSet<QString>& reportedDamage() {
+    static QSet<QString> reported;
+    return reported;
+}
+
+QString fingerprint(const QHash<QString, QString>& section) {
+    QStringList lines;
+    for (auto it = section.begin(); it != section.end(); ++it) {
+        lines << it.key() + QChar(0) + it.value();
+    }
+    lines.sort();
+    return lines.join(QChar(1));
+}
+
 }  // namespace
 
-QList<Favourite> favouritesIn(const QHash<QString, QString>& section) {
-    QList<Favourite> loaded;
-    for (int n = 1; n <= kLastNumber; ++n) {
-        const QString name = section.value(nameKey(n));
-        if (name.isEmpty()) {
-            break;
+StoredFavourites readFavourites(const QHash<QString, QString>& section) {
+    static const QRegularExpression kSlotKey(QStringLiteral("^fav([na])([1-9][0-9]{0,4})$"));
+    StoredFavourites stored;
+    std::map<int, Favourite> slots;
+    for (auto it = section.begin(); it != section.end(); ++it) {
+        const QRegularExpressionMatch m = kSlotKey.match(it.key());
+        const int n = m.hasMatch() ? m.captured(2).toInt() : 0;
+        if (n < 1 || n > kLastNumber) {
+            stored.damaged = true;
+            continue;
         }
-        loaded.append(Favourite{name, section.value(folderKey(n))});
+        Favourite& slot = slots[n];
+        (m.captured(1) == QLatin1String("n") ? slot.name : slot.folder) = it.value();
     }
-    return loaded;
+    int expected = 1;
+    for (const auto& [n, favourite] : slots) {
+        // A favourite is its name and its folder: half of one opens nothing.
+        if (favourite.name.isEmpty() || favourite.folder.isEmpty()) {
+            stored.damaged = true;
+            continue;
+        }
+        stored.damaged = stored.damaged || n != expected;
+        ++expected;
+        stored.favourites.append(favourite);
+    }
+    return stored;
+}
+
+QList<Favourite> favouritesIn(const QHash<QString, QString>& section) {
+    return readFavourites(section).favourites;
+}
+
+QList<SettingChange> renumberingChanges(const QHash<QString, QString>& section,
+                                        const QList<Favourite>& favourites) {
+    QList<SettingChange> changes;
+    for (auto it = section.begin(); it != section.end(); ++it) {
+        changes << SettingChange{it.key(), std::nullopt};
+    }
+    for (int i = 0; i < favourites.size(); ++i) {
+        changes << additionChanges(i, favourites[i].name, favourites[i].folder);
+    }
+    return changes;
 }
 
 FavouriteClash findClash(const QList<Favourite>& loaded, const QString& name,
@@ -106,8 +170,47 @@ QList<SettingChange> additionChanges(int loadedCount, const QString& name, const
 FavouriteStore::FavouriteStore(QObject* parent) : QObject(parent) {}
 
 void FavouriteStore::LoadFavourites() {
-    m_favourites = favouritesIn(storedSection());
+    const QHash<QString, QString> section = storedSection();
+    const StoredFavourites stored = readFavourites(section);
+    m_favourites = stored.favourites;
+    if (stored.damaged) {
+        repairDamage(section);
+    }
     Q_EMIT Reloaded();
+}
+
+void FavouriteStore::repairDamage(const QHash<QString, QString>& section) {
+    const QString content = fingerprint(section);
+    if (reportedDamage().contains(content)) {
+        return;
+    }
+    reportedDamage().insert(content);
+    const QString main = QString::fromLatin1(apps::kMain);
+    const QString file = fileNameForDisplay(settingsFilePath(main));
+    // Renumbering leaves out what could not be read: only over a kept copy.
+    const QString kept = keepSettingsCopy(main);
+    if (!kept.isEmpty()) {
+        writeSection(renumberingChanges(section, readFavourites(section).favourites));
+    }
+    const QString text = kept.isEmpty()
+                             ? QString::fromUtf8(kDamagedNotKept).arg(file)
+                             : QString::fromUtf8(kDamagedKept).arg(file, fileNameForDisplay(kept));
+    dialogs().message(text, MsgButtons::Ok, MsgIcon::Exclamation,
+                      QString::fromLatin1(kProgramTitle));
+}
+
+std::optional<QHash<QString, QString>> FavouriteStore::wholeSection() {
+    QHash<QString, QString> section = storedSection();
+    if (readFavourites(section).damaged) {
+        repairDamage(section);
+        section = storedSection();
+    }
+    const StoredFavourites stored = readFavourites(section);
+    m_favourites = stored.favourites;
+    if (stored.damaged) {
+        return std::nullopt;
+    }
+    return section;
 }
 
 bool FavouriteStore::refuseClash(FavouriteClash clash, QWidget* owner) {
@@ -127,6 +230,11 @@ bool FavouriteStore::refuseClash(FavouriteClash clash, QWidget* owner) {
 }
 
 bool FavouriteStore::AddFavourite(const QString& name, const QString& folder, QWidget* owner) {
+    // Number N + 1 is free only in a section without gaps.
+    if (!wholeSection()) {
+        LoadFavourites();
+        return false;
+    }
     if (refuseClash(findClash(m_favourites, name, folder), owner)) {
         return false;
     }
@@ -137,9 +245,11 @@ bool FavouriteStore::AddFavourite(const QString& name, const QString& folder, QW
 }
 
 void FavouriteStore::DeleteFavourite(const QString& name, const QString& folder) {
-    const auto changes = deletionChanges(storedSection(), int(m_favourites.size()), name, folder);
-    if (changes) {
-        writeSection(*changes);
+    if (const auto section = wholeSection()) {
+        if (const auto changes =
+                deletionChanges(*section, int(m_favourites.size()), name, folder)) {
+            writeSection(*changes);
+        }
     }
     LoadFavourites();
 }
@@ -156,7 +266,12 @@ bool FavouriteStore::RenameFavourite(const QString& oldName, const QString& fold
     }
     // The delete and the add of the renamed favourite are written together, so that no
     // moment exists at which the favourite is stored under neither name.
-    QHash<QString, QString> section = storedSection();
+    auto whole = wholeSection();
+    if (!whole) {
+        LoadFavourites();
+        return false;
+    }
+    QHash<QString, QString> section = *whole;
     QList<SettingChange> changes;
     QList<Favourite> remaining = m_favourites;
     if (const auto deletion = deletionChanges(section, int(m_favourites.size()), oldName, folder)) {

@@ -27,6 +27,7 @@
 #include "platform/Trace.h"
 #include "platform/TrayIcon.h"
 #include "settings/SettingKeys.h"
+#include "settings/SettingsFileNotices.h"
 #include "settings/clsIface.h"
 #include "startup/AppState.h"
 #include "startup/modInstances.h"
@@ -65,6 +66,8 @@ bool frmGlimvane::Load() {
     CheckScreenResolution();
     m_interface = std::make_unique<clsIface>();
     connect(m_interface.get(), &clsIface::Change, this, &frmGlimvane::mInterface_Change);
+    // A settings file the store could not use has been moved aside by now: say where.
+    ReportSettingsFiles(this);
 
     // 5-7.
     const bool programFileExists = QFileInfo::exists(programPath());
@@ -175,6 +178,8 @@ bool frmGlimvane::Load() {
     if (isOne(keys::kDelFavs)) {
         CheckFavourites();
     }
+    // Files read since (the update program's, the version record) are told of here.
+    ReportSettingsFiles(this);
     // The stored background colour, ticked in its menu; the logo shows on black over it.
     ApplyBackColour();
     if (state.pendingCommandLine.trimmed().isEmpty()) {

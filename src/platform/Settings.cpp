@@ -1,5 +1,6 @@
 #include "platform/Settings.h"
 
+#include <sys/stat.h>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -9,10 +10,14 @@
 #include <QMutex>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QThread>
+#include <cerrno>
 #include <map>
 #include <memory>
+#include <utility>
 
+#include "platform/DamagedFiles.h"
 #include "platform/FileNameBytes.h"
 #include "platform/Trace.h"
 
@@ -43,25 +48,129 @@ QSettings& storeFor(const QString& application) {
     return *slot;
 }
 
-// Qt keeps only the lines of a settings file it can read: the first write to a file with lines
-// it could not (edited by hand, say, or damaged on the disk) would drop them for good. A copy
-// of the file as it was is kept beside it first, as `<file>.damaged` (`.damaged-2`, ... when
-// that exists), so that nothing the user had is lost.
-// Returns whether it did; the store's object then goes once the write is done, as it would go
-// on reporting the damage of the file it first read.
-bool keepDamagedFile(QSettings& s) {
-    if (s.status() != QSettings::FormatError) {
+// What the store knows of the version of a settings file it last looked at.
+struct FileCheck {
+    struct stat seen {};
+    bool valid = false;
+    // NUL bytes or text that is not UTF-8: Qt reads them, but would write them back changed.
+    bool oddBytes = false;
+    // A copy of this version is kept beside it already.
+    bool copyKept = false;
+    // It could not be moved aside: defaults only, and nothing written over it, this session.
+    bool refused = false;
+};
+
+std::map<QString, FileCheck>& fileChecks() {
+    static std::map<QString, FileCheck> all;
+    return all;
+}
+
+QList<SettingsFileNotice>& pendingNotices() {
+    static QList<SettingsFileNotice> all;
+    return all;
+}
+
+bool holdsOddBytes(const QByteArray& bytes) {
+    if (bytes.contains('\0')) {
+        return true;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // The conversion runs when its result is taken.
+    const QString text = utf8(bytes);
+    return utf8.hasError();
+}
+
+void forgetStore(const QString& path) {
+    stores().erase(path);
+}
+
+// Looks at the application's file before the store reads or writes it: Qt reads a settings
+// file whole and keeps it in memory several times over (a 170 MB file took 875 MB and half a
+// minute), and it would block on a pipe and replace a file it cannot read with the defaults.
+// A file the store cannot use is moved aside, unchanged, and the store starts afresh.
+// Returns false while the store must leave the file alone.
+bool guardFile(const QString& application) {
+    const QString path = settingsFilePath(application);
+    FileCheck& check = fileChecks()[path];
+    // One system call while the file stays as it was looked at last (nearly every read).
+    struct stat now {};
+    if (::stat(fileNameToStdString(path).c_str(), &now) != 0 && errno == ENOENT) {
+        check = FileCheck{};
+        return true;
+    }
+    if (check.valid && sameFileVersion(check.seen, now)) {
+        return true;
+    }
+    BoundedFile file(path, kMaxSettingsFileBytes);
+    if (file.state() == BoundedFile::State::Missing) {
+        check = FileCheck{};
+        return true;
+    }
+    if (file.state() == BoundedFile::State::Readable) {
+        if (check.valid && sameFileVersion(check.seen, file.info())) {
+            return true;
+        }
+        if (const auto bytes = file.readAll()) {
+            check = FileCheck{};
+            check.seen = file.info();
+            check.valid = true;
+            check.oddBytes = holdsOddBytes(*bytes);
+            return true;
+        }
+    }
+    if (check.refused) {
         return false;
     }
-    const QString path = s.fileName();
-    QString aside = path + QStringLiteral(".damaged");
-    for (int n = 2; QFileInfo::exists(aside) && n < 1000; ++n) {
-        aside = path + QStringLiteral(".damaged-%1").arg(n);
+    SettingsFileNotice notice;
+    notice.file = path;
+    notice.reason =
+        file.state() == BoundedFile::State::TooLarge   ? SettingsFileNotice::Reason::TooLarge
+        : file.state() == BoundedFile::State::NotAFile ? SettingsFileNotice::Reason::NotAFile
+                                                       : SettingsFileNotice::Reason::Unreadable;
+    notice.error = file.error();
+    const bool opened = file.state() != BoundedFile::State::Unreadable || file.info().st_ino != 0;
+    notice.keptAs = moveAside(path, opened ? &file.info() : nullptr);
+    pendingNotices() << notice;
+    trace(QStringLiteral("settings: could not use ") + path + QStringLiteral("; kept as ") +
+          notice.keptAs);
+    forgetStore(path);
+    check = FileCheck{};
+    check.refused = notice.keptAs.isEmpty();
+    return !check.refused;
+}
+
+// Qt keeps only the lines of a settings file it can read, and writes back NUL bytes and text
+// that is not UTF-8 changed: the first write to a file with such lines (edited by hand, say, or
+// damaged on the disk) would lose them for good. A copy of the file as it was is kept beside it
+// first, as `<file>.damaged` (`.damaged-2`, ... when that exists), so that nothing the user had
+// is lost.
+QString keepCopy(const QString& path) {
+    FileCheck& check = fileChecks()[path];
+    BoundedFile file(path, kMaxSettingsFileBytes);
+    const auto bytes = file.readAll();
+    if (!bytes) {
+        return QString();
     }
-    if (QFile::copy(path, aside)) {
+    const QFileInfo info(path);
+    const QString aside = keepCopyAside(info.path(), info.fileName(), *bytes);
+    if (!aside.isEmpty()) {
         trace(QStringLiteral("settings: unreadable lines; kept a copy as ") + aside);
+        check.seen = file.info();
+        check.valid = true;
+        check.copyKept = true;
     }
-    return true;
+    return aside;
+}
+
+// Returns whether the file read was damaged; the store's object then goes once the write is
+// done, as it would go on reporting the damage of the file it first read.
+bool keepDamagedFile(QSettings& s) {
+    const FileCheck& check = fileChecks()[s.fileName()];
+    const bool unreadableLines = s.status() == QSettings::FormatError;
+    if ((unreadableLines || check.oddBytes) && !check.copyKept) {
+        keepCopy(s.fileName());
+    }
+    return unreadableLines;
 }
 
 void renewStore(QSettings& s) {
@@ -132,6 +241,9 @@ QString settingsFilePath(const QString& application) {
 QString GetSetting(const QString& application, const QString& section, const QString& key,
                    const QString& defaultValue) {
     QMutexLocker lock(&storeMutex());
+    if (!guardFile(application)) {
+        return defaultValue;
+    }
     QSettings& s = storeFor(application);
     s.sync();
     const QString group = findGroup(s, section);
@@ -157,9 +269,12 @@ void SaveSetting(const QString& application, const QString& section, const QStri
 
 QHash<QString, QString> GetAllSettings(const QString& application, const QString& section) {
     QMutexLocker lock(&storeMutex());
+    QHash<QString, QString> values;
+    if (!guardFile(application)) {
+        return values;
+    }
     QSettings& s = storeFor(application);
     s.sync();
-    QHash<QString, QString> values;
     const QString group = findGroup(s, section);
     if (group.isEmpty()) {
         return values;
@@ -185,6 +300,9 @@ void ChangeSettings(const QString& application, const QString& section,
                     const QList<SettingChange>& changes) {
     QMutexLocker lock(&storeMutex());
     removeAbandonedLocks(settingsFilePath(application));
+    if (!guardFile(application)) {
+        return;
+    }
     QSettings& s = storeFor(application);
     s.sync();
     const bool wasDamaged = keepDamagedFile(s);
@@ -212,6 +330,9 @@ void ChangeSettings(const QString& application, const QString& section,
 void DeleteSetting(const QString& application, const QString& section, const QString& key) {
     QMutexLocker lock(&storeMutex());
     removeAbandonedLocks(settingsFilePath(application));
+    if (!guardFile(application)) {
+        return;
+    }
     QSettings& s = storeFor(application);
     s.sync();
     const QString group = findGroup(s, section);
@@ -236,6 +357,9 @@ void DeleteSetting(const QString& application, const QString& section, const QSt
 
 bool SettingExists(const QString& application, const QString& section, const QString& key) {
     QMutexLocker lock(&storeMutex());
+    if (!guardFile(application)) {
+        return false;
+    }
     QSettings& s = storeFor(application);
     s.sync();
     const QString group = findGroup(s, section);
@@ -246,6 +370,19 @@ bool SettingExists(const QString& application, const QString& section, const QSt
     const bool found = !matchingKeys(s, key).isEmpty();
     s.endGroup();
     return found;
+}
+
+QList<SettingsFileNotice> takeSettingsFileNotices() {
+    QMutexLocker lock(&storeMutex());
+    return std::exchange(pendingNotices(), {});
+}
+
+QString keepSettingsCopy(const QString& application) {
+    QMutexLocker lock(&storeMutex());
+    if (!guardFile(application)) {
+        return QString();
+    }
+    return keepCopy(settingsFilePath(application));
 }
 
 }  // namespace gv

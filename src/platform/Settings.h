@@ -39,4 +39,26 @@ bool SettingExists(const QString& application, const QString& section, const QSt
 // The file that holds one application's settings.
 QString settingsFilePath(const QString& application);
 
+// A settings file larger than this is no settings file: it is not read at all.
+inline constexpr qint64 kMaxSettingsFileBytes = 4 * 1024 * 1024;
+
+// A settings file the store could not use (too large, not a file, unreadable). It was moved
+// aside to keptAs, unchanged, and the store went on with the defaults; with keptAs empty it
+// could not be moved, and the store leaves it alone (defaults, nothing written) this session.
+struct SettingsFileNotice {
+    enum class Reason { TooLarge, NotAFile, Unreadable };
+    QString file;
+    QString keptAs;
+    Reason reason = Reason::TooLarge;
+    int error = 0;  // the system's error number of an unreadable file
+};
+// The notices since the last call, oldest first; each file's trouble is noticed once.
+QList<SettingsFileNotice> takeSettingsFileNotices();
+
+// Keeps a copy of the application's settings file as it is now beside it (`.damaged`, ...),
+// for a caller that found values in it damaged and is about to write them anew. The next
+// write of the store then keeps no second copy of the same file. Returns where the copy is,
+// or an empty string when none could be made (then nothing must be rewritten).
+QString keepSettingsCopy(const QString& application);
+
 }  // namespace gv

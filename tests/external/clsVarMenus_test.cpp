@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <functional>
 
 #include "external/clsVarMenus.h"
 #include "platform/Paths.h"
@@ -92,28 +94,65 @@ TEST_F(VarMenus, RefusesDuplicatesAndRenames) {
     EXPECT_FALSE(m_menus->InArray("Pics", false));
 }
 
-TEST_F(VarMenus, ADamagedFileIsReportedAndKeptAside) {
-    const QByteArray binary = "a<name>A\r\n" + QByteArray("\x7f\x45\x4c\x46\0\0", 6) + "\r\n";
-    write(binary);
+TEST_F(VarMenus, ADamagedFileGivesEveryItemAndIsKeptAsideBeforeItIsWrittenAnew) {
+    const QByteArray damaged = "a<name>A\r\n" + QByteArray("\x7f\x45\x4c\x46\0\0", 6) +
+                               "\r\nb<name>B\r\nno marker\r\nc<name>C\r\n";
+    write(damaged);
     m_menus->LoadMenu();
     ASSERT_EQ(m_dialogs->shown.size(), 1);
     EXPECT_EQ(m_dialogs->shown[0].text,
-              "An error occured while loading the list file 'GVImgwebs.dat'!");
+              "An error occured while loading the list file 'GVImgwebs.dat'!\n\nLines that are "
+              "no menu items were left out; every item that could be read is in the menu. The "
+              "file as it was is kept as '" +
+                  path() + ".damaged'.");
     EXPECT_EQ(m_dialogs->shown[0].title, "Error: 5");
     EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Critical);
-    EXPECT_EQ(m_menus->caption(0), "A");
-    // Nothing the file held is lost: it lies beside, and the save writes what was read.
-    EXPECT_EQ(read(path() + ".damaged"), binary);
-    m_menus->SaveMenu();
-    EXPECT_EQ(read(), "a<name>A\r\n");
-
-    // A file of 100 MB is not read at all.
-    QFile huge(path());
-    ASSERT_TRUE(huge.open(QIODevice::ReadWrite) && huge.resize(100 << 20));
-    huge.close();
+    EXPECT_EQ(m_menus->entries(), (QList<MenuEntry>{{"A", "a"}, {"B", "b"}, {"C", "c"}}));
+    EXPECT_EQ(read(path() + ".damaged"), damaged);
+    // Written anew at once, so that the next load finds it whole.
+    EXPECT_EQ(read(), "a<name>A\r\nb<name>B\r\nc<name>C\r\n");
     m_menus->ReloadMenu();
-    EXPECT_EQ(m_dialogs->shown.last().title, "Error: 7");
+    EXPECT_EQ(m_dialogs->shown.size(), 1);
+
+    // What is no menu at all goes aside whole, unread.
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        QString title, reason;
+    };
+    const QList<Case> cases = {
+        // A sparse file: its size alone decides.
+        {"far too large", [] { write("z<name>Z\r\n"), QFile(path()).resize(100 << 20); },
+         "Error: 7", "it is larger than 1 MB, far too large to be a menu list"},
+        {"a folder", [] { QDir().mkpath(path()); }, "Error: 75", "it is not a file"},
+        {"a pipe, which would block the reading", [] { ::mkfifo(qPrintable(path()), 0600); },
+         "Error: 75", "it is not a file"},
+    };
+    for (int i = 0; i < cases.size(); ++i) {
+        QFile::remove(path());
+        cases[i].make();
+        m_menus->ReloadMenu();
+        const QString kept = path() + QString(".damaged-%1").arg(i + 2);
+        ASSERT_EQ(m_dialogs->shown.size(), i + 2) << cases[i].what;
+        EXPECT_EQ(m_dialogs->shown.last().text,
+                  "An error occured while loading the list file 'GVImgwebs.dat'!\n\nThe file was "
+                  "not read: " +
+                      cases[i].reason + ". It is kept, unchanged, as '" + kept + "'.")
+            << cases[i].what;
+        EXPECT_EQ(m_dialogs->shown.last().title, cases[i].title) << cases[i].what;
+        EXPECT_TRUE(QFileInfo(kept).exists() && !QFileInfo::exists(path())) << cases[i].what;
+    }
     EXPECT_EQ(QFileInfo(path() + ".damaged-2").size(), 100 << 20);
+
+    // A file linked from elsewhere stays a link: the copy lies beside the link, and the
+    // link's target is written anew.
+    const QString target = gvtest::testFolders().home + "/sites.dat";
+    write("x<name>X\r\nbad\r\n", target);
+    ASSERT_TRUE(QFile::link(target, path()));
+    m_menus->ReloadMenu();
+    EXPECT_EQ(read(path() + ".damaged-5"), "x<name>X\r\nbad\r\n");
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(read(target), "x<name>X\r\n");
 }
 
 TEST_F(VarMenus, AReadOnlyProgramFolderKeepsTheUsersCopy) {

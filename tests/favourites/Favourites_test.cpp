@@ -6,6 +6,8 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -23,6 +25,27 @@
 using namespace gv;
 
 namespace {
+
+void writeRaw(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray readRaw(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QString damagedFavouritesMessage(const QString& kept) {
+    return QString(
+               "Some favourites in the settings file '%1' were damaged: a gap in their "
+               "numbers, a name without its folder, or a line that is no favourite.\n\n"
+               "Every favourite that could be read is in the Favourites menu, numbered "
+               "anew. The settings file as it was is kept as '%2'.")
+        .arg(settingsFilePath("Glimvane2"), kept);
+}
 
 // Writes section Favs as a user's file holds it, with the numbers given.
 void storeFavourites(const QList<std::pair<int, Favourite>>& favs) {
@@ -75,24 +98,70 @@ protected:
 
 }  // namespace
 
-TEST_F(Favourites, NumberingGapsAndTheLastTakingOverADeletedNumber) {
+TEST_F(Favourites, AddsGoLastAndTheLastTakesOverADeletedNumber) {
     store({});
     EXPECT_EQ(m_store.menuEntries(), (QList<Favourite>{{"No Favourites", ""}}));
-    // Behind a gap nothing loads; the next add fills the gap and the rest loads again.
-    store({{1, {"A", "/a"}}, {2, {"B", "/b"}}, {4, {"D", "/d"}}});
-    EXPECT_EQ(names(), QStringList({"A", "B"}));
+    // Adds go behind the last; deleting 2 of 4 moves 4 into its number; deleting the last
+    // touches nothing else.
+    store({{1, {"A", "/a"}}, {2, {"B", "/b"}}, {3, {"D", "/d"}}});
     ASSERT_TRUE(m_store.AddFavourite("C", "/c"));
-    EXPECT_EQ(names(), QStringList({"A", "B", "C", "D"}));
-    // Deleting 2 of 4 moves 4 into its number; deleting the last touches nothing else.
+    EXPECT_EQ(names(), QStringList({"A", "B", "D", "C"}));
     m_store.DeleteFavourite("B", "/b");
-    EXPECT_EQ(names(), QStringList({"A", "D", "C"}));
-    m_store.DeleteFavourite("C", "/c");
+    EXPECT_EQ(names(), QStringList({"A", "C", "D"}));
+    m_store.DeleteFavourite("D", "/d");
     m_store.DeleteFavourite("Z", "/a");
     EXPECT_EQ(stored(), (QHash<QString, QString>{
-                            {"favn1", "A"}, {"fava1", "/a"}, {"favn2", "D"}, {"fava2", "/d"}}));
-    // A favourite stored without a folder loads, in a hand-edited file's case too.
-    SaveSetting("Glimvane2", "FAVS", "FAVN3", "No folder");
-    EXPECT_EQ(favouriteMenuEntries().last(), (Favourite{"No folder", ""}));
+                            {"favn1", "A"}, {"fava1", "/a"}, {"favn2", "C"}, {"fava2", "/c"}}));
+    EXPECT_EQ(favouriteMenuEntries().last(), (Favourite{"C", "/c"}));
+    EXPECT_TRUE(m_dialogs->shown.isEmpty());
+}
+
+TEST_F(Favourites, ADamagedSectionGivesEveryWholeFavouriteKeepsTheFileAndTellsOnce) {
+    struct Case {
+        const char* what;
+        QByteArray favs;
+        QStringList names;
+    };
+    const QList<Case> cases = {
+        {"a missing name",
+         "favn1=A\nfava1=/a\nfavn2=B\nfava2=/b\nfava3=/c\nfavn4=D\nfava4=/d\n",
+         {"A", "B", "D"}},
+        {"a NUL byte before a name",
+         "favn1=A\nfava1=/a\n" + QByteArray(1, '\0') + "favn2=B\nfava2=/b\nfavn3=C\nfava3=/c\n",
+         {"A", "C"}},
+        {"a gap and a name without its folder",
+         "favn1=A\nfava1=/a\nfavn3=C\nfava3=/c\nfavn4=D\nfavn6=F\nfava6=/f\n",
+         {"A", "C", "F"}},
+        {"a line that is no favourite",
+         "favn1=A\nnonsense\nfava1=/a\nfavn01=X\nfavn2=B\nfava2=/b\n",
+         {"A", "B"}},
+    };
+    const QString file = settingsFilePath("Glimvane2");
+    for (int i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        m_dialogs->shown.clear();
+        const QByteArray bytes = "[options]\nkeep=1\n[Favs]\n" + c.favs;
+        writeRaw(file, bytes);
+        m_store.LoadFavourites();
+        EXPECT_EQ(names(), c.names) << c.what;
+        const QString kept = file + (i == 0 ? ".damaged" : QString(".damaged-%1").arg(i + 1));
+        EXPECT_EQ(readRaw(kept), bytes) << c.what;
+        ASSERT_EQ(m_dialogs->shown.size(), 1) << c.what;
+        EXPECT_EQ(m_dialogs->shown[0].text, damagedFavouritesMessage(kept)) << c.what;
+        // Written anew without gaps, in one write that leaves the other sections alone.
+        QHash<QString, QString> renumbered;
+        for (int n = 0; n < c.names.size(); ++n) {
+            renumbered.insert(QString("favn%1").arg(n + 1), c.names[n]);
+            renumbered.insert(QString("fava%1").arg(n + 1), "/" + c.names[n].toLower());
+        }
+        EXPECT_EQ(stored(), renumbered) << c.what;
+        EXPECT_EQ(GetSetting("Glimvane2", "options", "keep"), "1") << c.what;
+        m_store.LoadFavourites();
+        EXPECT_EQ(m_dialogs->shown.size(), 1) << c.what;
+    }
+    // The next add goes behind the whole ones and replaces none.
+    ASSERT_TRUE(m_store.AddFavourite("Z", "/z"));
+    EXPECT_EQ(names(), QStringList({"A", "B", "Z"}));
 }
 
 TEST_F(Favourites, AUsedFolderOrNameIsRefusedWithItsMessage) {
@@ -225,4 +294,20 @@ TEST_F(FavouritesWindow, TheManagerRenamesInPlaceChecksAndDeletes) {
     w->mnuFavMan->trigger();
     EXPECT_EQ(m_dialogs->titles().first(), "Favorites Manager");
     EXPECT_EQ(menu(), QStringList({"Bee", "C"}));
+}
+
+TEST_F(FavouritesWindow, StartTellsOfDamagedFavouritesAndOfASettingsFileSetAside) {
+    writeRaw(settingsFilePath("Glimvane2"),
+             ("[Interface]\nstartdir=" + m_folder + "\n[Favs]\nfavn1=A\nfava1=" + folder("A") +
+              "\nfavn3=B\nfava3=" + folder("B") + "\n")
+                 .toUtf8());
+    // The update program's file, read by the update reminder after the favourites.
+    writeRaw(settingsFilePath("GlimvaneUpdate"), QByteArray(kMaxSettingsFileBytes + 1, '#'));
+    open();
+    EXPECT_EQ(menu(), QStringList({"A", "B"}));
+    ASSERT_EQ(m_dialogs->shown.size(), 2);
+    EXPECT_EQ(m_dialogs->shown[0].text,
+              damagedFavouritesMessage(settingsFilePath("Glimvane2") + ".damaged"));
+    EXPECT_TRUE(m_dialogs->shown[1].text.endsWith(
+        "The file is kept, unchanged, as '" + settingsFilePath("GlimvaneUpdate") + ".damaged'."));
 }

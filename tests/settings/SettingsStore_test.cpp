@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,23 +12,35 @@
 #include <QSettings>
 #include <QThread>
 #include <csignal>
+#include <functional>
 
 #include "favourites/FavouriteStore.h"
 #include "platform/FileNameBytes.h"
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
+#include "settings/SettingsFileNotices.h"
 #include "settings/clsIface.h"
+#include "support/FakeDialogs.h"
 #include "support/TestEnvironment.h"
 
 using namespace gv;
 
 namespace {
 
-void writeRawStore(const QString& application, const QString& text) {
+void writeRawBytes(const QString& application, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(settingsFilePath(application)).absolutePath());
     QFile f(settingsFilePath(application));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(text.toUtf8());
+    f.write(bytes);
+}
+
+void writeRawStore(const QString& application, const QString& text) {
+    writeRawBytes(application, text.toUtf8());
+}
+
+QByteArray readRaw(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 }  // namespace
@@ -241,4 +255,75 @@ TEST(SettingsStore, AFolderWhoseNameIsNotUtf8KeepsItsBytes) {
     EXPECT_EQ(GetSetting(keys::kStartDir), odd);
     EXPECT_EQ(GetSetting("Glimvane2", "Favs", "favf1"), lookAlike);
     EXPECT_EQ(GetAllSettings("Glimvane2", "Favs").value("favn1"), "file:///looks/like%20a/url");
+}
+
+TEST(SettingsStore, NulBytesAndTextThatIsNotUtf8AreKeptInACopyBeforeTheFirstWrite) {
+    // Qt reads both without complaint, but would write them back changed.
+    const QList<QByteArray> files = {QByteArray("[options]\nkeep=1\n\0x=2\n", 20),
+                                     "[options]\nkeep=1\nname=caf\xe9\n"};
+    for (int i = 0; i < files.size(); ++i) {
+        writeRawBytes("Glimvane2", files[i]);
+        SaveSetting("Glimvane2", "options", "new", "5");
+        EXPECT_EQ(GetSetting("Glimvane2", "options", "keep"), "1");
+        const QString copy = settingsFilePath("Glimvane2") + (i == 0 ? ".damaged" : ".damaged-2");
+        EXPECT_EQ(readRaw(copy), files[i]) << i;
+    }
+}
+
+TEST(SettingsStore, AFileTheStoreCannotUseIsMovedAsideUnchangedAndReportedOnce) {
+    gvtest::ScopedFakeDialogs dialogs;
+    const QString file = settingsFilePath("Glimvane2");
+    const QByteArray head = "[options]\ndragsen=5\n";
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        QString reason;
+        std::function<bool(const QString&)> keptWhole;
+    };
+    const QList<Case> cases = {
+        {"far too large",
+         [&] {
+             writeRawBytes("Glimvane2", head);
+             QFile(file).resize(kMaxSettingsFileBytes + 1);
+         },
+         "it is larger than 4 MB, far too large to be a settings file",
+         [&](const QString& kept) {
+             return QFileInfo(kept).size() == kMaxSettingsFileBytes + 1 &&
+                    readRaw(kept).startsWith(head);
+         }},
+        {"a folder",
+         [&] {
+             QDir().mkpath(file);
+             QFile(file + "/inside").open(QIODevice::WriteOnly);
+         },
+         "it is not a file",
+         [](const QString& kept) { return QFileInfo::exists(kept + "/inside"); }},
+        // Qt would wait for a writer on it for ever.
+        {"a pipe", [&] { ::mkfifo(qPrintable(file), 0600); }, "it is not a file",
+         [](const QString& kept) {
+             struct stat st {};
+             return ::lstat(qPrintable(kept), &st) == 0 && S_ISFIFO(st.st_mode);
+         }},
+    };
+    for (int i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        QFile::remove(file);
+        c.make();
+        EXPECT_EQ(GetSetting("Glimvane2", "options", "dragsen", "3"), "3") << c.what;
+        SaveSetting("Glimvane2", "options", "btwidth", "200");
+        EXPECT_EQ(GetSetting("Glimvane2", "options", "btwidth"), "200") << c.what;
+        // Earlier copies are never replaced.
+        const QString kept = file + (i == 0 ? ".damaged" : QString(".damaged-%1").arg(i + 1));
+        EXPECT_TRUE(c.keptWhole(kept)) << c.what;
+        ReportSettingsFiles();
+        ASSERT_EQ(dialogs->shown.size(), i + 1) << c.what;
+        EXPECT_EQ(dialogs->shown.last().text,
+                  QString("Glimvane could not use its settings file '%1': %2.\n\nIt has started "
+                          "with its default settings. The file is kept, unchanged, as '%3'.")
+                      .arg(file, c.reason, kept))
+            << c.what;
+        EXPECT_EQ(dialogs->shown.last().icon, MsgIcon::Exclamation);
+    }
+    ReportSettingsFiles();
+    EXPECT_EQ(dialogs->shown.size(), cases.size());
 }
