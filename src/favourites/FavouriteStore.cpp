@@ -18,18 +18,18 @@ constexpr const char* kNameUsed = "This name has been used by another favourite.
 // The favourites are numbered with 16-bit numbers; a delete searches numbers below 1000.
 constexpr int kLastNumber = std::numeric_limits<qint16>::max();
 constexpr int kSearchLimit = 1000;
-// %1 the settings file, %2 where its copy is kept.
-constexpr const char* kDamagedKept =
-    "Some favourites in the settings file '%1' were damaged: a gap in their numbers, a name "
-    "without its folder, or a line that is no favourite.\n\nEvery favourite that could be "
-    "read is in the Favourites menu, numbered anew. The settings file as it was is kept as "
-    "'%2'.";
-// %1 the settings file.
-constexpr const char* kDamagedNotKept =
-    "Some favourites in the settings file '%1' were damaged: a gap in their numbers, a name "
-    "without its folder, or a line that is no favourite.\n\nEvery favourite that could be "
-    "read is in the Favourites menu. No copy of the settings file could be kept, so the "
-    "favourites are left as they are stored and cannot be changed until it can.";
+// %1 the settings file, %2 the number that is missing, %3 where its copy is kept.
+constexpr const char* kBehindGapKept =
+    "Some favourites in the settings file '%1' are stored after a gap in their numbers "
+    "(favourite %2 is missing), so they are not in the Favourites menu. The settings file as "
+    "it was is kept as '%3'.\n\nThe next favourite you add fills the gap, and the favourites "
+    "after it come back.";
+// %1 the settings file, %2 the number that is missing.
+constexpr const char* kBehindGapNotKept =
+    "Some favourites in the settings file '%1' are stored after a gap in their numbers "
+    "(favourite %2 is missing), so they are not in the Favourites menu. No copy of the "
+    "settings file could be kept.\n\nThe next favourite you add fills the gap, and the "
+    "favourites after it come back.";
 
 QString nameKey(int n) {
     return QStringLiteral("favn") + QString::number(n);
@@ -75,47 +75,26 @@ QString fingerprint(const QHash<QString, QString>& section) {
 }  // namespace
 
 StoredFavourites readFavourites(const QHash<QString, QString>& section) {
-    static const QRegularExpression kSlotKey(QStringLiteral("^fav([na])([1-9][0-9]{0,4})$"));
+    // Reading stops at the first number without a name; a name without its folder loads.
     StoredFavourites stored;
-    std::map<int, Favourite> slots;
+    int n = 1;
+    for (; n <= kLastNumber && !section.value(nameKey(n)).isEmpty(); ++n) {
+        stored.favourites.append(Favourite{section.value(nameKey(n)), section.value(folderKey(n))});
+    }
+    // What is stored behind that gap stays in the file but is not loaded.
+    static const QRegularExpression kSlotKey(QStringLiteral("^fav[na]([1-9][0-9]{0,4})$"));
     for (auto it = section.begin(); it != section.end(); ++it) {
         const QRegularExpressionMatch m = kSlotKey.match(it.key());
-        const int n = m.hasMatch() ? m.captured(2).toInt() : 0;
-        if (n < 1 || n > kLastNumber) {
+        if (m.hasMatch() && m.captured(1).toInt() > n && !it.value().isEmpty()) {
             stored.damaged = true;
-            continue;
+            stored.missingNumber = n;
         }
-        Favourite& slot = slots[n];
-        (m.captured(1) == QLatin1String("n") ? slot.name : slot.folder) = it.value();
-    }
-    int expected = 1;
-    for (const auto& [n, favourite] : slots) {
-        // A favourite is its name and its folder: half of one opens nothing.
-        if (favourite.name.isEmpty() || favourite.folder.isEmpty()) {
-            stored.damaged = true;
-            continue;
-        }
-        stored.damaged = stored.damaged || n != expected;
-        ++expected;
-        stored.favourites.append(favourite);
     }
     return stored;
 }
 
 QList<Favourite> favouritesIn(const QHash<QString, QString>& section) {
     return readFavourites(section).favourites;
-}
-
-QList<SettingChange> renumberingChanges(const QHash<QString, QString>& section,
-                                        const QList<Favourite>& favourites) {
-    QList<SettingChange> changes;
-    for (auto it = section.begin(); it != section.end(); ++it) {
-        changes << SettingChange{it.key(), std::nullopt};
-    }
-    for (int i = 0; i < favourites.size(); ++i) {
-        changes << additionChanges(i, favourites[i].name, favourites[i].folder);
-    }
-    return changes;
 }
 
 FavouriteClash findClash(const QList<Favourite>& loaded, const QString& name,
@@ -174,12 +153,12 @@ void FavouriteStore::LoadFavourites() {
     const StoredFavourites stored = readFavourites(section);
     m_favourites = stored.favourites;
     if (stored.damaged) {
-        repairDamage(section);
+        reportGap(section, stored.missingNumber);
     }
     Q_EMIT Reloaded();
 }
 
-void FavouriteStore::repairDamage(const QHash<QString, QString>& section) {
+void FavouriteStore::reportGap(const QHash<QString, QString>& section, int missing) {
     const QString content = fingerprint(section);
     if (reportedDamage().contains(content)) {
         return;
@@ -187,30 +166,16 @@ void FavouriteStore::repairDamage(const QHash<QString, QString>& section) {
     reportedDamage().insert(content);
     const QString main = QString::fromLatin1(apps::kMain);
     const QString file = fileNameForDisplay(settingsFilePath(main));
-    // Renumbering leaves out what could not be read: only over a kept copy.
+    // The next add writes into the gap: the file as it was is kept first.
     const QString kept = keepSettingsCopy(main);
-    if (!kept.isEmpty()) {
-        writeSection(renumberingChanges(section, readFavourites(section).favourites));
-    }
     const QString text = kept.isEmpty()
-                             ? QString::fromUtf8(kDamagedNotKept).arg(file)
-                             : QString::fromUtf8(kDamagedKept).arg(file, fileNameForDisplay(kept));
+                             ? QString::fromUtf8(kBehindGapNotKept).arg(file).arg(missing)
+                             : QString::fromUtf8(kBehindGapKept)
+                                   .arg(file)
+                                   .arg(missing)
+                                   .arg(fileNameForDisplay(kept));
     dialogs().message(text, MsgButtons::Ok, MsgIcon::Exclamation,
                       QString::fromLatin1(kProgramTitle));
-}
-
-std::optional<QHash<QString, QString>> FavouriteStore::wholeSection() {
-    QHash<QString, QString> section = storedSection();
-    if (readFavourites(section).damaged) {
-        repairDamage(section);
-        section = storedSection();
-    }
-    const StoredFavourites stored = readFavourites(section);
-    m_favourites = stored.favourites;
-    if (stored.damaged) {
-        return std::nullopt;
-    }
-    return section;
 }
 
 bool FavouriteStore::refuseClash(FavouriteClash clash, QWidget* owner) {
@@ -230,11 +195,7 @@ bool FavouriteStore::refuseClash(FavouriteClash clash, QWidget* owner) {
 }
 
 bool FavouriteStore::AddFavourite(const QString& name, const QString& folder, QWidget* owner) {
-    // Number N + 1 is free only in a section without gaps.
-    if (!wholeSection()) {
-        LoadFavourites();
-        return false;
-    }
+    LoadFavourites();
     if (refuseClash(findClash(m_favourites, name, folder), owner)) {
         return false;
     }
@@ -245,11 +206,10 @@ bool FavouriteStore::AddFavourite(const QString& name, const QString& folder, QW
 }
 
 void FavouriteStore::DeleteFavourite(const QString& name, const QString& folder) {
-    if (const auto section = wholeSection()) {
-        if (const auto changes =
-                deletionChanges(*section, int(m_favourites.size()), name, folder)) {
-            writeSection(*changes);
-        }
+    LoadFavourites();
+    if (const auto changes =
+            deletionChanges(storedSection(), int(m_favourites.size()), name, folder)) {
+        writeSection(*changes);
     }
     LoadFavourites();
 }
@@ -266,12 +226,8 @@ bool FavouriteStore::RenameFavourite(const QString& oldName, const QString& fold
     }
     // The delete and the add of the renamed favourite are written together, so that no
     // moment exists at which the favourite is stored under neither name.
-    auto whole = wholeSection();
-    if (!whole) {
-        LoadFavourites();
-        return false;
-    }
-    QHash<QString, QString> section = *whole;
+    LoadFavourites();
+    QHash<QString, QString> section = storedSection();
     QList<SettingChange> changes;
     QList<Favourite> remaining = m_favourites;
     if (const auto deletion = deletionChanges(section, int(m_favourites.size()), oldName, folder)) {

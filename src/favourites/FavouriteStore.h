@@ -1,10 +1,9 @@
 #pragma once
 // The favourites: named shortcuts to folders. They are kept in section "Favs" of the
 // program's settings as favn1/fava1, favn2/fava2, … (name and folder), numbered without
-// gaps. A section damaged by hand or on the disk (a gap in the numbers, a name without its
-// folder, a line that is no favourite) still gives every whole favourite in it: the file as it
-// was is kept aside, the section is written anew numbered 1, 2, … in one write, and the user
-// is told once.
+// gaps. Reading stops at the first number without a name. Favourites stored behind such a gap
+// (a section damaged by hand or on the disk) stay in the file: the user is told once, and the
+// file as it was is kept aside before anything is written, since the next add fills the gap.
 
 #include <QHash>
 #include <QList>
@@ -29,19 +28,15 @@ struct Favourite {
 
 // ---- The stored layout, on a snapshot of section "Favs" (keys in lower case) ----
 
-// Every whole favourite of the section (a name and a folder, numbered 1 to 32767), in number
-// order, and whether the section holds anything else: a gap in the numbers, a number with
-// only one of its two values or an empty one, a key that is no favourite's.
+// The favourites of the section up to the first number without a name (numbered 1 to
+// 32767), in number order, and whether favourites are stored behind that gap.
 struct StoredFavourites {
     QList<Favourite> favourites;
     bool damaged = false;
+    int missingNumber = 0;  // the number of the gap, when damaged
 };
 StoredFavourites readFavourites(const QHash<QString, QString>& section);
 QList<Favourite> favouritesIn(const QHash<QString, QString>& section);
-
-// The changes that leave exactly these favourites in the section, numbered 1, 2, …
-QList<SettingChange> renumberingChanges(const QHash<QString, QString>& section,
-                                        const QList<Favourite>& favourites);
 
 // What the add refuses: a folder or a name that a loaded favourite already has. The lower
 // number decides when both match.
@@ -90,12 +85,9 @@ Q_SIGNALS:
 
 private:
     bool refuseClash(FavouriteClash clash, QWidget* owner);
-    // Keeps a damaged section's file aside, writes the whole favourites anew and tells the
-    // user, once for each damaged content.
-    void repairDamage(const QHash<QString, QString>& section);
-    // The stored section, whole (repaired first when damaged), with the favourites read anew
-    // from it; nothing when damage could not be repaired, and then nothing may be written.
-    std::optional<QHash<QString, QString>> wholeSection();
+    // Keeps the settings file aside and tells the user of favourites stored behind a gap,
+    // once for each damaged content.
+    void reportGap(const QHash<QString, QString>& section, int missing);
 
     QList<Favourite> m_favourites;
 };
