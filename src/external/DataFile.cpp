@@ -92,11 +92,6 @@ DataFileContent parseDataFile(QByteArrayView bytes) {
         content.error = kTooLarge;
         return content;
     }
-    const auto noteFault = [&content](int fault) {
-        if (content.error == 0) {
-            content.error = fault;
-        }
-    };
     qsizetype start = 0;
     while (start < bytes.size()) {
         qsizetype end = start;
@@ -106,10 +101,14 @@ DataFileContent parseDataFile(QByteArrayView bytes) {
         int fault = 0;
         auto entry = parseDataFileLine(bytes.sliced(start, end - start), fault);
         if (fault != 0) {
-            noteFault(fault);
-        } else if (entry && content.entries.size() == kMaxMenuItems) {
-            noteFault(kTooLarge);
-        } else if (entry) {
+            content.error = fault;
+            return content;
+        }
+        if (entry) {
+            if (content.entries.size() == kMaxMenuItems) {
+                content.error = kTooLarge;
+                return content;
+            }
             content.entries.append(std::move(*entry));
         }
         if (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n') {

@@ -30,14 +30,14 @@ inline constexpr qsizetype kMaxLineBytes = 64 * 1024;
 inline constexpr qsizetype kMaxMenuItems = 10000;
 
 struct DataFileContent {
-    QList<MenuEntry> entries;  // every item read: a damaged line is passed over
-    int error = 0;             // 0, or the number of the first fault met
+    QList<MenuEntry> entries;  // the items read, up to the first damaged line
+    int error = 0;             // 0, or the number of the fault that ended the reading
 };
 
 // One line, without its line end. Blank lines and lines with one blank side give no item
 // (an empty optional and no fault); a damaged line sets fault.
 std::optional<MenuEntry> parseDataFileLine(QByteArrayView line, int& fault);
-// A whole file. Lines may end in CR LF, LF or CR. Items past kMaxMenuItems are left out.
+// A whole file. Lines may end in CR LF, LF or CR.
 DataFileContent parseDataFile(QByteArrayView bytes);
 // The file for the entries: each line target + "<name>" + name + CR LF, in UTF-8.
 QByteArray formatDataFile(const QList<MenuEntry>& entries);

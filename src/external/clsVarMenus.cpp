@@ -25,12 +25,11 @@ constexpr qsizetype kShownNameLength = 100;
 constexpr const char* kLoadError = "An error occured while loading the list file '%1'!";
 // What follows it, %1 where the file as it was is kept.
 constexpr const char* kLinesLeftOut =
-    "\n\nLines that are no menu items were left out; every item that could be read is in the "
-    "menu. The file as it was is kept as '%1'.";
+    "\n\nThe items before the damaged line are in the menu. The file as it was is kept as "
+    "'%1'.";
 constexpr const char* kLinesLeftOutNotKept =
-    "\n\nLines that are no menu items were left out; every item that could be read is in the "
-    "menu. No copy of the file could be kept, so it was left as it is and will not be written "
-    "over.";
+    "\n\nThe items before the damaged line are in the menu. No copy of the file could be "
+    "kept, so it was left as it is and will not be written over.";
 // %1 why the file was not read, %2 where it is kept.
 constexpr const char* kNotRead = "\n\nThe file was not read: %1. It is kept, unchanged, as '%2'.";
 constexpr const char* kNotReadNotMoved =
@@ -132,14 +131,19 @@ void clsVarMenus::LoadMenu() {
         setMenuItem(element, content.entries[i].name, content.entries[i].target);
     }
     if (content.error != 0) {
-        // The file as it was is kept before it is written anew with the items read, so that
-        // the next load (the maker's sites are read again each time their menu opens) finds
-        // it whole and nothing it held is lost.
-        const QString kept = keepDamagedCopy(path, *bytes);
-        m_holdDataFile = kept.isEmpty();
-        if (!kept.isEmpty()) {
-            writeDataFile(formatDataFile(content.entries));
+        // The reading ends at the damaged line; the items before it stay in the menu. The
+        // file goes aside whole, never deleted (it may hold more of the user's items), so the
+        // next load (the maker's sites are read again each time their menu opens) begins
+        // without it. Where it cannot be moved (a read-only folder), a copy is kept and the
+        // items read become the user's own file.
+        QString kept = moveAside(path);
+        if (kept.isEmpty()) {
+            kept = keepDamagedCopy(path, *bytes);
+            if (!kept.isEmpty()) {
+                writeDataFile(formatDataFile(content.entries));
+            }
         }
+        m_holdDataFile = kept.isEmpty();
         reportDamage(content.error,
                      kept.isEmpty()
                          ? QString::fromLatin1(kLinesLeftOutNotKept)

@@ -94,23 +94,22 @@ TEST_F(VarMenus, RefusesDuplicatesAndRenames) {
     EXPECT_FALSE(m_menus->InArray("Pics", false));
 }
 
-TEST_F(VarMenus, ADamagedFileGivesEveryItemAndIsKeptAsideBeforeItIsWrittenAnew) {
+TEST_F(VarMenus, ADamagedFileGivesTheItemsBeforeTheDamageAndIsKeptAside) {
     const QByteArray damaged = "a<name>A\r\n" + QByteArray("\x7f\x45\x4c\x46\0\0", 6) +
                                "\r\nb<name>B\r\nno marker\r\nc<name>C\r\n";
     write(damaged);
     m_menus->LoadMenu();
     ASSERT_EQ(m_dialogs->shown.size(), 1);
     EXPECT_EQ(m_dialogs->shown[0].text,
-              "An error occured while loading the list file 'GVImgwebs.dat'!\n\nLines that are "
-              "no menu items were left out; every item that could be read is in the menu. The "
-              "file as it was is kept as '" +
+              "An error occured while loading the list file 'GVImgwebs.dat'!\n\nThe items "
+              "before the damaged line are in the menu. The file as it was is kept as '" +
                   path() + ".damaged'.");
     EXPECT_EQ(m_dialogs->shown[0].title, "Error: 5");
     EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Critical);
-    EXPECT_EQ(m_menus->entries(), (QList<MenuEntry>{{"A", "a"}, {"B", "b"}, {"C", "c"}}));
+    EXPECT_EQ(m_menus->entries(), (QList<MenuEntry>{{"A", "a"}}));
     EXPECT_EQ(read(path() + ".damaged"), damaged);
-    // Written anew at once, so that the next load finds it whole.
-    EXPECT_EQ(read(), "a<name>A\r\nb<name>B\r\nc<name>C\r\n");
+    // Gone aside whole, so the next load begins without it and says nothing more.
+    EXPECT_FALSE(QFileInfo::exists(path()));
     m_menus->ReloadMenu();
     EXPECT_EQ(m_dialogs->shown.size(), 1);
 
@@ -144,15 +143,14 @@ TEST_F(VarMenus, ADamagedFileGivesEveryItemAndIsKeptAsideBeforeItIsWrittenAnew) 
     }
     EXPECT_EQ(QFileInfo(path() + ".damaged-2").size(), 100 << 20);
 
-    // A file linked from elsewhere stays a link: the copy lies beside the link, and the
-    // link's target is written anew.
+    // A file linked from elsewhere: the link goes aside, its target is left as it was.
     const QString target = gvtest::testFolders().home + "/sites.dat";
     write("x<name>X\r\nbad\r\n", target);
     ASSERT_TRUE(QFile::link(target, path()));
     m_menus->ReloadMenu();
-    EXPECT_EQ(read(path() + ".damaged-5"), "x<name>X\r\nbad\r\n");
-    EXPECT_TRUE(QFileInfo(path()).isSymLink());
-    EXPECT_EQ(read(target), "x<name>X\r\n");
+    EXPECT_TRUE(QFileInfo(path() + ".damaged-5").isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(path()));
+    EXPECT_EQ(read(target), "x<name>X\r\nbad\r\n");
 }
 
 TEST_F(VarMenus, AReadOnlyProgramFolderKeepsTheUsersCopy) {
