@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -19,8 +18,10 @@
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/DirectoryReader.h"
 #include "platform/Paths.h"
 #include "startup/AppState.h"
+#include "widgets/FolderTreeModel.h"
 
 namespace gv {
 namespace {}  // namespace
@@ -59,14 +60,9 @@ MiniBrowser::MiniBrowser(QWidget* parent) : QFrame(parent) {
     Drive1 = named(new VolumeComboBox(this), "Drive1");
     Drive1->setAccessibleName(QStringLiteral("Drives"));
     layout->addWidget(Drive1);
-    m_folderModel = new QFileSystemModel(this);
-    m_folderModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-    m_folderModel->setReadOnly(true);
+    m_folderModel = new FolderTreeModel(this);
     ftvDirs = named(new QTreeView(this), "ftvDirs");
-    ftvDirs->setModel(m_folderModel);
-    for (int c = 1; c < 4; ++c) {
-        ftvDirs->setColumnHidden(c, true);
-    }
+    setFolderTreeModel(ftvDirs, m_folderModel);
     ftvDirs->header()->hide();
     ftvDirs->setAccessibleName(QStringLiteral("Folder Tree"));
     layout->addWidget(ftvDirs, 3);
@@ -112,8 +108,7 @@ MiniBrowser::MiniBrowser(QWidget* parent) : QFrame(parent) {
                 }
             });
     // The model reads and sorts folders in the background; each step brings the tree closer.
-    connect(m_folderModel, &QFileSystemModel::directoryLoaded, this,
-            &MiniBrowser::showFolderInTree);
+    connect(m_folderModel, &FolderTreeModel::directoryLoaded, this, &MiniBrowser::showFolderInTree);
     connect(m_folderModel, &QAbstractItemModel::layoutChanged, this,
             &MiniBrowser::showFolderInTree);
     connect(File1, &FileListBox::currentRowChanged, this, [this](int row) {
@@ -132,7 +127,7 @@ MiniBrowser::MiniBrowser(QWidget* parent) : QFrame(parent) {
 
 bool MiniBrowser::setFolder(const QString& folder) {
     const QString clean = QDir::cleanPath(folder);
-    if (clean == m_folder || !QFileInfo(clean).isDir()) {
+    if (clean == m_folder || !isFolder(clean)) {
         return false;
     }
     m_folder = clean;
