@@ -354,8 +354,8 @@ void FolderTreeModel::readAgain(Node* node) {
 
 void FolderTreeModel::takeReading(const QString& path, quint64 ticket, const Subfolders& found) {
     Node* node = findNode(path);
-    // A folder removed from the tree meanwhile, or asked to read again since, waits for its
-    // own reading.
+    // A folder removed from the tree meanwhile (and perhaps made again since) waits for a
+    // reading of its own.
     if (node == nullptr || node->ticket != ticket || node->state != Node::State::Reading) {
         return;
     }
