@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 
 #include "images/Picture.h"
 #include "mainwindow/FileListBox.h"
@@ -564,6 +565,33 @@ TEST_F(Browsing, TheTreeEntersFoldersNamedByBytesThatAreNotUtf8) {
     EXPECT_EQ(fileNameToStdString(w->currentFolder()), parent.at(lookAlike));
     EXPECT_EQ(w->File1->names(), QStringList{"in UTF-8.jpg"});
     EXPECT_TRUE(m_dialogs->shown.isEmpty());
+}
+
+// Refresh reads the tree's folders again, also those no watch on disk follows (names that
+// are not UTF-8).
+TEST_F(Browsing, RefreshShowsFoldersMadeInTheTreesFoldersMeanwhile) {
+    gvtest::RawFolder start;
+    start.folder("r\xff");
+    ASSERT_TRUE(gvtest::writePng(start.path() + "/a.png", gvtest::quadrantImage({16, 16})));
+    SaveSetting(keys::kStartDir, start.path());
+    open();
+    click("a.png");
+    auto* model = static_cast<FolderTreeModel*>(w->ftvDirs->model());
+    const QString rawPath = start.path() + "/" + fileNameFromBytes(QByteArray("r\xff"));
+    const QModelIndex raw = model->index(rawPath);
+    QSignalSpy loaded(model, &FolderTreeModel::directoryLoaded);
+    w->ftvDirs->expand(raw);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::any_of(loaded.begin(), loaded.end(),
+                               [&](const auto& s) { return s.first().toString() == rawPath; });
+        },
+        10000));
+    ASSERT_EQ(model->rowCount(raw), 0);
+    start.folder("r\xff/made meanwhile");
+    w->Toolbar[3]->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(raw) == 1; }, 10000));
+    EXPECT_EQ(model->index(0, 0, raw).data().toString(), "made meanwhile");
 }
 
 TEST_F(Browsing, PanelSwitchesHideShowAndDock) {
