@@ -1,8 +1,6 @@
 #include "files/frmBrowse.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,6 +13,7 @@
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
 #include "startup/AppState.h"
+#include "widgets/FolderTreeModel.h"
 
 namespace gv {
 
@@ -29,17 +28,12 @@ frmBrowse::frmBrowse(QWidget* parent) : QDialog(parent) {
     Label1->setTextFormat(Qt::PlainText);
     Label2 = new QLabel(QStringLiteral("Directories"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
-    m_model = new QFileSystemModel(this);
-    m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
-    m_model->setReadOnly(true);
+    m_model = new FolderTreeModel(this);
     m_model->setRootPath(QStringLiteral("/"));
     ftvDirs = new QTreeView(this);
     ftvDirs->setObjectName(QStringLiteral("ftvDirs"));
     ftvDirs->setAccessibleName(QStringLiteral("Directories"));
-    ftvDirs->setModel(m_model);
-    for (int c = 1; c < m_model->columnCount(); ++c) {
-        ftvDirs->setColumnHidden(c, true);
-    }
+    setFolderTreeModel(ftvDirs, m_model);
     ftvDirs->header()->hide();
     const QString favourites =
         appState().FavoriteSpelling ? QStringLiteral("Favorites") : QStringLiteral("Favourites");
@@ -71,9 +65,12 @@ frmBrowse::frmBrowse(QWidget* parent) : QDialog(parent) {
 
     connect(ftvDirs->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { ChosenDir = m_model->filePath(current); });
-    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this] {
+    connect(m_model, &FolderTreeModel::directoryLoaded, this, [this] {
         if (!m_wanted.isEmpty()) {
             selectFolder(m_wanted);
+        } else if (m_following) {
+            // Folders read on the way moved the selected one.
+            ftvDirs->scrollTo(ftvDirs->currentIndex(), QAbstractItemView::PositionAtCenter);
         }
     });
     // Folders read and sorted later move the selected one: bring it back into sight, until

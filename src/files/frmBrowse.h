@@ -6,7 +6,6 @@
 #include <QList>
 #include <QString>
 
-class QFileSystemModel;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -15,6 +14,8 @@ class QTreeView;
 #include "favourites/FavouriteStore.h"
 
 namespace gv {
+
+class FolderTreeModel;
 
 class frmBrowse final : public QDialog {
     Q_OBJECT
@@ -41,7 +42,7 @@ public:
 
 private:
     void selectFolder(const QString& path);
-    QFileSystemModel* m_model = nullptr;
+    FolderTreeModel* m_model = nullptr;
     QList<Favourite> m_favourites;
     QString m_wanted;  // the folder to select once the tree has read its way down to it
     bool m_following = false;

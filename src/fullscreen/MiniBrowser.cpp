@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -19,9 +18,12 @@
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/DirectoryReader.h"
 #include "platform/FileAccess.h"
+#include "platform/FileNameBytes.h"
 #include "platform/Paths.h"
 #include "startup/AppState.h"
+#include "widgets/FolderTreeModel.h"
 
 namespace gv {
 namespace {}  // namespace
@@ -60,14 +62,9 @@ MiniBrowser::MiniBrowser(QWidget* parent) : QFrame(parent) {
     Drive1 = named(new VolumeComboBox(this), "Drive1");
     Drive1->setAccessibleName(QStringLiteral("Drives"));
     layout->addWidget(Drive1);
-    m_folderModel = new QFileSystemModel(this);
-    m_folderModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-    m_folderModel->setReadOnly(true);
+    m_folderModel = new FolderTreeModel(this);
     ftvDirs = named(new QTreeView(this), "ftvDirs");
-    ftvDirs->setModel(m_folderModel);
-    for (int c = 1; c < 4; ++c) {
-        ftvDirs->setColumnHidden(c, true);
-    }
+    setFolderTreeModel(ftvDirs, m_folderModel);
     ftvDirs->header()->hide();
     ftvDirs->setAccessibleName(QStringLiteral("Folder Tree"));
     layout->addWidget(ftvDirs, 3);
@@ -113,8 +110,7 @@ MiniBrowser::MiniBrowser(QWidget* parent) : QFrame(parent) {
                 }
             });
     // The model reads and sorts folders in the background; each step brings the tree closer.
-    connect(m_folderModel, &QFileSystemModel::directoryLoaded, this,
-            &MiniBrowser::showFolderInTree);
+    connect(m_folderModel, &FolderTreeModel::directoryLoaded, this, &MiniBrowser::showFolderInTree);
     connect(m_folderModel, &QAbstractItemModel::layoutChanged, this,
             &MiniBrowser::showFolderInTree);
     connect(File1, &FileListBox::currentRowChanged, this, [this](int row) {
@@ -182,9 +178,11 @@ void MiniBrowser::fillFolderList() {
     if (parent != m_folder) {
         add(QStringLiteral(".."), parent);
     }
-    for (const QFileInfo& sub : QDir(m_folder).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot,
-                                                             QDir::Name | QDir::IgnoreCase)) {
-        add(sub.fileName(), sub.absoluteFilePath());
+    // Read by the bytes of the names, so a folder whose name is not UTF-8 opens itself.
+    QStringList names = readSubfolders(m_folder).names;
+    names.sort(Qt::CaseInsensitive);
+    for (const QString& name : names) {
+        add(fileNameForDisplay(name), joinPath(m_folder, name));
     }
 }
 

@@ -5,7 +5,6 @@
 #include <QFrame>
 #include <QString>
 
-class QFileSystemModel;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -14,6 +13,7 @@ class QTreeView;
 namespace gv {
 
 class FileListBox;
+class FolderTreeModel;
 class VolumeComboBox;
 
 class MiniBrowser final : public QFrame {
@@ -63,7 +63,7 @@ private:
     void showFolderInTree();
     void refreshFileList();
 
-    QFileSystemModel* m_folderModel = nullptr;
+    FolderTreeModel* m_folderModel = nullptr;
     QString m_folder;
     QString m_pattern;
     bool m_pinned = false;

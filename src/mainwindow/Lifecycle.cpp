@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>

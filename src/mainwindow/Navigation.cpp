@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,11 +23,13 @@
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/DirectoryReader.h"
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"
 #include "platform/Trace.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
+#include "widgets/FolderTreeModel.h"
 
 namespace gv {
 
@@ -218,7 +219,7 @@ void frmGlimvane::connectNavigation() {
     // The tree fills in as folders are read: each folder read on the way to the current one
     // brings it a step closer, and each sort of what was read moves it back into sight.
     // Before the window's first paint the tree waits for it (the paint comes first).
-    connect(m_folderModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+    connect(m_folderModel, &FolderTreeModel::directoryLoaded, this, [this](const QString& path) {
         if (m_treeFollowsFolder && !m_treeWaitsForPaint && isSameOrInside(m_folder, path)) {
             showFolderInTree();
         }
@@ -359,7 +360,7 @@ void frmGlimvane::RefreshCommand() {
     if (row < 0) {
         return;
     }
-    m_folderModel->setRootPath(QString());
+    m_folderModel->refresh();
     setCurrentFolder(m_folder);
     if (File1->count() == 0) {
         // The folder's images have all gone meanwhile: nothing is left to show.

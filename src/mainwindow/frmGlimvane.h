@@ -23,12 +23,12 @@ class QListWidgetItem;
 class QMenu;
 class QScrollBar;
 class QTreeView;
-class QFileSystemModel;
 class QMouseEvent;
 
 namespace gv {
 
 class FileListBox;
+class FolderTreeModel;
 class frmFullscn;
 class ImageBox;
 class PrefetchCache;
@@ -231,7 +231,7 @@ public:
     VolumeComboBox* Drive1 = nullptr;
     QListWidget* Dir1 = nullptr;
     QTreeView* ftvDirs = nullptr;
-    QFileSystemModel* m_folderModel = nullptr;
+    FolderTreeModel* m_folderModel = nullptr;
     QString m_folder;  // the folder list's current folder
     // The tree keeps the current folder in sight while it reads its way down to it, until the
     // user scrolls or opens folders in it; m_treeMoving marks the window's own moves.

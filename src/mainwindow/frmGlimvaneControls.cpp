@@ -1,7 +1,6 @@
 // The controls of the main window, with their names, design-time texts and tooltips.
 
 #include <QComboBox>
-#include <QFileSystemModel>
 #include <QFont>
 #include <QFrame>
 #include <QHeaderView>
@@ -16,6 +15,7 @@
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
+#include "widgets/FolderTreeModel.h"
 
 namespace gv {
 namespace {
@@ -138,21 +138,14 @@ void frmGlimvane::buildControls() {
     Dir1 = named(new QListWidget(FraFiles), "Dir1");
     Dir1->setAccessibleName(QStringLiteral("Folders"));
     Dir1->hide();  // the folder tree shows the folders; the list keeps the current folder
-    m_folderModel = newFolderNamesModel(this);
-    m_folderModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
-    m_folderModel->setReadOnly(true);
+    m_folderModel = new FolderTreeModel(this);
     m_folderModel->setIconProvider(folderTreeIcons());
     ftvDirs = named(new QTreeView(FraFiles), "ftvDirs");
-    ftvDirs->setModel(m_folderModel);
+    setFolderTreeModel(ftvDirs, m_folderModel);
     ftvDirs->header()->hide();
-    // The names column is as wide as its names, so deep folders can be scrolled to. (Set before
-    // the other columns are hidden: hiding them would otherwise stretch the names column, and
-    // measure it, at once.)
+    // The names column is as wide as its names, so deep folders can be scrolled to.
     ftvDirs->header()->setStretchLastSection(false);
     ftvDirs->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    for (int c = 1; c < 4; ++c) {
-        ftvDirs->setColumnHidden(c, true);
-    }
     ftvDirs->setAccessibleName(QStringLiteral("Folder Tree"));
     FavList = named(new QListWidget(FraFiles), "FavList");
     FavList->setAccessibleName(QStringLiteral("Favourites"));

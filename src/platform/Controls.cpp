@@ -3,17 +3,12 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
-#include <QFileInfo>
-#include <QFileSystemModel>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
-#include <QScrollBar>
 #include <QTabBar>
-#include <QTreeView>
-#include <algorithm>
 #include <utility>
 
 namespace gv {
@@ -309,68 +304,6 @@ protected:
 void keepDisabled(QWidget* control) {
     control->setEnabled(false);
     control->installEventFilter(new StayDisabled(control));
-}
-
-namespace {
-
-class FolderNamesModel final : public QFileSystemModel {
-public:
-    using QFileSystemModel::QFileSystemModel;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (role == Qt::SizeHintRole) {
-            return QSize(0, 0);  // a header's own measure (in bold) would widen the names column
-        }
-        return QFileSystemModel::headerData(section, orientation, role);
-    }
-};
-
-}  // namespace
-
-QFileSystemModel* newFolderNamesModel(QObject* parent) {
-    return new FolderNamesModel(parent);
-}
-
-void revealFolderInTree(QTreeView* tree, QFileSystemModel* model, const QString& folder) {
-    const QModelIndex index = model->index(folder);
-    if (index.isValid()) {
-        tree->setCurrentIndex(index);
-        tree->scrollTo(index);
-        // Deep folders are indented past a narrow tree's edge: scroll sideways until the whole
-        // name is in sight, or as far as its start (with the branch arrow) allows.
-        const QRect row = tree->visualRect(index);
-        const int width = tree->viewport()->width();
-        const int start = row.left() - tree->indentation();
-        const int nameEnd = row.left() + tree->sizeHintForIndex(index).width() + 2;
-        int shift = 0;
-        if (start < 0) {
-            shift = start;
-        } else if (nameEnd > width) {
-            shift = std::min(nameEnd - width, start);
-        }
-        if (shift != 0) {
-            QScrollBar* bar = tree->horizontalScrollBar();
-            bar->setValue(bar->value() + shift);
-        }
-        return;
-    }
-    // The tree knows only the folders it has read. Open the deepest one it knows on the way
-    // down; when its contents arrive (directoryLoaded), the caller comes back one level lower.
-    QString path = folder;
-    while (true) {
-        const QString parent = QFileInfo(path).path();
-        if (parent == path) {
-            return;
-        }
-        path = parent;
-        const QModelIndex known = model->index(path);
-        if (known.isValid()) {
-            tree->expand(known);
-            if (model->canFetchMore(known)) {
-                model->fetchMore(known);
-            }
-            return;
-        }
-    }
 }
 
 QPalette desktopPalette() {

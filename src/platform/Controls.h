@@ -12,8 +12,6 @@
 
 class QAbstractItemView;
 class QAction;
-class QFileSystemModel;
-class QTreeView;
 class QFocusEvent;
 class QLabel;
 class QLineEdit;
@@ -133,15 +131,5 @@ QPalette desktopPalette();
 // commands around it.
 void keepDisabled(QAction* action);
 void keepDisabled(QWidget* control);
-
-// The folders of the file system for a tree that shows their names only (its header hidden):
-// the names column is sized by the names alone, not by a header nobody sees, so showing the tree
-// loads no bold font.
-QFileSystemModel* newFolderNamesModel(QObject* parent);
-
-// The folder tree shows the folder: selected and scrolled into sight, sideways too. A folder
-// the tree has not read yet is read towards: call again when the model's directoryLoaded says
-// another level has arrived.
-void revealFolderInTree(QTreeView* tree, QFileSystemModel* model, const QString& folder);
 
 }  // namespace gv

@@ -3,7 +3,6 @@
 #include "platform/FileNameBytes.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <cerrno>
 #include <condition_variable>
 #include <cstddef>
@@ -54,9 +53,16 @@ constexpr std::size_t kNamesBeforeReaderThread = 4096;
 
 enum class BlockResult { More, End, Failed };
 
-// Reads one block of entries and calls each(name) for the regular files that wanted() admits.
+// What a walk lists: regular files, or folders.
+enum class EntryKind { File, Folder };
+
+// Reads one block of entries and calls each(name) for the entries of that kind that wanted()
+// admits.
 template <typename Each>
-BlockResult readBlock(int fd, char* block, const FolderFileFilter& wanted, Each&& each) {
+BlockResult readBlock(int fd, char* block, EntryKind kind, const FolderFileFilter& wanted,
+                      Each&& each) {
+    const unsigned char kindType = kind == EntryKind::File ? DT_REG : DT_DIR;
+    const mode_t kindMode = kind == EntryKind::File ? S_IFREG : S_IFDIR;
     long filled = 0;
     do {
         filled = ::syscall(SYS_getdents64, fd, block, kBlockBytes);
@@ -75,25 +81,24 @@ BlockResult readBlock(int fd, char* block, const FolderFileFilter& wanted, Each&
         }
         offset += entry->d_reclen;
         bool needsStat = false;
-        switch (entry->d_type) {
-            case DT_REG:
-                break;
-            case DT_LNK:
-            case DT_UNKNOWN:
-                needsStat = true;
-                break;
-            default:
-                continue;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            needsStat = true;
+        } else if (entry->d_type != kindType) {
+            continue;
         }
         const char* nameBytes = record + offsetof(DirectoryEntry, d_name);
         const std::string_view name(nameBytes);
+        if (kind == EntryKind::Folder && (name == "." || name == "..")) {
+            continue;
+        }
         if (!wanted(name)) {
             continue;
         }
         if (needsStat) {
             // Follows the link: a link counts as what it points at.
             struct stat status {};
-            if (::fstatat(fd, nameBytes, &status, 0) != 0 || !S_ISREG(status.st_mode)) {
+            if (::fstatat(fd, nameBytes, &status, 0) != 0 ||
+                (status.st_mode & S_IFMT) != kindMode) {
                 continue;
             }
         }
@@ -145,16 +150,30 @@ private:
     bool m_ok = false;
 };
 
+// The folder's path as the system stores it, or nothing when the text cannot name one.
+std::optional<QByteArray> systemPath(const QString& folder) {
+    const QByteArray path = fileNameToBytes(folder);
+    // An embedded NUL would silently name a different folder (the path cut short there).
+    if (path.isEmpty() || path.contains('\0')) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+int openFolder(const QString& folder) {
+    const std::optional<QByteArray> path = systemPath(folder);
+    if (!path) {
+        errno = ENOENT;
+        return -1;
+    }
+    return ::open(path->constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
 }  // namespace
 
 bool forEachFolderFile(const QString& folder, const FolderFileFilter& wanted,
                        const FolderFileSink& take) {
-    const QByteArray path = fileNameToBytes(folder);
-    // An embedded NUL would silently open a different folder (the path cut short there).
-    if (path.isEmpty() || path.contains('\0')) {
-        return false;
-    }
-    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = openFolder(folder);
     if (fd < 0) {
         return false;
     }
@@ -165,7 +184,7 @@ bool forEachFolderFile(const QString& folder, const FolderFileFilter& wanted,
     std::size_t taken = 0;
     const auto readHere = [&](std::size_t limit) -> std::optional<bool> {
         while (taken < limit) {
-            switch (readBlock(fd, block.get(), wanted, [&](std::string_view name) {
+            switch (readBlock(fd, block.get(), EntryKind::File, wanted, [&](std::string_view name) {
                 take(name);
                 ++taken;
             })) {
@@ -190,10 +209,11 @@ bool forEachFolderFile(const QString& folder, const FolderFileFilter& wanted,
             BlockResult result = BlockResult::More;
             while (result == BlockResult::More && !stop.stop_requested()) {
                 std::string batch;
-                result = readBlock(fd, buffer, wanted, [&batch](std::string_view name) {
-                    batch.append(name);
-                    batch.push_back('\0');
-                });
+                result =
+                    readBlock(fd, buffer, EntryKind::File, wanted, [&batch](std::string_view name) {
+                        batch.append(name);
+                        batch.push_back('\0');
+                    });
                 if (!batch.empty()) {
                     queue.push(std::move(batch));
                 }
@@ -221,6 +241,31 @@ FolderFiles readFolderFiles(const QString& folder) {
         folder, [](std::string_view) { return true; },
         [&files](std::string_view name) { files.names.append(decodeFileName(name)); });
     return files;
+}
+
+Subfolders readSubfolders(const QString& folder, const std::atomic<bool>* stop) {
+    Subfolders found;
+    const int fd = openFolder(folder);
+    if (fd < 0) {
+        return found;
+    }
+    const FdCloser closer{fd};
+    const std::unique_ptr<char[]> block(new char[kBlockBytes]);
+    const FolderFileFilter everyName = [](std::string_view) { return true; };
+    while (stop == nullptr || !stop->load(std::memory_order_relaxed)) {
+        switch (readBlock(
+            fd, block.get(), EntryKind::Folder, everyName,
+            [&found](std::string_view name) { found.names.append(fileNameFromBytes(name)); })) {
+            case BlockResult::More:
+                break;
+            case BlockResult::End:
+                found.ok = true;
+                return found;
+            case BlockResult::Failed:
+                return found;
+        }
+    }
+    return found;
 }
 
 QString decodeFileName(std::string_view name) {

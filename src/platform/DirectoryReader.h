@@ -1,10 +1,12 @@
 #pragma once
 // A folder's file names read straight from its directory entries. The entry type the kernel
 // reports decides what is a file, so a folder of 100 000 pictures costs no system call per
-// file; only symbolic links and entries of unknown type are looked at with a stat.
+// file; only symbolic links and entries of unknown type are looked at with a stat. Paths and
+// names are in the lossless text form of FileNameBytes.h.
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 #include <string_view>
 
@@ -30,6 +32,16 @@ using FolderFileSink = std::function<void(std::string_view)>;
 // cannot be opened or its reading fails part way (the names taken until then stand).
 bool forEachFolderFile(const QString& folder, const FolderFileFilter& wanted,
                        const FolderFileSink& take);
+
+struct Subfolders {
+    QStringList names;  // in their lossless text form, in directory order
+    bool ok = false;    // false: the folder is missing, not a folder, unreadable, or stopped
+};
+
+// The folders in a folder, hidden ones and symbolic links to folders included ("." and ".."
+// left out). A set `stop` ends the reading between two blocks of entries, for a reader
+// nobody waits for any more.
+Subfolders readSubfolders(const QString& folder, const std::atomic<bool>* stop = nullptr);
 
 // A stored name in its lossless text form (fileNameFromBytes).
 QString decodeFileName(std::string_view name);

@@ -13,11 +13,26 @@
 
 namespace gv {
 
-std::optional<struct stat> statPath(const QString& path, bool followLinks) {
-    if (path.isEmpty()) {
+namespace {
+
+// The bytes to hand to the system; nothing for a path with a NUL, which the system would cut
+// short there and so name another file.
+std::optional<QByteArray> systemBytes(const QString& path) {
+    QByteArray bytes = fileNameToBytes(path);
+    if (bytes.isEmpty() || bytes.contains('\0')) {
         return std::nullopt;
     }
-    const QByteArray bytes = fileNameToBytes(path);
+    return bytes;
+}
+
+}  // namespace
+
+std::optional<struct stat> statPath(const QString& path, bool followLinks) {
+    const std::optional<QByteArray> system = systemBytes(path);
+    if (!system) {
+        return std::nullopt;
+    }
+    const QByteArray& bytes = *system;
     struct stat st {};
     const int rc = followLinks ? ::stat(bytes.constData(), &st) : ::lstat(bytes.constData(), &st);
     if (rc != 0) {
@@ -75,13 +90,14 @@ std::optional<QString> resolveShownPath(const QString& shown) {
 }
 
 int openForReadingFd(const QString& path) {
-    if (path.isEmpty()) {
+    const std::optional<QByteArray> bytes = systemBytes(path);
+    if (!bytes) {
         errno = ENOENT;
         return -1;
     }
     int fd = -1;
     do {
-        fd = ::open(fileNameToBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        fd = ::open(bytes->constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -100,7 +116,11 @@ bool openForReading(QFile& file, const QString& path) {
 }
 
 int writeFileAtomically(const QString& path, const QByteArray& bytes) {
-    std::string target = fileNameToStdString(path);
+    const std::optional<QByteArray> system = systemBytes(path);
+    if (!system) {
+        return ENOENT;
+    }
+    std::string target = system->toStdString();
     // Saving over a link writes the file it points to, which keeps the link.
     struct stat link {};
     if (::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {

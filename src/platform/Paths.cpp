@@ -6,6 +6,8 @@
 #include <QStandardPaths>
 #include <QStorageInfo>
 
+#include "platform/FileNameBytes.h"
+
 namespace gv {
 
 QString programFolder() {
@@ -60,6 +62,15 @@ QString programFileForReading(const QString& name) {
 }
 
 QString volumeRoot(const QString& path) {
+    // Qt's classes would read a name that is not UTF-8 as its look-alike: the nearest folder
+    // on the way whose path is plain text decides (a mount point's own name is rarely odd).
+    if (holdsRawBytes(path)) {
+        QString plain = path;
+        while (holdsRawBytes(plain)) {
+            plain.truncate(qMax(0, plain.lastIndexOf(QLatin1Char('/'))));
+        }
+        return volumeRoot(plain.isEmpty() ? QStringLiteral("/") : plain);
+    }
     QStorageInfo info(path);
     if (info.isValid() && !info.rootPath().isEmpty()) {
         return info.rootPath();

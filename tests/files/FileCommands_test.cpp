@@ -8,7 +8,6 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
-#include <QFileSystemModel>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -25,8 +24,10 @@
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "support/ImageFiles.h"
+#include "support/RawFolder.h"
 #include "support/TestEnvironment.h"
 #include "support/WindowFixture.h"
+#include "widgets/FolderTreeModel.h"
 
 using namespace gv;
 
@@ -189,7 +190,7 @@ TEST_F(FileCommands, TheFolderChooserStartsAtTheFolderAndOffersTheFavourites) {
     QString selected, chosen;
     m_dialogs->modalScripts.enqueue([&](QDialog&) {
         const auto current = [&] {
-            return static_cast<QFileSystemModel*>(browse.ftvDirs->model())
+            return static_cast<FolderTreeModel*>(browse.ftvDirs->model())
                 ->filePath(browse.ftvDirs->currentIndex());
         };
         EXPECT_TRUE(QTest::qWaitFor([&] { return current() == deep; }, 5000));
@@ -203,6 +204,37 @@ TEST_F(FileCommands, TheFolderChooserStartsAtTheFolderAndOffersTheFavourites) {
     EXPECT_EQ(selected, deep);
     EXPECT_EQ(chosen, m_folder);
     EXPECT_EQ(browse.Label1->text(), "Where?");
+}
+
+// Two folders that show alike, "d\xff" and "d\xef\xbf\xbd": the one clicked is the one chosen.
+TEST_F(FileCommands, TheFolderChooserGivesTheFolderClickedByItsOwnBytes) {
+    gvtest::RawFolder parent;
+    parent.folder("d\xff");
+    parent.folder("d\xef\xbf\xbd");
+    const QString lookAlike = parent.path() + "/d" + QChar::ReplacementCharacter;
+    frmBrowse browse;
+    QString chosen;
+    m_dialogs->modalScripts.enqueue([&](QDialog& dialog) {
+        dialog.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        QTreeView* tree = browse.ftvDirs;
+        auto* model = static_cast<FolderTreeModel*>(tree->model());
+        const QModelIndex folder = model->index(parent.path());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(folder) == 2; }, 10000));
+        EXPECT_EQ(model->filePath(tree->currentIndex()), lookAlike);
+        for (int r = 0; r < model->rowCount(folder); ++r) {
+            const QModelIndex row = model->index(r, 0, folder);
+            if (model->filePath(row) != lookAlike) {
+                tree->scrollTo(row);
+                QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                                  tree->visualRect(row).center());
+            }
+        }
+        browse.Command2->click();
+        return browse.result();
+    });
+    EXPECT_TRUE(browse.ShowBrowse(nullptr, "Where?", lookAlike, &chosen));
+    EXPECT_EQ(fileNameToStdString(chosen), parent.at("d\xff"));
 }
 
 TEST_F(FileCommands, ADeclinedDeleteKeepsTheFileShown) {

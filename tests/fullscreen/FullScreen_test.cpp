@@ -9,8 +9,10 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include "fullscreen/FullScreenRules.h"
 #include "fullscreen/MiniBrowser.h"
@@ -18,11 +20,14 @@
 #include "mainwindow/FileListBox.h"
 #include "mainwindow/ImageBox.h"
 #include "platform/Controls.h"
+#include "platform/FileNameBytes.h"
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "support/ImageFiles.h"
+#include "support/RawFolder.h"
 #include "support/WindowFixture.h"
+#include "widgets/FolderTreeModel.h"
 
 using namespace gv;
 
@@ -279,4 +284,34 @@ TEST_F(FullScreen, TheMainWindowOpensItByMenuToolbarAndDoubleClick) {
     QTest::mouseDClick(w->Image1, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(opened, 3);
     EXPECT_FALSE(appState().FullScreenActive);
+}
+
+// "r\xff" and its look-alike "r\xef\xbf\xbd" show the same; the row clicked is the folder entered.
+TEST(MiniBrowserTree, ARowNamedByBytesThatAreNotUtf8EntersItsOwnFolder) {
+    gvtest::RawFolder parent;
+    parent.folder("r\xff");
+    parent.file("r\xff/x.jpg");
+    parent.folder("r\xef\xbf\xbd");
+    MiniBrowser browser;
+    browser.setPattern("*.jpg");
+    browser.resize(300, 700);
+    browser.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&browser));
+    ASSERT_TRUE(browser.setFolder(parent.path()));
+    QSignalSpy changed(&browser, &MiniBrowser::folderChanged);
+    auto* model = static_cast<FolderTreeModel*>(browser.ftvDirs->model());
+    const QModelIndex folder = model->index(parent.path());
+    browser.ftvDirs->expand(folder);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(folder) == 2; }, 10000));
+    for (int r = 0; r < 2; ++r) {
+        const QModelIndex row = model->index(r, 0, folder);
+        if (fileNameToStdString(model->filePath(row)) == parent.at("r\xff")) {
+            browser.ftvDirs->scrollTo(row);
+            QTest::mouseClick(browser.ftvDirs->viewport(), Qt::LeftButton, {},
+                              browser.ftvDirs->visualRect(row).center());
+        }
+    }
+    EXPECT_EQ(fileNameToStdString(browser.folder()), parent.at("r\xff"));
+    EXPECT_EQ(changed.size(), 1);
+    EXPECT_EQ(browser.lblCount->text(), "1");
 }

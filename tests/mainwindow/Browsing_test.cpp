@@ -8,16 +8,17 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 
 #include "images/Picture.h"
 #include "mainwindow/FileListBox.h"
@@ -25,6 +26,7 @@
 #include "mainwindow/frmFileseek.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
+#include "platform/FileNameBytes.h"
 #include "platform/Paths.h"
 #include "platform/Screen.h"
 #include "platform/Settings.h"
@@ -34,8 +36,10 @@
 #include "support/FakeDialogs.h"
 #include "support/FakeTrayIcon.h"
 #include "support/ImageFiles.h"
+#include "support/RawFolder.h"
 #include "support/TestEnvironment.h"
 #include "support/WindowFixture.h"
+#include "widgets/FolderTreeModel.h"
 
 using namespace gv;
 
@@ -225,7 +229,7 @@ TEST_F(Browsing, TheFolderTreeAndTheDriveListFollowTheFolder) {
     w->setCurrentFolder(sub);
     EXPECT_EQ(w->File1->count(), 1);
     EXPECT_EQ(w->Drive1->currentText(), volumeRoot(sub));
-    auto* model = static_cast<QFileSystemModel*>(w->ftvDirs->model());
+    auto* model = static_cast<FolderTreeModel*>(w->ftvDirs->model());
     EXPECT_EQ(model->filePath(w->ftvDirs->currentIndex()), sub);
     // Choosing a folder in the tree shows its files.
     w->ftvDirs->setCurrentIndex(model->index(m_folder));
@@ -318,7 +322,7 @@ TEST_F(Browsing, AFolderGoneFromDiskIsRefusedByTheTree) {
     const QString sub = m_folder + "/Soon gone";
     QDir().mkpath(sub);
     open();
-    auto* model = static_cast<QFileSystemModel*>(w->ftvDirs->model());
+    auto* model = static_cast<FolderTreeModel*>(w->ftvDirs->model());
     ASSERT_TRUE(QTest::qWaitFor([&] { return model->index(sub).isValid(); }, 10000));
     const QPersistentModelIndex gone = model->index(sub);
     ASSERT_TRUE(QDir(sub).removeRecursively());
@@ -407,7 +411,7 @@ TEST_F(Browsing, ADeepStartFolderIsOpenedAndScrolledIntoViewInTheTree) {
     SaveSetting(keys::kStartDir, deep);
     open();
     w->show();
-    auto* model = static_cast<QFileSystemModel*>(w->ftvDirs->model());
+    auto* model = static_cast<FolderTreeModel*>(w->ftvDirs->model());
     // The tree reads its folders in the background; it gets there by itself.
     QTreeView* tree = w->ftvDirs;
     ASSERT_TRUE(
@@ -443,10 +447,21 @@ TEST_F(Browsing, ADeepStartFolderIsOpenedAndScrolledIntoViewInTheTree) {
     EXPECT_EQ(w->currentFolder(), deep);
     EXPECT_TRUE(m_dialogs->shown.isEmpty());
 
-    // Once the user scrolls the tree elsewhere, a later re-sort leaves it there.
+    // Once the user scrolls the tree elsewhere, folders read again leave it there.
     tree->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
-    model->sort(0, Qt::DescendingOrder);
-    model->sort(0, Qt::AscendingOrder);
+    QSignalSpy loaded(model, &FolderTreeModel::directoryLoaded);
+    model->refresh(m_folder);
+    // The folder and the three read below it on the way down.
+    QStringList toRead = {m_folder, m_folder + "/0", m_folder + "/0/00", m_folder + "/0/00/000"};
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (const QList<QVariant>& signal : loaded) {
+                toRead.removeAll(signal.first().toString());
+            }
+            return toRead.isEmpty();
+        },
+        10000))
+        << toRead.join(' ').toStdString();
     QCoreApplication::processEvents();
     EXPECT_EQ(tree->verticalScrollBar()->value(), 0);
     EXPECT_EQ(w->currentFolder(), deep);
@@ -465,7 +480,7 @@ TEST_F(Browsing, TheTreeFocusedBeforeTheFirstPaintShowsTheStartFolder) {
     QApplication::setActiveWindow(w.get());  // active, not painted yet
     w->ftvDirs->setFocus();
     ASSERT_TRUE(w->ftvDirs->hasFocus());
-    auto* model = static_cast<QFileSystemModel*>(w->ftvDirs->model());
+    auto* model = static_cast<FolderTreeModel*>(w->ftvDirs->model());
     EXPECT_EQ(model->filePath(w->ftvDirs->currentIndex()), start);
     EXPECT_EQ(w->currentFolder(), start);
     QTest::qWait(50);
@@ -479,7 +494,7 @@ TEST_F(Browsing, AStartFolderInsideAHiddenFolderIsShownInTheTree) {
     QDir().mkpath(m_folder + "/shown");
     SaveSetting(keys::kStartDir, hidden);
     open();
-    auto* model = static_cast<QFileSystemModel*>(w->ftvDirs->model());
+    auto* model = static_cast<FolderTreeModel*>(w->ftvDirs->model());
     QTreeView* tree = w->ftvDirs;
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return model->filePath(tree->currentIndex()) == hidden; }, 10000));
@@ -499,6 +514,84 @@ TEST_F(Browsing, AStartFolderInsideAHiddenFolderIsShownInTheTree) {
         10000));
     rows.sort();
     EXPECT_EQ(rows, QStringList({".cache", "shown"}));
+}
+
+// "d\xff" shows as "d\uFFFD", like the real UTF-8 name beside it: each row still enters its own
+// folder, by mouse and by keyboard, and the file list shows that folder's files.
+TEST_F(Browsing, TheTreeEntersFoldersNamedByBytesThatAreNotUtf8) {
+    gvtest::RawFolder parent;
+    const std::string raw = "d\xff";
+    const std::string lookAlike = "d\xef\xbf\xbd";
+    for (const std::string& name : {raw, lookAlike}) {
+        parent.folder(name);
+        parent.file(name + "/in " + (name == raw ? "raw" : "UTF-8") + ".jpg");
+    }
+    SaveSetting(keys::kStartDir, parent.path());
+    open();
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    QTreeView* tree = w->ftvDirs;
+    auto* model = static_cast<FolderTreeModel*>(tree->model());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return model->filePath(tree->currentIndex()) == parent.path(); }, 10000));
+    // The user opens the folder with a click on its arrow.
+    const QModelIndex folder = tree->currentIndex();
+    const QRect folderRow = tree->visualRect(folder);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      QPoint(folderRow.left() - tree->indentation() / 2, folderRow.center().y()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(folder) == 2; }, 10000));
+    const auto rowOf = [&](const std::string& name) {
+        for (int r = 0; r < 2; ++r) {
+            if (fileNameToStdString(model->filePath(model->index(r, 0, folder))) ==
+                parent.at(name)) {
+                return r;
+            }
+        }
+        return -1;
+    };
+    const int rawRow = rowOf(raw);
+    ASSERT_GE(rawRow, 0);
+    ASSERT_EQ(rowOf(lookAlike), 1 - rawRow);
+    const QModelIndex rawIndex = model->index(rawRow, 0, folder);
+    tree->scrollTo(rawIndex);
+    // On the row's icon: a deep row in the narrow tree reaches past its right edge.
+    const QRect rawRect = tree->visualRect(rawIndex);
+    ASSERT_TRUE(tree->viewport()->rect().contains(rawRect.topLeft() + QPoint(8, 4)));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      QPoint(rawRect.left() + 8, rawRect.center().y()));
+    EXPECT_EQ(fileNameToStdString(w->currentFolder()), parent.at(raw));
+    EXPECT_EQ(w->File1->names(), QStringList{"in raw.jpg"});
+    QTest::keyClick(tree, rawRow == 0 ? Qt::Key_Down : Qt::Key_Up);
+    EXPECT_EQ(fileNameToStdString(w->currentFolder()), parent.at(lookAlike));
+    EXPECT_EQ(w->File1->names(), QStringList{"in UTF-8.jpg"});
+    EXPECT_TRUE(m_dialogs->shown.isEmpty());
+}
+
+// Refresh reads the tree's folders again, also those no watch on disk follows (names that
+// are not UTF-8).
+TEST_F(Browsing, RefreshShowsFoldersMadeInTheTreesFoldersMeanwhile) {
+    gvtest::RawFolder start;
+    start.folder("r\xff");
+    ASSERT_TRUE(gvtest::writePng(start.path() + "/a.png", gvtest::quadrantImage({16, 16})));
+    SaveSetting(keys::kStartDir, start.path());
+    open();
+    click("a.png");
+    auto* model = static_cast<FolderTreeModel*>(w->ftvDirs->model());
+    const QString rawPath = start.path() + "/" + fileNameFromBytes(QByteArray("r\xff"));
+    const QModelIndex raw = model->index(rawPath);
+    QSignalSpy loaded(model, &FolderTreeModel::directoryLoaded);
+    w->ftvDirs->expand(raw);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::any_of(loaded.begin(), loaded.end(),
+                               [&](const auto& s) { return s.first().toString() == rawPath; });
+        },
+        10000));
+    ASSERT_EQ(model->rowCount(raw), 0);
+    start.folder("r\xff/made meanwhile");
+    w->Toolbar[3]->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(raw) == 1; }, 10000));
+    EXPECT_EQ(model->index(0, 0, raw).data().toString(), "made meanwhile");
 }
 
 TEST_F(Browsing, PanelSwitchesHideShowAndDock) {

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <new>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include <unistd.h>
 
 #include "platform/DirectoryReader.h"
+#include "platform/FileAccess.h"
 #include "platform/FileNameBytes.h"
 #include "support/RawFolder.h"
 #include "support/TestEnvironment.h"
@@ -206,4 +208,44 @@ TEST(DirectoryReader, ABigFolderIsReadOnAThreadOfItsOwnWithNothingLostOrTwice) {
                      }),
                  std::bad_alloc);
     EXPECT_EQ(calls, 6000);
+}
+
+TEST(DirectoryReader, SubfoldersAreFoldersAndLinksToThemByTheirStoredNames) {
+    Folder f;
+    for (const char* name : {"plain", ".hidden", "d\xff", "d\xef\xbf\xbd", "caf\xe9"}) {
+        f.folder(name);
+    }
+    f.file("d\xff/inside.jpg");
+    f.file("file.jpg");
+    f.link("link to folder", "plain");
+    f.link("link to file", "file.jpg");
+    f.link("dangling", "nowhere");
+    const Subfolders read = readSubfolders(f.path());
+    EXPECT_TRUE(read.ok);
+    QStringList bytes;
+    for (const QString& name : read.names) {
+        bytes.append(QString::fromLatin1(fileNameToBytes(name).toHex()));
+    }
+    // Compared as bytes: "d\xff" must not come back as its look-alike "d\xef\xbf\xbd".
+    QStringList expected;
+    for (const char* name :
+         {"plain", ".hidden", "d\xff", "d\xef\xbf\xbd", "caf\xe9", "link to folder"}) {
+        expected.append(QString::fromLatin1(QByteArray(name).toHex()));
+    }
+    EXPECT_EQ(sorted(bytes), sorted(expected));
+
+    // The folders reached by those names are the right ones, not their look-alikes.
+    const QString raw = f.path() + QStringLiteral("/") + fileNameFromBytes(QByteArray("d\xff"));
+    EXPECT_TRUE(isFolder(raw));
+    EXPECT_FALSE(isFolder(f.path() + QStringLiteral("/file.jpg")));
+    EXPECT_FALSE(isFolder(f.path() + QStringLiteral("/dangling")));
+    EXPECT_TRUE(isFolder(f.path() + QStringLiteral("/link to folder")));
+    EXPECT_EQ(readFolderFiles(raw).names, QStringList{QStringLiteral("inside.jpg")});
+    EXPECT_TRUE(readSubfolders(raw).ok);
+    EXPECT_TRUE(readSubfolders(raw).names.isEmpty());
+    EXPECT_FALSE(readSubfolders(f.path() + QStringLiteral("/file.jpg")).ok);
+
+    // A reading nobody waits for any more stops.
+    const std::atomic<bool> stop = true;
+    EXPECT_FALSE(readSubfolders(f.path(), &stop).ok);
 }
