@@ -4,19 +4,30 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QQueue>
 #include <QUrl>
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <random>
 #include <set>
+#include <stdexcept>
+#include <utility>
 
 #include "files/FileOpEngine.h"
+#include "platform/FileNameBytes.h"
 #include "support/TestEnvironment.h"
 
 using namespace gv;
@@ -113,7 +124,7 @@ void expectNothingLost(const std::map<std::string, std::string>& original, const
 }
 
 QString q(const fs::path& p) {
-    return QFile::decodeName(QByteArray::fromStdString(p.string()));
+    return fileNameFromBytes(p.native());
 }
 
 // A small file system of its own: another volume, a full or a read-only disk.
@@ -129,6 +140,54 @@ struct Tmpfs {
             ::umount2(dir.c_str(), MNT_DETACH);
         }
     }
+};
+
+// Another process working on the same files: it acts once at each request (and answers when
+// done), or, racing, acts again and again until it is killed. It makes only system calls.
+class Accomplice final {
+public:
+    Accomplice(std::function<void()> act, bool racing) : m_racing(racing) {
+        int ask[2], done[2];
+        if (::pipe2(ask, O_CLOEXEC) != 0 || ::pipe2(done, O_CLOEXEC) != 0) {
+            throw std::runtime_error("pipe");
+        }
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(ask[1]);
+            ::close(done[0]);
+            for (char c = 0; racing || ::read(ask[0], &c, 1) == 1;) {
+                act();
+                if (!racing) {
+                    (void)!::write(done[1], &c, 1);
+                }
+            }
+            ::_exit(0);
+        }
+        ::close(ask[0]);
+        ::close(done[1]);
+        m_ask = ask[1];
+        m_done = done[0];
+    }
+    Accomplice(const Accomplice&) = delete;
+    Accomplice& operator=(const Accomplice&) = delete;
+    ~Accomplice() {
+        ::close(m_ask);  // ends a waiting process
+        if (m_racing) {
+            ::kill(m_pid, SIGKILL);
+        }
+        ::waitpid(m_pid, nullptr, 0);
+        ::close(m_done);
+    }
+    void act() {
+        char c = 1;
+        ASSERT_EQ(::write(m_ask, &c, 1), 1);
+        ASSERT_EQ(::read(m_done, &c, 1), 1);
+    }
+
+private:
+    bool m_racing;
+    pid_t m_pid = -1;
+    int m_ask = -1, m_done = -1;
 };
 
 class FileOps : public ::testing::Test {
@@ -374,6 +433,203 @@ TEST_F(FileOps, ErrorsNameTheFileAndTheCause) {
     }
     EXPECT_EQ(tree(root / "src"),
               (std::map<std::string, std::string>{{"a.jpg", "a"}, {"b.jpg", "b"}}));
+}
+
+TEST_F(FileOps, AFolderSwappedForALinkDuringADeleteLeavesTheLinksTargetAlone) {
+    const fs::path folder = root / "D", sub = folder / "sub", aside = root / "aside";
+    const fs::path victim = root / "V";
+    const auto fill = [&] {
+        for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"}) {
+            put(sub / name, "mine");
+            put(victim / name, "not mine");
+        }
+    };
+    const auto victimWhole = [&] {
+        return tree(victim).size() == 5 && std::ranges::all_of(tree(victim), [](const auto& e) {
+                   return e.second == "not mine";
+               });
+    };
+    // Between two steps of the delete, the other process puts sub aside and a link in its place.
+    fill();
+    {
+        Accomplice other(
+            [&] {
+                ::rename(sub.c_str(), aside.c_str());
+                ::symlink(victim.c_str(), sub.c_str());
+            },
+            false);
+        bool swapped = false;
+        observer.onProgress = [&](const FileOpStatus&) {
+            if (!std::exchange(swapped, true)) {
+                other.act();
+            }
+        };
+        EXPECT_TRUE(run(FileOpKind::Delete, {q(folder)}, {}, kFofNoConfirmation).failed);
+        EXPECT_EQ(observer.errors,
+                  QStringList{"Cannot delete 'sub': The file or folder has changed while it was "
+                              "being deleted."});
+        EXPECT_TRUE(victimWhole());
+        EXPECT_EQ(fs::read_symlink(sub), victim);
+    }
+    // The other process swaps as fast as it can while whole deletes run.
+    observer.onProgress = nullptr;
+    for (int round = 0; round < 40; ++round) {
+        fs::remove_all(folder);
+        fs::remove_all(aside);
+        fill();
+        const Accomplice racer(
+            [&] {
+                ::rename(sub.c_str(), aside.c_str());
+                ::symlink(victim.c_str(), sub.c_str());
+                ::unlink(sub.c_str());
+                ::rename(aside.c_str(), sub.c_str());
+            },
+            true);
+        run(FileOpKind::Delete, {q(folder)}, {}, kFofNoConfirmation);
+        ASSERT_TRUE(victimWhole()) << "round " << round;
+    }
+}
+
+TEST_F(FileOps, AFileChangedWhileMovedToAnotherVolumeKeepsItsNewBytesAtItsSource) {
+    const Tmpfs other(root / "other", "size=100m");
+    if (!other.ok) {
+        GTEST_SKIP() << "a second volume (tmpfs) cannot be mounted here";
+    }
+    const fs::path source = root / "src" / "photo.jpg", saved = root / "saved.jpg";
+    const std::string added = "written by another program";
+    struct Case {
+        const char* change;
+        size_t size;
+        std::function<void()> act;
+        std::function<std::string(const std::string&)> expected;
+    } const cases[] = {
+        // Above the size the engine once compared only by length.
+        {"rewritten in place", (65 << 20) + 5,
+         [&] {
+             const int fd = ::open(source.c_str(), O_WRONLY);
+             (void)!::pwrite(fd, added.data(), added.size(), 1000);
+             ::close(fd);
+         },
+         [&](std::string old) { return old.replace(1000, added.size(), added); }},
+        {"saved anew under its name", 300000, [&] { ::rename(saved.c_str(), source.c_str()); },
+         [&](const std::string&) { return added; }},
+        {"grown", 300000,
+         [&] {
+             const int fd = ::open(source.c_str(), O_WRONLY | O_APPEND);
+             (void)!::write(fd, added.data(), added.size());
+             ::close(fd);
+         },
+         [&](const std::string& old) { return old + added; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.change);
+        std::string bytes(c.size, '\0');
+        std::mt19937_64 random(c.size);
+        for (size_t i = 0; i + 8 <= bytes.size(); i += 8) {
+            const uint64_t r = random();
+            std::memcpy(&bytes[i], &r, 8);
+        }
+        put(source, bytes);
+        put(saved, added);
+        Accomplice writer(c.act, false);
+        bool written = false;
+        observer.onProgress = [&](const FileOpStatus&) {
+            if (!std::exchange(written, true)) {
+                writer.act();
+            }
+        };
+        observer.errors.clear();
+        EXPECT_TRUE(run(FileOpKind::Move, {q(source)}, other.dir).failed);
+        EXPECT_EQ(observer.errors,
+                  QStringList{"Cannot move 'photo.jpg': The file or folder has changed while it "
+                              "was being moved, so the original was kept."});
+        EXPECT_TRUE(tree(root / "src") ==
+                    (std::map<std::string, std::string>{{"photo.jpg", c.expected(bytes)}}));
+        EXPECT_TRUE(tree(other.dir).empty());
+        fs::remove_all(other.dir / "photo.jpg");
+    }
+}
+
+TEST_F(FileOps, ABindMountDoesNotLetAFolderIntoItself) {
+    const fs::path album = root / "album", bound = root / "bound";
+    put(album / "child" / "a.jpg", "abc");
+    fs::create_directories(bound);
+    if (::mount(album.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        GTEST_SKIP() << "a bind mount cannot be made here: " << std::strerror(errno);
+    }
+    const std::unique_ptr<const char, void (*)(const char*)> unmount(
+        bound.c_str(), [](const char* p) { ::umount2(p, MNT_DETACH); });
+    const auto before = tree(album);
+    struct Case {
+        FileOpKind kind;
+        fs::path source, into;
+        const char* message;
+    } const cases[] = {
+        {FileOpKind::Move, bound / "child", album / "child",
+         "Cannot move 'child': The destination folder is inside the folder itself."},
+        {FileOpKind::Copy, bound / "child", album / "child",
+         "Cannot copy 'child': The destination folder is inside the folder itself."},
+        {FileOpKind::Move, album, bound / "child",
+         "Cannot move 'album': The destination folder is inside the folder itself."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        observer.errors.clear();
+        EXPECT_TRUE(run(c.kind, {q(c.source)}, c.into).failed);
+        EXPECT_EQ(observer.errors, QStringList{c.message});
+        EXPECT_EQ(tree(album), before);
+    }
+}
+
+TEST_F(FileOps, AKilledCopysTemporaryGoesAtTheNextCopyAndARunningOnesStays) {
+    const QStringList sources = makeSources({{"big.jpg", 24 << 20}, {"small.jpg", 1000}});
+    const fs::path dest = root / "dst";
+    const auto start = [&](QProcess& copy) {
+        copy.start(QStringLiteral(GLIMVANE_BINARY_DIR "/gvfileop"),
+                   {"--pause", "copy", q(dest), sources[0]});
+        ASSERT_TRUE(copy.waitForStarted());
+        while (!copy.canReadLine()) {
+            ASSERT_TRUE(copy.waitForReadyRead(10000)) << copy.readAllStandardError().toStdString();
+        }
+    };
+    const auto leftovers = [&] {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(dest)) {
+            if (e.path().filename().string().starts_with(".gvpart")) {
+                names.insert(e.path().filename().string());
+            }
+        }
+        return names;
+    };
+    QProcess killed;
+    start(killed);
+    const qint64 killedPid = killed.processId();
+    ::kill(pid_t(killedPid), SIGKILL);
+    killed.waitForFinished();
+    const std::set<std::string> stale = leftovers();
+    ASSERT_EQ(stale.size(), 1u) << "the killed copy had a temporary";
+    QProcess running;
+    start(running);
+    std::set<std::string> inUse;
+    std::ranges::set_difference(leftovers(), stale, std::inserter(inUse, inUse.end()));
+    ASSERT_EQ(inUse.size(), 1u);
+    // Links of a copy that ended and of one that runs, and a user's file of a similar name.
+    const std::string deadLink = ".gvpart-" + std::to_string(killedPid) + "-0";
+    const std::string liveLink = ".gvpart-" + std::to_string(running.processId()) + "-0";
+    fs::create_symlink("a.jpg", dest / deadLink);
+    fs::create_symlink("a.jpg", dest / liveLink);
+    put(dest / ".gvpart-notes.txt", "the user's own");
+    inUse.insert({liveLink, ".gvpart-notes.txt"});
+
+    ASSERT_TRUE(run(FileOpKind::Copy, {sources[1]}, dest).ok());
+    EXPECT_EQ(leftovers(), inUse);
+    // The running copy goes on and completes.
+    running.write("\n");
+    running.closeWriteChannel();
+    ASSERT_TRUE(running.waitForFinished());
+    EXPECT_EQ(running.exitCode(), 0) << running.readAllStandardError().toStdString();
+    EXPECT_EQ(leftovers(), (std::set<std::string>{liveLink, ".gvpart-notes.txt"}));
+    EXPECT_EQ(tree(dest).at("big.jpg"), original["big.jpg"]);
 }
 
 TEST(FileOpNames, CollisionFreeNamesCountBeforeTheExtension) {
