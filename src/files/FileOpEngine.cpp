@@ -63,11 +63,13 @@ bool before(const struct timespec& a, const struct timespec& b) {
     return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
-// Sums the bytes of the open file from its start; false when it cannot be read whole.
-bool sumOf(int fd, qint64 size, std::vector<char>& buffer, uint64_t& sum) {
+// Sums the bytes of the open file from its start; false when it cannot be read whole, is
+// longer, or the operation is cancelled meanwhile.
+bool sumOf(int fd, qint64 size, std::vector<char>& buffer, const std::atomic<bool>& cancel,
+           uint64_t& sum) {
     Checksum checksum;
     qint64 at = 0;
-    while (at < size) {
+    while (at < size && !cancel) {
         const ssize_t n = ::pread(fd, buffer.data(), buffer.size(), at);
         if (n < 0 && errno == EINTR) {
             continue;
@@ -80,7 +82,7 @@ bool sumOf(int fd, qint64 size, std::vector<char>& buffer, uint64_t& sum) {
     }
     // A file longer than it was when copied differs from its copy.
     char extra = 0;
-    if (::pread(fd, &extra, 1, at) != 0) {
+    if (at < size || ::pread(fd, &extra, 1, at) != 0) {
         return false;
     }
     sum = checksum.value();
@@ -401,6 +403,7 @@ int FileOpEngine::transfer(int in, int out, qint64& copied, Checksum* sum) {
     // A checksum needs the bytes in memory; a plain copy lets the kernel move them.
     enum { kRange, kSendfile, kReadWrite } how = sum ? kReadWrite : kRange;
     m_buffer.resize(kBuffer);
+    qint64 started = 0, settled = 0;  // written back to the disk: begun, and done
     while (true) {
         if (cancelled()) {
             return ECANCELED;
@@ -442,6 +445,19 @@ int FileOpEngine::transfer(int in, int out, qint64& copied, Checksum* sum) {
             return 0;
         }
         copied += n;
+        if (sum && copied - started >= qint64(kChunk)) {
+            // A moved file goes to the disk while the next piece is read, not all at the end,
+            // and its written pages leave the cache: the check reads it back from the disk.
+            ::sync_file_range(out, started, copied - started, SYNC_FILE_RANGE_WRITE);
+            if (started > settled) {
+                ::sync_file_range(out, settled, started - settled,
+                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                      SYNC_FILE_RANGE_WAIT_AFTER);
+                ::posix_fadvise(out, settled, started - settled, POSIX_FADV_DONTNEED);
+                settled = started;
+            }
+            started = copied;
+        }
         m_status.bytesDone += n;
         m_observer.progressed(m_status);
     }
@@ -455,8 +471,8 @@ int FileOpEngine::verifyMoved(int in, const struct stat& opened, const struct ti
     }
     ::posix_fadvise(out, 0, 0, POSIX_FADV_DONTNEED);
     uint64_t back = 0;
-    if (!sumOf(out, copied, m_buffer, back) || back != sum) {
-        return kErrVerifyFailed;
+    if (!sumOf(out, copied, m_buffer, m_cancel, back) || back != sum) {
+        return cancelled() ? ECANCELED : kErrVerifyFailed;
     }
     // A writer that changed the source meanwhile changed its size or times...
     struct stat now {};
@@ -471,8 +487,8 @@ int FileOpEngine::verifyMoved(int in, const struct stat& opened, const struct ti
     // a coarse file-system clock does not tell apart: then the bytes themselves tell.
     uint64_t again = 0;
     if (!before(opened.st_ctim, openedAt) &&
-        (!sumOf(in, copied, m_buffer, again) || again != sum)) {
-        return kErrChanged;
+        (!sumOf(in, copied, m_buffer, m_cancel, again) || again != sum)) {
+        return cancelled() ? ECANCELED : kErrChanged;
     }
     return cancelled() ? ECANCELED : 0;
 }
@@ -514,12 +530,13 @@ FileOpEngine::Step FileOpEngine::copyFile(int from, const std::string& name, con
     if (error == ECANCELED) {
         return Step::Stop;
     }
-    if (error || (error = part.commit(target, replace))) {
-        return fail(error, name);
-    }
+    // Permissions and times before the final name, after the last write that could change them.
     ::fchmod(part.lockedFd(), inSt.st_mode & 07777);
     const struct timespec times[2] = {inSt.st_atim, inSt.st_mtim};
     ::futimens(part.lockedFd(), times);
+    if (error || (error = part.commit(target, replace))) {
+        return fail(error, name);
+    }
     if (moving && removeMoved(from, name, inSt, 0) == Step::Stop) {
         return Step::Stop;
     }

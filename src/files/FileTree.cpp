@@ -169,7 +169,8 @@ int PartFile::create(int folder) {
     m_folder = folder;
     for (int attempt = 0; attempt < 1000; ++attempt) {
         std::string name = randomPartName();
-        // Owner-only until it is complete, so that a later run of ours can open it to lock it.
+        // Owner-only while written, so no one else reads a half copy; the owner can open it to
+        // lock it.
         Fd file(::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (!file.valid()) {
             if (errno == EEXIST) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -26,6 +27,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "files/Checksum.h"
 #include "files/FileOpEngine.h"
 #include "platform/FileNameBytes.h"
 #include "support/TestEnvironment.h"
@@ -435,58 +437,87 @@ TEST_F(FileOps, ErrorsNameTheFileAndTheCause) {
               (std::map<std::string, std::string>{{"a.jpg", "a"}, {"b.jpg", "b"}}));
 }
 
-TEST_F(FileOps, AFolderSwappedForALinkDuringADeleteLeavesTheLinksTargetAlone) {
+TEST_F(FileOps, AFolderSwappedForALinkMeanwhileNeverLeadsTheWorkIntoTheLinksTarget) {
+    const Tmpfs other(root / "other", "size=10m");
+    if (!other.ok) {
+        GTEST_SKIP() << "a second volume (tmpfs) cannot be mounted here";
+    }
     const fs::path folder = root / "D", sub = folder / "sub", aside = root / "aside";
     const fs::path victim = root / "V";
     const auto fill = [&] {
+        fs::remove_all(folder);
+        fs::remove_all(aside);
+        for (const fs::path& dest : {root / "dst", other.dir}) {
+            for (const auto& e : fs::directory_iterator(dest)) {
+                fs::remove_all(e.path());
+            }
+        }
         for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"}) {
             put(sub / name, "mine");
             put(victim / name, "not mine");
         }
     };
-    const auto victimWhole = [&] {
-        return tree(victim).size() == 5 && std::ranges::all_of(tree(victim), [](const auto& e) {
-                   return e.second == "not mine";
-               });
-    };
-    // Between two steps of the delete, the other process puts sub aside and a link in its place.
-    fill();
-    {
-        Accomplice other(
-            [&] {
-                ::rename(sub.c_str(), aside.c_str());
-                ::symlink(victim.c_str(), sub.c_str());
-            },
-            false);
-        bool swapped = false;
-        observer.onProgress = [&](const FileOpStatus&) {
-            if (!std::exchange(swapped, true)) {
-                other.act();
-            }
+    // The link's target keeps its files, and none of them turns up in a copy.
+    const auto untouched = [&] {
+        const auto mixed = [](const auto& t) {
+            return std::ranges::any_of(t, [](const auto& e) { return e.second == "not mine"; });
         };
-        EXPECT_TRUE(run(FileOpKind::Delete, {q(folder)}, {}, kFofNoConfirmation).failed);
-        EXPECT_EQ(observer.errors,
-                  QStringList{"Cannot delete 'sub': The file or folder has changed while it was "
-                              "being deleted."});
-        EXPECT_TRUE(victimWhole());
-        EXPECT_EQ(fs::read_symlink(sub), victim);
-    }
-    // The other process swaps as fast as it can while whole deletes run.
-    observer.onProgress = nullptr;
-    for (int round = 0; round < 40; ++round) {
-        fs::remove_all(folder);
-        fs::remove_all(aside);
+        const auto v = tree(victim);
+        return v.size() == 5 && !mixed(tree(root / "dst")) && !mixed(tree(other.dir)) &&
+               std::ranges::all_of(v, [](const auto& e) { return e.second == "not mine"; });
+    };
+    struct Case {
+        FileOpKind kind;
+        fs::path dest;
+        QStringList errors;  // when the swap comes between two steps
+    } const cases[] = {
+        {FileOpKind::Delete,
+         {},
+         {"Cannot delete 'sub': The file or folder has changed while it was being deleted."}},
+        {FileOpKind::Move,
+         other.dir,
+         {"Cannot move 'sub': The file or folder has changed while it was being moved, so the "
+          "original was kept."}},
+        {FileOpKind::Copy, root / "dst", {}},  // a copy of the folder as it was when opened
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.kind));
+        // Between two steps, the other process puts sub aside and a link in its place.
         fill();
-        const Accomplice racer(
-            [&] {
-                ::rename(sub.c_str(), aside.c_str());
-                ::symlink(victim.c_str(), sub.c_str());
-                ::unlink(sub.c_str());
-                ::rename(aside.c_str(), sub.c_str());
-            },
-            true);
-        run(FileOpKind::Delete, {q(folder)}, {}, kFofNoConfirmation);
-        ASSERT_TRUE(victimWhole()) << "round " << round;
+        {
+            Accomplice swapper(
+                [&] {
+                    ::rename(sub.c_str(), aside.c_str());
+                    ::symlink(victim.c_str(), sub.c_str());
+                },
+                false);
+            bool swapped = false;
+            observer.onProgress = [&](const FileOpStatus&) {
+                if (!std::exchange(swapped, true)) {
+                    swapper.act();
+                }
+            };
+            observer.errors.clear();
+            EXPECT_EQ(run(c.kind, {q(folder)}, c.dest, kFofNoConfirmation).failed,
+                      !c.errors.isEmpty());
+            EXPECT_EQ(observer.errors, c.errors);
+            EXPECT_TRUE(untouched());
+        }
+        // The other process swaps as fast as it can while whole operations run.
+        observer.onProgress = nullptr;
+        for (int round = 0; round < 12; ++round) {
+            fill();
+            const Accomplice racer(
+                [&] {
+                    ::rename(sub.c_str(), aside.c_str());
+                    ::symlink(victim.c_str(), sub.c_str());
+                    ::unlink(sub.c_str());
+                    ::rename(aside.c_str(), sub.c_str());
+                },
+                true);
+            run(c.kind, {q(folder)}, c.dest, kFofNoConfirmation);
+            ASSERT_TRUE(untouched()) << "round " << round;
+        }
     }
 }
 
@@ -497,11 +528,15 @@ TEST_F(FileOps, AFileChangedWhileMovedToAnotherVolumeKeepsItsNewBytesAtItsSource
     }
     const fs::path source = root / "src" / "photo.jpg", saved = root / "saved.jpg";
     const std::string added = "written by another program";
+    const QString changed =
+        "The file or folder has changed while it was being moved, so the "
+        "original was kept.";
     struct Case {
         const char* change;
         size_t size;
         std::function<void()> act;
         std::function<std::string(const std::string&)> expected;
+        QString reason;
     } const cases[] = {
         // Above the size the engine once compared only by length.
         {"rewritten in place", (65 << 20) + 5,
@@ -510,16 +545,31 @@ TEST_F(FileOps, AFileChangedWhileMovedToAnotherVolumeKeepsItsNewBytesAtItsSource
              (void)!::pwrite(fd, added.data(), added.size(), 1000);
              ::close(fd);
          },
-         [&](std::string old) { return old.replace(1000, added.size(), added); }},
+         [&](std::string old) { return old.replace(1000, added.size(), added); }, changed},
         {"saved anew under its name", 300000, [&] { ::rename(saved.c_str(), source.c_str()); },
-         [&](const std::string&) { return added; }},
+         [&](const std::string&) { return added; }, changed},
         {"grown", 300000,
          [&] {
              const int fd = ::open(source.c_str(), O_WRONLY | O_APPEND);
              (void)!::write(fd, added.data(), added.size());
              ::close(fd);
          },
-         [&](const std::string& old) { return old + added; }},
+         [&](const std::string& old) { return old + added; }, changed},
+        // The copy, not the source, is damaged before it is read back.
+        {"copy damaged", 300000,
+         [&] {
+             DIR* dir = ::opendir(other.dir.c_str());
+             while (const dirent* e = ::readdir(dir)) {
+                 if (std::strncmp(e->d_name, ".gvpart-", 8) == 0) {
+                     const int fd = ::openat(dirfd(dir), e->d_name, O_WRONLY);
+                     (void)!::pwrite(fd, "?", 1, 10);
+                     ::close(fd);
+                 }
+             }
+             ::closedir(dir);
+         },
+         [&](const std::string& old) { return old; },
+         "The copy does not match the original, so the original was kept."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.change);
@@ -540,9 +590,7 @@ TEST_F(FileOps, AFileChangedWhileMovedToAnotherVolumeKeepsItsNewBytesAtItsSource
         };
         observer.errors.clear();
         EXPECT_TRUE(run(FileOpKind::Move, {q(source)}, other.dir).failed);
-        EXPECT_EQ(observer.errors,
-                  QStringList{"Cannot move 'photo.jpg': The file or folder has changed while it "
-                              "was being moved, so the original was kept."});
+        EXPECT_EQ(observer.errors, QStringList{"Cannot move 'photo.jpg': " + c.reason});
         EXPECT_TRUE(tree(root / "src") ==
                     (std::map<std::string, std::string>{{"photo.jpg", c.expected(bytes)}}));
         EXPECT_TRUE(tree(other.dir).empty());
@@ -630,6 +678,30 @@ TEST_F(FileOps, AKilledCopysTemporaryGoesAtTheNextCopyAndARunningOnesStays) {
     EXPECT_EQ(running.exitCode(), 0) << running.readAllStandardError().toStdString();
     EXPECT_EQ(leftovers(), (std::set<std::string>{liveLink, ".gvpart-notes.txt"}));
     EXPECT_EQ(tree(dest).at("big.jpg"), original["big.jpg"]);
+}
+
+TEST(FileOpChecksum, IsThePublishedFunctionWhateverThePiecesItIsFedIn) {
+    std::string pattern(1000, '\0');
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        pattern[i] = char(i * 131 + 7);
+    }
+    const std::pair<std::string, uint64_t> cases[] = {
+        {"", 0xef46db3751d8e999},
+        {"a", 0xd24ec4f1a98c6e5b},
+        {"abc", 0x44bc2cf5ad770999},
+        {"The quick brown fox jumps over the lazy dog", 0x0b242d361fda71bc},
+        {pattern.substr(0, 33), 0x09f85eeb4e1cbe9f},
+        {pattern, 0x0bf0bdbcc82eb373},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        for (const size_t piece : {1, 7, 32, 4096}) {
+            Checksum sum;
+            for (size_t at = 0; at < bytes.size(); at += piece) {
+                sum.add(bytes.data() + at, std::min(piece, bytes.size() - at));
+            }
+            EXPECT_EQ(sum.value(), expected) << bytes.size() << " bytes in pieces of " << piece;
+        }
+    }
 }
 
 TEST(FileOpNames, CollisionFreeNamesCountBeforeTheExtension) {
