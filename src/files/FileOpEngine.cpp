@@ -315,7 +315,7 @@ FileOpOutcome FileOpEngine::run() {
 std::string FileOpEngine::uniqueName(int folder, const std::string& name) {
     return collisionFreeName(name, [&](const std::string& candidate) {
         struct stat st {};
-        return statAt(folder, candidate, st) != ENOENT;
+        return statAt(folder, candidate, st) == 0;
     });
 }
 
@@ -574,11 +574,12 @@ FileOpEngine::Step FileOpEngine::copyLink(int from, const std::string& name, con
     } else {
         sweep(to);
         std::string temp;
+        // Names someone else took are passed over, but not without end.
         for (int attempt = 0; temp.empty(); ++attempt) {
             const std::string candidate = linkPartName(attempt);
             if (::symlinkat(link.c_str(), to, candidate.c_str()) == 0) {
                 temp = candidate;
-            } else if (errno != EEXIST) {
+            } else if (errno != EEXIST || attempt == 1000) {
                 return fail(errno, name);
             }
         }

@@ -467,21 +467,24 @@ TEST_F(FileOps, AFolderSwappedForALinkMeanwhileNeverLeadsTheWorkIntoTheLinksTarg
                std::ranges::all_of(v, [](const auto& e) { return e.second == "not mine"; });
     };
     struct Case {
+        const char* what;
         FileOpKind kind;
         fs::path dest;
         QStringList errors;  // when the swap comes between two steps
     } const cases[] = {
-        {FileOpKind::Delete,
+        {"delete",
+         FileOpKind::Delete,
          {},
          {"Cannot delete 'sub': The file or folder has changed while it was being deleted."}},
-        {FileOpKind::Move,
+        {"move",
+         FileOpKind::Move,
          other.dir,
          {"Cannot move 'sub': The file or folder has changed while it was being moved, so the "
           "original was kept."}},
-        {FileOpKind::Copy, root / "dst", {}},  // a copy of the folder as it was when opened
+        {"copy", FileOpKind::Copy, root / "dst", {}},  // a copy of the folder as it was when opened
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(int(c.kind));
+        SCOPED_TRACE(c.what);
         // Between two steps, the other process puts sub aside and a link in its place.
         fill();
         {
