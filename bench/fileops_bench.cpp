@@ -209,7 +209,7 @@ void moveStep(const QString& root, qint64 megabytes) {
     };
     std::vector<double> mvOut, oursOut, mvIn, mvInSync, oursIn;
     timed(QStringLiteral("sync"));
-    for (int run = 0; run < 5; ++run) {
+    for (int run = 0; run < 7; ++run) {
         const auto theirs = [&] {
             evict(disk);
             mvOut.push_back(mv(onDisk, other));

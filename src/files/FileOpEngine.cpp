@@ -10,9 +10,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <optional>
 
 #include "files/Checksum.h"
 #include "files/FileTree.h"
+#include "files/ReadBack.h"
 #include "platform/FileNameBytes.h"
 
 namespace gv {
@@ -20,6 +22,7 @@ namespace {
 
 constexpr size_t kChunk = 8 * 1024 * 1024;  // one piece of work between progress reports
 constexpr size_t kBuffer = 1024 * 1024;     // read/write where the kernel cannot copy
+constexpr qint64 kReadBackBeside = 2 * qint64(kChunk);
 
 std::string encoded(const QString& path) {
     std::string s = fileNameToStdString(path);
@@ -399,7 +402,7 @@ FileOpEngine::Step FileOpEngine::copyEntry(int from, const std::string& name, co
     return fail(EOPNOTSUPP, name);  // devices, pipes and sockets are no files to copy
 }
 
-int FileOpEngine::transfer(int in, int out, qint64& copied, Checksum* sum) {
+int FileOpEngine::transfer(int in, int out, qint64& copied, Checksum* sum, ReadBack* back) {
     // A checksum needs the bytes in memory; a plain copy lets the kernel move them.
     enum { kRange, kSendfile, kReadWrite } how = sum ? kReadWrite : kRange;
     m_buffer.resize(kBuffer);
@@ -455,6 +458,9 @@ int FileOpEngine::transfer(int in, int out, qint64& copied, Checksum* sum) {
                                       SYNC_FILE_RANGE_WAIT_AFTER);
                 ::posix_fadvise(out, settled, started - settled, POSIX_FADV_DONTNEED);
                 settled = started;
+                if (back) {
+                    back->allow(settled);
+                }
             }
             started = copied;
         }
@@ -464,14 +470,15 @@ int FileOpEngine::transfer(int in, int out, qint64& copied, Checksum* sum) {
 }
 
 int FileOpEngine::verifyMoved(int in, const struct stat& opened, const struct timespec& openedAt,
-                              int out, qint64 copied, uint64_t sum) {
+                              int out, qint64 copied, uint64_t sum, ReadBack* back) {
     // The copy from the disk, not from the cache that still holds what was written.
     if (::fdatasync(out) != 0) {
         return errno;
     }
     ::posix_fadvise(out, 0, 0, POSIX_FADV_DONTNEED);
-    uint64_t back = 0;
-    if (!sumOf(out, copied, m_buffer, m_cancel, back) || back != sum) {
+    uint64_t read = 0;
+    if (!(back ? back->finish(copied, read) : sumOf(out, copied, m_buffer, m_cancel, read)) ||
+        read != sum) {
         return cancelled() ? ECANCELED : kErrVerifyFailed;
     }
     // A writer that changed the source meanwhile changed its size or times...
@@ -519,10 +526,17 @@ FileOpEngine::Step FileOpEngine::copyFile(int from, const std::string& name, con
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     qint64 copied = 0;
     Checksum sum;
-    int error = transfer(in.get(), part.fd(), copied, moving ? &sum : nullptr);
+    // A big file is read back beside its copy; a small one after it, sparing a thread.
+    std::optional<ReadBack> back;
+    if (moving && inSt.st_size >= kReadBackBeside) {
+        back.emplace(part.fd(), m_cancel);
+    }
+    int error =
+        transfer(in.get(), part.fd(), copied, moving ? &sum : nullptr, back ? &*back : nullptr);
     if (!error && moving) {
         // The source goes only once its copy is on the disk and holds the same bytes.
-        error = verifyMoved(in.get(), inSt, openedAt, part.fd(), copied, sum.value());
+        error = verifyMoved(in.get(), inSt, openedAt, part.fd(), copied, sum.value(),
+                            back ? &*back : nullptr);
     }
     if (!error) {
         error = part.finishWriting();

@@ -31,6 +31,7 @@
 namespace gv {
 
 class Checksum;
+class ReadBack;
 
 // The operation codes and option flags, with the values the file manager's callers use.
 enum class FileOpKind { Move = 1, Copy = 2, Delete = 3, Rename = 4 };
@@ -130,11 +131,13 @@ private:
     Step renameEntry(const std::string& src, const std::string& dst);
     // Removes the source entry of a move if it is still the object that was moved.
     Step removeMoved(int folder, const std::string& name, const struct stat& st, int flags);
-    // Copies the open file's bytes; with a checksum, through memory so each byte is summed.
-    int transfer(int in, int out, qint64& copied, Checksum* sum);
-    // A moved file's copy read back from the disk, and its source checked to be unchanged.
+    // Copies the open file's bytes; with a checksum, through memory so each byte is summed,
+    // and onto the disk as it goes, where back may read it again.
+    int transfer(int in, int out, qint64& copied, Checksum* sum, ReadBack* back);
+    // A moved file's copy read back from the disk (by back, if it is given), and its source
+    // checked to be unchanged.
     int verifyMoved(int in, const struct stat& opened, const struct timespec& openedAt, int out,
-                    qint64 copied, uint64_t sum);
+                    qint64 copied, uint64_t sum, ReadBack* back);
     // A target that exists: decides to replace, rename the target, skip or stop.
     Step resolveCollision(const std::string& name, const struct stat& st, int to,
                           std::string& target, bool& replace);

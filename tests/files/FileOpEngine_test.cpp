@@ -534,6 +534,18 @@ TEST_F(FileOps, AFileChangedWhileMovedToAnotherVolumeKeepsItsNewBytesAtItsSource
     const QString changed =
         "The file or folder has changed while it was being moved, so the "
         "original was kept.";
+    const auto damage = [&] {
+        DIR* dir = ::opendir(other.dir.c_str());
+        while (const dirent* e = ::readdir(dir)) {
+            if (std::strncmp(e->d_name, ".gvpart-", 8) == 0) {
+                const int fd = ::openat(dirfd(dir), e->d_name, O_WRONLY);
+                (void)!::pwrite(fd, "?", 1, 10);
+                ::close(fd);
+            }
+        }
+        ::closedir(dir);
+    };
+    const QString damaged = "The copy does not match the original, so the original was kept.";
     struct Case {
         const char* change;
         size_t size;
@@ -558,21 +570,12 @@ TEST_F(FileOps, AFileChangedWhileMovedToAnotherVolumeKeepsItsNewBytesAtItsSource
              ::close(fd);
          },
          [&](const std::string& old) { return old + added; }, changed},
-        // The copy, not the source, is damaged before it is read back.
-        {"copy damaged", 300000,
-         [&] {
-             DIR* dir = ::opendir(other.dir.c_str());
-             while (const dirent* e = ::readdir(dir)) {
-                 if (std::strncmp(e->d_name, ".gvpart-", 8) == 0) {
-                     const int fd = ::openat(dirfd(dir), e->d_name, O_WRONLY);
-                     (void)!::pwrite(fd, "?", 1, 10);
-                     ::close(fd);
-                 }
-             }
-             ::closedir(dir);
-         },
-         [&](const std::string& old) { return old; },
-         "The copy does not match the original, so the original was kept."},
+        // The copy, not the source, is damaged before it is read back: after it (a small file)
+        // or beside it (a big one).
+        {"small copy damaged", 300000, damage, [&](const std::string& old) { return old; },
+         damaged},
+        {"big copy damaged", 20 << 20, damage, [&](const std::string& old) { return old; },
+         damaged},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.change);
