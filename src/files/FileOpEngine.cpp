@@ -407,6 +407,9 @@ int FileOpEngine::transfer(int in, int out, qint64& copied, Checksum* sum, ReadB
     enum { kRange, kSendfile, kReadWrite } how = sum ? kReadWrite : kRange;
     m_buffer.resize(kBuffer);
     qint64 started = 0, settled = 0;  // written back to the disk: begun, and done
+    // A memory file system has no disk to write to, and asking it to drop pages it cannot
+    // drop costs a wait on every processor.
+    const bool onDisk = sum && !isInMemory(out);
     while (true) {
         if (cancelled()) {
             return ECANCELED;
@@ -451,12 +454,16 @@ int FileOpEngine::transfer(int in, int out, qint64& copied, Checksum* sum, ReadB
         if (sum && copied - started >= qint64(kChunk)) {
             // A moved file goes to the disk while the next piece is read, not all at the end,
             // and its written pages leave the cache: the check reads it back from the disk.
-            ::sync_file_range(out, started, copied - started, SYNC_FILE_RANGE_WRITE);
+            if (onDisk) {
+                ::sync_file_range(out, started, copied - started, SYNC_FILE_RANGE_WRITE);
+            }
             if (started > settled) {
-                ::sync_file_range(out, settled, started - settled,
-                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
-                                      SYNC_FILE_RANGE_WAIT_AFTER);
-                ::posix_fadvise(out, settled, started - settled, POSIX_FADV_DONTNEED);
+                if (onDisk) {
+                    ::sync_file_range(out, settled, started - settled,
+                                      SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                          SYNC_FILE_RANGE_WAIT_AFTER);
+                    ::posix_fadvise(out, settled, started - settled, POSIX_FADV_DONTNEED);
+                }
                 settled = started;
                 if (back) {
                     back->allow(settled);
@@ -475,7 +482,9 @@ int FileOpEngine::verifyMoved(int in, const struct stat& opened, const struct ti
     if (::fdatasync(out) != 0) {
         return errno;
     }
-    ::posix_fadvise(out, 0, 0, POSIX_FADV_DONTNEED);
+    if (!isInMemory(out)) {
+        ::posix_fadvise(out, 0, 0, POSIX_FADV_DONTNEED);
+    }
     uint64_t read = 0;
     if (!(back ? back->finish(copied, read) : sumOf(out, copied, m_buffer, m_cancel, read)) ||
         read != sum) {

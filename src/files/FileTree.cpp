@@ -2,9 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/random.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #include <cerrno>
 #include <charconv>
@@ -138,6 +140,11 @@ bool isWithin(int folder, const struct stat& ancestor) {
         st = upSt;
     }
     return false;
+}
+
+bool isInMemory(int fd) {
+    struct statfs fs {};
+    return ::fstatfs(fd, &fs) == 0 && (fs.f_type == TMPFS_MAGIC || fs.f_type == RAMFS_MAGIC);
 }
 
 int commitAt(int folder, const std::string& from, const std::string& to, bool replace) {

@@ -43,6 +43,8 @@ std::vector<std::string> entriesOf(int folder, int& error);
 // Whether the open folder is `ancestor` or lies below it, found by walking up through "..",
 // so that a bind mount or a link that shows the same folder under another path counts too.
 bool isWithin(int folder, const struct stat& ancestor);
+// Whether the open file lives in memory only (tmpfs, ramfs): no disk holds it.
+bool isInMemory(int fd);
 // Puts the entry `from` in the place of `to` (both in `folder`); without replace an existing
 // `to` is never overwritten. 0 or the errno.
 int commitAt(int folder, const std::string& from, const std::string& to, bool replace);
