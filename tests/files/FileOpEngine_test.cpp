@@ -529,13 +529,15 @@ TEST_F(FileOps, AFileChangedWhileMovedToAnotherVolumeKeepsItsNewBytesAtItsSource
     if (!other.ok) {
         GTEST_SKIP() << "a second volume (tmpfs) cannot be mounted here";
     }
-    const fs::path source = root / "src" / "photo.jpg", saved = root / "saved.jpg";
+    // Onto the tmpfs volume; onto the disk (where the copy is written back as it goes) from it.
+    fs::path source, into;
+    const fs::path saved = root / "saved.jpg";
     const std::string added = "written by another program";
     const QString changed =
         "The file or folder has changed while it was being moved, so the "
         "original was kept.";
     const auto damage = [&] {
-        DIR* dir = ::opendir(other.dir.c_str());
+        DIR* dir = ::opendir(into.c_str());
         while (const dirent* e = ::readdir(dir)) {
             if (std::strncmp(e->d_name, ".gvpart-", 8) == 0) {
                 const int fd = ::openat(dirfd(dir), e->d_name, O_WRONLY);
@@ -552,6 +554,7 @@ TEST_F(FileOps, AFileChangedWhileMovedToAnotherVolumeKeepsItsNewBytesAtItsSource
         std::function<void()> act;
         std::function<std::string(const std::string&)> expected;
         QString reason;
+        bool ontoDisk = false;
     } const cases[] = {
         // Above the size the engine once compared only by length.
         {"rewritten in place", (65 << 20) + 5,
@@ -576,9 +579,13 @@ TEST_F(FileOps, AFileChangedWhileMovedToAnotherVolumeKeepsItsNewBytesAtItsSource
          damaged},
         {"big copy damaged", 20 << 20, damage, [&](const std::string& old) { return old; },
          damaged},
+        {"big copy damaged on the disk", 20 << 20, damage,
+         [&](const std::string& old) { return old; }, damaged, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.change);
+        source = (c.ontoDisk ? other.dir : root / "src") / "photo.jpg";
+        into = c.ontoDisk ? root / "dst" : other.dir;
         std::string bytes(c.size, '\0');
         std::mt19937_64 random(c.size);
         for (size_t i = 0; i + 8 <= bytes.size(); i += 8) {
@@ -595,12 +602,13 @@ TEST_F(FileOps, AFileChangedWhileMovedToAnotherVolumeKeepsItsNewBytesAtItsSource
             }
         };
         observer.errors.clear();
-        EXPECT_TRUE(run(FileOpKind::Move, {q(source)}, other.dir).failed);
+        EXPECT_TRUE(run(FileOpKind::Move, {q(source)}, into).failed);
         EXPECT_EQ(observer.errors, QStringList{"Cannot move 'photo.jpg': " + c.reason});
-        EXPECT_TRUE(tree(root / "src") ==
+        EXPECT_TRUE(tree(source.parent_path()) ==
                     (std::map<std::string, std::string>{{"photo.jpg", c.expected(bytes)}}));
-        EXPECT_TRUE(tree(other.dir).empty());
-        fs::remove_all(other.dir / "photo.jpg");
+        EXPECT_TRUE(tree(into).empty());
+        fs::remove_all(into / "photo.jpg");
+        fs::remove_all(source);
     }
 }
 
