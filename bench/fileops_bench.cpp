@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #include <QApplication>
@@ -42,6 +43,13 @@ namespace {
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+double processorSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double seconds(const QElapsedTimer& t) {
@@ -196,25 +204,32 @@ void moveStep(const QString& root, qint64 megabytes) {
     makeFiles(disk, 1, megabytes * 1000000);
     const QString onDisk = filesOf(disk).first();
     const QString onTmpfs = other + QLatin1Char('/') + QFileInfo(onDisk).fileName();
+    // Each move's time and processor time (of every thread, or of mv's processes).
+    struct Round {
+        double seconds = 0, cpu = 0;
+    };
     const auto ours = [](const QString& from, const QString& to) {
+        const double cpu = processorSeconds(RUSAGE_SELF);
         QElapsedTimer t;
         t.start();
         if (!gv::runFileOperation({gv::FileOpKind::Move, {from}, to, 0}, nullptr).ok()) {
             std::printf("  the move failed\n");
         }
-        return seconds(t);
+        return Round{seconds(t), processorSeconds(RUSAGE_SELF) - cpu};
     };
-    const auto mv = [](const QString& from, const QString& to) {
-        return timed(QStringLiteral("mv '%1' '%2/'").arg(from, to));
+    const auto theirs = [](const QString& shell) {
+        const double cpu = processorSeconds(RUSAGE_CHILDREN);
+        const double time = timed(shell);
+        return Round{time, processorSeconds(RUSAGE_CHILDREN) - cpu};
     };
-    std::vector<double> mvOut, oursOut, mvIn, mvInSync, oursIn;
+    std::vector<Round> mvOut, oursOut, mvIn, syncIn, oursIn;
     timed(QStringLiteral("sync"));
     for (int run = 0; run < 7; ++run) {
-        const auto theirs = [&] {
+        const auto mv = [&] {
             evict(disk);
-            mvOut.push_back(mv(onDisk, other));
-            mvIn.push_back(mv(onTmpfs, disk));
-            mvInSync.push_back(mvIn.back() + timed(QStringLiteral("sync")));
+            mvOut.push_back(theirs(QStringLiteral("mv '%1' '%2/'").arg(onDisk, other)));
+            mvIn.push_back(theirs(QStringLiteral("mv '%1' '%2/'").arg(onTmpfs, disk)));
+            syncIn.push_back(theirs(QStringLiteral("sync")));
         };
         const auto glimvane = [&] {
             evict(disk);
@@ -222,27 +237,47 @@ void moveStep(const QString& root, qint64 megabytes) {
             oursIn.push_back(ours(onTmpfs, disk));
         };
         if (run % 2 == 0) {
-            theirs();
+            mv();
             glimvane();
         } else {
             glimvane();
-            theirs();
+            mv();
         }
     }
-    // The best round too: the machine may be busy with other work in some rounds.
-    const auto best = [](const std::vector<double>& v) {
-        return *std::min_element(v.begin(), v.end());
+    // Rounds side by side in time, compared round by round: the machine may be busy with other
+    // work in some rounds, and then with both.
+    const auto ratio = [](const std::vector<Round>& a, const std::vector<Round>& b,
+                          const std::vector<Round>& extra = {}) {
+        std::vector<double> r;
+        for (size_t i = 0; i < a.size(); ++i) {
+            r.push_back(a[i].seconds / (b[i].seconds + (extra.empty() ? 0 : extra[i].seconds)));
+        }
+        return median(r);
+    };
+    const auto time = [](const std::vector<Round>& v) {
+        std::vector<double> t;
+        for (const Round& r : v) {
+            t.push_back(r.seconds);
+        }
+        return median(t);
+    };
+    const auto cpu = [](const std::vector<Round>& v) {
+        std::vector<double> t;
+        for (const Round& r : v) {
+            t.push_back(r.cpu);
+        }
+        return median(t);
     };
     std::printf(
-        "Moving a %lld MB file onto another file system (tmpfs): mv %.2f s, Glimvane %.2f s: "
-        "%.2fx the time of mv (best rounds %.2f s and %.2f s: %.2fx)\n",
-        megabytes, median(mvOut), median(oursOut), median(oursOut) / median(mvOut), best(mvOut),
-        best(oursOut), best(oursOut) / best(mvOut));
+        "Moving a %lld MB file onto another file system (tmpfs): mv %.2f s, Glimvane %.2f s; "
+        "round by round %.2fx the time of mv; processor time mv %.2f s, Glimvane %.2f s\n",
+        megabytes, time(mvOut), time(oursOut), ratio(oursOut, mvOut), cpu(mvOut), cpu(oursOut));
     std::printf(
-        "Moving it back onto the disk: mv %.2f s (%.2f s with sync), Glimvane %.2f s: %.2fx the "
-        "time of mv, %.2fx that of mv + sync (best rounds %.2f s, %.2f s and %.2f s)\n",
-        median(mvIn), median(mvInSync), median(oursIn), median(oursIn) / median(mvIn),
-        median(oursIn) / median(mvInSync), best(mvIn), best(mvInSync), best(oursIn));
+        "Moving it back onto the disk: mv %.2f s (and sync %.2f s), Glimvane %.2f s; round by "
+        "round %.2fx the time of mv, %.2fx that of mv + sync; processor time mv %.2f s, Glimvane "
+        "%.2f s\n",
+        time(mvIn), time(syncIn), time(oursIn), ratio(oursIn, mvIn), ratio(oursIn, mvIn, syncIn),
+        cpu(mvIn), cpu(oursIn));
     umount2(QFile::encodeName(other).constData(), MNT_DETACH);
     QDir(disk).removeRecursively();
 }
