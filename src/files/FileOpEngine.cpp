@@ -553,11 +553,15 @@ FileOpEngine::Step FileOpEngine::copyFile(int from, const std::string& name, con
     if (error == ECANCELED) {
         return Step::Stop;
     }
-    // Permissions and times before the final name, after the last write that could change them.
-    ::fchmod(part.lockedFd(), inSt.st_mode & 07777);
-    const struct timespec times[2] = {inSt.st_atim, inSt.st_mtim};
-    ::futimens(part.lockedFd(), times);
-    if (error || (error = part.commit(target, replace))) {
+    if (!error) {
+        // Permissions and times before the final name, after the last write that could change
+        // them.
+        ::fchmod(part.lockedFd(), inSt.st_mode & 07777);
+        const struct timespec times[2] = {inSt.st_atim, inSt.st_mtim};
+        ::futimens(part.lockedFd(), times);
+        error = part.commit(target, replace);
+    }
+    if (error) {
         return fail(error, name);
     }
     if (moving && removeMoved(from, name, inSt, 0) == Step::Stop) {
