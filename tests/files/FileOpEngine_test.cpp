@@ -438,10 +438,7 @@ TEST_F(FileOps, ErrorsNameTheFileAndTheCause) {
 }
 
 TEST_F(FileOps, AFolderSwappedForALinkMeanwhileNeverLeadsTheWorkIntoTheLinksTarget) {
-    const Tmpfs other(root / "other", "size=10m");
-    if (!other.ok) {
-        GTEST_SKIP() << "a second volume (tmpfs) cannot be mounted here";
-    }
+    const Tmpfs other(root / "other", "size=10m");  // a move walks the tree onto another volume
     const fs::path folder = root / "D", sub = folder / "sub", aside = root / "aside";
     const fs::path victim = root / "V";
     const auto fill = [&] {
@@ -484,6 +481,9 @@ TEST_F(FileOps, AFolderSwappedForALinkMeanwhileNeverLeadsTheWorkIntoTheLinksTarg
         {"copy", FileOpKind::Copy, root / "dst", {}},  // a copy of the folder as it was when opened
     };
     for (const Case& c : cases) {
+        if (c.kind == FileOpKind::Move && !other.ok) {
+            continue;
+        }
         SCOPED_TRACE(c.what);
         // Between two steps, the other process puts sub aside and a link in its place.
         fill();
