@@ -1,7 +1,7 @@
 // A process at the other end of the single instance's socket, speaking its wire format by
 // hand ('D' + 32-bit big-endian length + bytes; greeting and acknowledgement one byte each):
-//   socketpeer [--uid N] flood SOCKET COUNT PREFIX   COUNT hand-overs of PREFIX<n> in turn;
-//                                                      prints how many were acknowledged
+//   socketpeer [--uid N] flood SOCKET COUNT PREFIX [SUFFIX]  COUNT hand-overs of
+//                                       PREFIX<n>SUFFIX in turn; prints how many were acknowledged
 //   socketpeer [--uid N] send SOCKET TEXT            one hand-over: exit 0 acknowledged,
 //                                                      3 closed unanswered
 //   socketpeer hog SOCKET COUNT DECLARED SENT HOLDMS COUNT connections at once, each
@@ -75,15 +75,18 @@ Sent handOver(const char* path, const std::string& text) {
     return result;
 }
 
-int flood(const char* path, int count, const std::string& prefix) {
+int flood(const char* path, int count, const std::string& prefix, const std::string& suffix) {
     int acknowledged = 0;
     for (int i = 0; i < count; ++i) {
         // A busy instance closes unanswered; a real sender tries again within its 5 s.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         Sent sent = Sent::Unanswered;
-        while ((sent = handOver(path, prefix + std::to_string(i))) != Sent::Acknowledged &&
+        while ((sent = handOver(path, prefix + std::to_string(i) + suffix)) == Sent::Unanswered &&
                std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (sent == Sent::NoServer) {
+            break;  // the instance is gone
         }
         acknowledged += sent == Sent::Acknowledged;
     }
@@ -203,8 +206,8 @@ int main(int argc, char** argv) {
     }
     const int left = argc - a;
     const std::string mode = left > 0 ? argv[a] : "";
-    if (mode == "flood" && left == 4) {
-        return flood(argv[a + 1], std::atoi(argv[a + 2]), argv[a + 3]);
+    if (mode == "flood" && (left == 4 || left == 5)) {
+        return flood(argv[a + 1], std::atoi(argv[a + 2]), argv[a + 3], left == 5 ? argv[a + 4] : "");
     }
     if (mode == "send" && left == 3) {
         const Sent sent = handOver(argv[a + 1], argv[a + 2]);
