@@ -112,8 +112,8 @@ void greetConnections(QLocalServer* server, const std::shared_ptr<Listener>& lis
         QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         const long long uid = peerUid(*socket);
         if (uid != static_cast<long long>(::geteuid())) {
-            listener->drop(socket,
-                           QStringLiteral("refused a connection of another user (uid %1)").arg(uid));
+            listener->drop(
+                socket, QStringLiteral("refused a connection of another user (uid %1)").arg(uid));
             continue;
         }
         // The oldest makes room: a sender that has stalled gives way to one that just came.

@@ -67,7 +67,8 @@ int openChild(int parent, const char* name) {
 
 // mkdir -p, new folders private as the cache folder's rules ask.
 void makePath(const QByteArray& path) {
-    for (qsizetype slash = path.indexOf('/', 1); slash != -1; slash = path.indexOf('/', slash + 1)) {
+    for (qsizetype slash = path.indexOf('/', 1); slash != -1;
+         slash = path.indexOf('/', slash + 1)) {
         ::mkdir(path.left(slash).constData(), kPrivateMode);
     }
     ::mkdir(path.constData(), kPrivateMode);
@@ -109,9 +110,9 @@ PrivateFolder PrivateFolder::choose(const QByteArray& runtimeDir, const QByteArr
         // The runtime folder is missing or others can enter it (a shared temporary folder
         // would let another user take the lock first): a folder of our own in the cache.
         if (!cacheHome.startsWith('/')) {
-            folder.m_problem =
-                QStringLiteral("there is no private folder for the lock ($XDG_RUNTIME_DIR is "
-                               "not one and there is no cache folder)");
+            folder.m_problem = QStringLiteral(
+                "there is no private folder for the lock ($XDG_RUNTIME_DIR is "
+                "not one and there is no cache folder)");
             return folder;
         }
         opened = cacheHome + "/Glimvane/runtime";
@@ -126,7 +127,9 @@ PrivateFolder PrivateFolder::choose(const QByteArray& runtimeDir, const QByteArr
             }
         }
         struct stat st {};
-        if (fd < 0 || ::fstat(fd, &st) != 0) {
+        const bool held = fd >= 0 && ::fstat(fd, &st) == 0;
+        // A link or a file in its place is refused below, like a folder of another user.
+        if (!held && error != ELOOP && error != ENOTDIR) {
             folder.m_problem = QStringLiteral("the folder %1 cannot be used (%2)")
                                    .arg(fileNameFromBytes(opened), errorText(error));
             if (fd >= 0) {
@@ -135,16 +138,18 @@ PrivateFolder PrivateFolder::choose(const QByteArray& runtimeDir, const QByteArr
             return folder;
         }
         // Ours but opened up by hand: closed again through the handle just checked.
-        if (S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0 &&
+        if (held && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0 &&
             ::fchmod(fd, kPrivateMode) == 0) {
             st.st_mode = (st.st_mode & ~07777) | kPrivateMode;
         }
-        if (!isPrivate(st)) {
+        if (!held || !isPrivate(st)) {
             folder.m_problem = QStringLiteral(
                                    "the folder %1 is not a private folder of this user (it "
                                    "belongs to another user or is not a real folder)")
                                    .arg(fileNameFromBytes(opened));
-            ::close(fd);
+            if (fd >= 0) {
+                ::close(fd);
+            }
             return folder;
         }
     }

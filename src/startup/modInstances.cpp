@@ -49,7 +49,7 @@ QString joinedCommandLine(int argc, char** argv) {
 QString workingFolder() {
     char buffer[PATH_MAX];
     return ::getcwd(buffer, sizeof buffer) ? fileNameFromBytes(std::string_view(buffer))
-                                            : QDir::currentPath();
+                                           : QDir::currentPath();
 }
 
 // Said on the standard error (the program has no window yet, and may get none).

@@ -56,8 +56,7 @@ inline constexpr const char* kSupportEmail = "support@glimvane.org";
 inline constexpr const char* kHomePage = "https://glimvane.org";
 
 // Said on the standard error when the single instance cannot be trusted or used.
-inline constexpr const char* kRunningAloneMessage =
-    "%1; running without the single instance.";
+inline constexpr const char* kRunningAloneMessage = "%1; running without the single instance.";
 inline constexpr const char* kForeignListenerMessage =
     "the running instance's socket belongs to another user; the command line was not handed "
     "over.";

@@ -207,7 +207,8 @@ int main(int argc, char** argv) {
     const int left = argc - a;
     const std::string mode = left > 0 ? argv[a] : "";
     if (mode == "flood" && (left == 4 || left == 5)) {
-        return flood(argv[a + 1], std::atoi(argv[a + 2]), argv[a + 3], left == 5 ? argv[a + 4] : "");
+        return flood(argv[a + 1], std::atoi(argv[a + 2]), argv[a + 3],
+                     left == 5 ? argv[a + 4] : "");
     }
     if (mode == "send" && left == 3) {
         const Sent sent = handOver(argv[a + 1], argv[a + 2]);

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,12 +19,7 @@
 #include <QTest>
 #include <QThread>
 #include <algorithm>
-#include <fcntl.h>
 #include <functional>
-#include <pwd.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
@@ -343,11 +344,12 @@ TEST_F(HandOver, StartedFromAVolumeRootItSaysSoAndEnds) {
     EXPECT_EQ(tracedCount("load: marked"), 0);
 }
 
-TEST_F(HandOver, AFloodOfHandOversFromParallelSendersIsHandledInOrderAndLeavesTheInstanceAnswering) {
+TEST_F(HandOver,
+       AFloodOfHandOversFromParallelSendersIsHandledInOrderAndLeavesTheInstanceAnswering) {
     // A stack of 1 MiB instead of the usual 8: hand-overs taken inside one another would
     // exhaust it within a flood the test can afford.
-    QProcess* first = start({"-c", "ulimit -s 1024 && exec \"$0\"", gvtest::glimvaneBinary()}, {},
-                            {}, "/bin/sh");
+    QProcess* first =
+        start({"-c", "ulimit -s 1024 && exec \"$0\"", gvtest::glimvaneBinary()}, {}, {}, "/bin/sh");
     ASSERT_TRUE(waitFor([this] { return traced("load: shown"); }, 20000));
     ASSERT_TRUE(waitFor([this] { return traced("load: marked"); }, 5000));
     constexpr int kSenders = 8;
@@ -419,6 +421,13 @@ TEST_F(HandOver, SendersThatSendTooMuchOrStallHoldNeitherMemoryNorTheInstance) {
     ASSERT_TRUE(stalled->waitForFinished(30000));
     EXPECT_EQ(stalled->readAllStandardOutput().trimmed().split('\n').last(), "closed 100");
     EXPECT_EQ(first->state(), QProcess::Running);
+
+    // A command line longer than any the instance takes is not sent at all.
+    const QString tooLong = "/" + QString(kMaxHandOverBytes, 'x');
+    expectEndsAlone(start({tooLong}), 3000);
+    QTest::qWait(300);
+    EXPECT_FALSE(traced("ProcessCmdLine: " + tooLong));
+    EXPECT_EQ(tracedCount("load: shown"), 1);
 }
 
 namespace {
@@ -481,10 +490,10 @@ TEST_F(HandOver, AnotherUserCanNeitherKeepTheProgramFromStartingNorReadItsComman
         // lock and socket in the shared folder itself.
         other.folderOfTheirs(QStringLiteral("runtime-") + ::getpwuid(::geteuid())->pw_name);
         const QString theirs = other.path(kInstanceKey);
-        QProcess* listener = startPeer({"--uid", QString::number(AnotherUser::kUid), "listen",
-                                        theirs + "_APPLICATION", other.path("received"),
-                                        theirs + "_APPLICATION_MUTEX"},
-                                       other.program());
+        QProcess* listener = startPeer(
+            {"--uid", QString::number(AnotherUser::kUid), "listen", theirs + "_APPLICATION",
+             other.path("received"), theirs + "_APPLICATION_MUTEX"},
+            other.program());
         if (!listener->waitForReadyRead(5000)) {
             GTEST_SKIP() << "acting as another user needs root";
         }
@@ -515,14 +524,13 @@ TEST_F(HandOver, AnotherUserCanNeitherKeepTheProgramFromStartingNorReadItsComman
         const int shownBefore = tracedCount("load: shown");
         QProcess* p = start({"/nonexistent/secret plans.bmp"}, env);
         if (c.starts) {
-            EXPECT_TRUE(waitFor([&] { return tracedCount("load: shown") == shownBefore + 1; },
-                                20000));
+            EXPECT_TRUE(
+                waitFor([&] { return tracedCount("load: shown") == shownBefore + 1; }, 20000));
             if (c.runtime != Runtime::Ours) {
                 // Single all the same, from a private folder of its own.
                 EXPECT_TRUE(waitFor([&] { return traced("load: marked"); }, 5000));
-                EXPECT_TRUE(QFile::exists(gvtest::testFolders().home +
-                                          "/.cache/Glimvane/runtime/" + kInstanceKey +
-                                          "_APPLICATION"));
+                EXPECT_TRUE(QFile::exists(gvtest::testFolders().home + "/.cache/Glimvane/runtime/" +
+                                          kInstanceKey + "_APPLICATION"));
             }
         } else {
             expectEndsAlone(p, 3000);
@@ -552,15 +560,25 @@ TEST_F(HandOver, TheRunningInstanceRefusesAConnectionOfAnotherUser) {
     EXPECT_EQ(theirs->exitCode(), 3) << "the other user's connection was answered";
     QTest::qWait(300);
     EXPECT_FALSE(traced("ProcessCmdLine: /nonexistent/planted.bmp"));
-    EXPECT_TRUE(traced(
-        QStringLiteral("hand-over: refused a connection of another user (uid %1)").arg(AnotherUser::kUid)));
+    EXPECT_TRUE(traced(QStringLiteral("hand-over: refused a connection of another user (uid %1)")
+                           .arg(AnotherUser::kUid)));
 }
 
-TEST_F(HandOver, ANameThatIsNotUtf8ArrivesAsItsOwnBytes) {
-    // A look-alike whose name is the UTF-8 of U+FFFD, which a lossy conversion would open.
-    const QString lookAlike = m_images + "/b" + QChar(0xFFFD) + ".jpg";
-    ASSERT_TRUE(QImage(8, 8, QImage::Format_RGB32).save(lookAlike, "JPEG"));
-    const QByteArray name = QFile::encodeName(m_images) + "/b\xff.jpg";
+TEST_F(HandOver, ANameThatIsNotUtf8OpensThatFileNotItsLookAlike) {
+    // Beside it a look-alike whose name is the UTF-8 of U+FFFD, which a lossy conversion of
+    // the byte 0xFF would open instead.
+    const QByteArray folder = QFile::encodeName(m_images);
+    const QByteArray name = folder + "/b\xff.jpg";
+    const QByteArray lookAlike = folder + "/b\xef\xbf\xbd.jpg";
+    const auto writeJpeg = [](const QByteArray& path, int width) {
+        QBuffer jpeg;
+        jpeg.open(QIODevice::WriteOnly);
+        QImage(width, 8, QImage::Format_RGB32).save(&jpeg, "JPEG");
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, jpeg.data().constData(), jpeg.size()), jpeg.size());
+        ::close(fd);
+    };
     // The shell hands the program the byte 0xFF, which Qt's own argument list cannot carry.
     const QStringList viaShell = {"-c", R"sh(exec "$0" "$(printf '%s/b\377.jpg' "$1")")sh",
                                   gvtest::glimvaneBinary(), m_images};
@@ -568,17 +586,17 @@ TEST_F(HandOver, ANameThatIsNotUtf8ArrivesAsItsOwnBytes) {
         SCOPED_TRACE(secondStart ? "handed over" : "own command line");
         gvtest::emptyTestFolders();
         QDir().mkpath(m_images);
-        ASSERT_TRUE(QImage(8, 8, QImage::Format_RGB32).save(lookAlike, "JPEG"));
+        writeJpeg(name, 16);
+        writeJpeg(lookAlike, 8);
         QProcess* first = secondStart ? startFirst() : start(viaShell, {}, {}, "/bin/sh");
         if (secondStart) {
             ASSERT_TRUE(waitFor([this] { return traced("load: marked"); }, 5000));
             expectEndsAlone(start(viaShell, {}, {}, "/bin/sh"), 3000);
         }
-        EXPECT_TRUE(waitFor(
-            [&] { return traceByteLines().contains("ProcessCmdLine: " + name); }, 20000));
-        EXPECT_TRUE(waitFor([&] { return traced("load: shown"); }, 20000));
-        // The file of that name does not exist: nothing is opened, least of all the look-alike.
-        EXPECT_TRUE(traceLines().filter("shown: " + m_images).isEmpty());
+        EXPECT_TRUE(
+            waitFor([&] { return traceByteLines().contains("ProcessCmdLine: " + name); }, 20000));
+        EXPECT_TRUE(waitFor([&] { return traceByteLines().contains("shown: " + name); }, 20000));
+        EXPECT_FALSE(traceByteLines().contains("shown: " + lookAlike));
         first->kill();
         first->waitForFinished(3000);
         m_shownSoFar = 0;
