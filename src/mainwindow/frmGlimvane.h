@@ -74,7 +74,10 @@ public:
     void LayoutWindow();
     // Opens the image named by a command line; empty means this start's own.
     void ProcessCmdLine(const QString& command = QString());
-    // What a second start's hand-over does in this instance.
+    // A second start's hand-over (empty: bring the window to the front) waits in a queue
+    // and is handled from the window's own event loop, one at a time.
+    void QueueHandOver(const QByteArray& bytes);
+    void HandOver(const QByteArray& bytes);
     void ReceiveCommandLine(const QByteArray& bytes);
     void ActivateFromSecondStart();
     void HandOversAfterLoad();
@@ -449,8 +452,7 @@ public:
 private:
     bool m_secondLayoutPass = false;
     bool m_loaded = false;
-    // Hand-overs that arrived while the window was loading (an empty one asks to activate).
-    QList<QByteArray> m_handOversWaiting;
+    class HandOverQueue* m_handOvers = nullptr;
     QPointer<frmFullscn> m_fullScreen;
     bool m_unloaded = false;
 };
