@@ -254,24 +254,22 @@ FileTypeAssociations::Outcome FileTypeAssociations::associate(const AssociationT
 FileTypeAssociations::Outcome FileTypeAssociations::restore(const AssociationType& type) {
     const QString section = QString::fromLatin1(kUndoSection);
     const QString code = QString::fromLatin1(type.code);
-    if (!SettingExists(undoApp(), section, code)) {
-        return Outcome::Failed;
-    }
-    // An empty undo: the type had no default of the user's own, and gets none again.
+    // The undo: the line Glimvane's replaced, or empty where the type had no default of the
+    // user's own (and gets none again). It is usable while a program it names is installed.
+    const bool kept = SettingExists(undoApp(), section, code);
     const QString undo = GetSetting(undoApp(), section, code);
     std::optional<QByteArray> earlier;
+    bool usable = kept;
     if (!undo.isEmpty()) {
         earlier = undo.toUtf8();
         const QStringList ids = mimeapps::idsOf(*earlier);
-        if (std::none_of(ids.begin(), ids.end(), installed)) {
-            return Outcome::Failed;  // the earlier program has gone
-        }
+        usable = std::any_of(ids.begin(), ids.end(), installed);
     }
     const QByteArray mimeType(type.mimeType);
-    bool ownLineFound = false;
+    bool ownLine = false;
     const Outcome outcome = editList([&](const QByteArray& list) -> std::optional<QByteArray> {
-        ownLineFound = namesOwnEntry(mimeapps::entryLine(list, mimeType));
-        if (!ownLineFound) {
+        ownLine = namesOwnEntry(mimeapps::entryLine(list, mimeType));
+        if (!ownLine || !usable) {
             return std::nullopt;
         }
         return mimeapps::withEntryLine(list, mimeType, earlier);
@@ -279,8 +277,10 @@ FileTypeAssociations::Outcome FileTypeAssociations::restore(const AssociationTyp
     if (outcome != Outcome::Done) {
         return outcome;
     }
-    // Glimvane may be the default by another way than the user's list (a system-wide one).
-    if (!ownLineFound || IsTypeAssociated(type)) {
+    // Without a line of Glimvane's in the list there is nothing to give back: the desktop
+    // chose Glimvane itself, as the only program it has for the type, or by a list of the
+    // system's.
+    if (ownLine && !usable) {
         return Outcome::Failed;
     }
     DeleteSetting(undoApp(), section, code);

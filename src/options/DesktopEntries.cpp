@@ -45,8 +45,11 @@ std::optional<QString> execArgument(const QString& path) {
     } else {
         arg = path;
     }
-    // A literal percent sign is doubled, or it would read as a field code.
-    arg.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    // A literal percent sign is doubled, or it would read as a field code. GLib looks for the
+    // program before it undoes the doubling, and would not find it: env runs it instead.
+    if (arg.contains(QLatin1Char('%'))) {
+        arg = QStringLiteral("env ") + arg.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    }
     // Then the escapes of every string value of an entry.
     QString value;
     for (QChar c : arg) {

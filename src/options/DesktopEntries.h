@@ -15,7 +15,7 @@ inline constexpr const char* kDesktopEntryId = "glimvane.desktop";
 // entry without it is the user's and is left alone.
 inline constexpr const char* kOwnEntryMark = "X-Glimvane-Written=true";
 
-// A program path as one argument of an Exec line, quoted and escaped as desktop entries ask
+// A program path as the start of an Exec line, quoted and escaped as desktop entries ask
 // (blanks, quotes, "$", "%", backslashes, line ends); nothing for a path whose bytes are not
 // UTF-8, which a desktop entry cannot hold.
 std::optional<QString> execArgument(const QString& path);

@@ -21,7 +21,7 @@ namespace {
 constexpr int kGioWaitMs = 3000;
 
 // An environment variable in the lossless text form, or the fallback when it is unset or
-// empty (the base-folder specification treats both alike).
+// empty (the base-folder standard treats both alike).
 QString envPath(const char* name, const QString& fallback) {
     const QByteArray value = qgetenv(name);
     return value.isEmpty() ? fallback : fileNameFromBytes(value);
@@ -38,7 +38,7 @@ QStringList envPathList(const char* name, const QStringList& fallback) {
     }
     QStringList list;
     for (const QByteArray& part : value.split(':')) {
-        // Relative entries are invalid and are ignored, as the specification asks.
+        // Relative entries are invalid and are ignored, as the base-folder standard asks.
         if (part.startsWith('/')) {
             list << fileNameFromBytes(part);
         }
