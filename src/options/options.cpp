@@ -241,6 +241,14 @@ options::options(OptionsHost host, const QString& tab, QWidget* parent)
     }
     // 4-7.
     LoadValues();
+    // As low as the tallest tab allows, its wrapped captions whole at the width they get; the
+    // lists of the Links tab would ask for more.
+    for (QGroupBox* frame : fraMain) {
+        if (frame->hasHeightForWidth()) {
+            frame->setMinimumHeight(frame->heightForWidth(frame->sizeHint().width()));
+        }
+    }
+    resize(sizeHint().width(), minimumSizeHint().height());
 }
 
 options::~options() {
@@ -434,16 +442,17 @@ void options::buildEditors(QGroupBox* frame) {
     cmdDelEditor->setEnabled(false);
     cmdChangeEdNm->setEnabled(false);
     auto* side = new QVBoxLayout;
-    side->addWidget(nameLabel);
-    side->addWidget(txtEdNm);
-    side->addWidget(cmdChangeEdNm);
-    side->addSpacing(nameLabel->sizeHint().height());
     side->addWidget(cmdAddEditor);
     side->addWidget(cmdDelEditor);
     side->addStretch(1);
-    auto* layout = new QHBoxLayout(frame);
-    layout->addWidget(EditorsList, 1);
-    layout->addLayout(side);
+    // The name under the list, as wide as it, so a long name shows whole.
+    auto* layout = new QGridLayout(frame);
+    layout->addWidget(EditorsList, 0, 0, 1, 2);
+    layout->addLayout(side, 0, 2);
+    layout->addWidget(nameLabel, 1, 0);
+    layout->addWidget(txtEdNm, 1, 1);
+    layout->addWidget(cmdChangeEdNm, 1, 2);
+    layout->setColumnStretch(1, 1);
 
     onListChoice(EditorsList, [this](QListWidgetItem*) { EditorsList_Click(); });
     connect(cmdAddEditor, &QPushButton::clicked, this, &options::cmdAddEditor_Click);
@@ -485,24 +494,26 @@ void options::buildAdvanced(QGroupBox* frame) {
     typeButtons->addWidget(cmdCheckNone);
     typesLayout->addLayout(typeButtons, 3, 0, 1, 7);
 
-    // No such web editor on this desktop: both stay disabled and nothing is written.
+    // No such web editor on this desktop: both stay disabled and nothing is written. They
+    // share the row of the last check boxes, so the dialog fits a screen of 540 points.
     chkFP98 = checkBox(frame, "chkFP98", "Integrate with FrontPage 98");
     chkFP2000 = checkBox(frame, "chkFP2000", "Integrate with FrontPage 2000");
     chkFP98->setEnabled(false);
     chkFP2000->setEnabled(false);
-    auto* frontPage = new QHBoxLayout;
+    auto* frontPage = new QVBoxLayout;
     frontPage->addWidget(chkFP98);
     frontPage->addWidget(chkFP2000);
-    frontPage->addStretch(1);
 
-    auto* layout = new QVBoxLayout(frame);
-    layout->addWidget(gifRow);
-    for (QCheckBox* box : {chkFavorite, chkMaintain, chkImgFll, chkCloseAfter1, chkDelFavs}) {
-        layout->addWidget(box);
+    auto* layout = new QGridLayout(frame);
+    layout->addWidget(gifRow, 0, 0, 1, 2);
+    int row = 1;
+    for (QCheckBox* box : {chkFavorite, chkMaintain, chkImgFll, chkCloseAfter1}) {
+        layout->addWidget(box, row++, 0, 1, 2);
     }
-    layout->addWidget(types);
-    layout->addLayout(frontPage);
-    layout->addStretch(1);
+    layout->addWidget(chkDelFavs, row, 0);
+    layout->addLayout(frontPage, row - 1, 1, 2, 1, Qt::AlignRight | Qt::AlignBottom);
+    layout->addWidget(types, ++row, 0, 1, 2);
+    layout->setRowStretch(++row, 1);
 
     connect(cmdCheckAll, &QPushButton::clicked, this, [this] {
         for (QCheckBox* box : fileTypeBoxes) {
@@ -667,6 +678,7 @@ void options::EditorsList_Click() {
         return;
     }
     txtEdNm->setText(m_host.editors->caption(row));
+    txtEdNm->setCursorPosition(0);
     txtEdNm->setEnabled(true);
     cmdDelEditor->setEnabled(true);
     cmdChangeEdNm->setEnabled(true);
