@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QCoreApplication>
 #include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -440,6 +441,33 @@ TEST_F(Options, EachControlsCaptionIsItsAccessibleName) {
     }
     EXPECT_EQ(tabs, (QStringList{"Main", "Full Screen", "Links", "Editors", "Advanced"}));
     EXPECT_EQ(d.findChild<QCheckBox*>("chkTIFass")->toolTip(), "Tagged Image File Format");
+}
+
+TEST_F(Options, NoCaptionIsCutOffOnAnyTab) {
+    makeMenus();
+    bool fail = false;
+    m_editors->AddItem("GNU Image Manipulation Program", "/usr/bin/gimp", fail);
+    options d(host());
+    d.show();
+    for (int tab = 0; tab < d.Tabs->count(); ++tab) {
+        d.Tabs->setCurrentIndex(tab);
+        QCoreApplication::processEvents();
+        for (QWidget* w : d.fraMain[tab]->findChildren<QWidget*>()) {
+            if (!w->isVisible()) {
+                continue;
+            }
+            const std::string name = (d.Tabs->tabText(tab) + ": " + w->objectName()).toStdString();
+            if (auto* label = qobject_cast<QLabel*>(w); label && label->wordWrap()) {
+                EXPECT_GE(label->height(), label->heightForWidth(label->width())) << name;
+            } else if (qobject_cast<QAbstractButton*>(w)) {
+                EXPECT_GE(w->width(), w->sizeHint().width()) << name;
+                EXPECT_GE(w->height(), w->minimumSizeHint().height()) << name;
+            }
+        }
+    }
+    d.Tabs->setCurrentIndex(3);
+    EXPECT_GE(d.txtEdNm->width(),
+              d.txtEdNm->fontMetrics().horizontalAdvance(d.txtEdNm->text()));
 }
 
 namespace {
