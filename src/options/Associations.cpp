@@ -198,6 +198,10 @@ bool FileTypeAssociations::IsTypeAssociated(const AssociationType& type) {
 
 void FileTypeAssociations::SetFileTypeAssociation(bool checked, const AssociationType& type) {
     SaveSetting(type.setting, checked ? QStringLiteral("1") : QStringLiteral("0"));
+    ApplyStoredWish(checked, type);
+}
+
+void FileTypeAssociations::ApplyStoredWish(bool checked, const AssociationType& type) {
     if (checked) {
         if (IsTypeAssociated(type)) {
             writeOwnEntry();

@@ -44,6 +44,9 @@ public:
     // Applies the check box: stores the user's wish, then associates the type (recording
     // its earlier default as the undo data) or gives it back from the undo data.
     void SetFileTypeAssociation(bool checked, const AssociationType& type);
+    // The same for a wish already stored (the options dialog stores all its settings in one
+    // write).
+    void ApplyStoredWish(bool checked, const AssociationType& type);
     // At start-up, for a type the user asked for: Glimvane's entry is brought up to date, and
     // a type another program has taken since is taken back, that program becoming the undo.
     void Reassert(const AssociationType& type);

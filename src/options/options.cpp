@@ -26,6 +26,7 @@
 #include "platform/FileNameBytes.h"
 #include "platform/Paths.h"
 #include "platform/Screen.h"
+#include "platform/Settings.h"
 #include "startup/AppState.h"
 
 namespace gv {
@@ -627,12 +628,30 @@ void options::LoadValues() {
 }
 
 void options::ApplyOptions() {
+    // Every setting in its order, and each section's in one write (a write of the whole file
+    // each would keep the window waiting for the disk thirty times).
+    QList<std::pair<QString, QList<SettingChange>>> sections;
+    const auto add = [&](const SettingKey& key, const QString& text) {
+        const QString section = QString::fromLatin1(key.section);
+        auto it = std::find_if(sections.begin(), sections.end(),
+                               [&](const auto& s) { return s.first == section; });
+        if (it == sections.end()) {
+            it = sections.insert(sections.end(), {section, {}});
+        }
+        it->second.append({QString::fromLatin1(key.key), text});
+    };
     for (const auto& [key, value] : m_writes) {
-        SaveSetting(key, value());
+        add(key, value());
+    }
+    for (int i = 0; i < fileTypeBoxes.size(); ++i) {
+        add(kAssociationTypes[i].setting, checkValue(fileTypeBoxes[i]));
+    }
+    for (const auto& [section, changes] : sections) {
+        ChangeSettings(QString::fromLatin1(apps::kMain), section, changes);
     }
     FileTypeAssociations associations(this);
     for (int i = 0; i < fileTypeBoxes.size(); ++i) {
-        associations.SetFileTypeAssociation(fileTypeBoxes[i]->isChecked(), kAssociationTypes[i]);
+        associations.ApplyStoredWish(fileTypeBoxes[i]->isChecked(), kAssociationTypes[i]);
     }
     if (m_host.applied) {
         m_host.applied();
