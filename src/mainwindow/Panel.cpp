@@ -71,7 +71,8 @@ void frmGlimvane::connectPanel() {
         ShowOptions();
         ApplyWindowOptions();
     });
-    connect(mnuEditLinks, &QAction::triggered, this, [this] { ShowOptions(QStringLiteral("links")); });
+    connect(mnuEditLinks, &QAction::triggered, this,
+            [this] { ShowOptions(QStringLiteral("links")); });
     connect(Toolbar[8], &SoftButton::clicked, this, [this] {
         Toolbar[8]->release(0);
         mnuHelpcont->trigger();

@@ -156,8 +156,9 @@ QHash<QString, QString> entriesByType() {
             int pref = 0;
             for (const QByteArray& line : file.bytes.split('\n')) {
                 if (line.startsWith("MimeType=")) {
-                    types = QString::fromUtf8(line.mid(9)).trimmed().split(QLatin1Char(';'),
-                                                                             Qt::SkipEmptyParts);
+                    types = QString::fromUtf8(line.mid(9))
+                                .trimmed()
+                                .split(QLatin1Char(';'), Qt::SkipEmptyParts);
                 } else if (line.startsWith("InitialPreference=")) {
                     pref = line.mid(18).trimmed().toInt();
                 }
@@ -237,8 +238,7 @@ void FileTypeAssociations::Reassert(const AssociationType& type) {
 }
 
 FileTypeAssociations::Outcome FileTypeAssociations::associate(const AssociationType& type,
-                                                              const QString& id,
-                                                              bool recordUndo) {
+                                                              const QString& id, bool recordUndo) {
     if (id == QLatin1String(kDesktopEntryId) && !writeOwnEntry()) {
         return Outcome::FileProblem;
     }
@@ -398,11 +398,10 @@ void FileTypeAssociations::report(const QString& file, const QString& problem) {
         return;
     }
     m_reported = true;
-    dialogs().message(QStringLiteral("Glimvane cannot change the file types in '") + file +
-                          QStringLiteral("': ") + problem +
-                          QStringLiteral(". The file was left as it is."),
-                      MsgButtons::Ok, MsgIcon::Exclamation, QString::fromLatin1(kListsTitle),
-                      m_owner);
+    dialogs().message(
+        QStringLiteral("Glimvane cannot change the file types in '") + file +
+            QStringLiteral("': ") + problem + QStringLiteral(". The file was left as it is."),
+        MsgButtons::Ok, MsgIcon::Exclamation, QString::fromLatin1(kListsTitle), m_owner);
 }
 
 }  // namespace gv

@@ -18,14 +18,14 @@ class QWidget;
 namespace gv {
 
 struct AssociationType {
-    const char* checkBox;     // the options dialog's check box
-    const char* caption;      // its caption
-    const char* toolTip;      // its tool tip, or ""
-    const char* code;         // "BMP"
-    const char* extension;    // ".bmp"
-    const char* className;    // "Bitmap"
-    const char* description;  // "Bitmap"
-    const char* mimeType;     // the freedesktop type of the extension
+    const char* checkBox;       // the options dialog's check box
+    const char* caption;        // its caption
+    const char* toolTip;        // its tool tip, or ""
+    const char* code;           // "BMP"
+    const char* extension;      // ".bmp"
+    const char* className;      // "Bitmap"
+    const char* description;    // "Bitmap"
+    const char* mimeType;       // the freedesktop type of the extension
     const SettingKey& setting;  // code + "assc": the user asked for the association
 };
 

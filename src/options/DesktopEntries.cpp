@@ -87,8 +87,7 @@ std::optional<QByteArray> associationEntry(const QString& programPath,
                      mimeTypes.join(QLatin1Char(';')) + QStringLiteral(";\n"));
 }
 
-std::optional<QByteArray> launcherEntry(const QString& name, const QString& target,
-                                        bool withFile) {
+std::optional<QByteArray> launcherEntry(const QString& name, const QString& target, bool withFile) {
     const std::optional<QString> program = execArgument(target);
     if (!program) {
         return std::nullopt;

@@ -24,8 +24,7 @@ std::optional<QString> execArgument(const QString& path);
 std::optional<QByteArray> associationEntry(const QString& programPath,
                                            const QStringList& mimeTypes);
 // A launcher named name for the program at target; withFile: it also opens a file dropped on it.
-std::optional<QByteArray> launcherEntry(const QString& name, const QString& target,
-                                        bool withFile);
+std::optional<QByteArray> launcherEntry(const QString& name, const QString& target, bool withFile);
 
 // Whether the text is an entry that Glimvane wrote.
 bool isOwnEntry(const QByteArray& text);

@@ -44,8 +44,8 @@ QString CreateDesktopShortcut(const QString& target, const QString& name,
 
 QStringList CreateDesktopIcons(const QString& desktopFolder) {
     QStringList written;
-    const QString program = CreateDesktopShortcut(programPath(), QStringLiteral("Glimvane"),
-                                                  desktopFolder);
+    const QString program =
+        CreateDesktopShortcut(programPath(), QStringLiteral("Glimvane"), desktopFolder);
     if (!program.isEmpty()) {
         written << program;
     }

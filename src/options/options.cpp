@@ -273,8 +273,8 @@ void options::buildMain(QGroupBox* frame) {
     optShowMinim = radio(show, "optShowMinim", "Show when minimised");
     auto* showLayout = new QGridLayout(show);
     showLayout->addWidget(chkSystray, 0, 0, 1, 2);
-    showLayout->setColumnMinimumWidth(0, chkSystray->style()->pixelMetric(
-                                             QStyle::PM_IndicatorWidth));
+    showLayout->setColumnMinimumWidth(0,
+                                      chkSystray->style()->pixelMetric(QStyle::PM_IndicatorWidth));
     showLayout->addWidget(optShowAlways, 1, 1);
     showLayout->addWidget(optShowMinim, 2, 1);
 
@@ -283,8 +283,7 @@ void options::buildMain(QGroupBox* frame) {
     chkLoadTipsAtStartup = checkBox(frame, "chkLoadTipsAtStartup", "Show Tips at Startup");
 
     auto* sensitivities = new QGridLayout;
-    const auto upDown = [&](const char* name, const char* textName, const char* caption,
-                            int row) {
+    const auto upDown = [&](const char* name, const char* textName, const char* caption, int row) {
         auto* box = captioned(new UpDown(frame), name, QString::fromUtf8(caption));
         auto* label = new QLabel(QString::fromUtf8(caption), frame);
         label->setBuddy(box);
@@ -373,17 +372,14 @@ void options::buildFullScreen(QGroupBox* frame) {
         layout->addWidget(box);
     }
     layout->addStretch(1);
-    connect(chkDisFSNav, &QCheckBox::toggled, chkRevNav, [this](bool on) {
-        chkRevNav->setEnabled(!on);
-    });
+    connect(chkDisFSNav, &QCheckBox::toggled, chkRevNav,
+            [this](bool on) { chkRevNav->setEnabled(!on); });
 }
 
 void options::buildLinks(QGroupBox* frame) {
-    auto* sites =
-        named(new QGroupBox(QStringLiteral("Personal website links"), frame), "fraSites");
+    auto* sites = named(new QGroupBox(QStringLiteral("Personal website links"), frame), "fraSites");
     lstWebname = captioned(new QListWidget(sites), "lstWebname", QStringLiteral("Website name"));
-    lstWebAddr =
-        captioned(new QListWidget(sites), "lstWebAddr", QStringLiteral("Website address"));
+    lstWebAddr = captioned(new QListWidget(sites), "lstWebAddr", QStringLiteral("Website address"));
     Webctls << button(sites, "Webctls_0", "Delete") << button(sites, "Webctls_1", "Rename");
     auto* sitesLayout = new QGridLayout(sites);
     sitesLayout->addWidget(lstWebname, 0, 0);
@@ -469,8 +465,8 @@ void options::buildAdvanced(QGroupBox* frame) {
     chkMaintain = checkBox(frame, "chkMaintain", "Automatically maintain associations");
     chkImgFll = checkBox(frame, "chkImgFll", "Open images in full screen");
     chkCloseAfter1 = checkBox(frame, "chkCloseAfter1", "Close Glimvane after showing one image");
-    chkDelFavs = checkBox(frame, "chkDelFavs",
-                          "Automatically delete any invalid favourites on startup");
+    chkDelFavs =
+        checkBox(frame, "chkDelFavs", "Automatically delete any invalid favourites on startup");
 
     auto* types = named(new QGroupBox(QStringLiteral("File Types"), frame), "fraFileTypes");
     auto* explanation = new QLabel(QString::fromLatin1(kFileTypesExplanation), types);
@@ -560,14 +556,13 @@ void options::LoadValues() {
     };
     for (const Check& c : checks) {
         // The deletes read "1" when the key is absent, this box "0".
-        const QString text = &c.key == &keys::kRecyc ? GetSetting(c.key, QStringLiteral("0"))
-                                                     : GetSetting(c.key);
+        const QString text =
+            &c.key == &keys::kRecyc ? GetSetting(c.key, QStringLiteral("0")) : GetSetting(c.key);
         c.box->setChecked(text.trimmed() == QStringLiteral("1"));
     }
-    for (const auto& [button, key] : {std::pair{optShowAlways, &keys::kShowAlways},
-                                      std::pair{optShowMinim, &keys::kShowMinim},
-                                      std::pair{optAutowbnm, &keys::kAutoWbnm},
-                                      std::pair{optPromptwnm, &keys::kPromptWnm}}) {
+    for (const auto& [button, key] :
+         {std::pair{optShowAlways, &keys::kShowAlways}, std::pair{optShowMinim, &keys::kShowMinim},
+          std::pair{optAutowbnm, &keys::kAutoWbnm}, std::pair{optPromptwnm, &keys::kPromptWnm}}) {
         if (storedTrue(GetSetting(*key))) {
             button->setChecked(true);
         }
@@ -587,7 +582,9 @@ void options::LoadValues() {
     const auto option = [](QRadioButton* b) { return [b] { return optionValue(b); }; };
     m_writes = {
         {keys::kImageSize,
-         [this] { return Check1->isChecked() ? QStringLiteral("Stretch") : QStringLiteral("Normal"); }},
+         [this] {
+             return Check1->isChecked() ? QStringLiteral("Stretch") : QStringLiteral("Normal");
+         }},
         {keys::kFsNav, check(chkRevNav)},
         {keys::kDelFavs, check(chkDelFavs)},
         {keys::kImgFll, check(chkImgFll)},
@@ -669,8 +666,8 @@ void options::setStartFolder(const QString& folder, const QString& tip) {
 void options::fav_Click() {
     const QList<Favourite> entries = favouriteMenuEntries();
     if (entries.size() == 1 && entries[0].folder.isEmpty()) {
-        dialogs().message(QString::fromLatin1(kNoFavouritesSet), MsgButtons::Ok, MsgIcon::Exclamation,
-                          QString::fromLatin1(kNoFavouritesTitle), this);
+        dialogs().message(QString::fromLatin1(kNoFavouritesSet), MsgButtons::Ok,
+                          MsgIcon::Exclamation, QString::fromLatin1(kNoFavouritesTitle), this);
         return;
     }
     mnuFav->clear();

@@ -266,8 +266,7 @@ UserFileStatus replaceUserFile(const UserFile& read, const QByteArray& bytes,
     QByteArray temp;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temp = '.' + name + ".gv-" +
-               QByteArray::number(QRandomGenerator::system()->generate(), 16);
+        temp = '.' + name + ".gv-" + QByteArray::number(QRandomGenerator::system()->generate(), 16);
         fd = ::openat(dir.fd, temp.constData(),
                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST) {

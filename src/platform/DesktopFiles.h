@@ -15,8 +15,8 @@
 namespace gv {
 
 // The freedesktop base folders, in the lossless text form of file names (FileNameBytes.h).
-QString xdgConfigHome();    // $XDG_CONFIG_HOME, else ~/.config
-QString xdgDataHome();      // $XDG_DATA_HOME, else ~/.local/share
+QString xdgConfigHome();      // $XDG_CONFIG_HOME, else ~/.config
+QString xdgDataHome();        // $XDG_DATA_HOME, else ~/.local/share
 QStringList xdgConfigDirs();  // $XDG_CONFIG_DIRS, else /etc/xdg
 QStringList xdgDataDirs();    // $XDG_DATA_DIRS, else /usr/local/share and /usr/share
 // The names in $XDG_CURRENT_DESKTOP, in lower case ("gnome", "xfce").

@@ -115,8 +115,8 @@ public:
         QFileDialog dialog(ownerOr(owner), title, fileNameForDisplay(folder));
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setNameFilters({QStringLiteral("Applications (*.desktop)"),
-                               QStringLiteral("All files (*)")});
+        dialog.setNameFilters(
+            {QStringLiteral("Applications (*.desktop)"), QStringLiteral("All files (*)")});
         if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
             auto* label = new QLabel(prompt, &dialog);
             label->setWordWrap(true);

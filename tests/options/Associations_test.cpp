@@ -8,13 +8,13 @@
 
 #include "mainwindow/frmGlimvane.h"
 #include "options/Associations.h"
+#include "options/PrivateDesktop.h"
 #include "platform/Screen.h"
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeTrayIcon.h"
-#include "options/PrivateDesktop.h"
 
 using namespace gv;
 using gvtest::PrivateDesktop;
@@ -92,8 +92,8 @@ TEST_F(Associations, TakenAndGivenBackLeavingTheRestOfTheListByteForByte) {
     EXPECT_EQ(GetSetting(keys::kAssociationKeys[12]), "1");
     EXPECT_EQ(undoOf("PNG"), "image/png=eog.desktop");
     EXPECT_EQ(undoOf("GIF"), "");  // no default of the user's own
-    EXPECT_TRUE(PrivateDesktop::read(PrivateDesktop::ownEntry()).contains(
-        "Exec=" + QFile::encodeName(programPath()) + " %f\n"));
+    EXPECT_TRUE(PrivateDesktop::read(PrivateDesktop::ownEntry())
+                    .contains("Exec=" + QFile::encodeName(programPath()) + " %f\n"));
 
     apply("GIF", false);
     apply("PNG", false);

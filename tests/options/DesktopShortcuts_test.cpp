@@ -51,7 +51,7 @@ TEST(DesktopShortcuts, EntriesAreValidAndRunTheProgramWhateverItsPathHolds) {
     const QString home = gvtest::testFolders().home;
     const QString ran = home + "/ran";
     for (const QString& folder : {QString("plain"), QString("My Apps"), QString("a\"b$c`d\\e%f'g"),
-                                 QString("semi;colon & (paren) #1")}) {
+                                  QString("semi;colon & (paren) #1")}) {
         SCOPED_TRACE(folder.toStdString());
         const QString program = home + "/" + folder + "/glimvane";
         QDir().mkpath(home + "/" + folder);
@@ -72,8 +72,8 @@ TEST(DesktopShortcuts, EntriesAreValidAndRunTheProgramWhateverItsPathHolds) {
         EXPECT_EQ(QString::fromUtf8(read(ran)), program + "|" + home + "/a b.png");
     }
     // A program whose path is not UTF-8 cannot be named in an entry.
-    EXPECT_FALSE(launcherEntry("Glimvane", fileNameFromBytes(QByteArray("/opt/b\xff/glimvane")),
-                               true));
+    EXPECT_FALSE(
+        launcherEntry("Glimvane", fileNameFromBytes(QByteArray("/opt/b\xff/glimvane")), true));
 }
 
 TEST(DesktopShortcuts, DesktopIconsAreExecutableLaunchersThatLeaveTheUsersOwnFilesAlone) {
@@ -92,8 +92,8 @@ TEST(DesktopShortcuts, DesktopIconsAreExecutableLaunchersThatLeaveTheUsersOwnFil
     write(launcher, "[Desktop Entry]\nName=old\nX-Glimvane-Written=true\n");
     EXPECT_EQ(CreateDesktopIcons(), (QStringList{launcher, update}));
     EXPECT_TRUE(read(launcher).contains("Name=Glimvane\n"));
-    EXPECT_TRUE(read(update).contains("Exec=" + QFile::encodeName(programFolder()) +
-                                      "/gvupdate\n"));
+    EXPECT_TRUE(
+        read(update).contains("Exec=" + QFile::encodeName(programFolder()) + "/gvupdate\n"));
 
     // A file the user made under that name, or a link there, stays as it is.
     const QByteArray mine = "[Desktop Entry]\nName=My own\nExec=glimvane --mine\n";

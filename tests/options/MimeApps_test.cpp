@@ -38,8 +38,8 @@ TEST(MimeApps, AnEditChangesOneLineAndKeepsEveryOtherByte) {
         QByteArray after;
     } cases[] = {
         {"no file", "", own, "[Default Applications]\nimage/png=glimvane.desktop\n"},
-        {"other groups only, no final line end", "[Added Associations]\nx/y=a.desktop;",
-         own, "[Added Associations]\nx/y=a.desktop;\n[Default Applications]\n" + own + "\n"},
+        {"other groups only, no final line end", "[Added Associations]\nx/y=a.desktop;", own,
+         "[Added Associations]\nx/y=a.desktop;\n[Default Applications]\n" + own + "\n"},
         {"replaced in place, comments and spacing around it kept",
          "# mine\n[Default Applications]\nimage/PNG = eog.desktop;gimp.desktop;\n# end\n", own,
          "# mine\n[Default Applications]\n" + own + "\n# end\n"},
@@ -90,11 +90,13 @@ TEST(MimeApps, TakingATypeAndGivingItBackRestoresTheFileByteForByte) {
 TEST(MimeApps, TheDefaultIsTheFirstInstalledEntryOfTheFirstListThatNamesOne) {
     const QSet<QString> installed{"eog.desktop", "gimp.desktop", "viewer.desktop"};
     const auto isInstalled = [&](const QString& id) { return installed.contains(id); };
-    const QByteArray user = "[Default Applications]\nimage/png=gone.desktop;gimp.desktop;\n"
-                            "image/gif=gone.desktop\n";
+    const QByteArray user =
+        "[Default Applications]\nimage/png=gone.desktop;gimp.desktop;\n"
+        "image/gif=gone.desktop\n";
     const QByteArray system = "[Default Applications]\nimage/gif=eog.desktop\n";
-    const QByteArray cache = "[MIME Cache]\nimage/tiff=viewer.desktop;eog.desktop;\n"
-                             "image/jpeg=gone.desktop;\n";
+    const QByteArray cache =
+        "[MIME Cache]\nimage/tiff=viewer.desktop;eog.desktop;\n"
+        "image/jpeg=gone.desktop;\n";
     const QList<List> lists{{user}, {system}, {cache, kCacheGroup}};
     EXPECT_EQ(defaultApplication(lists, "image/png", isInstalled), "gimp.desktop");
     EXPECT_EQ(defaultApplication(lists, "image/gif", isInstalled), "eog.desktop");

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
-#include <QCoreApplication>
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -81,8 +81,8 @@ void changeEverything(options& d) {
             box->setChecked(!box->isChecked());
         }
     }
-    for (auto [a, b] : {std::pair{d.optShowAlways, d.optShowMinim},
-                        std::pair{d.optAutowbnm, d.optPromptwnm}}) {
+    for (auto [a, b] :
+         {std::pair{d.optShowAlways, d.optShowMinim}, std::pair{d.optAutowbnm, d.optPromptwnm}}) {
         (a->isChecked() ? b : a)->setChecked(true);
     }
     d.Scrollsen->setValue(d.Scrollsen->value() == 5 ? 2 : 5);
@@ -135,8 +135,8 @@ TEST_F(Options, AnEmptyStoreShowsTheDefaultsWithTheirReactions) {
     EXPECT_TRUE(appState().SecondaryWindowOpen);
     EXPECT_EQ(d.windowTitle(), "Options");
     EXPECT_EQ(d.Tabs->selectedKey(), "main");
-    const QStringList checked{"optShowMinim", "optAutowbnm", "chkMaintain",
-                              "chkLoadTipsAtStartup", "Check1", "Check5"};
+    const QStringList checked{"optShowMinim",         "optAutowbnm", "chkMaintain",
+                              "chkLoadTipsAtStartup", "Check1",      "Check5"};
     for (const Stored& s : kStored) {
         EXPECT_EQ(control(d, s.control)->isChecked(), checked.contains(s.control)) << s.control;
     }
@@ -292,7 +292,8 @@ TEST_F(Options, TheStartFolderComesFromTheCurrentFolderAChooserOrAFavourite) {
     EXPECT_EQ(d.startFolder(), m_current);  // its bytes, not what the label shows
     EXPECT_EQ(d.startdir->text(), fileNameForDisplay(m_current));
 
-    m_dialogs->folderAnswers << "" << "/srv/photos";
+    m_dialogs->folderAnswers << ""
+                             << "/srv/photos";
     d.Command1->click();
     EXPECT_EQ(d.startFolder(), m_current);  // a cancelled chooser keeps it
     d.Command1->click();
@@ -334,7 +335,8 @@ TEST_F(Options, TheEditorAndSiteListsEditTheirMenusAtOnce) {
 
     // Add Editor, Change, Remove.
     m_dialogs->fileAnswers << FileChoice{"/opt/paint/psp.exe", "psp.exe", 1};
-    m_dialogs->inputAnswers << "Paint Shop Pro" << "My Paint";
+    m_dialogs->inputAnswers << "Paint Shop Pro"
+                            << "My Paint";
     d.cmdAddEditor->click();
     ASSERT_EQ(d.EditorsList->count(), 1);
     EXPECT_EQ(d.EditorsList->currentItem()->text(), "/opt/paint/psp.exe");
@@ -466,8 +468,7 @@ TEST_F(Options, NoCaptionIsCutOffOnAnyTab) {
         }
     }
     d.Tabs->setCurrentIndex(3);
-    EXPECT_GE(d.txtEdNm->width(),
-              d.txtEdNm->fontMetrics().horizontalAdvance(d.txtEdNm->text()));
+    EXPECT_GE(d.txtEdNm->width(), d.txtEdNm->fontMetrics().horizontalAdvance(d.txtEdNm->text()));
 }
 
 namespace {

@@ -57,8 +57,8 @@ public:
     }
     QVariant call(const Ref& r, const char* interface, const char* method,
                   const QVariantList& args = {}) const {
-        QDBusMessage m = QDBusMessage::createMethodCall(r.service, r.path.path(), interface,
-                                                        method);
+        QDBusMessage m =
+            QDBusMessage::createMethodCall(r.service, r.path.path(), interface, method);
         m.setArguments(args);
         return bus().call(m, QDBus::Block, 2000).arguments().value(0);
     }
@@ -164,8 +164,8 @@ TEST(OptionsByName, AnAssistiveToolTicksPngOnTheAdvancedTabAndPressesOk) {
 
     QProcess* program = start(gvtest::glimvaneBinary(), {});
     QString window;
-    ASSERT_TRUE(waitFor(
-        [&] { return !(window = visibleWindows("^Glimvane").value(0)).isEmpty(); }, 20000));
+    ASSERT_TRUE(
+        waitFor([&] { return !(window = visibleWindows("^Glimvane").value(0)).isEmpty(); }, 20000));
     QTest::qWait(500);
     runTool("xdotool", {"windowactivate", "--sync", window, "key", "F9"});
     std::optional<Ref> dialog;
@@ -187,8 +187,8 @@ TEST(OptionsByName, AnAssistiveToolTicksPngOnTheAdvancedTabAndPressesOk) {
     ASSERT_TRUE(ok);
     atspi.act(*ok);
 
-    EXPECT_TRUE(waitFor([] { return gv::GetSetting(gv::keys::kAssociationKeys[12]) == "1"; },
-                        10000));
+    EXPECT_TRUE(
+        waitFor([] { return gv::GetSetting(gv::keys::kAssociationKeys[12]) == "1"; }, 10000));
     EXPECT_EQ(gvtest::PrivateDesktop::xdgDefault("image/png"), "glimvane.desktop");
     EXPECT_TRUE(visibleWindows("^Options$").isEmpty());
 
