@@ -14,10 +14,9 @@ constexpr mode_t kLauncherMode = 0755;
 }  // namespace
 
 QString CreateDesktopShortcut(const QString& target, const QString& name,
-                              const QString& desktopFolder) {
+                              const QString& desktopFolder, bool opensFiles) {
     const QString folder = desktopFolder.isEmpty() ? userDesktopFolder() : desktopFolder;
-    const std::optional<QByteArray> text =
-        launcherEntry(name, target, name == QStringLiteral("Glimvane"));
+    const std::optional<QByteArray> text = launcherEntry(name, target, opensFiles);
     if (folder.isEmpty() || !text) {
         return QString();
     }
@@ -45,7 +44,7 @@ QString CreateDesktopShortcut(const QString& target, const QString& name,
 QStringList CreateDesktopIcons(const QString& desktopFolder) {
     QStringList written;
     const QString program =
-        CreateDesktopShortcut(programPath(), QStringLiteral("Glimvane"), desktopFolder);
+        CreateDesktopShortcut(programPath(), QStringLiteral("Glimvane"), desktopFolder, true);
     if (!program.isEmpty()) {
         written << program;
     }

@@ -55,8 +55,11 @@ TEST(DesktopShortcuts, EntriesAreValidAndRunTheProgramWhateverItsPathHolds) {
         SCOPED_TRACE(folder.toStdString());
         const QString program = home + "/" + folder + "/glimvane";
         QDir().mkpath(home + "/" + folder);
-        // The program says how it was started.
-        write(program, "#!/bin/sh\nprintf '%s|%s' \"$0\" \"$1\" > \"$GV_RAN\"\n", 0755);
+        // The program says how it was started (the answer appears whole, by a rename).
+        write(program,
+              "#!/bin/sh\nprintf '%s|%s' \"$0\" \"$1\" > \"$GV_RAN.part\" && "
+              "mv \"$GV_RAN.part\" \"$GV_RAN\"\n",
+              0755);
         const std::optional<QByteArray> launcher = launcherEntry("Glimvane", program, true);
         const std::optional<QByteArray> own = associationEntry(program, {"image/png", "image/gif"});
         ASSERT_TRUE(launcher && own);
