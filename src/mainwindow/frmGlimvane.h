@@ -344,7 +344,8 @@ private:
     // The open full-screen viewer's folder follows the main window's.
     void FollowFolderInFullScreen(const QString& folder);
     void ShowHelpTopic(int contextNumber);
-    void ShowOptions();
+    // The options dialog, on the tab of that key.
+    void ShowOptions(const QString& tab = QStringLiteral("main"));
     void ShowCaptureSetup();
     void UnloadSecondaryWindows();
     void CreateDesktopShortcuts();
