@@ -60,7 +60,5 @@ void frmGlimvane::ReregisterAssociations() {}
 void frmGlimvane::ShowStartupTip() {}
 void frmGlimvane::ShowHelpTopic(int) {}
 void frmGlimvane::ShowOptions() {}
-void frmGlimvane::ShowCaptureSetup() {}
-void frmGlimvane::UnloadSecondaryWindows() {}
 
 }  // namespace gv

@@ -95,7 +95,7 @@ void frmGlimvane::connectPanel() {
     for (QAction* a : {mnuOptions, mnuHelpcont, mnuReadme, mnuTips, mnuEditLinks}) {
         keepDisabled(a);
     }
-    for (QWidget* b : {Toolbar[7], Toolbar[8], Toolbar[9]}) {
+    for (QWidget* b : {Toolbar[7], Toolbar[8]}) {
         keepDisabled(b);
     }
     connect(mnuAboutItem, &QAction::triggered, this, &frmGlimvane::ShowAbout);
