@@ -334,7 +334,7 @@ void frmCap::keyRefused(const ObjectError& error) {
     bringProgramBack();
     trace(QStringLiteral("capture: hot key refused"));
     dialogs().message(
-        QString::fromLatin1(kKeyRefused).arg(cboKeys->currentIndex() + 1).arg(error.description),
+        QString::fromLatin1(kKeyRefused).arg(cboKeys->currentText()).arg(error.description),
         MsgButtons::Ok, MsgIcon::Exclamation, QString::fromLatin1(kMessageTitle),
         m_host.mainWindow);
     appState().SecondaryWindowOpen = true;

@@ -41,6 +41,8 @@ public:
 
     // OK was accepted and the trigger is armed.
     bool isWaiting() const { return m_waiting; }
+    // Unloaded: gone for the program, though Qt may not have deleted it yet.
+    bool isUnloaded() const { return m_unloaded; }
     // The set-up is to be shown again (the hot key could not be taken); asking clears it.
     bool takeReopenRequest();
     const Picture& capturedPicture() const { return m_picture; }

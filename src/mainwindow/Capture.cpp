@@ -25,11 +25,11 @@ clsScreen& frmGlimvane::screenEngine() {
 }
 
 frmCap* frmGlimvane::captureSetup() const {
-    return m_capture;
+    return m_capture && !m_capture->isUnloaded() ? m_capture.data() : nullptr;
 }
 
 void frmGlimvane::ShowCaptureSetup() {
-    if (m_capture) {
+    if (captureSetup()) {
         return;
     }
     CaptureHost host;
@@ -43,8 +43,8 @@ void frmGlimvane::ShowCaptureSetup() {
     // A hot key that could not be taken brings the set-up back for another choice.
     do {
         dialogs().execModal(*setup);
-    } while (m_capture && setup->takeReopenRequest());
-    if (m_capture && !setup->isWaiting()) {
+    } while (captureSetup() && setup->takeReopenRequest());
+    if (captureSetup() && !setup->isWaiting()) {
         setup->Unload();
     }
 }
