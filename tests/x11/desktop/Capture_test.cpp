@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -22,9 +22,12 @@
 #include "capture/clsScreen.h"
 #include "capture/frmCap.h"
 #include "capture/frmCrop.h"
+#include "images/Wallpaper.h"
 #include "mainwindow/ImageBox.h"
+#include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Settings.h"
+#include "platform/TrayIcon.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "support/TestEnvironment.h"
@@ -210,6 +213,35 @@ TEST_F(OnTheDesktop, ACombinationAnotherClientHoldsIsRefusedAndNothingStaysTaken
     }
 }
 
+TEST_F(OnTheDesktop, ThePanelIsTakenOffTheScreenAndPutBack) {
+    const QString found =
+        gvtest::runTool("xdotool", {"search", "--onlyvisible", "--class", "trayer"});
+    if (found.isEmpty()) {
+        GTEST_SKIP() << "needs a panel (trayer) on the desktop";
+    }
+    const auto panel = static_cast<xcb_window_t>(found.split('\n').first().toUInt());
+    clsScreen::HideTB();
+    EXPECT_TRUE(waitFor([&] { return !m_other.isViewable(panel); }, 3000));
+    // The window manager lets go of it.
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return gvtest::runTool("xprop", {"-id", QString::number(panel), "WM_STATE"})
+                .contains("not found");
+        },
+        3000));
+    clsScreen::ShowTB();
+    EXPECT_TRUE(waitFor([&] { return m_other.isViewable(panel); }, 3000));
+}
+
+TEST_F(OnTheDesktop, TheWallpaperReadsBackWhileTheRootWindowShowsIt) {
+    qputenv("XDG_CURRENT_DESKTOP", "");
+    ASSERT_TRUE(SetWallpaper(Picture::fromRaster(m_drawn), "0"));
+    EXPECT_EQ(clsScreen::GetWallPaper(), wallpaperFile());
+    // Another program's picture on the root window: ours is no longer the wallpaper.
+    m_other.setRootPicture();
+    EXPECT_EQ(clsScreen::GetWallPaper(), QString());
+}
+
 TEST_F(ProgramOnTheDesktop, TheHotKeyCapturesTheScreenIntoTheMainWindow) {
     capture([](frmCap& s) {
         s.optHotkey->click();
@@ -271,6 +303,31 @@ TEST_F(ProgramOnTheDesktop, ACustomAreaDrawnWithTheMouse) {
     m_other.tap({kSpace});
     ASSERT_TRUE(waitFor([this] { return captured(); }, 5000));
     EXPECT_EQ(shown(), m_drawn.copy(QRect(40, 30, 126, 82)));
+}
+
+TEST_F(ProgramOnTheDesktop, ADoubleClickOnTheCapturesTrayIconCaptures) {
+    const QString found =
+        gvtest::runTool("xdotool", {"search", "--onlyvisible", "--class", "trayer"});
+    if (found.isEmpty()) {
+        GTEST_SKIP() << "needs a notification area (trayer) on the desktop";
+    }
+    // The capture's own icon is a real one, with the program's picture.
+    setTrayIconFactory(nullptr);
+    QApplication::setWindowIcon(applicationIcon());
+    capture([](frmCap& s) {
+        s.optSystray->click();
+        s.cmdOK->click();
+    });
+    // The capture's icon is the only one in the notification area, at its right end.
+    const QRect tray = m_other.rootRect(found.split('\n').first().toUInt());
+    QTest::qWait(500);
+    m_other.moveMouse(QPoint(tray.right() - tray.height() / 2, tray.center().y()));
+    for (int click = 0; click < 2; ++click) {
+        m_other.button(1, true);
+        m_other.button(1, false);
+    }
+    ASSERT_TRUE(waitFor([this] { return captured(); }, 5000));
+    EXPECT_EQ(shown().size(), m_other.rootSize());
 }
 
 TEST_F(ProgramOnTheDesktop, TheRecoveryProgramBringsTheInvisibleProgramBack) {

@@ -184,6 +184,16 @@ QRect XClient::frameRect(xcb_window_t w) {
     return r;
 }
 
+void XClient::setRootPicture() {
+    const xcb_pixmap_t pixmap = xcb_generate_id(m_c);
+    xcb_create_pixmap(m_c, m_depth, pixmap, m_root, 1, 1);
+    for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"}) {
+        xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, m_root, atom(name), XCB_ATOM_PIXMAP, 32, 1,
+                            &pixmap);
+    }
+    sync();
+}
+
 xcb_keycode_t XClient::keycode(quint32 keysym) {
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_c);
     xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);

@@ -34,6 +34,9 @@ public:
     QRect frameRect(xcb_window_t w);
     bool isViewable(xcb_window_t w);
 
+    // Another program makes a picture the root window's background (_XROOTPMAP_ID).
+    void setRootPicture();
+
     // Grabs the key combination for this client, as another program holding it.
     bool grabKey(uint16_t modifiers, quint32 keysym);
     void ungrabKey(uint16_t modifiers, quint32 keysym);
