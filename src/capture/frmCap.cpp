@@ -511,8 +511,12 @@ void frmCap::Unload() {
     Hk->Clear();
     if (m_crop) {
         m_crop->hide();
+        m_crop->SetPic(Picture());
         m_crop->deleteLater();
     }
+    // The main window holds the picture now; a copy here would keep a second screen's raster
+    // until Qt deletes this window.
+    m_picture = Picture();
     // Whatever ended the wait, an icon the capture hid comes back.
     restoreTrayIcon();
     if (m_host.captureButton) {

@@ -6,6 +6,7 @@
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/Memory.h"
 #include "platform/Screen.h"
 #include "platform/Trace.h"
 #include "platform/TrayIcon.h"
@@ -71,6 +72,9 @@ void frmGlimvane::GetCapture(const Picture& picture) {
         }
     }
     LoadAndShowImage(picture);
+    // The picture this one replaced was as large: its memory goes back now, so that captures
+    // in a row keep one screen's raster, not two.
+    returnFreedMemory();
     trace(QStringLiteral("capture: shown"));
 }
 

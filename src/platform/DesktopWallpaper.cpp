@@ -257,9 +257,9 @@ QString xfceWallpaper() {
     for (const QString& property : list.split(u'\n', Qt::SkipEmptyParts)) {
         QString value;
         if (property.endsWith(QStringLiteral("/last-image")) &&
-            run(QStringLiteral("xfconf-query"), {QStringLiteral("-c"),
-                                                 QStringLiteral("xfce4-desktop"),
-                                                 QStringLiteral("-p"), property},
+            run(QStringLiteral("xfconf-query"),
+                {QStringLiteral("-c"), QStringLiteral("xfce4-desktop"), QStringLiteral("-p"),
+                 property},
                 &value)) {
             return value.trimmed();
         }
@@ -300,8 +300,7 @@ QString rootWindowWallpaper() {
         return {};
     }
     xcb_get_property_reply_t* r = xcb_get_property_reply(
-        x, xcb_get_property(x, 0, s->root, atom(x, kOwnFile), XCB_ATOM_STRING, 0, 65536),
-        nullptr);
+        x, xcb_get_property(x, 0, s->root, atom(x, kOwnFile), XCB_ATOM_STRING, 0, 65536), nullptr);
     QByteArray name;
     if (r && r->format == 8) {
         name = QByteArray(static_cast<const char*>(xcb_get_property_value(r)),

@@ -42,7 +42,7 @@ QRect rootRectOf(xcb_connection_t* c, xcb_window_t w) {
 }
 
 QList<xcb_atom_t> atomList(xcb_window_t w, const char* name) {
-    const QByteArray bytes = x11::property(w, x11::atom(name), XCB_ATOM_ATOM);
+    const QByteArray bytes = x11::property(w, x11::atom(name), XCB_ATOM_ATOM, x11::ownConnection());
     QList<xcb_atom_t> atoms;
     for (qsizetype at = 0; at + 4 <= bytes.size(); at += 4) {
         xcb_atom_t a = 0;
@@ -57,13 +57,13 @@ public:
     WindowId desktopWindow() override { return x11::root(); }
 
     WindowId foregroundWindow() override {
-        xcb_connection_t* c = x11::connection();
+        xcb_connection_t* c = x11::ownConnection();
         if (!c) {
             return 0;
         }
         const xcb_window_t root = x11::root();
         const QByteArray active =
-            x11::property(root, x11::atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW);
+            x11::property(root, x11::atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, c);
         if (active.size() >= 4) {
             xcb_window_t w = 0;
             std::memcpy(&w, active.constData(), 4);
@@ -85,7 +85,7 @@ public:
     }
 
     QRect windowRect(WindowId window) override {
-        xcb_connection_t* c = x11::connection();
+        xcb_connection_t* c = x11::ownConnection();
         if (!c || window == 0) {
             return {};
         }
@@ -107,7 +107,7 @@ public:
         }
         // A window manager that draws its frame around the window without a parent of its own.
         const QByteArray extents =
-            x11::property(window, x11::atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL);
+            x11::property(window, x11::atom("_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, c);
         if (extents.size() < 16) {
             return client;
         }
@@ -117,7 +117,7 @@ public:
     }
 
     QRect clientRect(WindowId window) override {
-        xcb_connection_t* c = x11::connection();
+        xcb_connection_t* c = x11::ownConnection();
         if (!c || window == 0) {
             return {};
         }
@@ -143,7 +143,7 @@ public:
     }
 
     bool isWindow(WindowId window) override {
-        xcb_connection_t* c = x11::connection();
+        xcb_connection_t* c = x11::ownConnection();
         if (!c || window == 0) {
             return false;
         }
@@ -153,7 +153,7 @@ public:
     }
 
     QImage grab(const QRect& area) override {
-        xcb_connection_t* c = x11::connection();
+        xcb_connection_t* c = x11::ownConnection();
         if (!c || area.isEmpty()) {
             return {};
         }
@@ -176,7 +176,7 @@ public:
     }
 
     bool closeWindow(WindowId window) override {
-        xcb_connection_t* c = x11::connection();
+        xcb_connection_t* c = x11::ownConnection();
         if (!c || !isWindow(window)) {
             return false;
         }
@@ -196,7 +196,8 @@ public:
 
     QString programOf(WindowId window) override {
         // WM_CLASS: the instance name, a NUL, the class name.
-        const QByteArray wmClass = x11::property(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
+        const QByteArray wmClass =
+            x11::property(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, x11::ownConnection());
         return QString::fromLocal8Bit(wmClass.left(wmClass.indexOf('\0')));
     }
 
@@ -294,7 +295,7 @@ std::unique_ptr<DesktopCapture> setDesktopCapture(std::unique_ptr<DesktopCapture
 }
 
 int setDockPanelsShown(bool shown) {
-    xcb_connection_t* c = x11::connection();
+    xcb_connection_t* c = x11::ownConnection();
     if (!c) {
         return 0;
     }
@@ -316,7 +317,7 @@ int setDockPanelsShown(bool shown) {
                 reinterpret_cast<const char*>(&event));
         }
     }
-    x11::sync();
+    x11::sync(c);
     return static_cast<int>(docks.size());
 }
 

@@ -45,7 +45,7 @@ xcb_screen_t* defaultScreen() {
         std::free(host);
         return screenOf(qt, number);
     }
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = ownConnection();
     return c ? screenOf(c, own().screen) : nullptr;
 }
 
@@ -55,6 +55,10 @@ xcb_connection_t* connection() {
     if (xcb_connection_t* qt = qtConnection()) {
         return qt;
     }
+    return ownConnection();
+}
+
+xcb_connection_t* ownConnection() {
     Own& o = own();
     if (!o.tried) {
         o.tried = true;
@@ -102,8 +106,7 @@ xcb_atom_t atom(const char* name) {
     return a;
 }
 
-QByteArray property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) {
-    xcb_connection_t* c = connection();
+QByteArray property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type, xcb_connection_t* c) {
     if (!c || name == XCB_ATOM_NONE || window == XCB_WINDOW_NONE) {
         return {};
     }
@@ -118,17 +121,8 @@ QByteArray property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) {
     return bytes;
 }
 
-quint32 cardinalProperty(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) {
-    const QByteArray bytes = property(window, name, type);
-    quint32 value = 0;
-    if (bytes.size() >= 4) {
-        std::memcpy(&value, bytes.constData(), 4);
-    }
-    return value;
-}
-
-void sync() {
-    if (xcb_connection_t* c = connection()) {
+void sync(xcb_connection_t* c) {
+    if (c) {
         std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     }
 }

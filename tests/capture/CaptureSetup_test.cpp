@@ -228,7 +228,7 @@ TEST_F(CaptureSetup, TheTrayCannotStartACaptureOfAWindow) {
 }
 
 TEST_F(CaptureSetup, TheCountdownCapturesTheWholeScreenIntoTheMainWindow) {
-    frmCap* waiting = nullptr;
+    QPointer<frmCap> waiting;
     capture([&](frmCap& s) {
         s.Text1->setText("3");
         s.cmdOK->click();
@@ -241,6 +241,8 @@ TEST_F(CaptureSetup, TheCountdownCapturesTheWholeScreenIntoTheMainWindow) {
     EXPECT_FALSE(appState().SecondaryWindowOpen);
     ASSERT_TRUE(waitFor([this] { return captured(); }, 5000));
     expectScreenArea(QRect(0, 0, 1280, 1024));
+    // The set-up, gone, keeps no copy: one screen's raster per capture, the one shown.
+    EXPECT_TRUE(!waiting || waiting->capturedPicture().isNull());
     EXPECT_EQ(w->SB1->panelText("fname"), "Unsaved");
     EXPECT_EQ(w->SB1->panelText("dimen"), "1280x1024");
     EXPECT_FALSE(appState().ImageIsSaved);
