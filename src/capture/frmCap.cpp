@@ -75,6 +75,7 @@ void chooseFromSettings(const QList<QPair<QRadioButton*, const SettingKey*>>& op
 frmCap::frmCap(CaptureHost host, QWidget* parent) : QDialog(parent), m_host(std::move(host)) {
     setObjectName(QStringLiteral("frmCap"));
     setWindowTitle(QString::fromLatin1(kTitle));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     // Loading.
     appState().SecondaryWindowOpen = true;
     Hk = new clsHotkeys(this);
