@@ -42,8 +42,8 @@ constexpr const char* kTrayRefused =
     "You cannot initiate a capture of a client area, or an active window with the System Tray "
     "Icon activation method. More information is in the Offline Help in the Features Guide.";
 constexpr const char* kKeyRefused =
-    "Glimvane could not take the hot key CTRL+%1 for the capture: another program may be using "
-    "it. Choose another key, or another way to start the capture.\n\n%2";
+    "Glimvane could not take the hot key CTRL+%1 for the capture. Choose another key, or another "
+    "way to start the capture.\n\n%2";
 constexpr const char* kRecovered = "Glimvane has been recovered.";
 
 QString trueFalse(bool value) {

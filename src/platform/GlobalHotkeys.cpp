@@ -15,8 +15,9 @@ namespace {
 
 constexpr quint32 kNumLockKeysym = 0xff7f;
 
-// What the X server answers for a combination another client has grabbed, in its own words.
-constexpr const char* kBadAccessText = "BadAccess (attempt to access private resource denied)";
+// A combination another client has grabbed: the X server answers BadAccess.
+constexpr const char* kBadAccessText =
+    "Another program holds this key combination (X error BadAccess).";
 constexpr const char* kAlreadyHeldText = "Hot key is already registered.";
 constexpr const char* kNoKeyText = "No key of this keyboard gives that key.";
 constexpr const char* kNoDisplayText = "Global hot keys need the X Window System.";

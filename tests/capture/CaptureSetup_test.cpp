@@ -322,8 +322,9 @@ TEST_F(CaptureSetup, AHotKeyHeldElsewhereIsReportedAndTheProgramComesBack) {
     const gvtest::ShownMessage& m = m_dialogs->shown[1];
     EXPECT_TRUE(m.text.startsWith("Glimvane could not take the hot key CTRL+F5 for the capture"))
         << m.text.toStdString();
-    EXPECT_TRUE(m.text.endsWith(
-        "Failed to Register Hot Key [BadAccess (attempt to access private resource denied)]"));
+    EXPECT_TRUE(
+        m.text.endsWith("Failed to Register Hot Key [Another program holds this key combination (X "
+                        "error BadAccess).]"));
     EXPECT_EQ(m.icon, MsgIcon::Exclamation);
     EXPECT_TRUE(visibleAtMessage);
     EXPECT_TRUE(w->isVisible());

@@ -70,7 +70,8 @@ TEST_F(Hotkeys, ACombinationHeldElsewhereFailsAndLeavesNoAtom) {
     const ObjectError e = raised([&] { hk->RegisterKey("cap", 116, 2); });
     EXPECT_EQ(e.number, static_cast<int>(0x8004041B));
     EXPECT_EQ(e.description,
-              "Failed to Register Hot Key [BadAccess (attempt to access private resource denied)]");
+              "Failed to Register Hot Key [Another program holds this key combination (X error "
+              "BadAccess).]");
     EXPECT_TRUE(hk->keys().isEmpty());
     EXPECT_EQ(programAtoms().count(), m_atomsBefore);
 }

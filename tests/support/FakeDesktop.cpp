@@ -37,7 +37,8 @@ bool FakeDesktopCapture::closeWindow(gv::WindowId w) {
 bool FakeHotkeys::grab(quintptr owner, int id, quint32 modifiers, quint32 virtualKey,
                        QString* systemText) {
     if (heldElsewhere.contains({modifiers, virtualKey})) {
-        *systemText = QStringLiteral("BadAccess (attempt to access private resource denied)");
+        *systemText =
+            QStringLiteral("Another program holds this key combination (X error BadAccess).");
         return false;
     }
     held << Held{owner, id, modifiers, virtualKey};
