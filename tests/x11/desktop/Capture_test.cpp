@@ -139,6 +139,15 @@ TEST_F(OnTheDesktop, CapturesShowWhatTheWindowDrew) {
     const QImage screen = engine.CaptureScreen().raster();
     ASSERT_EQ(screen.size(), m_other.rootSize());
     EXPECT_EQ(screen.copy(client), m_drawn);
+    // Reaching beyond the screen's corner: the screen inside, black beyond.
+    const QPoint corner(m_other.rootSize().width() - 10, m_other.rootSize().height() - 10);
+    const QImage beyond =
+        engine.CaptureWindow(desktop.desktopWindow(), false, corner.x(), corner.y(), 20, 20)
+            .raster();
+    ASSERT_EQ(beyond.size(), QSize(20, 20));
+    EXPECT_EQ(beyond.copy(0, 0, 10, 10), screen.copy(QRect(corner, QSize(10, 10))));
+    EXPECT_EQ(beyond.pixel(15, 15), qRgb(0, 0, 0));
+    EXPECT_EQ(beyond.pixel(5, 15), qRgb(0, 0, 0));
     // A window that has gone: black, of the size asked for.
     const QImage gone = engine.CaptureWindow(0x7fffff0, false, 0, 0, 20, 10).raster();
     ASSERT_EQ(gone.size(), QSize(20, 10));
