@@ -405,9 +405,14 @@ void frmCap::PerformCapture() {
     } else if (optCapCust->isChecked()) {
         picture = screen.CaptureScreen();
         m_picture = picture;
-        m_crop = new frmCrop(
-            CropHost{m_host.mainWindow, [this](const Picture& chosen) { finishCapture(chosen); }},
-            screen.screenAtStart());
+        // Closed without a choice, it ends the capture: nothing is left waiting or hidden.
+        CropHost cropHost{m_host.mainWindow,
+                          [this](const Picture& chosen) { finishCapture(chosen); },
+                          [this] {
+                              bringProgramBack();
+                              Unload();
+                          }};
+        m_crop = new frmCrop(std::move(cropHost), screen.screenAtStart());
         m_crop->Load();
         m_crop->SetPic(picture);
         showAreaWindowWhenFree();

@@ -115,6 +115,16 @@ void frmCrop::changeEvent(QEvent* event) {
     }
 }
 
+void frmCrop::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (!m_done) {
+        m_done = true;
+        if (m_host.cancelled) {
+            m_host.cancelled();
+        }
+    }
+}
+
 void frmCrop::Captim_Timer() {
     switch (blinkStep(m_blinks)) {
         case Blink::Show:

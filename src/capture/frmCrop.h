@@ -21,6 +21,8 @@ struct CropHost {
     QPointer<QWidget> owner;
     // The chosen picture, for the capture set-up to hand to the main window.
     std::function<void(const Picture&)> done;
+    // The window was closed without a choice (from the window manager).
+    std::function<void()> cancelled;
 };
 
 class frmCrop final : public QWidget {
@@ -55,6 +57,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:

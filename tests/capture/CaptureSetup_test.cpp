@@ -467,6 +467,19 @@ TEST_F(CaptureSetup, ACustomAreaIsDrawnOnTheFrozenScreen) {
     QTest::keyClick(area, Qt::Key_Space);
     ASSERT_TRUE(captured());
     expectScreenArea(QRect(300, 200, 126, 82));
+
+    // Closed by the window manager instead: the capture ends, the program visible again.
+    capture([&](frmCap& s) {
+        s.chkGVinvis->setChecked(true);
+        s.cmdOK->click();
+    });
+    ASSERT_FALSE(w->isVisible());
+    m_fake.hotkeys().press(2, 112);
+    ASSERT_TRUE(w->captureSetup() && (area = w->captureSetup()->areaWindow()));
+    area->close();
+    EXPECT_EQ(w->captureSetup(), nullptr);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->Toolbar[9]->isEnabled());
 }
 
 TEST_F(CaptureSetup, ClosingTheProgramWhileACaptureWaitsLetsGoOfTheHotKey) {

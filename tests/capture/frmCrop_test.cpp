@@ -26,7 +26,8 @@ protected:
     }
     std::unique_ptr<frmCrop> make() {
         auto area = std::make_unique<frmCrop>(
-            CropHost{nullptr, [this](const Picture& p) { m_chosen << p; }}, QRect(0, 0, 400, 300));
+            CropHost{nullptr, [this](const Picture& p) { m_chosen << p; }, {}},
+            QRect(0, 0, 400, 300));
         area->Load();
         area->SetPic(m_screen);
         area->show();
