@@ -268,6 +268,19 @@ TEST_F(ProgramOnTheDesktop, TheHotKeyCapturesTheScreenIntoTheMainWindow) {
     m_other.ungrabKey(kControlMask, kF5);
 }
 
+TEST_F(ProgramOnTheDesktop, TheProgramsOwnWindowWithAndWithoutItsFrame) {
+    const auto id = static_cast<xcb_window_t>(w->winId());
+    ASSERT_TRUE(m_other.activate(id));
+    clsScreen& engine = w->screenEngine();
+    const QImage screen = engine.CaptureScreen().raster();
+    const QImage client = engine.CaptureClient(w.get()).raster();
+    ASSERT_EQ(client.size(), w->size());
+    EXPECT_EQ(client, screen.copy(m_other.rootRect(id)));
+    const QImage form = engine.CaptureForm(w.get()).raster();
+    ASSERT_EQ(form.size(), w->frameGeometry().size());
+    EXPECT_EQ(form, screen.copy(m_other.frameRect(id)));
+}
+
 TEST_F(ProgramOnTheDesktop, AHotKeyAnotherClientHoldsIsReportedWithTheProgramBack) {
     ASSERT_TRUE(m_other.grabKey(kControlMask, kF5));
     capture([](frmCap& s) {
