@@ -88,7 +88,5 @@ void frmGlimvane::ShowOptions(const QString& tab) {
 // Filled in by the subsystems that own these steps.
 void frmGlimvane::ShowStartupTip() {}
 void frmGlimvane::ShowHelpTopic(int) {}
-void frmGlimvane::ShowCaptureSetup() {}
-void frmGlimvane::UnloadSecondaryWindows() {}
 
 }  // namespace gv

@@ -97,7 +97,7 @@ void frmGlimvane::connectPanel() {
     for (QAction* a : {mnuHelpcont, mnuReadme, mnuTips}) {
         keepDisabled(a);
     }
-    for (QWidget* b : {Toolbar[8], Toolbar[9]}) {
+    for (QWidget* b : {Toolbar[8]}) {
         keepDisabled(b);
     }
     connect(mnuAboutItem, &QAction::triggered, this, &frmGlimvane::ShowAbout);

@@ -44,6 +44,8 @@ class FavouriteStore;
 class clsFileManager;
 class clsVarMenus;
 class clsShIntegration;
+class clsScreen;
+class frmCap;
 
 // Display modes and cursor modes of the image view.
 inline constexpr int kActualSize = 101;
@@ -202,6 +204,15 @@ public:
     clsVarMenus* editorMenus() const { return m_editorMenus; }
     clsVarMenus* myWebMenus() const { return m_myWebMenus; }
     clsVarMenus* imgWebMenus() const { return m_imgWebMenus; }
+
+    // ---- Screen capture (Capture.cpp) ----
+    // The program's capture engine, made on first use and kept while the program runs.
+    clsScreen& screenEngine();
+    // Shows a captured picture: the capture windows unloaded, this window in front, the
+    // unsaved-image question first when the shown picture is not saved.
+    void GetCapture(const Picture& picture);
+    // The capture set-up while it is open or waiting for its trigger.
+    frmCap* captureSetup() const;
 
     clsIface* interfaceState() const { return m_interface.get(); }
     TrayIcon* trayIcon() const { return trayhost; }
@@ -417,6 +428,9 @@ private:
     clsVarMenus* m_imgWebMenus = nullptr;
     clsVarMenus* m_trayWebMenus = nullptr;
     std::unique_ptr<clsShIntegration> m_shellIntegration;
+    // Shared only so that its type need not be known where the window is destroyed.
+    std::shared_ptr<clsScreen> m_screenEngine;
+    QPointer<frmCap> m_capture;
 
     int ScreenWidthPx = 0;
     int ScreenHeightPx = 0;
