@@ -46,7 +46,11 @@ public:
 
     bool present() const { return m_max != 0; }
 
+    // An absent channel (mask 0) is 0.
     quint8 operator()(quint32 pixel) const {
+        if (m_max == 0) {
+            return 0;
+        }
         const quint32 v = (pixel >> m_shift) & m_max;
         return m_table.empty() ? scaleToByte(v, m_max) : m_table[v];
     }

@@ -251,7 +251,7 @@ QByteArray tgaHeaderClaiming(int width, int height) {
 
 QByteArray gifHeaderClaiming(int width, int height) {
     QByteArray b("GIF89a");
-    b.resize(13);
+    b.append(QByteArray(7, '\0'));
     qToLittleEndian<quint16>(static_cast<quint16>(width), b.data() + 6);
     qToLittleEndian<quint16>(static_cast<quint16>(height), b.data() + 8);
     b[10] = 0;

@@ -2,6 +2,7 @@
 
 #include <QTemporaryDir>
 
+#include "support/DecodedPixels.h"
 #include "support/ImageFiles.h"
 #include "support/RasterFiles.h"
 

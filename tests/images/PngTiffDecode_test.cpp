@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <cmath>
 
+#include "support/DecodedPixels.h"
 #include "support/ImageFiles.h"
 #include "support/RasterFiles.h"
 

@@ -11,8 +11,6 @@
 #include <cstring>
 #include <vector>
 
-#include "images/Decoder.h"
-
 namespace gvtest {
 namespace {
 
@@ -59,30 +57,6 @@ QByteArray packRow(const QList<quint32>& values, int bits) {
 }
 
 }  // namespace
-
-QImage decodeToArgb(const QString& path, QString* why) {
-    gv::DecodeRequest request;
-    request.dpi = 96;
-    request.memoryBudget = qint64(1) << 30;
-    const gv::DecodeResult r = gv::DecodeImageFile(path, request);
-    if (!r.ok()) {
-        if (why) {
-            *why = QString::number(r.error().number) + ' ' + r.error().description;
-        }
-        return QImage();
-    }
-    return r.picture().fullRaster().convertToFormat(QImage::Format_ARGB32);
-}
-
-bool sameColour(QRgb a, QRgb b, int tolerance) {
-    if (qAlpha(a) == 0 && qAlpha(b) == 0) {
-        return true;
-    }
-    return std::abs(qRed(a) - qRed(b)) <= tolerance &&
-           std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
-           std::abs(qBlue(a) - qBlue(b)) <= tolerance &&
-           std::abs(qAlpha(a) - qAlpha(b)) <= tolerance;
-}
 
 QByteArray bmpRows(const QList<QList<quint32>>& rows, int bits, bool topDown) {
     QByteArray out;
