@@ -476,9 +476,6 @@ private:
         if (op == kBitsRgn || op == kPackBitsRgn || op == kDirectBitsRgn) {
             c.skipSized();  // the mask region: the whole rectangle is drawn
         }
-        if (rasterExceedsBudget(map.bounds.width(), map.bounds.height(), m_budget)) {
-            return rasterTooLarge();
-        }
         RasterRead pixels =
             allocateRaster(map.bounds.width(), map.bounds.height(), QImage::Format_RGB32, m_budget);
         if (!pixels.ok()) {

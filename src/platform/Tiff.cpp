@@ -430,11 +430,13 @@ Outcome readPlain(TIFF* tif, const Layout& l, qint64 budget, MemoryFile& file) {
     }
     const int planes = l.separate ? l.samples : 1;
     const qint64 perRow = l.separate ? 1 : l.samples;
+    // The strip or tile buffers are held to the budget too; their sizes come from the file,
+    // so the product is checked by division before it is formed.
     const qint64 rowBytes = (qint64(chunkWidth) * perRow * l.bits + 7) / 8;
-    const qint64 chunkBytes = rowBytes * chunkHeight;
-    if (chunkBytes > budget / planes) {
+    if (rowBytes > budget / planes / chunkHeight) {
         return tooLarge();
     }
+    const qint64 chunkBytes = rowBytes * chunkHeight;
     Outcome out;
     out.image = QImage(int(l.width), int(l.height),
                        l.alphaSample < 0 ? QImage::Format_RGB32
