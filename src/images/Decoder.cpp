@@ -126,6 +126,12 @@ RasterRead readPngBytes(QByteArrayView bytes, qint64 budget) {
     return fromLibrary(std::move(image), std::move(why), tooLarge);
 }
 
+DecodeError tiffModuleMissing() {
+    return {kErrLoadingModule, QStringLiteral("Error in loading the TIFF decoder: %1 is missing "
+                                              "beside the program. Reinstall Glimvane.")
+                                   .arg(tiffModuleName())};
+}
+
 RasterRead readTiffBytes(QByteArrayView bytes, qint64 budget) {
     QString why;
     bool tooLarge = false;
@@ -285,6 +291,9 @@ DecodeResult decodeBytes(const QString& path, ImageDecoder decoder, const Decode
         case ImageDecoder::Png:
             return pictureOf(readPngBytes(*bytes, budget), PictureKind::Bitmap, {}, dpi);
         case ImageDecoder::Tiff:
+            if (!tiffDecoderAvailable()) {
+                return tiffModuleMissing();
+            }
             return pictureOf(readTiffBytes(*bytes, budget), PictureKind::Bitmap, {}, dpi);
         case ImageDecoder::Pict: {
             // Pictures without a bitmap of their own (lines, shapes) go to GraphicsMagick.
@@ -363,6 +372,9 @@ DecodeResult decodeEps(const QString& path, const DecodeRequest& request, double
             readBytes(path, layout->tiff.offset, layout->tiff.length, request.memoryBudget, &error);
         if (!tiff) {
             return error;
+        }
+        if (!tiffDecoderAvailable()) {
+            return tiffModuleMissing();
         }
         return pictureOf(readTiffBytes(*tiff, request.memoryBudget), PictureKind::Bitmap, {}, dpi);
     }

@@ -18,6 +18,11 @@ namespace gv {
 std::optional<QImage> readTiff(QByteArrayView bytes, qint64 budget, QString* why,
                                bool* tooLarge = nullptr);
 
+// Whether the TIFF module is there to be loaded (a broken installation may lack it).
+bool tiffDecoderAvailable();
+// The module's file name, for the message that says it is missing.
+QString tiffModuleName();
+
 // What the module hands back from glimvane_tiff_plugin(); the version guards against a module
 // left over from another build.
 inline constexpr int kTiffPluginVersion = 1;

@@ -25,6 +25,14 @@ const TiffPlugin* plugin() {
 
 }  // namespace
 
+bool tiffDecoderAvailable() {
+    return plugin() != nullptr;
+}
+
+QString tiffModuleName() {
+    return QString::fromLatin1(kPluginName);
+}
+
 std::optional<QImage> readTiff(QByteArrayView bytes, qint64 budget, QString* why, bool* tooLarge) {
     if (tooLarge) {
         *tooLarge = false;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -68,4 +69,30 @@ TEST(DecoderMemory, SkippedAndTransparentPixelsNeverShowEarlierMemory) {
             << name << ": " << first.toStdString();
         EXPECT_EQ(first, digestWithHeapFilledBy(file, 0xA5)) << name;
     }
+}
+
+TEST(DecoderMemory, AMissingTiffModuleIsNamedNotTakenForABrokenFile) {
+    // The program without its TIFF module beside it, as a broken installation leaves it.
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("gvdecode"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(GLIMVANE_BINARY_DIR "/gvdecode"), program));
+    TiffLayout grey;
+    grey.width = 4;
+    grey.height = 2;
+    ASSERT_TRUE(
+        writeTiffSamples(dir.filePath("grey.tif"), grey, [](int x, int, int) { return x; }));
+    QProcess process;
+    process.setProcessEnvironment([] {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        return env;
+    }());
+    process.start(program, {dir.filePath("grey.tif")});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    EXPECT_TRUE(out.startsWith(QStringLiteral("error 48 "))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("libglimvane_tiff.so is missing")))
+        << out.toStdString();
+    // Beside the real program the same file decodes.
+    EXPECT_TRUE(digestWithHeapFilledBy(dir.filePath("grey.tif"), 0).startsWith("4x2 "));
 }

@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
     request.dpi = 96;
     const gv::DecodeResult result = gv::DecodeImageFile(QString::fromLocal8Bit(argv[1]), request);
     if (!result.ok()) {
-        std::printf("error %d\n", result.error().number);
+        std::printf("error %d %s\n", result.error().number,
+                    result.error().description.toUtf8().constData());
         return 1;
     }
     const QImage image = result.picture().fullRaster().convertToFormat(QImage::Format_ARGB32);
