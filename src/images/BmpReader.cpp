@@ -406,7 +406,8 @@ RasterRead readBmp(QByteArrayView file, qint64 budget) {
         return rasterInvalid("bitmap without pixels");
     }
     RasterRead r = decodePixels(*h, h->height, dib + pixels, dibSize - pixels, palette, budget);
-    if (r.ok()) {
+    // Alpha that a mask gives but no pixel uses; run-length transparency is the codes' own.
+    if (r.ok() && (h->packing == Packing::None || h->packing == Packing::Masks)) {
         opaqueWhenAlphaUnused(r.image);
     }
     return r;

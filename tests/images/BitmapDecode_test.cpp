@@ -149,6 +149,8 @@ TEST(BitmapDecode, RunLengthCodesFillOddWidthsAndLeaveSkippedPixelsTransparent) 
         // one byte of padding; a delta moves one pixel right.
         rle("skips4", 2, 4, "0512 0000 0005312310 00 0000 00020100 0323 0001",
             {{-1, 2, 3, 2, -1}, {3, 1, 2, 3, 1}, {1, 2, 1, 2, 1}}),
+        // Everything skipped: a picture that is all transparent, not all black.
+        rle("allskipped", 1, 8, "0001", {{-1, -1, -1}, {-1, -1, -1}}),
         // Nothing skipped: an opaque picture whose last odd column is its own colour.
         rle("full8", 1, 8, "0201 0103 0000 0003010203 00 0000 0202 0103 0001",
             {{2, 2, 3}, {1, 2, 3}, {1, 1, 3}}),
