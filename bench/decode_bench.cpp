@@ -1,7 +1,8 @@
 // Decoding speed of a large JPEG: Qt's reader alone, our full decode, our reduced decode for a
 // window-sized box (what Best Fit asks for), and the JPEG held as its planes: decoding them,
 // making a full-HD view's worth of pixels from them (one paint at 1:1), and turning them into
-// the whole raster (the first zoom or save).
+// the whole raster (the first zoom or save). Then a large PNG, opaque and with alpha, through
+// Qt's reader and through our decode.
 
 #include <benchmark/benchmark.h>
 
@@ -19,6 +20,8 @@
 namespace {
 
 QString g_jpeg;
+QString g_png;
+QString g_pngAlpha;
 
 // A photograph-like picture: smooth colour fields with fine detail, so the encoder has real
 // work to do and the file has a realistic size.
@@ -116,12 +119,48 @@ void BM_PlanesToRgb888(benchmark::State& state) {
     }
 }
 
+void BM_QImageReaderPng(benchmark::State& state, const QString* path) {
+    QImage image;
+    for (auto _ : state) {
+        QImageReader reader(*path);
+        image = reader.read();
+        benchmark::DoNotOptimize(image);
+    }
+    report(state, image);
+}
+
+void BM_DecodeImageFilePng(benchmark::State& state, const QString* path) {
+    QImage image;
+    for (auto _ : state) {
+        const gv::DecodeResult result = gv::DecodeImageFile(*path, request());
+        if (!result.ok()) {
+            state.SkipWithError(qPrintable(result.error().description));
+            return;
+        }
+        image = result.picture().raster();
+        benchmark::DoNotOptimize(image);
+    }
+    report(state, image);
+}
+
 BENCHMARK(BM_QImageReaderFull)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DecodeImageFileFull)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DecodeImageFileFit800x600)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlanesDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlanesRegion1920x1080)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlanesToRgb888)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_QImageReaderPng, rgb_3000x2000, &g_png)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_DecodeImageFilePng, rgb_3000x2000, &g_png)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_QImageReaderPng, rgba_3000x2000, &g_pngAlpha)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_DecodeImageFilePng, rgba_3000x2000, &g_pngAlpha)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 
@@ -134,6 +173,20 @@ int main(int argc, char** argv) {
     writer.setQuality(90);
     if (!writer.write(makePicture(QSize(6000, 4000)))) {
         std::fprintf(stderr, "decode_bench: cannot write %s\n", qPrintable(g_jpeg));
+        return 1;
+    }
+    const QImage png = makePicture(QSize(3000, 2000));
+    g_png = dir.filePath(QStringLiteral("large-3000x2000.png"));
+    g_pngAlpha = dir.filePath(QStringLiteral("large-3000x2000-alpha.png"));
+    QImage alpha = png.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < alpha.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(alpha.scanLine(y));
+        for (int x = 0; x < alpha.width(); ++x) {
+            row[x] = (row[x] & 0x00FFFFFF) | (static_cast<QRgb>((x + y) & 0xFF) << 24);
+        }
+    }
+    if (!png.save(g_png, "png") || !alpha.save(g_pngAlpha, "png")) {
+        std::fprintf(stderr, "decode_bench: cannot write the PNG files\n");
         return 1;
     }
     benchmark::Initialize(&argc, argv);

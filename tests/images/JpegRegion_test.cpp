@@ -113,8 +113,11 @@ TEST(JpegPlanes, AnyRegionAndTheWholeImageHaveTheFullDecodersPixels) {
         bool progressive;
     };
     // Odd sizes end inside a colour sample and inside a block; 16 is the smallest taken.
-    const Case cases[] = {{{1001, 777}, false}, {{1001, 777}, true}, {{640, 480}, false},
-                          {{33, 17}, true},     {{16, 16}, false}};
+    const Case cases[] = {{{1001, 777}, false},
+                          {{1001, 777}, true},
+                          {{640, 480}, false},
+                          {{33, 17}, true},
+                          {{16, 16}, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.image.width());
         const QByteArray bytes = jpegBytes(noisyImage(c.image), c.progressive);
@@ -127,7 +130,8 @@ TEST(JpegPlanes, AnyRegionAndTheWholeImageHaveTheFullDecodersPixels) {
         ASSERT_TRUE(planes);
         EXPECT_EQ(planes->size(), c.image);
         // Half the memory of 3-byte RGB (rows padded to 16 pixels and bands to pages).
-        EXPECT_LT(planes->bytes(), (c.image.width() + 16) * (c.image.height() + 16) * 3 / 2 + 65536);
+        EXPECT_LT(planes->bytes(),
+                  (c.image.width() + 16) * (c.image.height() + 16) * 3 / 2 + 65536);
         const QRect rects[] = {QRect(QPoint(0, 0), c.image), QRect(5, 3, 11, 7),
                                QRect(c.image.width() - 9, c.image.height() - 6, 9, 6),
                                QRect(-4, -4, 10, 10)};
