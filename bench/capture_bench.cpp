@@ -59,6 +59,10 @@ public:
                                            QWidget*) override {
         return std::nullopt;
     }
+    std::optional<gv::FileChoice> program(const QString&, const QString&, const QString&,
+                                          QWidget*) override {
+        return std::nullopt;
+    }
     std::optional<QColor> colour(const QColor&, QWidget*) override { return std::nullopt; }
     QString folder(const QString&, QWidget*) override { return {}; }
     bool messageWithOptOut(const QString&, const QString&, QWidget*) override { return true; }
