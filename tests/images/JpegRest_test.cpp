@@ -8,9 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
@@ -26,28 +24,6 @@ using namespace gv;
 namespace {
 
 constexpr QSize kLarge(2400, 1800);  // above the size that is held as planes
-
-// Noise over gradients: every block differs, so the data is spread over the file as in a photo.
-QImage noisy(QSize size, quint32 seed) {
-    QImage img(size, QImage::Format_RGB32);
-    QRandomGenerator random(seed);
-    for (int y = 0; y < size.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            const int n = random.bounded(40);
-            line[x] = qRgb((x / 8 + n) % 256, (y / 8 + n) % 256, (x + y + n) % 256);
-        }
-    }
-    return img;
-}
-
-QByteArray jpegOf(const QImage& image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "jpeg").write(image);
-    return bytes;
-}
 
 QImage decodedByQt(const QByteArray& bytes) {
     QBuffer buffer;
@@ -81,8 +57,8 @@ Picture::WholeSource counting(std::atomic<int>& calls) {
 TEST(JpegRest, TheRestIsThatOfTheFileAsOpenedWhateverHappensToItsName) {
     QTemporaryDir dir;
     const QString path = dir.filePath("photo.jpg");
-    const QByteArray original = jpegOf(noisy(kLarge, 1));
-    const QByteArray other = jpegOf(noisy(kLarge, 2));
+    const QByteArray original = gvtest::jpegBytes(gvtest::noisyImage(kLarge, 1));
+    const QByteArray other = gvtest::jpegBytes(gvtest::noisyImage(kLarge, 2));
     const QImage expected = decodedByQt(original);
     ASSERT_NE(expected, decodedByQt(other));
     QDir(dir.path()).mkdir("elsewhere");
@@ -116,7 +92,7 @@ TEST(JpegRest, TheRestIsThatOfTheFileAsOpenedWhateverHappensToItsName) {
 // once, straight into its planes, not again by the ordinary decoder into a 4-byte raster.
 TEST(JpegRest, PaddingBeforeTheEndMarkerIsDecodedOnceIntoPlanes) {
     QTemporaryDir dir;
-    const QByteArray plain = jpegOf(noisy(kLarge, 3));
+    const QByteArray plain = gvtest::jpegBytes(gvtest::noisyImage(kLarge, 3));
     const QByteArray padded = QByteArray(plain).insert(plain.size() - 2, QByteArray(4096, 0));
     ASSERT_TRUE(gvtest::writeBytes(dir.filePath("padded.jpg"), padded));
     const DecodeResult result = DecodeImageFile(dir.filePath("padded.jpg"), atOneToOne());

@@ -10,11 +10,9 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QBuffer>
 #include <QClipboard>
 #include <QColorSpace>
 #include <QFile>
-#include <QImageWriter>
 #include <QRandomGenerator>
 #include <QTest>
 #include <algorithm>
@@ -51,28 +49,6 @@ protected:
         return boxes;
     }
 };
-
-// Noise over gradients, so the data spreads over the file as in a photo.
-QImage noisy(QSize size, quint32 seed) {
-    QImage img(size, QImage::Format_RGB32);
-    QRandomGenerator random(seed);
-    for (int y = 0; y < size.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            const int n = random.bounded(40);
-            line[x] = qRgb((x / 8 + n) % 256, (y / 8 + n) % 256, (x + y + n) % 256);
-        }
-    }
-    return img;
-}
-
-QByteArray jpegOf(const QImage& image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "jpeg").write(image);
-    return bytes;
-}
 
 // What a JPEG says about itself, as libjpeg reads it from the file.
 struct JpegMarkers {
@@ -138,7 +114,7 @@ struct ChildProcess {
 // in Best Fit (the logo and the message), once its rest is decoded or as soon as a command
 // needs the whole picture; nothing ever carries its first part on a filler.
 TEST_F(LargeJpeg, ARestThatBreaksFailsAsTheOrdinaryLoadDoes) {
-    const QByteArray photo = jpegOf(noisy({2400, 1800}, 1));
+    const QByteArray photo = gvtest::jpegBytes(gvtest::noisyImage({2400, 1800}, 1));
     const qsizetype at = photo.size() * 6 / 10;
     QByteArray garbage(64 * 1024, 0);
     QRandomGenerator(5).fillRange(reinterpret_cast<quint32*>(garbage.data()), garbage.size() / 4);
@@ -199,7 +175,7 @@ TEST_F(LargeJpeg, ARestThatBreaksFailsAsTheOrdinaryLoadDoes) {
 // the message, and the window never comes down.
 TEST_F(LargeJpeg, AFileRewrittenWhileItOpensNeverBringsTheWindowDown) {
     const QSize size(1600, 1200);
-    const QByteArray photo = jpegOf(noisy(size, 2));
+    const QByteArray photo = gvtest::jpegBytes(gvtest::noisyImage(size, 2));
     ASSERT_TRUE(gvtest::writeBytes(file("busy.jpg"), photo));
     ASSERT_TRUE(gvtest::writePng(file("calm.png"), gvtest::quadrantImage({40, 30})));
     openIn("Normal");
@@ -243,11 +219,11 @@ TEST_F(LargeJpeg, AFileRewrittenWhileItOpensNeverBringsTheWindowDown) {
 // comment its file had.
 TEST_F(LargeJpeg, SavedAgainAPhotoKeepsItsProfileCommentAndResolution) {
     const auto writeOriginal = [&](const QString& name, QSize size) {
-        QImage image = noisy(size, 3);
+        QImage image = gvtest::noisyImage(size, 3);
         image.setDotsPerMeterX(11811);  // 300 dpi
         image.setDotsPerMeterY(11811);
         image.setColorSpace(QColorSpace::AdobeRgb);
-        QByteArray bytes = jpegOf(image);
+        QByteArray bytes = gvtest::jpegBytes(image);
         // A plain comment, as cameras and editors write one, after the JFIF header.
         const QByteArray comment = "Taken on the quay at dawn";
         bytes.insert(20, QByteArray("\xFF\xFE\x00", 3) + char(comment.size() + 2) + comment);
