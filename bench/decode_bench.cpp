@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
@@ -22,6 +23,9 @@ namespace {
 QString g_jpeg;
 QString g_png;
 QString g_pngAlpha;
+QByteArray g_jpegBytes;
+// The same JPEG with zero bytes before its end marker, as many cameras write them.
+QString g_padded;
 
 // A photograph-like picture: smooth colour fields with fine detail, so the encoder has real
 // work to do and the file has a realistic size.
@@ -92,7 +96,7 @@ void BM_DecodeImageFileFit800x600(benchmark::State& state) {
 
 void BM_PlanesDecode(benchmark::State& state) {
     for (auto _ : state) {
-        std::unique_ptr<gv::JpegPlanes> planes = gv::JpegPlanes::decode(g_jpeg);
+        std::unique_ptr<gv::JpegPlanes> planes = gv::JpegPlanes::decode(g_jpegBytes);
         if (!planes) {
             state.SkipWithError("not decoded as planes");
             return;
@@ -102,7 +106,7 @@ void BM_PlanesDecode(benchmark::State& state) {
 }
 
 void BM_PlanesRegion1920x1080(benchmark::State& state) {
-    const std::unique_ptr<gv::JpegPlanes> planes = gv::JpegPlanes::decode(g_jpeg);
+    const std::unique_ptr<gv::JpegPlanes> planes = gv::JpegPlanes::decode(g_jpegBytes);
     for (auto _ : state) {
         QImage part = planes->region(QRect(2001, 1501, 1920, 1080));
         benchmark::DoNotOptimize(part);
@@ -112,7 +116,7 @@ void BM_PlanesRegion1920x1080(benchmark::State& state) {
 void BM_PlanesToRgb888(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
-        std::unique_ptr<gv::JpegPlanes> planes = gv::JpegPlanes::decode(g_jpeg);
+        std::unique_ptr<gv::JpegPlanes> planes = gv::JpegPlanes::decode(g_jpegBytes);
         state.ResumeTiming();
         QImage image = gv::JpegPlanes::toRgb888(planes);
         benchmark::DoNotOptimize(image);
@@ -143,6 +147,29 @@ void BM_DecodeImageFilePng(benchmark::State& state, const QString* path) {
     report(state, image);
 }
 
+// Opening the JPEG at 1:1 in an 800x600 view: the top-left part, then the rest on the worker,
+// for the file as written (0) and with padding before its end marker (1); what the picture
+// then holds.
+void BM_ActualSizeWhole(benchmark::State& state) {
+    const QString& path = state.range(0) ? g_padded : g_jpeg;
+    gv::DecodeRequest r = request();
+    r.firstRegion = QSize(800, 600);
+    bool planes = false;
+    qint64 held = 0;
+    for (auto _ : state) {
+        const gv::DecodeResult result = gv::DecodeImageFile(path, r);
+        if (!result.ok() || !result.picture().awaitWhole()) {
+            state.SkipWithError("not decoded");
+            return;
+        }
+        planes = result.picture().heldAsPlanes();
+        held = planes ? gv::JpegPlanes::decode(g_jpegBytes)->bytes()
+                      : result.picture().raster().sizeInBytes();
+    }
+    state.counters["as_planes"] = planes ? 1 : 0;
+    state.counters["held_MB"] = held / (1024.0 * 1024.0);
+}
+
 BENCHMARK(BM_QImageReaderFull)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DecodeImageFileFull)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DecodeImageFileFit800x600)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -161,6 +188,7 @@ BENCHMARK_CAPTURE(BM_QImageReaderPng, rgba_3000x2000, &g_pngAlpha)
 BENCHMARK_CAPTURE(BM_DecodeImageFilePng, rgba_3000x2000, &g_pngAlpha)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK(BM_ActualSizeWhole)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
@@ -189,6 +217,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "decode_bench: cannot write the PNG files\n");
         return 1;
     }
+    QFile written(g_jpeg);
+    if (!written.open(QIODevice::ReadOnly)) {
+        return 1;
+    }
+    g_jpegBytes = written.readAll();
+    g_padded = dir.filePath(QStringLiteral("padded.jpg"));
+    QFile padded(g_padded);
+    if (!padded.open(QIODevice::WriteOnly) ||
+        padded.write(QByteArray(g_jpegBytes).insert(g_jpegBytes.size() - 2, QByteArray(4096, 0))) !=
+            g_jpegBytes.size() + 4096) {
+        return 1;
+    }
+    padded.close();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -1,10 +1,13 @@
 #include "images/Decoder.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <limits>
 
@@ -170,52 +173,115 @@ DecodeResult readWithQt(QIODevice* device, const QByteArray& format, qint64 budg
     return Picture::fromRaster(std::move(image), PictureKind::Bitmap, {}, dpi);
 }
 
+// How often a JPEG is read again when it changed while it was read.
+constexpr int kSnapshotTries = 3;
+
+bool sameVersion(const struct stat& a, const struct stat& b) {
+    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+           a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// The bytes of the open file, read into memory of our own: every decode of a JPEG shown at 1:1
+// (its first part, its rest on a worker, Qt's reader for a damaged one) reads this one copy, so
+// a file renamed, replaced or rewritten meanwhile cannot make them decode another picture, and
+// a file that shrinks cannot fault a reader the way a memory map of it would. A file that
+// changes while it is read is read again; one that keeps changing is decoded as read, and
+// fails as any damaged file does.
+std::optional<QByteArray> readSnapshot(QFile& file, qint64 limit, DecodeError* error) {
+    const int fd = file.handle();
+    const DecodeError accessError{kErrFileAccess, QStringLiteral("Path/File access error")};
+    QByteArray bytes;
+    for (int attempt = 0; attempt < kSnapshotTries; ++attempt) {
+        struct stat before {};
+        if (::fstat(fd, &before) != 0) {
+            *error = accessError;
+            return std::nullopt;
+        }
+        if (before.st_size > limit) {
+            *error = outOfMemory();
+            return std::nullopt;
+        }
+        bytes.resize(static_cast<qsizetype>(before.st_size));
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::pread(fd, bytes.data() + done, size_t(bytes.size() - done), done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                *error = accessError;
+                return std::nullopt;
+            }
+            if (n == 0) {
+                break;  // shorter now than it was a moment ago
+            }
+            done += n;
+        }
+        bytes.truncate(done);
+        struct stat after {};
+        if (::fstat(fd, &after) == 0 && sameVersion(before, after) && done == before.st_size) {
+            break;
+        }
+    }
+    return bytes;
+}
+
+// What Qt's reader makes of JPEG bytes: the ordinary decoder, for files the shortcuts below do
+// not take and for damaged ones, so that these show exactly as they always do.
+DecodeResult readJpegWithQt(const QByteArray& bytes, qint64 budget, double dpi) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readWithQt(&buffer, "jpeg", budget, dpi);
+}
+
 // A colour JPEG shown at 1:1, decoded by libjpeg directly (Qt's reader and the image plugins it
 // loads on first use are not needed): the top-left part first when the image is larger than
 // what the view shows first, the rest on a worker; a smaller one whole, at 3 bytes a pixel.
 // nullopt leaves the file to Qt's reader: greyscale and CMYK files, damaged ones.
-std::optional<DecodeResult> decodeColourJpeg(QFile& file, const QString& path,
-                                             const DecodeRequest& request, double dpi,
-                                             const std::function<QImage()>& full) {
-    // Mapped, not read: a worker decodes the rest from the file itself.
-    uchar* mapped = file.map(0, file.size());
-    if (!mapped) {
-        return std::nullopt;
-    }
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped),
-                                                     static_cast<qsizetype>(file.size()));
+std::optional<DecodeResult> decodeColourJpeg(const QByteArray& bytes, const DecodeRequest& request,
+                                             double dpi) {
     const std::optional<QSize> size = colourJpegSize(bytes);
     if (!size) {
-        file.unmap(mapped);
         return std::nullopt;
     }
     if (exceedsBudget(*size, request.memoryBudget)) {
-        file.unmap(mapped);
         return DecodeResult(outOfMemory());
     }
     const QSize first = request.firstRegion;
     if (first.isValid() && (size->width() > first.width() || size->height() > first.height())) {
         std::optional<QImage> part = decodeJpegTopLeft(bytes, first);
-        file.unmap(mapped);
         if (!part) {
             return std::nullopt;
         }
         // Large colour JPEGs as their planes, at half the memory; others straight into the one
-        // raster the picture keeps, at 3 bytes a pixel.
+        // raster the picture keeps, at 3 bytes a pixel. A damaged file is decoded once more by
+        // Qt's reader, which decides what it shows, as it does for a file opened in Best Fit.
         const bool asPlanes = qint64(size->width()) * size->height() >= kPlanesFromPixels;
-        auto whole = [path, full, asPlanes]() -> Picture::Whole {
+        const qint64 budget = request.memoryBudget;
+        auto whole = [bytes, budget, dpi, asPlanes](const std::atomic<bool>& dropped) {
+            bool damaged = false;
             if (asPlanes) {
-                if (std::unique_ptr<JpegPlanes> planes = JpegPlanes::decode(path)) {
-                    return {QImage(), std::move(planes)};
+                if (std::unique_ptr<JpegPlanes> planes =
+                        JpegPlanes::decode(bytes, &dropped, &damaged)) {
+                    return Picture::Whole{QImage(), std::move(planes)};
                 }
             }
-            std::optional<QImage> image = decodeJpegWhole(path);
-            return {image ? *image : full(), nullptr};
+            if (!damaged && !dropped) {
+                if (std::optional<QImage> image = decodeJpegWhole(bytes, &dropped, &damaged)) {
+                    return Picture::Whole{std::move(*image), nullptr};
+                }
+            }
+            if (dropped) {
+                return Picture::Whole{};
+            }
+            const DecodeResult ordinary = readJpegWithQt(bytes, budget, dpi);
+            return Picture::Whole{ordinary.ok() ? ordinary.picture().raster() : QImage(), nullptr};
         };
         return DecodeResult(Picture::fromTopLeft(std::move(*part), *size, std::move(whole), dpi));
     }
-    file.unmap(mapped);
-    std::optional<QImage> image = decodeJpegWhole(path);
+    std::optional<QImage> image = decodeJpegWhole(bytes);
     if (!image) {
         return std::nullopt;
     }
@@ -239,9 +305,15 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
         return r.ok() ? r.picture().raster() : QImage();
     };
     if (format == "jpeg" && !request.fitInto.isValid()) {
-        if (std::optional<DecodeResult> direct = decodeColourJpeg(file, path, request, dpi, full)) {
+        DecodeError error;
+        const std::optional<QByteArray> bytes = readSnapshot(file, request.memoryBudget, &error);
+        if (!bytes) {
+            return error;
+        }
+        if (std::optional<DecodeResult> direct = decodeColourJpeg(*bytes, request, dpi)) {
             return *direct;
         }
+        return readJpegWithQt(*bytes, request.memoryBudget, dpi);
     }
     QImageReader reader(&file, format);
     configure(reader, request.memoryBudget);

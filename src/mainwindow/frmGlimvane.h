@@ -123,6 +123,10 @@ public:
     int AskSaveImage();
     // Asks about an unsaved picture; true when it may be replaced (saved already, or No).
     bool UnsavedImageMayGo();
+    // For commands that take the whole picture: waits for the rest of one still being decoded.
+    // False when it cannot be decoded; the view has then gone to the logo, with the message
+    // of a file that fails to load.
+    bool AwaitWholePicture();
 
     // ---- Browsing ----
     void NavigateBack();
@@ -408,6 +412,8 @@ private:
     void PreparePanels();
     // The loaded picture at 1:1, then laid out in the display mode.
     void LayOutPicture(const Picture& picture);
+    // A file that is no picture: the logo, then the message that names it.
+    void ShowInvalidPicture(const QString& key, QString path);
     void mnuProp_Click();
     SaveFailure saveImageTo(const QString& path, const QString& extension, int quality);
     // For the command-line image: the file becomes the selection and is loaded.
