@@ -14,7 +14,6 @@
 #include <QVBoxLayout>
 
 #include "listing/FileListing.h"
-#include "mainwindow/FileListBox.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
@@ -23,6 +22,7 @@
 #include "platform/FileNameBytes.h"
 #include "platform/Paths.h"
 #include "startup/AppState.h"
+#include "widgets/FileListBox.h"
 #include "widgets/FolderTreeModel.h"
 
 namespace gv {

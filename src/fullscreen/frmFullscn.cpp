@@ -17,8 +17,6 @@
 #include "images/Decoder.h"
 #include "images/ImageTypeCatalogue.h"
 #include "images/PrefetchCache.h"
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
@@ -29,6 +27,8 @@
 #include "platform/Trace.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
 
 namespace gv {
 namespace {

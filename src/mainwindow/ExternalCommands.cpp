@@ -13,7 +13,6 @@
 #include "external/clsVarMenus.h"
 #include "images/ImageClipboard.h"
 #include "images/Wallpaper.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Clipboard.h"
 #include "platform/Controls.h"
@@ -22,6 +21,7 @@
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
+#include "widgets/ImageBox.h"
 
 namespace gv {
 namespace {

@@ -8,8 +8,6 @@
 #include <QListWidget>
 #include <utility>
 
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/FileAccess.h"
 #include "platform/Paths.h"
@@ -17,6 +15,8 @@
 #include "platform/TrayIcon.h"
 #include "startup/AppState.h"
 #include "startup/modInstances.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
 
 namespace gv {
 

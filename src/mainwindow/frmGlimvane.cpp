@@ -1,4 +1,4 @@
-#include "mainwindow/FileListBox.h"
+#include "widgets/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 
 #include <QAction>

@@ -16,7 +16,6 @@
 
 #include "files/FileCommands.h"
 #include "files/frmBrowse.h"
-#include "mainwindow/FileListBox.h"
 #include "platform/Controls.h"
 #include "platform/FileAccess.h"
 #include "platform/FileNameBytes.h"
@@ -27,6 +26,7 @@
 #include "support/RawFolder.h"
 #include "support/TestEnvironment.h"
 #include "support/WindowFixture.h"
+#include "widgets/FileListBox.h"
 #include "widgets/FolderTreeModel.h"
 
 using namespace gv;

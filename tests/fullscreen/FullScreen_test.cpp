@@ -17,8 +17,6 @@
 #include "fullscreen/FullScreenRules.h"
 #include "fullscreen/MiniBrowser.h"
 #include "fullscreen/frmFullscn.h"
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "platform/Controls.h"
 #include "platform/FileNameBytes.h"
 #include "platform/Settings.h"
@@ -27,7 +25,9 @@
 #include "support/ImageFiles.h"
 #include "support/RawFolder.h"
 #include "support/WindowFixture.h"
+#include "widgets/FileListBox.h"
 #include "widgets/FolderTreeModel.h"
+#include "widgets/ImageBox.h"
 
 using namespace gv;
 

@@ -21,8 +21,6 @@
 #include <algorithm>
 
 #include "images/Picture.h"
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmFileseek.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
@@ -39,7 +37,9 @@
 #include "support/RawFolder.h"
 #include "support/TestEnvironment.h"
 #include "support/WindowFixture.h"
+#include "widgets/FileListBox.h"
 #include "widgets/FolderTreeModel.h"
+#include "widgets/ImageBox.h"
 
 using namespace gv;
 

@@ -17,7 +17,6 @@
 #include "external/Dialog.h"
 #include "external/clsShIntegration.h"
 #include "external/clsVarMenus.h"
-#include "mainwindow/ImageBox.h"
 #include "platform/Controls.h"
 #include "platform/Paths.h"
 #include "settings/SettingKeys.h"
@@ -26,6 +25,7 @@
 #include "support/MetafileWriter.h"
 #include "support/TestEnvironment.h"
 #include "support/WindowFixture.h"
+#include "widgets/ImageBox.h"
 
 using namespace gv;
 

@@ -19,9 +19,9 @@
 #include <QTest>
 
 #include "images/Picture.h"
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
-#include "mainwindow/ViewMath.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
+#include "widgets/ViewMath.h"
 #include "mainwindow/FilePropertiesDialog.h"
 #include "mainwindow/frmGlimvane.h"
 #include "mainwindow/frmJpegQual.h"

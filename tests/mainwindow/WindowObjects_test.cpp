@@ -10,7 +10,7 @@
 #include <QScrollBar>
 #include <QTreeView>
 
-#include "mainwindow/FileListBox.h"
+#include "widgets/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "support/FakeTrayIcon.h"
