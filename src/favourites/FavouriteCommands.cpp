@@ -113,7 +113,10 @@ void runAddCommand(FavouriteStore& store, const QString& caption, const QString&
 }
 
 FolderProblem checkFavouriteFolder(const QString& folder) {
-    if (folder.isEmpty() || !isVolumeAvailable(volumeRoot(folder))) {
+    // An unplugged disk's folder would resolve to the volume above, which is there: the
+    // volume the path names decides first.
+    if (folder.isEmpty() || !unmountedVolumeOf(folder).isEmpty() ||
+        !isVolumeAvailable(volumeRoot(folder))) {
         return FolderProblem::DriveUnavailable;
     }
     if (!isFolder(folder)) {
@@ -169,10 +172,11 @@ void openFavouriteFromList(const FavouriteStore& store, const QString& line, con
 }
 
 void DeleteInvalidFavourites(FavouriteStore& store) {
-    // Each delete renumbers: the whole list is taken first, and deleted by name.
+    // Each delete renumbers: the whole list is taken first, and deleted by name. A folder on
+    // a volume that is not mounted now is not known to be gone: it stays.
     const QList<Favourite> favourites = store.favourites();
     for (const Favourite& f : favourites) {
-        if (!isFolder(f.folder)) {
+        if (!isFolder(f.folder) && unmountedVolumeOf(f.folder).isEmpty()) {
             store.DeleteFavourite(f.name, f.folder);
         }
     }
