@@ -51,6 +51,7 @@ void frmGlimvane::connectFileCommands() {
 clsFileManager& frmGlimvane::fileManager() {
     if (!m_fileManager) {
         m_fileManager = std::make_unique<clsFileManager>();
+        m_fileManager->setFavourites([this] { return favouriteMenuEntries(); });
     }
     return *m_fileManager;
 }
