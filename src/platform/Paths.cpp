@@ -1,6 +1,7 @@
 #include "platform/Paths.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/FileAccess.h"
 #include "platform/FileNameBytes.h"
 
 namespace gv {
@@ -268,6 +270,23 @@ QString unmountedVolumeOf(const QString& path) {
         return {};  // a plain folder of the volume above
     }
     return fileNameFromBytes(std::string_view(named));
+}
+
+FolderFailure folderFailure(const QString& folder) {
+    // An unplugged disk's folder would resolve to the volume above, which is there: the
+    // volume the path names decides first.
+    if (folder.isEmpty() || !unmountedVolumeOf(folder).isEmpty() ||
+        !isVolumeAvailable(volumeRoot(folder))) {
+        return {kErrDeviceUnavailable, QStringLiteral("Device unavailable")};
+    }
+    if (!isFolder(folder)) {
+        return {kErrPathNotFound, QStringLiteral("Path not found")};
+    }
+    // The rights of the user the program runs as, as the system checks them on entering.
+    if (::faccessat(AT_FDCWD, fileNameToBytes(folder).constData(), R_OK | X_OK, AT_EACCESS) != 0) {
+        return {kErrPermissionDenied, QStringLiteral("Permission denied")};
+    }
+    return {};
 }
 
 }  // namespace gv

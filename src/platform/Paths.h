@@ -56,4 +56,16 @@ void overrideMountConventions(const std::optional<MountConventions>& conventions
 // an empty folder.
 QString unmountedVolumeOf(const QString& path);
 
+// Why a folder cannot be entered, numbered as the program numbers its errors: 68 "Device
+// unavailable" (its volume is not mounted now, not ready or not readable), 76 "Path not
+// found" (no folder there), 70 "Permission denied" (the user may not list or enter it).
+struct FolderFailure {
+    int number = 0;  // 0: it can be entered
+    QString description;
+};
+inline constexpr int kErrDeviceUnavailable = 68;
+inline constexpr int kErrPathNotFound = 76;
+inline constexpr int kErrPermissionDenied = 70;
+FolderFailure folderFailure(const QString& folder);
+
 }  // namespace gv
