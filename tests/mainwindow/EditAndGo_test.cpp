@@ -13,12 +13,14 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "external/Dialog.h"
 #include "external/clsShIntegration.h"
 #include "external/clsVarMenus.h"
 #include "platform/Controls.h"
 #include "platform/Paths.h"
+#include "platform/TrayIcon.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "support/ImageFiles.h"
@@ -155,6 +157,36 @@ TEST_F(EditAndGo, CopyPasteAndClear) {
     // An icon cannot be copied from the Edit menu.
     w->Text1->setText("ico");
     EXPECT_FALSE(w->mnuCopy->isEnabled());
+}
+
+// The tray's "Copy Image" copies the whole picture, an icon's too; only a double-click on the
+// tray icon makes it follow the Edit menu's "Copy", the right button leaves it as it is.
+TEST_F(EditAndGo, TheTraysCopyImageFollowsCopyOnADoubleClickOnly) {
+    const QImage icon = gvtest::quadrantImage({32, 32});
+    ASSERT_TRUE(gvtest::writeIco(file("app.ico"), {icon}));
+    ASSERT_TRUE(gvtest::writePng(file("pic.png"), gvtest::quadrantImage({40, 30})));
+    open();
+    w->show();
+    click("app.ico");
+    ASSERT_FALSE(w->mnuCopy->isEnabled());
+    TrayIcon* tray = w->trayIcon();
+    const auto rightClick = [&] {
+        QTimer::singleShot(0, w->mnuTrayhost, &QMenu::close);
+        tray->activated(TrayIcon::Activation::Context);
+        QCoreApplication::processEvents();
+    };
+    rightClick();
+    ASSERT_TRUE(w->mnuCopyImg->isEnabled());
+    w->mnuCopyImg->trigger();
+    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(32, 32));
+    // A double-click matches it to "Copy" (and hides the window); the right button keeps that.
+    tray->activated(TrayIcon::Activation::DoubleClick);
+    EXPECT_FALSE(w->mnuCopyImg->isEnabled());
+    w->showNormal();
+    click("pic.png");
+    ASSERT_TRUE(w->mnuCopy->isEnabled());
+    rightClick();
+    EXPECT_FALSE(w->mnuCopyImg->isEnabled());
 }
 
 TEST_F(EditAndGo, BrowserPagesAndManualLinksJoinTheUsersSites) {
