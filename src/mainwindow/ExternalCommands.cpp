@@ -27,6 +27,18 @@ namespace gv {
 namespace {
 
 constexpr const char* kUpdateCaption = "Update...";
+// %1 the address.
+constexpr const char* kRunsProgram =
+    "The address '%1' names a program on this computer, not a web site or a document. "
+    "Glimvane does not start programs from its lists of sites.";
+
+// A site of a list, through the desktop; one that would start a program is refused.
+void openSite(const QString& address, QWidget* owner) {
+    if (openListedAddress(address) == OpenOutcome::RunsProgram) {
+        dialogs().message(QString::fromLatin1(kRunsProgram).arg(address.trimmed()), MsgButtons::Ok,
+                          MsgIcon::Exclamation, QString::fromLatin1(kProgramTitle), owner);
+    }
+}
 
 }  // namespace
 
@@ -161,7 +173,8 @@ void frmGlimvane::mnuGoItem_Click() {
         const QString title = shell.PageTtl();
         const bool shown = !address.isEmpty() && (!needTitle || !title.isEmpty());
         if (shown) {
-            setMenuItem(mnuLink[index], title.isEmpty() ? address : title, address);
+            // The page's title, whatever it is: the address is the item's target only.
+            setMenuItem(mnuLink[index], title, address);
         }
         mnuLink[index]->setVisible(shown);
     };
@@ -205,12 +218,12 @@ void frmGlimvane::mnuImgWebs_Click(int index) {
     if (menus->caption(index) == QString::fromLatin1(kUpdateCaption)) {
         LaunchUpdater(1);
     } else {
-        openWebAddress(menus->tag(index));
+        openSite(menus->tag(index), this);
     }
 }
 
 void frmGlimvane::mnuMyWebs_Click(int index) {
-    openWebAddress(m_myWebMenus->tag(index));
+    openSite(m_myWebMenus->tag(index), this);
 }
 
 }  // namespace gv

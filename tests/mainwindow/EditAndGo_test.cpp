@@ -26,6 +26,7 @@
 #include "support/ImageFiles.h"
 #include "support/MetafileWriter.h"
 #include "support/TestEnvironment.h"
+#include "support/UrlRecorder.h"
 #include "support/WindowFixture.h"
 #include "widgets/ImageBox.h"
 
@@ -198,6 +199,7 @@ TEST_F(EditAndGo, BrowserPagesAndManualLinksJoinTheUsersSites) {
         [](const DesktopWindow&) { return QStringLiteral("http://photos.example/"); });
     Q_EMIT w->mnuGoItem->aboutToShow();
     EXPECT_FALSE(w->mnuLink[1]->isVisible());
+    EXPECT_EQ(menuCaption(w->mnuLink[0]), "Photos");
     SaveSetting(keys::kPromptWnm, "True");
     m_dialogs->inputAnswers << " My Photos ";
     w->mnuLink[0]->trigger();
@@ -216,4 +218,35 @@ TEST_F(EditAndGo, BrowserPagesAndManualLinksJoinTheUsersSites) {
     w->mnuAddlnkManually->trigger();
     EXPECT_EQ(m_dialogs->titles(), QStringList({"Website Name", "Manually Add Link", "Enter URL"}));
     EXPECT_EQ(w->myWebMenus()->caption(1), "Art");
+
+    // The second browser's page: the item shows its title (a number stays when it is all
+    // there is), never the address.
+    w->shellIntegration() = clsShIntegration(
+        [] { return QList<DesktopWindow>{{8, "2024 - Chromium", 80}}; },
+        [](const DesktopWindow&) { return QStringLiteral("http://numbers.example/"); });
+    Q_EMIT w->mnuGoItem->aboutToShow();
+    EXPECT_TRUE(w->mnuLink[1]->isVisible());
+    EXPECT_EQ(menuCaption(w->mnuLink[1]), "2024");
+    EXPECT_EQ(w->mnuLink[1]->data().toString(), "http://numbers.example/");
+}
+
+// The user's sites open through the desktop whatever their scheme; an address that would
+// start a program is refused with a message.
+TEST_F(EditAndGo, SitesOpenThroughTheDesktopButNeverStartAProgram) {
+    ASSERT_TRUE(gvtest::writeBytes(file("editor.desktop"), "[Desktop Entry]\nExec=xterm\n"));
+    write("GVImgwebs.dat", "mailto:art@example.org<name>Write to us\r\n" +
+                               file("editor.desktop").toUtf8() + "<name>Gallery\r\n");
+    gvtest::UrlRecorder desktop({"mailto", "file", "http", "https"});
+    open();
+    w->mnuMyWebs[0]->trigger();
+    EXPECT_EQ(desktop.opened, QList<QUrl>{QUrl("mailto:art@example.org")});
+    EXPECT_TRUE(m_dialogs->shown.isEmpty());
+    w->mnuMyWebs[1]->trigger();
+    EXPECT_EQ(desktop.opened.size(), 1);
+    ASSERT_EQ(m_dialogs->shown.size(), 1);
+    EXPECT_EQ(m_dialogs->shown[0].text,
+              "The address '" + file("editor.desktop") +
+                  "' names a program on this computer, not a web site or a document. Glimvane "
+                  "does not start programs from its lists of sites.");
+    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Exclamation);
 }
