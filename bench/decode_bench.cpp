@@ -1,10 +1,12 @@
 // Decoding speed of a large JPEG: Qt's reader alone, our full decode, our reduced decode for a
 // window-sized box (what Best Fit asks for), and the JPEG held as its planes: decoding them,
 // making a full-HD view's worth of pixels from them (one paint at 1:1), and turning them into
-// the whole raster (the first zoom or save).
+// the whole raster (the first zoom or save). Then a large PNG, opaque and with alpha, through
+// Qt's reader and through our decode.
 
 #include <benchmark/benchmark.h>
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
@@ -19,6 +21,11 @@
 namespace {
 
 QString g_jpeg;
+QString g_png;
+QString g_pngAlpha;
+QByteArray g_jpegBytes;
+// The same JPEG with zero bytes before its end marker, as many cameras write them.
+QString g_padded;
 
 // A photograph-like picture: smooth colour fields with fine detail, so the encoder has real
 // work to do and the file has a realistic size.
@@ -89,7 +96,7 @@ void BM_DecodeImageFileFit800x600(benchmark::State& state) {
 
 void BM_PlanesDecode(benchmark::State& state) {
     for (auto _ : state) {
-        std::unique_ptr<gv::JpegPlanes> planes = gv::JpegPlanes::decode(g_jpeg);
+        std::unique_ptr<gv::JpegPlanes> planes = gv::JpegPlanes::decode(g_jpegBytes);
         if (!planes) {
             state.SkipWithError("not decoded as planes");
             return;
@@ -99,7 +106,7 @@ void BM_PlanesDecode(benchmark::State& state) {
 }
 
 void BM_PlanesRegion1920x1080(benchmark::State& state) {
-    const std::unique_ptr<gv::JpegPlanes> planes = gv::JpegPlanes::decode(g_jpeg);
+    const std::unique_ptr<gv::JpegPlanes> planes = gv::JpegPlanes::decode(g_jpegBytes);
     for (auto _ : state) {
         QImage part = planes->region(QRect(2001, 1501, 1920, 1080));
         benchmark::DoNotOptimize(part);
@@ -109,11 +116,58 @@ void BM_PlanesRegion1920x1080(benchmark::State& state) {
 void BM_PlanesToRgb888(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
-        std::unique_ptr<gv::JpegPlanes> planes = gv::JpegPlanes::decode(g_jpeg);
+        std::unique_ptr<gv::JpegPlanes> planes = gv::JpegPlanes::decode(g_jpegBytes);
         state.ResumeTiming();
         QImage image = gv::JpegPlanes::toRgb888(planes);
         benchmark::DoNotOptimize(image);
     }
+}
+
+void BM_QImageReaderPng(benchmark::State& state, const QString* path) {
+    QImage image;
+    for (auto _ : state) {
+        QImageReader reader(*path);
+        image = reader.read();
+        benchmark::DoNotOptimize(image);
+    }
+    report(state, image);
+}
+
+void BM_DecodeImageFilePng(benchmark::State& state, const QString* path) {
+    QImage image;
+    for (auto _ : state) {
+        const gv::DecodeResult result = gv::DecodeImageFile(*path, request());
+        if (!result.ok()) {
+            state.SkipWithError(qPrintable(result.error().description));
+            return;
+        }
+        image = result.picture().raster();
+        benchmark::DoNotOptimize(image);
+    }
+    report(state, image);
+}
+
+// Opening the JPEG at 1:1 in an 800x600 view: the top-left part, then the rest on the worker,
+// for the file as written (0) and with padding before its end marker (1); what the picture
+// then holds.
+void BM_ActualSizeWhole(benchmark::State& state) {
+    const QString& path = state.range(0) ? g_padded : g_jpeg;
+    gv::DecodeRequest r = request();
+    r.firstRegion = QSize(800, 600);
+    bool planes = false;
+    qint64 held = 0;
+    for (auto _ : state) {
+        const gv::DecodeResult result = gv::DecodeImageFile(path, r);
+        if (!result.ok() || !result.picture().awaitWhole()) {
+            state.SkipWithError("not decoded");
+            return;
+        }
+        planes = result.picture().heldAsPlanes();
+        held = planes ? gv::JpegPlanes::decode(g_jpegBytes)->bytes()
+                      : result.picture().raster().sizeInBytes();
+    }
+    state.counters["as_planes"] = planes ? 1 : 0;
+    state.counters["held_MB"] = held / (1024.0 * 1024.0);
 }
 
 BENCHMARK(BM_QImageReaderFull)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -122,6 +176,19 @@ BENCHMARK(BM_DecodeImageFileFit800x600)->Unit(benchmark::kMillisecond)->UseRealT
 BENCHMARK(BM_PlanesDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlanesRegion1920x1080)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlanesToRgb888)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_QImageReaderPng, rgb_3000x2000, &g_png)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_DecodeImageFilePng, rgb_3000x2000, &g_png)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_QImageReaderPng, rgba_3000x2000, &g_pngAlpha)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_DecodeImageFilePng, rgba_3000x2000, &g_pngAlpha)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_ActualSizeWhole)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
@@ -136,6 +203,33 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "decode_bench: cannot write %s\n", qPrintable(g_jpeg));
         return 1;
     }
+    const QImage png = makePicture(QSize(3000, 2000));
+    g_png = dir.filePath(QStringLiteral("large-3000x2000.png"));
+    g_pngAlpha = dir.filePath(QStringLiteral("large-3000x2000-alpha.png"));
+    QImage alpha = png.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < alpha.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(alpha.scanLine(y));
+        for (int x = 0; x < alpha.width(); ++x) {
+            row[x] = (row[x] & 0x00FFFFFF) | (static_cast<QRgb>((x + y) & 0xFF) << 24);
+        }
+    }
+    if (!png.save(g_png, "png") || !alpha.save(g_pngAlpha, "png")) {
+        std::fprintf(stderr, "decode_bench: cannot write the PNG files\n");
+        return 1;
+    }
+    QFile written(g_jpeg);
+    if (!written.open(QIODevice::ReadOnly)) {
+        return 1;
+    }
+    g_jpegBytes = written.readAll();
+    g_padded = dir.filePath(QStringLiteral("padded.jpg"));
+    QFile padded(g_padded);
+    if (!padded.open(QIODevice::WriteOnly) ||
+        padded.write(QByteArray(g_jpegBytes).insert(g_jpegBytes.size() - 2, QByteArray(4096, 0))) !=
+            g_jpegBytes.size() + 4096) {
+        return 1;
+    }
+    padded.close();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -3,20 +3,24 @@
 //   mount), against `cp -r`, both reading the pictures from the disk; with the longest wait of the
 //   event loop and the longest gap between two updates of the progress window while Glimvane
 //   copies;
+// - moving a file of 1 GB onto another file system and back against `mv`;
 // - deleting 10 000 selected files to the Trash against `gio trash`, and permanently against
 //   `rm`;
 // - the file list up to date after the shown file of a folder of 10 000 files was deleted.
 //   fileops_bench [megabytes] [files] [deleted files]
+//   fileops_bench move [megabytes]      (the move alone)
 // The sizes shrink to what the disk has room for.
 
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QPointer>
@@ -24,6 +28,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -38,6 +43,13 @@ namespace {
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+double processorSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double seconds(const QElapsedTimer& t) {
@@ -175,6 +187,101 @@ void copyStep(const QString& source, qint64 bytes, const QString& target, const 
         watch.longestWaitMs, watch.progressUpdates, watch.longestProgressGapMs);
 }
 
+// One file moved across file systems, there and back, against mv in the same rounds: from the
+// disk onto a tmpfs mount, read from the disk as a picture not looked at lately is; and from
+// the tmpfs mount back onto the disk. Glimvane reads each moved file back from its new place
+// and writes it to the disk before the original goes, which mv does not: back onto the disk it
+// is measured against mv followed by sync as well.
+void moveStep(const QString& root, qint64 megabytes) {
+    const QString disk = root + QStringLiteral("/move"), other = root + QStringLiteral("/movetmp");
+    QDir().mkpath(disk);
+    QDir().mkpath(other);
+    const QByteArray size = "size=" + QByteArray::number(megabytes * 11 / 10 + 64) + "m";
+    if (mount("tmpfs", QFile::encodeName(other).constData(), "tmpfs", 0, size.constData()) != 0) {
+        std::printf("Moving onto another file system: skipped, tmpfs cannot be mounted here\n");
+        return;
+    }
+    makeFiles(disk, 1, megabytes * 1000000);
+    const QString onDisk = filesOf(disk).first();
+    const QString onTmpfs = other + QLatin1Char('/') + QFileInfo(onDisk).fileName();
+    // Each move's time and processor time (of every thread, or of mv's processes).
+    struct Round {
+        double seconds = 0, cpu = 0;
+    };
+    const auto ours = [](const QString& from, const QString& to) {
+        const double cpu = processorSeconds(RUSAGE_SELF);
+        QElapsedTimer t;
+        t.start();
+        if (!gv::runFileOperation({gv::FileOpKind::Move, {from}, to, 0}, nullptr).ok()) {
+            std::printf("  the move failed\n");
+        }
+        return Round{seconds(t), processorSeconds(RUSAGE_SELF) - cpu};
+    };
+    const auto theirs = [](const QString& shell) {
+        const double cpu = processorSeconds(RUSAGE_CHILDREN);
+        const double time = timed(shell);
+        return Round{time, processorSeconds(RUSAGE_CHILDREN) - cpu};
+    };
+    std::vector<Round> mvOut, oursOut, mvIn, syncIn, oursIn;
+    timed(QStringLiteral("sync"));
+    for (int run = 0; run < 7; ++run) {
+        const auto mv = [&] {
+            evict(disk);
+            mvOut.push_back(theirs(QStringLiteral("mv '%1' '%2/'").arg(onDisk, other)));
+            mvIn.push_back(theirs(QStringLiteral("mv '%1' '%2/'").arg(onTmpfs, disk)));
+            syncIn.push_back(theirs(QStringLiteral("sync")));
+        };
+        const auto glimvane = [&] {
+            evict(disk);
+            oursOut.push_back(ours(onDisk, other));
+            oursIn.push_back(ours(onTmpfs, disk));
+        };
+        if (run % 2 == 0) {
+            mv();
+            glimvane();
+        } else {
+            glimvane();
+            mv();
+        }
+    }
+    // Rounds side by side in time, compared round by round: the machine may be busy with other
+    // work in some rounds, and then with both.
+    const auto ratio = [](const std::vector<Round>& a, const std::vector<Round>& b,
+                          const std::vector<Round>& extra = {}) {
+        std::vector<double> r;
+        for (size_t i = 0; i < a.size(); ++i) {
+            r.push_back(a[i].seconds / (b[i].seconds + (extra.empty() ? 0 : extra[i].seconds)));
+        }
+        return median(r);
+    };
+    const auto time = [](const std::vector<Round>& v) {
+        std::vector<double> t;
+        for (const Round& r : v) {
+            t.push_back(r.seconds);
+        }
+        return median(t);
+    };
+    const auto cpu = [](const std::vector<Round>& v) {
+        std::vector<double> t;
+        for (const Round& r : v) {
+            t.push_back(r.cpu);
+        }
+        return median(t);
+    };
+    std::printf(
+        "Moving a %lld MB file onto another file system (tmpfs): mv %.2f s, Glimvane %.2f s; "
+        "round by round %.2fx the time of mv; processor time mv %.2f s, Glimvane %.2f s\n",
+        megabytes, time(mvOut), time(oursOut), ratio(oursOut, mvOut), cpu(mvOut), cpu(oursOut));
+    std::printf(
+        "Moving it back onto the disk: mv %.2f s (and sync %.2f s), Glimvane %.2f s; round by "
+        "round %.2fx the time of mv, %.2fx that of mv + sync; processor time mv %.2f s, Glimvane "
+        "%.2f s\n",
+        time(mvIn), time(syncIn), time(oursIn), ratio(oursIn, mvIn), ratio(oursIn, mvIn, syncIn),
+        cpu(mvIn), cpu(oursIn));
+    umount2(QFile::encodeName(other).constData(), MNT_DETACH);
+    QDir(disk).removeRecursively();
+}
+
 void deleteStep(const QString& root, int count) {
     const QString folder = root + QStringLiteral("/del");
     const auto both = [&](const char* label, const QString& tool, unsigned flags) {
@@ -233,6 +340,11 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const bool moveOnly = argc > 1 && std::strcmp(argv[1], "move") == 0;
+    if (moveOnly) {
+        --argc;
+        ++argv;
+    }
     qint64 megabytes = argc > 1 ? std::atoll(argv[1]) : 1024;
     const int files = argc > 2 ? std::atoi(argv[2]) : 1000;
     const int deletes = argc > 3 ? std::atoi(argv[3]) : 10000;
@@ -246,6 +358,12 @@ int main(int argc, char** argv) {
     if (megabytes * 3 > room) {
         megabytes = std::max<qint64>(16, room / 3);
         std::printf("(scaled down to %lld MB for the room on the disk)\n", megabytes);
+    }
+    if (moveOnly) {
+        std::printf("== Moving a file across file systems\n");
+        moveStep(root, megabytes);
+        QDir(root).removeRecursively();
+        return 0;
     }
     const qint64 bytes = megabytes * 1000000 / files * files;
     const QString source = root + QStringLiteral("/source");
@@ -262,6 +380,8 @@ int main(int argc, char** argv) {
         std::printf("Onto another file system: skipped, tmpfs cannot be mounted here\n");
     }
     QDir(source).removeRecursively();
+    std::printf("== Moving a file across file systems\n");
+    moveStep(root, megabytes);
     std::printf("== Deleting selected files\n");
     deleteStep(root, deletes);
     std::printf("== The file list after a deletion\n");

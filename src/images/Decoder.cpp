@@ -1,35 +1,41 @@
 #include "images/Decoder.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <limits>
 
+#include "images/BmpReader.h"
 #include "images/EpsPreview.h"
 #include "images/HeaderSize.h"
+#include "images/IcoReader.h"
 #include "images/ImageTypeCatalogue.h"
 #include "images/JpegPlanes.h"
 #include "images/JpegRegion.h"
 #include "images/Metafile.h"
+#include "images/PcxReader.h"
+#include "images/PictReader.h"
+#include "images/TgaReader.h"
 #include "platform/FileAccess.h"
 #include "platform/Ghostscript.h"
 #include "platform/GraphicsMagick.h"
+#include "platform/Png.h"
 #include "platform/Screen.h"
+#include "platform/Tiff.h"
 
 namespace gv {
 namespace {
 
 constexpr qint64 kBytesPerPixel = 4;
 constexpr qint64 kMiB = 1024 * 1024;
-// Icon files list at most this many images worth looking at; more is a broken header.
-constexpr int kMaxIconEntries = 64;
 // From this size on (a 2560x1600 screen's worth), a JPEG shown at 1:1 is held as its planes.
 constexpr qint64 kPlanesFromPixels = 4'000'000;
-constexpr const char* kTgaFallbackCoder = "TGA";
 
 DecodeError invalidPicture(const QString& why) {
     return {kErrInvalidPicture, QStringLiteral("Invalid picture: ") + why};
@@ -39,16 +45,8 @@ DecodeError outOfMemory() {
     return {kErrOutOfMemory, QStringLiteral("Out of memory")};
 }
 
-bool exceedsBudget(qint64 width, qint64 height, qint64 budget) {
-    if (width <= 0 || height <= 0) {
-        return false;
-    }
-    // Checked by division so that absurd header values cannot overflow.
-    return width > budget / kBytesPerPixel / height;
-}
-
 bool exceedsBudget(QSize size, qint64 budget) {
-    return exceedsBudget(size.width(), size.height(), budget);
+    return rasterExceedsBudget(size.width(), size.height(), budget);
 }
 
 int allocationLimitMb(qint64 budget) {
@@ -83,8 +81,65 @@ std::optional<QByteArray> readBytes(const QString& path, qint64 offset, qint64 l
 }
 
 std::optional<QByteArray> readWholeFile(const QString& path, qint64 limit, DecodeError* error) {
-    const std::optional<struct stat> st = statPath(path);
-    return readBytes(path, 0, st ? qint64(st->st_size) : 0, limit, error);
+    QFile f;
+    if (!openForReading(f, path)) {
+        *error = {kErrFileAccess, QStringLiteral("Path/File access error")};
+        return std::nullopt;
+    }
+    // The size of the file that was opened, whatever the path names by now.
+    const qint64 size = f.size();
+    if (size > limit) {
+        *error = outOfMemory();
+        return std::nullopt;
+    }
+    QByteArray bytes = f.read(size);
+    if (bytes.size() != size) {
+        *error = invalidPicture(QStringLiteral("file shorter than expected"));
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+DecodeResult pictureOf(RasterRead read, PictureKind kind, const QByteArray& original, double dpi) {
+    if (read.failure == RasterFailure::TooLarge) {
+        return outOfMemory();
+    }
+    if (!read.ok()) {
+        return invalidPicture(read.why);
+    }
+    return Picture::fromRaster(std::move(read.image), kind, original, dpi);
+}
+
+// The result of one of the platform's decoding libraries as our readers give theirs.
+RasterRead fromLibrary(std::optional<QImage> image, QString why, bool tooLarge) {
+    RasterRead r;
+    if (image) {
+        r.image = std::move(*image);
+    } else {
+        r.failure = tooLarge ? RasterFailure::TooLarge : RasterFailure::Invalid;
+        r.why = std::move(why);
+    }
+    return r;
+}
+
+RasterRead readPngBytes(QByteArrayView bytes, qint64 budget) {
+    QString why;
+    bool tooLarge = false;
+    std::optional<QImage> image = readPng(bytes, budget, &why, &tooLarge);
+    return fromLibrary(std::move(image), std::move(why), tooLarge);
+}
+
+DecodeError tiffModuleMissing() {
+    return {kErrLoadingModule, QStringLiteral("Error in loading the TIFF decoder: %1 is missing "
+                                              "beside the program. Reinstall Glimvane.")
+                                   .arg(tiffModuleName())};
+}
+
+RasterRead readTiffBytes(QByteArrayView bytes, qint64 budget) {
+    QString why;
+    bool tooLarge = false;
+    std::optional<QImage> image = readTiff(bytes, budget, &why, &tooLarge);
+    return fromLibrary(std::move(image), std::move(why), tooLarge);
 }
 
 // The pixel size that fits the box with the aspect kept, never below one pixel.
@@ -100,7 +155,7 @@ void configure(QImageReader& reader, qint64 budget) {
     reader.setAutoTransform(false);
 }
 
-DecodeResult decodeWithGraphicsMagick(const QString& path, const char* coder,
+DecodeResult decodeWithGraphicsMagick(const QByteArray& bytes, const char* coder,
                                       const DecodeRequest& request, double dpi);
 
 // The 1:1 decode of a file with one of Qt's readers.
@@ -118,52 +173,115 @@ DecodeResult readWithQt(QIODevice* device, const QByteArray& format, qint64 budg
     return Picture::fromRaster(std::move(image), PictureKind::Bitmap, {}, dpi);
 }
 
+// How often a JPEG is read again when it changed while it was read.
+constexpr int kSnapshotTries = 3;
+
+bool sameVersion(const struct stat& a, const struct stat& b) {
+    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+           a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// The bytes of the open file, read into memory of our own: every decode of a JPEG shown at 1:1
+// (its first part, its rest on a worker, Qt's reader for a damaged one) reads this one copy, so
+// a file renamed, replaced or rewritten meanwhile cannot make them decode another picture, and
+// a file that shrinks cannot fault a reader the way a memory map of it would. A file that
+// changes while it is read is read again; one that keeps changing is decoded as read, and
+// fails as any damaged file does.
+std::optional<QByteArray> readSnapshot(QFile& file, qint64 limit, DecodeError* error) {
+    const int fd = file.handle();
+    const DecodeError accessError{kErrFileAccess, QStringLiteral("Path/File access error")};
+    QByteArray bytes;
+    for (int attempt = 0; attempt < kSnapshotTries; ++attempt) {
+        struct stat before {};
+        if (::fstat(fd, &before) != 0) {
+            *error = accessError;
+            return std::nullopt;
+        }
+        if (before.st_size > limit) {
+            *error = outOfMemory();
+            return std::nullopt;
+        }
+        bytes.resize(static_cast<qsizetype>(before.st_size));
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::pread(fd, bytes.data() + done, size_t(bytes.size() - done), done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                *error = accessError;
+                return std::nullopt;
+            }
+            if (n == 0) {
+                break;  // shorter now than it was a moment ago
+            }
+            done += n;
+        }
+        bytes.truncate(done);
+        struct stat after {};
+        if (::fstat(fd, &after) == 0 && sameVersion(before, after) && done == before.st_size) {
+            break;
+        }
+    }
+    return bytes;
+}
+
+// What Qt's reader makes of JPEG bytes: the ordinary decoder, for files the shortcuts below do
+// not take and for damaged ones, so that these show exactly as they always do.
+DecodeResult readJpegWithQt(const QByteArray& bytes, qint64 budget, double dpi) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readWithQt(&buffer, "jpeg", budget, dpi);
+}
+
 // A colour JPEG shown at 1:1, decoded by libjpeg directly (Qt's reader and the image plugins it
 // loads on first use are not needed): the top-left part first when the image is larger than
 // what the view shows first, the rest on a worker; a smaller one whole, at 3 bytes a pixel.
 // nullopt leaves the file to Qt's reader: greyscale and CMYK files, damaged ones.
-std::optional<DecodeResult> decodeColourJpeg(QFile& file, const QString& path,
-                                             const DecodeRequest& request, double dpi,
-                                             const std::function<QImage()>& full) {
-    // Mapped, not read: a worker decodes the rest from the file itself.
-    uchar* mapped = file.map(0, file.size());
-    if (!mapped) {
-        return std::nullopt;
-    }
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped),
-                                                     static_cast<qsizetype>(file.size()));
+std::optional<DecodeResult> decodeColourJpeg(const QByteArray& bytes, const DecodeRequest& request,
+                                             double dpi) {
     const std::optional<QSize> size = colourJpegSize(bytes);
     if (!size) {
-        file.unmap(mapped);
         return std::nullopt;
     }
     if (exceedsBudget(*size, request.memoryBudget)) {
-        file.unmap(mapped);
         return DecodeResult(outOfMemory());
     }
     const QSize first = request.firstRegion;
     if (first.isValid() && (size->width() > first.width() || size->height() > first.height())) {
         std::optional<QImage> part = decodeJpegTopLeft(bytes, first);
-        file.unmap(mapped);
         if (!part) {
             return std::nullopt;
         }
         // Large colour JPEGs as their planes, at half the memory; others straight into the one
-        // raster the picture keeps, at 3 bytes a pixel.
+        // raster the picture keeps, at 3 bytes a pixel. A damaged file is decoded once more by
+        // Qt's reader, which decides what it shows, as it does for a file opened in Best Fit.
         const bool asPlanes = qint64(size->width()) * size->height() >= kPlanesFromPixels;
-        auto whole = [path, full, asPlanes]() -> Picture::Whole {
+        const qint64 budget = request.memoryBudget;
+        auto whole = [bytes, budget, dpi, asPlanes](const std::atomic<bool>& dropped) {
+            bool damaged = false;
             if (asPlanes) {
-                if (std::unique_ptr<JpegPlanes> planes = JpegPlanes::decode(path)) {
-                    return {QImage(), std::move(planes)};
+                if (std::unique_ptr<JpegPlanes> planes =
+                        JpegPlanes::decode(bytes, &dropped, &damaged)) {
+                    return Picture::Whole{QImage(), std::move(planes)};
                 }
             }
-            std::optional<QImage> image = decodeJpegWhole(path);
-            return {image ? *image : full(), nullptr};
+            if (!damaged && !dropped) {
+                if (std::optional<QImage> image = decodeJpegWhole(bytes, &dropped, &damaged)) {
+                    return Picture::Whole{std::move(*image), nullptr};
+                }
+            }
+            if (dropped) {
+                return Picture::Whole{};
+            }
+            const DecodeResult ordinary = readJpegWithQt(bytes, budget, dpi);
+            return Picture::Whole{ordinary.ok() ? ordinary.picture().raster() : QImage(), nullptr};
         };
         return DecodeResult(Picture::fromTopLeft(std::move(*part), *size, std::move(whole), dpi));
     }
-    file.unmap(mapped);
-    std::optional<QImage> image = decodeJpegWhole(path);
+    std::optional<QImage> image = decodeJpegWhole(bytes);
     if (!image) {
         return std::nullopt;
     }
@@ -187,21 +305,21 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
         return r.ok() ? r.picture().raster() : QImage();
     };
     if (format == "jpeg" && !request.fitInto.isValid()) {
-        if (std::optional<DecodeResult> direct = decodeColourJpeg(file, path, request, dpi, full)) {
+        DecodeError error;
+        const std::optional<QByteArray> bytes = readSnapshot(file, request.memoryBudget, &error);
+        if (!bytes) {
+            return error;
+        }
+        if (std::optional<DecodeResult> direct = decodeColourJpeg(*bytes, request, dpi)) {
             return *direct;
         }
+        return readJpegWithQt(*bytes, request.memoryBudget, dpi);
     }
     QImageReader reader(&file, format);
     configure(reader, request.memoryBudget);
     const QSize size = reader.size();
     if (exceedsBudget(size, request.memoryBudget)) {
         return outOfMemory();
-    }
-    // Qt's Targa reader takes uncompressed files only; GraphicsMagick reads the
-    // run-length-compressed ones.
-    if (info.key == QLatin1StringView("tga") && !reader.canRead()) {
-        file.close();
-        return decodeWithGraphicsMagick(path, kTgaFallbackCoder, request, dpi);
     }
     // Reduced decoding only where the reader itself decodes less (JPEG's DCT scaling);
     // other readers decode in full and scale afterwards, so the full image is kept.
@@ -223,39 +341,47 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
     return Picture::fromRaster(std::move(image), PictureKind::Bitmap, {}, dpi);
 }
 
-// Icons and cursors: the largest image the file holds, kept with the file's bytes so that
-// it can be saved back as it came.
-DecodeResult decodeIcon(const QString& path, const TypeKeyInfo& info, const DecodeRequest& request,
-                        double dpi) {
+// Formats our own readers and the platform's libraries decode from the file's bytes. Icons and
+// cursors keep those bytes, so that they can be saved back as they came.
+DecodeResult decodeBytes(const QString& path, ImageDecoder decoder, const DecodeRequest& request,
+                         double dpi) {
     DecodeError error;
     const std::optional<QByteArray> bytes = readWholeFile(path, request.memoryBudget, &error);
     if (!bytes) {
         return error;
     }
-    QBuffer buffer;
-    buffer.setData(*bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, info.readerFormat);
-    configure(reader, request.memoryBudget);
-    const int count = std::min(reader.imageCount(), kMaxIconEntries);
-    QImage best;
-    for (int i = 0; i < count; ++i) {
-        if (!reader.jumpToImage(i)) {
+    const qint64 budget = request.memoryBudget;
+    switch (decoder) {
+        case ImageDecoder::Bitmap:
+            return pictureOf(readBmp(*bytes, budget), PictureKind::Bitmap, {}, dpi);
+        case ImageDecoder::Icon:
+            return pictureOf(readIcon(*bytes, budget), PictureKind::Icon, *bytes, dpi);
+        case ImageDecoder::Targa:
+            return pictureOf(readTga(*bytes, budget), PictureKind::Bitmap, {}, dpi);
+        case ImageDecoder::Pcx:
+            return pictureOf(readPcx(*bytes, budget), PictureKind::Bitmap, {}, dpi);
+        case ImageDecoder::Png:
+            return pictureOf(readPngBytes(*bytes, budget), PictureKind::Bitmap, {}, dpi);
+        case ImageDecoder::Tiff:
+            if (!tiffDecoderAvailable()) {
+                return tiffModuleMissing();
+            }
+            return pictureOf(readTiffBytes(*bytes, budget), PictureKind::Bitmap, {}, dpi);
+        case ImageDecoder::Pict: {
+            // Pictures without a bitmap of their own (lines, shapes) go to GraphicsMagick.
+            RasterRead own = readPict(*bytes, budget);
+            if (own.failure == RasterFailure::Invalid) {
+                DecodeResult other = decodeWithGraphicsMagick(*bytes, "PICT", request, dpi);
+                if (other.ok() || other.error().number == kErrOutOfMemory) {
+                    return other;
+                }
+            }
+            return pictureOf(std::move(own), PictureKind::Bitmap, {}, dpi);
+        }
+        default:
             break;
-        }
-        if (exceedsBudget(reader.size(), request.memoryBudget)) {
-            return outOfMemory();
-        }
-        QImage image = reader.read();
-        if (!image.isNull() && (best.isNull() || qint64(image.width()) * image.height() >
-                                                     qint64(best.width()) * best.height())) {
-            best = std::move(image);
-        }
     }
-    if (best.isNull()) {
-        return invalidPicture(reader.errorString());
-    }
-    return Picture::fromRaster(std::move(best), PictureKind::Icon, *bytes, dpi);
+    return DecodeError{kErrNoDecoder, QStringLiteral("No decoder for this image type")};
 }
 
 DecodeResult metafilePicture(const QByteArray& bytes, const DecodeRequest& request, double dpi) {
@@ -284,25 +410,17 @@ DecodeResult decodeMetafile(const QString& path, const DecodeRequest& request, d
     return metafilePicture(*bytes, request, dpi);
 }
 
-DecodeResult decodeWithGraphicsMagick(const QString& path, const char* coder,
+DecodeResult decodeWithGraphicsMagick(const QByteArray& bytes, const char* coder,
                                       const DecodeRequest& request, double dpi) {
-    if (QLatin1StringView(coder) == QLatin1StringView("PCX") && !pcxDecoderAvailable()) {
-        return DecodeError{kErrNoDecoder, QStringLiteral("No PCX decoder is installed")};
-    }
-    DecodeError error;
-    const std::optional<QByteArray> bytes = readWholeFile(path, request.memoryBudget, &error);
-    if (!bytes) {
-        return error;
-    }
     QString why;
-    const std::optional<QSize> size = graphicsMagickPing(*bytes, coder, &why);
+    const std::optional<QSize> size = graphicsMagickPing(bytes, coder, &why);
     if (!size) {
         return invalidPicture(why);
     }
     if (exceedsBudget(*size, request.memoryBudget)) {
         return outOfMemory();
     }
-    std::optional<QImage> image = graphicsMagickRead(*bytes, coder, &why);
+    std::optional<QImage> image = graphicsMagickRead(bytes, coder, &why);
     if (!image) {
         return invalidPicture(why);
     }
@@ -327,10 +445,10 @@ DecodeResult decodeEps(const QString& path, const DecodeRequest& request, double
         if (!tiff) {
             return error;
         }
-        QBuffer buffer;
-        buffer.setData(*tiff);
-        buffer.open(QIODevice::ReadOnly);
-        return readWithQt(&buffer, "tiff", request.memoryBudget, dpi);
+        if (!tiffDecoderAvailable()) {
+            return tiffModuleMissing();
+        }
+        return pictureOf(readTiffBytes(*tiff, request.memoryBudget), PictureKind::Bitmap, {}, dpi);
     }
     if (layout->wmf.present()) {
         const std::optional<QByteArray> wmf =
@@ -410,14 +528,17 @@ DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request) 
     const double dpi = effectiveDpi(request);
     switch (info->decoder) {
         case ImageDecoder::QtReader:
-            if (info->key == QLatin1StringView("ico") || info->key == QLatin1StringView("cur")) {
-                return decodeIcon(path, *info, request, dpi);
-            }
             return decodeWithQt(path, *info, request, dpi);
+        case ImageDecoder::Bitmap:
+        case ImageDecoder::Icon:
+        case ImageDecoder::Targa:
+        case ImageDecoder::Pcx:
+        case ImageDecoder::Png:
+        case ImageDecoder::Tiff:
+        case ImageDecoder::Pict:
+            return decodeBytes(path, info->decoder, request, dpi);
         case ImageDecoder::Metafile:
             return decodeMetafile(path, request, dpi);
-        case ImageDecoder::GraphicsMagick:
-            return decodeWithGraphicsMagick(path, info->readerFormat, request, dpi);
         case ImageDecoder::Eps:
             return decodeEps(path, request, dpi);
     }

@@ -16,6 +16,7 @@ inline constexpr int kErrNoDecoder = 91;        // no picture object for this ty
 inline constexpr int kErrInvalidPicture = 481;  // the decoder rejected the file
 inline constexpr int kErrFileNotFound = 53;
 inline constexpr int kErrFileAccess = 75;
+inline constexpr int kErrLoadingModule = 48;  // a decoder module of the program is missing
 
 struct DecodeError {
     int number = 0;

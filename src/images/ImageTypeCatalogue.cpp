@@ -28,8 +28,14 @@ constexpr std::array<ImageTypeRow, kImageTypeCount> kRows{{
 }};
 
 constexpr auto kQt = ImageDecoder::QtReader;
+constexpr auto kBmp = ImageDecoder::Bitmap;
+constexpr auto kIcon = ImageDecoder::Icon;
+constexpr auto kTga = ImageDecoder::Targa;
+constexpr auto kPcx = ImageDecoder::Pcx;
+constexpr auto kPict = ImageDecoder::Pict;
+constexpr auto kPng = ImageDecoder::Png;
+constexpr auto kTiff = ImageDecoder::Tiff;
 constexpr auto kMeta = ImageDecoder::Metafile;
-constexpr auto kGm = ImageDecoder::GraphicsMagick;
 constexpr auto kEps = ImageDecoder::Eps;
 constexpr const SettingKey* kAssoc = keys::kAssociationKeys;
 constexpr QLatin1StringView kNone;
@@ -43,7 +49,7 @@ constexpr QLatin1StringView kGif87aText = "GIF File (87a)"_L1;
 // The associated keys come first, in the order their settings are listed and registered; the
 // keys that share another key's type (or have no association) follow.
 constexpr std::array<TypeKeyInfo, 18> kKeys{{
-    {"bmp"_L1, kQt, "bmp", kBitmapText, &kAssoc[0], "Bitmap"_L1, "Bitmap File"_L1, "Image"_L1,
+    {"bmp"_L1, kBmp, "bmp", kBitmapText, &kAssoc[0], "Bitmap"_L1, "Bitmap File"_L1, "Image"_L1,
      ".bmp"_L1, false},
     {"jpg"_L1, kQt, "jpeg", kJpegText, &kAssoc[1], "Jpeg"_L1, "Jpeg Compressed Image"_L1,
      "Image"_L1, ".jpg"_L1, false},
@@ -53,30 +59,30 @@ constexpr std::array<TypeKeyInfo, 18> kKeys{{
      "Image"_L1, ".emf"_L1, false},
     {"wmf"_L1, kMeta, "wmf", "MetaFile"_L1, &kAssoc[4], "WMF"_L1, "Windows Metafile"_L1, "Image"_L1,
      ".wmf"_L1, false},
-    {"ico"_L1, kQt, "ico", "Icon File"_L1, &kAssoc[5], "Icon"_L1, "Icon File"_L1, "Icon"_L1,
+    {"ico"_L1, kIcon, "ico", "Icon File"_L1, &kAssoc[5], "Icon"_L1, "Icon File"_L1, "Icon"_L1,
      ".ico"_L1, true},
-    {"cur"_L1, kQt, "cur", "Cursor"_L1, &kAssoc[6], "Cursor"_L1, "Cursor File"_L1, "Cursor"_L1,
+    {"cur"_L1, kIcon, "cur", "Cursor"_L1, &kAssoc[6], "Cursor"_L1, "Cursor File"_L1, "Cursor"_L1,
      ".cur"_L1, true},
-    {"tga"_L1, kQt, "tga", "TGA File"_L1, &kAssoc[7], "TGA"_L1, "Truevision Targa"_L1, "Image"_L1,
+    {"tga"_L1, kTga, "tga", "TGA File"_L1, &kAssoc[7], "TGA"_L1, "Truevision Targa"_L1, "Image"_L1,
      ".tga"_L1, false},
-    {"pcx"_L1, kGm, "PCX", "Zsoft Paint"_L1, &kAssoc[8], "PCX"_L1, "Zsoft Paintbrush"_L1,
+    {"pcx"_L1, kPcx, "PCX", "Zsoft Paint"_L1, &kAssoc[8], "PCX"_L1, "Zsoft Paintbrush"_L1,
      "Image"_L1, ".pcx"_L1, false},
-    {"tif"_L1, kQt, "tiff", kTiffText, &kAssoc[9], "Tiff"_L1, "Tagged Image File Format"_L1,
+    {"tif"_L1, kTiff, "tiff", kTiffText, &kAssoc[9], "Tiff"_L1, "Tagged Image File Format"_L1,
      "Image"_L1, ".tif"_L1, false},
     {"eps"_L1, kEps, "eps", "EPS Preview"_L1, &kAssoc[10], "EPSPrev"_L1, "EPS Preview"_L1,
      "Image"_L1, ".eps"_L1, false},
-    {"pct"_L1, kGm, "PICT", "Mac PICT format"_L1, &kAssoc[11], "MacPICT"_L1, "Mac Pict"_L1,
+    {"pct"_L1, kPict, "PICT", "Mac PICT format"_L1, &kAssoc[11], "MacPICT"_L1, "Mac Pict"_L1,
      "Image"_L1, ".pct"_L1, false},
-    {"png"_L1, kQt, "png", "Portable Network Graphics"_L1, &kAssoc[12], "PNG"_L1,
+    {"png"_L1, kPng, "png", "Portable Network Graphics"_L1, &kAssoc[12], "PNG"_L1,
      "Portable Network Graphics"_L1, "Image"_L1, ".png"_L1, false},
     // Only the first extension of a type is associated.
     {"jpe"_L1, kQt, "jpeg", kJpegText, nullptr, kNone, kNone, kNone, kNone, false},
     {"peg"_L1, kQt, "jpeg", kJpegText, nullptr, kNone, kNone, kNone, kNone, false},
-    {"iff"_L1, kQt, "tiff", kTiffText, nullptr, kNone, kNone, kNone, kNone, false},
-    {"dib"_L1, kQt, "bmp", kBitmapText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"iff"_L1, kTiff, "tiff", kTiffText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"dib"_L1, kBmp, "bmp", kBitmapText, nullptr, kNone, kNone, kNone, kNone, false},
     // An .rle file is a run-length-compressed Windows bitmap and a .jpe file a JPEG, so both
     // are named like their family in the information panel ("Bitmap File", "Jpeg File").
-    {"rle"_L1, kQt, "bmp", kBitmapText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"rle"_L1, kBmp, "bmp", kBitmapText, nullptr, kNone, kNone, kNone, kNone, false},
 }};
 
 constexpr int kAssociatedCount = 13;

@@ -15,10 +15,16 @@ namespace gv {
 // Which of our decoders loads a type. Qt's readers are told the format explicitly, so a file
 // whose contents do not match its extension is rejected instead of guessed.
 enum class ImageDecoder {
-    QtReader,        // Qt's image readers (format in TypeKeyInfo::readerFormat)
-    Metafile,        // our own WMF/EMF player
-    GraphicsMagick,  // coder name in TypeKeyInfo::readerFormat
-    Eps,             // preview inside the DOS EPS header, or Ghostscript
+    QtReader,  // Qt's image readers (format in TypeKeyInfo::readerFormat): JPEG, GIF
+    Bitmap,    // our own BMP reader, run-length compressed bitmaps included
+    Icon,      // our own icon and cursor reader
+    Targa,     // our own Targa reader
+    Pcx,       // our own PCX reader
+    Pict,      // our own PICT reader, GraphicsMagick for what it does not draw
+    Png,       // libpng
+    Tiff,      // libtiff
+    Metafile,  // our own WMF/EMF player
+    Eps,       // preview inside the DOS EPS header, or Ghostscript
 };
 
 // One item of the File Types menu.

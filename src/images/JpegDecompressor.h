@@ -12,6 +12,8 @@
 #include <utility>
 
 #include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
 
 namespace gv {
 
@@ -19,6 +21,20 @@ struct JpegErrors {
     jpeg_error_mgr base;
     std::jmp_buf jump;
 };
+
+// Counts a warning in num_warnings unless it changes no pixel: bytes between the last scan's
+// data and the end marker, which many cameras write, are skipped by every decoder alike, so
+// such a file keeps the fast way instead of being decoded again by Qt's reader.
+inline void countJpegWarning(j_common_ptr info, int level) {
+    if (level >= 0) {
+        return;  // trace messages
+    }
+    const jpeg_error_mgr& err = *info->err;
+    if (err.msg_code == JWRN_EXTRANEOUS_DATA && err.msg_parm.i[1] == JPEG_EOI) {
+        return;
+    }
+    ++info->err->num_warnings;
+}
 
 [[noreturn]] inline void jumpOnJpegError(j_common_ptr info) {
     std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
@@ -31,14 +47,22 @@ inline void ignoreJpegMessage(j_common_ptr) {}
 struct JpegDecompressor {
     jpeg_decompress_struct info{};
     JpegErrors errors{};
+    // Whether the header was read: an error before it is not a damaged picture but no JPEG.
+    bool headerRead = false;
     JpegDecompressor() {
         info.err = jpeg_std_error(&errors.base);
         errors.base.error_exit = jumpOnJpegError;
         errors.base.output_message = ignoreJpegMessage;
+        errors.base.emit_message = countJpegWarning;
         jpeg_create_decompress(&info);
     }
     ~JpegDecompressor() { jpeg_destroy_decompress(&info); }
 };
+
+// How a decode of the whole file went. A damaged file is one libjpeg refused part way or patched
+// up with a warning: what Qt's reader makes of it (an error, or the patched picture) is what
+// the program shows for it.
+enum class JpegRead { Done, OtherKind, Damaged, Stopped };
 
 // Reads the header of a colour JPEG of the kind decoded here, from the source already set.
 // Call only inside the setjmp scope of the caller.
@@ -46,6 +70,7 @@ inline bool readJpegColourHeader(JpegDecompressor& d) {
     if (jpeg_read_header(&d.info, TRUE) != JPEG_HEADER_OK) {
         return false;
     }
+    d.headerRead = true;
     return d.info.num_components == 3 &&
            (d.info.jpeg_color_space == JCS_YCbCr || d.info.jpeg_color_space == JCS_RGB);
 }

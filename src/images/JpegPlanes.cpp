@@ -3,12 +3,10 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <QFile>
 #include <algorithm>
 #include <vector>
 
 #include "images/JpegDecompressor.h"
-#include "platform/FileNameBytes.h"
 
 namespace gv {
 namespace {
@@ -47,14 +45,16 @@ size_t roundUpToPages(size_t bytes) {
 // Reads the planes; everything in it may longjmp, so it owns no C++ object that needs
 // destroying (the planes' memory is released by their destructor).
 struct JpegPlanesReader {
-    static bool read(JpegDecompressor& d, std::FILE* file, JpegPlanes& p) {
+    static JpegRead read(JpegDecompressor& d, const QByteArray& jpeg,
+                         const std::atomic<bool>* cancelled, JpegPlanes& p) {
         if (setjmp(d.errors.jump)) {
-            return false;
+            return d.headerRead ? JpegRead::Damaged : JpegRead::OtherKind;
         }
-        jpeg_stdio_src(&d.info, file);
+        jpeg_mem_src(&d.info, reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                     static_cast<unsigned long>(jpeg.size()));
         keepJpegMetadataMarkers(d);
         if (!readJpegColourHeader(d) || d.info.jpeg_color_space != JCS_YCbCr) {
-            return false;
+            return JpegRead::OtherKind;
         }
         readJpegMetadata(d, p.m_metadata.get());
         const jpeg_component_info* c = d.info.comp_info;
@@ -63,13 +63,13 @@ struct JpegPlanesReader {
                                  c[2].h_samp_factor == 1 && c[2].v_samp_factor == 1;
         // Narrower images are smoothed by a simpler rule; they are small anyway.
         if (!fourTwoZero || d.info.image_width < 16 || d.info.image_height < 16) {
-            return false;
+            return JpegRead::OtherKind;
         }
         d.info.raw_data_out = TRUE;
         d.info.out_color_space = JCS_YCbCr;
         jpeg_start_decompress(&d.info);
         if (d.info.min_DCT_scaled_size != DCTSIZE || d.info.max_v_samp_factor != 2) {
-            return false;
+            return JpegRead::OtherKind;
         }
         p.m_width = static_cast<int>(d.info.output_width);
         p.m_height = static_cast<int>(d.info.output_height);
@@ -86,10 +86,13 @@ struct JpegPlanesReader {
                             MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
         if (memory == MAP_FAILED) {
             p.m_mappedBytes = 0;
-            return false;
+            return JpegRead::Stopped;
         }
         p.m_memory = static_cast<uint8_t*>(memory);
         for (int band = 0; band < p.m_bands; ++band) {
+            if (cancelled && cancelled->load()) {
+                return JpegRead::Stopped;
+            }
             uint8_t* base = p.m_memory + p.m_bandBytes * static_cast<size_t>(band);
             JSAMPROW luma[JpegPlanes::kBandRows];
             JSAMPROW cb[JpegPlanes::kBandRows / 2];
@@ -106,30 +109,29 @@ struct JpegPlanesReader {
             JSAMPARRAY planes[3] = {luma, cb, cr};
             if (jpeg_read_raw_data(&d.info, planes, JpegPlanes::kBandRows) !=
                 static_cast<JDIMENSION>(JpegPlanes::kBandRows)) {
-                return false;
+                return JpegRead::Damaged;
             }
         }
         jpeg_finish_decompress(&d.info);
         // A damaged stream is patched up by libjpeg with a warning; such a file takes the
         // ordinary decoder's way, which reports or shows it as it does for any file.
-        return d.errors.base.num_warnings == 0;
+        return d.errors.base.num_warnings == 0 ? JpegRead::Done : JpegRead::Damaged;
     }
 };
 
-std::unique_ptr<JpegPlanes> JpegPlanes::decode(const QString& path) {
-    std::FILE* file = std::fopen(fileNameToBytes(path).constData(), "rbe");
-    if (!file) {
-        return nullptr;
-    }
+std::unique_ptr<JpegPlanes> JpegPlanes::decode(const QByteArray& jpeg,
+                                               const std::atomic<bool>* cancelled, bool* damaged) {
     std::unique_ptr<JpegPlanes> planes(new JpegPlanes);
     planes->m_metadata = std::make_unique<JpegMetadata>();
-    bool ok = false;
+    JpegRead outcome = JpegRead::Stopped;
     {
         JpegDecompressor d;
-        ok = JpegPlanesReader::read(d, file, *planes);
+        outcome = JpegPlanesReader::read(d, jpeg, cancelled, *planes);
     }
-    std::fclose(file);
-    return ok ? std::move(planes) : nullptr;
+    if (damaged) {
+        *damaged = outcome == JpegRead::Damaged;
+    }
+    return outcome == JpegRead::Done ? std::move(planes) : nullptr;
 }
 
 JpegPlanes::JpegPlanes() = default;

@@ -6,10 +6,11 @@
 // those of a full decode of the file; the whole raster carries the file's resolution, colour
 // profile and comments as Qt's reader would give them.
 
+#include <QByteArray>
 #include <QImage>
 #include <QRect>
 #include <QSize>
-#include <QString>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -19,10 +20,13 @@ struct JpegMetadata;
 
 class JpegPlanes final {
 public:
-    // The planes of a 4:2:0 YCbCr JPEG file, read a little at a time; nullptr for any other
-    // kind of JPEG (greyscale, CMYK, other subsampling), a file too small to be worth it, or a
-    // damaged one: the caller then decodes it as usual.
-    static std::unique_ptr<JpegPlanes> decode(const QString& path);
+    // The planes of a 4:2:0 YCbCr JPEG; nullptr for any other kind of JPEG (greyscale, CMYK,
+    // other subsampling), one too small to be worth it, or a damaged one (*damaged, when given,
+    // tells which): the caller then decodes it as usual. nullptr too once *cancelled is set,
+    // which is looked at band by band.
+    static std::unique_ptr<JpegPlanes> decode(const QByteArray& jpeg,
+                                              const std::atomic<bool>* cancelled = nullptr,
+                                              bool* damaged = nullptr);
 
     ~JpegPlanes();
     JpegPlanes(const JpegPlanes&) = delete;

@@ -2,12 +2,8 @@
 
 #include <algorithm>
 #include <csetjmp>
-#include <cstdio>
-
-#include <QFile>
 
 #include "images/JpegDecompressor.h"
-#include "platform/FileNameBytes.h"
 
 namespace gv {
 namespace {
@@ -15,6 +11,8 @@ namespace {
 // Columns and rows decoded beyond the region: the smoothing of subsampled colour at the edge
 // of a crop is not that of the full image, so the edge itself is decoded and then dropped.
 constexpr int kEdgeMargin = 32;
+// How often a decode on a worker looks whether the picture is still wanted.
+constexpr JDIMENSION kRowsBetweenLooks = 64;
 
 // Everything that may longjmp, with no C++ object of its own that needs destroying.
 bool decodeInto(JpegDecompressor& d, const QByteArray& jpeg, QSize region, QImage* out) {
@@ -73,14 +71,16 @@ bool readSize(JpegDecompressor& d, const QByteArray& jpeg, QSize* out) {
     return true;
 }
 
-bool decodeWholeInto(JpegDecompressor& d, std::FILE* file, QImage* out, JpegMetadata* metadata) {
+JpegRead decodeWholeInto(JpegDecompressor& d, const QByteArray& jpeg,
+                         const std::atomic<bool>* cancelled, QImage* out, JpegMetadata* metadata) {
     if (setjmp(d.errors.jump)) {
-        return false;
+        return d.headerRead ? JpegRead::Damaged : JpegRead::OtherKind;
     }
-    jpeg_stdio_src(&d.info, file);
+    jpeg_mem_src(&d.info, reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                 static_cast<unsigned long>(jpeg.size()));
     keepJpegMetadataMarkers(d);
     if (!readJpegColourHeader(d)) {
-        return false;
+        return JpegRead::OtherKind;
     }
     readJpegMetadata(d, metadata);
     d.info.out_color_space = JCS_RGB;
@@ -88,16 +88,19 @@ bool decodeWholeInto(JpegDecompressor& d, std::FILE* file, QImage* out, JpegMeta
     *out = QImage(static_cast<int>(d.info.output_width), static_cast<int>(d.info.output_height),
                   QImage::Format_RGB888);
     if (out->isNull()) {
-        return false;
+        return JpegRead::Stopped;
     }
     while (d.info.output_scanline < d.info.output_height) {
+        if (cancelled && d.info.output_scanline % kRowsBetweenLooks == 0 && cancelled->load()) {
+            return JpegRead::Stopped;
+        }
         JSAMPROW line = out->scanLine(static_cast<int>(d.info.output_scanline));
         if (jpeg_read_scanlines(&d.info, &line, 1) != 1) {
-            return false;
+            return JpegRead::Damaged;
         }
     }
     jpeg_finish_decompress(&d.info);
-    return d.errors.base.num_warnings == 0;
+    return d.errors.base.num_warnings == 0 ? JpegRead::Done : JpegRead::Damaged;
 }
 
 }  // namespace
@@ -111,20 +114,19 @@ std::optional<QSize> colourJpegSize(const QByteArray& jpeg) {
     return size;
 }
 
-std::optional<QImage> decodeJpegWhole(const QString& path) {
-    std::FILE* file = std::fopen(fileNameToBytes(path).constData(), "rbe");
-    if (!file) {
-        return std::nullopt;
-    }
+std::optional<QImage> decodeJpegWhole(const QByteArray& jpeg, const std::atomic<bool>* cancelled,
+                                      bool* damaged) {
     QImage image;
     JpegMetadata metadata;
-    bool ok = false;
+    JpegRead outcome = JpegRead::Stopped;
     {
         JpegDecompressor d;
-        ok = decodeWholeInto(d, file, &image, &metadata);
+        outcome = decodeWholeInto(d, jpeg, cancelled, &image, &metadata);
     }
-    std::fclose(file);
-    if (!ok || image.isNull()) {
+    if (damaged) {
+        *damaged = outcome == JpegRead::Damaged;
+    }
+    if (outcome != JpegRead::Done) {
         return std::nullopt;
     }
     metadata.applyTo(image);

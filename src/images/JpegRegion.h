@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
-#include <QString>
+#include <atomic>
 #include <optional>
 
 namespace gv {
@@ -20,9 +20,12 @@ std::optional<QSize> colourJpegSize(const QByteArray& jpeg);
 // CMYK), or when it is damaged: the caller then decodes the whole file as usual.
 std::optional<QImage> decodeJpegTopLeft(const QByteArray& jpeg, QSize region);
 
-// The whole of such a JPEG file, decoded straight into one image of 3 bytes a pixel (a quarter
-// less memory than the usual 32-bit raster, with the same colours), the file read a little at
-// a time. nullopt as above.
-std::optional<QImage> decodeJpegWhole(const QString& path);
+// The whole of such a JPEG, decoded straight into one image of 3 bytes a pixel (a quarter less
+// memory than the usual 32-bit raster, with the same colours). nullopt as above, and *damaged
+// (when given) tells a damaged file from one of another kind; nullopt too once *cancelled is
+// set, which is looked at every few rows.
+std::optional<QImage> decodeJpegWhole(const QByteArray& jpeg,
+                                      const std::atomic<bool>* cancelled = nullptr,
+                                      bool* damaged = nullptr);
 
 }  // namespace gv

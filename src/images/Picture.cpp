@@ -30,10 +30,24 @@ struct Picture::Data {
     // A picture whose rest is decoded on a worker thread: held is the top-left part until then.
     WholeSource wholeSource;
     bool restPending = false;
+    bool restFailed = false;
+    // Set when the picture goes, so that its rest decode stops: shared with the worker, which
+    // holds the picture itself only weakly.
+    std::shared_ptr<std::atomic<bool>> dropped = std::make_shared<std::atomic<bool>>(false);
     // A large colour JPEG's planes, in place of held, until the raster is first needed.
     std::unique_ptr<JpegPlanes> planes;
     std::condition_variable restDecoded;
     std::vector<std::function<void()>> whenDecoded;
+
+    Data() = default;
+    Data(const Data&) = delete;
+    Data& operator=(const Data&) = delete;
+    ~Data() { dropped->store(true); }
+
+    // Called with fullMutex held.
+    void waitForRestLocked(std::unique_lock<std::mutex>& lock) {
+        restDecoded.wait(lock, [this] { return !restPending; });
+    }
 };
 
 int himetricToPixels(double himetric, double dpi) {
@@ -53,6 +67,17 @@ double usableDpi(double dpi) {
 QSize himetricOf(QSize px, double dpi) {
     return QSize(static_cast<int>(std::lround(pixelsToHimetric(px.width(), dpi))),
                  static_cast<int>(std::lround(pixelsToHimetric(px.height(), dpi))));
+}
+
+// The rests of pictures are decoded here, one at a time: only the picture shown wants its rest,
+// and a second thread would only take a core from the window.
+QThreadPool& restWorker() {
+    struct OneThread {
+        QThreadPool pool;
+        OneThread() { pool.setMaxThreadCount(1); }
+    };
+    static OneThread worker;
+    return worker.pool;
 }
 
 QImage onBackground(const QImage& image, const QColor& background) {
@@ -132,9 +157,18 @@ void Picture::decodeRestInBackground() const {
         source = std::move(m_data->wholeSource);
         m_data->wholeSource = nullptr;
     }
-    // The worker keeps the data alive, so a picture dropped meanwhile costs no wait.
-    QThreadPool::globalInstance()->start([data = m_data, source = std::move(source)] {
-        Whole decoded = source();
+    // The worker holds the picture weakly: one dropped before its turn costs nothing, and one
+    // dropped meanwhile stops its source early.
+    restWorker().start([weak = std::weak_ptr<Data>(m_data), dropped = m_data->dropped,
+                        source = std::move(source)] {
+        if (dropped->load()) {
+            return;
+        }
+        Whole decoded = source(*dropped);
+        const std::shared_ptr<Data> data = weak.lock();
+        if (!data) {
+            return;
+        }
         std::vector<std::function<void()>> callbacks;
         {
             std::lock_guard lock(data->fullMutex);
@@ -144,12 +178,10 @@ void Picture::decodeRestInBackground() const {
             } else if (decoded.raster.size() == data->sizePx) {
                 data->held = std::move(decoded.raster);
             } else {
-                // The file changed or went since its first part was read: keep what was shown,
-                // on white, rather than nothing.
-                QImage whole(data->sizePx, QImage::Format_RGB32);
-                whole.fill(Qt::white);
-                QPainter(&whole).drawImage(0, 0, data->held);
-                data->held = std::move(whole);
+                // Never the part shown so far on a filler: what cannot be decoded whole is not
+                // a picture, as for a file that fails at once.
+                data->held = QImage();
+                data->restFailed = true;
             }
             data->restPending = false;
             callbacks.swap(data->whenDecoded);
@@ -167,6 +199,24 @@ bool Picture::decodingRest() const {
     }
     std::lock_guard lock(m_data->fullMutex);
     return m_data->restPending;
+}
+
+bool Picture::restFailed() const {
+    if (!m_data) {
+        return false;
+    }
+    std::lock_guard lock(m_data->fullMutex);
+    return m_data->restFailed;
+}
+
+bool Picture::awaitWhole() const {
+    if (!m_data) {
+        return true;
+    }
+    decodeRestInBackground();
+    std::unique_lock lock(m_data->fullMutex);
+    m_data->waitForRestLocked(lock);
+    return !m_data->restFailed;
 }
 
 QImage Picture::topLeftPart() const {
@@ -236,7 +286,7 @@ QImage Picture::raster() const {
     }
     decodeRestInBackground();
     std::unique_lock lock(m_data->fullMutex);
-    m_data->restDecoded.wait(lock, [this] { return !m_data->restPending; });
+    m_data->waitForRestLocked(lock);
     if (m_data->planes) {
         // Whatever wants the whole raster (a zoom, a save, the clipboard) keeps wanting it, so
         // it replaces the planes. Without memory for it, the planes stay for the view at 1:1.
@@ -265,7 +315,7 @@ QImage Picture::region(const QRect& rect) const {
     }
     decodeRestInBackground();
     std::unique_lock lock(m_data->fullMutex);
-    m_data->restDecoded.wait(lock, [this] { return !m_data->restPending; });
+    m_data->waitForRestLocked(lock);
     if (m_data->planes) {
         return m_data->planes->region(rect);
     }

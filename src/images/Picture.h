@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QRect>
 #include <QSize>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -33,12 +34,15 @@ public:
     // when the source can no longer be decoded.
     using FullRasterSource = std::function<QImage()>;
     // What the worker of a picture made by fromTopLeft decodes: the whole raster, or the planes
-    // of a large colour JPEG, which take half the memory and make any part on demand.
+    // of a large colour JPEG, which take half the memory and make any part on demand; neither
+    // when the rest cannot be decoded.
     struct Whole {
         QImage raster;
         std::unique_ptr<JpegPlanes> planes;
     };
-    using WholeSource = std::function<Whole()>;
+    // `dropped` becomes true once nothing holds the picture any more: the source may then stop
+    // early, as what it returns is thrown away.
+    using WholeSource = std::function<Whole(const std::atomic<bool>& dropped)>;
 
     Picture() = default;
 
@@ -51,7 +55,9 @@ public:
     // A picture of fullSize pixels of which only the top-left part is decoded so far; source
     // decodes the whole raster on a worker thread, started by decodeRestInBackground() (once
     // the part has been shown) or by the first use that needs it. Every use of the raster but
-    // topLeftPart() waits for it, so nothing ever works on a half-decoded image.
+    // topLeftPart() waits for it, so nothing ever works on a half-decoded image. When the rest
+    // cannot be decoded, the picture holds nothing at all (restFailed()). Rests are decoded one
+    // at a time; one whose picture is dropped before or while it is decoded is given up.
     static Picture fromTopLeft(QImage topLeft, QSize fullSize, WholeSource source,
                                double dpi = kDefaultDpi);
     // A WMF or EMF picture; its kind follows the metafile's kind.
@@ -71,6 +77,11 @@ public:
     void decodeRestInBackground() const;
     // Whether the whole raster of a picture made by fromTopLeft is still to come.
     bool decodingRest() const;
+    // Whether the rest of a picture made by fromTopLeft turned out not to be decodable.
+    bool restFailed() const;
+    // Waits for the rest of a picture made by fromTopLeft (starting it when it has not
+    // started); false when it could not be decoded. True at once for any other picture.
+    bool awaitWhole() const;
     // The part decoded first, at 1:1 from the picture's top-left corner; the whole raster once
     // it is there; empty for metafiles.
     QImage topLeftPart() const;

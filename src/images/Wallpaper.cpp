@@ -52,7 +52,7 @@ bool SetWallpaper(const Picture& picture, const QString& tileFlag) {
         return true;
     }
     const QSize screen = rootWindowSize();
-    return !screen.isEmpty() && paintRootWindow(composeWallpaper(image, screen, tiled));
+    return !screen.isEmpty() && paintRootWindow(composeWallpaper(image, screen, tiled), path);
 }
 
 }  // namespace gv

@@ -126,11 +126,17 @@ void frmGlimvane::mnuEditors_Click(int index) {
 }
 
 void frmGlimvane::mnuCopy_Click() {
+    if (!AwaitWholePicture()) {
+        return;
+    }
     const QRect selection = Shape1->isHidden() ? QRect() : Shape1->geometry();
     CopyToClipboard(Image1->picture(), Image1->shownImage(), selection);
 }
 
 void frmGlimvane::mnuCopyImg_Click() {
+    if (!AwaitWholePicture()) {
+        return;
+    }
     CopyToClipboard(Image1->picture(), Image1->shownImage(), QRect());
 }
 
@@ -153,10 +159,16 @@ void frmGlimvane::mnuClear_Click() {
 }
 
 void frmGlimvane::mnuCenter_Click() {
+    if (!AwaitWholePicture()) {
+        return;
+    }
     SetWallpaper(Image1->picture(), QStringLiteral("0"));
 }
 
 void frmGlimvane::mnuTileImage_Click() {
+    if (!AwaitWholePicture()) {
+        return;
+    }
     SetWallpaper(Image1->picture(), QStringLiteral("1"));
 }
 

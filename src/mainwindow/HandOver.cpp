@@ -6,10 +6,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QListWidget>
-#include <utility>
 
+#include "mainwindow/HandOverQueue.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/FileAccess.h"
+#include "platform/FileNameBytes.h"
 #include "platform/Paths.h"
 #include "platform/Trace.h"
 #include "platform/TrayIcon.h"
@@ -20,53 +21,46 @@
 
 namespace gv {
 
-void frmGlimvane::ActivateFromSecondStart() {
-    // A window still loading (a start-up question open) is not shown half-built: the
-    // activation waits for the end of the load.
-    if (!m_loaded) {
-        m_handOversWaiting << QByteArray();
-        return;
+void frmGlimvane::QueueHandOver(const QByteArray& bytes) {
+    m_handOvers->push(bytes);
+    // A question of this program holds the hand-over back until it is answered: the user is
+    // shown the question rather than nothing.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && m_loaded) {
+        modal->raise();
+        modal->activateWindow();
     }
+}
+
+void frmGlimvane::HandOver(const QByteArray& bytes) {
+    if (bytes.isEmpty()) {
+        ActivateFromSecondStart();
+    } else {
+        ReceiveCommandLine(bytes);
+    }
+}
+
+void frmGlimvane::ActivateFromSecondStart() {
     ActivatePreviousWindow(this);
 }
 
 void frmGlimvane::ReceiveCommandLine(const QByteArray& bytes) {
-    if (!m_loaded) {
-        m_handOversWaiting << bytes;
-        return;
-    }
-    if (bytes.isEmpty()) {
-        activateWindow();
-        ActivatePreviousWindow(this);
-        return;
-    }
-    const QString text = QString::fromUtf8(bytes);
+    // The bytes of the second start's arguments: names that are not UTF-8 stay themselves.
+    const QString text = fileNameFromBytes(bytes);
+    // No events are let run here: the window's own loop paints and takes the next hand-over
+    // once this one has returned.
     if (trayhost->inTray() && !isVisible()) {
         mnuShowGV->setText(QStringLiteral("Show Glimvane"));
         mnuShowGV_Click();
-        QCoreApplication::processEvents();
-        QCoreApplication::processEvents();
     }
-    activateWindow();
     ActivatePreviousWindow(this);
-    raise();
-    QCoreApplication::processEvents();
     if (File1->currentRow() > 0) {
         File1->setSelected(File1->currentRow(), false);
     }
     ProcessCmdLine(text);
-    QCoreApplication::processEvents();
 }
 
 void frmGlimvane::HandOversAfterLoad() {
-    const QList<QByteArray> waiting = std::exchange(m_handOversWaiting, {});
-    for (const QByteArray& bytes : waiting) {
-        if (bytes.isEmpty()) {
-            ActivateFromSecondStart();
-        } else {
-            ReceiveCommandLine(bytes);
-        }
-    }
+    m_handOvers->resume();
 }
 
 void frmGlimvane::ProcessCmdLine(const QString& command) {

@@ -70,6 +70,24 @@ void frmGlimvane::connectImageCommands() {
     connect(mnuSave, &QAction::triggered, this, &frmGlimvane::mnuSave_Click);
     connect(mnuProp, &QAction::triggered, this, &frmGlimvane::mnuProp_Click);
     connect(mnuImages, &QAction::triggered, this, &frmGlimvane::mnuImages_Click);
+    // A large JPEG whose rest turns out to be damaged fails as it would have failed at once.
+    connect(Image1, &ImageBox::restFailed, this,
+            [this] { ShowInvalidPicture(Text1->text(), appState().CurrentImagePath); });
+}
+
+void frmGlimvane::ShowInvalidPicture(const QString& key, QString path) {
+    // By value: the logo empties the current path, which the message still names.
+    ShowLogo();
+    dialogs().message(invalidFormatMessage(key, path), MsgButtons::Ok, MsgIcon::None,
+                      QStringLiteral("Glimvane"), this);
+}
+
+bool frmGlimvane::AwaitWholePicture() {
+    if (Image1->picture().awaitWhole()) {
+        return true;
+    }
+    ShowInvalidPicture(Text1->text(), appState().CurrentImagePath);
+    return false;
 }
 
 int frmGlimvane::AskSaveImage() {
@@ -182,14 +200,10 @@ void frmGlimvane::LoadAndShowImage() {
     } else {
         const DecodeError& error = result.error();
         if (error.number == kErrInvalidPicture) {
-            // The logo empties the current path, and the message names the file.
-            const QString failedPath = state.CurrentImagePath;
-            ShowLogo();
             if (showBusy) {
                 QApplication::restoreOverrideCursor();
             }
-            dialogs().message(invalidFormatMessage(key, failedPath), MsgButtons::Ok, MsgIcon::None,
-                              QStringLiteral("Glimvane"), this);
+            ShowInvalidPicture(key, state.CurrentImagePath);
             return;
         }
         if (error.number == kErrOutOfMemory) {

@@ -1,9 +1,8 @@
 // Load and unload steps whose subsystems grow with the program: the
-// folders/favourites toggle, desktop shortcuts, and the hooks that the data-file menus,
-// favourites, associations, tips, full-screen viewer and saving fill in.
+// folders/favourites toggle, the options dialog, file-type associations, desktop shortcuts,
+// and the hooks that tips, help and capture fill in.
 
 #include <QAction>
-#include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -11,10 +10,14 @@
 #include <QTreeView>
 
 #include "mainwindow/frmGlimvane.h"
+#include "options/Associations.h"
 #include "options/DesktopShortcuts.h"
+#include "options/options.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
-#include "platform/Paths.h"
+#include "platform/Dialogs.h"
+#include "platform/TrayIcon.h"
+#include "settings/SettingKeys.h"
 #include "settings/clsIface.h"
 #include "startup/AppState.h"
 #include "startup/modInstances.h"
@@ -47,20 +50,43 @@ void frmGlimvane::DirectoriesToggle() {
 }
 
 void frmGlimvane::CreateDesktopShortcuts() {
-    CreateDesktopShortcut(programPath(), QStringLiteral("Glimvane"));
-    const QString updater = joinPath(programFolder(), QString::fromLatin1(kUpdateName));
-    // The update program is not part of every installation.
-    if (QFileInfo(updater).isFile()) {
-        CreateDesktopShortcut(updater, QStringLiteral("Glimvane Update"));
+    CreateDesktopIcons();
+}
+
+void frmGlimvane::ReregisterAssociations() {
+    FileTypeAssociations associations(this);
+    for (const SettingKey& key : keys::kAssociationKeys) {
+        const AssociationType* type = associationTypeOf(key);
+        if (type && isOne(key)) {
+            associations.Reassert(*type);
+        }
     }
 }
 
+void frmGlimvane::ShowOptions(const QString& tab) {
+    if (!m_pcxChecked) {
+        CheckPCXSupport();
+    }
+    OptionsHost host;
+    host.editors = m_editorMenus;
+    host.myWebs = m_myWebMenus;
+    host.pcxSupported = m_pcxSupported;
+    host.currentFolder = [this] { return currentFolder(); };
+    host.setSupportNeoplanetOpera = [this](bool on) { m_supportMb = on; };
+    host.applied = [this] { ApplyWindowOptions(); };
+    host.setTrayAlwaysShown = [this](bool always) {
+        if (always) {
+            trayhost->setInTray(true);
+        }
+    };
+    host.showHelp = [this](int context) { ShowHelpTopic(context); };
+    host.addDesktopIcons = [] { CreateDesktopIcons(); };
+    options dialog(std::move(host), tab, this);
+    dialogs().execModal(dialog);
+}
+
 // Filled in by the subsystems that own these steps.
-void frmGlimvane::ReregisterAssociations() {}
 void frmGlimvane::ShowStartupTip() {}
 void frmGlimvane::ShowHelpTopic(int) {}
-void frmGlimvane::ShowOptions() {}
-void frmGlimvane::ShowCaptureSetup() {}
-void frmGlimvane::UnloadSecondaryWindows() {}
 
 }  // namespace gv

@@ -13,6 +13,7 @@
 #include <QTreeView>
 
 #include "mainwindow/AfterFirstPaint.h"
+#include "mainwindow/HandOverQueue.h"
 #include "mainwindow/Placement.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
@@ -46,20 +47,25 @@ bool frmGlimvane::Load() {
     // 1-2. Receive later starts' command lines and mark this window for them. The marking
     // (a local socket) waits until this window, or a question the load asks first, is on the
     // screen; a later start that comes sooner waits for it, as the lock tells it this
-    // instance is on its way.
-    m_instanceServer = std::make_unique<InstanceServer>([this] { return isVisible(); });
-    connect(m_instanceServer.get(), &InstanceServer::activateRequested, this,
-            &frmGlimvane::ActivateFromSecondStart);
-    connect(m_instanceServer.get(), &InstanceServer::commandLineReceived, this,
-            &frmGlimvane::ReceiveCommandLine);
-    new AfterFirstPaint(
-        this,
-        [this] {
-            if (m_instanceServer && m_instanceServer->listen()) {
-                trace(QStringLiteral("load: marked"));
-            }
-        },
-        AfterFirstPaint::Modal::Counts);
+    // instance is on its way. An instance that runs without the lock (no private folder for
+    // it) listens for nobody.
+    m_handOvers = new HandOverQueue([this](const QByteArray& bytes) { HandOver(bytes); },
+                                    [this] { return m_loaded && !m_unloaded; }, this);
+    if (state.instanceLock && state.instanceLock->held()) {
+        m_instanceServer = std::make_unique<InstanceServer>([this] { return isVisible(); });
+        connect(m_instanceServer.get(), &InstanceServer::activateRequested, this,
+                [this] { QueueHandOver(QByteArray()); });
+        connect(m_instanceServer.get(), &InstanceServer::commandLineReceived, this,
+                &frmGlimvane::QueueHandOver);
+        new AfterFirstPaint(
+            this,
+            [this] {
+                if (m_instanceServer && m_instanceServer->listen()) {
+                    trace(QStringLiteral("load: marked"));
+                }
+            },
+            AfterFirstPaint::Modal::Counts);
+    }
 
     // 3-4.
     CheckScreenResolution();

@@ -71,6 +71,8 @@ void frmGlimvane::connectPanel() {
         ShowOptions();
         ApplyWindowOptions();
     });
+    connect(mnuEditLinks, &QAction::triggered, this,
+            [this] { ShowOptions(QStringLiteral("links")); });
     connect(Toolbar[8], &SoftButton::clicked, this, [this] {
         Toolbar[8]->release(0);
         mnuHelpcont->trigger();
@@ -92,10 +94,10 @@ void frmGlimvane::connectPanel() {
         });
     }
     // Commands whose work is not built yet: visible, and disabled until it is.
-    for (QAction* a : {mnuOptions, mnuHelpcont, mnuReadme, mnuTips, mnuEditLinks}) {
+    for (QAction* a : {mnuHelpcont, mnuReadme, mnuTips}) {
         keepDisabled(a);
     }
-    for (QWidget* b : {Toolbar[7], Toolbar[8], Toolbar[9]}) {
+    for (QWidget* b : {Toolbar[8]}) {
         keepDisabled(b);
     }
     connect(mnuAboutItem, &QAction::triggered, this, &frmGlimvane::ShowAbout);

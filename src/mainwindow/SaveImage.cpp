@@ -3,10 +3,12 @@
 
 #include <QAction>
 #include <QBuffer>
+#include <QColorSpace>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QListWidget>
 #include <QPainter>
+#include <algorithm>
 #include <cerrno>
 
 #include "images/Picture.h"
@@ -44,6 +46,58 @@ const SaveFormat* formatFor(PictureKind kind) {
     return nullptr;
 }
 
+// JPEG has no transparency: see-through parts become white, as on paper. The picture's
+// resolution and colour profile stay for the writer; its texts are left to withComments().
+QImage opaqueForJpeg(const QImage& image) {
+    QImage out;
+    if (image.hasAlphaChannel()) {
+        out = QImage(image.size(), QImage::Format_RGB32);
+        out.fill(Qt::white);
+        QPainter(&out).drawImage(0, 0, image);
+    } else {
+        // The same pixels, shared, without the texts.
+        out = QImage(image.constBits(), image.width(), image.height(), image.bytesPerLine(),
+                     image.format());
+        out.setColorTable(image.colorTable());
+    }
+    out.setDotsPerMeterX(image.dotsPerMeterX());
+    out.setDotsPerMeterY(image.dotsPerMeterY());
+    out.setColorSpace(image.colorSpace());
+    return out;
+}
+
+// The picture's texts as the JPEG's comments, so that a file saved again has those it was
+// read with: a "Description" is the plain comment (a comment without a key is read as one),
+// any other text "key: value". Qt's writer would give the plain comment a key.
+QByteArray withComments(QByteArray jpeg, const QImage& image) {
+    constexpr qsizetype kMaxComment = 0xFFFF - 2;  // a marker segment's length counts itself
+    const auto byteAt = [&jpeg](qsizetype i) { return static_cast<uchar>(jpeg.at(i)); };
+    if (jpeg.size() < 6 || byteAt(0) != 0xFF || byteAt(1) != 0xD8) {
+        return jpeg;
+    }
+    // After the start marker, and after the JFIF header that must come first.
+    qsizetype at = 2;
+    if (byteAt(2) == 0xFF && byteAt(3) == 0xE0) {
+        at = std::min(jpeg.size(), 4 + (qsizetype(byteAt(4)) << 8 | byteAt(5)));
+    }
+    QByteArray comments;
+    for (const QString& key : image.textKeys()) {
+        const QString text = key == QStringLiteral("Description")
+                                 ? image.text(key)
+                                 : key + QStringLiteral(": ") + image.text(key);
+        const QByteArray bytes = text.toUtf8().left(kMaxComment);
+        if (bytes.isEmpty()) {
+            continue;
+        }
+        const qsizetype length = bytes.size() + 2;
+        comments += "\xFF\xFE";
+        comments += char(length >> 8);
+        comments += char(length & 0xFF);
+        comments += bytes;
+    }
+    return jpeg.insert(at, comments);
+}
+
 SaveFailure writeBytes(const QString& path, const QByteArray& bytes) {
     if (const int error = writeFileAtomically(path, bytes)) {
         return writeFailure(path, error);
@@ -68,22 +122,16 @@ SaveFailure frmGlimvane::saveImageTo(const QString& path, const QString& extensi
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, extension == QStringLiteral("jpg") ? "jpeg" : "bmp");
-        if (extension == QStringLiteral("jpg")) {
+        const bool jpeg = extension == QStringLiteral("jpg");
+        QImageWriter writer(&buffer, jpeg ? "jpeg" : "bmp");
+        if (jpeg) {
             writer.setQuality(quality);
         }
-        // JPEG has no transparency: see-through parts become white, as on paper.
-        QImage opaque = image;
-        if (extension == QStringLiteral("jpg")) {
-            opaque = QImage(image.size(), QImage::Format_RGB32);
-            opaque.fill(Qt::white);
-            QPainter painter(&opaque);
-            painter.drawImage(0, 0, image);
-        }
-        if (!writer.write(opaque)) {
+        if (!writer.write(jpeg ? opaqueForJpeg(image) : image)) {
             return unreadable;
         }
-        return writeBytes(path, bytes);
+        buffer.close();
+        return writeBytes(path, jpeg ? withComments(bytes, image) : bytes);
     }
     QByteArray bytes = picture.originalBytes();
     // A cursor's own bytes say "cursor" (type 2) and carry a hot spot: an .ico file gets an
@@ -104,6 +152,9 @@ SaveFailure frmGlimvane::saveImageTo(const QString& path, const QString& extensi
 }
 
 void frmGlimvane::mnuSave_Click() {
+    if (!AwaitWholePicture()) {
+        return;
+    }
     const Picture& picture = Image1->picture();
     if (picture.isNull()) {
         return;

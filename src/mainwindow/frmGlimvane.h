@@ -44,6 +44,8 @@ class FavouriteStore;
 class clsFileManager;
 class clsVarMenus;
 class clsShIntegration;
+class clsScreen;
+class frmCap;
 
 // Display modes and cursor modes of the image view.
 inline constexpr int kActualSize = 101;
@@ -74,7 +76,10 @@ public:
     void LayoutWindow();
     // Opens the image named by a command line; empty means this start's own.
     void ProcessCmdLine(const QString& command = QString());
-    // What a second start's hand-over does in this instance.
+    // A second start's hand-over (empty: bring the window to the front) waits in a queue
+    // and is handled from the window's own event loop, one at a time.
+    void QueueHandOver(const QByteArray& bytes);
+    void HandOver(const QByteArray& bytes);
     void ReceiveCommandLine(const QByteArray& bytes);
     void ActivateFromSecondStart();
     void HandOversAfterLoad();
@@ -118,6 +123,10 @@ public:
     int AskSaveImage();
     // Asks about an unsaved picture; true when it may be replaced (saved already, or No).
     bool UnsavedImageMayGo();
+    // For commands that take the whole picture: waits for the rest of one still being decoded.
+    // False when it cannot be decoded; the view has then gone to the logo, with the message
+    // of a file that fails to load.
+    bool AwaitWholePicture();
 
     // ---- Browsing ----
     void NavigateBack();
@@ -199,6 +208,15 @@ public:
     clsVarMenus* editorMenus() const { return m_editorMenus; }
     clsVarMenus* myWebMenus() const { return m_myWebMenus; }
     clsVarMenus* imgWebMenus() const { return m_imgWebMenus; }
+
+    // ---- Screen capture (Capture.cpp) ----
+    // The program's capture engine, made on first use and kept while the program runs.
+    clsScreen& screenEngine();
+    // Shows a captured picture: the capture windows unloaded, this window in front, the
+    // unsaved-image question first when the shown picture is not saved.
+    void GetCapture(const Picture& picture);
+    // The capture set-up while it is open or waiting for its trigger.
+    frmCap* captureSetup() const;
 
     clsIface* interfaceState() const { return m_interface.get(); }
     TrayIcon* trayIcon() const { return trayhost; }
@@ -341,7 +359,8 @@ private:
     // The open full-screen viewer's folder follows the main window's.
     void FollowFolderInFullScreen(const QString& folder);
     void ShowHelpTopic(int contextNumber);
-    void ShowOptions();
+    // The options dialog, on the tab of that key.
+    void ShowOptions(const QString& tab = QStringLiteral("main"));
     void ShowCaptureSetup();
     void UnloadSecondaryWindows();
     void CreateDesktopShortcuts();
@@ -393,6 +412,8 @@ private:
     void PreparePanels();
     // The loaded picture at 1:1, then laid out in the display mode.
     void LayOutPicture(const Picture& picture);
+    // A file that is no picture: the logo, then the message that names it.
+    void ShowInvalidPicture(const QString& key, QString path);
     void mnuProp_Click();
     SaveFailure saveImageTo(const QString& path, const QString& extension, int quality);
     // For the command-line image: the file becomes the selection and is loaded.
@@ -413,6 +434,9 @@ private:
     clsVarMenus* m_imgWebMenus = nullptr;
     clsVarMenus* m_trayWebMenus = nullptr;
     std::unique_ptr<clsShIntegration> m_shellIntegration;
+    // Shared only so that its type need not be known where the window is destroyed.
+    std::shared_ptr<clsScreen> m_screenEngine;
+    QPointer<frmCap> m_capture;
 
     int ScreenWidthPx = 0;
     int ScreenHeightPx = 0;
@@ -449,8 +473,7 @@ public:
 private:
     bool m_secondLayoutPass = false;
     bool m_loaded = false;
-    // Hand-overs that arrived while the window was loading (an empty one asks to activate).
-    QList<QByteArray> m_handOversWaiting;
+    class HandOverQueue* m_handOvers = nullptr;
     QPointer<frmFullscn> m_fullScreen;
     bool m_unloaded = false;
 };

@@ -1,65 +1,63 @@
 #include "options/DesktopShortcuts.h"
 
-#include <QDir>
-#include <QFile>
-#include <QSaveFile>
-#include <QStandardPaths>
+#include "options/DesktopEntries.h"
+#include "platform/DesktopFiles.h"
+#include "platform/FileAccess.h"
+#include "platform/Paths.h"
 
 namespace gv {
 namespace {
 
-// Exec= arguments are quoted when they hold characters desktop entries reserve.
-QString quoteExec(const QString& path) {
-    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
-    bool needs = false;
-    for (QChar c : path) {
-        needs = needs || reserved.contains(c);
-    }
-    if (!needs) {
-        return path;
-    }
-    QString escaped = path;
-    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\\\\\"));
-    escaped.replace(QLatin1Char('"'), QStringLiteral("\\\\\""));
-    escaped.replace(QLatin1Char('`'), QStringLiteral("\\\\`"));
-    escaped.replace(QLatin1Char('$'), QStringLiteral("\\\\$"));
-    return QLatin1Char('"') + escaped + QLatin1Char('"');
-}
+constexpr int kAttempts = 3;
+constexpr mode_t kLauncherMode = 0755;
 
 }  // namespace
 
 QString CreateDesktopShortcut(const QString& target, const QString& name,
-                              const QString& desktopFolder) {
-    QString folder = desktopFolder;
-    if (folder.isEmpty()) {
-        folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    }
-    if (folder.isEmpty() || !QDir().mkpath(folder)) {
+                              const QString& desktopFolder, bool opensFiles) {
+    const QString folder = desktopFolder.isEmpty() ? userDesktopFolder() : desktopFolder;
+    const std::optional<QByteArray> text = launcherEntry(name, target, opensFiles);
+    if (folder.isEmpty() || !text) {
         return QString();
     }
     QString fileName = name;
     fileName.replace(QLatin1Char('/'), QLatin1Char('_'));
-    const QString path = folder + QLatin1Char('/') + fileName + QStringLiteral(".desktop");
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        return QString();
+    const QString path = joinPath(folder, fileName + QStringLiteral(".desktop"));
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        UserFile file;
+        if (!readUserFile(path, file).ok() || file.isLink ||
+            (file.exists && !isOwnEntry(file.bytes))) {
+            return QString();
+        }
+        const UserFileStatus status = replaceUserFile(file, *text, kLauncherMode);
+        if (status.ok()) {
+            markLauncherTrusted(path);
+            return path;
+        }
+        if (status.error != UserFileError::Changed) {
+            return QString();
+        }
     }
-    const QString text = QStringLiteral(
-                             "[Desktop Entry]\n"
-                             "Type=Application\n"
-                             "Name=%1\n"
-                             "Exec=%2 %f\n"
-                             "Icon=glimvane\n"
-                             "Terminal=false\n"
-                             "Categories=Graphics;Viewer;\n")
-                             .arg(name, quoteExec(target));
-    file.write(text.toUtf8());
-    if (!file.commit()) {
-        return QString();
+    return QString();
+}
+
+QStringList CreateDesktopIcons(const QString& desktopFolder) {
+    QStringList written;
+    const QString program =
+        CreateDesktopShortcut(programPath(), QStringLiteral("Glimvane"), desktopFolder, true);
+    if (!program.isEmpty()) {
+        written << program;
     }
-    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner |
-                                    QFileDevice::ExeUser);
-    return path;
+    // The update program is not part of every installation.
+    const QString updater = joinPath(programFolder(), QString::fromLatin1(kUpdateName));
+    if (isRegularFile(updater)) {
+        const QString update =
+            CreateDesktopShortcut(updater, QStringLiteral("Glimvane Update"), desktopFolder);
+        if (!update.isEmpty()) {
+            written << update;
+        }
+    }
+    return written;
 }
 
 }  // namespace gv

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/FileNameBytes.h"
+
 namespace gv {
 namespace {
 
@@ -85,6 +87,10 @@ bool plasma(const QString& path, bool tiled) {
     }
     return false;
 }
+
+// Root-window properties of our own: the pixmap this program painted, and its file's name.
+constexpr const char* kOwnPixmap = "_GLIMVANE_WALLPAPER_PIXMAP";
+constexpr const char* kOwnFile = "_GLIMVANE_WALLPAPER";
 
 struct XcbDisconnect {
     void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
@@ -168,7 +174,7 @@ QSize rootWindowSize() {
     return s ? QSize(s->width_in_pixels, s->height_in_pixels) : QSize();
 }
 
-bool paintRootWindow(const QImage& background) {
+bool paintRootWindow(const QImage& background, const QString& file) {
     int number = 0;
     Connection c(xcb_connect(nullptr, &number));
     if (xcb_connection_has_error(c.get())) {
@@ -207,15 +213,130 @@ bool paintRootWindow(const QImage& background) {
     if (previous != XCB_NONE && previous == pixmapProperty(x, root, rootId)) {
         xcb_kill_client(x, previous);
     }
-    for (xcb_atom_t a : {rootId, setRootId}) {
+    for (xcb_atom_t a : {rootId, setRootId, atom(x, kOwnPixmap)}) {
         xcb_change_property(x, XCB_PROP_MODE_REPLACE, root, a, XCB_ATOM_PIXMAP, 32, 1, &pixmap);
     }
+    const QByteArray name = fileNameToBytes(file);
+    xcb_change_property(x, XCB_PROP_MODE_REPLACE, root, atom(x, kOwnFile), XCB_ATOM_STRING, 8,
+                        static_cast<uint32_t>(name.size()), name.constData());
     xcb_change_window_attributes(x, root, XCB_CW_BACK_PIXMAP, &pixmap);
     xcb_clear_area(x, 0, root, 0, 0, 0, 0);
     // The pixmap outlives this connection.
     xcb_set_close_down_mode(x, XCB_CLOSE_DOWN_RETAIN_PERMANENT);
     free(xcb_get_input_focus_reply(x, xcb_get_input_focus(x), nullptr));
     return !xcb_connection_has_error(x);
+}
+
+namespace {
+
+// gsettings prints a string value in single quotes.
+QString gsettingsValue(const QString& schema, const QString& key) {
+    QString out;
+    if (!run(QStringLiteral("gsettings"), {QStringLiteral("get"), schema, key}, &out)) {
+        return {};
+    }
+    out = out.trimmed();
+    if (out.size() >= 2 && out.startsWith(u'\'') && out.endsWith(u'\'')) {
+        out = out.mid(1, out.size() - 2);
+    }
+    return out;
+}
+
+QString fromUri(const QString& uri) {
+    const QUrl url(uri);
+    return url.isLocalFile() ? url.toLocalFile() : uri;
+}
+
+QString xfceWallpaper() {
+    QString list;
+    if (!run(QStringLiteral("xfconf-query"),
+             {QStringLiteral("-c"), QStringLiteral("xfce4-desktop"), QStringLiteral("-l")},
+             &list)) {
+        return {};
+    }
+    for (const QString& property : list.split(u'\n', Qt::SkipEmptyParts)) {
+        QString value;
+        if (property.endsWith(QStringLiteral("/last-image")) &&
+            run(QStringLiteral("xfconf-query"),
+                {QStringLiteral("-c"), QStringLiteral("xfce4-desktop"), QStringLiteral("-p"),
+                 property},
+                &value)) {
+            return value.trimmed();
+        }
+    }
+    return {};
+}
+
+QString plasmaWallpaper() {
+    const QString script = QStringLiteral(
+        "var d=desktops()[0];d.currentConfigGroup=['Wallpaper','org.kde.image','General'];"
+        "print(d.readConfig('Image'));");
+    for (const char* tool : {"qdbus", "qdbus6", "qdbus-qt5"}) {
+        QString out;
+        if (run(QString::fromLatin1(tool),
+                {QStringLiteral("org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
+                 QStringLiteral("org.kde.PlasmaShell.evaluateScript"), script},
+                &out)) {
+            return fromUri(out.trimmed());
+        }
+    }
+    return {};
+}
+
+QString rootWindowWallpaper() {
+    int number = 0;
+    Connection c(xcb_connect(nullptr, &number));
+    if (xcb_connection_has_error(c.get())) {
+        return {};
+    }
+    xcb_connection_t* x = c.get();
+    const xcb_screen_t* s = screenOf(x, number);
+    if (!s) {
+        return {};
+    }
+    // Only while the root window still shows what this program painted.
+    const xcb_pixmap_t shown = pixmapProperty(x, s->root, atom(x, "_XROOTPMAP_ID"));
+    if (shown == XCB_NONE || shown != pixmapProperty(x, s->root, atom(x, kOwnPixmap))) {
+        return {};
+    }
+    xcb_get_property_reply_t* r = xcb_get_property_reply(
+        x, xcb_get_property(x, 0, s->root, atom(x, kOwnFile), XCB_ATOM_STRING, 0, 65536), nullptr);
+    QByteArray name;
+    if (r && r->format == 8) {
+        name = QByteArray(static_cast<const char*>(xcb_get_property_value(r)),
+                          xcb_get_property_value_length(r));
+    }
+    free(r);
+    return fileNameFromBytes(name);
+}
+
+}  // namespace
+
+QString currentWallpaperFile() {
+    const QStringList desktops =
+        qEnvironmentVariable("XDG_CURRENT_DESKTOP").toLower().split(u':', Qt::SkipEmptyParts);
+    for (const QString& d : desktops) {
+        QString file;
+        if (d == QStringLiteral("gnome") || d == QStringLiteral("unity") ||
+            d == QStringLiteral("budgie") || d == QStringLiteral("pantheon")) {
+            file = fromUri(gsettingsValue(QStringLiteral("org.gnome.desktop.background"),
+                                          QStringLiteral("picture-uri")));
+        } else if (d == QStringLiteral("x-cinnamon") || d == QStringLiteral("cinnamon")) {
+            file = fromUri(gsettingsValue(QStringLiteral("org.cinnamon.desktop.background"),
+                                          QStringLiteral("picture-uri")));
+        } else if (d == QStringLiteral("mate")) {
+            file = gsettingsValue(QStringLiteral("org.mate.background"),
+                                  QStringLiteral("picture-filename"));
+        } else if (d == QStringLiteral("xfce")) {
+            file = xfceWallpaper();
+        } else if (d == QStringLiteral("kde")) {
+            file = plasmaWallpaper();
+        }
+        if (!file.isEmpty()) {
+            return file;
+        }
+    }
+    return rootWindowWallpaper();
 }
 
 }  // namespace gv

@@ -4,7 +4,9 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 
 #include "platform/FileAccess.h"
@@ -105,6 +107,25 @@ public:
             ownerOr(owner), title, fileNameForDisplay(folder), filters.join(QStringLiteral(";;")),
             &selected, QFileDialog::DontConfirmOverwrite);
         return choiceOf(path, static_cast<int>(filters.indexOf(selected)) + 1, owner);
+    }
+
+    std::optional<FileChoice> program(const QString& title, const QString& prompt,
+                                      const QString& folder, QWidget* owner) override {
+        // Qt's own dialog, which has room for the prompt under its file list.
+        QFileDialog dialog(ownerOr(owner), title, fileNameForDisplay(folder));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setNameFilters(
+            {QStringLiteral("Applications (*.desktop)"), QStringLiteral("All files (*)")});
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+            auto* label = new QLabel(prompt, &dialog);
+            label->setWordWrap(true);
+            grid->addWidget(label, grid->rowCount(), 0, 1, grid->columnCount());
+        }
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+            return std::nullopt;
+        }
+        return choiceOf(dialog.selectedFiles().constFirst(), 1, owner);
     }
 
     std::optional<QColor> colour(const QColor& initial, QWidget* owner) override {

@@ -42,6 +42,10 @@ public:
     virtual std::optional<FileChoice> saveFile(const QString& title, const QString& folder,
                                                const QString& filter,
                                                QWidget* owner = nullptr) = 0;
+    // A program to open files with: a desktop entry (or another file) chosen in a file dialog
+    // that starts in folder and shows the prompt above its buttons. Nothing on Cancel.
+    virtual std::optional<FileChoice> program(const QString& title, const QString& prompt,
+                                              const QString& folder, QWidget* owner = nullptr) = 0;
     virtual std::optional<QColor> colour(const QColor& initial, QWidget* owner = nullptr) = 0;
     // The chosen folder, or an empty string on Cancel.
     virtual QString folder(const QString& prompt, QWidget* owner = nullptr) = 0;

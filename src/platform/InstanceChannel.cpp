@@ -3,10 +3,16 @@
 
 #include "platform/InstanceChannel.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QDeadlineTimer>
+#include <QList>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QThread>
+#include <QTimer>
 #include <QtEndian>
 #include <memory>
 
@@ -15,66 +21,117 @@ namespace {
 
 // Wire format: the server greets with 'V' (window visible) or 'H' (hidden); the client
 // answers 'A' (activate) or 'D' + 32-bit big-endian length + bytes; the server acknowledges
-// with 'K' once the hand-over has been handled.
+// with 'K' once it has taken the hand-over, and closes. One hand-over per connection.
 constexpr char kVisible = 'V';
 constexpr char kHidden = 'H';
 constexpr char kActivate = 'A';
 constexpr char kData = 'D';
 constexpr char kAck = 'K';
-constexpr quint32 kMaxCommandLine = 1u << 20;
-// Between two tries while the running instance is not listening yet.
+constexpr int kHeaderSize = 5;
+// Between two tries while the running instance is not listening yet, or is busy.
 constexpr unsigned long kRetryMs = 20;
 
-void readHandOver(QLocalServer* server, QLocalSocket* socket,
-                  const std::shared_ptr<const InstanceChannelHandlers>& handlers) {
-    const QByteArray head = socket->peek(5);
+// The user the process at the other end runs as, as the system saw it connect; -1 if unknown.
+long long peerUid(const QLocalSocket& socket) {
+    struct ucred cred {};
+    socklen_t length = sizeof cred;
+    if (::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &cred,
+                     &length) != 0) {
+        return -1;
+    }
+    return cred.uid;
+}
+
+struct Listener {
+    InstanceChannelHandlers handlers;
+    // The connections not yet done, oldest first.
+    QList<QPointer<QLocalSocket>> open;
+
+    void note(const QString& text) const {
+        if (handlers.note) {
+            handlers.note(text);
+        }
+    }
+    void forget(QLocalSocket* socket) {
+        open.removeAll(socket);
+        open.removeAll(nullptr);
+    }
+    // Closes at once; what the connection held is freed with it.
+    void drop(QLocalSocket* socket, const QString& why) {
+        note(why);
+        forget(socket);
+        socket->disconnect();
+        socket->abort();
+        socket->deleteLater();
+    }
+    // Acknowledges the hand-over and closes once the answer is written.
+    void settle(QLocalSocket* socket) {
+        forget(socket);
+        QObject::disconnect(socket, &QLocalSocket::readyRead, nullptr, nullptr);
+        socket->write(&kAck, 1);
+        socket->disconnectFromServer();
+    }
+};
+
+void readHandOver(const std::shared_ptr<Listener>& listener, QLocalSocket* socket) {
+    const QByteArray head = socket->peek(kHeaderSize);
     if (head.isEmpty()) {
         return;
     }
     if (head[0] == kActivate) {
-        socket->read(1);
-        socket->write(&kAck, 1);
-        socket->flush();
-        // Handled from the event loop: the handler runs events itself, and the socket may be
-        // gone by then.
-        QMetaObject::invokeMethod(
-            server, [handlers] { handlers->activate(); }, Qt::QueuedConnection);
+        listener->settle(socket);
+        listener->handlers.activate();
         return;
     }
     if (head[0] != kData) {
-        socket->abort();
+        listener->drop(socket, QStringLiteral("dropped a connection that is no hand-over"));
         return;
     }
-    if (head.size() < 5) {
+    if (head.size() < kHeaderSize) {
         return;  // wait for the length
     }
     const quint32 length = qFromBigEndian<quint32>(head.constData() + 1);
-    if (length == 0 || length > kMaxCommandLine) {
-        socket->abort();
+    if (length == 0 || length > quint32(kMaxHandOverBytes)) {
+        listener->drop(socket, QStringLiteral("dropped a command line of %1 bytes").arg(length));
         return;
     }
-    if (socket->bytesAvailable() < 5 + static_cast<qint64>(length)) {
+    if (socket->bytesAvailable() < kHeaderSize + static_cast<qint64>(length)) {
         return;
     }
-    socket->read(5);
+    socket->skip(kHeaderSize);
     const QByteArray bytes = socket->read(length);
-    // Acknowledge before handling: the handler may open modal windows, and the second
-    // start must not wait for the user.
-    socket->write(&kAck, 1);
-    socket->flush();
-    QMetaObject::invokeMethod(
-        server, [handlers, bytes] { handlers->commandLine(bytes); }, Qt::QueuedConnection);
+    // Acknowledged before it is handled: handling may wait for the user, and the second start
+    // must not wait with it.
+    listener->settle(socket);
+    listener->handlers.commandLine(bytes);
 }
 
-void greetConnections(QLocalServer* server,
-                      const std::shared_ptr<const InstanceChannelHandlers>& handlers) {
+void greetConnections(QLocalServer* server, const std::shared_ptr<Listener>& listener) {
     while (server->hasPendingConnections()) {
         QLocalSocket* socket = server->nextPendingConnection();
         QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        QObject::connect(socket, &QLocalSocket::readyRead, server,
-                         [server, socket, handlers] { readHandOver(server, socket, handlers); });
-        const char greeting =
-            handlers->windowVisible && handlers->windowVisible() ? kVisible : kHidden;
+        const long long uid = peerUid(*socket);
+        if (uid != static_cast<long long>(::geteuid())) {
+            listener->drop(
+                socket, QStringLiteral("refused a connection of another user (uid %1)").arg(uid));
+            continue;
+        }
+        // The oldest makes room: a sender that has stalled gives way to one that just came.
+        listener->open.removeAll(nullptr);
+        while (listener->open.size() >= kMaxHandOverConnections) {
+            listener->drop(listener->open.first(),
+                           QStringLiteral("dropped the oldest of too many connections"));
+        }
+        listener->open.append(socket);
+        // Never more than one hand-over's worth is read in.
+        socket->setReadBufferSize(kHeaderSize + kMaxHandOverBytes);
+        QTimer::singleShot(kHandOverConnectionMs, socket, [listener, socket] {
+            listener->drop(socket, QStringLiteral("dropped a connection that took too long"));
+        });
+        QObject::connect(socket, &QLocalSocket::readyRead, socket,
+                         [listener, socket] { readHandOver(listener, socket); });
+        const bool visible = listener->handlers.windowVisible && listener->handlers.windowVisible();
+        const char greeting = visible ? kVisible : kHidden;
         socket->write(&greeting, 1);
         socket->flush();
     }
@@ -88,10 +145,11 @@ QObject* listen(const QString& name, InstanceChannelHandlers handlers, QObject* 
     if (!server->listen(name)) {
         return nullptr;
     }
-    auto shared = std::make_shared<const InstanceChannelHandlers>(std::move(handlers));
+    auto listener = std::make_shared<Listener>();
+    listener->handlers = std::move(handlers);
     QLocalServer* s = server.get();
     QObject::connect(s, &QLocalServer::newConnection, s,
-                     [s, shared] { greetConnections(s, shared); });
+                     [s, listener] { greetConnections(s, listener); });
     return server.release();
 }
 
@@ -111,19 +169,26 @@ HandOverResult handOver(const QString& name, const QByteArray& commandLine, int 
     QLocalSocket socket;
     for (;;) {
         socket.connectToServer(name);
-        if (socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
+        if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
+            socket.abort();
+            if (!keepTrying || !keepTrying()) {
+                return HandOverResult::NoInstance;
+            }
+        } else if (peerUid(socket) != static_cast<long long>(::geteuid())) {
+            // Whoever listens there is not us: not one byte of the command line goes to it.
+            socket.abort();
+            return HandOverResult::Refused;
+        } else if (waitForByte(socket, deadline)) {
             break;
-        }
-        if (!keepTrying || !keepTrying()) {
-            return HandOverResult::NoInstance;
+        } else if (socket.state() == QLocalSocket::ConnectedState) {
+            return HandOverResult::TimedOut;
+        } else {
+            socket.abort();  // closed unanswered: busy with other connections
         }
         if (deadline.remainingTime() <= static_cast<qint64>(kRetryMs)) {
             return HandOverResult::TimedOut;
         }
         QThread::msleep(kRetryMs);
-    }
-    if (!waitForByte(socket, deadline)) {
-        return HandOverResult::TimedOut;
     }
     char greeting = 0;
     socket.read(&greeting, 1);

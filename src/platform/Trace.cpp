@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include "platform/FileNameBytes.h"
+
 namespace gv {
 
 bool traceEnabled() {
@@ -15,7 +17,7 @@ void trace(const QString& line) {
     }
     QFile f(qEnvironmentVariable("GLIMVANE_TRACE"));
     if (f.open(QIODevice::Append | QIODevice::Text)) {
-        f.write(line.toUtf8() + '\n');
+        f.write(fileNameToBytes(line) + '\n');
     }
 }
 

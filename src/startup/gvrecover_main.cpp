@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "platform/Artwork.h"
+#include "platform/Settings.h"
 #include "settings/SettingKeys.h"
 
 int main(int argc, char** argv) {
@@ -25,7 +26,11 @@ int main(int argc, char** argv) {
     window.resize(280, 80);
     window.show();
 
-    gv::SaveSetting(gv::keys::kGvRec, QStringLiteral("1"));
-    gv::SaveSetting(gv::keys::kGvRecHwnd, QString::number(window.winId()));
+    // In one write: a Glimvane that sees the request also sees which window to close.
+    gv::ChangeSettings(
+        QString::fromLatin1(gv::keys::kGvRec.application),
+        QString::fromLatin1(gv::keys::kGvRec.section),
+        {{QString::fromLatin1(gv::keys::kGvRecHwnd.key), QString::number(window.winId())},
+         {QString::fromLatin1(gv::keys::kGvRec.key), QStringLiteral("1")}});
     return QApplication::exec();
 }

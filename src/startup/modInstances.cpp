@@ -1,5 +1,9 @@
 #include "startup/modInstances.h"
 
+#include <limits.h>
+#include <unistd.h>
+#include <cstdio>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -12,6 +16,7 @@
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
 #include "platform/Dialogs.h"
+#include "platform/FileNameBytes.h"
 #include "platform/FontConfig.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
@@ -28,12 +33,30 @@ QPointer<frmSettingUp>& splashSlot() {
     return splash;
 }
 
+// The arguments as the system gave them, joined by blanks; bytes that are not UTF-8 keep
+// their escape form (a file name need not be UTF-8).
 QString joinedCommandLine(int argc, char** argv) {
-    QStringList parts;
+    QByteArray joined;
     for (int i = 1; i < argc; ++i) {
-        parts << QString::fromLocal8Bit(argv[i]);
+        if (i > 1) {
+            joined.append(' ');
+        }
+        joined.append(argv[i]);
     }
-    return parts.join(QLatin1Char(' '));
+    return fileNameFromBytes(joined);
+}
+
+QString workingFolder() {
+    char buffer[PATH_MAX];
+    return ::getcwd(buffer, sizeof buffer) ? fileNameFromBytes(std::string_view(buffer))
+                                           : QDir::currentPath();
+}
+
+// Said on the standard error (the program has no window yet, and may get none).
+void tell(const QString& text) {
+    trace(text);
+    const QByteArray line = "Glimvane: " + fileNameToBytes(text) + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
 }
 
 }  // namespace
@@ -46,7 +69,13 @@ bool IsFirstInstance() {
     if (state.instanceLock->tryAcquire()) {
         return true;
     }
+    // A lock this user cannot trust marks no instance of ours: this start runs alone.
+    const QString problem = state.instanceLock->problem();
     state.instanceLock.reset();
+    if (!problem.isEmpty()) {
+        tell(QString::fromLatin1(kRunningAloneMessage).arg(problem));
+        return true;
+    }
     return false;
 }
 
@@ -58,13 +87,18 @@ void ActivatePreviousWindow(QWidget* window) {
     if (!window) {
         return;
     }
+    trace(QStringLiteral("activate"));
+    // Already in front: asking the window manager again changes nothing, and a burst of
+    // later starts would keep it busy long after.
+    if (window->isVisible() && window->isActiveWindow() && !window->isMinimized()) {
+        return;
+    }
     if (window->isMinimized()) {
         window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     }
     window->show();
     window->raise();
     window->activateWindow();
-    trace(QStringLiteral("activate"));
 }
 
 frmSettingUp* splashWindow() {
@@ -267,8 +301,13 @@ int StartProcedure(int argc, char** argv) {
     // A second start needs no window: it finds the running instance and hands over.
     if (!IsFirstInstance()) {
         QCoreApplication core(argc, argv);
-        handOverToRunningInstance(
-            handOverCommandLine(state.pendingCommandLine, QDir::currentPath()).toUtf8());
+        const HandOverResult result = handOverToRunningInstance(
+            fileNameToBytes(handOverCommandLine(state.pendingCommandLine, workingFolder())));
+        if (result == HandOverResult::Refused) {
+            tell(QString::fromLatin1(kForeignListenerMessage));
+        } else if (result == HandOverResult::TooLong) {
+            tell(QString::fromLatin1(kTooLongMessage).arg(kMaxHandOverBytes / 1024));
+        }
         return 0;
     }
 

@@ -55,6 +55,14 @@ void UpdateReminder(const QDate& today = QDate::currentDate());
 inline constexpr const char* kSupportEmail = "support@glimvane.org";
 inline constexpr const char* kHomePage = "https://glimvane.org";
 
+// Said on the standard error when the single instance cannot be trusted or used.
+inline constexpr const char* kRunningAloneMessage = "%1; running without the single instance.";
+inline constexpr const char* kForeignListenerMessage =
+    "the running instance's socket belongs to another user; the command line was not handed "
+    "over.";
+inline constexpr const char* kTooLongMessage =
+    "the command line is longer than %1 KiB and was not handed over.";
+
 inline constexpr const char* kRootDirectoryMessage =
     "Glimvane cannot be run from a root directory! Please install to a deeper directory.";
 QString missingComponentMessage(const QString& fileName);

@@ -1,6 +1,7 @@
 #include "widgets/FolderTreeModel.h"
 
 #include <QAbstractFileIconProvider>
+#include <QCoreApplication>
 #include <QFileSystemWatcher>
 #include <QHash>
 #include <QScrollBar>
@@ -13,6 +14,7 @@
 #include <deque>
 #include <iterator>
 #include <mutex>
+#include <shared_mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -33,6 +35,31 @@ constexpr int kReaderThreads = 3;
 // Changes on disk come in bursts (a copy makes many entries); the folders changed are read
 // again together once a burst has settled a little.
 constexpr int kChangeSettleMs = 250;
+
+// Reader threads may still be at work when the program ends (a folder that does not answer
+// keeps one for as long as it likes). What they do with Qt afterwards (sorting the names,
+// which uses the locale's collation, and posting the result) must not overlap the program's
+// shutdown: the gate closes when the application object goes, after which a reader drops
+// what it read. Both live for the whole process, on purpose.
+std::shared_mutex& shutdownGate() {
+    static auto* gate = new std::shared_mutex;
+    return *gate;
+}
+
+bool& shuttingDown() {
+    static bool closed = false;  // guarded by the gate
+    return closed;
+}
+
+void closeGateAtShutdown() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        qAddPostRoutine([] {
+            const std::unique_lock lock(shutdownGate());
+            shuttingDown() = true;
+        });
+    });
+}
 
 bool isHiddenName(const QString& name) {
     return name.startsWith(QLatin1Char('.'));
@@ -98,6 +125,7 @@ FolderTreeModel::FolderTreeModel(QObject* parent)
       m_readers(std::make_shared<Readers>()) {
     m_top->name = QStringLiteral("/");
     m_readers->model = this;
+    closeGateAtShutdown();
 }
 
 FolderTreeModel::~FolderTreeModel() {
@@ -122,7 +150,8 @@ void FolderTreeModel::readFolders(const std::shared_ptr<Readers>& readers) {
             readers->waiting.pop_front();
         }
         Subfolders found = readSubfolders(request.folder, &readers->closed);
-        if (readers->closed) {
+        const std::shared_lock gate(shutdownGate());
+        if (readers->closed || shuttingDown()) {
             continue;
         }
         // Sorted here: ICU's comparisons of many thousand names are work the window is spared.

@@ -19,16 +19,23 @@ void ImageBox::setPicture(const Picture& picture) {
     m_picture = picture;
     m_logo = QPixmap();
     m_scaled = QImage();
+    ++m_shown;
     update();
     if (picture.decodingRest()) {
-        // Shows the rest as soon as it is decoded; the token drops the call once this box or
-        // its picture has gone.
+        // Shows the rest as soon as it is decoded; the call is dropped once this box has gone
+        // or shows something else.
         std::weak_ptr<int> alive = m_alive;
-        picture.whenDecoded([alive, this] {
+        const quint64 shown = m_shown;
+        picture.whenDecoded([alive, shown, this] {
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
-                [alive, this] {
-                    if (alive.lock()) {
+                [alive, shown, this] {
+                    if (!alive.lock() || shown != m_shown) {
+                        return;
+                    }
+                    if (m_picture.restFailed()) {
+                        Q_EMIT restFailed();
+                    } else {
                         update();
                     }
                 },
@@ -38,6 +45,7 @@ void ImageBox::setPicture(const Picture& picture) {
 }
 
 void ImageBox::setLogo(const QPixmap& logo) {
+    ++m_shown;
     m_picture = Picture();
     m_logo = logo;
     m_scaled = QImage();
@@ -45,6 +53,7 @@ void ImageBox::setLogo(const QPixmap& logo) {
 }
 
 void ImageBox::clear() {
+    ++m_shown;
     m_picture = Picture();
     m_logo = QPixmap();
     m_scaled = QImage();

@@ -30,6 +30,8 @@ Q_SIGNALS:
     void mouseMoved(QMouseEvent* event);
     void mouseReleased(QMouseEvent* event);
     void mouseDoubleClicked(QMouseEvent* event);
+    // The rest of the picture shown turned out not to be decodable: it holds nothing now.
+    void restFailed();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -45,6 +47,9 @@ private:
     mutable QImage m_scaled;
     // Lives as long as the box: calls queued from a decoding thread check it first.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    // Counts what the box was given to show, so that such a call for an earlier picture is
+    // dropped.
+    quint64 m_shown = 0;
 };
 
 class ViewArea final : public QWidget {

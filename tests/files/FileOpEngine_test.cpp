@@ -4,19 +4,32 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QQueue>
 #include <QUrl>
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <random>
 #include <set>
+#include <stdexcept>
+#include <utility>
 
+#include "files/Checksum.h"
 #include "files/FileOpEngine.h"
+#include "platform/FileNameBytes.h"
 #include "support/TestEnvironment.h"
 
 using namespace gv;
@@ -113,7 +126,7 @@ void expectNothingLost(const std::map<std::string, std::string>& original, const
 }
 
 QString q(const fs::path& p) {
-    return QFile::decodeName(QByteArray::fromStdString(p.string()));
+    return fileNameFromBytes(p.native());
 }
 
 // A small file system of its own: another volume, a full or a read-only disk.
@@ -129,6 +142,54 @@ struct Tmpfs {
             ::umount2(dir.c_str(), MNT_DETACH);
         }
     }
+};
+
+// Another process working on the same files: it acts once at each request (and answers when
+// done), or, racing, acts again and again until it is killed. It makes only system calls.
+class Accomplice final {
+public:
+    Accomplice(std::function<void()> act, bool racing) : m_racing(racing) {
+        int ask[2], done[2];
+        if (::pipe2(ask, O_CLOEXEC) != 0 || ::pipe2(done, O_CLOEXEC) != 0) {
+            throw std::runtime_error("pipe");
+        }
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(ask[1]);
+            ::close(done[0]);
+            for (char c = 0; racing || ::read(ask[0], &c, 1) == 1;) {
+                act();
+                if (!racing) {
+                    (void)!::write(done[1], &c, 1);
+                }
+            }
+            ::_exit(0);
+        }
+        ::close(ask[0]);
+        ::close(done[1]);
+        m_ask = ask[1];
+        m_done = done[0];
+    }
+    Accomplice(const Accomplice&) = delete;
+    Accomplice& operator=(const Accomplice&) = delete;
+    ~Accomplice() {
+        ::close(m_ask);  // ends a waiting process
+        if (m_racing) {
+            ::kill(m_pid, SIGKILL);
+        }
+        ::waitpid(m_pid, nullptr, 0);
+        ::close(m_done);
+    }
+    void act() {
+        char c = 1;
+        ASSERT_EQ(::write(m_ask, &c, 1), 1);
+        ASSERT_EQ(::read(m_done, &c, 1), 1);
+    }
+
+private:
+    bool m_racing;
+    pid_t m_pid = -1;
+    int m_ask = -1, m_done = -1;
 };
 
 class FileOps : public ::testing::Test {
@@ -374,6 +435,287 @@ TEST_F(FileOps, ErrorsNameTheFileAndTheCause) {
     }
     EXPECT_EQ(tree(root / "src"),
               (std::map<std::string, std::string>{{"a.jpg", "a"}, {"b.jpg", "b"}}));
+}
+
+TEST_F(FileOps, AFolderSwappedForALinkMeanwhileNeverLeadsTheWorkIntoTheLinksTarget) {
+    const Tmpfs other(root / "other", "size=10m");  // a move walks the tree onto another volume
+    const fs::path folder = root / "D", sub = folder / "sub", aside = root / "aside";
+    const fs::path victim = root / "V";
+    const auto fill = [&] {
+        fs::remove_all(folder);
+        fs::remove_all(aside);
+        for (const fs::path& dest : {root / "dst", other.dir}) {
+            for (const auto& e : fs::directory_iterator(dest)) {
+                fs::remove_all(e.path());
+            }
+        }
+        for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"}) {
+            put(sub / name, "mine");
+            put(victim / name, "not mine");
+        }
+    };
+    // The link's target keeps its files, and none of them turns up in a copy.
+    const auto untouched = [&] {
+        const auto mixed = [](const auto& t) {
+            return std::ranges::any_of(t, [](const auto& e) { return e.second == "not mine"; });
+        };
+        const auto v = tree(victim);
+        return v.size() == 5 && !mixed(tree(root / "dst")) && !mixed(tree(other.dir)) &&
+               std::ranges::all_of(v, [](const auto& e) { return e.second == "not mine"; });
+    };
+    struct Case {
+        const char* what;
+        FileOpKind kind;
+        fs::path dest;
+        QStringList errors;  // when the swap comes between two steps
+    } const cases[] = {
+        {"delete",
+         FileOpKind::Delete,
+         {},
+         {"Cannot delete 'sub': The file or folder has changed while it was being deleted."}},
+        {"move",
+         FileOpKind::Move,
+         other.dir,
+         {"Cannot move 'sub': The file or folder has changed while it was being moved, so the "
+          "original was kept."}},
+        {"copy", FileOpKind::Copy, root / "dst", {}},  // a copy of the folder as it was when opened
+    };
+    for (const Case& c : cases) {
+        if (c.kind == FileOpKind::Move && !other.ok) {
+            continue;
+        }
+        SCOPED_TRACE(c.what);
+        // Between two steps, the other process puts sub aside and a link in its place.
+        fill();
+        {
+            Accomplice swapper(
+                [&] {
+                    ::rename(sub.c_str(), aside.c_str());
+                    ::symlink(victim.c_str(), sub.c_str());
+                },
+                false);
+            bool swapped = false;
+            observer.onProgress = [&](const FileOpStatus&) {
+                if (!std::exchange(swapped, true)) {
+                    swapper.act();
+                }
+            };
+            observer.errors.clear();
+            EXPECT_EQ(run(c.kind, {q(folder)}, c.dest, kFofNoConfirmation).failed,
+                      !c.errors.isEmpty());
+            EXPECT_EQ(observer.errors, c.errors);
+            EXPECT_TRUE(untouched());
+        }
+        // The other process swaps as fast as it can while whole operations run.
+        observer.onProgress = nullptr;
+        for (int round = 0; round < 12; ++round) {
+            fill();
+            const Accomplice racer(
+                [&] {
+                    ::rename(sub.c_str(), aside.c_str());
+                    ::symlink(victim.c_str(), sub.c_str());
+                    ::unlink(sub.c_str());
+                    ::rename(aside.c_str(), sub.c_str());
+                },
+                true);
+            run(c.kind, {q(folder)}, c.dest, kFofNoConfirmation);
+            ASSERT_TRUE(untouched()) << "round " << round;
+        }
+    }
+}
+
+TEST_F(FileOps, AFileChangedWhileMovedToAnotherVolumeKeepsItsNewBytesAtItsSource) {
+    const Tmpfs other(root / "other", "size=100m");
+    if (!other.ok) {
+        GTEST_SKIP() << "a second volume (tmpfs) cannot be mounted here";
+    }
+    // Onto the tmpfs volume; onto the disk (where the copy is written back as it goes) from it.
+    fs::path source, into;
+    const fs::path saved = root / "saved.jpg";
+    const std::string added = "written by another program";
+    const QString changed =
+        "The file or folder has changed while it was being moved, so the "
+        "original was kept.";
+    const auto damage = [&] {
+        DIR* dir = ::opendir(into.c_str());
+        while (const dirent* e = ::readdir(dir)) {
+            if (std::strncmp(e->d_name, ".gvpart-", 8) == 0) {
+                const int fd = ::openat(dirfd(dir), e->d_name, O_WRONLY);
+                (void)!::pwrite(fd, "?", 1, 10);
+                ::close(fd);
+            }
+        }
+        ::closedir(dir);
+    };
+    const QString damaged = "The copy does not match the original, so the original was kept.";
+    struct Case {
+        const char* change;
+        size_t size;
+        std::function<void()> act;
+        std::function<std::string(const std::string&)> expected;
+        QString reason;
+        bool ontoDisk = false;
+    } const cases[] = {
+        // Above the size the engine once compared only by length.
+        {"rewritten in place", (65 << 20) + 5,
+         [&] {
+             const int fd = ::open(source.c_str(), O_WRONLY);
+             (void)!::pwrite(fd, added.data(), added.size(), 1000);
+             ::close(fd);
+         },
+         [&](std::string old) { return old.replace(1000, added.size(), added); }, changed},
+        {"saved anew under its name", 300000, [&] { ::rename(saved.c_str(), source.c_str()); },
+         [&](const std::string&) { return added; }, changed},
+        {"grown", 300000,
+         [&] {
+             const int fd = ::open(source.c_str(), O_WRONLY | O_APPEND);
+             (void)!::write(fd, added.data(), added.size());
+             ::close(fd);
+         },
+         [&](const std::string& old) { return old + added; }, changed},
+        // The copy, not the source, is damaged before it is read back: after it (a small file)
+        // or beside it (a big one).
+        {"small copy damaged", 300000, damage, [&](const std::string& old) { return old; },
+         damaged},
+        {"big copy damaged", 20 << 20, damage, [&](const std::string& old) { return old; },
+         damaged},
+        {"big copy damaged on the disk", 20 << 20, damage,
+         [&](const std::string& old) { return old; }, damaged, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.change);
+        source = (c.ontoDisk ? other.dir : root / "src") / "photo.jpg";
+        into = c.ontoDisk ? root / "dst" : other.dir;
+        std::string bytes(c.size, '\0');
+        std::mt19937_64 random(c.size);
+        for (size_t i = 0; i + 8 <= bytes.size(); i += 8) {
+            const uint64_t r = random();
+            std::memcpy(&bytes[i], &r, 8);
+        }
+        put(source, bytes);
+        put(saved, added);
+        Accomplice writer(c.act, false);
+        bool written = false;
+        observer.onProgress = [&](const FileOpStatus&) {
+            if (!std::exchange(written, true)) {
+                writer.act();
+            }
+        };
+        observer.errors.clear();
+        EXPECT_TRUE(run(FileOpKind::Move, {q(source)}, into).failed);
+        EXPECT_EQ(observer.errors, QStringList{"Cannot move 'photo.jpg': " + c.reason});
+        EXPECT_TRUE(tree(source.parent_path()) ==
+                    (std::map<std::string, std::string>{{"photo.jpg", c.expected(bytes)}}));
+        EXPECT_TRUE(tree(into).empty());
+        fs::remove_all(into / "photo.jpg");
+        fs::remove_all(source);
+    }
+}
+
+TEST_F(FileOps, ABindMountDoesNotLetAFolderIntoItself) {
+    const fs::path album = root / "album", bound = root / "bound";
+    put(album / "child" / "a.jpg", "abc");
+    fs::create_directories(bound);
+    if (::mount(album.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        GTEST_SKIP() << "a bind mount cannot be made here: " << std::strerror(errno);
+    }
+    const std::unique_ptr<const char, void (*)(const char*)> unmount(
+        bound.c_str(), [](const char* p) { ::umount2(p, MNT_DETACH); });
+    const auto before = tree(album);
+    struct Case {
+        FileOpKind kind;
+        fs::path source, into;
+        const char* message;
+    } const cases[] = {
+        {FileOpKind::Move, bound / "child", album / "child",
+         "Cannot move 'child': The destination folder is inside the folder itself."},
+        {FileOpKind::Copy, bound / "child", album / "child",
+         "Cannot copy 'child': The destination folder is inside the folder itself."},
+        {FileOpKind::Move, album, bound / "child",
+         "Cannot move 'album': The destination folder is inside the folder itself."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        observer.errors.clear();
+        EXPECT_TRUE(run(c.kind, {q(c.source)}, c.into).failed);
+        EXPECT_EQ(observer.errors, QStringList{c.message});
+        EXPECT_EQ(tree(album), before);
+    }
+}
+
+TEST_F(FileOps, AKilledCopysTemporaryGoesAtTheNextCopyAndARunningOnesStays) {
+    const QStringList sources = makeSources({{"big.jpg", 24 << 20}, {"small.jpg", 1000}});
+    const fs::path dest = root / "dst";
+    const auto start = [&](QProcess& copy) {
+        copy.start(QStringLiteral(GLIMVANE_BINARY_DIR "/gvfileop"),
+                   {"--pause", "copy", q(dest), sources[0]});
+        ASSERT_TRUE(copy.waitForStarted());
+        while (!copy.canReadLine()) {
+            ASSERT_TRUE(copy.waitForReadyRead(10000)) << copy.readAllStandardError().toStdString();
+        }
+    };
+    const auto leftovers = [&] {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(dest)) {
+            if (e.path().filename().string().starts_with(".gvpart")) {
+                names.insert(e.path().filename().string());
+            }
+        }
+        return names;
+    };
+    QProcess killed;
+    start(killed);
+    const qint64 killedPid = killed.processId();
+    ::kill(pid_t(killedPid), SIGKILL);
+    killed.waitForFinished();
+    const std::set<std::string> stale = leftovers();
+    ASSERT_EQ(stale.size(), 1u) << "the killed copy had a temporary";
+    QProcess running;
+    start(running);
+    std::set<std::string> inUse;
+    std::ranges::set_difference(leftovers(), stale, std::inserter(inUse, inUse.end()));
+    ASSERT_EQ(inUse.size(), 1u);
+    // Links of a copy that ended and of one that runs, and a user's file of a similar name.
+    const std::string deadLink = ".gvpart-" + std::to_string(killedPid) + "-0";
+    const std::string liveLink = ".gvpart-" + std::to_string(running.processId()) + "-0";
+    fs::create_symlink("a.jpg", dest / deadLink);
+    fs::create_symlink("a.jpg", dest / liveLink);
+    put(dest / ".gvpart-notes.txt", "the user's own");
+    inUse.insert({liveLink, ".gvpart-notes.txt"});
+
+    ASSERT_TRUE(run(FileOpKind::Copy, {sources[1]}, dest).ok());
+    EXPECT_EQ(leftovers(), inUse);
+    // The running copy goes on and completes.
+    running.write("\n");
+    running.closeWriteChannel();
+    ASSERT_TRUE(running.waitForFinished());
+    EXPECT_EQ(running.exitCode(), 0) << running.readAllStandardError().toStdString();
+    EXPECT_EQ(leftovers(), (std::set<std::string>{liveLink, ".gvpart-notes.txt"}));
+    EXPECT_EQ(tree(dest).at("big.jpg"), original["big.jpg"]);
+}
+
+TEST(FileOpChecksum, IsThePublishedFunctionWhateverThePiecesItIsFedIn) {
+    std::string pattern(1000, '\0');
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        pattern[i] = char(i * 131 + 7);
+    }
+    const std::pair<std::string, uint64_t> cases[] = {
+        {"", 0xef46db3751d8e999},
+        {"a", 0xd24ec4f1a98c6e5b},
+        {"abc", 0x44bc2cf5ad770999},
+        {"The quick brown fox jumps over the lazy dog", 0x0b242d361fda71bc},
+        {pattern.substr(0, 33), 0x09f85eeb4e1cbe9f},
+        {pattern, 0x0bf0bdbcc82eb373},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        for (const size_t piece : {1, 7, 32, 4096}) {
+            Checksum sum;
+            for (size_t at = 0; at < bytes.size(); at += piece) {
+                sum.add(bytes.data() + at, std::min(piece, bytes.size() - at));
+            }
+            EXPECT_EQ(sum.value(), expected) << bytes.size() << " bytes in pieces of " << piece;
+        }
+    }
 }
 
 TEST(FileOpNames, CollisionFreeNamesCountBeforeTheExtension) {

@@ -957,7 +957,9 @@ TEST(MetafileEmf, ShowsDrawingThatLiesOutsideItsFrame) {
         QRect bounds;
         std::function<void(EmfWriter&)> draw;
         QSize himetric;
-        QPoint red;  // in a render at one pixel per device pixel
+        QList<QPoint> red;  // in a render at one pixel per device pixel
+        QPoint white{};     // where nothing is drawn; none at 0,0
+        QRect text{};       // where text must leave ink; none when empty
     };
     auto diagram = [](int mapMode, QPoint org, QRect box) {
         return [=](EmfWriter& w) {
@@ -976,17 +978,34 @@ TEST(MetafileEmf, ShowsDrawingThatLiesOutsideItsFrame) {
             w.rectangle(box);
         };
     };
+    // A unit window moved by its origin and no viewport: logical units are device pixels,
+    // and the picture is as tall as the drawing, which is taller than the frame.
+    auto unitWindow = [](EmfWriter& w) {
+        w.setMapMode(kMmAnisotropic).setWindowExt({1, 1}).setWindowOrg({-14, 15});
+        w.createPen(3, kPsSolid, 5, kRed).selectObject(3).moveTo({0, -480}).lineTo({400, -480});
+        redBrushNoPen(w);
+        w.polygon({{100, -400}, {200, -400}, {200, -250}, {100, -250}}, true);
+        w.setWindowOrg({-214, 15}).roundRect({0, -200, 100, 150}, {10, 10});
+        w.createFont(2, -14, QStringLiteral("DejaVu Sans")).selectObject(2);
+        w.extTextOutW({0, -40}, QStringLiteral("Class"));
+    };
     const Case cases[] = {
         {"text mode, window origin moves the drawing up", QRect(0, 0, 11850, 13200),
          QRect(1, -517, 473, 527), diagram(kMmText, {0, 517}, {50, 100, 200, 200}),
-         QSize(11850, 13200), QPoint(150, 200)},
+         QSize(11850, 13200), QList<QPoint>{{150, 200}}},
         {"tenths of a millimetre, y up", QRect(0, 0, 11850, 13200), QRect(1, -517, 473, 527),
          diagram(kMmLoMetric, {0, 0}, {125, 1043, 500, -500}), QSize(11850, 13200),
-         QPoint(150, 200)},
+         QList<QPoint>{{150, 200}}},
+        {"anisotropic unit window keeps GDI's viewport; a drawing taller than its frame",
+         QRect(0, 0, 11850, 12950), QRect(QPoint(1, -517), QPoint(473, 10)), unitWindow,
+         QSize(11850, 13200), QList<QPoint>{{200, 22}, {150, 200}, {264, 380}}, QPoint(440, 300),
+         QRect(210, 455, 70, 30)},
         {"drawing past the right edge widens the picture", QRect(0, 0, 5000, 2500),
-         QRect(0, 0, 300, 100), redBox({220, 20, 60, 60}), QSize(7500, 2500), QPoint(250, 50)},
+         QRect(0, 0, 300, 100), redBox({220, 20, 60, 60}), QSize(7500, 2500),
+         QList<QPoint>{{250, 50}}},
         {"bounds that copy the frame in 1/100 mm are no drawing", QRect(0, 0, 5000, 2500),
-         QRect(0, 0, 5001, 2501), redBox({20, 20, 60, 60}), QSize(5000, 2500), QPoint(50, 50)},
+         QRect(0, 0, 5001, 2501), redBox({20, 20, 60, 60}), QSize(5000, 2500),
+         QList<QPoint>{{50, 50}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -996,7 +1015,15 @@ TEST(MetafileEmf, ShowsDrawingThatLiesOutsideItsFrame) {
         ASSERT_TRUE(picture);
         EXPECT_EQ(picture->sizeHimetric(), c.himetric);
         const QImage image = picture->render(c.himetric / 25);
-        EXPECT_EQ(image.pixel(c.red), QColor(kRed).rgb());
+        for (const QPoint red : c.red) {
+            EXPECT_EQ(image.pixel(red), QColor(kRed).rgb()) << red.x() << "," << red.y();
+        }
+        if (!c.white.isNull()) {
+            EXPECT_EQ(image.pixel(c.white), qRgb(255, 255, 255));
+        }
+        if (!c.text.isEmpty()) {
+            EXPECT_GT(inkBounds(image.copy(c.text)).width(), 20);
+        }
     }
 }
 
@@ -1265,6 +1292,38 @@ TEST(MetafileEmfPlus, DrawsStringsInTheirLayoutOrAtTheirOrigins) {
         EXPECT_TRUE(area.contains(ink)) << ink.x() << "," << ink.y() << " " << ink.width();
         EXPECT_GT(ink.height(), 15);
         EXPECT_GT(ink.width(), 15);
+    }
+}
+
+TEST(MetafileEmfPlus, EmfRecordsAfterGetDcKeepGdisViewport) {
+    // A program draws on the device context GDI+ hands out: a unit window with no viewport
+    // means device pixels, even though the drawing lies inside the frame.
+    const std::pair<const char*, std::function<void(EmfPlusWriter&)>> cases[] = {
+        {"EMF+ draws nothing: the EMF records are the picture", [](EmfPlusWriter&) {}},
+        {"EMF+ draws before GetDC",
+         [](EmfPlusWriter& p) {
+             p.fillRects(kBlue, {{150, 0, 50, 100}});
+         }},
+    };
+    for (const auto& [name, before] : cases) {
+        SCOPED_TRACE(name);
+        EmfWriter emf = emf200x100();
+        EmfPlusWriter plus(emf);
+        before(plus);
+        plus.getDc();
+        emf.setMapMode(kMmAnisotropic).setWindowExt({1, 1});
+        emf.setViewportOrg({0, 0}).setWindowOrg({0, 0});
+        redBrushNoPen(emf);
+        emf.rectangle({10, 60, 40, 30});
+        emf.createFont(2, -16, QStringLiteral("DejaVu Sans")).selectObject(2);
+        emf.extTextOutW({10, 10}, QStringLiteral("Text"));
+        plus.endOfFile();
+        const QImage image = play(emf.finish(), {200, 100});
+        EXPECT_EQ(image.pixel(30, 75), QColor(kRed).rgb());
+        EXPECT_EQ(image.pixel(100, 75), qRgb(255, 255, 255));
+        const QRect ink = inkBounds(image.copy(0, 0, 140, 50));
+        EXPECT_TRUE(QRect(10, 10, 60, 25).contains(ink)) << ink.x() << "," << ink.y();
+        EXPECT_GT(ink.width(), 20);
     }
 }
 

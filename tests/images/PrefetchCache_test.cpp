@@ -397,8 +397,8 @@ namespace {
 // The nice values of this process's threads, read from /proc.
 std::vector<int> threadNiceValues() {
     std::vector<int> values;
-    for (const QString& tid : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs |
-                                                                                 QDir::NoDotAndDotDot)) {
+    for (const QString& tid :
+         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
         if (!stat.open(QIODevice::ReadOnly)) {
             continue;  // the thread ended meanwhile

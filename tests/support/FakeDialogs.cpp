@@ -39,6 +39,12 @@ std::optional<gv::FileChoice> FakeDialogs::saveFile(const QString& title, const 
     return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
 }
 
+std::optional<gv::FileChoice> FakeDialogs::program(const QString& title, const QString& prompt,
+                                                   const QString& folder, QWidget*) {
+    shown << ShownMessage{QStringLiteral("program"), prompt, {}, {}, title, {}, folder};
+    return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.dequeue();
+}
+
 std::optional<QColor> FakeDialogs::colour(const QColor&, QWidget*) {
     shown << ShownMessage{QStringLiteral("colour"), {}, {}, {}, {}, {}, {}};
     return colourAnswers.isEmpty() ? std::nullopt : colourAnswers.dequeue();

@@ -15,7 +15,7 @@
 namespace gvtest {
 
 struct ShownMessage {
-    QString kind;  // "message", "input", "open", "save", "colour", "folder", "optout"
+    QString kind;  // "message", "input", "open", "save", "program", "colour", "folder", "optout"
     QString text;
     gv::MsgButtons buttons = gv::MsgButtons::Ok;
     gv::MsgIcon icon = gv::MsgIcon::None;
@@ -47,6 +47,9 @@ public:
                                            QWidget* owner) override;
     std::optional<gv::FileChoice> saveFile(const QString& title, const QString& folder,
                                            const QString& filter, QWidget* owner) override;
+    // Answered from fileAnswers too.
+    std::optional<gv::FileChoice> program(const QString& title, const QString& prompt,
+                                          const QString& folder, QWidget* owner) override;
     std::optional<QColor> colour(const QColor& initial, QWidget* owner) override;
     QString folder(const QString& prompt, QWidget* owner) override;
     bool messageWithOptOut(const QString& text, const QString& title, QWidget* owner) override;

@@ -243,6 +243,19 @@ QImage quadrantImage(QSize size, const QuadrantColours& colours) {
     return image;
 }
 
+QImage noisyImage(QSize size, quint32 seed) {
+    QImage img(size, QImage::Format_RGB32);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int n = random.bounded(40);
+            line[x] = qRgb((x / 8 + n) % 256, (y / 8 + n) % 256, (x + y + n) % 256);
+        }
+    }
+    return img;
+}
+
 std::array<QPoint, 4> quadrantCentres(QSize size) {
     const int w = size.width();
     const int h = size.height();
@@ -317,6 +330,14 @@ bool writeRle8Bmp(const QString& path, const QImage& image) {
 
 bool writeJpeg(const QString& path, const QImage& image, int quality) {
     return writeWithQt(path, image.convertToFormat(QImage::Format_RGB32), "jpeg", quality);
+}
+
+QByteArray jpegBytes(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, "jpeg").write(image);
+    return bytes;
 }
 
 bool writePng(const QString& path, const QImage& image) {

@@ -20,6 +20,9 @@ using QuadrantColours = std::array<QColor, 4>;
 inline const QuadrantColours kQuadrantColours = {QColor(220, 30, 30), QColor(30, 200, 40),
                                                  QColor(30, 40, 210), QColor(240, 220, 20)};
 QImage quadrantImage(QSize size, const QuadrantColours& colours = kQuadrantColours);
+// Noise over gradients: every block differs, so a JPEG's data spreads over the file as a
+// photo's does.
+QImage noisyImage(QSize size, quint32 seed);
 // The centre of each quadrant, in the order of the colours.
 std::array<QPoint, 4> quadrantCentres(QSize size);
 
@@ -32,6 +35,8 @@ bool writeBmp(const QString& path, const QImage& image);  // also .dib
 // colours to come out exact.
 bool writeRle8Bmp(const QString& path, const QImage& image);
 bool writeJpeg(const QString& path, const QImage& image, int quality = 90);
+// A JPEG file's bytes as Qt's writer makes them, in memory.
+QByteArray jpegBytes(const QImage& image);
 bool writePng(const QString& path, const QImage& image);
 bool writeTiff(const QString& path, const QImage& image);
 

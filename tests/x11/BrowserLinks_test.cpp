@@ -45,8 +45,10 @@ TEST(BrowserLinks, ThePageABrowserShowsJoinsMyImagingSites) {
     ASSERT_TRUE(waitFor(
         [&] { return !(window = visibleWindows("^Glimvane - ").value(0)).isEmpty(); }, 20000));
 
-    // Go, Add Link (above "Update Links..."), its first item: the browser's page.
-    runTool("xdotool", {"windowactivate", "--sync", window, "key", "alt+g", "Up", "Up", "Right"});
+    // Go, Add Link (above "Update Links..." and "Edit Links..."), its first item: the
+    // browser's page.
+    runTool("xdotool",
+            {"windowactivate", "--sync", window, "key", "alt+g", "Up", "Up", "Up", "Right"});
     QTest::qWait(300);
     runTool("xdotool", {"key", "Return"});
     QTest::qWait(300);

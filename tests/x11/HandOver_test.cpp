@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -9,10 +15,11 @@
 #include <QLocalServer>
 #include <QLockFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <algorithm>
 #include <functional>
-#include <signal.h>
 
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
@@ -25,6 +32,20 @@ using gvtest::visibleWindows;
 using gvtest::waitFor;
 
 namespace {
+
+// A figure of the process's memory from /proc (VmRSS now, VmHWM the peak), in KiB.
+qint64 memoryKb(qint64 pid, const char* field) {
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(field)) {
+            return line.mid(qstrlen(field) + 1).trimmed().split(' ').value(0).toLongLong();
+        }
+    }
+    return -1;
+}
 
 class HandOver : public ::testing::Test {
 protected:
@@ -47,14 +68,42 @@ protected:
     }
 
     QProcess* start(const QStringList& args = {}, const QStringList& extraEnv = {},
-                    const QString& workingFolder = {}) {
+                    const QString& workingFolder = {},
+                    const QString& program = gvtest::glimvaneBinary()) {
         auto* p = new QProcess;
         p->setWorkingDirectory(workingFolder);
-        p->setEnvironment(gvtest::childEnvironment(m_trace) + extraEnv);
+        // A variable given here replaces the test's own value of it.
+        QStringList env = gvtest::childEnvironment(m_trace);
+        for (const QString& var : extraEnv) {
+            const QString name = var.section('=', 0, 0) + '=';
+            env.erase(std::remove_if(env.begin(), env.end(),
+                                     [&](const QString& e) { return e.startsWith(name); }),
+                      env.end());
+            if (var.contains('=')) {
+                env << var;
+            }
+        }
+        p->setEnvironment(env);
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(gvtest::glimvaneBinary(), args);
+        p->start(program, args);
         m_processes << p;
         return p;
+    }
+    // The other end of the socket, speaking its wire format by hand.
+    QProcess* startPeer(const QStringList& args, const QString& program = peerBinary()) {
+        auto* p = new QProcess;
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(program, args);
+        m_processes << p;
+        return p;
+    }
+    static QString peerBinary() { return QStringLiteral(GLIMVANE_BINARY_DIR "/socketpeer"); }
+    static QString socketPath() {
+        return gvtest::testFolders().runtime + "/" + kInstanceKey + "_APPLICATION";
+    }
+    QList<QByteArray> traceByteLines() const {
+        QFile f(m_trace);
+        return f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>();
     }
     QStringList traceLines() const {
         QFile f(m_trace);
@@ -100,15 +149,17 @@ protected:
 
 TEST_F(HandOver, APathReachesTheRunningInstance) {
     startFirst();
+    // Names of files that are not there: one that cannot be read would put up a message,
+    // and later hand-overs wait while a question is open.
     for (const QString& name :
          {QStringLiteral("holiday.bmp"), QStringLiteral("été à la mer.bmp")}) {
-        const QString path = makeImageFile(name);
+        const QString path = m_images + "/" + name;
         expectEndsAlone(start({path}), 3000);
         EXPECT_TRUE(waitFor([&] { return traced("ProcessCmdLine: " + path); }, 5000))
             << name.toStdString();
     }
     // A relative path means the folder it was typed in, not the running instance's folder.
-    const QString typed = makeImageFile("typed here.bmp");
+    const QString typed = m_images + "/typed here.bmp";
     expectEndsAlone(start({"typed here.bmp"}, {}, m_images), 3000);
     EXPECT_TRUE(waitFor([&] { return traced("ProcessCmdLine: " + typed); }, 5000));
     // Only one instance ever loaded.
@@ -255,9 +306,8 @@ TEST_F(HandOver, AHandOverThatGetsNoAnswerGivesUpAfterFiveSeconds) {
     InstanceLock lock;
     ASSERT_TRUE(lock.tryAcquire());
     QLocalServer deaf;
-    const QString name = instanceFolder() + "/" + kInstanceKey + "_APPLICATION";
-    QLocalServer::removeServer(name);
-    ASSERT_TRUE(deaf.listen(name));
+    QLocalServer::removeServer(socketPath());
+    ASSERT_TRUE(deaf.listen(socketPath()));
     QElapsedTimer t;
     t.start();
     QProcess* second = start({makeImageFile("b.bmp")});
@@ -292,4 +342,268 @@ TEST_F(HandOver, StartedFromAVolumeRootItSaysSoAndEnds) {
     ASSERT_TRUE(p->waitForFinished(5000));
     EXPECT_EQ(p->exitCode(), 0);
     EXPECT_EQ(tracedCount("load: marked"), 0);
+}
+
+TEST_F(HandOver,
+       AFloodOfHandOversFromParallelSendersIsHandledInOrderAndLeavesTheInstanceAnswering) {
+    // A stack of 1 MiB instead of the usual 8: hand-overs taken inside one another would
+    // exhaust it within a flood the test can afford.
+    QProcess* first =
+        start({"-c", "ulimit -s 1024 && exec \"$0\"", gvtest::glimvaneBinary()}, {}, {}, "/bin/sh");
+    ASSERT_TRUE(waitFor([this] { return traced("load: shown"); }, 20000));
+    ASSERT_TRUE(waitFor([this] { return traced("load: marked"); }, 5000));
+    constexpr int kSenders = 8;
+    constexpr int kEach = 1500;
+    QList<QProcess*> senders;
+    for (int s = 0; s < kSenders; ++s) {
+        senders << startPeer({"flood", socketPath(), QString::number(kEach),
+                              QStringLiteral("/nonexistent/flood-%1-").arg(s)});
+    }
+    int acknowledged = 0;
+    for (QProcess* sender : senders) {
+        ASSERT_TRUE(sender->waitForFinished(120000));
+        acknowledged += sender->readAllStandardOutput().trimmed().toInt();
+    }
+    ASSERT_FALSE(first->waitForFinished(200))
+        << "the flood ended the running instance (exit status " << first->exitStatus() << ")";
+    EXPECT_EQ(acknowledged, kSenders * kEach);
+    // Each sender's hand-overs are handled in the order it sent them, the last one included.
+    const auto last = [](int s) {
+        return QStringLiteral("ProcessCmdLine: /nonexistent/flood-%1-%2").arg(s).arg(kEach - 1);
+    };
+    EXPECT_TRUE(waitFor(
+        [&] {
+            for (int s = 0; s < kSenders; ++s) {
+                if (!traced(last(s))) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        60000));
+    QList<QList<int>> order(kSenders);
+    for (const QString& line : traceLines().filter("ProcessCmdLine: /nonexistent/flood-")) {
+        const QStringList parts = line.section("flood-", 1).split('-');
+        order[parts[0].toInt()] << parts[1].toInt();
+    }
+    for (int s = 0; s < kSenders; ++s) {
+        EXPECT_TRUE(std::is_sorted(order[s].begin(), order[s].end())) << "sender " << s;
+    }
+    // And the instance still answers a real start.
+    const QString path = makeImageFile("after-flood.bmp");
+    expectEndsAlone(start({path}), 3000);
+    EXPECT_TRUE(waitFor([&] { return traced("ProcessCmdLine: " + path); }, 10000));
+}
+
+TEST_F(HandOver, SendersThatSendTooMuchOrStallHoldNeitherMemoryNorTheInstance) {
+    QProcess* first = startFirst();
+    ASSERT_TRUE(waitFor([this] { return traced("load: marked"); }, 5000));
+    const qint64 pid = first->processId();
+    const qint64 peakBefore = memoryKb(pid, "VmHWM:");
+    const qint64 before = memoryKb(pid, "VmRSS:");
+    ASSERT_GT(before, 0);
+
+    // Hundreds of senders each announcing and sending 1 MB, all at once: each is dropped at
+    // its length, before its bytes are read.
+    QProcess* big = startPeer({"hog", socketPath(), "256", "1000000", "1000000", "2000"});
+    ASSERT_TRUE(big->waitForFinished(60000));
+    EXPECT_EQ(big->readAllStandardOutput().trimmed().split('\n').value(1), "closed 256");
+    EXPECT_LT(memoryKb(pid, "VmHWM:") - peakBefore, 32 * 1024);
+    EXPECT_LT(memoryKb(pid, "VmRSS:") - before, 16 * 1024);
+
+    // A hundred that announce a full-size command line and never finish it: the oldest make
+    // room for newer ones, the rest are dropped after 5 s, and a real start gets through.
+    QProcess* stalled = startPeer({"hog", socketPath(), "100", "65536", "1000", "7000"});
+    ASSERT_TRUE(stalled->waitForReadyRead(20000));
+    const QString path = makeImageFile("during.bmp");
+    expectEndsAlone(start({path}), 3000);
+    EXPECT_TRUE(waitFor([&] { return traced("ProcessCmdLine: " + path); }, 5000));
+    ASSERT_TRUE(stalled->waitForFinished(30000));
+    EXPECT_EQ(stalled->readAllStandardOutput().trimmed().split('\n').last(), "closed 100");
+    EXPECT_EQ(first->state(), QProcess::Running);
+
+    // A command line longer than any the instance takes is not sent at all.
+    const QString tooLong = "/" + QString(kMaxHandOverBytes, 'x');
+    expectEndsAlone(start({tooLong}), 3000);
+    QTest::qWait(300);
+    EXPECT_FALSE(traced("ProcessCmdLine: " + tooLong));
+    EXPECT_EQ(tracedCount("load: shown"), 1);
+}
+
+namespace {
+
+// Another local user (uid 54321) who gets in first: a lock naming a running "glimvane" of
+// theirs and a socket that records whatever it is sent, in a temporary folder all users share.
+class AnotherUser {
+public:
+    static constexpr int kUid = 54321;
+
+    AnotherUser() : m_shared(QDir::tempPath() + "/gvshared-XXXXXX") {
+        ::chmod(qPrintable(m_shared.path()), 01777);
+        // Their own copy of a program named as ours, which the lock then names.
+        const QString bin = m_shared.path() + "/bin";
+        QDir().mkpath(bin);
+        ::chmod(qPrintable(bin), 0755);
+        QFile::copy(QStringLiteral(GLIMVANE_BINARY_DIR "/socketpeer"), program());
+        ::chmod(qPrintable(program()), 0755);
+    }
+    QString path(const QString& name) const { return m_shared.path() + "/" + name; }
+    QString program() const { return path("bin/glimvane"); }
+    // A folder of theirs (owned by them, mode 0700).
+    QString folderOfTheirs(const QString& name) const {
+        QDir().mkpath(path(name));
+        ::chown(qPrintable(path(name)), kUid, kUid);
+        ::chmod(qPrintable(path(name)), 0700);
+        return path(name);
+    }
+    QByteArray received() const {
+        QFile f(path("received"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private:
+    QTemporaryDir m_shared;
+};
+
+}  // namespace
+
+TEST_F(HandOver, AnotherUserCanNeitherKeepTheProgramFromStartingNorReadItsCommandLine) {
+    enum class Runtime { Unset, TheirFolder, OpenFolder, Ours };
+    struct Case {
+        const char* what;
+        Runtime runtime;
+        bool plantedInOurFolder;  // their lock and socket inside our own private folder
+        bool ourLockHeld;         // and a lock of ours held by a process that is no instance
+        bool starts;
+    };
+    for (const Case c : {
+             Case{"no runtime folder", Runtime::Unset, false, false, true},
+             Case{"another user's runtime folder", Runtime::TheirFolder, false, false, true},
+             Case{"a runtime folder open to all", Runtime::OpenFolder, false, false, true},
+             Case{"their lock and socket in our folder", Runtime::Ours, true, false, true},
+             Case{"their socket beside our lock", Runtime::Ours, true, true, false},
+         }) {
+        SCOPED_TRACE(c.what);
+        gvtest::emptyTestFolders();
+        AnotherUser other;
+        // Squatted: the shared folder's "runtime-<user>" that Qt would fall back to, and the
+        // lock and socket in the shared folder itself.
+        other.folderOfTheirs(QStringLiteral("runtime-") + ::getpwuid(::geteuid())->pw_name);
+        const QString theirs = other.path(kInstanceKey);
+        QProcess* listener = startPeer(
+            {"--uid", QString::number(AnotherUser::kUid), "listen", theirs + "_APPLICATION",
+             other.path("received"), theirs + "_APPLICATION_MUTEX"},
+            other.program());
+        if (!listener->waitForReadyRead(5000)) {
+            GTEST_SKIP() << "acting as another user needs root";
+        }
+        const QString ours = gvtest::testFolders().runtime + "/" + kInstanceKey;
+        QStringList env = {"TMPDIR=" + other.path(""), "XDG_CACHE_HOME"};
+        if (c.plantedInOurFolder) {
+            // Only the superuser could do this (a program run with sudo in our environment).
+            for (const char* suffix : {"_APPLICATION", "_APPLICATION_MUTEX"}) {
+                ASSERT_EQ(::rename(qPrintable(theirs + suffix), qPrintable(ours + suffix)), 0);
+            }
+        }
+        std::unique_ptr<QLockFile> ourLock;
+        if (c.ourLockHeld) {
+            QFile::remove(ours + "_APPLICATION_MUTEX");
+            ourLock = std::make_unique<QLockFile>(ours + "_APPLICATION_MUTEX");
+            ASSERT_TRUE(ourLock->tryLock(0));
+        }
+        if (c.runtime == Runtime::Unset) {
+            env << "XDG_RUNTIME_DIR";
+        } else if (c.runtime == Runtime::TheirFolder) {
+            env << "XDG_RUNTIME_DIR=" + other.folderOfTheirs("theirs");
+        } else if (c.runtime == Runtime::OpenFolder) {
+            QDir().mkpath(other.path("open"));
+            ::chmod(qPrintable(other.path("open")), 0777);
+            env << "XDG_RUNTIME_DIR=" + other.path("open");
+        }
+
+        const int shownBefore = tracedCount("load: shown");
+        QProcess* p = start({"/nonexistent/secret plans.bmp"}, env);
+        if (c.starts) {
+            EXPECT_TRUE(
+                waitFor([&] { return tracedCount("load: shown") == shownBefore + 1; }, 20000));
+            if (c.runtime != Runtime::Ours) {
+                // Single all the same, from a private folder of its own.
+                EXPECT_TRUE(waitFor([&] { return traced("load: marked"); }, 5000));
+                EXPECT_TRUE(QFile::exists(gvtest::testFolders().home + "/.cache/Glimvane/runtime/" +
+                                          kInstanceKey + "_APPLICATION"));
+            }
+        } else {
+            expectEndsAlone(p, 3000);
+        }
+        EXPECT_TRUE(other.received().isEmpty()) << other.received().toStdString();
+        p->kill();
+        p->waitForFinished(3000);
+        listener->kill();
+        listener->waitForFinished(3000);
+    }
+}
+
+TEST_F(HandOver, TheRunningInstanceRefusesAConnectionOfAnotherUser) {
+    startFirst();
+    ASSERT_TRUE(waitFor([this] { return traced("load: marked"); }, 5000));
+    // The socket opened up and reachable from a folder the other user can enter.
+    AnotherUser other;
+    ASSERT_EQ(::chmod(qPrintable(socketPath()), 0777), 0);
+    ASSERT_EQ(::link(qPrintable(socketPath()), qPrintable(other.path("way-in"))), 0);
+    QProcess* theirs = startPeer({"--uid", QString::number(AnotherUser::kUid), "send",
+                                  other.path("way-in"), "/nonexistent/planted.bmp"},
+                                 other.program());
+    ASSERT_TRUE(theirs->waitForFinished(10000));
+    if (theirs->exitCode() == 77) {
+        GTEST_SKIP() << "acting as another user needs root";
+    }
+    EXPECT_EQ(theirs->exitCode(), 3) << "the other user's connection was answered";
+    QTest::qWait(300);
+    EXPECT_FALSE(traced("ProcessCmdLine: /nonexistent/planted.bmp"));
+    EXPECT_TRUE(traced(QStringLiteral("hand-over: refused a connection of another user (uid %1)")
+                           .arg(AnotherUser::kUid)));
+}
+
+TEST_F(HandOver, ANameThatIsNotUtf8OpensThatFileNotItsLookAlike) {
+    // Beside it a look-alike whose name is the UTF-8 of U+FFFD, which a lossy conversion of
+    // the byte 0xFF would open instead.
+    const QByteArray folder = QFile::encodeName(m_images);
+    const QByteArray name = folder + "/b\xff.jpg";
+    const QByteArray lookAlike = folder + "/b\xef\xbf\xbd.jpg";
+    // Qt's own clean-up of the test folders cannot remove a name that is not UTF-8.
+    struct RemovedAfter {
+        QByteArray path;
+        ~RemovedAfter() { ::unlink(path.constData()); }
+    } const removedAfter{name};
+    const auto writeJpeg = [](const QByteArray& path, int width) {
+        QBuffer jpeg;
+        jpeg.open(QIODevice::WriteOnly);
+        QImage(width, 8, QImage::Format_RGB32).save(&jpeg, "JPEG");
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, jpeg.data().constData(), jpeg.size()), jpeg.size());
+        ::close(fd);
+    };
+    // The shell hands the program the byte 0xFF, which Qt's own argument list cannot carry.
+    const QStringList viaShell = {"-c", R"sh(exec "$0" "$(printf '%s/b\377.jpg' "$1")")sh",
+                                  gvtest::glimvaneBinary(), m_images};
+    for (const bool secondStart : {false, true}) {
+        SCOPED_TRACE(secondStart ? "handed over" : "own command line");
+        gvtest::emptyTestFolders();
+        QDir().mkpath(m_images);
+        writeJpeg(name, 16);
+        writeJpeg(lookAlike, 8);
+        QProcess* first = secondStart ? startFirst() : start(viaShell, {}, {}, "/bin/sh");
+        if (secondStart) {
+            ASSERT_TRUE(waitFor([this] { return traced("load: marked"); }, 5000));
+            expectEndsAlone(start(viaShell, {}, {}, "/bin/sh"), 3000);
+        }
+        EXPECT_TRUE(
+            waitFor([&] { return traceByteLines().contains("ProcessCmdLine: " + name); }, 20000));
+        EXPECT_TRUE(waitFor([&] { return traceByteLines().contains("shown: " + name); }, 20000));
+        EXPECT_FALSE(traceByteLines().contains("shown: " + lookAlike));
+        first->kill();
+        first->waitForFinished(3000);
+        m_shownSoFar = 0;
+    }
 }

@@ -278,9 +278,10 @@ QTransform Canvas::pageToDevice() const {
         case MapMode::Isotropic:
         case MapMode::Anisotropic: {
             // A picture that scales itself without naming a viewport means "my window is
-            // the whole picture", which is how pictures are played into a frame.
+            // the whole picture", which is how pictures are played into a frame, unless
+            // GDI laid the drawing out with its own viewport.
             QPointF viewportExt = s.viewportExt;
-            if (!s.viewportExtSet) {
+            if (!s.viewportExtSet && !m_setup.gdiViewport) {
                 viewportExt = QPointF(m_setup.frame.width(), m_setup.frame.height());
                 if (!s.viewportOrgSet) {
                     viewportOrg = implicitViewportOrg();
@@ -345,7 +346,7 @@ void Canvas::offsetWindowOrg(QPointF d) {
 
 void Canvas::offsetViewportOrg(QPointF d) {
     const bool implicit =
-        !m_state.viewportOrgSet && !m_state.viewportExtSet &&
+        !m_state.viewportOrgSet && !m_state.viewportExtSet && !m_setup.gdiViewport &&
         (m_state.mapMode == MapMode::Isotropic || m_state.mapMode == MapMode::Anisotropic);
     setViewportOrg((implicit ? implicitViewportOrg() : m_state.viewportOrg) + d);
 }
@@ -362,7 +363,7 @@ void Canvas::scaleViewportExt(double xNum, double xDen, double yNum, double yDen
         return;
     }
     QPointF ext = m_state.viewportExt;
-    if (!m_state.viewportExtSet) {
+    if (!m_state.viewportExtSet && !m_setup.gdiViewport) {
         ext = QPointF(m_setup.frame.width(), m_setup.frame.height());
     }
     setViewportExt(QPointF(ext.x() * xNum / xDen, ext.y() * yNum / yDen));

@@ -16,7 +16,9 @@ namespace gv::metafile {
 
 namespace {
 
-constexpr quint32 kSignature = 0x464D4520;  // " EMF"
+constexpr quint32 kSignature = 0x464D4520;      // " EMF"
+constexpr quint32 kPlusSignature = 0x2B464D45;  // "EMF+"
+constexpr quint16 kPlusHeader = 0x4001;
 constexpr qint64 kMinHeader = 88;
 constexpr qint64 kRegionHeader = 32;
 constexpr qint64 kMaxRegionRects = 2000;
@@ -794,11 +796,12 @@ std::optional<QRectF> frameAroundDrawing(const QRectF& frame, const QRectF& incl
         drawing.height() > kMaxGrowth * frame.height()) {
         return std::nullopt;
     }
-    // Along each axis: the least shift of the frame that covers the drawing, or the span of
-    // both where the frame is too small to cover it.
+    // Along each axis: the least shift of the frame that covers the drawing, or the
+    // drawing's own span where the frame is too small to hold it (a frame that misses its
+    // drawing says nothing about where the picture lies, only roughly how large it is).
     auto place = [](double start, double length, double from, double to) {
         if (to - from > length) {
-            return std::pair(std::min(start, from), std::max(start + length, to));
+            return std::pair(from, to);
         }
         const double shifted = std::clamp(start, to - length, from);
         return std::pair(shifted, shifted + length);
@@ -839,6 +842,12 @@ std::optional<Layout> parseEmf(const ByteReader& file, QString* error) {
         if (++records > kMaxRecords) {
             return fail("The metafile has too many records.");
         }
+        // GDI+ records through a GDI device context of its own: what such a file draws
+        // with EMF records, GDI mapped with its own viewport.
+        if (type == kComment && size >= 20 && file.u32(pos + 12) == kPlusSignature &&
+            file.u16(pos + 16) == kPlusHeader) {
+            layout.setup.gdiViewport = true;
+        }
         pos += size;
         if (type == kEof) {
             break;
@@ -876,6 +885,8 @@ std::optional<Layout> parseEmf(const ByteReader& file, QString* error) {
         himetricW *= grown->width() / device.width();
         himetricH *= grown->height() / device.height();
         device = *grown;
+        // Bounds are what GDI measured while recording, so its mapping rules made them.
+        layout.setup.gdiViewport = true;
     }
     layout.setup.frame = device;
     layout.himetric = QSize(int(std::lround(std::clamp(himetricW, 1.0, 2e9))),

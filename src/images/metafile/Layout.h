@@ -16,6 +16,10 @@ struct FrameSetup final {
     // The window starts at logical 0,0 and maps onto device 0,0 at one unit per device
     // unit, rather than onto the frame's corner (WMF pictures sized from their drawing).
     bool windowAtOrigin = false;
+    // A window scaled without a viewport keeps GDI's own viewport (one device unit per
+    // unit, from 0,0) instead of being stretched over the frame: the picture's drawing was
+    // laid out by GDI itself (its bounds say so, or GDI+ recorded it).
+    bool gdiViewport = false;
 };
 
 struct Layout final {
