@@ -1,7 +1,6 @@
 #pragma once
 // A small file system of a test's own (tmpfs): another volume, a full or read-only disk, a
-// disk plugged in and taken out again. Mounting needs the right to mount (the tests run as
-// root here).
+// disk plugged in and taken out. Mounting needs the right to mount (root here).
 
 #include <string>
 
@@ -9,7 +8,7 @@ namespace gvtest {
 
 class Tmpfs final {
 public:
-    // Makes the folder and mounts a tmpfs there with the options ("size=1m") and flags.
+    // Makes the folder and mounts there with the options ("size=1m") and flags.
     explicit Tmpfs(std::string dir, std::string options = "size=1m", unsigned long flags = 0);
     ~Tmpfs();
     Tmpfs(const Tmpfs&) = delete;
@@ -19,24 +18,22 @@ public:
     bool unmount();
     bool mounted() const { return m_mounted; }
     const std::string& dir() const { return m_dir; }
-    // Why the last mount failed; whether the reason is that nothing can be mounted here at
-    // all (no right to, no tmpfs), rather than a fault of the test or the folder.
+    // Why the last mount failed, and whether nothing can be mounted here at all (no right,
+    // no tmpfs) rather than a fault of the test.
     const std::string& why() const { return m_why; }
     bool impossibleHere() const { return m_impossible; }
 
 private:
-    std::string m_dir;
-    std::string m_options;
+    std::string m_dir, m_options;
     unsigned long m_flags;
-    bool m_mounted = false;
-    bool m_impossible = false;
+    bool m_mounted = false, m_impossible = false;
     std::string m_why;
 };
 
 }  // namespace gvtest
 
-// Ends the test when the tmpfs is not mounted: skipped where this environment cannot mount
-// at all, failed with the reason otherwise, never passed silently.
+// Ends the test where the tmpfs is not mounted: skipped where nothing can be mounted, failed
+// with the reason otherwise, never passed silently.
 #define GV_REQUIRE_TMPFS(fs)                                           \
     do {                                                               \
         if (!(fs).mounted()) {                                         \
