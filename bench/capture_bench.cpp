@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "capture/frmCap.h"
-#include "mainwindow/ImageBox.h"
+#include "widgets/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"

@@ -34,9 +34,9 @@
 
 #include "files/FileOpProgress.h"
 #include "files/FileOpRunner.h"
-#include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "settings/SettingKeys.h"
+#include "widgets/FileListBox.h"
 
 namespace {
 

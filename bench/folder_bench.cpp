@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "BenchFolders.h"
-#include "mainwindow/FileListBox.h"
+#include "widgets/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 
 namespace {

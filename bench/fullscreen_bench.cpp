@@ -14,12 +14,12 @@
 
 #include "fullscreen/frmFullscn.h"
 #include "images/PrefetchCache.h"
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
 
 namespace {
 

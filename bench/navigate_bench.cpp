@@ -12,12 +12,12 @@
 #include <cstdio>
 #include <vector>
 
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

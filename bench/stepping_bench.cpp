@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Settings.h"

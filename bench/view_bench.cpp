@@ -18,13 +18,13 @@
 #include <cmath>
 #include <cstdio>
 #include "BenchFolders.h"
-#include "mainwindow/FileListBox.h"
+#include "widgets/FileListBox.h"
 
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
+#include "widgets/ImageBox.h"
 
 namespace {
 

@@ -13,9 +13,10 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
+// Blank after the trim of the lines: spaces only (a tab is text).
 bool isBlank(QByteArrayView bytes) {
     for (char c : bytes) {
-        if (c != ' ' && c != '\t') {
+        if (c != ' ') {
             return false;
         }
     }
@@ -80,7 +81,8 @@ std::optional<MenuEntry> parseDataFileLine(QByteArrayView line, int& fault) {
     }
     const QByteArrayView target = line.first(first);
     const QByteArrayView name = line.sliced(last + kMarker.size());
-    if (isBlank(target) || isBlank(name)) {
+    // One blank side is no item; a line blank on both sides is an item as it stands.
+    if (isBlank(target) != isBlank(name)) {
         return std::nullopt;
     }
     return MenuEntry{decodeDataFileText(name), decodeDataFileText(target)};

@@ -34,8 +34,8 @@ struct DataFileContent {
     int error = 0;             // 0, or the number of the fault that ended the reading
 };
 
-// One line, without its line end. Blank lines and lines with one blank side give no item
-// (an empty optional and no fault); a damaged line sets fault.
+// One line, without its line end. Lines of spaces only and lines with exactly one side of
+// spaces only give no item (an empty optional and no fault); a damaged line sets fault.
 std::optional<MenuEntry> parseDataFileLine(QByteArrayView line, int& fault);
 // A whole file. Lines may end in CR LF, LF or CR.
 DataFileContent parseDataFile(QByteArrayView bytes);

@@ -178,7 +178,10 @@ void clsVarMenus::SaveMenu() {
         throw ObjectError{kNoDataFile, QStringLiteral("clsVarMenus"),
                           QStringLiteral("No Data file set, set a data file before saving items")};
     }
-    writeDataFile(tag(0).isEmpty() ? QByteArray() : formatDataFile(entries()));
+    // An empty menu deletes the file. A first item with an empty target (a line with nothing
+    // on either side) is no empty menu: the items after it are the user's and are written.
+    const QList<MenuEntry> items = entries();
+    writeDataFile(items.isEmpty() ? QByteArray() : formatDataFile(items));
 }
 
 void clsVarMenus::writeDataFile(const QByteArray& text) {

@@ -1,13 +1,10 @@
 #include "favourites/FavouriteCommands.h"
 
-#include <unistd.h>
 #include <QAction>
-#include <QDir>
 #include <QMenu>
 
 #include "platform/Dialogs.h"
 #include "platform/FileAccess.h"
-#include "platform/FileNameBytes.h"
 #include "platform/Paths.h"
 
 namespace gv {
@@ -22,9 +19,6 @@ constexpr const char* kDeleteTitle = "Delete Favourite?";
 constexpr const char* kInvalidQuestion = "This favourite is invalid, delete it?";
 constexpr const char* kDriveUnavailable = "Drive unavailable";
 constexpr const char* kPathNotFound = "Invalid Favourite, the directory path could not be found!";
-// The error the system reports for a folder the user may not read.
-constexpr int kPermissionDeniedNumber = 70;
-constexpr const char* kPermissionDenied = "Permission denied";
 
 bool askYes(const char* text, QWidget* owner) {
     return dialogs().message(QString::fromLatin1(text), MsgButtons::YesNo, MsgIcon::None,
@@ -113,16 +107,16 @@ void runAddCommand(FavouriteStore& store, const QString& caption, const QString&
 }
 
 FolderProblem checkFavouriteFolder(const QString& folder) {
-    if (folder.isEmpty() || !isVolumeAvailable(volumeRoot(folder))) {
-        return FolderProblem::DriveUnavailable;
+    switch (folderFailure(folder).number) {
+        case 0:
+            return FolderProblem::None;
+        case kErrDeviceUnavailable:
+            return FolderProblem::DriveUnavailable;
+        case kErrPathNotFound:
+            return FolderProblem::PathNotFound;
+        default:
+            return FolderProblem::PermissionDenied;
     }
-    if (!isFolder(folder)) {
-        return FolderProblem::PathNotFound;
-    }
-    if (::access(fileNameToBytes(folder).constData(), R_OK | X_OK) != 0) {
-        return FolderProblem::PermissionDenied;
-    }
-    return FolderProblem::None;
 }
 
 void openFavouriteFromMenu(FavouriteStore& store, const Favourite& favourite,
@@ -159,8 +153,8 @@ void openFavouriteFromList(const FavouriteStore& store, const QString& line, con
                 break;
             case FolderProblem::PermissionDenied:
                 dialogs().message(
-                    QString::fromLatin1(kPermissionDenied), MsgButtons::Ok, MsgIcon::Critical,
-                    QStringLiteral("Error Number: ") + QString::number(kPermissionDeniedNumber),
+                    QStringLiteral("Permission denied"), MsgButtons::Ok, MsgIcon::Critical,
+                    QStringLiteral("Error Number: ") + QString::number(kErrPermissionDenied),
                     owner);
                 break;
         }
@@ -169,10 +163,11 @@ void openFavouriteFromList(const FavouriteStore& store, const QString& line, con
 }
 
 void DeleteInvalidFavourites(FavouriteStore& store) {
-    // Each delete renumbers: the whole list is taken first, and deleted by name.
+    // Each delete renumbers: the whole list is taken first, and deleted by name. A folder on
+    // a volume that is not mounted now is not known to be gone: it stays.
     const QList<Favourite> favourites = store.favourites();
     for (const Favourite& f : favourites) {
-        if (!isFolder(f.folder)) {
+        if (!isFolder(f.folder) && unmountedVolumeOf(f.folder).isEmpty()) {
             store.DeleteFavourite(f.name, f.folder);
         }
     }

@@ -4,6 +4,7 @@
 #include <QCursor>
 
 #include "files/FileOpRunner.h"
+#include "files/frmBrowse.h"
 #include "platform/Dialogs.h"
 #include "platform/Paths.h"
 
@@ -54,7 +55,7 @@ clsFileManager::clsFileManager(Service service)
     : m_service(service ? std::move(service) : Service(runFileOperation)) {}
 
 QString clsFileManager::destinationFor(QString* destination, QWidget* form, const QString& prompt,
-                                       const char* errorText) {
+                                       const QString& startFolder, const char* errorText) {
     if (destination && !destination->isEmpty()) {
         return *destination;
     }
@@ -63,7 +64,14 @@ QString clsFileManager::destinationFor(QString* destination, QWidget* form, cons
                               QString::fromLatin1(errorText)};
         return {};
     }
-    const QString chosen = dialogs().folder(prompt, form);
+    // The prompt inside the window, the tree at the folder at hand, and the favourites beside
+    // it: a copy or move to a favourite takes two clicks.
+    frmBrowse chooser(form);
+    chooser.setFavourites(m_favourites ? m_favourites() : QList<Favourite>());
+    QString chosen;
+    if (!chooser.ShowBrowse(form, prompt, startFolder, &chosen)) {
+        chosen.clear();
+    }
     if (destination) {
         *destination = chosen;
     }
@@ -76,7 +84,7 @@ bool clsFileManager::copyOrMoveFolder(const QString& folder, QWidget* form, QStr
     const QString prompt =
         QStringLiteral("Please choose a folder you would like to %1 '%2' to.")
             .arg(move ? QStringLiteral("move") : QStringLiteral("copy"), lastPathComponent(folder));
-    const QString dest = destinationFor(destination, form, prompt, kNoFormFolder);
+    const QString dest = destinationFor(destination, form, prompt, folder, kNoFormFolder);
     if (dest.isEmpty()) {
         return false;
     }
@@ -93,7 +101,7 @@ bool clsFileManager::copyOrMoveFile(const QString& sourcePath, const QString& na
     const QString prompt = QStringLiteral("Please choose a folder you would like to %1 %2 to.")
                                .arg(move ? QStringLiteral("move") : QStringLiteral("copy"), name);
     const QString dest =
-        destinationFor(destination, form, prompt, move ? kNoFormFolder : kNoFormFile);
+        destinationFor(destination, form, prompt, sourcePath, move ? kNoFormFolder : kNoFormFile);
     if (dest.isEmpty()) {
         return false;
     }

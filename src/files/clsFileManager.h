@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+#include "favourites/FavouriteStore.h"
 #include "files/FileOpEngine.h"
 
 class QWidget;
@@ -36,6 +37,11 @@ public:
     using Service = std::function<FileOpOutcome(const FileOpRequest&, QWidget* owner)>;
     // The service defaults to the real one (runFileOperation); tests hand in their own.
     explicit clsFileManager(Service service = {});
+
+    // The favourites the destination chooser lists beside its folder tree (the menu's
+    // entries, read each time the chooser opens).
+    using FavouriteSource = std::function<QList<Favourite>()>;
+    void setFavourites(FavouriteSource source) { m_favourites = std::move(source); }
 
     bool CopyDirectory(const QString& DirToCopy, QWidget* Callingfrm,
                        QString* Destination = nullptr, QString* pDest = nullptr);
@@ -68,15 +74,17 @@ private:
                           QString* pDest, bool move);
     bool copyOrMoveFile(const QString& sourcePath, const QString& name, QWidget* form,
                         QString* destination, QString* pDest, bool move);
-    // The destination given, or the one the user chooses; empty when there is none.
+    // The destination given, or the one the user chooses in a chooser that starts at the
+    // folder the command works on; empty when there is none.
     QString destinationFor(QString* destination, QWidget* form, const QString& prompt,
-                           const char* errorText);
+                           const QString& startFolder, const char* errorText);
     bool finish(qint16 opKind, const QString& source, const QString& dest, QWidget* owner,
                 bool recycle);
     void PerformFileOp(QWidget* owner, bool recycle);
     bool LastOpFailed() const { return m_lastOpFailed; }
 
     Service m_service;
+    FavouriteSource m_favourites;
     bool m_displayPBar = false;
     bool m_yesToAll = false;
     bool m_renameFiles = false;

@@ -14,7 +14,6 @@
 #include <QVBoxLayout>
 
 #include "listing/FileListing.h"
-#include "mainwindow/FileListBox.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
@@ -23,6 +22,7 @@
 #include "platform/FileNameBytes.h"
 #include "platform/Paths.h"
 #include "startup/AppState.h"
+#include "widgets/FileListBox.h"
 #include "widgets/FolderTreeModel.h"
 
 namespace gv {
@@ -93,6 +93,7 @@ MiniBrowser::MiniBrowser(QWidget* parent) : QFrame(parent) {
     layout->addWidget(cmdExit);
 
     connect(cmdExit, &QPushButton::clicked, this, &MiniBrowser::closeClicked);
+    cmdExit->installEventFilter(this);
     connect(Drive1, &QComboBox::textActivated, this, &MiniBrowser::chooseVolume);
     connect(Drive1, &VolumeComboBox::aboutToShowPopup, this, [this] {
         const QSignalBlocker block(Drive1);
@@ -157,9 +158,22 @@ void MiniBrowser::goTo(const QString& folder) {
 }
 
 void MiniBrowser::chooseVolume(const QString& root) {
-    if (!isVolumeAvailable(root)) {
-        dialogs().message(QStringLiteral("Drive unavailable"), MsgButtons::Ok, MsgIcon::Exclamation,
-                          QStringLiteral("Problem"), this);
+    if (root == volumeRoot(m_folder)) {
+        return;  // the drive did not change: the folder stays
+    }
+    // The list names mount points: one whose volume went meanwhile is a plain folder now.
+    const FolderFailure failure = isVolumeAvailable(root)
+                                      ? folderFailure(root)
+                                      : FolderFailure{kErrDeviceUnavailable, QString()};
+    if (failure.number != 0) {
+        if (failure.number == kErrDeviceUnavailable) {
+            dialogs().message(QStringLiteral("Drive unavailable"), MsgButtons::Ok,
+                              MsgIcon::Exclamation, QStringLiteral("Problem"), this);
+        } else {
+            dialogs().message(failure.description, MsgButtons::Ok, MsgIcon::Critical,
+                              QString::number(failure.number), this);
+        }
+        // The folder shown stays, and so does its volume in the list.
         const QSignalBlocker block(Drive1);
         Drive1->setCurrentText(volumeRoot(m_folder));
         return;
@@ -200,6 +214,21 @@ void MiniBrowser::refreshFileList() {
     refreshCounts();
 }
 
+int MiniBrowser::reloadFiles(const QString& keep) {
+    refreshFileList();
+    const int row = File1->rowOf(keep);
+    if (row >= 0) {
+        AppState& state = appState();
+        const bool suppress = state.SuppressFileClick;
+        state.SuppressFileClick = true;
+        File1->setCurrentRow(row);
+        File1->setSelected(row, true);
+        state.SuppressFileClick = suppress;
+    }
+    refreshCounts();
+    return row;
+}
+
 void MiniBrowser::refreshCounts() {
     lblCount->setText(QString::number(File1->count()));
     lblNumber->setText(QString::number(File1->currentRow() + 1));
@@ -211,17 +240,25 @@ void MiniBrowser::setPinned(bool pinned) {
 }
 
 void MiniBrowser::setGreyMode() {
+    const QColor frameGrey(0x80, 0x80, 0x80);
+    const QColor listGrey(0xE0, 0xE0, 0xE0);
     QPalette frame = palette();
-    frame.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
+    frame.setColor(QPalette::Window, frameGrey);
     setPalette(frame);
     for (QWidget* list : std::initializer_list<QWidget*>{Drive1, Dir1, File1}) {
         QPalette p = list->palette();
-        p.setColor(QPalette::Base, QColor(0xE0, 0xE0, 0xE0));
+        p.setColor(QPalette::Base, listGrey);
+        p.setColor(QPalette::Button, listGrey);
         list->setPalette(p);
     }
+    // The desktop's style shades a drop-down list's face as a button: the drive list gets
+    // the flat grey of the two lists below it (a face of its own needs a border of its own).
+    Drive1->setStyleSheet(QStringLiteral("QComboBox#Drive1 { background-color: %1; "
+                                         "border: 1px solid #808080; padding: 1px 4px; }")
+                              .arg(listGrey.name()));
     for (QLabel* l : {Label3, Label6, lblNumber, lblCount}) {
         QPalette p = l->palette();
-        p.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
+        p.setColor(QPalette::Window, frameGrey);
         p.setColor(QPalette::WindowText, Qt::white);
         l->setPalette(p);
     }
@@ -229,6 +266,14 @@ void MiniBrowser::setGreyMode() {
 
 bool MiniBrowser::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (watched == cmdExit) {
+        // Any button released over "Close" gives the folder list the keyboard; the left one
+        // goes on to close the viewer.
+        if (type == QEvent::MouseButtonRelease) {
+            Dir1->setFocus(Qt::MouseFocusReason);
+        }
+        return false;
+    }
     if (watched == Image2) {
         if (type == QEvent::MouseButtonRelease &&
             static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {

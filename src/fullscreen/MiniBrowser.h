@@ -26,6 +26,9 @@ public:
     bool setFolder(const QString& folder);
     // The file-name pattern of the listed files (the main window's).
     void setPattern(const QString& pattern) { m_pattern = pattern; }
+    // Reads the folder's files again (files added meanwhile appear) and makes the named one
+    // the current file again; its row, or -1 when it has gone.
+    int reloadFiles(const QString& keep);
     void refreshCounts();
     bool pinned() const { return m_pinned; }
     void setPinned(bool pinned);

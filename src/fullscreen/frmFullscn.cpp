@@ -17,8 +17,6 @@
 #include "images/Decoder.h"
 #include "images/ImageTypeCatalogue.h"
 #include "images/PrefetchCache.h"
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
@@ -29,6 +27,8 @@
 #include "platform/Trace.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
 
 namespace gv {
 namespace {
@@ -42,6 +42,9 @@ constexpr int kMiniOnWidthTw = 195;
 constexpr int kMenuStripHeightTw = 480;
 constexpr int kScrollStepTw = 100;
 constexpr int kBarThicknessTw = 200;
+// The viewer's icon, in pixels, and its distance from the corner.
+constexpr int kIconSize = 24;
+constexpr int kIconMargin = 6;
 
 // A see-through strip that only notices the pointer and the mouse buttons.
 QWidget* strip(QWidget* parent, const char* name) {
@@ -198,7 +201,7 @@ void frmFullscn::buildControls() {
     Label1->setAccessibleName(QStringLiteral("Image Path"));
 
     Image3 = named(new QLabel(this), "Image3");
-    Image3->setPixmap(applicationIcon().pixmap(24, 24));
+    Image3->setPixmap(applicationIcon().pixmap(kIconSize, kIconSize));
     Image3->setToolTip(QStringLiteral("Glimvane"));
     Image3->setAccessibleName(QStringLiteral("Glimvane"));
 
@@ -291,7 +294,7 @@ void frmFullscn::placeStrips() {
     Label4->setGeometry(0, menuStrip + menuBar->sizeHint().height(), W, 4);
     menuBar->setGeometry(0, 0, W, menuBar->sizeHint().height());
     Label1->move(miniOn + 4, 2);
-    Image3->setGeometry(W - 30, H - 30, 24, 24);
+    placeIcon();
     lblMiniOff->hide();
 }
 
@@ -353,6 +356,7 @@ void frmFullscn::layoutPicture() {
         VScroll1->hide();
         Picture1->setGeometry(0, 0, W, H);
         Image1->hide();
+        placeIcon();
         return;
     }
     const QSize size = picture.sizePixels();
@@ -376,6 +380,20 @@ void frmFullscn::layoutPicture() {
     VScroll1->setGeometry(W - m_barThickness, 0, m_barThickness, H - m_barThickness);
     HScroll1->setVisible(x.barShown);
     VScroll1->setVisible(y.barShown);
+    // The hover strips run the screen's whole height and width: the bars lie above them, so
+    // that every arrow takes its clicks.
+    HScroll1->raise();
+    VScroll1->raise();
+    placeIcon();
+}
+
+void frmFullscn::placeIcon() {
+    // In the bottom-right corner of what the picture has, clear of the scroll bars' arrows.
+    const int right = m_screen.width() - (VScroll1->isVisibleTo(this) ? m_barThickness : 0);
+    const int bottom = m_screen.height() - (HScroll1->isVisibleTo(this) ? m_barThickness : 0);
+    Image3->setGeometry(right - kIconSize - kIconMargin, bottom - kIconSize - kIconMargin,
+                        kIconSize, kIconSize);
+    Image3->raise();
 }
 
 QString frmFullscn::folder() const {
@@ -397,7 +415,11 @@ void frmFullscn::loadPending() {
     if (row < 0 || row >= Frame1->File1->count()) {
         return;
     }
-    const QString path = joinPath(Frame1->folder(), Frame1->File1->text(row));
+    // The main window's file pattern again: the list is read anew, so files added to the
+    // folder meanwhile are in it and in the count.
+    const QString name = Frame1->File1->text(row);
+    const int listed = Frame1->reloadFiles(name);
+    const QString path = joinPath(Frame1->folder(), name);
     ++m_loadsRun;
     if (fullScreenReads(typeKey(path))) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -419,7 +441,7 @@ void frmFullscn::loadPending() {
     Label1->setText(fileNameForDisplay(path));
     Label1->adjustSize();
     layoutPicture();
-    prefetchAhead(row);
+    prefetchAhead(listed >= 0 ? listed : row);
 }
 
 void frmFullscn::prefetchAhead(int row) {
@@ -536,7 +558,10 @@ bool frmFullscn::eventFilter(QObject* watched, QEvent* event) {
     if (type == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (watched == Label1 || watched == Label4) {
-            closeViewer();
+            // A click is the left button; the others do nothing here.
+            if (mouse->button() == Qt::LeftButton) {
+                closeViewer();
+            }
             return true;
         }
         if (watched == Image3) {

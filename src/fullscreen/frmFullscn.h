@@ -99,6 +99,7 @@ private:
     void showMiniBrowser(bool shown);
     void showMenuBar(bool shown);
     void layoutPicture();
+    void placeIcon();
     void loadRow(int row);
     void loadPending();
     void prefetchAhead(int row);

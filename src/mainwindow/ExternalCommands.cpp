@@ -13,7 +13,6 @@
 #include "external/clsVarMenus.h"
 #include "images/ImageClipboard.h"
 #include "images/Wallpaper.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Clipboard.h"
 #include "platform/Controls.h"
@@ -22,11 +21,24 @@
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
+#include "widgets/ImageBox.h"
 
 namespace gv {
 namespace {
 
 constexpr const char* kUpdateCaption = "Update...";
+// %1 the address.
+constexpr const char* kRunsProgram =
+    "The address '%1' names a program on this computer, not a web site or a document. "
+    "Glimvane does not start programs from its lists of sites.";
+
+// A site of a list, through the desktop; one that would start a program is refused.
+void openSite(const QString& address, QWidget* owner) {
+    if (openListedAddress(address) == OpenOutcome::RunsProgram) {
+        dialogs().message(QString::fromLatin1(kRunsProgram).arg(address.trimmed()), MsgButtons::Ok,
+                          MsgIcon::Exclamation, QString::fromLatin1(kProgramTitle), owner);
+    }
+}
 
 }  // namespace
 
@@ -173,7 +185,8 @@ void frmGlimvane::mnuGoItem_Click() {
         const QString title = shell.PageTtl();
         const bool shown = !address.isEmpty() && (!needTitle || !title.isEmpty());
         if (shown) {
-            setMenuItem(mnuLink[index], title.isEmpty() ? address : title, address);
+            // The page's title, whatever it is: the address is the item's target only.
+            setMenuItem(mnuLink[index], title, address);
         }
         mnuLink[index]->setVisible(shown);
     };
@@ -217,12 +230,12 @@ void frmGlimvane::mnuImgWebs_Click(int index) {
     if (menus->caption(index) == QString::fromLatin1(kUpdateCaption)) {
         LaunchUpdater(1);
     } else {
-        openWebAddress(menus->tag(index));
+        openSite(menus->tag(index), this);
     }
 }
 
 void frmGlimvane::mnuMyWebs_Click(int index) {
-    openWebAddress(m_myWebMenus->tag(index));
+    openSite(m_myWebMenus->tag(index), this);
 }
 
 }  // namespace gv

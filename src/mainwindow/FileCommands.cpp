@@ -9,7 +9,6 @@
 #include "files/FileCommands.h"
 #include "files/clsFileManager.h"
 #include "files/frmBrowse.h"
-#include "mainwindow/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
@@ -17,6 +16,7 @@
 #include "platform/Paths.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
+#include "widgets/FileListBox.h"
 
 namespace gv {
 namespace {
@@ -51,6 +51,7 @@ void frmGlimvane::connectFileCommands() {
 clsFileManager& frmGlimvane::fileManager() {
     if (!m_fileManager) {
         m_fileManager = std::make_unique<clsFileManager>();
+        m_fileManager->setFavourites([this] { return favouriteMenuEntries(); });
     }
     return *m_fileManager;
 }

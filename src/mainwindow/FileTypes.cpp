@@ -7,11 +7,11 @@
 
 #include "images/ImageTypeCatalogue.h"
 #include "mainwindow/FilePropertiesDialog.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Dialogs.h"
 #include "platform/GraphicsMagick.h"
 #include "startup/AppState.h"
+#include "widgets/ImageBox.h"
 
 namespace gv {
 

@@ -4,12 +4,12 @@
 #include <QMenu>
 
 #include "fullscreen/frmFullscn.h"
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Dialogs.h"
 #include "platform/Screen.h"
 #include "startup/AppState.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
 
 namespace gv {
 

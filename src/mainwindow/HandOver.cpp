@@ -7,9 +7,7 @@
 #include <QFileInfo>
 #include <QListWidget>
 
-#include "mainwindow/FileListBox.h"
 #include "mainwindow/HandOverQueue.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/FileAccess.h"
 #include "platform/FileNameBytes.h"
@@ -18,6 +16,8 @@
 #include "platform/TrayIcon.h"
 #include "startup/AppState.h"
 #include "startup/modInstances.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
 
 namespace gv {
 

@@ -11,8 +11,6 @@
 #include <QScrollBar>
 
 #include "images/ImageTypeCatalogue.h"
-#include "mainwindow/ImageBox.h"
-#include "mainwindow/ViewMath.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
@@ -21,6 +19,8 @@
 #include "settings/SettingKeys.h"
 #include "settings/clsIface.h"
 #include "startup/AppState.h"
+#include "widgets/ImageBox.h"
+#include "widgets/ViewMath.h"
 
 namespace gv {
 namespace {

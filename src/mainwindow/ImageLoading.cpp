@@ -16,9 +16,6 @@
 #include "images/Decoder.h"
 #include "images/ImageTypeCatalogue.h"
 #include "images/PrefetchCache.h"
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
-#include "mainwindow/ViewMath.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
@@ -30,6 +27,9 @@
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "startup/modInstances.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
+#include "widgets/ViewMath.h"
 
 namespace gv {
 namespace {

@@ -10,14 +10,14 @@
 #include <QStatusBar>
 #include <QTreeView>
 
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/LayoutMath.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Screen.h"
 #include "settings/clsIface.h"
 #include "startup/AppState.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
 
 namespace gv {
 

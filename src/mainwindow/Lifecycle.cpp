@@ -13,7 +13,6 @@
 #include <QTreeView>
 
 #include "mainwindow/AfterFirstPaint.h"
-#include "mainwindow/FileListBox.h"
 #include "mainwindow/HandOverQueue.h"
 #include "mainwindow/Placement.h"
 #include "mainwindow/frmGlimvane.h"
@@ -31,6 +30,7 @@
 #include "settings/clsIface.h"
 #include "startup/AppState.h"
 #include "startup/modInstances.h"
+#include "widgets/FileListBox.h"
 
 namespace gv {
 namespace {

@@ -18,8 +18,6 @@
 
 #include "listing/FileListing.h"
 #include "mainwindow/AfterFirstPaint.h"
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Dialogs.h"
@@ -29,7 +27,9 @@
 #include "platform/Trace.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
+#include "widgets/FileListBox.h"
 #include "widgets/FolderTreeModel.h"
+#include "widgets/ImageBox.h"
 
 namespace gv {
 

@@ -17,8 +17,6 @@
 #include <iterator>
 
 #include "listing/FileListing.h"
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/LayoutMath.h"
 #include "mainwindow/frmFileseek.h"
 #include "mainwindow/frmGlimvane.h"
@@ -28,6 +26,8 @@
 #include "settings/SettingKeys.h"
 #include "settings/clsIface.h"
 #include "startup/AppState.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
 
 namespace gv {
 namespace {

@@ -12,13 +12,13 @@
 #include <cerrno>
 
 #include "images/Picture.h"
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "mainwindow/frmJpegQual.h"
 #include "platform/Dialogs.h"
 #include "platform/FileAccess.h"
 #include "startup/AppState.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
 
 namespace gv {
 namespace {

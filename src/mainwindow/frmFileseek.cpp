@@ -6,7 +6,7 @@
 #include <QListWidget>
 #include <QScopedValueRollback>
 
-#include "mainwindow/FileListBox.h"
+#include "widgets/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "platform/Screen.h"

@@ -1,4 +1,4 @@
-#include "mainwindow/FileListBox.h"
+#include "widgets/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 
 #include <QAction>
@@ -118,8 +118,9 @@ void frmGlimvane::connectCommands() {
         if (appState().SecondaryWindowOpen || button != 2) {
             return;
         }
+        // "Copy Image" keeps the state the last double-click gave it: an icon, which "Copy"
+        // refuses, can still be copied from here.
         captionShowCommand();
-        mnuCopyImg->setEnabled(mnuCopy->isEnabled());
         RebuildTrayGoMenu();
         mnuTrayhost->setDefaultAction(mnuShowGV);
         mnuTrayhost->popup(QCursor::pos());

@@ -10,12 +10,12 @@
 #include <QScrollBar>
 #include <QTreeView>
 
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
+#include "widgets/FileListBox.h"
 #include "widgets/FolderTreeModel.h"
+#include "widgets/ImageBox.h"
 
 namespace gv {
 namespace {

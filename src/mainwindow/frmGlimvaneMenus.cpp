@@ -171,7 +171,8 @@ void frmGlimvane::buildMenus() {
     mnuGoItem->addSeparator();
     mnuAddlink = menu(w, mnuGoItem, "mnuAddlink", QStringLiteral("Add Link"));
     for (int i = 0; i < 4; ++i) {
-        mnuLink << arrayItem(w, mnuAddlink, "mnuLink", i, QStringLiteral("No URL"));
+        mnuLink << arrayItem(w, mnuAddlink, "mnuLink", i,
+                             i == 0 ? QStringLiteral("NO URL") : QStringLiteral("No URL"));
     }
     mnuAddlnkManually = item(w, mnuAddlink, "mnuAddlnkManually", QStringLiteral("Manually"));
     mnuUpdateLinks = item(w, mnuGoItem, "mnuUpdateLinks", QStringLiteral("&Update Links..."), QKeySequence(Qt::SHIFT | Qt::Key_F2));

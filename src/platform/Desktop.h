@@ -7,9 +7,14 @@ namespace gv {
 
 // True when the desktop took the address.
 bool openDocument(const QString& address);
-// A web site: only http, https and ftp addresses are handed over (an address stored without a
-// scheme is taken as http); anything else a list could hold, such as a file or a desktop
-// entry to run, is refused. True when the desktop took it.
-bool openWebAddress(const QString& address);
+
+enum class OpenOutcome { Opened, NotOpened, RunsProgram };
+// An address from the user's lists (web sites, mostly): handed to the desktop whatever its
+// scheme (mailto:, ftp:, a file, ...); one stored without a scheme is a web address (http),
+// one that begins with "/" a file. An address that names a program on this computer (an
+// executable file, a desktop entry, a script) is never handed over: the desktop would run it.
+OpenOutcome openListedAddress(const QString& address);
+// Whether the address names such a program.
+bool addressRunsProgram(const QString& address);
 
 }  // namespace gv

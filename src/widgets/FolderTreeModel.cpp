@@ -613,6 +613,10 @@ void revealFolderInTree(QTreeView* tree, FolderTreeModel* model, const QString& 
             QScrollBar* bar = tree->horizontalScrollBar();
             bar->setValue(bar->value() + shift);
         }
+        // A sideways scroll moves the rows' pixels, and the rows that lost or gained the
+        // highlight are repainted at their old place only: the row left behind would keep
+        // part of its highlight. The whole (small) tree is painted afresh.
+        tree->viewport()->update();
         return;
     }
     // A folder that is not there (any more): the tree opens the deepest folder on its way.

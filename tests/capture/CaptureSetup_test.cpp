@@ -18,7 +18,7 @@
 #include "capture/clsHotkeys.h"
 #include "capture/frmCap.h"
 #include "capture/frmCrop.h"
-#include "mainwindow/ImageBox.h"
+#include "widgets/ImageBox.h"
 #include "platform/Controls.h"
 #include "platform/Settings.h"
 #include "startup/AppState.h"

@@ -70,6 +70,15 @@ TEST_F(VarMenus, LoadsSavesAndEmptiesTheFile) {
     EXPECT_EQ(m_menus->AddItem("Site", "http://s", fail), 0);
     EXPECT_FALSE(fail);
     EXPECT_EQ(m_menus->AddItem("Other", "http://o", fail), 1);
+
+    // A first line with nothing on either side gives an empty first item: the items after it
+    // are still the user's and are saved, not deleted with the file.
+    write("<name>\r\n  <name>  \r\nb.exe<name>B\r\n");
+    m_menus->ReloadMenu();
+    ASSERT_EQ(m_menus->upperBound(), 2);
+    EXPECT_EQ(m_menus->caption(1), "  ");
+    m_menus->SaveMenu();
+    EXPECT_EQ(read(), "  <name>  \r\nb.exe<name>B\r\n");
 }
 
 TEST_F(VarMenus, RefusesDuplicatesAndRenames) {

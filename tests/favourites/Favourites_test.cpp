@@ -12,14 +12,18 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QTest>
 
 #include "favourites/FavouriteCommands.h"
 #include "favourites/frmFavEd.h"
 #include "platform/Controls.h"
+#include "platform/Paths.h"
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
 #include "support/FakeDialogs.h"
 #include "support/TestEnvironment.h"
+#include "support/Tmpfs.h"
 #include "support/WindowFixture.h"
 
 using namespace gv;
@@ -263,6 +267,50 @@ TEST_F(FavouritesWindow, StartRemovesInvalidFavouritesAndSpellsAsAsked) {
     EXPECT_TRUE(w->FavList->isVisibleTo(w.get()));
     EXPECT_EQ(w->mnuFav->title(), "Favorites");
     EXPECT_TRUE(m_dialogs->shown.isEmpty());
+}
+
+// A favourite on a disk that is not plugged in: its folder would resolve to the volume above,
+// which is there, but the volume its path names is not.
+TEST_F(FavouritesWindow, AFavouriteOnAVolumeNotMountedNowIsAnUnavailableDrive) {
+    const QString media = gvtest::testFolders().root + "/media";
+    MountConventions own;
+    own.userMountFolders = {media + "/user"};
+    overrideMountConventions(own);
+    const auto restore = qScopeGuard([] { overrideMountConventions(std::nullopt); });
+    gvtest::Tmpfs usb((media + "/user/USB").toStdString());
+    GV_REQUIRE_TMPFS(usb);
+    const QString photos = media + "/user/USB/photos";
+    QDir().mkpath(photos);
+    ASSERT_TRUE(usb.unmount());
+    storeFavourites({{1, {"Gone", m_folder + "/gone"}}, {2, {"Photos", photos}}});
+    SaveSetting(keys::kDelFavs, "1");
+    SaveSetting(keys::kFavlist, "1");
+    open();
+    w->show();
+    // The start's clean-up removes the folder that has gone, not the one it cannot see.
+    EXPECT_EQ(menu(), QStringList({"Photos"}));
+    const auto clickLine = [&] {
+        QListWidgetItem* line = w->FavList->item(0);
+        QTest::mouseClick(w->FavList->viewport(), Qt::LeftButton, {},
+                          w->FavList->visualItemRect(line).center());
+    };
+    clickLine();
+    ASSERT_EQ(m_dialogs->shown.size(), 1);
+    EXPECT_EQ(m_dialogs->shown[0].text, "Drive unavailable");
+    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(m_dialogs->shown[0].title, "Problem");
+    EXPECT_EQ(w->currentFolder(), m_folder);
+    // From the menu: the offer to delete it, declined.
+    w->mnuFav1[0]->trigger();
+    EXPECT_EQ(m_dialogs->shown.last().text, "This favourite is invalid, delete it?");
+    EXPECT_EQ(menu(), QStringList({"Photos"}));
+    // Plugged in again, it opens.
+    ASSERT_TRUE(usb.mount());
+    QDir().mkpath(photos);
+    w->FavList->clearSelection();
+    clickLine();
+    EXPECT_EQ(w->currentFolder(), photos);
+    EXPECT_EQ(m_dialogs->shown.size(), 2);
 }
 
 TEST_F(FavouritesWindow, TheManagerRenamesInPlaceChecksAndDeletes) {

@@ -16,7 +16,6 @@
 
 #include "files/FileCommands.h"
 #include "files/frmBrowse.h"
-#include "mainwindow/FileListBox.h"
 #include "platform/Controls.h"
 #include "platform/FileAccess.h"
 #include "platform/FileNameBytes.h"
@@ -27,6 +26,7 @@
 #include "support/RawFolder.h"
 #include "support/TestEnvironment.h"
 #include "support/WindowFixture.h"
+#include "widgets/FileListBox.h"
 #include "widgets/FolderTreeModel.h"
 
 using namespace gv;
@@ -161,7 +161,7 @@ TEST_F(FileCommands, FolderCommands) {
     const QString target = m_folder + "/elsewhere";
     QDir().mkpath(target);
     w->setCurrentFolder(album + "/sub");
-    m_dialogs->folderAnswers.enqueue(target);
+    chooseFolder(target);
     w->mnuMoveDir->trigger();
     EXPECT_TRUE(QDir(target + "/sub").exists());
     EXPECT_EQ(w->currentFolder(), album);
@@ -170,6 +170,53 @@ TEST_F(FileCommands, FolderCommands) {
     EXPECT_FALSE(QDir(album).exists());
     EXPECT_TRUE(QDir(gvtest::testFolders().data + "/Trash/files/album/new one").exists());
     EXPECT_EQ(w->currentFolder(), m_folder);
+}
+
+// Copy Directory asks in the chooser: the question inside it, the tree at the folder copied,
+// the favourites beside it; a favourite and OK are two clicks. With the follow flag the
+// window goes to where the folder went, for a copy and for a move.
+TEST_F(FileCommands, CopyAndMoveDirectoryChooseAFavouriteAndFollowTheFolder) {
+    const QString album = m_folder + "/album", backup = m_folder + "/backup";
+    QDir().mkpath(album);
+    QDir().mkpath(backup);
+    SaveSetting("Glimvane2", "Favs", "favn1", "Backup");
+    SaveSetting("Glimvane2", "Favs", "fava1", backup);
+    SaveSetting(keys::kFollowOp, "1");
+    open();
+    w->setCurrentFolder(album);
+    QString startedAt;
+    m_dialogs->modalScripts.enqueue([&](QDialog& d) {
+        auto& chooser = dynamic_cast<frmBrowse&>(d);
+        d.show();
+        auto* model = static_cast<FolderTreeModel*>(chooser.ftvDirs->model());
+        const auto selected = [&] { return model->filePath(chooser.ftvDirs->currentIndex()); };
+        EXPECT_TRUE(QTest::qWaitFor([&] { return selected() == album; }, 5000));
+        startedAt = selected();
+        question = chooser.Label1->text();
+        EXPECT_TRUE(chooser.Label1->isVisible());
+        EXPECT_EQ(chooser.lstFavs->count(), 1);
+        QTest::mouseClick(chooser.lstFavs->viewport(), Qt::LeftButton, {},
+                          chooser.lstFavs->visualItemRect(chooser.lstFavs->item(0)).center());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return selected() == backup; }, 5000));
+        QTest::mouseClick(chooser.Command2, Qt::LeftButton);
+        return d.result();
+    });
+    w->mnuCopyDir->trigger();
+    EXPECT_EQ(question, "Please choose a folder you would like to copy 'album' to.");
+    EXPECT_EQ(startedAt, album);
+    EXPECT_TRUE(QDir(backup + "/album").exists());
+    EXPECT_TRUE(QDir(album).exists());
+    EXPECT_EQ(w->currentFolder(), backup);
+    // A move follows the folder too; the window never stays in a folder that has gone.
+    const QString target = m_folder + "/target";
+    QDir().mkpath(target);
+    w->setCurrentFolder(album);
+    chooseFolder(target);
+    w->mnuMoveDir->trigger();
+    EXPECT_EQ(question, "Please choose a folder you would like to move 'album' to.");
+    EXPECT_TRUE(QDir(target + "/album").exists());
+    EXPECT_FALSE(QDir(album).exists());
+    EXPECT_EQ(w->currentFolder(), target);
 }
 
 TEST(FileCommandRules, SelectionAfterDeleteAndSelectedPaths) {

@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
+#include <QListWidget>
 #include <QWidget>
 
 #include "files/clsFileManager.h"
+#include "files/frmBrowse.h"
 #include "support/FakeDialogs.h"
 #include "support/TestEnvironment.h"
 
@@ -91,9 +94,19 @@ TEST_F(FileManager, AnEmptySourceDoesNothingAndKeepsTheLastOutcome) {
 
 TEST_F(FileManager, TheDestinationIsAskedForWhenNotGiven) {
     QString destination, pDest;
-    dialogs->folderAnswers << ""
-                           << "/x"
-                           << "/y";
+    // The chooser's question, the folder it starts at, the favourites it lists; then the
+    // answer (Cancel when empty).
+    QStringList asked;
+    fm.setFavourites([] { return QList<Favourite>{{"Backup", "/b"}}; });
+    for (const QString answer : {"", "/x", "/y"}) {
+        dialogs->modalScripts.enqueue([&asked, answer](QDialog& d) {
+            auto& chooser = dynamic_cast<frmBrowse&>(d);
+            asked << chooser.Label1->text() + " | " + chooser.ChosenDir + " | " +
+                         chooser.lstFavs->item(0)->text();
+            chooser.ChosenDir = answer;
+            return answer.isEmpty() ? int(QDialog::Rejected) : int(QDialog::Accepted);
+        });
+    }
     EXPECT_FALSE(fm.CopyDirectory("/p/album/", &form, &destination, &pDest));
     EXPECT_TRUE(requests.isEmpty());
     EXPECT_TRUE(fm.MoveDirectory("/p/album", &form, &destination, &pDest));
@@ -104,13 +117,11 @@ TEST_F(FileManager, TheDestinationIsAskedForWhenNotGiven) {
     EXPECT_EQ(pDest, "/y/a.jpg");
     EXPECT_EQ(requests, (QList<FileOpRequest>{{FileOpKind::Move, {"/p/album"}, "/x", 0},
                                               {FileOpKind::Move, {"/p/a.jpg"}, "/y/a.jpg", 0}}));
-    QStringList prompts;
-    for (const auto& shown : dialogs->shown) {
-        prompts << shown.text;
-    }
-    EXPECT_EQ(prompts, (QStringList{"Please choose a folder you would like to copy 'album' to.",
-                                    "Please choose a folder you would like to move 'album' to.",
-                                    "Please choose a folder you would like to move a.jpg to."}));
+    EXPECT_EQ(asked,
+              (QStringList{
+                  "Please choose a folder you would like to copy 'album' to. | /p/album | Backup",
+                  "Please choose a folder you would like to move 'album' to. | /p/album | Backup",
+                  "Please choose a folder you would like to move a.jpg to. | /p | Backup"}));
     EXPECT_EQ(lastPathComponent("/"), "/");
 
     // Without a destination the calling window is needed to ask.

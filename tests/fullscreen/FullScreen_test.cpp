@@ -3,11 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <functional>
+
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,17 +25,20 @@
 #include "fullscreen/FullScreenRules.h"
 #include "fullscreen/MiniBrowser.h"
 #include "fullscreen/frmFullscn.h"
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "platform/Controls.h"
 #include "platform/FileNameBytes.h"
+#include "platform/Paths.h"
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "support/ImageFiles.h"
 #include "support/RawFolder.h"
+#include "support/TestEnvironment.h"
+#include "support/Tmpfs.h"
 #include "support/WindowFixture.h"
+#include "widgets/FileListBox.h"
 #include "widgets/FolderTreeModel.h"
+#include "widgets/ImageBox.h"
 
 using namespace gv;
 
@@ -93,7 +104,8 @@ namespace {
 class FullScreen : public gvtest::WindowFixture {
 protected:
     // The viewer over the main window's folder, opened as the main window opens it.
-    std::unique_ptr<frmFullscn> openViewer(const QString& shown) {
+    std::unique_ptr<frmFullscn> openViewer(const QString& shown,
+                                           const QRect& screen = QRect(0, 0, 1280, 1024)) {
         open();
         click(shown);
         FullScreenStart start;
@@ -102,7 +114,7 @@ protected:
         start.folder = m_folder;
         start.pattern = w->filePattern();
         start.selectedName = shown;
-        start.screen = QRect(0, 0, 1280, 1024);
+        start.screen = screen;
         FullScreenHost host;
         host.folderChanged = [this](const QString& f) { m_followed << f; };
         auto viewer = std::make_unique<frmFullscn>(start, host);
@@ -119,8 +131,18 @@ protected:
         QTest::mouseRelease(viewer.windowHandle(), button, {}, at);
         QCoreApplication::processEvents();  // the load waiting for the click
     }
+    // A real press and release at a point of the viewer: the widget on top there gets it.
+    static void clickAt(frmFullscn& viewer, Qt::MouseButton button, const QPoint& at) {
+        QTest::mousePress(viewer.windowHandle(), button, {}, at);
+        QTest::mouseRelease(viewer.windowHandle(), button, {}, at);
+        QCoreApplication::processEvents();
+    }
     QStringList m_followed;
 };
+
+QRgb pixelOf(QWidget* w, const QPoint& at) {
+    return w->grab().toImage().pixel(at);
+}
 
 }  // namespace
 
@@ -314,4 +336,161 @@ TEST(MiniBrowserTree, ARowNamedByBytesThatAreNotUtf8EntersItsOwnFolder) {
     EXPECT_EQ(fileNameToStdString(browser.folder()), parent.at("r\xff"));
     EXPECT_EQ(changed.size(), 1);
     EXPECT_EQ(browser.lblCount->text(), "1");
+}
+
+TEST_F(FullScreen, GreyModeColoursTheMiniBrowserTheDriveListIncluded) {
+    ASSERT_TRUE(gvtest::writePng(file("a.png"), gvtest::quadrantImage({40, 30})));
+    SaveSetting(keys::kFsMbAl, "1");
+    SaveSetting(keys::kGreyMode, "1");
+    auto viewer = openViewer("a.png");
+    MiniBrowser* mini = viewer->Frame1;
+    const QRgb grey = qRgb(0x80, 0x80, 0x80), light = qRgb(0xE0, 0xE0, 0xE0);
+    struct Case {
+        QWidget* widget;
+        QPoint at;  // a point of the background, clear of text and frames
+        QRgb colour;
+    } const cases[] = {
+        {mini, {mini->width() / 2, mini->height() - 3}, grey},
+        {mini->Drive1, {mini->Drive1->width() - 30, mini->Drive1->height() / 2}, light},
+        {mini->Dir1, {6, mini->Dir1->height() - 6}, light},
+        {mini->File1, {6, mini->File1->height() - 6}, light},
+        {mini->Label3, {1, 1}, grey},
+        {mini->lblCount, {1, 1}, grey},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(QColor(pixelOf(c.widget, c.at)), QColor(c.colour))
+            << c.widget->objectName().toStdString();
+    }
+}
+
+// A click on the information line or the strip below the menu bar closes the viewer; that is
+// the left button. Any button released over "Close" gives the folder list the keyboard.
+TEST_F(FullScreen, OnlyTheLeftButtonClosesAndCloseHandsTheKeyboardToTheFolderList) {
+    ASSERT_TRUE(gvtest::writePng(file("a.png"), gvtest::quadrantImage({40, 30})));
+    SaveSetting(keys::kFsMbAl, "1");
+    auto viewer = openViewer("a.png");
+    QTRY_VERIFY(!viewer->Tim->isActive());
+    const QPoint info = viewer->Label1->geometry().center();
+    const QPoint strip = viewer->Label4->geometry().center();
+    for (const QPoint& at : {info, strip}) {
+        for (const Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+            clickAt(*viewer, button, at);
+            EXPECT_TRUE(viewer->isVisible()) << at.x() << "," << at.y() << " " << button;
+        }
+    }
+    EXPECT_EQ(viewer->shownPath(), file("a.png"));
+    QPushButton* close = viewer->Frame1->cmdExit;
+    QTest::mouseClick(close, Qt::RightButton);
+    EXPECT_EQ(viewer->focusWidget(), viewer->Frame1->Dir1);
+    EXPECT_TRUE(viewer->isVisible());
+    clickAt(*viewer, Qt::LeftButton, strip);
+    EXPECT_FALSE(viewer->isVisible());
+}
+
+// Each picture loaded reads the folder's list again with the main window's pattern: a file
+// added meanwhile is counted and reached.
+TEST_F(FullScreen, FilesAddedWhileTheViewerIsOpenAreListedAtTheNextPicture) {
+    for (const char* name : {"a.png", "b.png"}) {
+        ASSERT_TRUE(gvtest::writePng(file(name), gvtest::quadrantImage({40, 30})));
+    }
+    auto viewer = openViewer("a.png");
+    ASSERT_TRUE(gvtest::writePng(file("c.png"), gvtest::quadrantImage({50, 30})));
+    clickPicture(*viewer, Qt::RightButton);
+    EXPECT_EQ(viewer->Frame1->lblCount->text(), "3");
+    clickPicture(*viewer, Qt::RightButton);
+    EXPECT_EQ(viewer->shownPath(), file("c.png"));
+}
+
+// The viewer's icon sits in the corner the picture leaves free: every arrow of a scroll bar
+// takes its clicks.
+TEST_F(FullScreen, TheIconLeavesEveryScrollArrowUsable) {
+    struct Case {
+        const char* name;
+        QSize size;
+    } const cases[] = {{"both.png", {900, 900}}, {"wide.png", {900, 30}}, {"tall.png", {30, 900}}};
+    for (const Case& c : cases) {
+        ASSERT_TRUE(gvtest::writePng(file(c.name), gvtest::quadrantImage(c.size)));
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The whole screen the test's windows have, so that every point is on the window.
+        auto viewer = openViewer(c.name, QGuiApplication::primaryScreen()->geometry());
+        for (QScrollBar* bar : {viewer->HScroll1, viewer->VScroll1}) {
+            if (!bar->isVisibleTo(viewer.get())) {
+                continue;
+            }
+            // The arrow at the far end, then the one at the near end, 3 pixels in.
+            const QRect r = bar->geometry().adjusted(3, 3, -3, -3);
+            const bool across = bar->orientation() == Qt::Horizontal;
+            clickAt(
+                *viewer, Qt::LeftButton,
+                across ? QPoint(r.right(), r.center().y()) : QPoint(r.center().x(), r.bottom()));
+            EXPECT_EQ(bar->value(), bar->singleStep()) << bar->objectName().toStdString();
+            clickAt(*viewer, Qt::LeftButton, r.topLeft());
+            EXPECT_EQ(bar->value(), 0) << bar->objectName().toStdString();
+        }
+        viewer.reset();
+        w.reset();
+    }
+}
+
+// The drive list of the MiniBrowser: a volume taken away is "Drive unavailable"; one the user
+// may not enter says so with the system's number as the title; the folder stays either way.
+TEST(MiniBrowserDrives, AVolumeThatCannotBeEnteredIsReportedAndTheFolderStays) {
+    gvtest::ScopedFakeDialogs dialogs;
+    const QString root = gvtest::testFolders().root;
+    MiniBrowser browser;
+    browser.resize(300, 700);
+    browser.show();
+    ASSERT_TRUE(browser.setFolder(root));
+    // Opens the list (read anew), lets the world change, then picks the volume's line with
+    // the keys (the list lets no click through in its first moments).
+    const auto choose = [&](const QString& volume, const std::function<void()>& meanwhile) {
+        QTest::mouseClick(browser.Drive1, Qt::LeftButton);
+        QAbstractItemView* list = browser.Drive1->view();
+        const int row = browser.Drive1->findText(volume);
+        ASSERT_GE(row, 0) << volume.toStdString();
+        meanwhile();
+        QTest::keyClick(list, Qt::Key_Home);
+        for (int i = 0; i < row; ++i) {
+            QTest::keyClick(list, Qt::Key_Down);
+        }
+        QTest::keyClick(list, Qt::Key_Return);
+    };
+    const QString usbRoot = root + "/usb";
+    gvtest::Tmpfs usb(usbRoot.toStdString(), "size=1m,mode=0744");
+    GV_REQUIRE_TMPFS(usb);
+    // Listed while there, taken away before it is chosen.
+    choose(usbRoot, [&] { ASSERT_TRUE(usb.unmount()); });
+    ASSERT_EQ(dialogs->shown.size(), 1);
+    EXPECT_EQ(dialogs->shown[0].text, "Drive unavailable");
+    EXPECT_EQ(dialogs->shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(dialogs->shown[0].title, "Problem");
+    EXPECT_EQ(browser.folder(), root);
+    ASSERT_TRUE(usb.mount());
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() != 0 || !nobody) {
+        GTEST_SKIP() << "entering a folder as another user needs root and the user nobody";
+    }
+    // Chosen by a user who may read it but not enter it: the description, critical, the
+    // number as title (one who may not read it has no drive there at all). The test's folder
+    // lets that user pass through for a moment.
+    const QByteArray top = QFile::encodeName(root);
+    ASSERT_EQ(::chmod(top.constData(), 0711), 0);
+    choose(usbRoot, [&] { ASSERT_EQ(::seteuid(nobody->pw_uid), 0); });
+    ASSERT_EQ(::seteuid(0), 0);
+    ::chmod(top.constData(), 0700);
+    ASSERT_EQ(dialogs->shown.size(), 2);
+    EXPECT_EQ(dialogs->shown[1].text, "Permission denied");
+    EXPECT_EQ(dialogs->shown[1].icon, MsgIcon::Critical);
+    EXPECT_EQ(dialogs->shown[1].title, "70");
+    EXPECT_EQ(browser.folder(), root);
+    // By the user it belongs to, it opens; the volume shown again keeps the folder.
+    choose(usbRoot, [] {});
+    EXPECT_EQ(browser.folder(), usbRoot);
+    ASSERT_TRUE(QDir().mkpath(usbRoot + "/sub"));
+    ASSERT_TRUE(browser.setFolder(usbRoot + "/sub"));
+    choose(usbRoot, [] {});
+    EXPECT_EQ(browser.folder(), usbRoot + "/sub");
+    EXPECT_EQ(dialogs->shown.size(), 2);
 }

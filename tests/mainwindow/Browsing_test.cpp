@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -21,8 +22,6 @@
 #include <algorithm>
 
 #include "images/Picture.h"
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
 #include "mainwindow/frmFileseek.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
@@ -39,7 +38,9 @@
 #include "support/RawFolder.h"
 #include "support/TestEnvironment.h"
 #include "support/WindowFixture.h"
+#include "widgets/FileListBox.h"
 #include "widgets/FolderTreeModel.h"
+#include "widgets/ImageBox.h"
 
 using namespace gv;
 
@@ -332,6 +333,32 @@ TEST_F(Browsing, AFolderGoneFromDiskIsRefusedByTheTree) {
     EXPECT_EQ(m_dialogs->shown[0].title, "Glimvane");
     EXPECT_EQ(w->currentFolder(), m_folder);
     EXPECT_EQ(model->filePath(w->ftvDirs->currentIndex()), m_folder);
+}
+
+// A folder change from outside the tree (a hand-over, a favourite, Home) leaves no part of
+// the old folder's highlight on the screen: what the window shows of the tree is what the
+// tree paints afresh.
+TEST_F(Browsing, AFolderChangeLeavesNoOldHighlightInTheTree) {
+    for (const char* name : {"/a", "/b"}) {
+        QDir().mkpath(m_folder + name);
+    }
+    open();
+    w->show();
+    QTreeView* tree = w->ftvDirs;
+    auto* model = static_cast<FolderTreeModel*>(tree->model());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->index(m_folder + "/b").isValid(); }, 10000));
+    // The window's pixels as they were last painted (the offscreen screen keeps them).
+    const auto onScreen = [&] {
+        const QRect area(tree->viewport()->mapTo(w.get(), QPoint(0, 0)), tree->viewport()->size());
+        return w->screen()->grabWindow(w->winId()).copy(area).toImage();
+    };
+    for (const char* name : {"/a", "/b", "/a", "/b"}) {
+        SCOPED_TRACE(name);
+        w->setCurrentFolder(m_folder + name);
+        ASSERT_EQ(model->filePath(tree->currentIndex()), m_folder + name);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return onScreen() == tree->viewport()->grab().toImage(); }, 2000));
+    }
 }
 
 TEST_F(Browsing, ThePanelHeadersShowWhereTheKeyboardIs) {

@@ -13,19 +13,22 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "external/Dialog.h"
 #include "external/clsShIntegration.h"
 #include "external/clsVarMenus.h"
-#include "mainwindow/ImageBox.h"
 #include "platform/Controls.h"
 #include "platform/Paths.h"
+#include "platform/TrayIcon.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "support/ImageFiles.h"
 #include "support/MetafileWriter.h"
 #include "support/TestEnvironment.h"
+#include "support/UrlRecorder.h"
 #include "support/WindowFixture.h"
+#include "widgets/ImageBox.h"
 
 using namespace gv;
 
@@ -157,6 +160,36 @@ TEST_F(EditAndGo, CopyPasteAndClear) {
     EXPECT_FALSE(w->mnuCopy->isEnabled());
 }
 
+// The tray's "Copy Image" copies the whole picture, an icon's too; only a double-click on the
+// tray icon makes it follow the Edit menu's "Copy", the right button leaves it as it is.
+TEST_F(EditAndGo, TheTraysCopyImageFollowsCopyOnADoubleClickOnly) {
+    const QImage icon = gvtest::quadrantImage({32, 32});
+    ASSERT_TRUE(gvtest::writeIco(file("app.ico"), {icon}));
+    ASSERT_TRUE(gvtest::writePng(file("pic.png"), gvtest::quadrantImage({40, 30})));
+    open();
+    w->show();
+    click("app.ico");
+    ASSERT_FALSE(w->mnuCopy->isEnabled());
+    TrayIcon* tray = w->trayIcon();
+    const auto rightClick = [&] {
+        QTimer::singleShot(0, w->mnuTrayhost, &QMenu::close);
+        tray->activated(TrayIcon::Activation::Context);
+        QCoreApplication::processEvents();
+    };
+    rightClick();
+    ASSERT_TRUE(w->mnuCopyImg->isEnabled());
+    w->mnuCopyImg->trigger();
+    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(32, 32));
+    // A double-click matches it to "Copy" (and hides the window); the right button keeps that.
+    tray->activated(TrayIcon::Activation::DoubleClick);
+    EXPECT_FALSE(w->mnuCopyImg->isEnabled());
+    w->showNormal();
+    click("pic.png");
+    ASSERT_TRUE(w->mnuCopy->isEnabled());
+    rightClick();
+    EXPECT_FALSE(w->mnuCopyImg->isEnabled());
+}
+
 TEST_F(EditAndGo, BrowserPagesAndManualLinksJoinTheUsersSites) {
     open();
     w->shellIntegration() = clsShIntegration(
@@ -166,6 +199,7 @@ TEST_F(EditAndGo, BrowserPagesAndManualLinksJoinTheUsersSites) {
         [](const DesktopWindow&) { return QStringLiteral("http://photos.example/"); });
     Q_EMIT w->mnuGoItem->aboutToShow();
     EXPECT_FALSE(w->mnuLink[1]->isVisible());
+    EXPECT_EQ(menuCaption(w->mnuLink[0]), "Photos");
     SaveSetting(keys::kPromptWnm, "True");
     m_dialogs->inputAnswers << " My Photos ";
     w->mnuLink[0]->trigger();
@@ -184,4 +218,35 @@ TEST_F(EditAndGo, BrowserPagesAndManualLinksJoinTheUsersSites) {
     w->mnuAddlnkManually->trigger();
     EXPECT_EQ(m_dialogs->titles(), QStringList({"Website Name", "Manually Add Link", "Enter URL"}));
     EXPECT_EQ(w->myWebMenus()->caption(1), "Art");
+
+    // The second browser's page: the item shows its title (a number stays when it is all
+    // there is), never the address.
+    w->shellIntegration() = clsShIntegration(
+        [] { return QList<DesktopWindow>{{8, "2024 - Chromium", 80}}; },
+        [](const DesktopWindow&) { return QStringLiteral("http://numbers.example/"); });
+    Q_EMIT w->mnuGoItem->aboutToShow();
+    EXPECT_TRUE(w->mnuLink[1]->isVisible());
+    EXPECT_EQ(menuCaption(w->mnuLink[1]), "2024");
+    EXPECT_EQ(w->mnuLink[1]->data().toString(), "http://numbers.example/");
+}
+
+// The user's sites open through the desktop whatever their scheme; an address that would
+// start a program is refused with a message.
+TEST_F(EditAndGo, SitesOpenThroughTheDesktopButNeverStartAProgram) {
+    ASSERT_TRUE(gvtest::writeBytes(file("editor.desktop"), "[Desktop Entry]\nExec=xterm\n"));
+    write("GVImgwebs.dat", "mailto:art@example.org<name>Write to us\r\n" +
+                               file("editor.desktop").toUtf8() + "<name>Gallery\r\n");
+    gvtest::UrlRecorder desktop({"mailto", "file", "http", "https"});
+    open();
+    w->mnuMyWebs[0]->trigger();
+    EXPECT_EQ(desktop.opened, QList<QUrl>{QUrl("mailto:art@example.org")});
+    EXPECT_TRUE(m_dialogs->shown.isEmpty());
+    w->mnuMyWebs[1]->trigger();
+    EXPECT_EQ(desktop.opened.size(), 1);
+    ASSERT_EQ(m_dialogs->shown.size(), 1);
+    EXPECT_EQ(m_dialogs->shown[0].text,
+              "The address '" + file("editor.desktop") +
+                  "' names a program on this computer, not a web site or a document. Glimvane "
+                  "does not start programs from its lists of sites.");
+    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Exclamation);
 }

@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,9 +18,9 @@
 #include <QTest>
 
 #include "images/Picture.h"
-#include "mainwindow/FileListBox.h"
-#include "mainwindow/ImageBox.h"
-#include "mainwindow/ViewMath.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
+#include "widgets/ViewMath.h"
 #include "mainwindow/FilePropertiesDialog.h"
 #include "mainwindow/frmGlimvane.h"
 #include "mainwindow/frmJpegQual.h"
@@ -35,6 +34,7 @@
 #include "support/ImageFiles.h"
 #include "support/MetafileWriter.h"
 #include "support/TestEnvironment.h"
+#include "support/Tmpfs.h"
 #include "support/WindowFixture.h"
 
 using namespace gv;
@@ -514,8 +514,8 @@ TEST_F(ImageView, AFailedSaveSaysWhyAndKeepsTheImageAndItsState) {
     // A full disk: a small file system of its own, filled up (needs the right to mount).
     const QString full = m_folder + "/full";
     QDir().mkpath(full);
-    const bool mounted =
-        QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", full}) == 0;
+    gvtest::Tmpfs disk(full.toStdString(), "size=64k");
+    const bool mounted = disk.mounted();
     if (mounted) {
         QFile filler(full + "/filler");
         filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
@@ -550,9 +550,8 @@ TEST_F(ImageView, AFailedSaveSaysWhyAndKeepsTheImageAndItsState) {
         EXPECT_TRUE(appState().ImageIsSaved);
         EXPECT_EQ(w->windowTitle(), "Glimvane - pic.png");
     }
-    if (mounted) {
-        QProcess::execute("umount", {full});
-    }
+    // The full disk's case, where nothing could be mounted: said, not passed over.
+    GV_REQUIRE_TMPFS(disk);
 }
 
 TEST_F(ImageView, WithoutTheJpegWriterSavingAJpegSaysSo) {

@@ -20,7 +20,7 @@
 #include <jpeglib.h>
 
 #include "images/Picture.h"
-#include "mainwindow/ImageBox.h"
+#include "widgets/ImageBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"

@@ -11,7 +11,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include "mainwindow/FileListBox.h"
 #include "mainwindow/Placement.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
@@ -27,6 +26,7 @@
 #include "support/FakeTrayIcon.h"
 #include "support/ImageFiles.h"
 #include "support/TestEnvironment.h"
+#include "widgets/FileListBox.h"
 
 using namespace gv;
 

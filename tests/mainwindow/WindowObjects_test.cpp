@@ -10,7 +10,7 @@
 #include <QScrollBar>
 #include <QTreeView>
 
-#include "mainwindow/FileListBox.h"
+#include "widgets/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Controls.h"
 #include "support/FakeTrayIcon.h"
@@ -105,7 +105,8 @@ TEST(WindowObjects, MenuBarHasEveryCommandWithCaptionAndShortcut) {
         {"mnuCVLWebsite", "Corvale Website", ""}, {"mnuVividraimghme", "Vividra Homepage", ""},
         {"mnuOpenGVStud", "&Open Glimvane Studio...", ""},
         {"mnuSubmitweb", "&Submit Website", ""}, {"mnuAddlnkManually", "Manually", ""},
-        {"mnuLink_0", "No URL", ""}, {"mnuUpdateLinks", "&Update Links...", "Shift+F2"},
+        {"mnuLink_0", "NO URL", ""}, {"mnuLink_1", "No URL", ""}, {"mnuLink_3", "No URL", ""},
+        {"mnuUpdateLinks", "&Update Links...", "Shift+F2"},
         {"mnuEditLinks", "&Edit Links...", "Shift+F1"}, {"mnuHelpcont", "Help Contents", "F1"},
         {"mnuReadme", "ReadMe", ""}, {"mnuTips", "Glimvane Tips", ""},
         {"mnuUpdate", "&Glimvane Update", "F6"}, {"mnuAboutItem", "About...", "F3"},

@@ -16,7 +16,7 @@
 #include <QTest>
 
 #include "external/clsVarMenus.h"
-#include "mainwindow/FileListBox.h"
+#include "widgets/FileListBox.h"
 #include "options/PrivateDesktop.h"
 #include "options/options.h"
 #include "platform/Controls.h"

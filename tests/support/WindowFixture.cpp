@@ -3,11 +3,11 @@
 #include <QCoreApplication>
 #include <QDir>
 
-#include "mainwindow/FileListBox.h"
 #include "platform/Screen.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "support/TestEnvironment.h"
+#include "widgets/FileListBox.h"
 
 namespace gvtest {
 

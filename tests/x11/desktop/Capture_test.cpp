@@ -23,7 +23,7 @@
 #include "capture/frmCap.h"
 #include "capture/frmCrop.h"
 #include "images/Wallpaper.h"
-#include "mainwindow/ImageBox.h"
+#include "widgets/ImageBox.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Settings.h"

@@ -1,4 +1,4 @@
-#include "mainwindow/ImageBox.h"
+#include "widgets/ImageBox.h"
 
 #include <QCoreApplication>
 #include <QMouseEvent>
@@ -6,7 +6,7 @@
 #include <QPainter>
 
 #include "images/Metafile.h"
-#include "mainwindow/ViewMath.h"
+#include "widgets/ViewMath.h"
 
 namespace gv {
 

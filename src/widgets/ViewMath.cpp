@@ -1,4 +1,4 @@
-#include "mainwindow/ViewMath.h"
+#include "widgets/ViewMath.h"
 
 #include <cmath>
 

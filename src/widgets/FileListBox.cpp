@@ -1,4 +1,4 @@
-#include "mainwindow/FileListBox.h"
+#include "widgets/FileListBox.h"
 #include "platform/FileNameBytes.h"
 
 #include <algorithm>

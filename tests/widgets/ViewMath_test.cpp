@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "mainwindow/LayoutMath.h"
-#include "mainwindow/ViewMath.h"
 #include "mainwindow/frmGlimvane.h"
+#include "widgets/ViewMath.h"
 
 using namespace gv;
 
