@@ -207,7 +207,9 @@ TEST(OptionsByName, AnAssistiveToolTicksPngOnTheAdvancedTabAndPressesOk) {
 
     EXPECT_TRUE(
         waitFor([] { return gv::GetSetting(gv::keys::kAssociationKeys[12]) == "1"; }, 10000));
-    EXPECT_EQ(gvtest::PrivateDesktop::xdgDefault("image/png"), "glimvane.desktop");
+    EXPECT_TRUE(waitFor(
+        [] { return gvtest::PrivateDesktop::xdgDefault("image/png") == "glimvane.desktop"; },
+        10000));
     EXPECT_TRUE(visibleWindows("^Options$").isEmpty());
 
     runTool("xdotool", {"windowactivate", "--sync", window, "key", "alt+F4"});
