@@ -10,6 +10,10 @@ bool openDocument(const QString& address) {
     return url.isValid() && QDesktopServices::openUrl(url);
 }
 
+bool openLocalFile(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
 bool openWebAddress(const QString& address) {
     // A site stored without its scheme ("www.example.org") is a web address, not a file.
     QUrl url(address.trimmed(), QUrl::TolerantMode);
