@@ -84,7 +84,9 @@ QList<SitemapItem> parseSitemap(const QByteArray& bytes) {
     // The list items are added to; each deeper list is the children of the item before it.
     // Only the deepest list grows, so the pointers into the lists above stay valid.
     QList<QList<SitemapItem>*> lists{&root};
-    int ignoredDepth = 0;  // lists opened beyond the depth limit, read as the deepest
+    // For each list opened: whether it went a level deeper. A list beyond the depth limit, or
+    // with no item before it, belongs to the list it is in.
+    QList<bool> opened;
     int count = 0;
     bool inObject = false;
     SitemapItem item;
@@ -98,16 +100,16 @@ QList<SitemapItem> parseSitemap(const QByteArray& bytes) {
         const Tag tag = readTag(html, i);
         if (tag.name == QLatin1String("ul")) {
             QList<SitemapItem>* list = lists.last();
-            if (lists.size() >= kMaxSitemapDepth || list->isEmpty()) {
-                // A list with no item before it belongs to the list it is in.
-                ++ignoredDepth;
-            } else {
-                lists.append(&list->last().children);
+            // Past this many open lists a file is read as if the rest were not there.
+            if (opened.size() < kMaxSitemapItems) {
+                const bool deeper = lists.size() < kMaxSitemapDepth && !list->isEmpty();
+                if (deeper) {
+                    lists.append(&list->last().children);
+                }
+                opened.append(deeper);
             }
         } else if (tag.name == QLatin1String("/ul")) {
-            if (ignoredDepth > 0) {
-                --ignoredDepth;
-            } else if (lists.size() > 1) {
+            if (!opened.isEmpty() && opened.takeLast() && lists.size() > 1) {
                 lists.removeLast();
             }
         } else if (tag.name == QLatin1String("object")) {
