@@ -21,7 +21,11 @@ public:
     struct Entry {
         QByteArray path;  // as the container spells it: "/index.htm", "/#SYSTEM"
         qint64 length = 0;
+        quint64 start = 0;
+        bool compressed = false;
     };
+    // What the whole compressed part may unpack to.
+    static constexpr quint64 kMaxUnpackedBytes = 128 * 1024 * 1024;
 
     // False from ok() when the bytes are no container CHMLib can open.
     explicit ChmArchive(const QByteArray& bytes);
@@ -38,6 +42,10 @@ public:
     std::optional<QByteArray> read(const QByteArray& path) const;
 
 private:
+    // CHMLib takes the sizes of its buffers and the work of each read from the container's
+    // description of its compressed part: that description is checked first.
+    bool compressionIsSane(qint64 fileSize) const;
+
     int m_fd = -1;
     chmFile* m_chm = nullptr;
     QList<Entry> m_entries;

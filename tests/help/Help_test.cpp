@@ -13,8 +13,10 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
+#include <QtEndian>
 #include <unistd.h>
 
+#include "help/ChmArchive.h"
 #include "help/HelpCommands.h"
 #include "help/HelpFile.h"
 #include "help/HelpViewer.h"
@@ -214,6 +216,40 @@ TEST_F(Help, ADamagedFileGetsItsOwnMessageAndNothingHangs) {
     ASSERT_EQ(::truncate(QFile::encodeName(installedHelp()).constData(),
                          HelpFile::kMaxFileBytes + 1), 0);
     EXPECT_EQ(HelpFile::load(installedHelp()).problem(), HelpFile::Problem::TooLarge);
+}
+
+TEST_F(Help, SizesThatCHMLibWouldAllocateAreCheckedFirst) {
+    const QByteArray good = builtHelpBytes();
+    const ChmArchive archive(good);
+    ASSERT_TRUE(archive.ok());
+    qint64 resetTable = -1, controlData = -1;
+    const qint64 data = qFromLittleEndian<quint64>(good.constData() + 88);
+    for (const ChmArchive::Entry& e : archive.entries()) {
+        if (e.path.endsWith("/ResetTable")) {
+            resetTable = data + qint64(e.start);
+        } else if (e.path.endsWith("/ControlData")) {
+            controlData = data + qint64(e.start);
+        }
+    }
+    ASSERT_GE(resetTable, 0);
+    ASSERT_GE(controlData, 0);
+    const qint64 directory = qFromLittleEndian<quint64>(good.constData() + 72);
+    const struct {
+        const char* what;
+        qint64 at;
+        quint32 value;
+    } kPatches[] = {
+        {"a block of 3 GB", resetTable + 32, 0xB0000000u},
+        {"a window of 32 MB", controlData + 16, 0x400u},
+        {"directory pages of 2 GB", directory + 16, 0x7FFFFFF0u},
+        {"a root page beyond the directory", directory + 28, 7u},
+    };
+    for (const auto& p : kPatches) {
+        QByteArray bytes = good;
+        qToLittleEndian<quint32>(p.value, bytes.data() + p.at);
+        EXPECT_FALSE(ChmArchive(bytes).ok()) << p.what;
+        EXPECT_EQ(HelpFile::fromBytes(bytes).problem(), HelpFile::Problem::Damaged) << p.what;
+    }
 }
 
 TEST_F(Help, SearchAndIndexFindTheirPages) {
