@@ -175,6 +175,14 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
             showTopic(path);
         }
     });
+    // A tab chosen by its key takes the typing at once.
+    connect(tabNavigation, &QTabWidget::currentChanged, this, [this](int tab) {
+        if (tab == 1) {
+            txtIndex->setFocus();
+        } else if (tab == 2) {
+            txtSearch->setFocus();
+        }
+    });
     connect(txtIndex, &QLineEdit::textEdited, this, &HelpViewer::followIndexText);
     connect(txtIndex, &QLineEdit::returnPressed, this,
             [this] { openIndexItem(lstIndex->currentItem()); });

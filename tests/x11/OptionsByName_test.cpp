@@ -153,6 +153,8 @@ TEST(OptionsByName, AnAssistiveToolTicksPngOnTheAdvancedTabAndPressesOk) {
 
     gvtest::PrivateDesktop desktop;
     gv::SaveSetting(gv::keys::kDeskIcon232, "1");
+    // The keys go to the main window, not to a tip window in front of it.
+    gv::SaveSetting(gv::keys::kShowTips, "0");
     gv::SaveSetting(gv::keys::kVersionMajor, QString::number(GLIMVANE_VERSION_MAJOR));
     gv::SaveSetting(gv::keys::kVersionMinor, QString::number(GLIMVANE_VERSION_MINOR));
     gv::SaveSetting(gv::keys::kVersionRev, QString::number(GLIMVANE_VERSION_REV));
