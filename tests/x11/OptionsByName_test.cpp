@@ -167,7 +167,7 @@ TEST(OptionsByName, AnAssistiveToolTicksPngOnTheAdvancedTabAndPressesOk) {
     QProcess* program = start(gvtest::glimvaneBinary(), {});
     QString window;
     ASSERT_TRUE(
-        waitFor([&] { return !(window = visibleWindows("^Glimvane").value(0)).isEmpty(); }, 20000));
+        waitFor([&] { return !(window = visibleWindows("^Glimvane - ").value(0)).isEmpty(); }, 20000));
     QTest::qWait(500);
     runTool("xdotool", {"windowactivate", "--sync", window, "key", "F9"});
     std::optional<Ref> dialog;
