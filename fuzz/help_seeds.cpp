@@ -32,9 +32,10 @@ int main(int argc, char** argv) {
     } else {
         std::fprintf(stderr, "no build/gv23hlp.chm: build first for the container seeds\n");
     }
-    const QStringList html = QDir(QStringLiteral("help")).entryList(
-        {QStringLiteral("*.hhc"), QStringLiteral("*.hhk"), QStringLiteral("index.htm"),
-         QStringLiteral("keys.htm")});
+    const QStringList html =
+        QDir(QStringLiteral("help"))
+            .entryList({QStringLiteral("*.hhc"), QStringLiteral("*.hhk"),
+                        QStringLiteral("index.htm"), QStringLiteral("keys.htm")});
     for (const QString& name : html) {
         QFile f(QStringLiteral("help/") + name);
         if (!f.open(QIODevice::ReadOnly) ||

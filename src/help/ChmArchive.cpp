@@ -1,9 +1,9 @@
 #include "help/ChmArchive.h"
 
-#include <QtEndian>
 #include <chm_lib.h>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <QtEndian>
 #include <cerrno>
 #include <string>
 
@@ -132,7 +132,8 @@ bool ChmArchive::compressionIsSane(qint64 fileSize) const {
     // LZX works in blocks of 32 KiB; the table of block starts must lie in the record.
     constexpr quint64 kBlock = 0x8000;
     if (blockLength != kBlock || unpacked > kMaxUnpackedBytes || packed > quint64(fileSize) ||
-        tableOffset < 40 || quint64(tableOffset) + quint64(blockCount) * 8 > quint64(reset->size()) ||
+        tableOffset < 40 ||
+        quint64(tableOffset) + quint64(blockCount) * 8 > quint64(reset->size()) ||
         blockCount < (unpacked + kBlock - 1) / kBlock) {
         return false;
     }
@@ -149,7 +150,8 @@ bool ChmArchive::compressionIsSane(qint64 fileSize) const {
     }
     // Windows of 2^15 to 2^21 bytes are all LZX knows; a reset interval is whole half-windows
     // and blocks, and the blocks read again after a reset are few.
-    const bool windowOk = window >= (1u << 15) && window <= (1u << 21) && (window & (window - 1)) == 0;
+    const bool windowOk =
+        window >= (1u << 15) && window <= (1u << 21) && (window & (window - 1)) == 0;
     if (!windowOk || resetInterval == 0 || resetInterval % kBlock != 0 ||
         resetInterval % (window / 2) != 0 || windowsPerReset == 0 ||
         resetInterval / (window / 2) * windowsPerReset > 1024) {
@@ -186,9 +188,8 @@ std::optional<QByteArray> ChmArchive::read(const QByteArray& path) const {
     if (bytes.isEmpty()) {
         return bytes;
     }
-    const LONGINT64 n = chm_retrieve_object(m_chm, &info,
-                                            reinterpret_cast<unsigned char*>(bytes.data()), 0,
-                                            LONGINT64(bytes.size()));
+    const LONGINT64 n = chm_retrieve_object(
+        m_chm, &info, reinterpret_cast<unsigned char*>(bytes.data()), 0, LONGINT64(bytes.size()));
     if (n != LONGINT64(bytes.size())) {
         return std::nullopt;
     }

@@ -103,7 +103,8 @@ HelpFile HelpFile::fromBytes(const QByteArray& bytes) {
         }
         unpacked += entry.length;
         if (unpacked > kMaxUnpackedBytes) {
-            return damaged(QStringLiteral("it unpacks to more than %1 bytes").arg(kMaxUnpackedBytes));
+            return damaged(
+                QStringLiteral("it unpacks to more than %1 bytes").arg(kMaxUnpackedBytes));
         }
         std::optional<QByteArray> data = archive.read(entry.path);
         const QString name = decodeHelpText(entry.path);
@@ -195,7 +196,8 @@ void HelpFile::readContexts(const QByteArray& ivb, const QByteArray& strings) {
             continue;
         }
         const qsizetype end = strings.indexOf('\0', offset);
-        const QString page = pageNamed(strings.mid(offset, (end < 0 ? strings.size() : end) - offset));
+        const QString page =
+            pageNamed(strings.mid(offset, (end < 0 ? strings.size() : end) - offset));
         if (!page.isEmpty() && !m_contexts.contains(context)) {
             m_contexts.insert(context, page);
         }

@@ -7,7 +7,7 @@ namespace gv {
 namespace {
 
 struct Tag {
-    QString name;  // lower case, "/ul" for an end tag
+    QString name;                        // lower case, "/ul" for an end tag
     QHash<QString, QString> attributes;  // names in lower case
 };
 
@@ -113,8 +113,8 @@ QList<SitemapItem> parseSitemap(const QByteArray& bytes) {
                 lists.removeLast();
             }
         } else if (tag.name == QLatin1String("object")) {
-            inObject = tag.attributes.value(QStringLiteral("type")).compare(
-                           QLatin1String("text/sitemap"), Qt::CaseInsensitive) == 0;
+            inObject = tag.attributes.value(QStringLiteral("type"))
+                           .compare(QLatin1String("text/sitemap"), Qt::CaseInsensitive) == 0;
             item = SitemapItem();
         } else if (tag.name == QLatin1String("param") && inObject) {
             const QString name = tag.attributes.value(QStringLiteral("name")).toLower();
@@ -192,13 +192,20 @@ QString decodeEntities(const QString& text) {
         return text;
     }
     static const QHash<QString, QChar> kNamed = {
-        {QStringLiteral("amp"), u'&'},     {QStringLiteral("lt"), u'<'},
-        {QStringLiteral("gt"), u'>'},      {QStringLiteral("quot"), u'"'},
-        {QStringLiteral("apos"), u'\''},   {QStringLiteral("nbsp"), QChar(0xA0)},
-        {QStringLiteral("copy"), QChar(0xA9)}, {QStringLiteral("reg"), QChar(0xAE)},
-        {QStringLiteral("hellip"), QChar(0x2026)}, {QStringLiteral("ndash"), QChar(0x2013)},
-        {QStringLiteral("mdash"), QChar(0x2014)},  {QStringLiteral("rarr"), QChar(0x2192)},
-        {QStringLiteral("times"), QChar(0xD7)},    {QStringLiteral("eacute"), QChar(0xE9)},
+        {QStringLiteral("amp"), u'&'},
+        {QStringLiteral("lt"), u'<'},
+        {QStringLiteral("gt"), u'>'},
+        {QStringLiteral("quot"), u'"'},
+        {QStringLiteral("apos"), u'\''},
+        {QStringLiteral("nbsp"), QChar(0xA0)},
+        {QStringLiteral("copy"), QChar(0xA9)},
+        {QStringLiteral("reg"), QChar(0xAE)},
+        {QStringLiteral("hellip"), QChar(0x2026)},
+        {QStringLiteral("ndash"), QChar(0x2013)},
+        {QStringLiteral("mdash"), QChar(0x2014)},
+        {QStringLiteral("rarr"), QChar(0x2192)},
+        {QStringLiteral("times"), QChar(0xD7)},
+        {QStringLiteral("eacute"), QChar(0xE9)},
     };
     QString out;
     out.reserve(text.size());

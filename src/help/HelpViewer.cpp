@@ -68,8 +68,8 @@ QVariant HelpBrowser::loadResource(int type, const QUrl& given) {
     if (type == QTextDocument::HtmlResource || type == QTextDocument::StyleSheetResource) {
         if (!bytes) {
             return type == QTextDocument::HtmlResource
-                       ? QVariant(QString::fromLatin1(kMissingTopic)
-                                      .arg(name.path().toHtmlEscaped()))
+                       ? QVariant(
+                             QString::fromLatin1(kMissingTopic).arg(name.path().toHtmlEscaped()))
                        : QVariant();
         }
         return decodeHelpText(*bytes);
@@ -89,8 +89,7 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* toolbar = new QHBoxLayout;
     cmdHide = toolButton(this, "cmdHide", QStringLiteral("Hide"), QStyle::SP_ArrowLeft);
     cmdBack = toolButton(this, "cmdBack", QStringLiteral("Back"), QStyle::SP_ArrowBack);
-    cmdForward =
-        toolButton(this, "cmdForward", QStringLiteral("Forward"), QStyle::SP_ArrowForward);
+    cmdForward = toolButton(this, "cmdForward", QStringLiteral("Forward"), QStyle::SP_ArrowForward);
     cmdHome = toolButton(this, "cmdHome", QStringLiteral("Home"), QStyle::SP_DirHomeIcon);
     for (QToolButton* b : {cmdHide, cmdBack, cmdForward, cmdHome}) {
         toolbar->addWidget(b);
@@ -114,8 +113,8 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
     indexPrompt->setBuddy(txtIndex);
     lstIndex = named(new QListWidget(indexPage), "lstIndex");
     lstIndex->setAccessibleName(QStringLiteral("Keywords"));
-    cmdIndexDisplay = named(new QPushButton(QStringLiteral("&Display"), indexPage),
-                            "cmdIndexDisplay");
+    cmdIndexDisplay =
+        named(new QPushButton(QStringLiteral("&Display"), indexPage), "cmdIndexDisplay");
     indexLayout->addWidget(indexPrompt);
     indexLayout->addWidget(txtIndex);
     indexLayout->addWidget(lstIndex);
@@ -124,18 +123,18 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     auto* searchPage = new QWidget;
     auto* searchLayout = new QVBoxLayout(searchPage);
-    auto* searchPrompt = new QLabel(QStringLiteral("Type in the &word(s) to search for:"),
-                                    searchPage);
+    auto* searchPrompt =
+        new QLabel(QStringLiteral("Type in the &word(s) to search for:"), searchPage);
     txtSearch = named(new QLineEdit(searchPage), "txtSearch");
     txtSearch->setAccessibleName(QStringLiteral("Type in the word(s) to search for:"));
     searchPrompt->setBuddy(txtSearch);
-    cmdListTopics = named(new QPushButton(QStringLiteral("&List Topics"), searchPage),
-                          "cmdListTopics");
+    cmdListTopics =
+        named(new QPushButton(QStringLiteral("&List Topics"), searchPage), "cmdListTopics");
     lblFound = named(new QLabel(searchPage), "lblFound");
     lstTopics = named(new QListWidget(searchPage), "lstTopics");
     lstTopics->setAccessibleName(QStringLiteral("Topics found"));
-    cmdSearchDisplay = named(new QPushButton(QStringLiteral("D&isplay"), searchPage),
-                             "cmdSearchDisplay");
+    cmdSearchDisplay =
+        named(new QPushButton(QStringLiteral("D&isplay"), searchPage), "cmdSearchDisplay");
     searchLayout->addWidget(searchPrompt);
     auto* searchRow = new QHBoxLayout;
     searchRow->addWidget(txtSearch, 1);
@@ -214,15 +213,13 @@ void HelpViewer::setHelpFile(std::shared_ptr<const HelpFile> file) {
     lblFound->clear();
 }
 
-void HelpViewer::fillContents(QTreeWidgetItem* parent, const QList<SitemapItem>& items,
-                              int depth) {
+void HelpViewer::fillContents(QTreeWidgetItem* parent, const QList<SitemapItem>& items, int depth) {
     for (const SitemapItem& entry : items) {
         auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tvwContents);
         item->setText(0, entry.name.isEmpty() ? entry.local : entry.name);
         item->setData(0, kPathRole, entry.local.isEmpty() ? QString() : u'/' + entry.local);
         const bool book = !entry.children.isEmpty();
-        item->setIcon(0, style()->standardIcon(book ? QStyle::SP_DirIcon
-                                                    : QStyle::SP_FileIcon));
+        item->setIcon(0, style()->standardIcon(book ? QStyle::SP_DirIcon : QStyle::SP_FileIcon));
         if (depth + 1 < kMaxSitemapDepth) {
             fillContents(item, entry.children, depth + 1);
         }
@@ -285,10 +282,9 @@ void HelpViewer::search(const QString& query) {
         auto* item = new QListWidgetItem(title.isEmpty() ? page : title, lstTopics);
         item->setData(kPathRole, page);
     }
-    lblFound->setText(pages.isEmpty() ? QStringLiteral("No topics found.")
-                      : pages.size() == 1
-                          ? QStringLiteral("1 topic found.")
-                          : QStringLiteral("%1 topics found.").arg(pages.size()));
+    lblFound->setText(pages.isEmpty()     ? QStringLiteral("No topics found.")
+                      : pages.size() == 1 ? QStringLiteral("1 topic found.")
+                                          : QStringLiteral("%1 topics found.").arg(pages.size()));
     if (!pages.isEmpty()) {
         lstTopics->setCurrentRow(0);
     }
@@ -330,8 +326,7 @@ void HelpViewer::openFoundItem(QListWidgetItem* item) {
 
 void HelpViewer::followIndexText(const QString& text) {
     for (int row = 0; row < lstIndex->count(); ++row) {
-        if (lstIndex->item(row)->text().trimmed().startsWith(text.trimmed(),
-                                                              Qt::CaseInsensitive)) {
+        if (lstIndex->item(row)->text().trimmed().startsWith(text.trimmed(), Qt::CaseInsensitive)) {
             lstIndex->setCurrentRow(row);
             lstIndex->scrollToItem(lstIndex->item(row), QAbstractItemView::PositionAtTop);
             return;

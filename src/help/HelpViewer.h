@@ -54,8 +54,7 @@ public:
     // The page shown, as "/name.htm".
     QString currentTopic() const;
 
-    QToolButton *cmdHide = nullptr, *cmdBack = nullptr, *cmdForward = nullptr,
-                *cmdHome = nullptr;
+    QToolButton *cmdHide = nullptr, *cmdBack = nullptr, *cmdForward = nullptr, *cmdHome = nullptr;
     QTabWidget* tabNavigation = nullptr;
     QTreeWidget* tvwContents = nullptr;
     QLineEdit* txtIndex = nullptr;

@@ -35,9 +35,8 @@ std::shared_ptr<const HelpFile> clsHelp::fileAt(const QString& path) {
 clsHelp::Outcome clsHelp::Show(const QString& NewFile, const QString& WindowPane,
                                std::optional<quint32> ContextID) {
     // The target as a help engine is given it: the file, then ">" and the window type.
-    const QString target = WindowPane.isEmpty()
-                               ? NewFile.trimmed()
-                               : NewFile.trimmed() + u'>' + WindowPane.trimmed();
+    const QString target =
+        WindowPane.isEmpty() ? NewFile.trimmed() : NewFile.trimmed() + u'>' + WindowPane.trimmed();
     const qsizetype split = target.lastIndexOf(u'>');
     const QString path = split < 0 ? target : target.left(split);
     const QString window = split < 0 ? QString() : target.mid(split + 1);
@@ -61,8 +60,8 @@ clsHelp::Outcome clsHelp::Show(const QString& NewFile, const QString& WindowPane
         m_viewer->setHelpFile(file);
     }
     if (!m_viewer->isVisible()) {
-        m_viewer->setNavigationShown(window.compare(QLatin1String("popup"),
-                                                     Qt::CaseInsensitive) != 0);
+        m_viewer->setNavigationShown(window.compare(QLatin1String("popup"), Qt::CaseInsensitive) !=
+                                     0);
     }
     Outcome outcome = Outcome::Shown;
     QString topic;

@@ -76,8 +76,8 @@ TipsRead parseTips(QByteArrayView bytes) {
         const char c = bytes[i];
         if (c == '\r' || c == '\n') {
             // A long line is only decoded as far as it is shown.
-            addTip(read.tips, decodeLine(bytes.sliced(start, std::min<qsizetype>(
-                                                                i - start, kMaxTipChars * 4))));
+            addTip(read.tips, decodeLine(bytes.sliced(
+                                  start, std::min<qsizetype>(i - start, kMaxTipChars * 4))));
             if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
                 ++i;
             }
@@ -115,7 +115,7 @@ TipsRead readTipsFile(const QString& path) {
     const std::optional<QByteArray> bytes = file.readAll();
     if (!bytes) {
         read.status = file.state() == BoundedFile::State::TooLarge ? TipsRead::Status::TooLarge
-                                                                    : TipsRead::Status::Unreadable;
+                                                                   : TipsRead::Status::Unreadable;
         read.size = file.info().st_size;
         read.error = file.error();
         return read;
@@ -137,14 +137,16 @@ QString tipsProblemText(const TipsRead& read) {
             return QStringLiteral("The %1 file could not be read (%2).")
                 .arg(name, systemErrorText(read.error ? read.error : EIO));
         case TipsRead::Status::TooLarge:
-            return QStringLiteral("The %1 file is too large to be a tips file (%2 bytes; a "
-                                  "tips file holds at most %3).")
+            return QStringLiteral(
+                       "The %1 file is too large to be a tips file (%2 bytes; a "
+                       "tips file holds at most %3).")
                 .arg(name)
                 .arg(read.size)
                 .arg(kMaxTipsFileBytes);
         case TipsRead::Status::NotText:
-            return QStringLiteral("The %1 file is damaged: it holds NUL bytes, which a text file "
-                                  "does not.")
+            return QStringLiteral(
+                       "The %1 file is damaged: it holds NUL bytes, which a text file "
+                       "does not.")
                 .arg(name);
     }
     return QString();

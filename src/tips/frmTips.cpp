@@ -31,8 +31,8 @@ frmTips::frmTips(QWidget* owner) : QDialog(owner) {
     lblTipText->setMargin(10);
     lblTipText->setMinimumSize(360, 140);
     lblTipText->setAccessibleName(QStringLiteral("Tip"));
-    chkLoadTipsAtStartup = named(new QCheckBox(QStringLiteral("Show Tips at Startup"), this),
-                                 "chkLoadTipsAtStartup");
+    chkLoadTipsAtStartup =
+        named(new QCheckBox(QStringLiteral("Show Tips at Startup"), this), "chkLoadTipsAtStartup");
     cmdNextTip = named(new QPushButton(QStringLiteral("&Next Tip"), this), "cmdNextTip");
     cmdExit = named(new QPushButton(QStringLiteral("Exit"), this), "cmdExit");
     cmdNextTip->setDefault(true);

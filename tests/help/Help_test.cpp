@@ -1,20 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QToolButton>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QWindow>
 #include <QtEndian>
-#include <unistd.h>
 
 #include "help/ChmArchive.h"
 #include "help/HelpCommands.h"
@@ -69,10 +69,14 @@ TEST_F(Help, EveryContextNumberOpensItsPage) {
         quint32 context;
         const char* title;
     } kTopics[] = {
-        {10001, "GIF animation and the 87a option"}, {10008, "Setup Capture"},
-        {10009, "The Favourites Manager"},            {10012, "Options: Main"},
-        {10013, "Options: Full Screen"},              {10014, "Options: Links"},
-        {10015, "Options: Editors"},                  {10016, "Options: Advanced"},
+        {10001, "GIF animation and the 87a option"},
+        {10008, "Setup Capture"},
+        {10009, "The Favourites Manager"},
+        {10012, "Options: Main"},
+        {10013, "Options: Full Screen"},
+        {10014, "Options: Links"},
+        {10015, "Options: Editors"},
+        {10016, "Options: Advanced"},
     };
     clsHelp help;
     for (const auto& topic : kTopics) {
@@ -108,14 +112,16 @@ TEST_F(Help, EveryLinkAndPictureOfEveryPageIsInTheFile) {
                     const QString image = format.toImageFormat().name();
                     targets << image;
                     const QUrl url = browser.source().resolved(QUrl(image));
-                    EXPECT_FALSE(QImage::fromData(*file.file(url.path())).isNull()) << image.toStdString();
+                    EXPECT_FALSE(QImage::fromData(*file.file(url.path())).isNull())
+                        << image.toStdString();
                 }
             }
         }
         EXPECT_FALSE(targets.isEmpty()) << page.toStdString();
         for (const QString& target : targets) {
             const QUrl url = browser.source().resolved(QUrl(target));
-            EXPECT_EQ(url.scheme(), "gvhelp") << page.toStdString() << " links out: " << target.toStdString();
+            EXPECT_EQ(url.scheme(), "gvhelp")
+                << page.toStdString() << " links out: " << target.toStdString();
             EXPECT_TRUE(file.contains(url.path()))
                 << page.toStdString() << " -> " << target.toStdString();
             ++links;
@@ -207,14 +213,15 @@ TEST_F(Help, ADamagedFileGetsItsOwnMessageAndNothingHangs) {
         m_dialogs->shown.clear();
         ShowHelpContents(help);
         ASSERT_EQ(m_dialogs->shown.size(), 1) << f.what;
-        EXPECT_TRUE(m_dialogs->shown[0].text.startsWith("The Helpfile 'gv23hlp.chm' cannot be read ("))
+        EXPECT_TRUE(
+            m_dialogs->shown[0].text.startsWith("The Helpfile 'gv23hlp.chm' cannot be read ("))
             << m_dialogs->shown[0].text.toStdString();
         EXPECT_EQ(m_dialogs->shown[0].title, "Help File Damaged");
     }
     // Far too large: refused by its size, never read.
     install(QByteArray());
-    ASSERT_EQ(::truncate(QFile::encodeName(installedHelp()).constData(),
-                         HelpFile::kMaxFileBytes + 1), 0);
+    ASSERT_EQ(
+        ::truncate(QFile::encodeName(installedHelp()).constData(), HelpFile::kMaxFileBytes + 1), 0);
     EXPECT_EQ(HelpFile::load(installedHelp()).problem(), HelpFile::Problem::TooLarge);
 }
 
@@ -304,9 +311,9 @@ TEST(HelpMarkup, SitemapsAsTheyComeAndAsTheyBreak) {
         return QByteArray("<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"") +
                name + "\"><param name=\"Local\" value=\"" + local + "\"></OBJECT>";
     };
-    const QList<SitemapItem> nested = parseSitemap(
-        "<UL>" + item("A &amp; B", "a.htm") + "<UL>" + item("Child", "sub/c.htm") + "</UL>" +
-        item("Next", "n.htm#part") + "</UL>");
+    const QList<SitemapItem> nested =
+        parseSitemap("<UL>" + item("A &amp; B", "a.htm") + "<UL>" + item("Child", "sub/c.htm") +
+                     "</UL>" + item("Next", "n.htm#part") + "</UL>");
     ASSERT_EQ(nested.size(), 2);
     EXPECT_EQ(nested[0].name, "A & B");
     ASSERT_EQ(nested[0].children.size(), 1);
@@ -314,9 +321,9 @@ TEST(HelpMarkup, SitemapsAsTheyComeAndAsTheyBreak) {
     EXPECT_EQ(nested[1].local, "n.htm#part");
 
     // Unclosed lists, a list before any item, stray ends, an unterminated comment.
-    const QList<SitemapItem> broken = parseSitemap(
-        "</UL></UL><UL><UL>" + item("Top", "t.htm") + "<UL>" + item("Deep", "d.htm") +
-        "<!-- and never closed " + item("Hidden", "h.htm"));
+    const QList<SitemapItem> broken =
+        parseSitemap("</UL></UL><UL><UL>" + item("Top", "t.htm") + "<UL>" + item("Deep", "d.htm") +
+                     "<!-- and never closed " + item("Hidden", "h.htm"));
     ASSERT_EQ(broken.size(), 1);
     EXPECT_EQ(broken[0].name, "Top");
     ASSERT_EQ(broken[0].children.size(), 1);

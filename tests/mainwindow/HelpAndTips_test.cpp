@@ -158,8 +158,8 @@ TEST_F(HelpAndTips, EveryHelpButtonOpensItsTopic) {
 
     // The first 87a GIF: Yes shows the page on GIF animation.
     static const unsigned char kGif87a[] = {
-        'G', 'I', 'F', '8', '7', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF,
-        0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 1, 0, 0x3B};
+        'G',  'I',  'F', '8', '7', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0,    0, 0, 0xFF, 0xFF,
+        0xFF, 0x2C, 0,   0,   0,   0,   1, 0, 1, 0, 0,    2, 2, 0x44, 1, 0, 0x3B};
     QFile gif(file("old.gif"));
     ASSERT_TRUE(gif.open(QIODevice::WriteOnly));
     gif.write(reinterpret_cast<const char*>(kGif87a), sizeof kGif87a);

@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QEvent>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QWidget>
-#include <unistd.h>
 
 #include "platform/Paths.h"
 #include "settings/SettingKeys.h"
@@ -44,9 +44,16 @@ TEST(TipsFile, LinesBecomeTips) {
         {"one\r\ntwo\r\n", {"one", "two"}},
         {"one\ntwo\rthree\n\nfive", {"one", "two", "three", "", "five"}},
         {"\n", {""}},
-        {"\xEF\xBB\xBF" "caf\xC3\xA9\n", {QStringLiteral("café")}},
-        {"caf\xE9" " latin\n\xC3\xA9", {QStringLiteral("café latin"), QStringLiteral("é")}},
-        {QByteArray("\xFF\xFE" "a\0\n\0b\0", 8), {"a", "b"}},
+        {"\xEF\xBB\xBF"
+         "caf\xC3\xA9\n",
+         {QStringLiteral("café")}},
+        {"caf\xE9"
+         " latin\n\xC3\xA9",
+         {QStringLiteral("café latin"), QStringLiteral("é")}},
+        {QByteArray("\xFF\xFE"
+                    "a\0\n\0b\0",
+                    8),
+         {"a", "b"}},
         {QByteArray(kMaxTipChars * 3, 'x') + "\nnext", {longTip, "next"}},
     };
     for (const auto& c : kCases) {
