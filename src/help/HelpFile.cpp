@@ -124,7 +124,8 @@ HelpFile HelpFile::fromBytes(const QByteArray& bytes) {
     help.readContexts(archive.read("/#IVB").value_or(QByteArray()),
                       archive.read("/#STRINGS").value_or(QByteArray()));
     // Without names in the system record, the first contents and index files are the ones.
-    for (const QString& key : help.m_files.keys()) {
+    for (const ChmArchive::Entry& entry : archive.entries()) {
+        const QString key = normalPath(decodeHelpText(entry.path));
         if (help.m_contentsFile.isEmpty() && key.endsWith(QLatin1String(".hhc"))) {
             help.m_contentsFile = key;
         } else if (help.m_indexFile.isEmpty() && key.endsWith(QLatin1String(".hhk"))) {
