@@ -39,6 +39,7 @@ void frmGlimvane::ShowCaptureSetup() {
     host.captureButton = Toolbar[9];
     host.screen = &screenEngine();
     host.getCapture = [this](const Picture& picture) { GetCapture(picture); };
+    host.showHelp = [this](int context) { ShowHelpTopic(context); };
     auto* setup = new frmCap(std::move(host), this);
     m_capture = setup;
     // A hot key that could not be taken brings the set-up back for another choice.

@@ -78,7 +78,7 @@ void frmGlimvane::FavList_Click(const QString& line) {
 }
 
 void frmGlimvane::mnuFavMan_Click() {
-    frmFavEd manager(*m_favourites, this);
+    frmFavEd manager(*m_favourites, this, [this](int context) { ShowHelpTopic(context); });
     dialogs().execModal(manager);
     RefreshFavList();
 }

@@ -31,6 +31,7 @@ std::unique_ptr<frmFullscn> frmGlimvane::makeFullScreen() {
     };
     host.favouritesMenu = mnuFav;
     host.showAbout = [this] { ShowAbout(); };
+    host.showHelp = [this] { mnuHelpcont_Click(); };
     host.cache = m_prefetch.get();
     return std::make_unique<frmFullscn>(start, host, this);
 }

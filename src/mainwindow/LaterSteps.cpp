@@ -1,6 +1,6 @@
 // Load and unload steps whose subsystems grow with the program: the
 // folders/favourites toggle, the options dialog, file-type associations, desktop shortcuts,
-// and the hooks that tips, help and capture fill in.
+// and the capture hook.
 
 #include <QAction>
 #include <QLabel>
@@ -84,9 +84,5 @@ void frmGlimvane::ShowOptions(const QString& tab) {
     options dialog(std::move(host), tab, this);
     dialogs().execModal(dialog);
 }
-
-// Filled in by the subsystems that own these steps.
-void frmGlimvane::ShowStartupTip() {}
-void frmGlimvane::ShowHelpTopic(int) {}
 
 }  // namespace gv

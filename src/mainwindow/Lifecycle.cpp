@@ -308,6 +308,7 @@ bool frmGlimvane::Unload() {
     }
     UnloadSecondaryWindows();
     UnloadSplash();
+    CloseHelpAndTips();
     trayhost->setInTray(false);
     // The list's own state: the whole window may be hidden in the notification area.
     SaveSetting(keys::kFavlist, FavList->isHidden() ? QStringLiteral("0") : QStringLiteral("1"));

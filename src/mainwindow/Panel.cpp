@@ -93,13 +93,7 @@ void frmGlimvane::connectPanel() {
             }
         });
     }
-    // Commands whose work is not built yet: visible, and disabled until it is.
-    for (QAction* a : {mnuHelpcont, mnuReadme, mnuTips}) {
-        keepDisabled(a);
-    }
-    for (QWidget* b : {Toolbar[8]}) {
-        keepDisabled(b);
-    }
+    connectHelpCommands();
     connect(mnuAboutItem, &QAction::triggered, this, &frmGlimvane::ShowAbout);
     connect(mnuAboutGV, &QAction::triggered, this, [this] {
         mnuShowGV->setText(QStringLiteral("Show Glimvane"));

@@ -11,6 +11,8 @@
 
 #include "external/Updater.h"
 #include "files/clsFileManager.h"
+#include "help/clsHelp.h"
+#include "tips/Tips.h"
 #include "external/clsShIntegration.h"
 #include "images/PrefetchCache.h"
 #include "platform/Artwork.h"

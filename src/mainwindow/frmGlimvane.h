@@ -46,6 +46,8 @@ class clsVarMenus;
 class clsShIntegration;
 class clsScreen;
 class frmCap;
+class clsHelp;
+class Tips;
 
 // Display modes and cursor modes of the image view.
 inline constexpr int kActualSize = 101;
@@ -220,6 +222,9 @@ public:
 
     clsIface* interfaceState() const { return m_interface.get(); }
     TrayIcon* trayIcon() const { return trayhost; }
+    // The help window, once help was shown; the tips and their window.
+    clsHelp* helpWindows() const { return m_help.get(); }
+    Tips* tips() const { return m_tips.get(); }
     int resolutionClass() const { return m_resolutionClass; }
     int screenWidthPx() const { return ScreenWidthPx; }
     int screenHeightPx() const { return ScreenHeightPx; }
@@ -359,6 +364,12 @@ private:
     // The open full-screen viewer's folder follows the main window's.
     void FollowFolderInFullScreen(const QString& folder);
     void ShowHelpTopic(int contextNumber);
+    // ---- Help, read-me and tips (HelpAndTips.cpp) ----
+    void connectHelpCommands();
+    void mnuHelpcont_Click();
+    void mnuTips_Click();
+    void CloseHelpAndTips();
+    clsHelp& help();
     // The options dialog, on the tab of that key.
     void ShowOptions(const QString& tab = QStringLiteral("main"));
     void ShowCaptureSetup();
@@ -437,6 +448,8 @@ private:
     // Shared only so that its type need not be known where the window is destroyed.
     std::shared_ptr<clsScreen> m_screenEngine;
     QPointer<frmCap> m_capture;
+    std::unique_ptr<clsHelp> m_help;
+    std::unique_ptr<Tips> m_tips;
 
     int ScreenWidthPx = 0;
     int ScreenHeightPx = 0;

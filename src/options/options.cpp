@@ -230,8 +230,7 @@ options::options(OptionsHost host, const QString& tab, QWidget* parent)
             m_host.showHelp(kTabs[Tabs->currentIndex()].helpContext);
         }
     });
-    // The help viewer is not part of this build.
-    keepDisabled(cmdHelp);
+    cmdHelp->setEnabled(static_cast<bool>(m_host.showHelp));
 
     // 3. The tab asked for (the "main" tab unless "Edit Links..." opened the dialog).
     Tabs->setCurrentIndex(0);

@@ -89,6 +89,10 @@ bool openDocument(const QString& address) {
     return url.isValid() && QDesktopServices::openUrl(url);
 }
 
+bool openLocalFile(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
 bool addressRunsProgram(const QString& address) {
     const QUrl url = listedUrl(address);
     return url.isLocalFile() && fileRunsProgram(url.toLocalFile());

@@ -16,5 +16,8 @@ enum class OpenOutcome { Opened, NotOpened, RunsProgram };
 OpenOutcome openListedAddress(const QString& address);
 // Whether the address names such a program.
 bool addressRunsProgram(const QString& address);
+// A local file, by the program the desktop has for its type (a text viewer for a ".txt").
+// True when the desktop took it.
+bool openLocalFile(const QString& path);
 
 }  // namespace gv

@@ -102,7 +102,7 @@ TEST_F(CaptureSetup, AFreshSetupShowsItsControlsAndCancelLeavesNothingPending) {
         EXPECT_EQ(s.cmdOK->toolTip(), "Initiate Capture");
         EXPECT_EQ(s.cmdCancel->toolTip(), "Cancel Capture");
         EXPECT_EQ(s.cmdHelp->toolTip(), "View help on screen capture");
-        EXPECT_FALSE(s.cmdHelp->isEnabled());  // no help in this build
+        EXPECT_TRUE(s.cmdHelp->isEnabled());
         EXPECT_EQ(s.Frame1->title(), "Capture");
         EXPECT_EQ(s.Frame2->title(), "Activation");
         // A first start: the whole screen, after one second.

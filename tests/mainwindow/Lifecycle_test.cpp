@@ -299,6 +299,8 @@ TEST_F(Lifecycle, WindowOptionsAreApplied) {
 
 TEST_F(Lifecycle, MinimisingHidesIntoTheTrayOnlyWhereThereIsOne) {
     SaveSetting(keys::kSysTrayIcon, "1");
+    // An open tip window would keep the icon from bringing the window back.
+    SaveSetting(keys::kShowTips, "0");
     auto w = load();
     EXPECT_EQ(w->minimiseMode(), 0);
     w->showMinimized();
@@ -327,6 +329,8 @@ TEST_F(Lifecycle, ExitAsksNothingWhenSavedAndEndsTheWindow) {
 
 TEST_F(Lifecycle, TheTrayIconsClicksShowTheWindowAndItsRightButtonTheMenu) {
     SaveSetting(keys::kSysTrayIcon, "1");
+    // An open tip window would keep the icon from bringing the window back.
+    SaveSetting(keys::kShowTips, "0");
     auto w = load();
     TrayIcon* tray = w->trayIcon();
     w->setWindowState(Qt::WindowMaximized);

@@ -242,6 +242,8 @@ TEST_F(HandOver, FullScreenCoversTheMonitorOfTheMainWindow) {
 TEST_F(HandOver, AnEmptyStartShowsAWindowHiddenInTheTray) {
     SaveSetting(keys::kSysTrayIcon, "1");
     SaveSetting(keys::kShowMinim, "True");
+    // An open tip window would keep the hidden window hidden.
+    SaveSetting(keys::kShowTips, "0");
     startFirst();
     QStringList windows;
     ASSERT_TRUE(waitFor(
