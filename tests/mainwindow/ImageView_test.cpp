@@ -18,9 +18,6 @@
 #include <QTest>
 
 #include "images/Picture.h"
-#include "widgets/FileListBox.h"
-#include "widgets/ImageBox.h"
-#include "widgets/ViewMath.h"
 #include "mainwindow/FilePropertiesDialog.h"
 #include "mainwindow/frmGlimvane.h"
 #include "mainwindow/frmJpegQual.h"
@@ -33,9 +30,13 @@
 #include "support/FakeTrayIcon.h"
 #include "support/ImageFiles.h"
 #include "support/MetafileWriter.h"
+#include "support/RasterFiles.h"
 #include "support/TestEnvironment.h"
 #include "support/Tmpfs.h"
 #include "support/WindowFixture.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
+#include "widgets/ViewMath.h"
 
 using namespace gv;
 
@@ -172,19 +173,8 @@ TEST_F(ImageView, BrokenFilesGiveTheInvalidFormatMessageAndTheLogo) {
 
 TEST_F(ImageView, AnImageBeyondTheMemoryBudgetIsRefused) {
     // A bitmap header that claims 60000 x 60000 pixels, with almost no data behind it.
-    QByteArray bmp(54, '\0');
-    auto put32 = [&bmp](int at, qint32 v) { memcpy(bmp.data() + at, &v, 4); };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put32(2, 54 + 16);
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, 60000);
-    put32(22, 60000);
-    bmp[26] = 1;
-    bmp[28] = 24;
-    bmp.append(QByteArray(16, '\x7f'));
-    ASSERT_TRUE(gvtest::writeBytes(file("huge.bmp"), bmp));
+    ASSERT_TRUE(gvtest::writeBytes(
+        file("huge.bmp"), gvtest::bmpBytes({40, 60000, 60000, 24, 0, {}, {}, QByteArray(16, 1)})));
     open();
     click("huge.bmp");
     ASSERT_NE(lastMessage(), nullptr);
