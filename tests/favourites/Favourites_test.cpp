@@ -183,9 +183,7 @@ TEST_F(Favourites, AUsedFolderOrNameIsRefusedWithItsMessage) {
                           Case{"Holiday", "/p/work", nameUsed, MsgIcon::None}}) {
         m_dialogs->shown.clear();
         EXPECT_FALSE(m_store.AddFavourite(c.name, c.folder));
-        ASSERT_EQ(m_dialogs->shown.size(), 1);
-        EXPECT_EQ(m_dialogs->shown[0].text, c.text);
-        EXPECT_EQ(m_dialogs->shown[0].icon, c.icon);
+        ASSERT_TRUE(m_dialogs->showedOne({.text = c.text, .icon = c.icon}));
     }
     // Renaming to another's name is refused; to its own name it moves to the end.
     EXPECT_FALSE(m_store.RenameFavourite("Holiday", "/p/holiday", "Work"));
@@ -295,10 +293,8 @@ TEST_F(FavouritesWindow, AFavouriteOnAVolumeNotMountedNowIsAnUnavailableDrive) {
                           w->FavList->visualItemRect(line).center());
     };
     clickLine();
-    ASSERT_EQ(m_dialogs->shown.size(), 1);
-    EXPECT_EQ(m_dialogs->shown[0].text, "Drive unavailable");
-    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(m_dialogs->shown[0].title, "Problem");
+    ASSERT_TRUE(m_dialogs->showedOne(
+        {.text = "Drive unavailable", .title = "Problem", .icon = MsgIcon::Exclamation}));
     EXPECT_EQ(w->currentFolder(), m_folder);
     // From the menu: the offer to delete it, declined.
     w->mnuFav1[0]->trigger();

@@ -166,9 +166,7 @@ TEST_F(FullScreen, OpensOnTheShownPictureAndStepsWithTheMouseButtons) {
 
     // Left at the first image wraps to the last, after saying so.
     clickPicture(*viewer, Qt::LeftButton);
-    ASSERT_EQ(m_dialogs->shown.size(), 1);
-    EXPECT_EQ(m_dialogs->shown[0].title, "Glimvane 2");
-    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Information);
+    ASSERT_TRUE(m_dialogs->showedOne({.title = "Glimvane 2", .icon = MsgIcon::Information}));
     EXPECT_EQ(viewer->shownPath(), file("wide.png"));
     EXPECT_EQ(viewer->Frame1->lblNumber->text(), "4");
     // One pixel wider than the screen: at 0, with the bar over the rest.
@@ -212,10 +210,8 @@ TEST_F(FullScreen, AnUnreadableFileClosesAndAnUnknownEndingKeepsThePicture) {
     EXPECT_EQ(viewer->picture().sizePixels(), QSize(40, 30));
     EXPECT_TRUE(m_dialogs->shown.isEmpty());
     clickPicture(*viewer, Qt::RightButton);
-    ASSERT_EQ(m_dialogs->shown.size(), 1);
-    EXPECT_EQ(m_dialogs->shown[0].text, "Error!");
-    EXPECT_EQ(m_dialogs->shown[0].title, "Glimvane Error");
-    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::None);
+    ASSERT_TRUE(
+        m_dialogs->showedOne({.text = "Error!", .title = "Glimvane Error", .icon = MsgIcon::None}));
     EXPECT_FALSE(viewer->isVisible());
     // The main window still shows its picture.
     EXPECT_EQ(appState().CurrentImagePath, file("a.png"));
@@ -462,10 +458,8 @@ TEST(MiniBrowserDrives, AVolumeThatCannotBeEnteredIsReportedAndTheFolderStays) {
     GV_REQUIRE_TMPFS(usb);
     // Listed while there, taken away before it is chosen.
     choose(usbRoot, [&] { ASSERT_TRUE(usb.unmount()); });
-    ASSERT_EQ(dialogs->shown.size(), 1);
-    EXPECT_EQ(dialogs->shown[0].text, "Drive unavailable");
-    EXPECT_EQ(dialogs->shown[0].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(dialogs->shown[0].title, "Problem");
+    ASSERT_TRUE(dialogs->showedOne(
+        {.text = "Drive unavailable", .title = "Problem", .icon = MsgIcon::Exclamation}));
     EXPECT_EQ(browser.folder(), root);
     ASSERT_TRUE(usb.mount());
     const passwd* nobody = ::getpwnam("nobody");

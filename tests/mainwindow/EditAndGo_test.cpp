@@ -243,10 +243,9 @@ TEST_F(EditAndGo, SitesOpenThroughTheDesktopButNeverStartAProgram) {
     EXPECT_TRUE(m_dialogs->shown.isEmpty());
     w->mnuMyWebs[1]->trigger();
     EXPECT_EQ(desktop.opened.size(), 1);
-    ASSERT_EQ(m_dialogs->shown.size(), 1);
-    EXPECT_EQ(m_dialogs->shown[0].text,
-              "The address '" + file("editor.desktop") +
-                  "' names a program on this computer, not a web site or a document. Glimvane "
-                  "does not start programs from its lists of sites.");
-    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Exclamation);
+    ASSERT_TRUE(m_dialogs->showedOne(
+        {.text = "The address '" + file("editor.desktop") +
+                 "' names a program on this computer, not a web site or a document. Glimvane "
+                 "does not start programs from its lists of sites.",
+         .icon = MsgIcon::Exclamation}));
 }

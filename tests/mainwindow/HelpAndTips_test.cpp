@@ -107,10 +107,9 @@ TEST_F(HelpAndTips, ReadMeOpensInTheDesktopsViewerOrSaysItIsMissing) {
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
     open();
     w->mnuReadme->trigger();
-    ASSERT_EQ(m_dialogs->shown.size(), 1);
-    EXPECT_EQ(m_dialogs->shown[0].text, "The Readme file (Readme.txt) was not found!");
-    EXPECT_EQ(m_dialogs->shown[0].title, "File not found");
-    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Exclamation);
+    ASSERT_TRUE(m_dialogs->showedOne({.text = "The Readme file (Readme.txt) was not found!",
+                                      .title = "File not found",
+                                      .icon = MsgIcon::Exclamation}));
     EXPECT_TRUE(opened.urls.isEmpty());
 
     installBuilt("Readme.txt");

@@ -153,13 +153,12 @@ TEST_F(ImageView, BrokenFilesGiveTheInvalidFormatMessageAndTheLogo) {
         click("real.png");
         m_dialogs->shown.clear();
         click(name);
-        ASSERT_EQ(m_dialogs->shown.size(), 1);
-        EXPECT_EQ(m_dialogs->shown[0].text,
-                  "The file " + file(name) +
-                      " is an invalid or unknown image format. The file extension indicates it "
-                      "should be supported, it may have an incorrect extension");
-        EXPECT_EQ(m_dialogs->shown[0].title, "Glimvane");
-        EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::None);
+        ASSERT_TRUE(m_dialogs->showedOne(
+            {.text = "The file " + file(name) +
+                     " is an invalid or unknown image format. The file extension indicates it "
+                     "should be supported, it may have an incorrect extension",
+             .title = "Glimvane",
+             .icon = MsgIcon::None}));
         EXPECT_TRUE(w->logoShown());
         EXPECT_EQ(w->windowTitle(), "Glimvane - Vividra");
     }
@@ -739,10 +738,8 @@ TEST_F(ImageView, TheOldGifWarningShowsOnce) {
     EXPECT_FALSE(busyWhileShown);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(panel("ftype"), "GIF File (87a)");
-    ASSERT_EQ(m_dialogs->shown.size(), 1);
-    EXPECT_EQ(m_dialogs->shown[0].title, "GIF 87a Support");
-    EXPECT_EQ(m_dialogs->shown[0].buttons, MsgButtons::YesNo);
-    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Information);
+    ASSERT_TRUE(m_dialogs->showedOne(
+        {.title = "GIF 87a Support", .icon = MsgIcon::Information, .buttons = MsgButtons::YesNo}));
     EXPECT_TRUE(m_dialogs->shown[0].text.startsWith(
         "Glimvane can sometimes give poor performance loading the older 87a GIF file type"));
     EXPECT_EQ(GetSetting(keys::kGif87Warn), "True");

@@ -140,12 +140,11 @@ TEST(ComponentsCheck, ACompleteBuildMissesNothing) {
 TEST(RootFolder, TheProgramRefusesToRunFromAVolumeRoot) {
     ScopedFakeDialogs fake;
     EXPECT_TRUE(RefuseRootFolder("/"));
-    ASSERT_EQ(fake->shown.size(), 1);
-    EXPECT_EQ(fake->shown[0].text,
-              "Glimvane cannot be run from a root directory! Please install to a deeper "
-              "directory.");
-    EXPECT_EQ(fake->shown[0].icon, MsgIcon::Critical);
-    EXPECT_EQ(fake->shown[0].title, "Glimvane");
+    ASSERT_TRUE(fake->showedOne(
+        {.text = "Glimvane cannot be run from a root directory! Please install to a deeper "
+                 "directory.",
+         .title = "Glimvane",
+         .icon = MsgIcon::Critical}));
     EXPECT_FALSE(RefuseRootFolder(gvtest::testFolders().program));
     EXPECT_EQ(fake->shown.size(), 1);
 }
