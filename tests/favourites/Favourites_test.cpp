@@ -21,6 +21,7 @@
 #include "platform/Paths.h"
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
+#include "support/Bytes.h"
 #include "support/FakeDialogs.h"
 #include "support/TestEnvironment.h"
 #include "support/Tmpfs.h"
@@ -35,11 +36,6 @@ void writeRaw(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(bytes);
-}
-
-QByteArray readRaw(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 QString behindGapMessage(int missing, const QString& kept) {
@@ -155,7 +151,7 @@ TEST_F(Favourites, FavouritesBehindAGapAreKeptInTheFileAndTheUserIsToldOnce) {
         m_store.LoadFavourites();
         EXPECT_EQ(names(), c.names) << c.what;
         const QString kept = file + (i == 0 ? ".damaged" : QString(".damaged-%1").arg(i + 1));
-        EXPECT_EQ(readRaw(kept), bytes) << c.what;
+        EXPECT_EQ(gvtest::readBytes(kept), bytes) << c.what;
         ASSERT_EQ(m_dialogs->shown.size(), 1) << c.what;
         EXPECT_EQ(m_dialogs->shown[0].text, behindGapMessage(c.missing, kept)) << c.what;
         // Nothing is written for it, and it is told once.

@@ -23,6 +23,7 @@
 #include "platform/TrayIcon.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
+#include "support/Bytes.h"
 #include "support/ImageFiles.h"
 #include "support/MetafileWriter.h"
 #include "support/TestEnvironment.h"
@@ -42,8 +43,7 @@ protected:
         f.write(bytes);
     }
     static QByteArray read(const QString& name) {
-        QFile f(joinPath(programFolder(), name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+        return gvtest::readBytes(joinPath(programFolder(), name));
     }
 };
 

@@ -14,14 +14,15 @@
 #include "fullscreen/frmFullscn.h"
 #include "help/HelpViewer.h"
 #include "help/clsHelp.h"
-#include "widgets/FileListBox.h"
 #include "options/options.h"
 #include "platform/Controls.h"
 #include "platform/Paths.h"
 #include "settings/SettingKeys.h"
+#include "support/Bytes.h"
 #include "support/WindowFixture.h"
 #include "tips/Tips.h"
 #include "tips/frmTips.h"
+#include "widgets/FileListBox.h"
 
 using namespace gv;
 
@@ -67,9 +68,8 @@ TEST_F(HelpAndTips, AFirstStartAsksItsQuestionsAndShowsATip) {
     ASSERT_NE(tips, nullptr);
     EXPECT_TRUE(tips->isVisible());
     EXPECT_EQ(tips->parentWidget(), w.get());
-    QFile file(QStringLiteral(GLIMVANE_BINARY_DIR "/GVTIPS.GVR"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QString::fromUtf8(file.readAll()).split('\n').contains(tips->lblTipText->text()));
+    const QByteArray file = gvtest::readBytes(QStringLiteral(GLIMVANE_BINARY_DIR "/GVTIPS.GVR"));
+    EXPECT_TRUE(QString::fromUtf8(file).split('\n').contains(tips->lblTipText->text()));
     EXPECT_TRUE(tips->chkLoadTipsAtStartup->isChecked());
     for (QAction* a : {w->mnuHelpcont, w->mnuReadme, w->mnuTips}) {
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();

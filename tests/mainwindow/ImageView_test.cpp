@@ -26,6 +26,7 @@
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
+#include "support/Bytes.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeTrayIcon.h"
 #include "support/ImageFiles.h"
@@ -441,10 +442,7 @@ TEST_F(ImageView, CancellingTheQualityWritesNothing) {
     // Agreeing to replace a file and then cancelling the quality leaves both as they were:
     // the old file is not written and not shown in place of the picture.
     ASSERT_TRUE(gvtest::writeJpeg(file("old.jpg"), testImage({8, 8})));
-    QFile before(file("old.jpg"));
-    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
-    const QByteArray oldBytes = before.readAll();
-    before.close();
+    const QByteArray oldBytes = gvtest::readBytes(file("old.jpg"));
     m_dialogs->fileAnswers.enqueue(FileChoice{file("old"), "old", 1});
     m_dialogs->messageAnswers.enqueue(MsgAnswer::Yes);
     m_dialogs->shown.clear();
@@ -452,9 +450,7 @@ TEST_F(ImageView, CancellingTheQualityWritesNothing) {
     // The file dialog, the replace question, the quality dialog.
     ASSERT_EQ(m_dialogs->shown.size(), 3);
     EXPECT_EQ(m_dialogs->shown[1].text, "old.jpg already exists.\nDo you want to replace it?");
-    QFile after(file("old.jpg"));
-    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
-    EXPECT_EQ(after.readAll(), oldBytes);
+    EXPECT_EQ(gvtest::readBytes(file("old.jpg")), oldBytes);
     EXPECT_EQ(w->windowTitle(), "Glimvane - Unsaved Image");
     EXPECT_EQ(w->File1->currentRow(), -1);
 }

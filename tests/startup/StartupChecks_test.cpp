@@ -41,16 +41,12 @@ TEST(UpdateReminder, RemindsFromThirtyFiveDaysOnAndForgetsFutureDates) {
         SaveSetting(keys::kLastGvUpdate, formatStoredDate(last));
         UpdateReminder(kToday);
         if (c.reminds) {
-            ASSERT_EQ(fake->shown.size(), 1);
-            const auto& m = fake->shown[0];
-            EXPECT_EQ(m.text,
-                      "Glimvane Update last checked for a new version of Glimvane on the " +
-                          formatStoredDate(last) +
-                          ", it is recommended that you check once a month.\r\n\r\n"
-                          "Would you like to run Glimvane Update now?");
-            EXPECT_EQ(m.title, "Glimvane");
-            EXPECT_EQ(m.buttons, MsgButtons::YesNo);
-            EXPECT_EQ(m.icon, MsgIcon::Information);
+            EXPECT_TRUE(fake->showedOne(
+                {"Glimvane Update last checked for a new version of Glimvane on the " +
+                     formatStoredDate(last) +
+                     ", it is recommended that you check once a month.\r\n\r\n"
+                     "Would you like to run Glimvane Update now?",
+                 "Glimvane", MsgIcon::Information, MsgButtons::YesNo}));
             // Whatever the answer, the reminder starts counting again from today.
             EXPECT_EQ(parseStoredDate(GetSetting(keys::kLastGvUpdate)), kToday);
         } else {

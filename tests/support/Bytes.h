@@ -1,8 +1,9 @@
 #pragma once
 // Byte output for the binary file writers of the tests: little- and big-endian integers,
-// floats and raw bytes, chained.
+// floats and raw bytes, chained; and a file's bytes read back.
 
 #include <QByteArray>
+#include <QFile>
 #include <QRgb>
 #include <cstring>
 
@@ -39,5 +40,11 @@ public:
 private:
     QByteArray m_bytes;
 };
+
+// A file's bytes, or "<missing>" when it cannot be read.
+inline QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
 
 }  // namespace gvtest
