@@ -41,7 +41,7 @@ void writeRawStore(const QString& application, const QString& text) {
 
 }  // namespace
 
-TEST(SettingsStore, NamesAreFoundWithoutRegardToCase) {
+TEST(SettingsStore, NamesAreFoundWithoutRegardToCaseWhoeverWroteThem) {
     SaveSetting("Glimvane2", "options", "DragSen", "5");
     EXPECT_EQ(GetSetting("Glimvane2", "Options", "dragsen", "3"), "5");
     EXPECT_EQ(GetSetting("Glimvane2", "OPTIONS", "DRAGSEN"), "5");
@@ -50,9 +50,7 @@ TEST(SettingsStore, NamesAreFoundWithoutRegardToCase) {
     EXPECT_EQ(GetSetting("Glimvane2", "options", "DragSen"), "2");
     const QString raw = QString::fromUtf8(gvtest::readBytes(settingsFilePath("Glimvane2")));
     EXPECT_EQ(raw.count("dragsen", Qt::CaseInsensitive), 1) << raw.toStdString();
-}
-
-TEST(SettingsStore, HandEditedFileInOtherCaseStillWorks) {
+    // Edited by hand.
     writeRawStore("Glimvane2", "[OPTIONS]\nBtWidth=300\n[Interface]\nStartdir=/tmp/x y,z\n");
     EXPECT_EQ(GetSetting("Glimvane2", "Options", "btwidth", "150"), "300");
     EXPECT_EQ(GetSetting("Glimvane2", "interface", "startdir"), "/tmp/x y,z");
