@@ -23,6 +23,7 @@
 #include "settings/SettingKeys.h"
 #include "support/Bytes.h"
 #include "support/FakeDialogs.h"
+#include "support/ImageFiles.h"
 #include "support/TestEnvironment.h"
 #include "support/Tmpfs.h"
 #include "support/WindowFixture.h"
@@ -33,9 +34,7 @@ namespace {
 
 void writeRaw(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
+    ASSERT_TRUE(gvtest::writeBytes(path, bytes));
 }
 
 QString behindGapMessage(int missing, const QString& kept) {

@@ -38,9 +38,7 @@ namespace {
 class EditAndGo : public gvtest::WindowFixture {
 protected:
     static void write(const QString& name, const QByteArray& bytes) {
-        QFile f(joinPath(programFolder(), name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+        ASSERT_TRUE(gvtest::writeBytes(joinPath(programFolder(), name), bytes));
     }
     static QByteArray read(const QString& name) {
         return gvtest::readBytes(joinPath(programFolder(), name));

@@ -19,6 +19,7 @@
 #include "platform/Paths.h"
 #include "settings/SettingKeys.h"
 #include "support/Bytes.h"
+#include "support/ImageFiles.h"
 #include "support/WindowFixture.h"
 #include "tips/Tips.h"
 #include "tips/frmTips.h"
@@ -57,9 +58,7 @@ protected:
 TEST_F(HelpAndTips, AFirstStartAsksItsQuestionsAndShowsATip) {
     installBuilt("GVTIPS.GVR");
     // With the program's file there, a first start asks about the desktop icons too.
-    QFile program(programPath());
-    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
-    program.close();
+    ASSERT_TRUE(gvtest::writeBytes(programPath(), {}));
     m_dialogs->messageAnswers.enqueue(MsgAnswer::No);
     open();
     ASSERT_FALSE(m_dialogs->shown.isEmpty());
@@ -159,10 +158,8 @@ TEST_F(HelpAndTips, EveryHelpButtonOpensItsTopic) {
     static const unsigned char kGif87a[] = {
         'G',  'I',  'F', '8', '7', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0,    0, 0, 0xFF, 0xFF,
         0xFF, 0x2C, 0,   0,   0,   0,   1, 0, 1, 0, 0,    2, 2, 0x44, 1, 0, 0x3B};
-    QFile gif(file("old.gif"));
-    ASSERT_TRUE(gif.open(QIODevice::WriteOnly));
-    gif.write(reinterpret_cast<const char*>(kGif87a), sizeof kGif87a);
-    gif.close();
+    ASSERT_TRUE(gvtest::writeBytes(
+        file("old.gif"), QByteArray(reinterpret_cast<const char*>(kGif87a), sizeof kGif87a)));
     w->helpWindows()->CloseAll();
     m_dialogs->shown.clear();
     m_dialogs->messageAnswers.enqueue(MsgAnswer::Yes);

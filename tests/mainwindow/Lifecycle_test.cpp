@@ -49,10 +49,7 @@ protected:
     static int px(double twips, bool horizontal = true) {
         return qRound(twips / (horizontal ? twipsPerPixelX() : twipsPerPixelY()));
     }
-    static void makeProgramFile() {
-        QFile f(programPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    static void makeProgramFile() { ASSERT_TRUE(gvtest::writeBytes(programPath(), {})); }
 
     gvtest::ScopedFakeDialogs m_dialogs;
     gvtest::ScopedFakeTray m_tray;

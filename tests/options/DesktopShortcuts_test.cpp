@@ -15,6 +15,7 @@
 #include "platform/FileNameBytes.h"
 #include "platform/Paths.h"
 #include "support/Bytes.h"
+#include "support/ImageFiles.h"
 #include "support/TestEnvironment.h"
 
 using namespace gv;
@@ -30,10 +31,7 @@ QString run(const QString& program, const QStringList& args) {
 }
 
 void write(const QString& path, const QByteArray& bytes, mode_t mode = 0644) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    f.write(bytes);
-    f.close();
+    ASSERT_TRUE(gvtest::writeBytes(path, bytes)) << path.toStdString();
     ::chmod(QFile::encodeName(path).constData(), mode);
 }
 

@@ -9,6 +9,7 @@
 #include "settings/SettingKeys.h"
 #include "startup/modInstances.h"
 #include "support/FakeDialogs.h"
+#include "support/ImageFiles.h"
 #include "support/TestEnvironment.h"
 
 using namespace gv;
@@ -17,9 +18,7 @@ using gvtest::ScopedFakeDialogs;
 namespace {
 
 void touch(const QString& path) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("x");
+    ASSERT_TRUE(gvtest::writeBytes(path, "x"));
 }
 
 const QDate kToday(2026, 12, 6);
