@@ -1,7 +1,8 @@
 # The installed layout and the Debian package.
 #
-#   lib/glimvane/     the program, gvrecover and the modules it loads beside itself, and links
-#                     to its shipped files, which it finds in its own folder as in build/
+#   lib/glimvane/     the program and gvrecover, and links to the modules it loads beside
+#                     itself (in modules/) and to its shipped files, which it finds in its own
+#                     folder as in build/
 #   share/glimvane/   the help file, the read-me and the tips
 #   bin/glimvane      a relative link to lib/glimvane/glimvane (the program resolves its
 #                     folder through /proc/self/exe, so the link's folder never counts)
@@ -40,7 +41,11 @@ endforeach()
 add_custom_target(package_files ALL DEPENDS ${GV_ICON_PNGS} ${GV_GZIPPED})
 
 install(TARGETS glimvane gvrecover RUNTIME DESTINATION lib/glimvane)
-install(TARGETS glimvane_gm glimvane_tiff glimvane_instance LIBRARY DESTINATION lib/glimvane)
+# The modules live one folder down and are linked beside the program, where it loads them:
+# a shared object directly under lib/ would have the package run ldconfig on install and
+# removal, and keep its removal script in dpkg's records after `apt remove`.
+set(GV_MODULES glimvane_gm glimvane_tiff glimvane_instance)
+install(TARGETS ${GV_MODULES} LIBRARY DESTINATION lib/glimvane/modules)
 install(FILES ${CMAKE_BINARY_DIR}/gv23hlp.chm resources/Readme.txt resources/GVTIPS.GVR
   DESTINATION share/glimvane)
 install(FILES ${GV_PACKAGING}/glimvane.desktop DESTINATION share/applications)
@@ -56,6 +61,9 @@ install(CODE "
   file(CREATE_LINK ../lib/glimvane/glimvane \"\${root}/bin/glimvane\" SYMBOLIC)
   foreach(name ${GV_SHIPPED_FILES})
     file(CREATE_LINK ../../share/glimvane/\${name} \"\${root}/lib/glimvane/\${name}\" SYMBOLIC)
+  endforeach()
+  foreach(module ${GV_MODULES})
+    file(CREATE_LINK modules/lib\${module}.so \"\${root}/lib/glimvane/lib\${module}.so\" SYMBOLIC)
   endforeach()
 ")
 
