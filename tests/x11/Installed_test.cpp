@@ -4,12 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
-#include <QTest>
 
 #include "support/ImageFiles.h"
 #include "support/TestEnvironment.h"
@@ -41,11 +39,6 @@ bool mapsFrom(qint64 pid, const QString& folder, const QString& name) {
     return false;
 }
 
-struct Layout {
-    const char* name;
-    bool installed;
-};
-
 }  // namespace
 
 TEST(Installed, TheProgramFindsItsFilesAndModulesInTheBuildFolderAndInTheInstalledTree) {
@@ -56,11 +49,11 @@ TEST(Installed, TheProgramFindsItsFilesAndModulesInTheBuildFolderAndInTheInstall
     const QString picture = gvtest::testFolders().home + "/shown.tif";
     ASSERT_TRUE(gvtest::writeTiff(picture, gvtest::quadrantImage(QSize(40, 30))));
 
-    for (const Layout& layout : {Layout{"build folder", false}, Layout{"installed", true}}) {
-        SCOPED_TRACE(layout.name);
+    for (const bool installed : {false, true}) {
+        SCOPED_TRACE(installed ? "installed" : "build folder");
         QString program = QStringLiteral(GLIMVANE_BINARY_DIR "/glimvane");
         QString folder = QStringLiteral(GLIMVANE_BINARY_DIR);
-        if (layout.installed) {
+        if (installed) {
             const QString dest = root + "/dest";
             QProcess install;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -84,14 +77,14 @@ TEST(Installed, TheProgramFindsItsFilesAndModulesInTheBuildFolderAndInTheInstall
 
         // A first start, with settings of its own: the components check names the folder it
         // found (and would stop at a missing-component message); no other question, no tip.
-        const QString config = root + "/config-" + QString::number(layout.installed);
+        const QString config = root + "/config-" + QString::number(installed);
         const QString mainFile = config + "/Glimvane/Glimvane2.conf";
         {
             QSettings seed(mainFile, QSettings::IniFormat);
             seed.setValue("options/deskicon232", "1");
             seed.setValue("options/show tips at startup", "0");
         }
-        const QString trace = root + "/trace-" + QString::number(layout.installed);
+        const QString trace = root + "/trace-" + QString::number(installed);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("QT_QPA_PLATFORM");
         env.remove("GLIMVANE_PROGRAM_DIR");
