@@ -176,6 +176,8 @@ frmFullscn::~frmFullscn() {
 
 void frmFullscn::buildControls() {
     Picture1 = named(new ViewArea(this), "Picture1");
+    // The picture takes the keys that step and scroll; a screen reader names it so.
+    Picture1->setAccessibleName(QStringLiteral("Picture"));
     Picture1->setMouseTracking(true);
     Image1 = named(new ImageBox(Picture1), "Image1");
     Image1->setMouseTracking(true);

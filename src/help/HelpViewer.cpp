@@ -99,6 +99,8 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     m_splitter = new QSplitter(Qt::Horizontal, this);
     tabNavigation = named(new QTabWidget(m_splitter), "tabNavigation");
+    // The tab control has no caption of its own; its pages carry theirs.
+    tabNavigation->setAccessibleName(QStringLiteral("Navigation"));
 
     tvwContents = named(new QTreeWidget, "tvwContents");
     tvwContents->setHeaderHidden(true);

@@ -182,6 +182,7 @@ options::options(OptionsHost host, const QString& tab, QWidget* parent)
     // 2. The tabs, a frame in each, placed in the client area by the rule above; the buttons
     // in one row under the tab control.
     Tabs = named(new TabControl(this), "Tabs");
+    Tabs->setAccessibleName(QStringLiteral("Option Pages"));
     const double tx = twipsPerPixelX();
     const double ty = twipsPerPixelY();
     for (int i = 0; i < int(std::size(kTabs)); ++i) {
