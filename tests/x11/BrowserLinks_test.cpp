@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 
 #include "support/Bytes.h"
@@ -23,6 +24,17 @@ TEST(BrowserLinks, ThePageABrowserShowsJoinsMyImagingSites) {
     QStringList env = gvtest::childEnvironment();
     env << "DBUS_SESSION_BUS_ADDRESS=unix:path=" + bus;
     QList<QProcess*> processes;
+    // Ended however the test ends: a program left running would spoil the tests after it.
+    const auto stopAll = qScopeGuard([&] {
+        for (QProcess* p : processes) {
+            p->terminate();
+            if (!p->waitForFinished(3000)) {
+                p->kill();
+                p->waitForFinished(3000);
+            }
+            delete p;
+        }
+    });
     const auto start = [&](const QString& program, const QStringList& args) {
         auto* p = new QProcess;
         p->setEnvironment(env);
@@ -57,9 +69,4 @@ TEST(BrowserLinks, ThePageABrowserShowsJoinsMyImagingSites) {
     EXPECT_TRUE(program->waitForFinished(10000));
     EXPECT_EQ(gvtest::readBytes(gvtest::testFolders().program + "/GVImgwebs.dat"),
               "https://photos.example/album<name>Photos\r\n");
-    for (QProcess* p : processes) {
-        p->terminate();
-        p->waitForFinished(3000);
-        delete p;
-    }
 }

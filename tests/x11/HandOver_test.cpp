@@ -118,8 +118,8 @@ protected:
 
     QProcess* startFirst(const QStringList& extraEnv = {}) {
         QProcess* p = start({}, extraEnv);
-        EXPECT_TRUE(waitFor([this] { return tracedCount("load: shown") == m_shownSoFar + 1; },
-                            20000));
+        EXPECT_TRUE(
+            waitFor([this] { return tracedCount("load: shown") == m_shownSoFar + 1; }, 20000));
         ++m_shownSoFar;
         return p;
     }
@@ -163,8 +163,7 @@ TEST_F(HandOver, APathReachesTheRunningInstance) {
     EXPECT_TRUE(waitFor([&] { return traced("ProcessCmdLine: " + typed); }, 5000));
     // Only one instance ever loaded.
     EXPECT_EQ(tracedCount("load: marked"), 1);
-    EXPECT_TRUE(
-        waitFor([] { return visibleWindows("^Glimvane - Vividra$").size() == 1; }, 5000));
+    EXPECT_TRUE(waitFor([] { return visibleWindows("^Glimvane - Vividra$").size() == 1; }, 5000));
 }
 
 TEST_F(HandOver, AnEmptyStartActivatesAVisibleWindowWithoutHandingOver) {
@@ -184,16 +183,20 @@ TEST_F(HandOver, ASecondStartDuringTheLoadWaitsForTheWindowToBeReady) {
     SaveSetting(keys::kVersionRev, QString::number(GLIMVANE_VERSION_REV));
     start();
     QStringList question;
-    ASSERT_TRUE(waitFor(
-        [&] { return !(question = visibleWindows("^Desktop Icons$")).isEmpty(); }, 20000));
+    ASSERT_TRUE(
+        waitFor([&] { return !(question = visibleWindows("^Desktop Icons$")).isEmpty(); }, 20000));
 
     expectEndsAlone(start(), 3000);
     QTest::qWait(500);
     EXPECT_TRUE(visibleWindows("^Glimvane - Vividra$").isEmpty());
     EXPECT_FALSE(traced("activate"));
 
+    // A key that comes before the box takes keys is lost: pressed again until the box goes.
     gvtest::runTool("xdotool", {"windowactivate", "--sync", question.last()});
-    gvtest::runTool("xdotool", {"key", "--window", question.last(), "n"});
+    for (int i = 0; i < 10 && visibleWindows("^Desktop Icons$").contains(question.last()); ++i) {
+        gvtest::runTool("xdotool", {"key", "--window", question.last(), "n"});
+        waitFor([&] { return !visibleWindows("^Desktop Icons$").contains(question.last()); }, 1000);
+    }
     EXPECT_TRUE(waitFor([this] { return traced("load: shown"); }, 10000));
     EXPECT_TRUE(waitFor([this] { return traced("activate"); }, 5000));
     EXPECT_EQ(tracedCount("load: marked"), 1);
@@ -209,7 +212,8 @@ TEST_F(HandOver, AnImageOnTheCommandLineCanOpenStraightInFullScreenAndEndOnTheFi
     ASSERT_TRUE(waitFor([&] { return !(viewer = visibleWindows("^Glimvane$")).isEmpty(); }, 20000));
     EXPECT_TRUE(visibleWindows("^Glimvane - ").isEmpty());
     QTest::qWait(400);  // past the viewer's opening lock
-    gvtest::runTool("xdotool", {"mousemove", "--window", viewer.last(), "300", "300", "click", "3"});
+    gvtest::runTool("xdotool",
+                    {"mousemove", "--window", viewer.last(), "300", "300", "click", "3"});
     ASSERT_TRUE(p->waitForFinished(5000));
     EXPECT_EQ(p->exitCode(), 0);
     EXPECT_FALSE(traced("load: shown"));
@@ -248,11 +252,10 @@ TEST_F(HandOver, AnEmptyStartShowsAWindowHiddenInTheTray) {
 
     expectEndsAlone(start(), 3000);
     // The hidden window gets the one NUL byte and comes back.
-    EXPECT_TRUE(waitFor(
-        [this] { return traced(QStringLiteral("ProcessCmdLine: ") + QChar(0)); }, 5000));
-    EXPECT_TRUE(waitFor([this] { return traced("show: window shown"); }, 5000));
     EXPECT_TRUE(
-        waitFor([] { return visibleWindows("^Glimvane - Vividra$").size() == 1; }, 5000));
+        waitFor([this] { return traced(QStringLiteral("ProcessCmdLine: ") + QChar(0)); }, 5000));
+    EXPECT_TRUE(waitFor([this] { return traced("show: window shown"); }, 5000));
+    EXPECT_TRUE(waitFor([] { return visibleWindows("^Glimvane - Vividra$").size() == 1; }, 5000));
 }
 
 TEST_F(HandOver, WithTheLockHeldButNoWindowTheSecondStartEndsSilently) {
@@ -281,8 +284,8 @@ TEST_F(HandOver, ASecondStartBeforeTheFirstListensWaitsForIt) {
 
     const QString path = makeImageFile("early.bmp");
     QProcess* second = start({path});
-    EXPECT_TRUE(waitFor([this] { return traced("hand-over: waiting for the running instance"); },
-                        3000));
+    EXPECT_TRUE(
+        waitFor([this] { return traced("hand-over: waiting for the running instance"); }, 3000));
     EXPECT_EQ(second->state(), QProcess::Running);
 
     ::kill(pid, SIGCONT);
@@ -292,8 +295,7 @@ TEST_F(HandOver, ASecondStartBeforeTheFirstListensWaitsForIt) {
     EXPECT_LT(lines.indexOf("hand-over: waiting for the running instance"),
               lines.indexOf("load: marked"));
     EXPECT_EQ(tracedCount("load: shown"), 1);
-    EXPECT_TRUE(
-        waitFor([] { return visibleWindows("^Glimvane - Vividra$").size() == 1; }, 5000));
+    EXPECT_TRUE(waitFor([] { return visibleWindows("^Glimvane - Vividra$").size() == 1; }, 5000));
 }
 
 TEST_F(HandOver, AHandOverThatGetsNoAnswerGivesUpAfterFiveSeconds) {
@@ -329,11 +331,14 @@ TEST_F(HandOver, ALockLeftByACrashedInstanceDoesNotBlockTheNextStart) {
 TEST_F(HandOver, StartedFromAVolumeRootItSaysSoAndEnds) {
     QProcess* p = start({}, {"GLIMVANE_PROGRAM_DIR=/"});
     QStringList box;
-    ASSERT_TRUE(
-        waitFor([&] { return !(box = visibleWindows("^Glimvane$")).isEmpty(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return !(box = visibleWindows("^Glimvane$")).isEmpty(); }, 10000));
     gvtest::runTool("xdotool", {"windowactivate", "--sync", box.last()});
-    gvtest::runTool("xdotool", {"key", "--window", box.last(), "Return"});
-    ASSERT_TRUE(p->waitForFinished(5000));
+    // A key that comes before the box takes keys is lost: pressed again while the box stays.
+    for (int i = 0; i < 5 && p->state() != QProcess::NotRunning; ++i) {
+        gvtest::runTool("xdotool", {"key", "--window", box.last(), "Return"});
+        p->waitForFinished(1000);
+    }
+    ASSERT_EQ(p->state(), QProcess::NotRunning);
     EXPECT_EQ(p->exitCode(), 0);
     EXPECT_EQ(tracedCount("load: marked"), 0);
 }

@@ -10,6 +10,7 @@
 #include <QDBusMetaType>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 
 #include "options/PrivateDesktop.h"
@@ -138,6 +139,17 @@ TEST(OptionsByName, AnAssistiveToolTicksPngOnTheAdvancedTabAndPressesOk) {
     QStringList env = gvtest::childEnvironment();
     env << "DBUS_SESSION_BUS_ADDRESS=" + busAddress;
     QList<QProcess*> processes;
+    // Ended however the test ends: a program left running would spoil the tests after it.
+    const auto stopAll = qScopeGuard([&] {
+        for (QProcess* p : processes) {
+            p->terminate();
+            if (!p->waitForFinished(3000)) {
+                p->kill();
+                p->waitForFinished(3000);
+            }
+            delete p;
+        }
+    });
     const auto start = [&](const QString& program, const QStringList& args) {
         auto* p = new QProcess;
         p->setEnvironment(env);
@@ -216,9 +228,4 @@ TEST(OptionsByName, AnAssistiveToolTicksPngOnTheAdvancedTabAndPressesOk) {
 
     runTool("xdotool", {"windowactivate", "--sync", window, "key", "alt+F4"});
     EXPECT_TRUE(program->waitForFinished(10000));
-    for (QProcess* p : processes) {
-        p->terminate();
-        p->waitForFinished(3000);
-        delete p;
-    }
 }
