@@ -193,7 +193,17 @@ void frmGlimvane::LoadAndShowImage() {
     if (request.fitInto.isValid()) {
         ahead = m_prefetch->take(path, request.fitInto);
     }
-    const DecodeResult result = ahead ? DecodeResult(*ahead) : DecodeImageFile(path, request);
+    DecodeResult result = ahead ? DecodeResult(*ahead) : DecodeImageFile(path, request);
+    if (!result.ok() && result.error().number == kErrOutOfMemory &&
+        (!Image1->picture().isNull() || m_prefetch->bytesInUse() > 0)) {
+        // The picture shown and those decoded ahead hold their share of the memory budget;
+        // without them there may be room for this one. The one shown goes either way: a
+        // refused picture leaves the logo.
+        Image1->clear();
+        Picture1->setTile(QImage());
+        m_prefetch->clear();
+        result = DecodeImageFile(path, request);
+    }
     Picture picture;
     if (result.ok()) {
         picture = result.picture();

@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include "images/MemoryBudget.h"
 #include "images/Picture.h"
 #include "widgets/FileListBox.h"
 #include "widgets/ImageBox.h"
@@ -191,6 +192,23 @@ TEST_F(ImageView, AnImageBeyondTheMemoryBudgetIsRefused) {
     EXPECT_EQ(lastMessage()->text, "Sorry, the image you are trying to view is too large!");
     EXPECT_EQ(lastMessage()->title, "Glimvane Error");
     EXPECT_TRUE(w->logoShown());
+}
+
+TEST_F(ImageView, ThePictureShownMakesRoomForTheNextWithinTheBudget) {
+    ASSERT_TRUE(gvtest::writePng(file("a.png"), testImage({800, 600})));
+    ASSERT_TRUE(gvtest::writePng(file("b.png"), testImage({800, 600})));
+    MemoryBudget& budget = MemoryBudget::program();
+    const qint64 saved = budget.limit();
+    // Room for one picture of 1.9 MB, not for two.
+    budget.setLimit(3'000'000);
+    open();
+    click("a.png");
+    click("b.png");
+    budget.setLimit(saved);
+    EXPECT_TRUE(messageBoxes().isEmpty());
+    EXPECT_FALSE(w->logoShown());
+    EXPECT_EQ(w->Image1->picture().sizePixels(), QSize(800, 600));
+    EXPECT_EQ(appState().CurrentImagePath, file("b.png"));
 }
 
 TEST_F(ImageView, DisplayModesLayOutTheImage) {
