@@ -13,6 +13,7 @@
 #include <QMovie>
 #include <QScrollBar>
 
+#include "images/DecodeWhileAnswering.h"
 #include "images/Decoder.h"
 #include "images/ImageTypeCatalogue.h"
 #include "images/PrefetchCache.h"
@@ -193,8 +194,14 @@ void frmGlimvane::LoadAndShowImage() {
     if (request.fitInto.isValid()) {
         ahead = m_prefetch->take(path, request.fitInto);
     }
-    DecodeResult result = ahead ? DecodeResult(*ahead) : DecodeImageFile(path, request);
-    if (!result.ok() && result.error().number == kErrOutOfMemory &&
+    // The window answers while the file decodes; a file chosen meanwhile supersedes this one,
+    // which is then never shown.
+    const QPointer<frmGlimvane> alive(this);
+    const quint64 ticket = m_loads.take();
+    const auto wanted = [alive, ticket] { return alive && alive->m_loads.current(ticket); };
+    std::optional<DecodeResult> decoded =
+        ahead ? DecodeResult(*ahead) : decodeWhileAnswering(path, request, wanted);
+    if (decoded && !decoded->ok() && decoded->error().number == kErrOutOfMemory &&
         (!Image1->picture().isNull() || m_prefetch->bytesInUse() > 0)) {
         // The picture shown and those decoded ahead hold their share of the memory budget;
         // without them there may be room for this one. The one shown goes either way: a
@@ -202,8 +209,15 @@ void frmGlimvane::LoadAndShowImage() {
         Image1->clear();
         Picture1->setTile(QImage());
         m_prefetch->clear();
-        result = DecodeImageFile(path, request);
+        decoded = decodeWhileAnswering(path, request, wanted);
     }
+    if (!decoded) {
+        if (showBusy) {
+            QApplication::restoreOverrideCursor();
+        }
+        return;
+    }
+    const DecodeResult result = std::move(*decoded);
     Picture picture;
     if (result.ok()) {
         picture = result.picture();

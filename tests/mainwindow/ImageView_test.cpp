@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 #include "images/MemoryBudget.h"
 #include "images/Picture.h"
@@ -209,6 +210,26 @@ TEST_F(ImageView, ThePictureShownMakesRoomForTheNextWithinTheBudget) {
     EXPECT_FALSE(w->logoShown());
     EXPECT_EQ(w->Image1->picture().sizePixels(), QSize(800, 600));
     EXPECT_EQ(appState().CurrentImagePath, file("b.png"));
+}
+
+TEST_F(ImageView, AFileChosenWhileAnotherDecodesSupersedesIt) {
+    ASSERT_TRUE(gvtest::writePng(file("slow.png"), testImage({3000, 3000})));
+    ASSERT_TRUE(gvtest::writePng(file("next.png"), testImage({40, 30})));
+    open();
+    QStringList titles;
+    QObject::connect(w.get(), &QWidget::windowTitleChanged, [&titles](const QString& t) { titles << t; });
+    // Taken by the window while the first file decodes.
+    bool chosen = false;
+    QTimer::singleShot(0, w.get(), [&] {
+        chosen = true;
+        click("next.png");
+    });
+    click("slow.png");
+    EXPECT_TRUE(chosen);
+    EXPECT_EQ(titles, QStringList{"Glimvane - next.png"});
+    EXPECT_EQ(w->Image1->picture().sizePixels(), QSize(40, 30));
+    EXPECT_EQ(appState().CurrentImagePath, file("next.png"));
+    EXPECT_TRUE(messageBoxes().isEmpty());
 }
 
 TEST_F(ImageView, DisplayModesLayOutTheImage) {
