@@ -8,12 +8,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTimer>
 
 #include "fullscreen/FullScreenRules.h"
 #include "fullscreen/MiniBrowser.h"
+#include "images/DecodeWhileAnswering.h"
 #include "images/Decoder.h"
 #include "images/ImageTypeCatalogue.h"
 #include "images/PrefetchCache.h"
@@ -427,8 +429,20 @@ void frmFullscn::loadPending() {
         if (m_host.cache) {
             ahead = m_host.cache->take(path, QSize());
         }
-        const DecodeResult result = ahead ? DecodeResult(*ahead) : DecodeImageFile(path);
+        // The viewer answers while the file decodes; a picture asked for meanwhile supersedes
+        // this one, which is then never shown.
+        const QPointer<frmFullscn> alive(this);
+        const int load = m_loadsRun;
+        const std::optional<DecodeResult> decoded =
+            ahead ? DecodeResult(*ahead)
+                  : decodeWhileAnswering(path, DecodeRequest(), [alive, load] {
+                        return alive && alive->m_loadsRun == load;
+                    });
         QApplication::restoreOverrideCursor();
+        if (!decoded) {
+            return;
+        }
+        const DecodeResult& result = *decoded;
         if (!result.ok()) {
             dialogs().message(QStringLiteral("Error!"), MsgButtons::Ok, MsgIcon::None,
                               QStringLiteral("Glimvane Error"), this);
