@@ -432,14 +432,12 @@ void frmFullscn::loadPending() {
         // The viewer answers while the file decodes; a picture asked for meanwhile supersedes
         // this one, which is then never shown.
         const QPointer<frmFullscn> alive(this);
-        const int load = m_loadsRun;
+        const quint64 ticket = m_loads.take();
         const std::optional<DecodeResult> decoded =
             ahead ? DecodeResult(*ahead)
-                  : decodeWhileAnswering(path, DecodeRequest(), [alive, load] {
-                        return alive && alive->m_loadsRun == load;
-                    });
+                  : decodeWhileAnswering(path, DecodeRequest(), m_loads, ticket);
         QApplication::restoreOverrideCursor();
-        if (!decoded) {
+        if (!alive || !decoded) {
             return;
         }
         const DecodeResult& result = *decoded;

@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QPointer>
 #include <QThreadPool>
+#include <QTimer>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -28,20 +29,23 @@ struct Shared {
     std::mutex mutex;
     std::optional<DecodeResult> result;
     QPointer<QEventLoop> loop;
-    std::atomic<bool> unwanted = false;
 };
+
+// How often a wait looks whether a newer load superseded it.
+constexpr int kSupersededCheckMs = 20;
 
 }  // namespace
 
 std::optional<DecodeResult> decodeWhileAnswering(const QString& path, const DecodeRequest& request,
-                                                 const std::function<bool()>& wanted) {
+                                                 const LoadTickets& tickets, quint64 ticket) {
     auto shared = std::make_shared<Shared>();
+    const std::shared_ptr<const std::atomic<quint64>> latest = tickets.counter();
     QEventLoop loop;
     shared->loop = &loop;
-    loadWorkers().start([shared, path, request] {
-        // Superseded before its turn: nothing to decode for.
+    loadWorkers().start([shared, latest, ticket, path, request] {
         std::optional<DecodeResult> result;
-        if (!shared->unwanted.load()) {
+        // Superseded before its turn: nothing to decode for.
+        if (latest->load() == ticket) {
             result = DecodeImageFile(path, request);
         }
         std::lock_guard lock(shared->mutex);
@@ -50,18 +54,26 @@ std::optional<DecodeResult> decodeWhileAnswering(const QString& path, const Deco
             QMetaObject::invokeMethod(shared->loop, "quit", Qt::QueuedConnection);
         }
     });
+    // A newer load runs its own wait inside this one; once it has ended, so does this.
+    QTimer superseded;
+    QObject::connect(&superseded, &QTimer::timeout, &loop, [&loop, latest, ticket] {
+        if (latest->load() != ticket) {
+            loop.quit();
+        }
+    });
+    superseded.start(kSupersededCheckMs);
     {
         std::unique_lock lock(shared->mutex);
-        if (!shared->result) {
-            lock.unlock();
+        const bool done = shared->result.has_value();
+        lock.unlock();
+        if (!done) {
             loop.exec();
         }
     }
     std::lock_guard lock(shared->mutex);
     shared->loop = nullptr;
-    if (!shared->result || !wanted()) {
-        // Quitting, or superseded: the worker drops what it decodes, unseen.
-        shared->unwanted.store(true);
+    if (!shared->result || latest->load() != ticket) {
+        // Quitting, or superseded: the worker's result is dropped, unseen.
         return std::nullopt;
     }
     return std::move(shared->result);

@@ -198,9 +198,11 @@ void frmGlimvane::LoadAndShowImage() {
     // which is then never shown.
     const QPointer<frmGlimvane> alive(this);
     const quint64 ticket = m_loads.take();
-    const auto wanted = [alive, ticket] { return alive && alive->m_loads.current(ticket); };
     std::optional<DecodeResult> decoded =
-        ahead ? DecodeResult(*ahead) : decodeWhileAnswering(path, request, wanted);
+        ahead ? DecodeResult(*ahead) : decodeWhileAnswering(path, request, m_loads, ticket);
+    if (!alive) {
+        return;  // the window went while it waited
+    }
     if (decoded && !decoded->ok() && decoded->error().number == kErrOutOfMemory &&
         (!Image1->picture().isNull() || m_prefetch->bytesInUse() > 0)) {
         // The picture shown and those decoded ahead hold their share of the memory budget;
@@ -209,7 +211,10 @@ void frmGlimvane::LoadAndShowImage() {
         Image1->clear();
         Picture1->setTile(QImage());
         m_prefetch->clear();
-        decoded = decodeWhileAnswering(path, request, wanted);
+        decoded = decodeWhileAnswering(path, request, m_loads, ticket);
+        if (!alive) {
+            return;
+        }
     }
     if (!decoded) {
         if (showBusy) {
