@@ -8,12 +8,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTimer>
 
 #include "fullscreen/FullScreenRules.h"
 #include "fullscreen/MiniBrowser.h"
+#include "images/DecodeWhileAnswering.h"
 #include "images/Decoder.h"
 #include "images/ImageTypeCatalogue.h"
 #include "images/PrefetchCache.h"
@@ -429,8 +431,18 @@ void frmFullscn::loadPending() {
         if (m_host.cache) {
             ahead = m_host.cache->take(path, QSize());
         }
-        const DecodeResult result = ahead ? DecodeResult(*ahead) : DecodeImageFile(path);
+        // The viewer answers while the file decodes; a picture asked for meanwhile supersedes
+        // this one, which is then never shown.
+        const QPointer<frmFullscn> alive(this);
+        const quint64 ticket = m_loads.take();
+        const std::optional<DecodeResult> decoded =
+            ahead ? DecodeResult(*ahead)
+                  : decodeWhileAnswering(path, DecodeRequest(), m_loads, ticket);
         QApplication::restoreOverrideCursor();
+        if (!alive || !decoded) {
+            return;
+        }
+        const DecodeResult& result = *decoded;
         if (!result.ok()) {
             dialogs().message(QStringLiteral("Error!"), MsgButtons::Ok, MsgIcon::None,
                               QStringLiteral("Glimvane Error"), this);

@@ -9,6 +9,7 @@
 #include <QString>
 #include <functional>
 
+#include "images/DecodeWhileAnswering.h"
 #include "images/Picture.h"
 
 class QAction;
@@ -113,6 +114,8 @@ private:
     int m_pendingRow = -1;
     int m_direction = 1;
     int m_loadsRun = 0;
+    // The loads of pictures in progress: only the newest is shown.
+    LoadTickets m_loads;
     int m_barThickness = 13;
     int m_stepX = 7;
     int m_stepY = 7;

@@ -12,12 +12,14 @@
 #include <limits>
 
 #include "images/BmpReader.h"
+#include "images/DecodeCost.h"
 #include "images/EpsPreview.h"
 #include "images/HeaderSize.h"
 #include "images/IcoReader.h"
 #include "images/ImageTypeCatalogue.h"
 #include "images/JpegPlanes.h"
 #include "images/JpegRegion.h"
+#include "images/MemoryBudget.h"
 #include "images/Metafile.h"
 #include "images/PcxReader.h"
 #include "images/PictReader.h"
@@ -318,14 +320,15 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
     QImageReader reader(&file, format);
     configure(reader, request.memoryBudget);
     const QSize size = reader.size();
-    if (exceedsBudget(size, request.memoryBudget)) {
-        return outOfMemory();
-    }
     // Reduced decoding only where the reader itself decodes less (JPEG's DCT scaling);
-    // other readers decode in full and scale afterwards, so the full image is kept.
+    // other readers decode in full and scale afterwards, so the full image is kept. A reduced
+    // decode was costed at its own size, so an image too large to hold whole still opens.
     const bool reduce =
         request.fitInto.isValid() && size.isValid() && format == "jpeg" &&
         (size.width() > request.fitInto.width() || size.height() > request.fitInto.height());
+    if (!reduce && exceedsBudget(size, request.memoryBudget)) {
+        return outOfMemory();
+    }
     if (reduce) {
         reader.setScaledSize(fittedSize(size, request.fitInto));
         QImage preview = reader.read();
@@ -394,8 +397,11 @@ DecodeResult metafilePicture(const QByteArray& bytes, const DecodeRequest& reque
     if (picture.sizePixels().isEmpty()) {
         return invalidPicture(QStringLiteral("metafile without a size"));
     }
-    // The view works on a 1:1 raster of the picture, so its pixel size counts.
-    if (exceedsBudget(picture.sizePixels(), request.memoryBudget)) {
+    // The view works on a 1:1 raster of the picture, made while the images inside it are held.
+    const QSize px = picture.sizePixels();
+    if (exceedsBudget(px, request.memoryBudget) ||
+        qint64(px.width()) * px.height() * kBytesPerPixel + metafile->imageBytes() + bytes.size() >
+            request.memoryBudget) {
         return outOfMemory();
     }
     return picture;
@@ -492,13 +498,42 @@ DecodeResult decodeEps(const QString& path, const DecodeRequest& request, double
 }  // namespace
 
 qint64 defaultMemoryBudget() {
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGE_SIZE);
-    if (pages <= 0 || pageSize <= 0) {
-        return 1024 * kMiB;  // unknown machine: a budget any desktop has
-    }
-    return static_cast<qint64>(pages) * pageSize / 4;
+    return MemoryBudget::program().limit();
 }
+
+namespace {
+
+// The decode proper, by the decoder the type key names.
+DecodeResult dispatch(const QString& path, const TypeKeyInfo& info, const DecodeRequest& request,
+                      double dpi) {
+    switch (info.decoder) {
+        case ImageDecoder::QtReader:
+            return decodeWithQt(path, info, request, dpi);
+        case ImageDecoder::Bitmap:
+        case ImageDecoder::Icon:
+        case ImageDecoder::Targa:
+        case ImageDecoder::Pcx:
+        case ImageDecoder::Png:
+        case ImageDecoder::Tiff:
+        case ImageDecoder::Pict:
+            return decodeBytes(path, info.decoder, request, dpi);
+        case ImageDecoder::Metafile:
+            return decodeMetafile(path, request, dpi);
+        case ImageDecoder::Eps:
+            return decodeEps(path, request, dpi);
+    }
+    return DecodeError{kErrNoDecoder, QStringLiteral("No decoder for this image type")};
+}
+
+// `bytes` of the request's limit and of the program's budget, or nothing.
+std::optional<MemoryBudget::Reservation> reserve(qint64 bytes, const DecodeRequest& request) {
+    if (bytes > request.memoryBudget) {
+        return std::nullopt;
+    }
+    return MemoryBudget::program().reserve(bytes);
+}
+
+}  // namespace
 
 DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request) {
     const TypeKeyInfo* info = typeKeyInfo(typeKey(path));
@@ -512,37 +547,42 @@ DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request) 
     if (fileInfo->st_size == 0) {
         return invalidPicture(QStringLiteral("empty file"));
     }
-    // Headers are checked before any decoder sees the file, so that a claimed size beyond
-    // the budget is refused without allocating for it.
+    // Headers are read before any decoder sees the file, so that a decode that would pass the
+    // budget is refused without allocating for it, and the memory it will take is reserved.
+    std::optional<MemoryBudget::Reservation> reservation;
     {
         QFile file;
         if (!openForReading(file, path)) {
             return DecodeError{kErrFileAccess, QStringLiteral("Path/File access error")};
         }
+        const QByteArray head = file.read(kCostPeekBytes);
         const std::optional<QSize> declared =
-            declaredImageSize(file.read(kHeaderPeekBytes), QString(info->key));
+            declaredImageSize(QByteArrayView(head).first(std::min(head.size(), kHeaderPeekBytes)),
+                              QString(info->key));
         if (declared && exceedsBudget(*declared, request.memoryBudget)) {
             return outOfMemory();
         }
+        // The size of the file that was opened, whatever the path names by now.
+        const DecodeCost cost = decodeCost(head, file.size(), *info, request.fitInto);
+        reservation = reserve(cost.bytes, request);
+        if (!reservation) {
+            return outOfMemory();
+        }
     }
-    const double dpi = effectiveDpi(request);
-    switch (info->decoder) {
-        case ImageDecoder::QtReader:
-            return decodeWithQt(path, *info, request, dpi);
-        case ImageDecoder::Bitmap:
-        case ImageDecoder::Icon:
-        case ImageDecoder::Targa:
-        case ImageDecoder::Pcx:
-        case ImageDecoder::Png:
-        case ImageDecoder::Tiff:
-        case ImageDecoder::Pict:
-            return decodeBytes(path, info->decoder, request, dpi);
-        case ImageDecoder::Metafile:
-            return decodeMetafile(path, request, dpi);
-        case ImageDecoder::Eps:
-            return decodeEps(path, request, dpi);
+    DecodeResult result = dispatch(path, *info, request, effectiveDpi(request));
+    if (!result.ok()) {
+        return result;
     }
-    return DecodeError{kErrNoDecoder, QStringLiteral("No decoder for this image type")};
+    const Picture& picture = result.picture();
+    if (reservation->bytes() == 0) {
+        // A type whose header told nothing is counted by what it gave.
+        reservation = reserve(picture.bytesHeld(), request);
+        if (!reservation) {
+            return outOfMemory();
+        }
+    }
+    picture.holdMemory(std::move(*reservation));
+    return result;
 }
 
 bool gifIs87a(const QString& path) {

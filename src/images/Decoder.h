@@ -23,7 +23,8 @@ struct DecodeError {
     QString description;
 };
 
-// A quarter of the machine's physical memory.
+// The program's memory budget (MemoryBudget::program()): a quarter of the machine's physical
+// memory.
 qint64 defaultMemoryBudget();
 
 struct DecodeRequest {
@@ -35,7 +36,8 @@ struct DecodeRequest {
     // top-left part of this size decoded, and the rest decoding on a worker thread
     // (Picture::fromTopLeft): the box is what a view at 1:1 shows of it first.
     QSize firstRegion;
-    // Largest decoded raster, in bytes, at 4 bytes per pixel.
+    // Most this one decode may take, in bytes, counted as it really allocates; the decode also
+    // reserves that much of the program's budget, which the pictures held already share.
     qint64 memoryBudget = defaultMemoryBudget();
     // Resolution for HIMETRIC sizes and for rendering PostScript; 0 means the screen's.
     double dpi = 0;

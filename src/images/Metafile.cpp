@@ -4,7 +4,9 @@
 
 #include <cmath>
 
+#include "images/MemoryBudget.h"
 #include "images/metafile/Canvas.h"
+#include "images/metafile/EmfPlus.h"
 #include "images/metafile/Players.h"
 
 namespace gv {
@@ -12,6 +14,7 @@ namespace gv {
 namespace {
 
 constexpr quint32 kEmfHeaderType = 1;
+constexpr quint32 kEmrComment = 70;
 constexpr qint64 kEmfSignatureOffset = 40;
 constexpr quint32 kEmfSignature = 0x464D4520;
 // Rasters larger than this are refused rather than allocated.
@@ -44,6 +47,29 @@ QSize Metafile::sizePixels(double dpi) const {
     return QSize(pixels(m_layout.himetric.width()), pixels(m_layout.himetric.height()));
 }
 
+qint64 Metafile::imageBytes() const {
+    if (m_kind != MetafileKind::Emf) {
+        return 0;
+    }
+    const metafile::ByteReader reader(m_bytes.constData(), m_bytes.size());
+    std::vector<qint64> slots;
+    for (qint64 at = 0; reader.has(at, 8);) {
+        const qint64 size = reader.u32(at + 4);
+        if (size < 8 || !reader.has(at, size)) {
+            break;
+        }
+        if (reader.u32(at) == kEmrComment) {
+            metafile::EmfPlusPlayer::imageBytes(reader.sub(at, size), slots);
+        }
+        at += size;
+    }
+    qint64 total = 0;
+    for (const qint64 bytes : slots) {
+        total += bytes;
+    }
+    return total;
+}
+
 void Metafile::play(QPainter& painter, const QRectF& target) const {
     if (!painter.isActive() || !target.isValid() || !std::isfinite(target.width()) ||
         !std::isfinite(target.height())) {
@@ -61,6 +87,13 @@ void Metafile::play(QPainter& painter, const QRectF& target) const {
 QImage Metafile::render(const QSize& size, const QColor& background) const {
     if (size.isEmpty() || size.width() > kMaxRenderSide || size.height() > kMaxRenderSide ||
         qint64(size.width()) * size.height() > kMaxRenderPixels) {
+        return {};
+    }
+    // The raster counts against the budget while it is painted; the caller's copy is the
+    // picture's to count.
+    const std::optional<MemoryBudget::Reservation> room =
+        MemoryBudget::program().reserve(qint64(size.width()) * size.height() * 4);
+    if (!room) {
         return {};
     }
     QImage image(size, QImage::Format_ARGB32_Premultiplied);

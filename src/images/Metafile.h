@@ -40,6 +40,10 @@ public:
     // A raster of the picture at the given size; a null image for an unusable size.
     QImage render(const QSize& size, const QColor& background = Qt::white) const;
 
+    // Bytes the images inside the picture (EMF+ image objects) take at most at once while it
+    // is played.
+    qint64 imageBytes() const;
+
     // The original bytes, so the picture can be saved back in its own format.
     const QByteArray& bytes() const { return m_bytes; }
 

@@ -36,6 +36,9 @@ struct Picture::Data {
     std::shared_ptr<std::atomic<bool>> dropped = std::make_shared<std::atomic<bool>>(false);
     // A large colour JPEG's planes, in place of held, until the raster is first needed.
     std::unique_ptr<JpegPlanes> planes;
+    // The decode's share of the memory budget; fullMemory for a full raster made later.
+    MemoryBudget::Reservation memory;
+    MemoryBudget::Reservation fullMemory;
     std::condition_variable restDecoded;
     std::vector<std::function<void()>> whenDecoded;
 
@@ -43,6 +46,18 @@ struct Picture::Data {
     Data(const Data&) = delete;
     Data& operator=(const Data&) = delete;
     ~Data() { dropped->store(true); }
+
+    // Called with fullMutex held.
+    qint64 bytesHeldLocked() const {
+        return held.sizeInBytes() + full.sizeInBytes() + originalBytes.size() +
+               (planes ? planes->bytes() : 0);
+    }
+    // Called with fullMutex held: once nothing is decoded any more, only what is held counts.
+    void settleMemoryLocked() {
+        if (!restPending) {
+            memory.shrinkTo(bytesHeldLocked());
+        }
+    }
 
     // Called with fullMutex held.
     void waitForRestLocked(std::unique_lock<std::mutex>& lock) {
@@ -184,6 +199,7 @@ void Picture::decodeRestInBackground() const {
                 data->restFailed = true;
             }
             data->restPending = false;
+            data->settleMemoryLocked();
             callbacks.swap(data->whenDecoded);
         }
         data->restDecoded.notify_all();
@@ -290,9 +306,14 @@ QImage Picture::raster() const {
     if (m_data->planes) {
         // Whatever wants the whole raster (a zoom, a save, the clipboard) keeps wanting it, so
         // it replaces the planes. Without memory for it, the planes stay for the view at 1:1.
-        QImage rgb = JpegPlanes::toRgb888(m_data->planes);
+        const QSize size = m_data->planes->size();
+        std::optional<MemoryBudget::Reservation> room =
+            MemoryBudget::program().reserve(qint64(size.width()) * size.height() * 3);
+        QImage rgb = room ? JpegPlanes::toRgb888(m_data->planes) : QImage();
         if (!rgb.isNull()) {
             m_data->held = std::move(rgb);
+            m_data->fullMemory = std::move(*room);
+            m_data->memory.shrinkTo(0);
         }
     }
     return m_data->held;
@@ -334,6 +355,15 @@ QImage Picture::fullRaster() const {
     }
     std::lock_guard lock(m_data->fullMutex);
     if (m_data->full.isNull() && m_data->fullSource) {
+        // The full raster counts against the budget like any decode; without room for it
+        // there is none, and the preview stays what is shown.
+        const QSize size = m_data->sizePx;
+        std::optional<MemoryBudget::Reservation> room =
+            MemoryBudget::program().reserve(qint64(size.width()) * size.height() * 4);
+        if (!room) {
+            return QImage();
+        }
+        m_data->fullMemory = std::move(*room);
         QImage decoded = m_data->fullSource();
         // A source that changed size since the preview was made is not this picture any more.
         if (decoded.size() == m_data->sizePx) {
@@ -346,6 +376,31 @@ QImage Picture::fullRaster() const {
         m_data->fullSource = nullptr;
     }
     return m_data->full;
+}
+
+void Picture::holdMemory(MemoryBudget::Reservation reservation) const {
+    if (!m_data) {
+        return;
+    }
+    std::lock_guard lock(m_data->fullMutex);
+    m_data->memory = std::move(reservation);
+    m_data->settleMemoryLocked();
+}
+
+qint64 Picture::memoryHeld() const {
+    if (!m_data) {
+        return 0;
+    }
+    std::lock_guard lock(m_data->fullMutex);
+    return m_data->memory.bytes() + m_data->fullMemory.bytes();
+}
+
+qint64 Picture::bytesHeld() const {
+    if (!m_data) {
+        return 0;
+    }
+    std::lock_guard lock(m_data->fullMutex);
+    return m_data->bytesHeldLocked();
 }
 
 const Metafile* Picture::metafile() const {

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "images/JpegPlanes.h"
+#include "images/MemoryBudget.h"
 
 namespace gv {
 
@@ -101,6 +102,14 @@ public:
     // thread, so it can be prepared ahead by a background task). Metafiles are rendered at
     // their pixel size on a transparent background.
     QImage fullRaster() const;
+
+    // Keeps the decode's reservation of the memory budget for as long as the picture lives,
+    // cut to what the picture holds once its decode has ended (its rest too).
+    void holdMemory(MemoryBudget::Reservation reservation) const;
+    // Bytes of the budget the picture holds.
+    qint64 memoryHeld() const;
+    // Bytes of the pixels the picture holds now (its raster, preview, planes, own bytes).
+    qint64 bytesHeld() const;
 
     // nullptr unless the picture is a metafile.
     const Metafile* metafile() const;

@@ -13,6 +13,7 @@
 #include <QMovie>
 #include <QScrollBar>
 
+#include "images/DecodeWhileAnswering.h"
 #include "images/Decoder.h"
 #include "images/ImageTypeCatalogue.h"
 #include "images/PrefetchCache.h"
@@ -193,7 +194,35 @@ void frmGlimvane::LoadAndShowImage() {
     if (request.fitInto.isValid()) {
         ahead = m_prefetch->take(path, request.fitInto);
     }
-    const DecodeResult result = ahead ? DecodeResult(*ahead) : DecodeImageFile(path, request);
+    // The window answers while the file decodes; a file chosen meanwhile supersedes this one,
+    // which is then never shown.
+    const QPointer<frmGlimvane> alive(this);
+    const quint64 ticket = m_loads.take();
+    std::optional<DecodeResult> decoded =
+        ahead ? DecodeResult(*ahead) : decodeWhileAnswering(path, request, m_loads, ticket);
+    if (!alive) {
+        return;  // the window went while it waited
+    }
+    if (decoded && !decoded->ok() && decoded->error().number == kErrOutOfMemory &&
+        (!Image1->picture().isNull() || m_prefetch->bytesInUse() > 0)) {
+        // The picture shown and those decoded ahead hold their share of the memory budget;
+        // without them there may be room for this one. The one shown goes either way: a
+        // refused picture leaves the logo.
+        Image1->clear();
+        Picture1->setTile(QImage());
+        m_prefetch->clear();
+        decoded = decodeWhileAnswering(path, request, m_loads, ticket);
+        if (!alive) {
+            return;
+        }
+    }
+    if (!decoded) {
+        if (showBusy) {
+            QApplication::restoreOverrideCursor();
+        }
+        return;
+    }
+    const DecodeResult result = std::move(*decoded);
     Picture picture;
     if (result.ok()) {
         picture = result.picture();

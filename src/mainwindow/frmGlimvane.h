@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "images/DecodeWhileAnswering.h"
 #include "images/SaveFailure.h"
 
 class QAction;
@@ -435,6 +436,8 @@ private:
     // Neighbours of the shown file decoded ahead while the user looks at it.
     void PrefetchNeighbours();
     std::unique_ptr<PrefetchCache> m_prefetch;
+    // The loads of pictures in progress: only the newest is shown.
+    LoadTickets m_loads;
     std::unique_ptr<clsIface> m_interface;
     std::unique_ptr<InstanceServer> m_instanceServer;
     std::unique_ptr<TrayIcon> m_tray;

@@ -282,9 +282,9 @@ TEST_F(PrefetchCacheTest, PictureLargerThanTheBudgetIsNotKept) {
     const Case cases[] = {
         {path("big.png"), kBox, kBudget, false},                        // 4 MB, no reduced decoding
         {jpeg("wide.jpg", QSize(1200, 600)), QSize(), kBudget, false},  // 2.9 MB in full
-        // Reduced to the box it would fit, but decoding it at all takes more than the budget.
-        {jpeg("reducible.jpg", QSize(1000, 1000)), QSize(100, 100), kBudget, false},
-        {jpeg("fits.jpg", QSize(500, 500)), QSize(), kBudget, true},  // 1 000 000 bytes
+        // 4 MB in full, but decoded at an eighth for the box.
+        {jpeg("reducible.jpg", QSize(1000, 1000)), QSize(100, 100), kBudget, true},
+        {jpeg("fits.jpg", QSize(480, 480)), QSize(), kBudget, true},  // 921 600 bytes, and the file
         {path("tiny.wmf"), kBox, 16 * 1024, false},
         {path("tiny.wmf"), kBox, kBudget, true},
     };

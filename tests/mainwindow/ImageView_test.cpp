@@ -16,7 +16,9 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
+#include "images/MemoryBudget.h"
 #include "images/Picture.h"
 #include "mainwindow/FilePropertiesDialog.h"
 #include "mainwindow/frmGlimvane.h"
@@ -181,6 +183,43 @@ TEST_F(ImageView, AnImageBeyondTheMemoryBudgetIsRefused) {
     EXPECT_EQ(lastMessage()->text, "Sorry, the image you are trying to view is too large!");
     EXPECT_EQ(lastMessage()->title, "Glimvane Error");
     EXPECT_TRUE(w->logoShown());
+}
+
+TEST_F(ImageView, ThePictureShownMakesRoomForTheNextWithinTheBudget) {
+    ASSERT_TRUE(gvtest::writePng(file("a.png"), testImage({800, 600})));
+    ASSERT_TRUE(gvtest::writePng(file("b.png"), testImage({800, 600})));
+    MemoryBudget& budget = MemoryBudget::program();
+    const qint64 saved = budget.limit();
+    // Room for one picture of 1.9 MB, not for two.
+    budget.setLimit(3'000'000);
+    open();
+    click("a.png");
+    click("b.png");
+    budget.setLimit(saved);
+    EXPECT_TRUE(messageBoxes().isEmpty());
+    EXPECT_FALSE(w->logoShown());
+    EXPECT_EQ(w->Image1->picture().sizePixels(), QSize(800, 600));
+    EXPECT_EQ(appState().CurrentImagePath, file("b.png"));
+}
+
+TEST_F(ImageView, AFileChosenWhileAnotherDecodesSupersedesIt) {
+    ASSERT_TRUE(gvtest::writePng(file("slow.png"), testImage({3000, 3000})));
+    ASSERT_TRUE(gvtest::writePng(file("next.png"), testImage({40, 30})));
+    open();
+    QStringList titles;
+    QObject::connect(w.get(), &QWidget::windowTitleChanged, [&titles](const QString& t) { titles << t; });
+    // Taken by the window while the first file decodes.
+    bool chosen = false;
+    QTimer::singleShot(0, w.get(), [&] {
+        chosen = true;
+        click("next.png");
+    });
+    click("slow.png");
+    EXPECT_TRUE(chosen);
+    EXPECT_EQ(titles, QStringList{"Glimvane - next.png"});
+    EXPECT_EQ(w->Image1->picture().sizePixels(), QSize(40, 30));
+    EXPECT_EQ(appState().CurrentImagePath, file("next.png"));
+    EXPECT_TRUE(messageBoxes().isEmpty());
 }
 
 TEST_F(ImageView, DisplayModesLayOutTheImage) {

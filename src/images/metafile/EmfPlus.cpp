@@ -19,6 +19,7 @@
 #include <variant>
 #include <vector>
 
+#include "images/MemoryBudget.h"
 #include "images/Metafile.h"
 #include "images/metafile/Canvas.h"
 
@@ -267,6 +268,8 @@ struct PlusFormat final {
 struct PlusImage final {
     QImage image;
     QSizeF units;  // the size source rectangles are given in, where not the raster's
+    // The image's share of the memory budget, given back with the last copy of the object.
+    std::shared_ptr<MemoryBudget::Reservation> memory;
 };
 
 struct PlusRegion final {
@@ -576,9 +579,52 @@ PlusFormat readFormat(const ByteReader& r) {
     return format;
 }
 
+// Metafile images are drawn from a raster of at most this size a side.
+constexpr int kMaxMetafileImageSide = 1024;
+
+// Bytes a pixel of the raster Qt's reader makes in that format takes (16-bit PNGs take 8).
+qint64 bytesPerPixel(QImage::Format format) {
+    const int bits =
+        format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(format).bitsPerPixel();
+    return std::max<qint64>(4, bits / 8);
+}
+
+// The budget's bytes for an image object's raster, taken before it is decoded: an EMF+ picture
+// may hold hundreds of large images at once. Nothing when the budget has no room for it, and
+// the object stays empty.
+std::shared_ptr<MemoryBudget::Reservation> reserveImage(QSize size, qint64 perPixel) {
+    std::optional<MemoryBudget::Reservation> r =
+        MemoryBudget::program().reserve(qint64(size.width()) * size.height() * perPixel);
+    return r ? std::make_shared<MemoryBudget::Reservation>(std::move(*r)) : nullptr;
+}
+
+// The bytes an image object will take once decoded, from its header alone.
+qint64 imageObjectBytes(const ByteReader& r) {
+    if (r.u32(4) == 2) {
+        return qint64(kMaxMetafileImageSide) * kMaxMetafileImageSide * 4;
+    }
+    if (r.u32(4) != 1) {
+        return 0;
+    }
+    if (r.u32(24) == 1) {
+        QByteArray bytes =
+            QByteArray::fromRawData(r.data() + 28, std::max<qint64>(r.size() - 28, 0));
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        const QSize size = reader.size();
+        return size.isValid()
+                   ? qint64(size.width()) * size.height() * bytesPerPixel(reader.imageFormat())
+                   : 0;
+    }
+    const qint64 width = r.i32(8);
+    const qint64 height = r.i32(12);
+    return width > 0 && height > 0 ? std::min(width * height, kMaxBitmapPixels) * 4 : 0;
+}
+
 // A metafile inside a metafile is drawn from a raster of it, and only one level deep.
 std::optional<PlusImage> readMetafileImage(const ByteReader& r) {
-    constexpr int kMaxSide = 1024;
+    constexpr int kMaxSide = kMaxMetafileImageSide;
     static thread_local int depth = 0;
     const qint64 size = r.u32(12);
     if (depth > 0 || !r.has(16, size)) {
@@ -592,9 +638,11 @@ std::optional<PlusImage> readMetafileImage(const ByteReader& r) {
             pixels.scale(kMaxSide, kMaxSide, Qt::KeepAspectRatio);
         }
         const QSizeF units = picture->sizePixels();
-        QImage image = picture->render(pixels.expandedTo(QSize(1, 1)), Qt::transparent);
+        pixels = pixels.expandedTo(QSize(1, 1));
+        auto memory = reserveImage(pixels, 4);
+        QImage image = memory ? picture->render(pixels, Qt::transparent) : QImage();
         if (!image.isNull()) {
-            result = PlusImage{std::move(image), units};
+            result = PlusImage{std::move(image), units, std::move(memory)};
         }
     }
     --depth;
@@ -619,11 +667,16 @@ std::optional<PlusImage> readImage(const ByteReader& r) {
         QBuffer buffer(&bytes);
         QImageReader reader(&buffer);
         reader.setAllocationLimit(int(kMaxBitmapPixels * 4 / (1024 * 1024)));
-        QImage image = reader.read();
+        const QSize size = reader.size();
+        if (!size.isValid()) {
+            return std::nullopt;
+        }
+        auto memory = reserveImage(size, bytesPerPixel(reader.imageFormat()));
+        QImage image = memory ? reader.read() : QImage();
         if (image.isNull()) {
             return std::nullopt;
         }
-        return PlusImage{std::move(image), {}};
+        return PlusImage{std::move(image), {}, std::move(memory)};
     }
     if (width <= 0 || height <= 0 || width * height > kMaxBitmapPixels || stride <= 0) {
         return std::nullopt;
@@ -644,6 +697,10 @@ std::optional<PlusImage> readImage(const ByteReader& r) {
     if (stride < width * bytesPerPixel || !data.has(0, stride * height)) {
         return std::nullopt;
     }
+    auto memory = reserveImage(QSize(int(width), int(height)), 4);
+    if (!memory) {
+        return std::nullopt;
+    }
     QImage image(
         int(width), int(height),
         format == 0x000E200B ? QImage::Format_ARGB32_Premultiplied : QImage::Format_ARGB32);
@@ -658,7 +715,7 @@ std::optional<PlusImage> readImage(const ByteReader& r) {
             line[x] = qRgba(data.u8(p + 2), data.u8(p + 1), data.u8(p), alpha);
         }
     }
-    return PlusImage{image, {}};
+    return PlusImage{image, {}, std::move(memory)};
 }
 
 // A region node tree: rectangles and paths combined as the nodes say.
@@ -1398,6 +1455,33 @@ bool EmfPlusPlayer::comment(const ByteReader& record) {
     return forEachRecord(record, [&](quint16 type, quint16 flags, const ByteReader& data) {
         m->play(type, flags, data);
         return !m->canvas.exhausted();
+    });
+}
+
+void EmfPlusPlayer::imageBytes(const ByteReader& record, std::vector<qint64>& slots) {
+    slots.resize(256);
+    qint64 lastTotal = -1;
+    int lastId = -1;
+    forEachRecord(record, [&](quint16 type, quint16 flags, const ByteReader& data) {
+        if (type != kObject || ((flags >> 8) & 0x7F) != 5) {
+            return true;
+        }
+        const int id = flags & 0xFF;
+        ByteReader object = data;
+        if (flags & kContinued) {
+            // Only the first piece of an object carries its header.
+            const qint64 total = data.u32(0);
+            if (id == lastId && total == lastTotal) {
+                return true;
+            }
+            lastId = id;
+            lastTotal = total;
+            object = data.sub(4, data.size() - 4);
+        } else {
+            lastId = -1;
+        }
+        slots[size_t(id)] = std::max(slots[size_t(id)], imageObjectBytes(object));
+        return true;
     });
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "images/metafile/ByteReader.h"
 #include "images/metafile/Layout.h"
@@ -29,6 +30,10 @@ public:
     // Whether an EMR_COMMENT record holds EMF+ records that draw something. A file whose
     // EMF+ records draw nothing at all is played as a plain EMF.
     static bool draws(const ByteReader& record);
+    // Raises slots[id] (256 of them) to the bytes each image object of an EMR_COMMENT record
+    // takes once decoded, read from the objects' headers: the images a picture may hold at
+    // once.
+    static void imageBytes(const ByteReader& record, std::vector<qint64>& slots);
 
 private:
     struct Impl;
