@@ -16,6 +16,7 @@
 #include "images/HeaderSize.h"
 #include "images/IcoReader.h"
 #include "images/ImageTypeCatalogue.h"
+#include "images/IsolatedDecode.h"
 #include "images/JpegPlanes.h"
 #include "images/JpegRegion.h"
 #include "images/Metafile.h"
@@ -500,7 +501,9 @@ qint64 defaultMemoryBudget() {
     return static_cast<qint64>(pages) * pageSize / 4;
 }
 
-DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request) {
+namespace {
+
+DecodeResult decodeFile(const QString& path, const DecodeRequest& request, bool isolate) {
     const TypeKeyInfo* info = typeKeyInfo(typeKey(path));
     if (!info) {
         return DecodeError{kErrNoDecoder, QStringLiteral("No decoder for this image type")};
@@ -526,6 +529,9 @@ DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request) 
         }
     }
     const double dpi = effectiveDpi(request);
+    if (isolate && decodesInHelper(info->decoder)) {
+        return decodeInHelper(path, *info, request, dpi);
+    }
     switch (info->decoder) {
         case ImageDecoder::QtReader:
             return decodeWithQt(path, *info, request, dpi);
@@ -543,6 +549,16 @@ DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request) 
             return decodeEps(path, request, dpi);
     }
     return DecodeError{kErrNoDecoder, QStringLiteral("No decoder for this image type")};
+}
+
+}  // namespace
+
+DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request) {
+    return decodeFile(path, request, true);
+}
+
+DecodeResult DecodeImageFileInProcess(const QString& path, const DecodeRequest& request) {
+    return decodeFile(path, request, false);
 }
 
 bool gifIs87a(const QString& path) {

@@ -58,6 +58,9 @@ private:
 };
 
 DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request = {});
+// The same without the decoding helper: every decoder runs in this process. For the helper
+// itself, and for comparing its pictures with those made here.
+DecodeResult DecodeImageFileInProcess(const QString& path, const DecodeRequest& request = {});
 
 // A GIF is version 87a unless the first six characters of its first text line, lower-cased,
 // are "gif89a".

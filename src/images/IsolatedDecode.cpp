@@ -1,0 +1,346 @@
+#include "images/IsolatedDecode.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDataStream>
+#include <QFile>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "images/RasterRead.h"
+#include "platform/FileAccess.h"
+#include "platform/SharedMemory.h"
+
+namespace gv {
+namespace {
+
+constexpr qint64 kMiB = 1024 * 1024;
+// Address space a decoder needs besides the raster and its copy in shared memory: the file's
+// bytes, its tables, the libraries it loads (GraphicsMagick, libtiff).
+constexpr qint64 kWorkingSpace = 768 * kMiB;
+// Processor time of one decode; an EPS gets Ghostscript's own time on top.
+constexpr int kCpuSeconds = 30;
+// Waiting for an answer ends this long after the processor time is up, for a decoder that
+// sleeps instead of computing.
+constexpr int kWallMsPerCpuSecond = 2000;
+constexpr quint32 kAnswerVersion = 1;
+
+std::atomic<int> g_cpuSeconds{0};
+
+DecodeError invalidPicture(const QString& why) {
+    return {kErrInvalidPicture, QStringLiteral("Invalid picture: ") + why};
+}
+
+DecodeError accessError() {
+    return {kErrFileAccess, QStringLiteral("Path/File access error")};
+}
+
+DecodeError outOfMemory() {
+    return {kErrOutOfMemory, QStringLiteral("Out of memory")};
+}
+
+struct Job {
+    qint32 decoder = 0;
+    QString key;
+    double dpi = 0;
+    qint64 budget = 0;
+    qint32 ghostscriptTimeoutMs = 0;
+};
+
+QByteArray encodeJob(const Job& job) {
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    s << kAnswerVersion << job.decoder << job.key << job.dpi << job.budget
+      << job.ghostscriptTimeoutMs;
+    return out;
+}
+
+std::optional<Job> decodeJob(QByteArrayView message) {
+    const QByteArray bytes = message.toByteArray();
+    QDataStream s(bytes);
+    quint32 version = 0;
+    Job job;
+    s >> version >> job.decoder >> job.key >> job.dpi >> job.budget >> job.ghostscriptTimeoutMs;
+    if (s.status() != QDataStream::Ok || version != kAnswerVersion || job.key.size() != 3 ||
+        job.budget <= 0) {
+        return std::nullopt;
+    }
+    return job;
+}
+
+// The answer: an error (number, description), or the raster's layout in the shared memory.
+struct Answer {
+    qint32 number = 0;
+    QString description;
+    qint32 kind = 0;
+    qint32 width = 0;
+    qint32 height = 0;
+    qint64 bytesPerLine = 0;
+    qint32 format = 0;
+    QList<quint32> colours;  // of an indexed raster
+};
+
+QByteArray encodeAnswer(const Answer& a) {
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    s << kAnswerVersion << a.number << a.description.left(1000) << a.kind << a.width << a.height
+      << a.bytesPerLine << a.format << a.colours;
+    return out;
+}
+
+std::optional<Answer> decodeAnswer(const QByteArray& bytes) {
+    QDataStream s(bytes);
+    quint32 version = 0;
+    Answer a;
+    s >> version >> a.number >> a.description >> a.kind >> a.width >> a.height >> a.bytesPerLine >>
+        a.format >> a.colours;
+    if (s.status() != QDataStream::Ok || version != kAnswerVersion) {
+        return std::nullopt;
+    }
+    return a;
+}
+
+// The file's bytes as one open file held them, in sealed memory the job maps read-only.
+std::optional<SharedMemory> readIntoSharedMemory(const QString& path, qint64 budget,
+                                                 DecodeError* error) {
+    const int fd = openForReadingFd(path);
+    if (fd < 0) {
+        *error = accessError();
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        *error = accessError();
+        return std::nullopt;
+    }
+    if (st.st_size > budget) {
+        ::close(fd);
+        *error = outOfMemory();
+        return std::nullopt;
+    }
+    if (st.st_size <= 0) {
+        ::close(fd);
+        *error = invalidPicture(QStringLiteral("empty file"));
+        return std::nullopt;
+    }
+    std::optional<SharedMemory> memory = SharedMemory::create(std::size_t(st.st_size));
+    if (!memory) {
+        ::close(fd);
+        *error = outOfMemory();
+        return std::nullopt;
+    }
+    std::size_t done = 0;
+    while (done < memory->size()) {
+        const ssize_t n = ::pread(fd, memory->data() + done, memory->size() - done, off_t(done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        done += std::size_t(n);
+    }
+    ::close(fd);
+    if (done != memory->size()) {
+        // Shrunk while it was read: what is missing would read as zeros.
+        *error = invalidPicture(QStringLiteral("file shorter than expected"));
+        return std::nullopt;
+    }
+    if (!memory->seal()) {
+        *error = outOfMemory();
+        return std::nullopt;
+    }
+    return memory;
+}
+
+SandboxLimits limitsFor(ImageDecoder decoder, const DecodeRequest& request) {
+    SandboxLimits limits;
+    const int override = g_cpuSeconds.load();
+    int cpu = override > 0 ? override : kCpuSeconds;
+    if (decoder == ImageDecoder::Eps && override <= 0) {
+        cpu += std::max(request.ghostscriptTimeoutMs, 0) / 1000 + 1;
+    }
+    limits.cpuSeconds = cpu;
+    limits.wallMs = cpu * kWallMsPerCpuSecond;
+    if (decoder == ImageDecoder::Eps) {
+        limits.wallMs = std::max(limits.wallMs, request.ghostscriptTimeoutMs + 5000);
+    }
+    // The decoded raster, its copy into shared memory and the decoder's own needs.
+    const qint64 budget = std::max<qint64>(request.memoryBudget, 0);
+    limits.extraAddressSpace = std::min<qint64>(budget, qint64(1) << 46) * 2 + kWorkingSpace;
+    limits.runsPrograms = decoder == ImageDecoder::Eps;
+    return limits;
+}
+
+bool writeAll(int fd, QByteArrayView bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, std::size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+QByteArray answerJob(QByteArrayView message, QByteArrayView input,
+                     std::optional<SharedMemory>* memory) {
+    const std::optional<Job> job = decodeJob(message);
+    if (!job) {
+        return decodingFailureAnswer(kErrInvalidPicture, QStringLiteral("malformed job"));
+    }
+    // The decoders read files: the bytes become one in the job's own folder, under a name of
+    // ours that keeps the type key.
+    const QByteArray name = "image." + QFile::encodeName(job->key);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0 || !writeAll(fd, input)) {
+        return decodingFailureAnswer(kErrInvalidPicture,
+                                     QStringLiteral("Invalid picture: the decoder has no room"));
+    }
+    ::close(fd);
+    DecodeRequest request;
+    request.dpi = job->dpi;
+    request.memoryBudget = job->budget;
+    request.ghostscriptTimeoutMs = job->ghostscriptTimeoutMs;
+    const DecodeResult result = DecodeImageFileInProcess(QFile::decodeName(name), request);
+    if (!result.ok()) {
+        return decodingFailureAnswer(result.error().number, result.error().description);
+    }
+    const PictureKind kind = result.picture().kind();
+    if (kind == PictureKind::Metafile || kind == PictureKind::EnhancedMetafile) {
+        // An EPS whose preview is a metafile: the program plays it as it plays metafiles.
+        Answer a;
+        a.kind = qint32(kind);
+        return encodeAnswer(a);
+    }
+    const QImage raster = result.picture().raster();
+    if (raster.isNull()) {
+        return decodingFailureAnswer(kErrInvalidPicture,
+                                     QStringLiteral("Invalid picture: nothing decoded"));
+    }
+    std::optional<SharedMemory> out = SharedMemory::create(std::size_t(raster.sizeInBytes()));
+    if (!out) {
+        return decodingFailureAnswer(kErrOutOfMemory, QStringLiteral("Out of memory"));
+    }
+    std::memcpy(out->data(), raster.constBits(), std::size_t(raster.sizeInBytes()));
+    *memory = std::move(out);
+    Answer a;
+    a.kind = qint32(result.picture().kind());
+    a.width = raster.width();
+    a.height = raster.height();
+    a.bytesPerLine = raster.bytesPerLine();
+    a.format = qint32(raster.format());
+    for (const QRgb c : raster.colorTable()) {
+        a.colours.push_back(c);
+    }
+    return encodeAnswer(a);
+}
+
+}  // namespace
+
+bool decodesInHelper(ImageDecoder decoder) {
+    switch (decoder) {
+        case ImageDecoder::Bitmap:
+        case ImageDecoder::Icon:
+        case ImageDecoder::Targa:
+        case ImageDecoder::Pcx:
+        case ImageDecoder::Pict:
+        case ImageDecoder::Tiff:
+        case ImageDecoder::Eps:
+            return true;
+        case ImageDecoder::QtReader:
+        case ImageDecoder::Png:
+        case ImageDecoder::Metafile:
+            break;
+    }
+    return false;
+}
+
+DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
+                            const DecodeRequest& request, double dpi) {
+    DecodeError error;
+    std::optional<SharedMemory> input = readIntoSharedMemory(path, request.memoryBudget, &error);
+    if (!input) {
+        return error;
+    }
+    Job job;
+    job.decoder = qint32(info.decoder);
+    job.key = QString(info.key);
+    job.dpi = dpi;
+    job.budget = request.memoryBudget;
+    job.ghostscriptTimeoutMs = request.ghostscriptTimeoutMs;
+    const std::shared_ptr<SandboxClient> client = sandboxClient();
+    QString failure;
+    if (!client->start(&failure)) {
+        return DecodeError{kErrLoadingModule,
+                           QStringLiteral("Error in loading the decoding helper: %1 is missing "
+                                          "beside the program. Reinstall Glimvane.")
+                               .arg(QLatin1StringView(kSandboxHelperName))};
+    }
+    const std::optional<SandboxReply> reply =
+        client->run(encodeJob(job), *input, limitsFor(info.decoder, request), &failure);
+    if (!reply) {
+        return invalidPicture(failure);
+    }
+    const std::optional<Answer> answer = decodeAnswer(reply->message);
+    if (!answer) {
+        return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
+    }
+    if (answer->number != 0) {
+        return DecodeError{answer->number, answer->description};
+    }
+    if (rasterExceedsBudget(answer->width, answer->height, request.memoryBudget)) {
+        return outOfMemory();
+    }
+    const auto kind = PictureKind(answer->kind);
+    if (info.decoder == ImageDecoder::Eps &&
+        (kind == PictureKind::Metafile || kind == PictureKind::EnhancedMetafile)) {
+        return DecodeImageFileInProcess(path, request);
+    }
+    if (kind != PictureKind::Bitmap && kind != PictureKind::Icon) {
+        return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
+    }
+    QImage raster = imageInSharedMemory(reply->memory, answer->width, answer->height,
+                                        answer->bytesPerLine, QImage::Format(answer->format));
+    if (raster.isNull() || answer->colours.size() > 256) {
+        return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
+    }
+    if (!answer->colours.isEmpty()) {
+        raster.setColorTable(QList<QRgb>(answer->colours.begin(), answer->colours.end()));
+    }
+    // Icons keep their bytes, to be saved back as they came.
+    QByteArray original;
+    if (kind == PictureKind::Icon) {
+        original =
+            QByteArray(reinterpret_cast<const char*>(input->constData()), qsizetype(input->size()));
+    }
+    return Picture::fromRaster(std::move(raster), kind, std::move(original), dpi);
+}
+
+SandboxHandler imageDecodingHandler() {
+    SandboxHandler handler;
+    handler.answer = answerJob;
+    return handler;
+}
+
+QByteArray decodingFailureAnswer(int number, const QString& description) {
+    Answer a;
+    a.number = number == 0 ? kErrInvalidPicture : number;
+    a.description = description;
+    return encodeAnswer(a);
+}
+
+void setDecodeCpuSeconds(int seconds) {
+    g_cpuSeconds = std::max(seconds, 0);
+}
+
+}  // namespace gv
