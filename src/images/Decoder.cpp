@@ -344,13 +344,8 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
 
 // Formats our own readers and the platform's libraries decode from the file's bytes. Icons and
 // cursors keep those bytes, so that they can be saved back as they came.
-DecodeResult decodeBytes(const QString& path, ImageDecoder decoder, const DecodeRequest& request,
-                         double dpi) {
-    DecodeError error;
-    const std::optional<QByteArray> bytes = readWholeFile(path, request.memoryBudget, &error);
-    if (!bytes) {
-        return error;
-    }
+DecodeResult decodeBytesOf(const QByteArray* bytes, ImageDecoder decoder,
+                           const DecodeRequest& request, double dpi) {
     const qint64 budget = request.memoryBudget;
     switch (decoder) {
         case ImageDecoder::Bitmap:
@@ -383,6 +378,16 @@ DecodeResult decodeBytes(const QString& path, ImageDecoder decoder, const Decode
             break;
     }
     return DecodeError{kErrNoDecoder, QStringLiteral("No decoder for this image type")};
+}
+
+DecodeResult decodeBytes(const QString& path, ImageDecoder decoder, const DecodeRequest& request,
+                         double dpi) {
+    DecodeError error;
+    const std::optional<QByteArray> bytes = readWholeFile(path, request.memoryBudget, &error);
+    if (!bytes) {
+        return error;
+    }
+    return decodeBytesOf(&*bytes, decoder, request, dpi);
 }
 
 DecodeResult metafilePicture(const QByteArray& bytes, const DecodeRequest& request, double dpi) {
@@ -559,6 +564,24 @@ DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request) 
 
 DecodeResult DecodeImageFileInProcess(const QString& path, const DecodeRequest& request) {
     return decodeFile(path, request, false);
+}
+
+std::optional<DecodeResult> DecodeImageBytesInProcess(const QByteArray& bytes, const QString& key,
+                                                      const DecodeRequest& request) {
+    const TypeKeyInfo* info = typeKeyInfo(key);
+    if (!info || !(info->decoder == ImageDecoder::Bitmap || info->decoder == ImageDecoder::Icon ||
+                   info->decoder == ImageDecoder::Targa || info->decoder == ImageDecoder::Pcx ||
+                   info->decoder == ImageDecoder::Pict || info->decoder == ImageDecoder::Tiff)) {
+        return std::nullopt;
+    }
+    if (bytes.isEmpty()) {
+        return DecodeResult(invalidPicture(QStringLiteral("empty file")));
+    }
+    const std::optional<QSize> declared = declaredImageSize(bytes.left(kHeaderPeekBytes), key);
+    if (declared && exceedsBudget(*declared, request.memoryBudget)) {
+        return DecodeResult(outOfMemory());
+    }
+    return decodeBytesOf(&bytes, info->decoder, request, effectiveDpi(request));
 }
 
 bool gifIs87a(const QString& path) {

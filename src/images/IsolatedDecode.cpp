@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "images/RasterRead.h"
 #include "platform/FileAccess.h"
@@ -128,31 +129,13 @@ std::optional<SharedMemory> readIntoSharedMemory(const QString& path, qint64 bud
         *error = invalidPicture(QStringLiteral("empty file"));
         return std::nullopt;
     }
-    std::optional<SharedMemory> memory = SharedMemory::create(std::size_t(st.st_size));
-    if (!memory) {
-        ::close(fd);
-        *error = outOfMemory();
-        return std::nullopt;
-    }
-    std::size_t done = 0;
-    while (done < memory->size()) {
-        const ssize_t n = ::pread(fd, memory->data() + done, memory->size() - done, off_t(done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        done += std::size_t(n);
-    }
+    std::optional<SharedMemory> memory = SharedMemory::sealedCopyOf(fd, std::size_t(st.st_size));
+    const int failure = errno;
     ::close(fd);
-    if (done != memory->size()) {
+    if (!memory) {
         // Shrunk while it was read: what is missing would read as zeros.
-        *error = invalidPicture(QStringLiteral("file shorter than expected"));
-        return std::nullopt;
-    }
-    if (!memory->seal()) {
-        *error = outOfMemory();
+        *error = failure == ENODATA ? invalidPicture(QStringLiteral("file shorter than expected"))
+                                    : outOfMemory();
         return std::nullopt;
     }
     return memory;
@@ -192,13 +175,61 @@ bool writeAll(int fd, QByteArrayView bytes) {
     return true;
 }
 
+QByteArray rasterAnswer(const DecodeResult& result, std::optional<SharedMemory>* memory);
+
+// The rasters our readers allocated in this job, in shared memory from the start, so that the
+// one a decode ends with is handed over without a copy.
+std::vector<SharedMemory*> g_sharedRasters;
+
+QImage sharedRaster(int width, int height, QImage::Format format) {
+    const int depth = QImage::toPixelFormat(format).bitsPerPixel();
+    const qint64 bytesPerLine = (qint64(width) * depth + 31) / 32 * 4;
+    std::optional<SharedMemory> memory =
+        SharedMemory::create(std::size_t(bytesPerLine) * std::size_t(height));
+    if (!memory) {
+        return QImage();
+    }
+    auto* held = new SharedMemory(std::move(*memory));
+    g_sharedRasters.push_back(held);
+    return QImage(
+        held->data(), width, height, qsizetype(bytesPerLine), format,
+        [](void* info) {
+            auto* m = static_cast<SharedMemory*>(info);
+            std::erase(g_sharedRasters, m);
+            delete m;
+        },
+        held);
+}
+
+// The shared memory that holds exactly this raster, taken over; nullopt when it is elsewhere.
+std::optional<SharedMemory> takeSharedRaster(const QImage& raster) {
+    for (SharedMemory* m : g_sharedRasters) {
+        if (m->data() && m->data() == raster.constBits() &&
+            m->size() >= std::size_t(raster.sizeInBytes())) {
+            // The image still points at it, but is never read again: the job ends on its answer.
+            return std::move(*m);
+        }
+    }
+    return std::nullopt;
+}
+
 QByteArray answerJob(QByteArrayView message, QByteArrayView input,
                      std::optional<SharedMemory>* memory) {
     const std::optional<Job> job = decodeJob(message);
     if (!job) {
         return decodingFailureAnswer(kErrInvalidPicture, QStringLiteral("malformed job"));
     }
-    // The decoders read files: the bytes become one in the job's own folder, under a name of
+    DecodeRequest request;
+    request.dpi = job->dpi;
+    request.memoryBudget = job->budget;
+    request.ghostscriptTimeoutMs = job->ghostscriptTimeoutMs;
+    // The bytes where they are, for the decoders that read nothing else.
+    const QByteArray inPlace = QByteArray::fromRawData(input.data(), input.size());
+    if (std::optional<DecodeResult> result =
+            DecodeImageBytesInProcess(inPlace, job->key, request)) {
+        return rasterAnswer(*result, memory);
+    }
+    // The others read files: the bytes become one in the job's own folder, under a name of
     // ours that keeps the type key.
     const QByteArray name = "image." + QFile::encodeName(job->key);
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -207,11 +238,10 @@ QByteArray answerJob(QByteArrayView message, QByteArrayView input,
                                      QStringLiteral("Invalid picture: the decoder has no room"));
     }
     ::close(fd);
-    DecodeRequest request;
-    request.dpi = job->dpi;
-    request.memoryBudget = job->budget;
-    request.ghostscriptTimeoutMs = job->ghostscriptTimeoutMs;
-    const DecodeResult result = DecodeImageFileInProcess(QFile::decodeName(name), request);
+    return rasterAnswer(DecodeImageFileInProcess(QFile::decodeName(name), request), memory);
+}
+
+QByteArray rasterAnswer(const DecodeResult& result, std::optional<SharedMemory>* memory) {
     if (!result.ok()) {
         return decodingFailureAnswer(result.error().number, result.error().description);
     }
@@ -227,11 +257,15 @@ QByteArray answerJob(QByteArrayView message, QByteArrayView input,
         return decodingFailureAnswer(kErrInvalidPicture,
                                      QStringLiteral("Invalid picture: nothing decoded"));
     }
-    std::optional<SharedMemory> out = SharedMemory::create(std::size_t(raster.sizeInBytes()));
+    std::optional<SharedMemory> out = takeSharedRaster(raster);
     if (!out) {
-        return decodingFailureAnswer(kErrOutOfMemory, QStringLiteral("Out of memory"));
+        // Rasters of the platform's libraries (libtiff, GraphicsMagick, Ghostscript).
+        out = SharedMemory::create(std::size_t(raster.sizeInBytes()));
+        if (!out) {
+            return decodingFailureAnswer(kErrOutOfMemory, QStringLiteral("Out of memory"));
+        }
+        std::memcpy(out->data(), raster.constBits(), std::size_t(raster.sizeInBytes()));
     }
-    std::memcpy(out->data(), raster.constBits(), std::size_t(raster.sizeInBytes()));
     *memory = std::move(out);
     Answer a;
     a.kind = qint32(result.picture().kind());
@@ -328,7 +362,11 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
 
 SandboxHandler imageDecodingHandler() {
     SandboxHandler handler;
-    handler.answer = answerJob;
+    handler.answer = [](QByteArrayView message, QByteArrayView input,
+                        std::optional<SharedMemory>* memory) {
+        setRasterAllocator(sharedRaster);
+        return answerJob(message, input, memory);
+    };
     return handler;
 }
 

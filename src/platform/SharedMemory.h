@@ -16,6 +16,9 @@ class SharedMemory final {
 public:
     // Writable memory of `size` bytes (more than zero); nullopt, errno set, when refused.
     static std::optional<SharedMemory> create(std::size_t size);
+    // A sealed copy of `size` bytes of the open file, copied by the kernel (never through our
+    // own pages); nullopt, errno set, when refused or when the file holds fewer bytes by now.
+    static std::optional<SharedMemory> sealedCopyOf(int fd, std::size_t size);
     // A read-only view of memory another process sealed; takes the descriptor, and closes it
     // when it refuses: unless the memory is sealed against every change and holds at least
     // minSize bytes.
