@@ -13,6 +13,7 @@
 #include "images/Decoder.h"
 #include "platform/Sandbox.h"
 #include "support/ImageFiles.h"
+#include "support/MetafileWriter.h"
 
 namespace {
 
@@ -44,10 +45,9 @@ int main(int argc, char** argv) {
         const char* name;
         QImage image;
     };
-    const std::vector<File> files = {{"photo.pcx", photo},   {"photo.pct", photo},
-                                     {"photo.eps", photo},   {"photo.tga", photo},
-                                     {"photo.bmp", photo},   {"photo.tif", photo},
-                                     {"drawing.pcx", drawing}};
+    const std::vector<File> files = {
+        {"photo.pcx", photo}, {"photo.pct", photo}, {"photo.eps", photo},    {"photo.tga", photo},
+        {"photo.bmp", photo}, {"photo.tif", photo}, {"drawing.pcx", drawing}};
     gv::sandboxClient()->start();
     std::printf("%-12s %10s %10s %7s\n", "file", "here ms", "helper ms", "ratio");
     for (const File& f : files) {
@@ -67,6 +67,34 @@ int main(int argc, char** argv) {
         const double h = median(here);
         const double s = median(helper);
         std::printf("%-12s %10.2f %10.2f %7.2f%s\n", f.name, h, s, s / h, ok ? "" : "  FAILED");
+    }
+    // Metafiles: opened, then rendered at a full-HD view's size, as Best Fit shows them.
+    const std::pair<const char*, QByteArray> metafiles[] = {{"shapes.wmf", gvtest::sampleWmf()},
+                                                            {"shapes.emf", gvtest::sampleEmf()},
+                                                            {"plus.emf", gvtest::sampleEmfPlus()}};
+    for (const auto& [name, bytes] : metafiles) {
+        const QString path = dir.filePath(QLatin1StringView(name));
+        gvtest::writeBytes(path, bytes);
+        auto openAndRender = [](auto decode) {
+            return [decode](const QString& p, const gv::DecodeRequest& r) {
+                gv::DecodeResult result = decode(p, r);
+                if (result.ok()) {
+                    return gv::DecodeResult(gv::Picture::fromRaster(
+                        result.picture().render(QSize(1920, 1080), Qt::white)));
+                }
+                return result;
+            };
+        };
+        bool ok = true;
+        std::vector<double> here;
+        std::vector<double> helper;
+        for (int i = 0; i < runs; ++i) {
+            here.push_back(timeOnce(path, openAndRender(gv::DecodeImageFileInProcess), &ok));
+            helper.push_back(timeOnce(path, openAndRender(gv::DecodeImageFile), &ok));
+        }
+        const double h = median(here);
+        const double s = median(helper);
+        std::printf("%-12s %10.2f %10.2f %7.2f%s\n", name, h, s, s / h, ok ? "" : "  FAILED");
     }
     return 0;
 }

@@ -6,12 +6,14 @@
 
 #include <QDataStream>
 #include <QFile>
+#include <QPainter>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
+#include "images/Metafile.h"
 #include "images/RasterRead.h"
 #include "platform/FileAccess.h"
 #include "platform/SharedMemory.h"
@@ -44,7 +46,20 @@ DecodeError outOfMemory() {
     return {kErrOutOfMemory, QStringLiteral("Out of memory")};
 }
 
+// What a job does with the bytes: decode them, read a metafile's layout, or render a metafile.
+enum class JobMode : qint32 { Decode = 0, MetafileLayout = 1, MetafileRender = 2 };
+
+DecodeError helperMissing() {
+    return {kErrLoadingModule, QStringLiteral("Error in loading the decoding helper: %1 is missing "
+                                              "beside the program. Reinstall Glimvane.")
+                                   .arg(QLatin1StringView(kSandboxHelperName))};
+}
+
 struct Job {
+    qint32 mode = qint32(JobMode::Decode);
+    qint32 width = 0;  // of a metafile's render
+    qint32 height = 0;
+    quint32 background = 0;  // QRgb, alpha included
     qint32 decoder = 0;
     QString key;
     double dpi = 0;
@@ -55,8 +70,8 @@ struct Job {
 QByteArray encodeJob(const Job& job) {
     QByteArray out;
     QDataStream s(&out, QIODevice::WriteOnly);
-    s << kAnswerVersion << job.decoder << job.key << job.dpi << job.budget
-      << job.ghostscriptTimeoutMs;
+    s << kAnswerVersion << job.mode << job.width << job.height << job.background << job.decoder
+      << job.key << job.dpi << job.budget << job.ghostscriptTimeoutMs;
     return out;
 }
 
@@ -65,7 +80,8 @@ std::optional<Job> decodeJob(QByteArrayView message) {
     QDataStream s(bytes);
     quint32 version = 0;
     Job job;
-    s >> version >> job.decoder >> job.key >> job.dpi >> job.budget >> job.ghostscriptTimeoutMs;
+    s >> version >> job.mode >> job.width >> job.height >> job.background >> job.decoder >>
+        job.key >> job.dpi >> job.budget >> job.ghostscriptTimeoutMs;
     if (s.status() != QDataStream::Ok || version != kAnswerVersion || job.key.size() != 3 ||
         job.budget <= 0) {
         return std::nullopt;
@@ -83,13 +99,14 @@ struct Answer {
     qint64 bytesPerLine = 0;
     qint32 format = 0;
     QList<quint32> colours;  // of an indexed raster
+    QByteArray layout;       // a metafile's
 };
 
 QByteArray encodeAnswer(const Answer& a) {
     QByteArray out;
     QDataStream s(&out, QIODevice::WriteOnly);
     s << kAnswerVersion << a.number << a.description.left(1000) << a.kind << a.width << a.height
-      << a.bytesPerLine << a.format << a.colours;
+      << a.bytesPerLine << a.format << a.colours << a.layout;
     return out;
 }
 
@@ -98,7 +115,7 @@ std::optional<Answer> decodeAnswer(const QByteArray& bytes) {
     quint32 version = 0;
     Answer a;
     s >> version >> a.number >> a.description >> a.kind >> a.width >> a.height >> a.bytesPerLine >>
-        a.format >> a.colours;
+        a.format >> a.colours >> a.layout;
     if (s.status() != QDataStream::Ok || version != kAnswerVersion) {
         return std::nullopt;
     }
@@ -213,6 +230,70 @@ std::optional<SharedMemory> takeSharedRaster(const QImage& raster) {
     return std::nullopt;
 }
 
+QByteArray encodeLayout(MetafileKind kind, const metafile::Layout& l) {
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    const metafile::FrameSetup& f = l.setup;
+    s << qint32(kind) << f.frame << f.devicePerMmX << f.devicePerMmY << f.wmfDefaults
+      << f.windowAtOrigin << f.gdiViewport << l.himetric << l.firstRecord << l.end
+      << qint32(l.objectCount);
+    return out;
+}
+
+// The layout the helper found, if it could be one: the program only sizes the picture by it,
+// and hands it back with the bytes for every render.
+std::optional<std::pair<MetafileKind, metafile::Layout>> decodeLayout(const QByteArray& bytes,
+                                                                      qint64 fileSize) {
+    QDataStream s(bytes);
+    qint32 kind = -1;
+    qint32 objects = 0;
+    metafile::Layout l;
+    metafile::FrameSetup& f = l.setup;
+    s >> kind >> f.frame >> f.devicePerMmX >> f.devicePerMmY >> f.wmfDefaults >> f.windowAtOrigin >>
+        f.gdiViewport >> l.himetric >> l.firstRecord >> l.end >> objects;
+    l.objectCount = objects;
+    if (s.status() != QDataStream::Ok ||
+        (kind != qint32(MetafileKind::Wmf) && kind != qint32(MetafileKind::Emf)) ||
+        l.himetric.width() <= 0 || l.himetric.height() <= 0 || l.firstRecord < 0 ||
+        l.end < l.firstRecord || l.end > fileSize) {
+        return std::nullopt;
+    }
+    return std::pair{MetafileKind(kind), l};
+}
+
+QByteArray metafileAnswer(const Job& job, const QByteArray& bytes,
+                          std::optional<SharedMemory>* memory) {
+    QString why;
+    const std::optional<Metafile> metafile = Metafile::fromBytes(bytes, &why);
+    if (!metafile) {
+        return decodingFailureAnswer(kErrInvalidPicture, QStringLiteral("Invalid picture: ") + why);
+    }
+    if (job.mode == qint32(JobMode::MetafileLayout)) {
+        Answer a;
+        a.kind = qint32(metafile->kind() == MetafileKind::Emf ? PictureKind::EnhancedMetafile
+                                                              : PictureKind::Metafile);
+        a.layout = encodeLayout(metafile->kind(), metafile->layout());
+        return encodeAnswer(a);
+    }
+    if (job.width <= 0 || job.height <= 0 ||
+        rasterExceedsBudget(job.width, job.height, job.budget)) {
+        return decodingFailureAnswer(kErrOutOfMemory, QStringLiteral("Out of memory"));
+    }
+    // Painted straight into the memory handed back.
+    QImage image = sharedRaster(job.width, job.height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) {
+        return decodingFailureAnswer(kErrOutOfMemory, QStringLiteral("Out of memory"));
+    }
+    image.fill(QColor::fromRgba(job.background));
+    {
+        QPainter painter(&image);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                               QPainter::TextAntialiasing);
+        metafile->play(painter, QRectF(0, 0, job.width, job.height));
+    }
+    return rasterAnswer(DecodeResult(Picture::fromRaster(image)), memory);
+}
+
 QByteArray answerJob(QByteArrayView message, QByteArrayView input,
                      std::optional<SharedMemory>* memory) {
     const std::optional<Job> job = decodeJob(message);
@@ -223,8 +304,11 @@ QByteArray answerJob(QByteArrayView message, QByteArrayView input,
     request.dpi = job->dpi;
     request.memoryBudget = job->budget;
     request.ghostscriptTimeoutMs = job->ghostscriptTimeoutMs;
-    // The bytes where they are, for the decoders that read nothing else.
     const QByteArray inPlace = QByteArray::fromRawData(input.data(), input.size());
+    if (job->mode != qint32(JobMode::Decode)) {
+        return metafileAnswer(*job, inPlace, memory);
+    }
+    // The bytes where they are, for the decoders that read nothing else.
     if (std::optional<DecodeResult> result =
             DecodeImageBytesInProcess(inPlace, job->key, request)) {
         return rasterAnswer(*result, memory);
@@ -279,6 +363,82 @@ QByteArray rasterAnswer(const DecodeResult& result, std::optional<SharedMemory>*
     return encodeAnswer(a);
 }
 
+// A metafile's render at a size, by a new job of the helper; null when it failed.
+QImage renderMetafileInHelper(const QByteArray& bytes, const QSize& size,
+                              const QColor& background) {
+    if (bytes.isEmpty() || size.isEmpty()) {
+        return QImage();
+    }
+    std::optional<SharedMemory> input = SharedMemory::create(std::size_t(bytes.size()));
+    if (!input) {
+        return QImage();
+    }
+    std::memcpy(input->data(), bytes.constData(), std::size_t(bytes.size()));
+    if (!input->seal()) {
+        return QImage();
+    }
+    Job job;
+    job.mode = qint32(JobMode::MetafileRender);
+    job.width = size.width();
+    job.height = size.height();
+    job.background = background.rgba();
+    job.decoder = qint32(ImageDecoder::Metafile);
+    job.key = QStringLiteral("emf");
+    job.dpi = 96;
+    job.budget = defaultMemoryBudget();
+    DecodeRequest request;
+    const std::optional<SandboxReply> reply = sandboxClient()->run(
+        encodeJob(job), *input, limitsFor(ImageDecoder::Metafile, request), nullptr);
+    const std::optional<Answer> answer = reply ? decodeAnswer(reply->message) : std::nullopt;
+    if (!answer || answer->number != 0 || answer->width != size.width() ||
+        answer->height != size.height() ||
+        answer->format != qint32(QImage::Format_ARGB32_Premultiplied)) {
+        return QImage();
+    }
+    return imageInSharedMemory(reply->memory, answer->width, answer->height, answer->bytesPerLine,
+                               QImage::Format_ARGB32_Premultiplied);
+}
+
+DecodeResult metafileInHelper(const SharedMemory& input, const DecodeRequest& request, double dpi) {
+    Job job;
+    job.mode = qint32(JobMode::MetafileLayout);
+    job.decoder = qint32(ImageDecoder::Metafile);
+    job.key = QStringLiteral("emf");
+    job.dpi = dpi;
+    job.budget = request.memoryBudget;
+    QString failure;
+    const std::optional<SandboxReply> reply = sandboxClient()->run(
+        encodeJob(job), input, limitsFor(ImageDecoder::Metafile, request), &failure);
+    if (!reply) {
+        return invalidPicture(failure);
+    }
+    const std::optional<Answer> answer = decodeAnswer(reply->message);
+    if (!answer) {
+        return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
+    }
+    if (answer->number != 0) {
+        return DecodeError{answer->number, answer->description};
+    }
+    const auto layout = decodeLayout(answer->layout, qint64(input.size()));
+    if (!layout) {
+        return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
+    }
+    QByteArray bytes(reinterpret_cast<const char*>(input.constData()), qsizetype(input.size()));
+    const Picture picture =
+        Picture::fromMetafile(Metafile::playedElsewhere(layout->first, std::move(bytes),
+                                                        layout->second, renderMetafileInHelper),
+                              dpi);
+    if (picture.sizePixels().isEmpty()) {
+        return invalidPicture(QStringLiteral("metafile without a size"));
+    }
+    // The view works on a 1:1 raster of the picture, so its pixel size counts.
+    if (rasterExceedsBudget(picture.sizePixels().width(), picture.sizePixels().height(),
+                            request.memoryBudget)) {
+        return outOfMemory();
+    }
+    return picture;
+}
+
 }  // namespace
 
 bool decodesInHelper(ImageDecoder decoder) {
@@ -290,10 +450,10 @@ bool decodesInHelper(ImageDecoder decoder) {
         case ImageDecoder::Pict:
         case ImageDecoder::Tiff:
         case ImageDecoder::Eps:
+        case ImageDecoder::Metafile:
             return true;
         case ImageDecoder::QtReader:
         case ImageDecoder::Png:
-        case ImageDecoder::Metafile:
             break;
     }
     return false;
@@ -306,6 +466,12 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
     if (!input) {
         return error;
     }
+    if (info.decoder == ImageDecoder::Metafile) {
+        if (!sandboxClient()->start()) {
+            return helperMissing();
+        }
+        return metafileInHelper(*input, request, dpi);
+    }
     Job job;
     job.decoder = qint32(info.decoder);
     job.key = QString(info.key);
@@ -315,10 +481,7 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
     const std::shared_ptr<SandboxClient> client = sandboxClient();
     QString failure;
     if (!client->start(&failure)) {
-        return DecodeError{kErrLoadingModule,
-                           QStringLiteral("Error in loading the decoding helper: %1 is missing "
-                                          "beside the program. Reinstall Glimvane.")
-                               .arg(QLatin1StringView(kSandboxHelperName))};
+        return helperMissing();
     }
     const std::optional<SandboxReply> reply =
         client->run(encodeJob(job), *input, limitsFor(info.decoder, request), &failure);

@@ -5,8 +5,10 @@
 
 #include "images/Decoder.h"
 #include "images/IsolatedDecode.h"
+#include "images/Metafile.h"
 #include "platform/Sandbox.h"
 #include "support/ImageFiles.h"
+#include "support/MetafileWriter.h"
 
 using namespace gvtest;
 
@@ -87,6 +89,29 @@ TEST(IsolatedDecode, EveryRoutedTypeGivesThePixelsOfTheDecodeInProcessInSharedMe
     const gv::DecodeResult helper = gv::DecodeImageFile(plain, request96());
     ASSERT_TRUE(here.ok() && helper.ok()) << helper.error().description.toStdString();
     EXPECT_TRUE(samePixels(helper.picture().raster(), here.picture().raster()));
+}
+
+TEST(IsolatedDecode, MetafilesAreReadAndRenderedByTheHelperAtEverySizeAsInProcess) {
+    QTemporaryDir dir;
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"a.wmf", sampleWmf()}, {"a.emf", sampleEmf()}, {"plus.emf", sampleEmfPlus()}};
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        const QString path = dir.filePath(QLatin1StringView(name));
+        ASSERT_TRUE(writeBytes(path, bytes));
+        const gv::DecodeResult here = gv::DecodeImageFileInProcess(path, request96());
+        const gv::DecodeResult helper = gv::DecodeImageFile(path, request96());
+        ASSERT_TRUE(here.ok() && helper.ok()) << helper.error().description.toStdString();
+        EXPECT_EQ(helper.picture().kind(), here.picture().kind());
+        EXPECT_EQ(helper.picture().sizeHimetric(), here.picture().sizeHimetric());
+        EXPECT_EQ(helper.picture().originalBytes(), bytes);
+        const QSize natural = here.picture().sizePixels();
+        for (const QSize size : {natural, natural * 3, QSize(37, 23)}) {
+            const QImage shown = helper.picture().render(size, Qt::white);
+            EXPECT_TRUE(samePixels(shown, here.picture().render(size, Qt::white))) << size.width();
+            EXPECT_TRUE(inSharedRaster(shown.constBits()));
+        }
+    }
 }
 
 TEST(IsolatedDecode, ADecoderThatCrashesSpinsOrGrabsMemoryGivesTheLoadersMessage) {

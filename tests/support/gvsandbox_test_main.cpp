@@ -11,7 +11,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QGuiApplication>
 #include <QList>
 #include <cstring>
 #include <memory>
@@ -85,7 +86,9 @@ QByteArray answer(const gv::SandboxHandler& real, QByteArrayView message, QByteA
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QFontDatabase::families();
     const gv::SandboxHandler real = gv::imageDecodingHandler();
     gv::SandboxHandler handler;
     handler.answer = [&real](QByteArrayView message, QByteArrayView input,
