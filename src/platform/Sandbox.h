@@ -66,6 +66,11 @@ private:
     bool startLocked(QString* failure);
     void stopLocked();
     bool sendLocked(QByteArrayView envelope, int inputFd, int replyFd);
+    // One try; *sentOn is the control socket the job went out on, -1 when it did not.
+    std::optional<SandboxReply> runOnce(QByteArrayView message, const SharedMemory& input,
+                                        const SandboxLimits& limits, QString* failure, int* sentOn);
+    // Whether the helper the job went to through that socket has gone (and is let go).
+    bool helperGone(int control);
 
     const QString m_program;
     mutable std::mutex m_mutex;

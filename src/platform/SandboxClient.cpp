@@ -157,6 +157,35 @@ bool SandboxClient::sendLocked(QByteArrayView envelope, int inputFd, int replyFd
 
 std::optional<SandboxReply> SandboxClient::run(QByteArrayView message, const SharedMemory& input,
                                                const SandboxLimits& limits, QString* failure) {
+    int sentOn = -1;
+    std::optional<SandboxReply> reply = runOnce(message, input, limits, failure, &sentOn);
+    if (!reply && sentOn >= 0 && helperGone(sentOn)) {
+        // The helper itself went away as the job reached it (killed, or ending): the job never
+        // ran, so it goes to a new helper, once.
+        reply = runOnce(message, input, limits, failure, &sentOn);
+    }
+    return reply;
+}
+
+bool SandboxClient::helperGone(int control) {
+    std::lock_guard lock(m_mutex);
+    if (m_control != control) {
+        return true;  // another job found it gone and replaced it
+    }
+    // The helper's end of the socket closes with the helper, not with a job.
+    pollfd p{m_control, POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0 || !(p.revents & (POLLHUP | POLLERR))) {
+        return false;
+    }
+    stopLocked();
+    return true;
+}
+
+std::optional<SandboxReply> SandboxClient::runOnce(QByteArrayView message,
+                                                   const SharedMemory& input,
+                                                   const SandboxLimits& limits, QString* failure,
+                                                   int* sentOn) {
+    *sentOn = -1;
     if (message.size() > kSandboxMessageMax || input.fd() < 0) {
         setFailure(failure, QStringLiteral("job too large for the helper"));
         return std::nullopt;
@@ -193,6 +222,7 @@ std::optional<SandboxReply> SandboxClient::run(QByteArrayView message, const Sha
             ::close(answer);
             return std::nullopt;
         }
+        *sentOn = m_control;
     }
 
     std::vector<char> buffer(static_cast<std::size_t>(kSandboxMessageMax));

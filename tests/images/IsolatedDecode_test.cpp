@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -144,6 +145,12 @@ TEST(IsolatedDecode, ADecoderThatCrashesSpinsOrGrabsMemoryGivesTheLoadersMessage
         EXPECT_TRUE(samePixels(next.picture().raster(), expected));
         EXPECT_EQ(gv::sandboxClient()->helperProcess(), helper);
     }
+    // A helper killed between two files is started again for the next.
+    ASSERT_EQ(::kill(helper, SIGKILL), 0);
+    const gv::DecodeResult again = gv::DecodeImageFile(good, request96());
+    ASSERT_TRUE(again.ok()) << again.error().description.toStdString();
+    EXPECT_TRUE(samePixels(again.picture().raster(), expected));
+    EXPECT_NE(gv::sandboxClient()->helperProcess(), helper);
 }
 
 TEST(IsolatedDecode, ADecoderCannotReachFilesOutsideItsFolderTheNetworkOrOtherProcesses) {
