@@ -80,12 +80,9 @@ TEST_F(CustomArea, AKeyBeforeAnyAreaAsksAboutTheWholeScreen) {
     m_dialogs->shown.clear();
     m_dialogs->messageAnswers << MsgAnswer::No << MsgAnswer::Yes;
     QTest::keyClick(area.get(), Qt::Key_Return);
-    ASSERT_EQ(m_dialogs->shown.size(), 1);
-    const gvtest::ShownMessage& m = m_dialogs->shown[0];
-    EXPECT_EQ(m.text, "No area has been selected, would you like to capture the whole screen?");
-    EXPECT_EQ(m.title, "Capture Error");
-    EXPECT_EQ(m.buttons, MsgButtons::YesNo);
-    EXPECT_EQ(m.icon, MsgIcon::Question);
+    EXPECT_TRUE(m_dialogs->showedOne(
+        {"No area has been selected, would you like to capture the whole screen?", "Capture Error",
+         MsgIcon::Question, MsgButtons::YesNo}));
     EXPECT_TRUE(m_chosen.isEmpty());  // No: the user can still draw
     EXPECT_FALSE(area->Timer1->isActive());
 

@@ -77,9 +77,8 @@ TEST(Editors, StartsTheEditorWithThePathAsOneArgument) {
     EXPECT_TRUE(dialogs->shown.isEmpty());
 
     EXPECT_FALSE(StartEditor(folder + "/missing", image));
-    ASSERT_EQ(dialogs->shown.size(), 1);
-    EXPECT_EQ(dialogs->shown[0].text, "Cannot launch " + folder + "/missing");
-    EXPECT_EQ(dialogs->shown[0].title, "File not Found!");
+    ASSERT_TRUE(dialogs->showedOne(
+        {.text = "Cannot launch " + folder + "/missing", .title = "File not Found!"}));
 }
 
 TEST(Editors, AddEditorProposesAndAdds) {

@@ -108,13 +108,12 @@ TEST_F(VarMenus, ADamagedFileGivesTheItemsBeforeTheDamageAndIsKeptAside) {
                                "\r\nb<name>B\r\nno marker\r\nc<name>C\r\n";
     write(damaged);
     m_menus->LoadMenu();
-    ASSERT_EQ(m_dialogs->shown.size(), 1);
-    EXPECT_EQ(m_dialogs->shown[0].text,
-              "An error occured while loading the list file 'GVImgwebs.dat'!\n\nThe items "
-              "before the damaged line are in the menu. The file as it was is kept as '" +
-                  path() + ".damaged'.");
-    EXPECT_EQ(m_dialogs->shown[0].title, "Error: 5");
-    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Critical);
+    ASSERT_TRUE(m_dialogs->showedOne(
+        {.text = "An error occured while loading the list file 'GVImgwebs.dat'!\n\nThe items "
+                 "before the damaged line are in the menu. The file as it was is kept as '" +
+                 path() + ".damaged'.",
+         .title = "Error: 5",
+         .icon = MsgIcon::Critical}));
     EXPECT_EQ(m_menus->entries(), (QList<MenuEntry>{{"A", "a"}}));
     EXPECT_EQ(read(path() + ".damaged"), damaged);
     // Gone aside whole, so the next load begins without it and says nothing more.

@@ -21,7 +21,9 @@
 #include "platform/Paths.h"
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
+#include "support/Bytes.h"
 #include "support/FakeDialogs.h"
+#include "support/ImageFiles.h"
 #include "support/TestEnvironment.h"
 #include "support/Tmpfs.h"
 #include "support/WindowFixture.h"
@@ -32,14 +34,7 @@ namespace {
 
 void writeRaw(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-QByteArray readRaw(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    ASSERT_TRUE(gvtest::writeBytes(path, bytes));
 }
 
 QString behindGapMessage(int missing, const QString& kept) {
@@ -155,7 +150,7 @@ TEST_F(Favourites, FavouritesBehindAGapAreKeptInTheFileAndTheUserIsToldOnce) {
         m_store.LoadFavourites();
         EXPECT_EQ(names(), c.names) << c.what;
         const QString kept = file + (i == 0 ? ".damaged" : QString(".damaged-%1").arg(i + 1));
-        EXPECT_EQ(readRaw(kept), bytes) << c.what;
+        EXPECT_EQ(gvtest::readBytes(kept), bytes) << c.what;
         ASSERT_EQ(m_dialogs->shown.size(), 1) << c.what;
         EXPECT_EQ(m_dialogs->shown[0].text, behindGapMessage(c.missing, kept)) << c.what;
         // Nothing is written for it, and it is told once.
@@ -183,9 +178,7 @@ TEST_F(Favourites, AUsedFolderOrNameIsRefusedWithItsMessage) {
                           Case{"Holiday", "/p/work", nameUsed, MsgIcon::None}}) {
         m_dialogs->shown.clear();
         EXPECT_FALSE(m_store.AddFavourite(c.name, c.folder));
-        ASSERT_EQ(m_dialogs->shown.size(), 1);
-        EXPECT_EQ(m_dialogs->shown[0].text, c.text);
-        EXPECT_EQ(m_dialogs->shown[0].icon, c.icon);
+        ASSERT_TRUE(m_dialogs->showedOne({.text = c.text, .icon = c.icon}));
     }
     // Renaming to another's name is refused; to its own name it moves to the end.
     EXPECT_FALSE(m_store.RenameFavourite("Holiday", "/p/holiday", "Work"));
@@ -295,10 +288,8 @@ TEST_F(FavouritesWindow, AFavouriteOnAVolumeNotMountedNowIsAnUnavailableDrive) {
                           w->FavList->visualItemRect(line).center());
     };
     clickLine();
-    ASSERT_EQ(m_dialogs->shown.size(), 1);
-    EXPECT_EQ(m_dialogs->shown[0].text, "Drive unavailable");
-    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(m_dialogs->shown[0].title, "Problem");
+    ASSERT_TRUE(m_dialogs->showedOne(
+        {.text = "Drive unavailable", .title = "Problem", .icon = MsgIcon::Exclamation}));
     EXPECT_EQ(w->currentFolder(), m_folder);
     // From the menu: the offer to delete it, declined.
     w->mnuFav1[0]->trigger();

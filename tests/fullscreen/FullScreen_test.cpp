@@ -53,12 +53,11 @@ TEST(FullScreenRules, PicturesAreCentredFittedOrScrolled) {
         {1281, 1280, {1267, 0, true, 14}},   // one pixel wider: the bar ranges over the rest
         {6000, 1280, {1267, 0, true, 4733}},
     };
+    const auto fields = [](const AxisLayout& a) {
+        return std::tuple(a.viewport, a.offset, a.barShown, a.barMaximum);
+    };
     for (const Case& c : cases) {
-        const AxisLayout a = fullScreenAxis(c.picture, c.screen, 13);
-        EXPECT_EQ(a.viewport, c.expected.viewport) << c.picture;
-        EXPECT_EQ(a.offset, c.expected.offset) << c.picture;
-        EXPECT_EQ(a.barShown, c.expected.barShown) << c.picture;
-        EXPECT_EQ(a.barMaximum, c.expected.barMaximum) << c.picture;
+        EXPECT_EQ(fields(fullScreenAxis(c.picture, c.screen, 13)), fields(c.expected)) << c.picture;
     }
 }
 
@@ -93,9 +92,9 @@ TEST(FullScreenRules, MouseButtonsStepWrapAndClose) {
     };
     for (const Case& c : cases) {
         const NavigationStep s = navigationStep(c.button, c.current, c.count, c.settings);
-        EXPECT_EQ(s.close, c.close) << c.button << " at " << c.current;
-        EXPECT_EQ(s.select, c.select) << c.button << " at " << c.current;
-        EXPECT_EQ(s.wrapMessage, c.message) << c.button << " at " << c.current;
+        EXPECT_EQ(std::tuple(s.close, s.select, s.wrapMessage),
+                  std::tuple(c.close, c.select, c.message))
+            << c.button << " at " << c.current;
     }
 }
 
@@ -166,9 +165,7 @@ TEST_F(FullScreen, OpensOnTheShownPictureAndStepsWithTheMouseButtons) {
 
     // Left at the first image wraps to the last, after saying so.
     clickPicture(*viewer, Qt::LeftButton);
-    ASSERT_EQ(m_dialogs->shown.size(), 1);
-    EXPECT_EQ(m_dialogs->shown[0].title, "Glimvane 2");
-    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Information);
+    ASSERT_TRUE(m_dialogs->showedOne({.title = "Glimvane 2", .icon = MsgIcon::Information}));
     EXPECT_EQ(viewer->shownPath(), file("wide.png"));
     EXPECT_EQ(viewer->Frame1->lblNumber->text(), "4");
     // One pixel wider than the screen: at 0, with the bar over the rest.
@@ -212,10 +209,8 @@ TEST_F(FullScreen, AnUnreadableFileClosesAndAnUnknownEndingKeepsThePicture) {
     EXPECT_EQ(viewer->picture().sizePixels(), QSize(40, 30));
     EXPECT_TRUE(m_dialogs->shown.isEmpty());
     clickPicture(*viewer, Qt::RightButton);
-    ASSERT_EQ(m_dialogs->shown.size(), 1);
-    EXPECT_EQ(m_dialogs->shown[0].text, "Error!");
-    EXPECT_EQ(m_dialogs->shown[0].title, "Glimvane Error");
-    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::None);
+    ASSERT_TRUE(
+        m_dialogs->showedOne({.text = "Error!", .title = "Glimvane Error", .icon = MsgIcon::None}));
     EXPECT_FALSE(viewer->isVisible());
     // The main window still shows its picture.
     EXPECT_EQ(appState().CurrentImagePath, file("a.png"));
@@ -462,10 +457,8 @@ TEST(MiniBrowserDrives, AVolumeThatCannotBeEnteredIsReportedAndTheFolderStays) {
     GV_REQUIRE_TMPFS(usb);
     // Listed while there, taken away before it is chosen.
     choose(usbRoot, [&] { ASSERT_TRUE(usb.unmount()); });
-    ASSERT_EQ(dialogs->shown.size(), 1);
-    EXPECT_EQ(dialogs->shown[0].text, "Drive unavailable");
-    EXPECT_EQ(dialogs->shown[0].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(dialogs->shown[0].title, "Problem");
+    ASSERT_TRUE(dialogs->showedOne(
+        {.text = "Drive unavailable", .title = "Problem", .icon = MsgIcon::Exclamation}));
     EXPECT_EQ(browser.folder(), root);
     ASSERT_TRUE(usb.mount());
     const passwd* nobody = ::getpwnam("nobody");

@@ -23,6 +23,7 @@
 #include "help/clsHelp.h"
 #include "platform/Paths.h"
 #include "support/FakeDialogs.h"
+#include "support/ImageFiles.h"
 #include "support/TestEnvironment.h"
 
 using namespace gv;
@@ -42,9 +43,7 @@ QByteArray builtHelpBytes() {
 }
 
 void install(const QByteArray& bytes) {
-    QFile f(installedHelp());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    ASSERT_TRUE(gvtest::writeBytes(installedHelp(), bytes));
 }
 
 void collect(const QList<SitemapItem>& items, QStringList& out) {

@@ -10,30 +10,6 @@ using namespace gvtest;
 
 namespace {
 
-constexpr QRgb kRed = 0xFFFF0000;
-constexpr QRgb kGreen = 0xFF00FF00;
-constexpr QRgb kBlue = 0xFF0000FF;
-constexpr QRgb kWhite = 0xFFFFFFFF;
-constexpr QRgb kBlack = 0xFF000000;
-constexpr QRgb kClear = 0;
-
-QString pixelText(QRgb c) {
-    return QString::number(c, 16).rightJustified(8, '0');
-}
-
-// Compares a decoded image with the expected rows, top row first.
-void expectPixels(const QImage& image, const QList<QList<QRgb>>& rows, const char* what) {
-    ASSERT_EQ(image.size(), QSize(int(rows.first().size()), int(rows.size()))) << what;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            EXPECT_TRUE(sameColour(image.pixel(x, y), rows[y][x]))
-                << what << " at " << x << "," << y << ": got "
-                << pixelText(image.pixel(x, y)).toStdString() << ", expected "
-                << pixelText(rows[y][x]).toStdString();
-        }
-    }
-}
-
 template <typename T>
 QList<T> reversed(QList<T> list) {
     std::reverse(list.begin(), list.end());

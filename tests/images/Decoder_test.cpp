@@ -6,12 +6,13 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <functional>
 
 #include "images/Decoder.h"
 #include "images/ImageTypeCatalogue.h"
+#include "support/Bytes.h"
 #include "support/ImageFiles.h"
+#include "support/RasterFiles.h"
 #include "support/TestEnvironment.h"
 
 using namespace gv;
@@ -226,53 +227,29 @@ TEST_F(Decoder, ReducedJpegDecodeFitsTheBoxAndKeepsTheFullImageReachable) {
 namespace {
 
 QByteArray bmpHeaderClaiming(int width, int height) {
-    QByteArray b(54, '\0');
-    auto put32 = [&b](int at, quint32 v) { qToLittleEndian(v, b.data() + at); };
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(2, 54 + 16);
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<quint32>(width));
-    put32(22, static_cast<quint32>(height));
-    qToLittleEndian<quint16>(1, b.data() + 26);
-    qToLittleEndian<quint16>(24, b.data() + 28);
-    return b + QByteArray(16, '\x7f');
+    return bmpBytes({40, width, height, 24, 0, {}, {}, QByteArray(16, '\x7f')});
 }
 
 QByteArray tgaHeaderClaiming(int width, int height) {
-    QByteArray b(18, '\0');
-    b[2] = 2;
-    qToLittleEndian<quint16>(static_cast<quint16>(width), b.data() + 12);
-    qToLittleEndian<quint16>(static_cast<quint16>(height), b.data() + 14);
-    b[16] = 24;
-    return b + QByteArray(64, '\x10');
+    TgaLayout tga;
+    tga.width = width;
+    tga.height = height;
+    tga.pixels = QByteArray(64, '\x10');
+    return tgaBytes(tga);
 }
 
 QByteArray gifHeaderClaiming(int width, int height) {
-    QByteArray b("GIF89a");
-    b.append(QByteArray(7, '\0'));
-    qToLittleEndian<quint16>(static_cast<quint16>(width), b.data() + 6);
-    qToLittleEndian<quint16>(static_cast<quint16>(height), b.data() + 8);
-    b[10] = 0;
-    QByteArray descriptor(10, '\0');
-    descriptor[0] = 0x2C;
-    qToLittleEndian<quint16>(static_cast<quint16>(width), descriptor.data() + 5);
-    qToLittleEndian<quint16>(static_cast<quint16>(height), descriptor.data() + 7);
-    return b + descriptor + QByteArray("\x02\x02\x4c\x01\x00\x3b", 6);
+    // No colour table; an image as large as the screen, then a scrap of data.
+    Bytes b;
+    b.raw("GIF89a").le16(width).le16(height).zeros(3).u8(0x2C).zeros(4).le16(width);
+    return b.le16(height).u8(0).raw(QByteArray("\x02\x02\x4c\x01\x00\x3b", 6)).data();
 }
 
 QByteArray pcxHeaderClaiming(int width, int height) {
-    QByteArray b(128, '\0');
-    b[0] = 0x0A;
-    b[1] = 5;
-    b[2] = 1;
-    b[3] = 8;
-    qToLittleEndian<quint16>(static_cast<quint16>(width - 1), b.data() + 8);
-    qToLittleEndian<quint16>(static_cast<quint16>(height - 1), b.data() + 10);
-    b[65] = 3;
-    qToLittleEndian<quint16>(static_cast<quint16>(width), b.data() + 66);
-    return b + QByteArray(64, '\x01');
+    // Three planes of eight bits, a line of `width` bytes each.
+    Bytes b;
+    b.u8(0x0A).u8(5).u8(1).u8(8).zeros(4).le16(width - 1).le16(height - 1).zeros(53).u8(3);
+    return b.le16(width).zeros(60).raw(QByteArray(64, '\x01')).data();
 }
 
 }  // namespace
@@ -319,23 +296,11 @@ TEST_F(Decoder, TheBudgetDecidesWhatFits) {
 TEST_F(Decoder, BrokenFilesAreInvalidPictures) {
     const QImage image = quadrantImage(kSize);
     // Good files of each kind, to cut short or mislabel.
-    const std::pair<const char*, Writer> good[] = {
-        {"good.bmp", writeBmp},
-        {"good.rle", writeRle8Bmp},
-        {"good.jpg", [](auto& p, auto& i) { return writeJpeg(p, i, 90); }},
-        {"good.gif", [](auto& p, auto& i) { return writeGif(p, i); }},
-        {"good.png", writePng},
-        {"good.tif", writeTiff},
-        {"good.tga", [](auto& p, auto& i) { return writeTga(p, i); }},
-        {"good.pcx", writePcx},
-        {"good.pct", writePict},
-        {"good.ico", [](auto& p, auto& i) { return writeIco(p, {i}); }},
-        {"good.cur", [](auto& p, auto& i) { return writeCur(p, i, {}); }},
-        {"good.eps", writeEpsWithTiffPreview},
-    };
     QStringList broken;
-    for (const auto& [name, write] : good) {
-        ASSERT_TRUE(write(path(name), image)) << name;
+    for (const char* name :
+         {"good.bmp", "good.rle", "good.jpg", "good.gif", "good.png", "good.tif", "good.tga",
+          "good.pcx", "good.pct", "good.ico", "good.cur", "good.eps"}) {
+        ASSERT_TRUE(writeImageFile(path(name), image)) << name;
         const QString ext = QString(name).mid(4);
         // Empty, cut inside the header, and noise, each under the type's own extension.
         writeEmptyFile(path("empty" + ext));

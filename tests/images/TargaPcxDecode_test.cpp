@@ -10,25 +10,11 @@ using namespace gvtest;
 
 namespace {
 
-constexpr QRgb kRed = 0xFFFF0000;
-constexpr QRgb kGreen = 0xFF00FF00;
-constexpr QRgb kBlue = 0xFF0000FF;
-constexpr QRgb kWhite = 0xFFFFFFFF;
-constexpr QRgb kBlack = 0xFF000000;
-constexpr QRgb kClear = 0;
-
 void expectRows(const QString& path, const QList<QList<QRgb>>& rows, const char* what) {
     QString why;
     const QImage image = decodeToArgb(path, &why);
     ASSERT_FALSE(image.isNull()) << what << ": " << why.toStdString();
-    ASSERT_EQ(image.size(), QSize(int(rows.first().size()), int(rows.size()))) << what;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            EXPECT_TRUE(sameColour(image.pixel(x, y), rows[y][x]))
-                << what << " at " << x << "," << y << ": got " << std::hex << image.pixel(x, y)
-                << ", expected " << rows[y][x];
-        }
-    }
+    expectPixels(image, rows, what);
 }
 
 struct TgaCase {

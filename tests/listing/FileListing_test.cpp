@@ -17,6 +17,7 @@
 #include "images/ImageTypeCatalogue.h"
 #include "listing/FileListing.h"
 #include "platform/FileNameBytes.h"
+#include "support/ImageFiles.h"
 #include "support/RawFolder.h"
 #include "support/TestEnvironment.h"
 
@@ -400,8 +401,7 @@ TEST(FileNames, MadeOnDemandTheyEqualTheListedStrings) {
     const QStringList names = {"b10.jpg", "b2.JPG",    "été.png",      "A.gif",      "notes.txt",
                                "x y.bmp", "Zebra.tif", "ünïcode.jpeg", ".hidden.png"};
     for (const QString& n : names) {
-        QFile f(dir.path() + "/" + n);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(gvtest::writeBytes(dir.path() + "/" + n, {}));
     }
     const QString pattern = "*.jpg;*.jpeg;*.png;*.gif;*.bmp;*.tif";
     bool ok = false;

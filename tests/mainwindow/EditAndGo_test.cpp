@@ -23,6 +23,7 @@
 #include "platform/TrayIcon.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
+#include "support/Bytes.h"
 #include "support/ImageFiles.h"
 #include "support/MetafileWriter.h"
 #include "support/TestEnvironment.h"
@@ -37,13 +38,10 @@ namespace {
 class EditAndGo : public gvtest::WindowFixture {
 protected:
     static void write(const QString& name, const QByteArray& bytes) {
-        QFile f(joinPath(programFolder(), name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+        ASSERT_TRUE(gvtest::writeBytes(joinPath(programFolder(), name), bytes));
     }
     static QByteArray read(const QString& name) {
-        QFile f(joinPath(programFolder(), name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+        return gvtest::readBytes(joinPath(programFolder(), name));
     }
 };
 
@@ -243,10 +241,9 @@ TEST_F(EditAndGo, SitesOpenThroughTheDesktopButNeverStartAProgram) {
     EXPECT_TRUE(m_dialogs->shown.isEmpty());
     w->mnuMyWebs[1]->trigger();
     EXPECT_EQ(desktop.opened.size(), 1);
-    ASSERT_EQ(m_dialogs->shown.size(), 1);
-    EXPECT_EQ(m_dialogs->shown[0].text,
-              "The address '" + file("editor.desktop") +
-                  "' names a program on this computer, not a web site or a document. Glimvane "
-                  "does not start programs from its lists of sites.");
-    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Exclamation);
+    ASSERT_TRUE(m_dialogs->showedOne(
+        {.text = "The address '" + file("editor.desktop") +
+                 "' names a program on this computer, not a web site or a document. Glimvane "
+                 "does not start programs from its lists of sites.",
+         .icon = MsgIcon::Exclamation}));
 }

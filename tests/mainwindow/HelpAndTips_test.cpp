@@ -14,14 +14,16 @@
 #include "fullscreen/frmFullscn.h"
 #include "help/HelpViewer.h"
 #include "help/clsHelp.h"
-#include "widgets/FileListBox.h"
 #include "options/options.h"
 #include "platform/Controls.h"
 #include "platform/Paths.h"
 #include "settings/SettingKeys.h"
+#include "support/Bytes.h"
+#include "support/ImageFiles.h"
 #include "support/WindowFixture.h"
 #include "tips/Tips.h"
 #include "tips/frmTips.h"
+#include "widgets/FileListBox.h"
 
 using namespace gv;
 
@@ -56,9 +58,7 @@ protected:
 TEST_F(HelpAndTips, AFirstStartAsksItsQuestionsAndShowsATip) {
     installBuilt("GVTIPS.GVR");
     // With the program's file there, a first start asks about the desktop icons too.
-    QFile program(programPath());
-    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
-    program.close();
+    ASSERT_TRUE(gvtest::writeBytes(programPath(), {}));
     m_dialogs->messageAnswers.enqueue(MsgAnswer::No);
     open();
     ASSERT_FALSE(m_dialogs->shown.isEmpty());
@@ -67,9 +67,8 @@ TEST_F(HelpAndTips, AFirstStartAsksItsQuestionsAndShowsATip) {
     ASSERT_NE(tips, nullptr);
     EXPECT_TRUE(tips->isVisible());
     EXPECT_EQ(tips->parentWidget(), w.get());
-    QFile file(QStringLiteral(GLIMVANE_BINARY_DIR "/GVTIPS.GVR"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QString::fromUtf8(file.readAll()).split('\n').contains(tips->lblTipText->text()));
+    const QByteArray file = gvtest::readBytes(QStringLiteral(GLIMVANE_BINARY_DIR "/GVTIPS.GVR"));
+    EXPECT_TRUE(QString::fromUtf8(file).split('\n').contains(tips->lblTipText->text()));
     EXPECT_TRUE(tips->chkLoadTipsAtStartup->isChecked());
     for (QAction* a : {w->mnuHelpcont, w->mnuReadme, w->mnuTips}) {
         EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
@@ -107,10 +106,9 @@ TEST_F(HelpAndTips, ReadMeOpensInTheDesktopsViewerOrSaysItIsMissing) {
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
     open();
     w->mnuReadme->trigger();
-    ASSERT_EQ(m_dialogs->shown.size(), 1);
-    EXPECT_EQ(m_dialogs->shown[0].text, "The Readme file (Readme.txt) was not found!");
-    EXPECT_EQ(m_dialogs->shown[0].title, "File not found");
-    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Exclamation);
+    ASSERT_TRUE(m_dialogs->showedOne({.text = "The Readme file (Readme.txt) was not found!",
+                                      .title = "File not found",
+                                      .icon = MsgIcon::Exclamation}));
     EXPECT_TRUE(opened.urls.isEmpty());
 
     installBuilt("Readme.txt");
@@ -160,10 +158,8 @@ TEST_F(HelpAndTips, EveryHelpButtonOpensItsTopic) {
     static const unsigned char kGif87a[] = {
         'G',  'I',  'F', '8', '7', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0,    0, 0, 0xFF, 0xFF,
         0xFF, 0x2C, 0,   0,   0,   0,   1, 0, 1, 0, 0,    2, 2, 0x44, 1, 0, 0x3B};
-    QFile gif(file("old.gif"));
-    ASSERT_TRUE(gif.open(QIODevice::WriteOnly));
-    gif.write(reinterpret_cast<const char*>(kGif87a), sizeof kGif87a);
-    gif.close();
+    ASSERT_TRUE(gvtest::writeBytes(
+        file("old.gif"), QByteArray(reinterpret_cast<const char*>(kGif87a), sizeof kGif87a)));
     w->helpWindows()->CloseAll();
     m_dialogs->shown.clear();
     m_dialogs->messageAnswers.enqueue(MsgAnswer::Yes);

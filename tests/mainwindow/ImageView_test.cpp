@@ -18,9 +18,6 @@
 #include <QTest>
 
 #include "images/Picture.h"
-#include "widgets/FileListBox.h"
-#include "widgets/ImageBox.h"
-#include "widgets/ViewMath.h"
 #include "mainwindow/FilePropertiesDialog.h"
 #include "mainwindow/frmGlimvane.h"
 #include "mainwindow/frmJpegQual.h"
@@ -29,13 +26,18 @@
 #include "platform/Settings.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
+#include "support/Bytes.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeTrayIcon.h"
 #include "support/ImageFiles.h"
 #include "support/MetafileWriter.h"
+#include "support/RasterFiles.h"
 #include "support/TestEnvironment.h"
 #include "support/Tmpfs.h"
 #include "support/WindowFixture.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
+#include "widgets/ViewMath.h"
 
 using namespace gv;
 
@@ -152,13 +154,12 @@ TEST_F(ImageView, BrokenFilesGiveTheInvalidFormatMessageAndTheLogo) {
         click("real.png");
         m_dialogs->shown.clear();
         click(name);
-        ASSERT_EQ(m_dialogs->shown.size(), 1);
-        EXPECT_EQ(m_dialogs->shown[0].text,
-                  "The file " + file(name) +
-                      " is an invalid or unknown image format. The file extension indicates it "
-                      "should be supported, it may have an incorrect extension");
-        EXPECT_EQ(m_dialogs->shown[0].title, "Glimvane");
-        EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::None);
+        ASSERT_TRUE(m_dialogs->showedOne(
+            {.text = "The file " + file(name) +
+                     " is an invalid or unknown image format. The file extension indicates it "
+                     "should be supported, it may have an incorrect extension",
+             .title = "Glimvane",
+             .icon = MsgIcon::None}));
         EXPECT_TRUE(w->logoShown());
         EXPECT_EQ(w->windowTitle(), "Glimvane - Vividra");
     }
@@ -172,19 +173,8 @@ TEST_F(ImageView, BrokenFilesGiveTheInvalidFormatMessageAndTheLogo) {
 
 TEST_F(ImageView, AnImageBeyondTheMemoryBudgetIsRefused) {
     // A bitmap header that claims 60000 x 60000 pixels, with almost no data behind it.
-    QByteArray bmp(54, '\0');
-    auto put32 = [&bmp](int at, qint32 v) { memcpy(bmp.data() + at, &v, 4); };
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put32(2, 54 + 16);
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, 60000);
-    put32(22, 60000);
-    bmp[26] = 1;
-    bmp[28] = 24;
-    bmp.append(QByteArray(16, '\x7f'));
-    ASSERT_TRUE(gvtest::writeBytes(file("huge.bmp"), bmp));
+    ASSERT_TRUE(gvtest::writeBytes(
+        file("huge.bmp"), gvtest::bmpBytes({40, 60000, 60000, 24, 0, {}, {}, QByteArray(16, 1)})));
     open();
     click("huge.bmp");
     ASSERT_NE(lastMessage(), nullptr);
@@ -452,10 +442,7 @@ TEST_F(ImageView, CancellingTheQualityWritesNothing) {
     // Agreeing to replace a file and then cancelling the quality leaves both as they were:
     // the old file is not written and not shown in place of the picture.
     ASSERT_TRUE(gvtest::writeJpeg(file("old.jpg"), testImage({8, 8})));
-    QFile before(file("old.jpg"));
-    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
-    const QByteArray oldBytes = before.readAll();
-    before.close();
+    const QByteArray oldBytes = gvtest::readBytes(file("old.jpg"));
     m_dialogs->fileAnswers.enqueue(FileChoice{file("old"), "old", 1});
     m_dialogs->messageAnswers.enqueue(MsgAnswer::Yes);
     m_dialogs->shown.clear();
@@ -463,9 +450,7 @@ TEST_F(ImageView, CancellingTheQualityWritesNothing) {
     // The file dialog, the replace question, the quality dialog.
     ASSERT_EQ(m_dialogs->shown.size(), 3);
     EXPECT_EQ(m_dialogs->shown[1].text, "old.jpg already exists.\nDo you want to replace it?");
-    QFile after(file("old.jpg"));
-    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
-    EXPECT_EQ(after.readAll(), oldBytes);
+    EXPECT_EQ(gvtest::readBytes(file("old.jpg")), oldBytes);
     EXPECT_EQ(w->windowTitle(), "Glimvane - Unsaved Image");
     EXPECT_EQ(w->File1->currentRow(), -1);
 }
@@ -749,10 +734,8 @@ TEST_F(ImageView, TheOldGifWarningShowsOnce) {
     EXPECT_FALSE(busyWhileShown);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(panel("ftype"), "GIF File (87a)");
-    ASSERT_EQ(m_dialogs->shown.size(), 1);
-    EXPECT_EQ(m_dialogs->shown[0].title, "GIF 87a Support");
-    EXPECT_EQ(m_dialogs->shown[0].buttons, MsgButtons::YesNo);
-    EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Information);
+    ASSERT_TRUE(m_dialogs->showedOne(
+        {.title = "GIF 87a Support", .icon = MsgIcon::Information, .buttons = MsgButtons::YesNo}));
     EXPECT_TRUE(m_dialogs->shown[0].text.startsWith(
         "Glimvane can sometimes give poor performance loading the older 87a GIF file type"));
     EXPECT_EQ(GetSetting(keys::kGif87Warn), "True");

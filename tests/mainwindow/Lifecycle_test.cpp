@@ -22,6 +22,7 @@
 #include "settings/clsIface.h"
 #include "startup/AppState.h"
 #include "startup/modInstances.h"
+#include "support/Bytes.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeTrayIcon.h"
 #include "support/ImageFiles.h"
@@ -48,10 +49,7 @@ protected:
     static int px(double twips, bool horizontal = true) {
         return qRound(twips / (horizontal ? twipsPerPixelX() : twipsPerPixelY()));
     }
-    static void makeProgramFile() {
-        QFile f(programPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    static void makeProgramFile() { ASSERT_TRUE(gvtest::writeBytes(programPath(), {})); }
 
     gvtest::ScopedFakeDialogs m_dialogs;
     gvtest::ScopedFakeTray m_tray;
@@ -136,12 +134,9 @@ TEST_F(Lifecycle, CancelOnTheUnsavedQuestionKeepsTheWindowAndWritesNothing) {
     m_dialogs->messageAnswers.enqueue(MsgAnswer::Cancel);
     EXPECT_FALSE(w->close());
     EXPECT_TRUE(w->isVisible());
-    ASSERT_EQ(m_dialogs->shown.size(), 1);
-    const auto& m = m_dialogs->shown[0];
-    EXPECT_EQ(m.text, "The image showing has not been saved, save it now?");
-    EXPECT_EQ(m.title, "Save Image?");
-    EXPECT_EQ(m.buttons, MsgButtons::YesNoCancel);
-    EXPECT_EQ(m.icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(
+        m_dialogs->showedOne({"The image showing has not been saved, save it now?", "Save Image?",
+                              MsgIcon::Exclamation, MsgButtons::YesNoCancel}));
     for (const char* key : {"window", "left", "top", "width", "height", "cursormode", "Favlist",
                             "btwidth", "browsermode"}) {
         EXPECT_FALSE(SettingExists("Glimvane2", "Options", key)) << key;
@@ -218,11 +213,10 @@ TEST_F(Lifecycle, DesktopIconsAreMadeOnYes) {
     m_dialogs->messageAnswers.enqueue(MsgAnswer::Yes);
     auto w = load();
     ASSERT_EQ(m_dialogs->titles(), QStringList{"Desktop Icons"});
-    QFile launcher(gvtest::testFolders().home + "/Desktop/Glimvane.desktop");
-    ASSERT_TRUE(launcher.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(launcher.readAll());
+    const QString launcher = gvtest::testFolders().home + "/Desktop/Glimvane.desktop";
+    const QString text = QString::fromUtf8(gvtest::readBytes(launcher));
     EXPECT_TRUE(text.contains("Exec=" + programPath() + " %f")) << text.toStdString();
-    EXPECT_TRUE(launcher.permissions() & QFileDevice::ExeOwner);
+    EXPECT_TRUE(QFile::permissions(launcher) & QFileDevice::ExeOwner);
 }
 
 TEST_F(Lifecycle, ScreenSizesGiveTheirResolutionClass) {

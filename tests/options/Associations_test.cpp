@@ -207,11 +207,10 @@ TEST_F(Associations, AListThatCannotBeReadOrWrittenIsReportedOnceAndLeftAsItIs) 
         for (const AssociationType& type : kAssociationTypes) {
             associations.SetFileTypeAssociation(true, type);
         }
-        ASSERT_EQ(m_dialogs->shown.size(), 1);
-        EXPECT_EQ(m_dialogs->shown[0].text, "Glimvane cannot change the file types in '" + list +
-                                                "': " + c.problem +
-                                                ". The file was left as it is.");
-        EXPECT_EQ(m_dialogs->shown[0].icon, MsgIcon::Exclamation);
+        ASSERT_TRUE(
+            m_dialogs->showedOne({.text = "Glimvane cannot change the file types in '" + list +
+                                          "': " + c.problem + ". The file was left as it is.",
+                                  .icon = MsgIcon::Exclamation}));
         if (!c.dangling) {
             EXPECT_EQ(PrivateDesktop::read(list), c.text);
             struct stat st {};

@@ -14,6 +14,8 @@
 #include "options/DesktopShortcuts.h"
 #include "platform/FileNameBytes.h"
 #include "platform/Paths.h"
+#include "support/Bytes.h"
+#include "support/ImageFiles.h"
 #include "support/TestEnvironment.h"
 
 using namespace gv;
@@ -29,16 +31,8 @@ QString run(const QString& program, const QStringList& args) {
 }
 
 void write(const QString& path, const QByteArray& bytes, mode_t mode = 0644) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    f.write(bytes);
-    f.close();
+    ASSERT_TRUE(gvtest::writeBytes(path, bytes)) << path.toStdString();
     ::chmod(QFile::encodeName(path).constData(), mode);
-}
-
-QByteArray read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 }  // namespace
@@ -72,7 +66,7 @@ TEST(DesktopShortcuts, EntriesAreValidAndRunTheProgramWhateverItsPathHolds) {
         write(home + "/check.desktop", *launcher);
         run("gio", {"launch", home + "/check.desktop", home + "/a b.png"});
         EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(ran); }, 5000));
-        EXPECT_EQ(QString::fromUtf8(read(ran)), program + "|" + home + "/a b.png");
+        EXPECT_EQ(QString::fromUtf8(gvtest::readBytes(ran)), program + "|" + home + "/a b.png");
     }
     // A program whose path is not UTF-8 cannot be named in an entry.
     EXPECT_FALSE(
@@ -88,15 +82,16 @@ TEST(DesktopShortcuts, DesktopIconsAreExecutableLaunchersThatLeaveTheUsersOwnFil
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(launcher).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0755u);
-    EXPECT_TRUE(read(launcher).contains("Exec=" + QFile::encodeName(programPath()) + " %f\n"));
+    EXPECT_TRUE(
+        gvtest::readBytes(launcher).contains("Exec=" + QFile::encodeName(programPath()) + " %f\n"));
 
     // With it, both; a launcher of Glimvane's own is written again.
     write(joinPath(programFolder(), "gvupdate"), "#!/bin/sh\n", 0755);
     write(launcher, "[Desktop Entry]\nName=old\nX-Glimvane-Written=true\n");
     EXPECT_EQ(CreateDesktopIcons(), (QStringList{launcher, update}));
-    EXPECT_TRUE(read(launcher).contains("Name=Glimvane\n"));
-    EXPECT_TRUE(
-        read(update).contains("Exec=" + QFile::encodeName(programFolder()) + "/gvupdate\n"));
+    EXPECT_TRUE(gvtest::readBytes(launcher).contains("Name=Glimvane\n"));
+    EXPECT_TRUE(gvtest::readBytes(update).contains("Exec=" + QFile::encodeName(programFolder()) +
+                                                   "/gvupdate\n"));
 
     // A file the user made under that name, or a link there, stays as it is.
     const QByteArray mine = "[Desktop Entry]\nName=My own\nExec=glimvane --mine\n";
@@ -104,6 +99,6 @@ TEST(DesktopShortcuts, DesktopIconsAreExecutableLaunchersThatLeaveTheUsersOwnFil
     QFile::remove(update);
     ASSERT_TRUE(QFile::link(launcher, update));
     EXPECT_EQ(CreateDesktopIcons(), QStringList());
-    EXPECT_EQ(read(launcher), mine);
+    EXPECT_EQ(gvtest::readBytes(launcher), mine);
     EXPECT_TRUE(QFileInfo(update).isSymLink());
 }

@@ -12,6 +12,8 @@
 #include <QProcess>
 
 #include "platform/Paths.h"
+#include "support/Bytes.h"
+#include "support/ImageFiles.h"
 #include "support/TestEnvironment.h"
 
 namespace gvtest {
@@ -64,14 +66,9 @@ public:
         return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
     }
     static void write(const QString& path, const QByteArray& bytes) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-        f.write(bytes);
+        ASSERT_TRUE(gvtest::writeBytes(path, bytes)) << path.toStdString();
     }
-    static QByteArray read(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
+    static QByteArray read(const QString& path) { return gvtest::readBytes(path); }
 
 private:
     struct Saved {

@@ -20,6 +20,7 @@
 #include "settings/SettingKeys.h"
 #include "settings/SettingsFileNotices.h"
 #include "settings/clsIface.h"
+#include "support/Bytes.h"
 #include "support/FakeDialogs.h"
 #include "support/TestEnvironment.h"
 
@@ -38,27 +39,18 @@ void writeRawStore(const QString& application, const QString& text) {
     writeRawBytes(application, text.toUtf8());
 }
 
-QByteArray readRaw(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 }  // namespace
 
-TEST(SettingsStore, NamesAreFoundWithoutRegardToCase) {
+TEST(SettingsStore, NamesAreFoundWithoutRegardToCaseWhoeverWroteThem) {
     SaveSetting("Glimvane2", "options", "DragSen", "5");
     EXPECT_EQ(GetSetting("Glimvane2", "Options", "dragsen", "3"), "5");
     EXPECT_EQ(GetSetting("Glimvane2", "OPTIONS", "DRAGSEN"), "5");
     // A second write in other case replaces the value instead of adding a twin.
     SaveSetting("Glimvane2", "Options", "dragsen", "2");
     EXPECT_EQ(GetSetting("Glimvane2", "options", "DragSen"), "2");
-    QFile f(settingsFilePath("Glimvane2"));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QString raw = QString::fromUtf8(f.readAll());
+    const QString raw = QString::fromUtf8(gvtest::readBytes(settingsFilePath("Glimvane2")));
     EXPECT_EQ(raw.count("dragsen", Qt::CaseInsensitive), 1) << raw.toStdString();
-}
-
-TEST(SettingsStore, HandEditedFileInOtherCaseStillWorks) {
+    // Edited by hand.
     writeRawStore("Glimvane2", "[OPTIONS]\nBtWidth=300\n[Interface]\nStartdir=/tmp/x y,z\n");
     EXPECT_EQ(GetSetting("Glimvane2", "Options", "btwidth", "150"), "300");
     EXPECT_EQ(GetSetting("Glimvane2", "interface", "startdir"), "/tmp/x y,z");
@@ -116,9 +108,7 @@ TEST(SettingsStore, ADeletedFileMeansTheDefaultsAgain) {
     EXPECT_FALSE(SettingExists("Glimvane2", "Options", "DragSen"));
     // The next write makes a file with that value alone.
     SaveSetting("Glimvane2", "Options", "BtWidth", "200");
-    QFile f(settingsFilePath("Glimvane2"));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QString raw = QString::fromUtf8(f.readAll());
+    const QString raw = QString::fromUtf8(gvtest::readBytes(settingsFilePath("Glimvane2")));
     EXPECT_TRUE(raw.contains("btwidth=200", Qt::CaseInsensitive)) << raw.toStdString();
     EXPECT_FALSE(raw.contains("DragSen", Qt::CaseInsensitive)) << raw.toStdString();
 }
@@ -169,21 +159,24 @@ TEST(SettingsStore, AnEmptyLockLeftByAKilledWriterDoesNotHoldUpTheNextWrite) {
     }
 }
 
-TEST(clsIface, FirstStartGivesTheDefaults) {
-    clsIface iface;
-    EXPECT_EQ(iface.BrowserTools(), 0);
-    EXPECT_EQ(iface.BrowserToolsWidth(), 150);
-    EXPECT_EQ(iface.BrowserToolsDockMode(), 1);
-    EXPECT_EQ(iface.FileseekToggle(), 0);
-    EXPECT_EQ(iface.BrowserMode(), 1);
-}
-
-TEST(clsIface, StoredWidthBelowTheMinimumIsRaised) {
-    for (const auto& [stored, expected] : std::vector<std::pair<QString, int>>{
-             {"90", 150}, {"149", 150}, {"150", 150}, {"151", 151}, {"-5", 150}, {"600", 600}}) {
+TEST(clsIface, AbsentDamagedOrTooSmallValuesGiveTheDefaults) {
+    const auto state = [] {
+        clsIface i;
+        return std::tuple(i.BrowserTools(), i.BrowserToolsWidth(), i.BrowserToolsDockMode(),
+                          i.FileseekToggle(), i.BrowserMode());
+    };
+    EXPECT_EQ(state(), std::tuple(0, 150, 1, 0, 1));  // the first start
+    SaveSetting(keys::kBrowserDock, "left");
+    EXPECT_EQ(state(), std::tuple(0, 150, 1, 0, 1));
+    for (const auto& [stored, expected] : std::vector<std::pair<QString, int>>{{"90", 150},
+                                                                               {"149", 150},
+                                                                               {"150", 150},
+                                                                               {"151", 151},
+                                                                               {"-5", 150},
+                                                                               {"600", 600},
+                                                                               {"", 150}}) {
         SaveSetting(keys::kBtWidth, stored);
-        clsIface iface;
-        EXPECT_EQ(iface.BrowserToolsWidth(), expected) << stored.toStdString();
+        EXPECT_EQ(clsIface().BrowserToolsWidth(), expected) << stored.toStdString();
     }
 }
 
@@ -212,14 +205,6 @@ TEST(clsIface, WritesItsFiveKeysWhenReleasedAndRaisesChangeOnFourOfThem) {
     EXPECT_EQ(again.BrowserMode(), 0);
 }
 
-TEST(clsIface, DamagedValuesFallBackToDefaults) {
-    SaveSetting(keys::kBrowserDock, "left");
-    SaveSetting(keys::kBtWidth, "");
-    clsIface iface;
-    EXPECT_EQ(iface.BrowserToolsDockMode(), 1);
-    EXPECT_EQ(iface.BrowserToolsWidth(), 150);
-}
-
 TEST(SettingsStore, LinesTheStoreCannotReadAreKeptInACopyBeforeTheFirstWrite) {
     const QString damaged =
         "[options]\nkeep=1\na line someone typed\n[half a section\nx=2\n\x01\x02 noise\n";
@@ -227,9 +212,7 @@ TEST(SettingsStore, LinesTheStoreCannotReadAreKeptInACopyBeforeTheFirstWrite) {
     SaveSetting("Glimvane2", "options", "new", "5");
     EXPECT_EQ(GetSetting("Glimvane2", "options", "keep"), "1");
     EXPECT_EQ(GetSetting("Glimvane2", "options", "new"), "5");
-    QFile copy(settingsFilePath("Glimvane2") + ".damaged");
-    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(copy.readAll()), damaged);
+    EXPECT_EQ(gvtest::readBytes(settingsFilePath("Glimvane2") + ".damaged"), damaged.toUtf8());
     // The file written is whole again: later writes keep no more copies.
     SaveSetting("Glimvane2", "options", "new", "6");
     DeleteSetting("Glimvane2", "options", "keep");
@@ -246,9 +229,7 @@ TEST(SettingsStore, AFolderWhoseNameIsNotUtf8KeepsItsBytes) {
     SaveSetting(keys::kStartDir, odd);
     SaveSetting("Glimvane2", "Favs", "favf1", lookAlike);
     SaveSetting("Glimvane2", "Favs", "favn1", "file:///looks/like%20a/url");
-    QFile f(settingsFilePath("Glimvane2"));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray raw = f.readAll();
+    const QByteArray raw = gvtest::readBytes(settingsFilePath("Glimvane2"));
     EXPECT_TRUE(raw.contains("file:///media/card/b%FF%20%E9t%E9")) << raw.toStdString();
     // Read back by another process (the file is read again when it changed on disk).
     writeRawStore("Glimvane2", QString::fromUtf8(raw));
@@ -266,7 +247,7 @@ TEST(SettingsStore, NulBytesAndTextThatIsNotUtf8AreKeptInACopyBeforeTheFirstWrit
         SaveSetting("Glimvane2", "options", "new", "5");
         EXPECT_EQ(GetSetting("Glimvane2", "options", "keep"), "1");
         const QString copy = settingsFilePath("Glimvane2") + (i == 0 ? ".damaged" : ".damaged-2");
-        EXPECT_EQ(readRaw(copy), files[i]) << i;
+        EXPECT_EQ(gvtest::readBytes(copy), files[i]) << i;
     }
 }
 
@@ -289,7 +270,7 @@ TEST(SettingsStore, AFileTheStoreCannotUseIsMovedAsideUnchangedAndReportedOnce) 
          "it is larger than 4 MB, far too large to be a settings file",
          [&](const QString& kept) {
              return QFileInfo(kept).size() == kMaxSettingsFileBytes + 1 &&
-                    readRaw(kept).startsWith(head);
+                    gvtest::readBytes(kept).startsWith(head);
          }},
         {"a folder",
          [&] {

@@ -9,6 +9,7 @@
 #include "settings/SettingKeys.h"
 #include "startup/modInstances.h"
 #include "support/FakeDialogs.h"
+#include "support/ImageFiles.h"
 #include "support/TestEnvironment.h"
 
 using namespace gv;
@@ -17,9 +18,7 @@ using gvtest::ScopedFakeDialogs;
 namespace {
 
 void touch(const QString& path) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("x");
+    ASSERT_TRUE(gvtest::writeBytes(path, "x"));
 }
 
 const QDate kToday(2026, 12, 6);
@@ -41,16 +40,12 @@ TEST(UpdateReminder, RemindsFromThirtyFiveDaysOnAndForgetsFutureDates) {
         SaveSetting(keys::kLastGvUpdate, formatStoredDate(last));
         UpdateReminder(kToday);
         if (c.reminds) {
-            ASSERT_EQ(fake->shown.size(), 1);
-            const auto& m = fake->shown[0];
-            EXPECT_EQ(m.text,
-                      "Glimvane Update last checked for a new version of Glimvane on the " +
-                          formatStoredDate(last) +
-                          ", it is recommended that you check once a month.\r\n\r\n"
-                          "Would you like to run Glimvane Update now?");
-            EXPECT_EQ(m.title, "Glimvane");
-            EXPECT_EQ(m.buttons, MsgButtons::YesNo);
-            EXPECT_EQ(m.icon, MsgIcon::Information);
+            EXPECT_TRUE(fake->showedOne(
+                {"Glimvane Update last checked for a new version of Glimvane on the " +
+                     formatStoredDate(last) +
+                     ", it is recommended that you check once a month.\r\n\r\n"
+                     "Would you like to run Glimvane Update now?",
+                 "Glimvane", MsgIcon::Information, MsgButtons::YesNo}));
             // Whatever the answer, the reminder starts counting again from today.
             EXPECT_EQ(parseStoredDate(GetSetting(keys::kLastGvUpdate)), kToday);
         } else {
@@ -140,12 +135,11 @@ TEST(ComponentsCheck, ACompleteBuildMissesNothing) {
 TEST(RootFolder, TheProgramRefusesToRunFromAVolumeRoot) {
     ScopedFakeDialogs fake;
     EXPECT_TRUE(RefuseRootFolder("/"));
-    ASSERT_EQ(fake->shown.size(), 1);
-    EXPECT_EQ(fake->shown[0].text,
-              "Glimvane cannot be run from a root directory! Please install to a deeper "
-              "directory.");
-    EXPECT_EQ(fake->shown[0].icon, MsgIcon::Critical);
-    EXPECT_EQ(fake->shown[0].title, "Glimvane");
+    ASSERT_TRUE(fake->showedOne(
+        {.text = "Glimvane cannot be run from a root directory! Please install to a deeper "
+                 "directory.",
+         .title = "Glimvane",
+         .icon = MsgIcon::Critical}));
     EXPECT_FALSE(RefuseRootFolder(gvtest::testFolders().program));
     EXPECT_EQ(fake->shown.size(), 1);
 }

@@ -1,5 +1,7 @@
 #include "support/DecodedPixels.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 
 #include "images/Decoder.h"
@@ -28,6 +30,17 @@ bool sameColour(QRgb a, QRgb b, int tolerance) {
            std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
            std::abs(qBlue(a) - qBlue(b)) <= tolerance &&
            std::abs(qAlpha(a) - qAlpha(b)) <= tolerance;
+}
+
+void expectPixels(const QImage& image, const QList<QList<QRgb>>& rows, const char* what) {
+    ASSERT_EQ(image.size(), QSize(int(rows.first().size()), int(rows.size()))) << what;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            EXPECT_TRUE(sameColour(image.pixel(x, y), rows[y][x]))
+                << what << " at " << x << "," << y << ": got " << std::hex << image.pixel(x, y)
+                << ", expected " << rows[y][x];
+        }
+    }
 }
 
 }  // namespace gvtest

@@ -2,9 +2,18 @@
 // The program's decode of a test file, as pixels to compare with what the test wrote.
 
 #include <QImage>
+#include <QList>
 #include <QString>
 
 namespace gvtest {
+
+// Straight ARGB colours the decoding tests write and expect.
+inline constexpr QRgb kRed = 0xFFFF0000;
+inline constexpr QRgb kGreen = 0xFF00FF00;
+inline constexpr QRgb kBlue = 0xFF0000FF;
+inline constexpr QRgb kWhite = 0xFFFFFFFF;
+inline constexpr QRgb kBlack = 0xFF000000;
+inline constexpr QRgb kClear = 0;
 
 // The program's decode of the file (at a budget of 1 GiB) as straight ARGB32; a null image,
 // with the reason in *why, when it refuses the file.
@@ -12,5 +21,7 @@ QImage decodeToArgb(const QString& path, QString* why = nullptr);
 // Whether two colours are within `tolerance` in each channel, alpha included; colour is not
 // compared where both are fully transparent.
 bool sameColour(QRgb a, QRgb b, int tolerance = 0);
+// Compares a decoded image with the expected rows, top row first, pixel by pixel.
+void expectPixels(const QImage& image, const QList<QList<QRgb>>& rows, const char* what);
 
 }  // namespace gvtest

@@ -84,6 +84,24 @@ QStringList FakeDialogs::titles() const {
     return t;
 }
 
+::testing::AssertionResult FakeDialogs::showedOne(const Expected& e) const {
+    const bool matches = shown.size() == 1 && (e.text.isNull() || shown[0].text == e.text) &&
+                         (e.title.isNull() || shown[0].title == e.title) &&
+                         (!e.icon || shown[0].icon == *e.icon) &&
+                         (!e.buttons || shown[0].buttons == *e.buttons) &&
+                         (e.kind.isNull() || shown[0].kind == e.kind);
+    if (matches) {
+        return ::testing::AssertionSuccess();
+    }
+    auto failure = ::testing::AssertionFailure() << shown.size() << " shown:";
+    for (const ShownMessage& m : shown) {
+        failure << "\n  " << m.kind.toStdString() << " \"" << m.title.toStdString() << "\": \""
+                << m.text.toStdString() << "\" icon " << int(m.icon) << " buttons "
+                << int(m.buttons);
+    }
+    return failure;
+}
+
 ScopedFakeDialogs::ScopedFakeDialogs() {
     auto fake = std::make_unique<FakeDialogs>();
     m_fake = fake.get();

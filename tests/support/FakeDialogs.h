@@ -2,6 +2,8 @@
 // A scripted Dialogs service: records every message, prompt and dialog the program shows
 // and answers from queues the test filled.
 
+#include <gtest/gtest.h>
+
 #include <QColor>
 #include <QList>
 #include <QQueue>
@@ -60,6 +62,17 @@ public:
 
     // Titles of the messages shown, in order.
     QStringList titles() const;
+
+    // What a test expects of the one thing shown; fields left empty are not compared.
+    struct Expected {
+        QString text{};
+        QString title{};
+        std::optional<gv::MsgIcon> icon{};
+        std::optional<gv::MsgButtons> buttons{};
+        QString kind{};
+    };
+    // Succeeds when exactly one message, prompt or dialog was shown, and it is as expected.
+    ::testing::AssertionResult showedOne(const Expected& expected) const;
 };
 
 // Installs a FakeDialogs for the lifetime of the object and restores the real service.

@@ -13,27 +13,11 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "support/Bytes.h"
+#include "support/RasterFiles.h"
+
 namespace gvtest {
 namespace {
-
-// Little-endian byte output for the binary formats below.
-class LeBytes final {
-public:
-    void u8(int v) { m_bytes.append(static_cast<char>(v & 0xFF)); }
-    void u16(int v) {
-        u8(v);
-        u8(v >> 8);
-    }
-    void u32(quint32 v) {
-        u16(static_cast<int>(v & 0xFFFF));
-        u16(static_cast<int>(v >> 16));
-    }
-    void bytes(const QByteArray& b) { m_bytes.append(b); }
-    QByteArray& data() { return m_bytes; }
-
-private:
-    QByteArray m_bytes;
-};
 
 // At most 256 colours with an exact palette where the image has that few.
 QImage toIndexed(const QImage& image) {
@@ -140,23 +124,18 @@ IndexedFrame indexedFrame(const QImage& source) {
     return f;
 }
 
-void colourTable(LeBytes& out, const IndexedFrame& f) {
+void colourTable(Bytes& out, const IndexedFrame& f) {
     const QList<QRgb> table = f.image.colorTable();
     for (int i = 0; i < (1 << f.bits); ++i) {
-        const QRgb c = i < table.size() ? table[i] : 0;
-        out.u8(qRed(c));
-        out.u8(qGreen(c));
-        out.u8(qBlue(c));
+        const QRgb c = table.value(i, 0);
+        out.u8(qRed(c)).u8(qGreen(c)).u8(qBlue(c));
     }
 }
 
-void imageBlock(LeBytes& out, const IndexedFrame& f) {
-    out.u8(0x2C);
-    out.u16(0);
-    out.u16(0);
-    out.u16(f.image.width());
-    out.u16(f.image.height());
-    out.u8(0x80 | (f.bits - 1));  // local colour table follows
+void imageBlock(Bytes& out, const IndexedFrame& f) {
+    // A local colour table follows.
+    out.u8(0x2C).le16(0).le16(0).le16(f.image.width()).le16(f.image.height());
+    out.u8(0x80 | (f.bits - 1));
     colourTable(out, f);
     const int minCodeSize = std::max(2, f.bits);
     QByteArray pixels;
@@ -170,36 +149,26 @@ void imageBlock(LeBytes& out, const IndexedFrame& f) {
     out.u8(minCodeSize);
     for (qsizetype at = 0; at < lzw.size(); at += 255) {
         const QByteArray block = lzw.mid(at, 255);
-        out.u8(static_cast<int>(block.size()));
-        out.bytes(block);
+        out.u8(static_cast<int>(block.size())).raw(block);
     }
     out.u8(0);
 }
 
 QByteArray gifBytes(const QList<GifFrame>& frames, GifVersion version, bool animated) {
-    LeBytes out;
-    out.bytes(version == GifVersion::V87a ? "GIF87a" : "GIF89a");
+    Bytes out;
     const IndexedFrame first = indexedFrame(frames.first().image);
-    out.u16(first.image.width());
-    out.u16(first.image.height());
-    out.u8(0x80 | ((first.bits - 1) << 4) | (first.bits - 1));
-    out.u8(0);  // background colour index
-    out.u8(0);  // no aspect ratio
+    // No background colour index, no aspect ratio.
+    out.raw(version == GifVersion::V87a ? "GIF87a" : "GIF89a").le16(first.image.width());
+    out.le16(first.image.height()).u8(0x80 | ((first.bits - 1) << 4) | (first.bits - 1)).le16(0);
     colourTable(out, first);
     if (animated) {
-        out.bytes(QByteArray("\x21\xFF\x0BNETSCAPE2.0\x03\x01", 16));
-        out.u16(0);  // loop for ever
-        out.u8(0);
+        // Loop for ever.
+        out.raw(QByteArray("\x21\xFF\x0BNETSCAPE2.0\x03\x01", 16)).le16(0).u8(0);
     }
     for (const GifFrame& frame : frames) {
         if (version == GifVersion::V89a) {
-            out.u8(0x21);
-            out.u8(0xF9);
-            out.u8(4);
-            out.u8(1 << 2);  // disposal: leave in place
-            out.u16(frame.delayCs);
-            out.u8(0);
-            out.u8(0);
+            // Disposal: leave in place.
+            out.u8(0x21).u8(0xF9).u8(4).u8(1 << 2).le16(frame.delayCs).le16(0);
         }
         imageBlock(out, &frame == &frames.first() ? first : indexedFrame(frame.image));
     }
@@ -282,8 +251,7 @@ bool writeBmp(const QString& path, const QImage& image) {
 
 bool writeRle8Bmp(const QString& path, const QImage& image) {
     const QImage indexed = toIndexed(image);
-    const QList<QRgb> table = indexed.colorTable();
-    LeBytes pixels;
+    Bytes pixels;
     // Rows bottom-up, each a list of (count, index) runs ended by an end-of-line mark.
     for (int y = indexed.height() - 1; y >= 0; --y) {
         const uchar* row = indexed.constScanLine(y);
@@ -293,39 +261,15 @@ bool writeRle8Bmp(const QString& path, const QImage& image) {
             while (x + run < indexed.width() && run < 255 && row[x + run] == row[x]) {
                 ++run;
             }
-            pixels.u8(run);
-            pixels.u8(row[x]);
+            pixels.u8(run).u8(row[x]);
             x += run;
         }
-        pixels.u8(0);
-        pixels.u8(y == 0 ? 1 : 0);  // end of line, or end of bitmap after the last row
+        pixels.u8(0).u8(y == 0 ? 1 : 0);  // end of line, or end of bitmap after the last row
     }
-    const QByteArray data = pixels.data();
-    const int headerSize = 14 + 40 + static_cast<int>(table.size()) * 4;
-    LeBytes out;
-    out.bytes("BM");
-    out.u32(static_cast<quint32>(headerSize + data.size()));
-    out.u32(0);
-    out.u32(static_cast<quint32>(headerSize));
-    out.u32(40);
-    out.u32(static_cast<quint32>(indexed.width()));
-    out.u32(static_cast<quint32>(indexed.height()));
-    out.u16(1);
-    out.u16(8);
-    out.u32(1);  // BI_RLE8
-    out.u32(static_cast<quint32>(data.size()));
-    out.u32(3780);  // 96 DPI in pixels per metre
-    out.u32(3780);
-    out.u32(static_cast<quint32>(table.size()));
-    out.u32(0);
-    for (QRgb c : table) {
-        out.u8(qBlue(c));
-        out.u8(qGreen(c));
-        out.u8(qRed(c));
-        out.u8(0);
-    }
-    out.bytes(data);
-    return writeBytes(path, out.data());
+    // BI_RLE8.
+    const BmpLayout rle{40, indexed.width(),      indexed.height(), 8, 1,
+                        {}, indexed.colorTable(), pixels.data()};
+    return writeBytes(path, bmpBytes(rle));
 }
 
 bool writeJpeg(const QString& path, const QImage& image, int quality) {
@@ -362,26 +306,8 @@ bool writeAnimatedGif(const QString& path, const QList<GifFrame>& frames) {
 bool writeTga(const QString& path, const QImage& image, TgaCompression compression,
               TgaOrigin origin, bool withAlpha) {
     const QImage src = image.convertToFormat(QImage::Format_ARGB32);
-    const int bpp = withAlpha ? 4 : 3;
-    LeBytes out;
-    out.u8(0);                                            // no image id
-    out.u8(0);                                            // no colour map
-    out.u8(compression == TgaCompression::Rle ? 10 : 2);  // true colour
-    out.bytes(QByteArray(5, '\0'));  // colour map origin, length and entry size
-    out.u16(0);
-    out.u16(0);
-    out.u16(src.width());
-    out.u16(src.height());
-    out.u8(bpp * 8);
-    out.u8((withAlpha ? 8 : 0) | (origin == TgaOrigin::TopLeft ? 0x20 : 0));
-    auto pixel = [&](QRgb c) {
-        out.u8(qBlue(c));
-        out.u8(qGreen(c));
-        out.u8(qRed(c));
-        if (withAlpha) {
-            out.u8(qAlpha(c));
-        }
-    };
+    Bytes out;
+    auto pixel = [&](QRgb c) { out.bgr(c, withAlpha ? qAlpha(c) : -1); };
     for (int i = 0; i < src.height(); ++i) {
         const int y = origin == TgaOrigin::TopLeft ? i : src.height() - 1 - i;
         const auto* row = reinterpret_cast<const QRgb*>(src.constScanLine(y));
@@ -412,11 +338,14 @@ bool writeTga(const QString& path, const QImage& image, TgaCompression compressi
             x += raw;
         }
     }
-    // The version 2 footer, without extension or developer areas.
-    out.u32(0);
-    out.u32(0);
-    out.bytes(QByteArray("TRUEVISION-XFILE.\0", 18));
-    return writeBytes(path, out.data());
+    TgaLayout tga;
+    tga.imageType = compression == TgaCompression::Rle ? 10 : 2;  // true colour
+    tga.width = src.width();
+    tga.height = src.height();
+    tga.depth = withAlpha ? 32 : 24;
+    tga.descriptor = (withAlpha ? 8 : 0) | (origin == TgaOrigin::TopLeft ? 0x20 : 0);
+    tga.pixels = out.data();
+    return writeBytes(path, tgaBytes(tga));
 }
 
 bool writePcx(const QString& path, const QImage& image) {
@@ -428,53 +357,35 @@ bool writePict(const QString& path, const QImage& image) {
 }
 
 QByteArray iconFileBytes(const QList<QImage>& images, int resourceType, QPoint hotSpot) {
-    LeBytes out;
-    out.u16(0);
-    out.u16(resourceType);
-    out.u16(static_cast<int>(images.size()));
+    Bytes out;
+    out.le16(0).le16(resourceType).le16(static_cast<int>(images.size()));
     QList<QByteArray> bodies;
     for (const QImage& image : images) {
         const QImage src = image.convertToFormat(QImage::Format_ARGB32);
-        LeBytes body;
-        body.u32(40);
-        body.u32(static_cast<quint32>(src.width()));
-        body.u32(static_cast<quint32>(src.height() * 2));  // colour rows plus mask rows
-        body.u16(1);
-        body.u16(32);
-        body.u32(0);
-        body.u32(0);
-        body.u32(0);
-        body.u32(0);
-        body.u32(0);
-        body.u32(0);
+        // Colour rows plus mask rows.
+        Bytes body;
+        body.le32(40).le32(quint32(src.width())).le32(quint32(src.height() * 2)).le16(1).le16(32);
+        body.zeros(24);
         for (int y = src.height() - 1; y >= 0; --y) {
             const auto* row = reinterpret_cast<const QRgb*>(src.constScanLine(y));
             for (int x = 0; x < src.width(); ++x) {
-                body.u8(qBlue(row[x]));
-                body.u8(qGreen(row[x]));
-                body.u8(qRed(row[x]));
-                body.u8(qAlpha(row[x]));
+                body.bgr(row[x], qAlpha(row[x]));
             }
         }
         // The AND mask: all zero, the alpha channel says what is transparent.
         const int maskStride = ((src.width() + 31) / 32) * 4;
-        body.bytes(QByteArray(qsizetype(maskStride) * src.height(), '\0'));
-        bodies << body.data();
+        bodies << body.zeros(qsizetype(maskStride) * src.height()).data();
     }
     quint32 offset = 6 + 16 * static_cast<quint32>(images.size());
     for (qsizetype i = 0; i < images.size(); ++i) {
         out.u8(images[i].width() >= 256 ? 0 : images[i].width());
-        out.u8(images[i].height() >= 256 ? 0 : images[i].height());
-        out.u8(0);
-        out.u8(0);
-        out.u16(resourceType == 2 ? hotSpot.x() : 1);
-        out.u16(resourceType == 2 ? hotSpot.y() : 32);
-        out.u32(static_cast<quint32>(bodies[i].size()));
-        out.u32(offset);
+        out.u8(images[i].height() >= 256 ? 0 : images[i].height()).u8(0).u8(0);
+        out.le16(resourceType == 2 ? hotSpot.x() : 1).le16(resourceType == 2 ? hotSpot.y() : 32);
+        out.le32(static_cast<quint32>(bodies[i].size())).le32(offset);
         offset += static_cast<quint32>(bodies[i].size());
     }
     for (const QByteArray& b : bodies) {
-        out.bytes(b);
+        out.raw(b);
     }
     return out.data();
 }
@@ -489,19 +400,15 @@ bool writeCur(const QString& path, const QImage& image, QPoint hotSpot) {
 
 QByteArray dosEpsBytes(const QByteArray& postscript, const QByteArray& wmf,
                        const QByteArray& tiff) {
-    LeBytes out;
-    out.bytes(QByteArray("\xC5\xD0\xD3\xC6", 4));
+    Bytes out;
+    out.raw(QByteArray("\xC5\xD0\xD3\xC6", 4));
     quint32 offset = 30;
     for (const QByteArray* section : {&postscript, &wmf, &tiff}) {
-        out.u32(section->isEmpty() ? 0 : offset);
-        out.u32(static_cast<quint32>(section->size()));
+        out.le32(section->isEmpty() ? 0 : offset).le32(static_cast<quint32>(section->size()));
         offset += static_cast<quint32>(section->size());
     }
-    out.u16(0xFFFF);  // no checksum
-    out.bytes(postscript);
-    out.bytes(wmf);
-    out.bytes(tiff);
-    return out.data();
+    // No checksum.
+    return out.le16(0xFFFF).raw(postscript).raw(wmf).raw(tiff).data();
 }
 
 QByteArray quadrantPostScript(QSize points, const QuadrantColours& colours) {
@@ -577,42 +484,33 @@ bool writePlainEps(const QString& path, QSize points, const QuadrantColours& col
 }
 
 bool writeImageFile(const QString& path, const QImage& image) {
+    using Writer = bool (*)(const QString&, const QImage&);
+    static const std::pair<const char*, Writer> kWriters[] = {
+        {"bmp", writeBmp},
+        {"dib", writeBmp},
+        {"rle", writeRle8Bmp},
+        {"png", writePng},
+        {"tif", writeTiff},
+        {"tiff", writeTiff},
+        {"pcx", writePcx},
+        {"pct", writePict},
+        {"eps", writeEpsWithTiffPreview},
+        {"jpg", [](const QString& p, const QImage& i) { return writeJpeg(p, i); }},
+        {"jpe", [](const QString& p, const QImage& i) { return writeJpeg(p, i); }},
+        {"jpeg", [](const QString& p, const QImage& i) { return writeJpeg(p, i); }},
+        {"gif", [](const QString& p, const QImage& i) { return writeGif(p, i); }},
+        {"tga", [](const QString& p, const QImage& i) { return writeTga(p, i); }},
+        {"ico", [](const QString& p, const QImage& i) { return writeIco(p, {i}); }},
+        {"cur",
+         [](const QString& p, const QImage& i) {
+             return writeCur(p, i, {0, 0});
+         }},
+    };
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == "bmp" || suffix == "dib") {
-        return writeBmp(path, image);
-    }
-    if (suffix == "rle") {
-        return writeRle8Bmp(path, image);
-    }
-    if (suffix == "jpg" || suffix == "jpe" || suffix == "jpeg") {
-        return writeJpeg(path, image);
-    }
-    if (suffix == "png") {
-        return writePng(path, image);
-    }
-    if (suffix == "tif" || suffix == "tiff") {
-        return writeTiff(path, image);
-    }
-    if (suffix == "gif") {
-        return writeGif(path, image);
-    }
-    if (suffix == "tga") {
-        return writeTga(path, image);
-    }
-    if (suffix == "pcx") {
-        return writePcx(path, image);
-    }
-    if (suffix == "pct") {
-        return writePict(path, image);
-    }
-    if (suffix == "ico") {
-        return writeIco(path, {image});
-    }
-    if (suffix == "cur") {
-        return writeCur(path, image, QPoint(0, 0));
-    }
-    if (suffix == "eps") {
-        return writeEpsWithTiffPreview(path, image);
+    for (const auto& [name, write] : kWriters) {
+        if (suffix == QLatin1String(name)) {
+            return write(path, image);
+        }
     }
     return false;
 }

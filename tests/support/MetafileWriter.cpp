@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "support/Bytes.h"
+
 namespace gvtest {
 
 namespace {
@@ -34,28 +36,18 @@ void set16(QByteArray& out, qsizetype at, quint16 v) {
     qToLittleEndian<quint16>(v, out.data() + at);
 }
 
+// Zeros after the bytes, up to a multiple of unit.
+QByteArray padded(const QByteArray& bytes, int unit) {
+    return bytes.leftJustified((bytes.size() + unit - 1) / unit * unit, '\0');
+}
+
 quint32 colorRef(QColor c) {
     return quint32(c.red()) | quint32(c.green()) << 8 | quint32(c.blue()) << 16;
 }
 
 int bitsPerPixel(DibFormat format) {
-    switch (format) {
-        case DibFormat::Mono1:
-            return 1;
-        case DibFormat::Palette4:
-            return 4;
-        case DibFormat::Palette8:
-            return 8;
-        case DibFormat::Rgb555:
-        case DibFormat::Rgb565Fields:
-            return 16;
-        case DibFormat::Rgb24:
-            return 24;
-        case DibFormat::Rgb32:
-        case DibFormat::Bgr32Fields:
-            return 32;
-    }
-    return 24;
+    constexpr int kBits[] = {1, 4, 8, 16, 16, 24, 32, 32};  // in the enumeration's order
+    return kBits[int(format)];
 }
 
 bool bitfields(DibFormat f) {
@@ -104,36 +96,24 @@ QByteArray packedDib(const QImage& image, DibFormat format) {
 
 QByteArray dibInfo(const QImage& image, DibFormat format, bool topDown) {
     const int bpp = bitsPerPixel(format);
-    QByteArray out;
-    put32(out, 40);
-    put32(out, quint32(image.width()));
-    put32(out, quint32(topDown ? -image.height() : image.height()));
-    put16(out, 1);
-    put16(out, quint16(bpp));
-    put32(out, bitfields(format) ? 3 : 0);
     const int stride = ((image.width() * bpp + 31) / 32) * 4;
-    put32(out, quint32(stride * image.height()));
-    put32(out, 2835);
-    put32(out, 2835);
     const QList<QRgb> palette = bpp <= 8 ? paletteOf(image, format) : QList<QRgb>();
-    put32(out, format == DibFormat::Palette8 ? quint32(palette.size()) : 0);
-    put32(out, 0);
+    Bytes out;
+    out.le32(40)
+        .le32(quint32(image.width()))
+        .le32(quint32(topDown ? -image.height() : image.height()));
+    out.le16(1).le16(bpp).le32(bitfields(format) ? 3 : 0).le32(quint32(stride * image.height()));
+    out.le32(2835).le32(2835).le32(format == DibFormat::Palette8 ? quint32(palette.size()) : 0);
+    out.le32(0);
     if (format == DibFormat::Rgb565Fields) {
-        put32(out, 0xF800);
-        put32(out, 0x07E0);
-        put32(out, 0x001F);
+        out.le32(0xF800).le32(0x07E0).le32(0x001F);
     } else if (format == DibFormat::Bgr32Fields) {
-        put32(out, 0x000000FF);
-        put32(out, 0x0000FF00);
-        put32(out, 0x00FF0000);
+        out.le32(0x000000FF).le32(0x0000FF00).le32(0x00FF0000);
     }
     for (QRgb c : palette) {
-        out.append(char(qBlue(c)));
-        out.append(char(qGreen(c)));
-        out.append(char(qRed(c)));
-        out.append('\0');
+        out.bgr(c, 0);
     }
-    return out;
+    return out.data();
 }
 
 QByteArray dibBits(const QImage& source, DibFormat format, bool topDown) {
@@ -212,10 +192,7 @@ WmfWriter::WmfWriter(QRect bounds, int unitsPerInch, bool placeable)
     : m_bounds(bounds), m_unitsPerInch(unitsPerInch), m_placeable(placeable) {}
 
 WmfWriter& WmfWriter::rawRecord(quint16 function, const QByteArray& params) {
-    QByteArray body = params;
-    if (body.size() % 2) {
-        body.append('\0');
-    }
+    const QByteArray body = padded(params, 2);
     const quint32 words = quint32(3 + body.size() / 2);
     put32(m_records, words);
     put16(m_records, function);
@@ -253,14 +230,9 @@ int WmfWriter::createFont(int height, const QString& face, int weight, bool ital
                           int escapement) {
     QByteArray p =
         u16s({qint16(height), 0, qint16(escapement), qint16(escapement), qint16(weight)});
-    p.append(char(italic));
-    p.append(char(underline));
-    p.append('\0');  // strike-out
-    p.append('\0');  // ANSI character set
-    p.append(4, '\0');
-    QByteArray name = face.toLatin1().left(31);
-    name.append(QByteArray(32 - name.size(), '\0'));
-    p.append(name);
+    // Not struck out, ANSI characters.
+    p += QByteArray(1, char(italic)) + char(underline) + QByteArray(6, '\0');
+    p += face.toLatin1().left(31).leftJustified(32, '\0');
     rawRecord(0x02FB, p);
     return allocate();
 }
@@ -311,12 +283,8 @@ WmfWriter& WmfWriter::polyPolygon(const QList<QList<QPoint>>& polygons) {
 }
 
 WmfWriter& WmfWriter::textOut(QPoint p, const QByteArray& text) {
-    QByteArray params = u16s({qint16(text.size())}) + text;
-    if (text.size() % 2) {
-        params.append('\0');
-    }
-    params += u16s({qint16(p.y()), qint16(p.x())});
-    return rawRecord(0x0521, params);
+    return rawRecord(0x0521, u16s({qint16(text.size())}) + padded(text, 2) +
+                                 u16s({qint16(p.y()), qint16(p.x())}));
 }
 
 WmfWriter& WmfWriter::extTextOut(QPoint p, const QByteArray& text, int options, QRect rect,
@@ -326,11 +294,7 @@ WmfWriter& WmfWriter::extTextOut(QPoint p, const QByteArray& text, int options, 
         params += u16s({qint16(rect.x()), qint16(rect.y()), qint16(rect.x() + rect.width()),
                         qint16(rect.y() + rect.height())});
     }
-    params += text;
-    if (text.size() % 2) {
-        params.append('\0');
-    }
-    params += u16s(dx);
+    params += padded(text, 2) + u16s(dx);
     return rawRecord(0x0A32, params);
 }
 
@@ -364,30 +328,20 @@ QByteArray WmfWriter::finish() const {
     QByteArray records = m_records;
     put32(records, 3);  // the end record
     put16(records, 0);
-    QByteArray out;
+    Bytes out;
     if (m_placeable) {
-        put32(out, 0x9AC6CDD7);
-        put16(out, 0);
-        put16(out, quint16(m_bounds.x()));
-        put16(out, quint16(m_bounds.y()));
-        put16(out, quint16(m_bounds.x() + m_bounds.width()));
-        put16(out, quint16(m_bounds.y() + m_bounds.height()));
-        put16(out, quint16(m_unitsPerInch));
-        put32(out, 0);
+        out.le32(0x9AC6CDD7).le16(0).le16(m_bounds.x()).le16(m_bounds.y());
+        out.le16(m_bounds.x() + m_bounds.width()).le16(m_bounds.y() + m_bounds.height());
+        out.le16(m_unitsPerInch).le32(0);
         quint16 checksum = 0;
         for (int i = 0; i < 10; ++i) {
-            checksum ^= qFromLittleEndian<quint16>(out.constData() + 2 * i);
+            checksum ^= qFromLittleEndian<quint16>(out.data().constData() + 2 * i);
         }
-        put16(out, checksum);
+        out.le16(checksum);
     }
-    put16(out, 1);
-    put16(out, 9);
-    put16(out, 0x0300);
-    put32(out, quint32((18 + records.size()) / 2));
-    put16(out, quint16(m_objectCount >= 0 ? m_objectCount : int(m_slots.size())));
-    put32(out, m_maxRecordWords);
-    put16(out, 0);
-    return out + records;
+    out.le16(1).le16(9).le16(0x0300).le32(quint32((18 + records.size()) / 2));
+    out.le16(m_objectCount >= 0 ? m_objectCount : int(m_slots.size())).le32(m_maxRecordWords);
+    return out.le16(0).data() + records;
 }
 
 // --- EMF --------------------------------------------------------------------------------
@@ -396,10 +350,7 @@ EmfWriter::EmfWriter(QRect frameHimetric, QSize devicePixels, QSize deviceMm)
     : m_frame(frameHimetric), m_devicePixels(devicePixels), m_deviceMm(deviceMm) {}
 
 EmfWriter& EmfWriter::record(quint32 type, const QByteArray& payload) {
-    QByteArray body = payload;
-    while (body.size() % 4) {
-        body.append('\0');
-    }
+    const QByteArray body = padded(payload, 4);
     put32(m_records, type);
     put32(m_records, quint32(8 + body.size()));
     m_records.append(body);
@@ -475,11 +426,8 @@ EmfWriter& EmfWriter::createFont(quint32 index, int height, const QString& face,
                                  bool italic, bool underline, int escapement) {
     useHandle(index);
     QByteArray p = ints({qint32(index), height, 0, escapement, escapement, weight});
-    p.append(char(italic));
-    p.append(char(underline));
-    p.append('\0');
-    p.append('\1');  // DEFAULT_CHARSET
-    p.append(4, '\0');
+    // Not struck out, DEFAULT_CHARSET.
+    p += QByteArray(1, char(italic)) + char(underline) + '\0' + '\1' + QByteArray(4, '\0');
     const QString name = face.left(31);
     for (int i = 0; i < 32; ++i) {
         put16(p, i < name.size() ? name[i].unicode() : 0);
@@ -559,9 +507,7 @@ EmfWriter& EmfWriter::extText(quint32 type, QPoint p, QByteArray chars, int coun
                               QRect rect, const QList<qint32>& dx) {
     // Fixed part: bounds, graphics mode, scales, then the EMRTEXT; the string follows.
     constexpr qint32 kStringAt = 76;
-    while (chars.size() % 4) {
-        chars.append('\0');
-    }
+    chars = padded(chars, 4);
     const qint32 dxAt = dx.isEmpty() ? 0 : kStringAt + qint32(chars.size());
     QByteArray payload = ints({0, 0, -1, -1, 1});
     putFloat(payload, 0);
@@ -715,10 +661,7 @@ EmfPlusWriter::EmfPlusWriter(EmfWriter& emf, bool dual, int dpi) : m_emf(emf) {
 }
 
 EmfPlusWriter& EmfPlusWriter::record(quint16 type, quint16 flags, const QByteArray& data) {
-    QByteArray body = data;
-    while (body.size() % 4) {
-        body.append('\0');
-    }
+    const QByteArray body = padded(data, 4);
     QByteArray plus;
     put16(plus, type);
     put16(plus, flags);

@@ -11,30 +11,10 @@
 #include <cstring>
 #include <vector>
 
+#include "support/Bytes.h"
+
 namespace gvtest {
 namespace {
-
-class Bytes final {
-public:
-    Bytes& u8(int v) {
-        m_bytes.append(static_cast<char>(v & 0xFF));
-        return *this;
-    }
-    Bytes& le16(int v) { return u8(v).u8(v >> 8); }
-    Bytes& le32(quint32 v) { return le16(int(v & 0xFFFF)).le16(int(v >> 16)); }
-    Bytes& be16(int v) { return u8(v >> 8).u8(v); }
-    Bytes& be32(quint32 v) { return be16(int(v >> 16)).be16(int(v & 0xFFFF)); }
-    Bytes& raw(const QByteArray& b) {
-        m_bytes.append(b);
-        return *this;
-    }
-    Bytes& zeros(qsizetype n) { return raw(QByteArray(n, '\0')); }
-    const QByteArray& data() const { return m_bytes; }
-    qsizetype size() const { return m_bytes.size(); }
-
-private:
-    QByteArray m_bytes;
-};
 
 QByteArray packRow(const QList<quint32>& values, int bits) {
     Bytes row;
@@ -88,10 +68,7 @@ QByteArray bmpBytes(const BmpLayout& l) {
         }
     }
     for (QRgb c : l.palette) {
-        header.u8(qBlue(c)).u8(qGreen(c)).u8(qRed(c));
-        if (l.headerSize != 12) {
-            header.u8(0);
-        }
+        header.bgr(c, l.headerSize != 12 ? 0 : -1);
     }
     Bytes file;
     const quint32 offset = quint32(14 + header.size());

@@ -1,21 +1,12 @@
 #include "support/X11Helpers.h"
 
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 
 namespace gvtest {
 
 bool waitFor(const std::function<bool()>& condition, int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms) {
-            return false;
-        }
-        QTest::qWait(25);
-    }
-    return true;
+    return QTest::qWaitFor(condition, ms);
 }
 
 QString runTool(const QString& program, const QStringList& args) {

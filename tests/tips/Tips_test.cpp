@@ -13,6 +13,7 @@
 #include "platform/Paths.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
+#include "support/ImageFiles.h"
 #include "tips/Tips.h"
 #include "tips/TipsFile.h"
 #include "tips/frmTips.h"
@@ -22,9 +23,7 @@ using namespace gv;
 namespace {
 
 void writeTips(const QByteArray& bytes) {
-    QFile f(Tips::tipsPath());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    ASSERT_TRUE(gvtest::writeBytes(Tips::tipsPath(), bytes));
 }
 
 const QString kNotFound = QStringLiteral(

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include "support/Bytes.h"
 #include "support/TestEnvironment.h"
 #include "support/X11Helpers.h"
 
@@ -54,9 +55,8 @@ TEST(BrowserLinks, ThePageABrowserShowsJoinsMyImagingSites) {
     QTest::qWait(300);
     runTool("xdotool", {"windowactivate", "--sync", window, "key", "alt+F4"});
     EXPECT_TRUE(program->waitForFinished(10000));
-    QFile sites(gvtest::testFolders().program + "/GVImgwebs.dat");
-    ASSERT_TRUE(sites.open(QIODevice::ReadOnly));
-    EXPECT_EQ(sites.readAll(), "https://photos.example/album<name>Photos\r\n");
+    EXPECT_EQ(gvtest::readBytes(gvtest::testFolders().program + "/GVImgwebs.dat"),
+              "https://photos.example/album<name>Photos\r\n");
     for (QProcess* p : processes) {
         p->terminate();
         p->waitForFinished(3000);

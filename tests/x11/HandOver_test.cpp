@@ -24,6 +24,7 @@
 #include "platform/Settings.h"
 #include "platform/SingleInstance.h"
 #include "settings/SettingKeys.h"
+#include "support/ImageFiles.h"
 #include "support/TestEnvironment.h"
 #include "support/X11Helpers.h"
 
@@ -124,9 +125,7 @@ protected:
     }
     QString makeImageFile(const QString& name) {
         const QString path = m_images + "/" + name;
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("BM");
+        EXPECT_TRUE(gvtest::writeBytes(path, "BM"));
         return path;
     }
     // A second start must end by itself, quickly, without a window of its own.
@@ -179,9 +178,7 @@ TEST_F(HandOver, AnEmptyStartActivatesAVisibleWindowWithoutHandingOver) {
 
 TEST_F(HandOver, ASecondStartDuringTheLoadWaitsForTheWindowToBeReady) {
     // An installed program that has not yet asked about desktop icons asks while it loads.
-    QFile program(gvtest::testFolders().program + "/glimvane");
-    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
-    program.close();
+    ASSERT_TRUE(gvtest::writeBytes(gvtest::testFolders().program + "/glimvane", {}));
     SaveSetting(keys::kVersionMajor, QString::number(GLIMVANE_VERSION_MAJOR));
     SaveSetting(keys::kVersionMinor, QString::number(GLIMVANE_VERSION_MINOR));
     SaveSetting(keys::kVersionRev, QString::number(GLIMVANE_VERSION_REV));
@@ -205,11 +202,9 @@ TEST_F(HandOver, ASecondStartDuringTheLoadWaitsForTheWindowToBeReady) {
 TEST_F(HandOver, AnImageOnTheCommandLineCanOpenStraightInFullScreenAndEndOnTheFirstClick) {
     SaveSetting(keys::kImgFll, "1");
     SaveSetting(keys::kCloseAfter1, "1");
-    QFile image(m_images + "/photo.png");
-    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
-    QImage(64, 48, QImage::Format_RGB32).save(&image, "PNG");
-    image.close();
-    QProcess* p = start({image.fileName()});
+    const QString image = m_images + "/photo.png";
+    ASSERT_TRUE(QImage(64, 48, QImage::Format_RGB32).save(image, "PNG"));
+    QProcess* p = start({image});
     QStringList viewer;
     ASSERT_TRUE(waitFor([&] { return !(viewer = visibleWindows("^Glimvane$")).isEmpty(); }, 20000));
     EXPECT_TRUE(visibleWindows("^Glimvane - ").isEmpty());
@@ -223,12 +218,9 @@ TEST_F(HandOver, AnImageOnTheCommandLineCanOpenStraightInFullScreenAndEndOnTheFi
 TEST_F(HandOver, FullScreenCoversTheMonitorOfTheMainWindow) {
     // Two monitors side by side; the window was last placed on the second.
     const QString screens = gvtest::testFolders().root + "/screens.json";
-    QFile config(screens);
-    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-    config.write(R"({"screens": [
+    ASSERT_TRUE(gvtest::writeBytes(screens, R"({"screens": [
         {"name": "left", "x": 0, "y": 0, "width": 1280, "height": 1024, "logicalDpi": 96},
-        {"name": "right", "x": 1280, "y": 0, "width": 1024, "height": 768, "logicalDpi": 96}]})");
-    config.close();
+        {"name": "right", "x": 1280, "y": 0, "width": 1024, "height": 768, "logicalDpi": 96}]})"));
     SaveSetting(keys::kLeft, QString::number(1400 * 15));
     SaveSetting(keys::kTop, QString::number(100 * 15));
     SaveSetting(keys::kImgFll, "1");

@@ -3,29 +3,11 @@
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
-#include <QElapsedTimer>
 #include <QTest>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 
 namespace gvtest {
-namespace {
-
-bool waitUntil(const std::function<bool()>& condition, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > ms) {
-            return false;
-        }
-        QTest::qWait(20);
-    }
-    return true;
-}
-
-}  // namespace
-
 QImage placePattern(QSize size, int seed) {
     QImage image(size, QImage::Format_RGB32);
     for (int y = 0; y < size.height(); ++y) {
@@ -97,7 +79,7 @@ xcb_window_t XClient::showWindow(const QImage& picture, const QString& title) {
     xcb_map_window(m_c, w);
     m_windows << w;
     sync();
-    waitUntil([&] { return isViewable(w) && frameRect(w) != rootRect(w); }, 3000);
+    (void)QTest::qWaitFor([&] { return isViewable(w) && frameRect(w) != rootRect(w); }, 3000);
     QTest::qWait(100);
     return w;
 }
@@ -139,14 +121,14 @@ xcb_window_t XClient::activeWindow() {
 
 bool XClient::activate(xcb_window_t w) {
     clientMessage(w, "_NET_ACTIVE_WINDOW", 2, XCB_CURRENT_TIME, 0);
-    return waitUntil([&] { return activeWindow() == w; }, 3000);
+    return QTest::qWaitFor([&] { return activeWindow() == w; }, 3000);
 }
 
 bool XClient::maximise(xcb_window_t w) {
     const QRect before = frameRect(w);
     clientMessage(w, "_NET_WM_STATE", 1, atom("_NET_WM_STATE_MAXIMIZED_VERT"),
                   atom("_NET_WM_STATE_MAXIMIZED_HORZ"));
-    const bool done = waitUntil([&] { return frameRect(w) != before; }, 3000);
+    const bool done = QTest::qWaitFor([&] { return frameRect(w) != before; }, 3000);
     QTest::qWait(200);
     return done;
 }
