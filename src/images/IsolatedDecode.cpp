@@ -13,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "images/EpsPreview.h"
 #include "images/Metafile.h"
 #include "images/RasterRead.h"
 #include "platform/FileAccess.h"
@@ -439,6 +440,29 @@ DecodeResult metafileInHelper(const SharedMemory& input, const DecodeRequest& re
     return picture;
 }
 
+// An EPS whose preview is a metafile: the preview, as the helper found it, read and played there
+// like any metafile.
+DecodeResult epsMetafileInHelper(const SharedMemory& eps, const DecodeRequest& request,
+                                 double dpi) {
+    const QByteArrayView all(reinterpret_cast<const char*>(eps.constData()), qsizetype(eps.size()));
+    QString why;
+    const std::optional<EpsLayout> layout = parseEpsLayout(
+        all.first(std::min<qsizetype>(all.size(), kEpsBinaryHeaderSize)), all.size(), &why);
+    if (!layout || !layout->wmf.present() || layout->wmf.offset < 0 ||
+        layout->wmf.length > all.size() - layout->wmf.offset) {
+        return invalidPicture(layout ? QStringLiteral("the decoder's answer was malformed") : why);
+    }
+    std::optional<SharedMemory> wmf = SharedMemory::create(std::size_t(layout->wmf.length));
+    if (!wmf) {
+        return outOfMemory();
+    }
+    std::memcpy(wmf->data(), all.data() + layout->wmf.offset, std::size_t(layout->wmf.length));
+    if (!wmf->seal()) {
+        return outOfMemory();
+    }
+    return metafileInHelper(*wmf, request, dpi);
+}
+
 }  // namespace
 
 bool decodesInHelper(ImageDecoder decoder) {
@@ -501,7 +525,7 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
     const auto kind = PictureKind(answer->kind);
     if (info.decoder == ImageDecoder::Eps &&
         (kind == PictureKind::Metafile || kind == PictureKind::EnhancedMetafile)) {
-        return DecodeImageFileInProcess(path, request);
+        return epsMetafileInHelper(*input, request, dpi);
     }
     if (kind != PictureKind::Bitmap && kind != PictureKind::Icon) {
         return invalidPicture(QStringLiteral("the decoder's answer was malformed"));

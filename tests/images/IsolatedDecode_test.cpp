@@ -94,9 +94,19 @@ TEST(IsolatedDecode, EveryRoutedTypeGivesThePixelsOfTheDecodeInProcessInSharedMe
 
 TEST(IsolatedDecode, MetafilesAreReadAndRenderedByTheHelperAtEverySizeAsInProcess) {
     QTemporaryDir dir;
-    const std::pair<const char*, QByteArray> cases[] = {
-        {"a.wmf", sampleWmf()}, {"a.emf", sampleEmf()}, {"plus.emf", sampleEmfPlus()}};
-    for (const auto& [name, bytes] : cases) {
+    struct Case {
+        const char* name;
+        QByteArray file;
+        QByteArray metafile;
+    };
+    const Case cases[] = {
+        {"a.wmf", sampleWmf(), sampleWmf()},
+        {"a.emf", sampleEmf(), sampleEmf()},
+        {"plus.emf", sampleEmfPlus(), sampleEmfPlus()},
+        {"preview.eps", dosEpsBytes(quadrantPostScript(QSize(100, 80)), sampleWmf(), {}),
+         sampleWmf()},
+    };
+    for (const auto& [name, bytes, metafile] : cases) {
         SCOPED_TRACE(name);
         const QString path = dir.filePath(QLatin1StringView(name));
         ASSERT_TRUE(writeBytes(path, bytes));
@@ -105,7 +115,7 @@ TEST(IsolatedDecode, MetafilesAreReadAndRenderedByTheHelperAtEverySizeAsInProces
         ASSERT_TRUE(here.ok() && helper.ok()) << helper.error().description.toStdString();
         EXPECT_EQ(helper.picture().kind(), here.picture().kind());
         EXPECT_EQ(helper.picture().sizeHimetric(), here.picture().sizeHimetric());
-        EXPECT_EQ(helper.picture().originalBytes(), bytes);
+        EXPECT_EQ(helper.picture().originalBytes(), metafile);
         const QSize natural = here.picture().sizePixels();
         for (const QSize size : {natural, natural * 3, QSize(37, 23)}) {
             const QImage shown = helper.picture().render(size, Qt::white);
