@@ -32,6 +32,8 @@ constexpr int kCpuSeconds = 30;
 // sleeps instead of computing.
 constexpr int kWallMsPerCpuSecond = 2000;
 constexpr quint32 kAnswerVersion = 1;
+// The side of the image a metafile is played onto when it is opened.
+constexpr int kProbeSide = 64;
 
 std::atomic<int> g_cpuSeconds{0};
 
@@ -270,6 +272,14 @@ QByteArray metafileAnswer(const Job& job, const QByteArray& bytes,
         return decodingFailureAnswer(kErrInvalidPicture, QStringLiteral("Invalid picture: ") + why);
     }
     if (job.mode == qint32(JobMode::MetafileLayout)) {
+        // Every record played once, small, so that a file the player cannot get through fails
+        // here, when it is opened, rather than on every paint.
+        QImage probe(kProbeSide, kProbeSide, QImage::Format_ARGB32_Premultiplied);
+        probe.fill(Qt::transparent);
+        {
+            QPainter painter(&probe);
+            metafile->play(painter, QRectF(0, 0, kProbeSide, kProbeSide));
+        }
         Answer a;
         a.kind = qint32(metafile->kind() == MetafileKind::Emf ? PictureKind::EnhancedMetafile
                                                               : PictureKind::Metafile);
@@ -365,8 +375,8 @@ QByteArray rasterAnswer(const DecodeResult& result, std::optional<SharedMemory>*
 }
 
 // A metafile's render at a size, by a new job of the helper; null when it failed.
-QImage renderMetafileInHelper(const QByteArray& bytes, const QSize& size,
-                              const QColor& background) {
+QImage renderMetafileInHelper(const QByteArray& bytes, const QSize& size, const QColor& background,
+                              bool* unanswered) {
     if (bytes.isEmpty() || size.isEmpty()) {
         return QImage();
     }
@@ -390,6 +400,7 @@ QImage renderMetafileInHelper(const QByteArray& bytes, const QSize& size,
     DecodeRequest request;
     const std::optional<SandboxReply> reply = sandboxClient()->run(
         encodeJob(job), *input, limitsFor(ImageDecoder::Metafile, request), nullptr);
+    *unanswered = !reply;
     const std::optional<Answer> answer = reply ? decodeAnswer(reply->message) : std::nullopt;
     if (!answer || answer->number != 0 || answer->width != size.width() ||
         answer->height != size.height() ||
@@ -398,6 +409,25 @@ QImage renderMetafileInHelper(const QByteArray& bytes, const QSize& size,
     }
     return imageInSharedMemory(reply->memory, answer->width, answer->height, answer->bytesPerLine,
                                QImage::Format_ARGB32_Premultiplied);
+}
+
+// A renderer that stops asking once a render has gone wrong: the window repaints often, and
+// each try would be another job that crashes or runs out its time.
+Metafile::Renderer failOnce() {
+    auto failed = std::make_shared<std::atomic<bool>>(false);
+    return [failed](const QByteArray& bytes, const QSize& size, const QColor& background) {
+        if (*failed) {
+            return QImage();
+        }
+        bool unanswered = false;
+        QImage image = renderMetafileInHelper(bytes, size, background, &unanswered);
+        // Only a job that crashed or ran out of its limits; a size beyond the budget is refused
+        // without harm, and a smaller one may follow.
+        if (unanswered) {
+            *failed = true;
+        }
+        return image;
+    };
 }
 
 DecodeResult metafileInHelper(const SharedMemory& input, const DecodeRequest& request, double dpi) {
@@ -425,10 +455,9 @@ DecodeResult metafileInHelper(const SharedMemory& input, const DecodeRequest& re
         return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
     }
     QByteArray bytes(reinterpret_cast<const char*>(input.constData()), qsizetype(input.size()));
-    const Picture picture =
-        Picture::fromMetafile(Metafile::playedElsewhere(layout->first, std::move(bytes),
-                                                        layout->second, renderMetafileInHelper),
-                              dpi);
+    const Picture picture = Picture::fromMetafile(
+        Metafile::playedElsewhere(layout->first, std::move(bytes), layout->second, failOnce()),
+        dpi);
     if (picture.sizePixels().isEmpty()) {
         return invalidPicture(QStringLiteral("metafile without a size"));
     }

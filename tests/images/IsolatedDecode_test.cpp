@@ -155,6 +155,12 @@ TEST(IsolatedDecode, ADecoderThatCrashesSpinsOrGrabsMemoryGivesTheLoadersMessage
         EXPECT_TRUE(samePixels(next.picture().raster(), expected));
         EXPECT_EQ(gv::sandboxClient()->helperProcess(), helper);
     }
+    // A metafile's player that crashes fails the file when it is opened.
+    const QString metafile = dir.filePath(QStringLiteral("bad.wmf"));
+    ASSERT_TRUE(writeBytes(metafile, "GVSANDBOX-TEST crash"));
+    const gv::DecodeResult crashed = gv::DecodeImageFile(metafile, request96());
+    EXPECT_EQ(crashed.error().number, gv::kErrInvalidPicture);
+    EXPECT_TRUE(crashed.error().description.contains(QStringLiteral("stopped before it finished")));
     // A helper killed between two files is started again for the next.
     ASSERT_EQ(::kill(helper, SIGKILL), 0);
     const gv::DecodeResult again = gv::DecodeImageFile(good, request96());
