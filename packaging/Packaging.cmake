@@ -1,6 +1,6 @@
 # The installed layout and the Debian package.
 #
-#   lib/glimvane/     the program and gvrecover, and links to the modules it loads beside
+#   lib/glimvane/     the program, gvrecover and gvsandbox, and links to the modules it loads beside
 #                     itself (in modules/) and to its shipped files, which it finds in its own
 #                     folder as in build/
 #   share/glimvane/   the help file, the read-me and the tips
@@ -40,7 +40,7 @@ foreach(pair "glimvane.1;glimvane.1.gz" "changelog;changelog.gz")
 endforeach()
 add_custom_target(package_files ALL DEPENDS ${GV_ICON_PNGS} ${GV_GZIPPED})
 
-install(TARGETS glimvane gvrecover RUNTIME DESTINATION lib/glimvane)
+install(TARGETS glimvane gvrecover gvsandbox RUNTIME DESTINATION lib/glimvane)
 # The modules live one folder down and are linked beside the program, where it loads them:
 # a shared object directly under lib/ would have the package run ldconfig on install and
 # removal, and keep its removal script in dpkg's records after `apt remove`.

@@ -17,6 +17,7 @@
 #include "images/HeaderSize.h"
 #include "images/IcoReader.h"
 #include "images/ImageTypeCatalogue.h"
+#include "images/IsolatedDecode.h"
 #include "images/JpegPlanes.h"
 #include "images/JpegRegion.h"
 #include "images/MemoryBudget.h"
@@ -346,13 +347,8 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
 
 // Formats our own readers and the platform's libraries decode from the file's bytes. Icons and
 // cursors keep those bytes, so that they can be saved back as they came.
-DecodeResult decodeBytes(const QString& path, ImageDecoder decoder, const DecodeRequest& request,
-                         double dpi) {
-    DecodeError error;
-    const std::optional<QByteArray> bytes = readWholeFile(path, request.memoryBudget, &error);
-    if (!bytes) {
-        return error;
-    }
+DecodeResult decodeBytesOf(const QByteArray* bytes, ImageDecoder decoder,
+                           const DecodeRequest& request, double dpi) {
     const qint64 budget = request.memoryBudget;
     switch (decoder) {
         case ImageDecoder::Bitmap:
@@ -385,6 +381,16 @@ DecodeResult decodeBytes(const QString& path, ImageDecoder decoder, const Decode
             break;
     }
     return DecodeError{kErrNoDecoder, QStringLiteral("No decoder for this image type")};
+}
+
+DecodeResult decodeBytes(const QString& path, ImageDecoder decoder, const DecodeRequest& request,
+                         double dpi) {
+    DecodeError error;
+    const std::optional<QByteArray> bytes = readWholeFile(path, request.memoryBudget, &error);
+    if (!bytes) {
+        return error;
+    }
+    return decodeBytesOf(&*bytes, decoder, request, dpi);
 }
 
 DecodeResult metafilePicture(const QByteArray& bytes, const DecodeRequest& request, double dpi) {
@@ -533,9 +539,7 @@ std::optional<MemoryBudget::Reservation> reserve(qint64 bytes, const DecodeReque
     return MemoryBudget::program().reserve(bytes);
 }
 
-}  // namespace
-
-DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request) {
+DecodeResult decodeFile(const QString& path, const DecodeRequest& request, bool isolate) {
     const TypeKeyInfo* info = typeKeyInfo(typeKey(path));
     if (!info) {
         return DecodeError{kErrNoDecoder, QStringLiteral("No decoder for this image type")};
@@ -569,7 +573,10 @@ DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request) 
             return outOfMemory();
         }
     }
-    DecodeResult result = dispatch(path, *info, request, effectiveDpi(request));
+    const double dpi = effectiveDpi(request);
+    DecodeResult result = isolate && decodesInHelper(info->decoder)
+                              ? decodeInHelper(path, *info, request, dpi)
+                              : dispatch(path, *info, request, dpi);
     if (!result.ok()) {
         return result;
     }
@@ -583,6 +590,34 @@ DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request) 
     }
     picture.holdMemory(std::move(*reservation));
     return result;
+}
+
+}  // namespace
+
+DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request) {
+    return decodeFile(path, request, true);
+}
+
+DecodeResult DecodeImageFileInProcess(const QString& path, const DecodeRequest& request) {
+    return decodeFile(path, request, false);
+}
+
+std::optional<DecodeResult> DecodeImageBytesInProcess(const QByteArray& bytes, const QString& key,
+                                                      const DecodeRequest& request) {
+    const TypeKeyInfo* info = typeKeyInfo(key);
+    if (!info || !(info->decoder == ImageDecoder::Bitmap || info->decoder == ImageDecoder::Icon ||
+                   info->decoder == ImageDecoder::Targa || info->decoder == ImageDecoder::Pcx ||
+                   info->decoder == ImageDecoder::Pict || info->decoder == ImageDecoder::Tiff)) {
+        return std::nullopt;
+    }
+    if (bytes.isEmpty()) {
+        return DecodeResult(invalidPicture(QStringLiteral("empty file")));
+    }
+    const std::optional<QSize> declared = declaredImageSize(bytes.left(kHeaderPeekBytes), key);
+    if (declared && exceedsBudget(*declared, request.memoryBudget)) {
+        return DecodeResult(outOfMemory());
+    }
+    return decodeBytesOf(&bytes, info->decoder, request, effectiveDpi(request));
 }
 
 bool gifIs87a(const QString& path) {

@@ -60,6 +60,13 @@ private:
 };
 
 DecodeResult DecodeImageFile(const QString& path, const DecodeRequest& request = {});
+// The same without the decoding helper: every decoder runs in this process. For the helper
+// itself, and for comparing its pictures with those made here.
+DecodeResult DecodeImageFileInProcess(const QString& path, const DecodeRequest& request = {});
+// A file's bytes, for the types whose decoders read nothing else (not EPS, not metafiles):
+// nullopt for the others.
+std::optional<DecodeResult> DecodeImageBytesInProcess(const QByteArray& bytes, const QString& key,
+                                                      const DecodeRequest& request);
 
 // A GIF is version 87a unless the first six characters of its first text line, lower-cased,
 // are "gif89a".

@@ -36,6 +36,13 @@ std::optional<Metafile> Metafile::fromBytes(const QByteArray& bytes, QString* er
     return Metafile(emf ? MetafileKind::Emf : MetafileKind::Wmf, bytes, *layout);
 }
 
+Metafile Metafile::playedElsewhere(MetafileKind kind, QByteArray bytes,
+                                   const metafile::Layout& layout, Renderer renderer) {
+    Metafile m(kind, std::move(bytes), layout);
+    m.m_renderer = std::move(renderer);
+    return m;
+}
+
 QSize Metafile::sizePixels(double dpi) const {
     if (!(dpi > 0) || !std::isfinite(dpi)) {
         dpi = 96;
@@ -75,6 +82,15 @@ void Metafile::play(QPainter& painter, const QRectF& target) const {
         !std::isfinite(target.height())) {
         return;
     }
+    if (m_renderer) {
+        // Rendered at the pixels the target covers on the device, so it stays sharp.
+        const QRect device = painter.transform().mapRect(target).toAlignedRect();
+        const QImage image = render(device.size(), Qt::transparent);
+        if (!image.isNull()) {
+            painter.drawImage(target, image);
+        }
+        return;
+    }
     const metafile::ByteReader reader(m_bytes.constData(), m_bytes.size());
     metafile::Canvas canvas(painter, target, m_layout.setup);
     if (m_kind == MetafileKind::Emf) {
@@ -95,6 +111,9 @@ QImage Metafile::render(const QSize& size, const QColor& background) const {
         MemoryBudget::program().reserve(qint64(size.width()) * size.height() * 4);
     if (!room) {
         return {};
+    }
+    if (m_renderer) {
+        return m_renderer(m_bytes, size, background);
     }
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull()) {

@@ -11,6 +11,7 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 #include "images/metafile/Layout.h"
@@ -27,7 +28,16 @@ public:
     // with a short English reason in *error for anything it cannot play.
     static std::optional<Metafile> fromBytes(const QByteArray& bytes, QString* error = nullptr);
 
+    // Renders the picture's bytes at a size over a background, in another process.
+    using Renderer =
+        std::function<QImage(const QByteArray& bytes, const QSize& size, const QColor& background)>;
+    // A metafile whose records were read, and are played, elsewhere (the decoding helper):
+    // nothing of its bytes is played in this process.
+    static Metafile playedElsewhere(MetafileKind kind, QByteArray bytes,
+                                    const metafile::Layout& layout, Renderer renderer);
+
     MetafileKind kind() const { return m_kind; }
+    const metafile::Layout& layout() const { return m_layout; }
     // Natural size in HIMETRIC (1/100 mm).
     QSize sizeHimetric() const { return m_layout.himetric; }
     // Natural size in pixels at the given resolution (2540 HIMETRIC per inch).
@@ -54,6 +64,7 @@ private:
     MetafileKind m_kind = MetafileKind::Wmf;
     QByteArray m_bytes;
     metafile::Layout m_layout;
+    Renderer m_renderer;
 };
 
 }  // namespace gv

@@ -23,6 +23,14 @@ bool rasterExceedsBudget(qint64 width, qint64 height, qint64 budget) {
     return width > budget / 4 / height;
 }
 
+namespace {
+RasterAllocator g_allocator = nullptr;
+}  // namespace
+
+void setRasterAllocator(RasterAllocator allocator) {
+    g_allocator = allocator;
+}
+
 RasterRead allocateRaster(qint64 width, qint64 height, QImage::Format format, qint64 budget) {
     if (width <= 0 || height <= 0 || width > INT_MAX || height > INT_MAX) {
         return rasterInvalid("image without a valid size");
@@ -31,7 +39,8 @@ RasterRead allocateRaster(qint64 width, qint64 height, QImage::Format format, qi
         return rasterTooLarge();
     }
     RasterRead r;
-    r.image = QImage(static_cast<int>(width), static_cast<int>(height), format);
+    r.image = g_allocator ? g_allocator(int(width), int(height), format)
+                          : QImage(static_cast<int>(width), static_cast<int>(height), format);
     if (r.image.isNull()) {
         return rasterTooLarge();
     }

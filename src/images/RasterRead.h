@@ -31,6 +31,11 @@ bool rasterExceedsBudget(qint64 width, qint64 height, qint64 budget);
 // refused by the allocator.
 RasterRead allocateRaster(qint64 width, qint64 height, QImage::Format format, qint64 budget);
 
+// Where allocateRaster takes its memory from: the decoding helper gives its readers rasters in
+// memory it can hand over as it is. nullptr (the default) for ordinary images.
+using RasterAllocator = QImage (*)(int width, int height, QImage::Format format);
+void setRasterAllocator(RasterAllocator allocator);
+
 // An ARGB32 image whose alpha is zero everywhere was written by a program that left the channel
 // unused; it is shown opaque, as the format's reference decoders show it. Returns whether the
 // image was changed to an opaque format.

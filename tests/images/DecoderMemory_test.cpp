@@ -76,6 +76,8 @@ TEST(DecoderMemory, AMissingTiffModuleIsNamedNotTakenForABrokenFile) {
     QTemporaryDir dir;
     const QString program = dir.filePath(QStringLiteral("gvdecode"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(GLIMVANE_BINARY_DIR "/gvdecode"), program));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(GLIMVANE_BINARY_DIR "/gvsandbox"),
+                            dir.filePath(QStringLiteral("gvsandbox"))));
     TiffLayout grey;
     grey.width = 4;
     grey.height = 2;

@@ -1,0 +1,612 @@
+#include "images/IsolatedDecode.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDataStream>
+#include <QFile>
+#include <QPainter>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "images/EpsPreview.h"
+#include "images/MemoryBudget.h"
+#include "images/Metafile.h"
+#include "images/RasterRead.h"
+#include "platform/FileAccess.h"
+#include "platform/SharedMemory.h"
+
+namespace gv {
+namespace {
+
+constexpr qint64 kMiB = 1024 * 1024;
+// Address space a decoder needs besides the raster and its copy in shared memory: the file's
+// bytes, its tables, the libraries it loads (GraphicsMagick, libtiff).
+constexpr qint64 kWorkingSpace = 768 * kMiB;
+// Processor time of one decode; an EPS gets Ghostscript's own time on top.
+constexpr int kCpuSeconds = 30;
+// Waiting for an answer ends this long after the processor time is up, for a decoder that
+// sleeps instead of computing.
+constexpr int kWallMsPerCpuSecond = 2000;
+constexpr quint32 kAnswerVersion = 1;
+// The side of the image a metafile is played onto when it is opened.
+constexpr int kProbeSide = 64;
+
+std::atomic<int> g_cpuSeconds{0};
+
+DecodeError invalidPicture(const QString& why) {
+    return {kErrInvalidPicture, QStringLiteral("Invalid picture: ") + why};
+}
+
+DecodeError accessError() {
+    return {kErrFileAccess, QStringLiteral("Path/File access error")};
+}
+
+DecodeError outOfMemory() {
+    return {kErrOutOfMemory, QStringLiteral("Out of memory")};
+}
+
+// What a job does with the bytes: decode them, read a metafile's layout, or render a metafile.
+enum class JobMode : qint32 { Decode = 0, MetafileLayout = 1, MetafileRender = 2 };
+
+DecodeError helperMissing() {
+    return {kErrLoadingModule, QStringLiteral("Error in loading the decoding helper: %1 is missing "
+                                              "beside the program. Reinstall Glimvane.")
+                                   .arg(QLatin1StringView(kSandboxHelperName))};
+}
+
+struct Job {
+    qint32 mode = qint32(JobMode::Decode);
+    qint32 width = 0;  // of a metafile's render
+    qint32 height = 0;
+    quint32 background = 0;  // QRgb, alpha included
+    qint32 decoder = 0;
+    QString key;
+    double dpi = 0;
+    qint64 budget = 0;
+    qint32 ghostscriptTimeoutMs = 0;
+};
+
+QByteArray encodeJob(const Job& job) {
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    s << kAnswerVersion << job.mode << job.width << job.height << job.background << job.decoder
+      << job.key << job.dpi << job.budget << job.ghostscriptTimeoutMs;
+    return out;
+}
+
+std::optional<Job> decodeJob(QByteArrayView message) {
+    const QByteArray bytes = message.toByteArray();
+    QDataStream s(bytes);
+    quint32 version = 0;
+    Job job;
+    s >> version >> job.mode >> job.width >> job.height >> job.background >> job.decoder >>
+        job.key >> job.dpi >> job.budget >> job.ghostscriptTimeoutMs;
+    if (s.status() != QDataStream::Ok || version != kAnswerVersion || job.key.size() != 3 ||
+        job.budget <= 0) {
+        return std::nullopt;
+    }
+    return job;
+}
+
+// The answer: an error (number, description), or the raster's layout in the shared memory.
+struct Answer {
+    qint32 number = 0;
+    QString description;
+    qint32 kind = 0;
+    qint32 width = 0;
+    qint32 height = 0;
+    qint64 bytesPerLine = 0;
+    qint32 format = 0;
+    QList<quint32> colours;  // of an indexed raster
+    QByteArray layout;       // a metafile's
+};
+
+QByteArray encodeAnswer(const Answer& a) {
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    s << kAnswerVersion << a.number << a.description.left(1000) << a.kind << a.width << a.height
+      << a.bytesPerLine << a.format << a.colours << a.layout;
+    return out;
+}
+
+std::optional<Answer> decodeAnswer(const QByteArray& bytes) {
+    QDataStream s(bytes);
+    quint32 version = 0;
+    Answer a;
+    s >> version >> a.number >> a.description >> a.kind >> a.width >> a.height >> a.bytesPerLine >>
+        a.format >> a.colours >> a.layout;
+    if (s.status() != QDataStream::Ok || version != kAnswerVersion) {
+        return std::nullopt;
+    }
+    return a;
+}
+
+// The file's bytes as one open file held them, in sealed memory the job maps read-only.
+std::optional<SharedMemory> readIntoSharedMemory(const QString& path, qint64 budget,
+                                                 DecodeError* error) {
+    const int fd = openForReadingFd(path);
+    if (fd < 0) {
+        *error = accessError();
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        *error = accessError();
+        return std::nullopt;
+    }
+    if (st.st_size > budget) {
+        ::close(fd);
+        *error = outOfMemory();
+        return std::nullopt;
+    }
+    if (st.st_size <= 0) {
+        ::close(fd);
+        *error = invalidPicture(QStringLiteral("empty file"));
+        return std::nullopt;
+    }
+    std::optional<SharedMemory> memory = SharedMemory::sealedCopyOf(fd, std::size_t(st.st_size));
+    const int failure = errno;
+    ::close(fd);
+    if (!memory) {
+        // Shrunk while it was read: what is missing would read as zeros.
+        *error = failure == ENODATA ? invalidPicture(QStringLiteral("file shorter than expected"))
+                                    : outOfMemory();
+        return std::nullopt;
+    }
+    return memory;
+}
+
+SandboxLimits limitsFor(ImageDecoder decoder, const DecodeRequest& request) {
+    SandboxLimits limits;
+    const int override = g_cpuSeconds.load();
+    int cpu = override > 0 ? override : kCpuSeconds;
+    if (decoder == ImageDecoder::Eps && override <= 0) {
+        cpu += std::max(request.ghostscriptTimeoutMs, 0) / 1000 + 1;
+    }
+    limits.cpuSeconds = cpu;
+    limits.wallMs = cpu * kWallMsPerCpuSecond;
+    if (decoder == ImageDecoder::Eps) {
+        limits.wallMs = std::max(limits.wallMs, request.ghostscriptTimeoutMs + 5000);
+    }
+    // The decoded raster, its copy into shared memory and the decoder's own needs.
+    const qint64 budget = std::max<qint64>(request.memoryBudget, 0);
+    limits.extraAddressSpace = std::min<qint64>(budget, qint64(1) << 46) * 2 + kWorkingSpace;
+    limits.runsPrograms = decoder == ImageDecoder::Eps;
+    return limits;
+}
+
+bool writeAll(int fd, QByteArrayView bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, std::size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+QByteArray rasterAnswer(const DecodeResult& result, std::optional<SharedMemory>* memory);
+
+// The rasters our readers allocated in this job, in shared memory from the start, so that the
+// one a decode ends with is handed over without a copy.
+std::vector<SharedMemory*> g_sharedRasters;
+
+QImage sharedRaster(int width, int height, QImage::Format format) {
+    const int depth = QImage::toPixelFormat(format).bitsPerPixel();
+    const qint64 bytesPerLine = (qint64(width) * depth + 31) / 32 * 4;
+    std::optional<SharedMemory> memory =
+        SharedMemory::create(std::size_t(bytesPerLine) * std::size_t(height));
+    if (!memory) {
+        return QImage();
+    }
+    auto* held = new SharedMemory(std::move(*memory));
+    g_sharedRasters.push_back(held);
+    return QImage(
+        held->data(), width, height, qsizetype(bytesPerLine), format,
+        [](void* info) {
+            auto* m = static_cast<SharedMemory*>(info);
+            std::erase(g_sharedRasters, m);
+            delete m;
+        },
+        held);
+}
+
+// The shared memory that holds exactly this raster, taken over; nullopt when it is elsewhere.
+std::optional<SharedMemory> takeSharedRaster(const QImage& raster) {
+    for (SharedMemory* m : g_sharedRasters) {
+        if (m->data() && m->data() == raster.constBits() &&
+            m->size() >= std::size_t(raster.sizeInBytes())) {
+            // The image still points at it, but is never read again: the job ends on its answer.
+            return std::move(*m);
+        }
+    }
+    return std::nullopt;
+}
+
+QByteArray encodeLayout(MetafileKind kind, const metafile::Layout& l) {
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    const metafile::FrameSetup& f = l.setup;
+    s << qint32(kind) << f.frame << f.devicePerMmX << f.devicePerMmY << f.wmfDefaults
+      << f.windowAtOrigin << f.gdiViewport << l.himetric << l.firstRecord << l.end
+      << qint32(l.objectCount);
+    return out;
+}
+
+// The layout the helper found, if it could be one: the program only sizes the picture by it,
+// and hands it back with the bytes for every render.
+std::optional<std::pair<MetafileKind, metafile::Layout>> decodeLayout(const QByteArray& bytes,
+                                                                      qint64 fileSize) {
+    QDataStream s(bytes);
+    qint32 kind = -1;
+    qint32 objects = 0;
+    metafile::Layout l;
+    metafile::FrameSetup& f = l.setup;
+    s >> kind >> f.frame >> f.devicePerMmX >> f.devicePerMmY >> f.wmfDefaults >> f.windowAtOrigin >>
+        f.gdiViewport >> l.himetric >> l.firstRecord >> l.end >> objects;
+    l.objectCount = objects;
+    if (s.status() != QDataStream::Ok ||
+        (kind != qint32(MetafileKind::Wmf) && kind != qint32(MetafileKind::Emf)) ||
+        l.himetric.width() <= 0 || l.himetric.height() <= 0 || l.firstRecord < 0 ||
+        l.end < l.firstRecord || l.end > fileSize) {
+        return std::nullopt;
+    }
+    return std::pair{MetafileKind(kind), l};
+}
+
+QByteArray metafileAnswer(const Job& job, const QByteArray& bytes,
+                          std::optional<SharedMemory>* memory) {
+    QString why;
+    const std::optional<Metafile> metafile = Metafile::fromBytes(bytes, &why);
+    if (!metafile) {
+        return decodingFailureAnswer(kErrInvalidPicture, QStringLiteral("Invalid picture: ") + why);
+    }
+    if (job.mode == qint32(JobMode::MetafileLayout)) {
+        // The view works on a 1:1 raster of the picture, made while the images inside it are
+        // held: what does not fit the program's budget is refused here, before any is decoded.
+        const QSize px = Picture::fromMetafile(*metafile, job.dpi).sizePixels();
+        if (rasterExceedsBudget(px.width(), px.height(), job.budget) ||
+            qint64(px.width()) * px.height() * 4 + metafile->imageBytes() + bytes.size() >
+                job.budget) {
+            return decodingFailureAnswer(kErrOutOfMemory, QStringLiteral("Out of memory"));
+        }
+        // Every record played once, small, so that a file the player cannot get through fails
+        // here, when it is opened, rather than on every paint.
+        QImage probe(kProbeSide, kProbeSide, QImage::Format_ARGB32_Premultiplied);
+        probe.fill(Qt::transparent);
+        {
+            QPainter painter(&probe);
+            metafile->play(painter, QRectF(0, 0, kProbeSide, kProbeSide));
+        }
+        Answer a;
+        a.kind = qint32(metafile->kind() == MetafileKind::Emf ? PictureKind::EnhancedMetafile
+                                                              : PictureKind::Metafile);
+        a.layout = encodeLayout(metafile->kind(), metafile->layout());
+        return encodeAnswer(a);
+    }
+    if (job.width <= 0 || job.height <= 0 ||
+        rasterExceedsBudget(job.width, job.height, job.budget)) {
+        return decodingFailureAnswer(kErrOutOfMemory, QStringLiteral("Out of memory"));
+    }
+    // Painted straight into the memory handed back.
+    QImage image = sharedRaster(job.width, job.height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) {
+        return decodingFailureAnswer(kErrOutOfMemory, QStringLiteral("Out of memory"));
+    }
+    image.fill(QColor::fromRgba(job.background));
+    {
+        QPainter painter(&image);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                               QPainter::TextAntialiasing);
+        metafile->play(painter, QRectF(0, 0, job.width, job.height));
+    }
+    return rasterAnswer(DecodeResult(Picture::fromRaster(image)), memory);
+}
+
+QByteArray answerJob(QByteArrayView message, QByteArrayView input,
+                     std::optional<SharedMemory>* memory) {
+    const std::optional<Job> job = decodeJob(message);
+    if (!job) {
+        return decodingFailureAnswer(kErrInvalidPicture, QStringLiteral("malformed job"));
+    }
+    // The job's own allocations (the images inside a metafile among them) count against the
+    // program's budget, not against the machine's.
+    MemoryBudget::program().setLimit(job->budget);
+    DecodeRequest request;
+    request.dpi = job->dpi;
+    request.memoryBudget = job->budget;
+    request.ghostscriptTimeoutMs = job->ghostscriptTimeoutMs;
+    const QByteArray inPlace = QByteArray::fromRawData(input.data(), input.size());
+    if (job->mode != qint32(JobMode::Decode)) {
+        return metafileAnswer(*job, inPlace, memory);
+    }
+    // The bytes where they are, for the decoders that read nothing else.
+    if (std::optional<DecodeResult> result =
+            DecodeImageBytesInProcess(inPlace, job->key, request)) {
+        return rasterAnswer(*result, memory);
+    }
+    // The others read files: the bytes become one in the job's own folder, under a name of
+    // ours that keeps the type key.
+    const QByteArray name = "image." + QFile::encodeName(job->key);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0 || !writeAll(fd, input)) {
+        return decodingFailureAnswer(kErrInvalidPicture,
+                                     QStringLiteral("Invalid picture: the decoder has no room"));
+    }
+    ::close(fd);
+    return rasterAnswer(DecodeImageFileInProcess(QFile::decodeName(name), request), memory);
+}
+
+QByteArray rasterAnswer(const DecodeResult& result, std::optional<SharedMemory>* memory) {
+    if (!result.ok()) {
+        return decodingFailureAnswer(result.error().number, result.error().description);
+    }
+    const PictureKind kind = result.picture().kind();
+    if (kind == PictureKind::Metafile || kind == PictureKind::EnhancedMetafile) {
+        // An EPS whose preview is a metafile: the program plays it as it plays metafiles.
+        Answer a;
+        a.kind = qint32(kind);
+        return encodeAnswer(a);
+    }
+    const QImage raster = result.picture().raster();
+    if (raster.isNull()) {
+        return decodingFailureAnswer(kErrInvalidPicture,
+                                     QStringLiteral("Invalid picture: nothing decoded"));
+    }
+    std::optional<SharedMemory> out = takeSharedRaster(raster);
+    if (!out) {
+        // Rasters of the platform's libraries (libtiff, GraphicsMagick, Ghostscript).
+        out = SharedMemory::create(std::size_t(raster.sizeInBytes()));
+        if (!out) {
+            return decodingFailureAnswer(kErrOutOfMemory, QStringLiteral("Out of memory"));
+        }
+        std::memcpy(out->data(), raster.constBits(), std::size_t(raster.sizeInBytes()));
+    }
+    *memory = std::move(out);
+    Answer a;
+    a.kind = qint32(result.picture().kind());
+    a.width = raster.width();
+    a.height = raster.height();
+    a.bytesPerLine = raster.bytesPerLine();
+    a.format = qint32(raster.format());
+    for (const QRgb c : raster.colorTable()) {
+        a.colours.push_back(c);
+    }
+    return encodeAnswer(a);
+}
+
+// A metafile's render at a size, by a new job of the helper; null when it failed.
+QImage renderMetafileInHelper(const QByteArray& bytes, const QSize& size, const QColor& background,
+                              bool* unanswered) {
+    if (bytes.isEmpty() || size.isEmpty()) {
+        return QImage();
+    }
+    std::optional<SharedMemory> input = SharedMemory::create(std::size_t(bytes.size()));
+    if (!input) {
+        return QImage();
+    }
+    std::memcpy(input->data(), bytes.constData(), std::size_t(bytes.size()));
+    if (!input->seal()) {
+        return QImage();
+    }
+    Job job;
+    job.mode = qint32(JobMode::MetafileRender);
+    job.width = size.width();
+    job.height = size.height();
+    job.background = background.rgba();
+    job.decoder = qint32(ImageDecoder::Metafile);
+    job.key = QStringLiteral("emf");
+    job.dpi = 96;
+    job.budget = defaultMemoryBudget();
+    DecodeRequest request;
+    const std::optional<SandboxReply> reply = sandboxClient()->run(
+        encodeJob(job), *input, limitsFor(ImageDecoder::Metafile, request), nullptr);
+    *unanswered = !reply;
+    const std::optional<Answer> answer = reply ? decodeAnswer(reply->message) : std::nullopt;
+    if (!answer || answer->number != 0 || answer->width != size.width() ||
+        answer->height != size.height() ||
+        answer->format != qint32(QImage::Format_ARGB32_Premultiplied)) {
+        return QImage();
+    }
+    return imageInSharedMemory(reply->memory, answer->width, answer->height, answer->bytesPerLine,
+                               QImage::Format_ARGB32_Premultiplied);
+}
+
+// A renderer that stops asking once a render has gone wrong: the window repaints often, and
+// each try would be another job that crashes or runs out its time.
+Metafile::Renderer failOnce() {
+    auto failed = std::make_shared<std::atomic<bool>>(false);
+    return [failed](const QByteArray& bytes, const QSize& size, const QColor& background) {
+        if (*failed) {
+            return QImage();
+        }
+        bool unanswered = false;
+        QImage image = renderMetafileInHelper(bytes, size, background, &unanswered);
+        // Only a job that crashed or ran out of its limits; a size beyond the budget is refused
+        // without harm, and a smaller one may follow.
+        if (unanswered) {
+            *failed = true;
+        }
+        return image;
+    };
+}
+
+DecodeResult metafileInHelper(const SharedMemory& input, const DecodeRequest& request, double dpi) {
+    Job job;
+    job.mode = qint32(JobMode::MetafileLayout);
+    job.decoder = qint32(ImageDecoder::Metafile);
+    job.key = QStringLiteral("emf");
+    job.dpi = dpi;
+    job.budget = request.memoryBudget;
+    QString failure;
+    const std::optional<SandboxReply> reply = sandboxClient()->run(
+        encodeJob(job), input, limitsFor(ImageDecoder::Metafile, request), &failure);
+    if (!reply) {
+        return invalidPicture(failure);
+    }
+    const std::optional<Answer> answer = decodeAnswer(reply->message);
+    if (!answer) {
+        return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
+    }
+    if (answer->number != 0) {
+        return DecodeError{answer->number, answer->description};
+    }
+    const auto layout = decodeLayout(answer->layout, qint64(input.size()));
+    if (!layout) {
+        return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
+    }
+    QByteArray bytes(reinterpret_cast<const char*>(input.constData()), qsizetype(input.size()));
+    const Picture picture = Picture::fromMetafile(
+        Metafile::playedElsewhere(layout->first, std::move(bytes), layout->second, failOnce()),
+        dpi);
+    if (picture.sizePixels().isEmpty()) {
+        return invalidPicture(QStringLiteral("metafile without a size"));
+    }
+    // The view works on a 1:1 raster of the picture, so its pixel size counts.
+    if (rasterExceedsBudget(picture.sizePixels().width(), picture.sizePixels().height(),
+                            request.memoryBudget)) {
+        return outOfMemory();
+    }
+    return picture;
+}
+
+// An EPS whose preview is a metafile: the preview, as the helper found it, read and played there
+// like any metafile.
+DecodeResult epsMetafileInHelper(const SharedMemory& eps, const DecodeRequest& request,
+                                 double dpi) {
+    const QByteArrayView all(reinterpret_cast<const char*>(eps.constData()), qsizetype(eps.size()));
+    QString why;
+    const std::optional<EpsLayout> layout = parseEpsLayout(
+        all.first(std::min<qsizetype>(all.size(), kEpsBinaryHeaderSize)), all.size(), &why);
+    if (!layout || !layout->wmf.present() || layout->wmf.offset < 0 ||
+        layout->wmf.length > all.size() - layout->wmf.offset) {
+        return invalidPicture(layout ? QStringLiteral("the decoder's answer was malformed") : why);
+    }
+    std::optional<SharedMemory> wmf = SharedMemory::create(std::size_t(layout->wmf.length));
+    if (!wmf) {
+        return outOfMemory();
+    }
+    std::memcpy(wmf->data(), all.data() + layout->wmf.offset, std::size_t(layout->wmf.length));
+    if (!wmf->seal()) {
+        return outOfMemory();
+    }
+    return metafileInHelper(*wmf, request, dpi);
+}
+
+}  // namespace
+
+bool decodesInHelper(ImageDecoder decoder) {
+    switch (decoder) {
+        case ImageDecoder::Bitmap:
+        case ImageDecoder::Icon:
+        case ImageDecoder::Targa:
+        case ImageDecoder::Pcx:
+        case ImageDecoder::Pict:
+        case ImageDecoder::Tiff:
+        case ImageDecoder::Eps:
+        case ImageDecoder::Metafile:
+            return true;
+        case ImageDecoder::QtReader:
+        case ImageDecoder::Png:
+            break;
+    }
+    return false;
+}
+
+DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
+                            const DecodeRequest& request, double dpi) {
+    DecodeError error;
+    std::optional<SharedMemory> input = readIntoSharedMemory(path, request.memoryBudget, &error);
+    if (!input) {
+        return error;
+    }
+    if (info.decoder == ImageDecoder::Metafile) {
+        if (!sandboxClient()->start()) {
+            return helperMissing();
+        }
+        return metafileInHelper(*input, request, dpi);
+    }
+    Job job;
+    job.decoder = qint32(info.decoder);
+    job.key = QString(info.key);
+    job.dpi = dpi;
+    job.budget = request.memoryBudget;
+    job.ghostscriptTimeoutMs = request.ghostscriptTimeoutMs;
+    const std::shared_ptr<SandboxClient> client = sandboxClient();
+    QString failure;
+    if (!client->start(&failure)) {
+        return helperMissing();
+    }
+    const std::optional<SandboxReply> reply =
+        client->run(encodeJob(job), *input, limitsFor(info.decoder, request), &failure);
+    if (!reply) {
+        return invalidPicture(failure);
+    }
+    const std::optional<Answer> answer = decodeAnswer(reply->message);
+    if (!answer) {
+        return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
+    }
+    if (answer->number != 0) {
+        return DecodeError{answer->number, answer->description};
+    }
+    if (rasterExceedsBudget(answer->width, answer->height, request.memoryBudget)) {
+        return outOfMemory();
+    }
+    const auto kind = PictureKind(answer->kind);
+    if (info.decoder == ImageDecoder::Eps &&
+        (kind == PictureKind::Metafile || kind == PictureKind::EnhancedMetafile)) {
+        return epsMetafileInHelper(*input, request, dpi);
+    }
+    if (kind != PictureKind::Bitmap && kind != PictureKind::Icon) {
+        return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
+    }
+    QImage raster = imageInSharedMemory(reply->memory, answer->width, answer->height,
+                                        answer->bytesPerLine, QImage::Format(answer->format));
+    if (raster.isNull() || answer->colours.size() > 256) {
+        return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
+    }
+    if (!answer->colours.isEmpty()) {
+        raster.setColorTable(QList<QRgb>(answer->colours.begin(), answer->colours.end()));
+    }
+    // Icons keep their bytes, to be saved back as they came.
+    QByteArray original;
+    if (kind == PictureKind::Icon) {
+        original =
+            QByteArray(reinterpret_cast<const char*>(input->constData()), qsizetype(input->size()));
+    }
+    return Picture::fromRaster(std::move(raster), kind, std::move(original), dpi);
+}
+
+SandboxHandler imageDecodingHandler() {
+    SandboxHandler handler;
+    handler.answer = [](QByteArrayView message, QByteArrayView input,
+                        std::optional<SharedMemory>* memory) {
+        setRasterAllocator(sharedRaster);
+        return answerJob(message, input, memory);
+    };
+    return handler;
+}
+
+QByteArray decodingFailureAnswer(int number, const QString& description) {
+    Answer a;
+    a.number = number == 0 ? kErrInvalidPicture : number;
+    a.description = description;
+    return encodeAnswer(a);
+}
+
+void setDecodeCpuSeconds(int seconds) {
+    g_cpuSeconds = std::max(seconds, 0);
+}
+
+}  // namespace gv

@@ -1,0 +1,109 @@
+#pragma once
+// Work on untrusted bytes in a confined helper process. The program starts the helper once
+// (`gvsandbox`, beside the executable) and keeps it warm; the helper runs each job in a fresh
+// process of its own, forked from it, that can reach nothing but the job's bytes: limits on
+// address space, processor time and file size; no network; no files outside a private folder
+// but the system's read-only software and fonts (Landlock); no new processes, no signals to
+// others, no tracing (seccomp). A job that crashes, hangs or passes a limit is simply a job
+// without an answer, and the next job runs in a new process. Results come back in sealed
+// shared memory, used in place.
+
+#include <sys/types.h>
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "platform/SharedMemory.h"
+
+namespace gv {
+
+inline constexpr const char* kSandboxHelperName = "gvsandbox";
+// The longest message either side sends.
+inline constexpr qsizetype kSandboxMessageMax = 16 * 1024;
+
+struct SandboxLimits {
+    // Address space the job may map beyond what the helper holds when the job starts.
+    qint64 extraAddressSpace = qint64(1) << 30;
+    // Processor time; the kernel stops the job's process when it is used up.
+    int cpuSeconds = 30;
+    // The job is given up, and its processes killed, after this long.
+    int wallMs = 70000;
+    // Whether the job may start programs (Ghostscript), which then share its limits.
+    bool runsPrograms = false;
+};
+
+struct SandboxReply {
+    QByteArray message;
+    // The shared memory the job handed back, sealed; null when it sent none.
+    std::shared_ptr<const SharedMemory> memory;
+};
+
+// The program's side: one helper, started on the first job (or by start()) and again whenever
+// it went away. Safe to use from several threads; jobs run side by side.
+class SandboxClient final {
+public:
+    explicit SandboxClient(QString program);
+    ~SandboxClient();
+    SandboxClient(const SandboxClient&) = delete;
+    SandboxClient& operator=(const SandboxClient&) = delete;
+
+    // Runs one job on the input (sealed shared memory the job maps read-only) and waits for
+    // its answer. nullopt, with *failure saying why, when the helper cannot be started or the
+    // job ended without answering.
+    std::optional<SandboxReply> run(QByteArrayView message, const SharedMemory& input,
+                                    const SandboxLimits& limits, QString* failure);
+    // Starts the helper ahead of the first job.
+    bool start(QString* failure = nullptr);
+    // The helper's process while it runs, else 0.
+    pid_t helperProcess() const;
+    const QString& program() const { return m_program; }
+
+private:
+    bool startLocked(QString* failure);
+    void stopLocked();
+    bool sendLocked(QByteArrayView envelope, int inputFd, int replyFd);
+    // One try; *sentOn is the control socket the job went out on, -1 when it did not.
+    std::optional<SandboxReply> runOnce(QByteArrayView message, const SharedMemory& input,
+                                        const SandboxLimits& limits, QString* failure, int* sentOn);
+    // Whether the helper the job went to through that socket has gone (and is let go).
+    bool helperGone(int control);
+
+    const QString m_program;
+    mutable std::mutex m_mutex;
+    int m_control = -1;
+    pid_t m_helper = 0;
+};
+
+// The client for the program's own helper, beside the executable.
+std::shared_ptr<SandboxClient> sandboxClient();
+// Tests put another helper program in its place; an empty name brings the program's own back.
+void overrideSandboxHelper(const QString& program);
+
+// The helper's side.
+struct SandboxHandler {
+    // Runs in the helper's long-lived process before a job's process is started from it, so
+    // that libraries a job needs are loaded once, for every later job. Sees only the message
+    // the program wrote, never the untrusted input.
+    std::function<void(QByteArrayView message)> prepare;
+    // Runs in the job's confined process. Returns the answer's message and, optionally,
+    // shared memory (sealed by the sandbox before it is sent).
+    std::function<QByteArray(QByteArrayView message, QByteArrayView input,
+                             std::optional<SharedMemory>* memory)>
+        answer;
+};
+
+// Serves jobs arriving on controlFd until the program closes it; returns the exit status.
+int serveSandboxJobs(int controlFd, const SandboxHandler& handler);
+
+// What this system lets the helper apply, besides the limits every kernel has.
+struct SandboxSupport {
+    int landlockAbi = 0;  // 0: no Landlock
+    bool seccomp = false;
+};
+SandboxSupport sandboxSupport();
+
+}  // namespace gv
