@@ -442,6 +442,32 @@ Metafile::Renderer failOnce() {
     };
 }
 
+// A job's reply and the answer it holds; nothing, with *error saying why, when the job ended
+// without answering, answered nonsense or reported a failure of its own.
+struct JobReply {
+    SandboxReply reply;
+    Answer answer;
+};
+std::optional<JobReply> runJob(SandboxClient& client, const Job& job, const SharedMemory& input,
+                               const SandboxLimits& limits, DecodeError* error) {
+    QString failure;
+    std::optional<SandboxReply> reply = client.run(encodeJob(job), input, limits, &failure);
+    if (!reply) {
+        *error = invalidPicture(failure);
+        return std::nullopt;
+    }
+    std::optional<Answer> answer = decodeAnswer(reply->message);
+    if (!answer) {
+        *error = invalidPicture(QStringLiteral("the decoder's answer was malformed"));
+        return std::nullopt;
+    }
+    if (answer->number != 0) {
+        *error = DecodeError{answer->number, answer->description};
+        return std::nullopt;
+    }
+    return JobReply{std::move(*reply), std::move(*answer)};
+}
+
 DecodeResult metafileInHelper(const SharedMemory& input, const DecodeRequest& request, double dpi) {
     Job job;
     job.mode = qint32(JobMode::MetafileLayout);
@@ -449,19 +475,13 @@ DecodeResult metafileInHelper(const SharedMemory& input, const DecodeRequest& re
     job.key = QStringLiteral("emf");
     job.dpi = dpi;
     job.budget = request.memoryBudget;
-    QString failure;
-    const std::optional<SandboxReply> reply = sandboxClient()->run(
-        encodeJob(job), input, limitsFor(ImageDecoder::Metafile, request), &failure);
-    if (!reply) {
-        return invalidPicture(failure);
+    DecodeError error;
+    const std::optional<JobReply> done =
+        runJob(*sandboxClient(), job, input, limitsFor(ImageDecoder::Metafile, request), &error);
+    if (!done) {
+        return error;
     }
-    const std::optional<Answer> answer = decodeAnswer(reply->message);
-    if (!answer) {
-        return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
-    }
-    if (answer->number != 0) {
-        return DecodeError{answer->number, answer->description};
-    }
+    const Answer* answer = &done->answer;
     const auto layout = decodeLayout(answer->layout, qint64(input.size()));
     if (!layout) {
         return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
@@ -548,18 +568,13 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
     if (!client->start(&failure)) {
         return helperMissing();
     }
-    const std::optional<SandboxReply> reply =
-        client->run(encodeJob(job), *input, limitsFor(info.decoder, request), &failure);
-    if (!reply) {
-        return invalidPicture(failure);
+    const std::optional<JobReply> done =
+        runJob(*client, job, *input, limitsFor(info.decoder, request), &error);
+    if (!done) {
+        return error;
     }
-    const std::optional<Answer> answer = decodeAnswer(reply->message);
-    if (!answer) {
-        return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
-    }
-    if (answer->number != 0) {
-        return DecodeError{answer->number, answer->description};
-    }
+    const Answer* answer = &done->answer;
+    const SandboxReply* reply = &done->reply;
     if (rasterExceedsBudget(answer->width, answer->height, request.memoryBudget)) {
         return outOfMemory();
     }
