@@ -1,23 +1,23 @@
-#include "widgets/FileListBox.h"
 #include "mainwindow/frmGlimvane.h"
+#include "widgets/FileListBox.h"
 
 #include <QAction>
-#include <QCursor>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
 
 #include "external/Updater.h"
+#include "external/clsShIntegration.h"
 #include "files/clsFileManager.h"
 #include "help/clsHelp.h"
-#include "tips/Tips.h"
-#include "external/clsShIntegration.h"
 #include "images/PrefetchCache.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Desktop.h"
+#include "platform/Dialogs.h"
 #include "platform/Launcher.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
@@ -27,7 +27,7 @@
 #include "settings/clsIface.h"
 #include "startup/AppState.h"
 #include "startup/modInstances.h"
-#include "platform/Dialogs.h"
+#include "tips/Tips.h"
 
 namespace gv {
 namespace {
@@ -43,7 +43,7 @@ void openAddress(const QString& address) {
 }  // namespace
 
 frmGlimvane::frmGlimvane(QWidget* parent)
-    : QMainWindow(parent), m_prefetch(std::make_unique<PrefetchCache>()) {
+    : QMainWindow(parent), m_prefetch(PrefetchCache::makeShared()) {
     setObjectName(QStringLiteral("frmGlimvane"));
     setWindowTitle(QStringLiteral("Glimvane"));
     setWindowIcon(applicationIcon());
@@ -129,9 +129,8 @@ void frmGlimvane::connectCommands() {
     });
 
     // Go menu: web addresses and the sibling programs.
-    connect(mnuMail, &QAction::triggered, this, [] {
-        openAddress(QStringLiteral("mailto:") + QString::fromLatin1(kSupportEmail));
-    });
+    connect(mnuMail, &QAction::triggered, this,
+            [] { openAddress(QStringLiteral("mailto:") + QString::fromLatin1(kSupportEmail)); });
     connect(mnuHomepage, &QAction::triggered, this,
             [] { openAddress(QString::fromLatin1(kHomePage)); });
     connect(mnuCVLWebsite, &QAction::triggered, this,
