@@ -1,23 +1,23 @@
-#include "mainwindow/frmGlimvane.h"
 #include "widgets/FileListBox.h"
+#include "mainwindow/frmGlimvane.h"
 
 #include <QAction>
+#include <QCursor>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCursor>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
 
 #include "external/Updater.h"
-#include "external/clsShIntegration.h"
 #include "files/clsFileManager.h"
 #include "help/clsHelp.h"
+#include "tips/Tips.h"
+#include "external/clsShIntegration.h"
 #include "images/PrefetchCache.h"
 #include "platform/Artwork.h"
 #include "platform/Controls.h"
 #include "platform/Desktop.h"
-#include "platform/Dialogs.h"
 #include "platform/Launcher.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
@@ -27,7 +27,7 @@
 #include "settings/clsIface.h"
 #include "startup/AppState.h"
 #include "startup/modInstances.h"
-#include "tips/Tips.h"
+#include "platform/Dialogs.h"
 
 namespace gv {
 namespace {
@@ -129,8 +129,9 @@ void frmGlimvane::connectCommands() {
     });
 
     // Go menu: web addresses and the sibling programs.
-    connect(mnuMail, &QAction::triggered, this,
-            [] { openAddress(QStringLiteral("mailto:") + QString::fromLatin1(kSupportEmail)); });
+    connect(mnuMail, &QAction::triggered, this, [] {
+        openAddress(QStringLiteral("mailto:") + QString::fromLatin1(kSupportEmail));
+    });
     connect(mnuHomepage, &QAction::triggered, this,
             [] { openAddress(QString::fromLatin1(kHomePage)); });
     connect(mnuCVLWebsite, &QAction::triggered, this,

@@ -296,18 +296,19 @@ public:
     // ---- Menus (objectName = the member's name) ----
     QMenu *mnuFileItem = nullptr, *mnuEdit = nullptr, *mnuEditor = nullptr, *mnuView = nullptr,
           *mnuCurmodes = nullptr, *mnuZoom = nullptr, *mnuBackCol = nullptr, *mnuFav = nullptr,
-          *mnuTools = nullptr, *mnuWallpaper = nullptr, *mnuSysTrayIcon = nullptr, *mnuFT = nullptr,
-          *mnuGoItem = nullptr, *mnuArtgal = nullptr, *mnuImgsites = nullptr, *mnuMyWeb = nullptr,
-          *mnuAddlink = nullptr, *mnuHelp = nullptr, *mnuTrayhost = nullptr, *mnuGoMen = nullptr;
+          *mnuTools = nullptr, *mnuWallpaper = nullptr, *mnuSysTrayIcon = nullptr,
+          *mnuFT = nullptr, *mnuGoItem = nullptr, *mnuArtgal = nullptr, *mnuImgsites = nullptr,
+          *mnuMyWeb = nullptr, *mnuAddlink = nullptr, *mnuHelp = nullptr,
+          *mnuTrayhost = nullptr, *mnuGoMen = nullptr;
     QAction *mnuOpen = nullptr, *mnuSave = nullptr, *mnuClose = nullptr, *mnuDel = nullptr,
-            *mnuRename = nullptr, *mnuMove = nullptr, *mnuCopyFile = nullptr, *mnuRefresh = nullptr,
-            *mnuExit = nullptr;
+            *mnuRename = nullptr, *mnuMove = nullptr, *mnuCopyFile = nullptr,
+            *mnuRefresh = nullptr, *mnuExit = nullptr;
     QAction *mnuCopy = nullptr, *mnuPaste = nullptr, *mnuClear = nullptr;
     QAction *mnuBrowseTools = nullptr, *mnuFileseekToggle = nullptr, *mnuBTDock = nullptr,
             *mnuNorm = nullptr, *mnuDrag = nullptr, *mnuCrop = nullptr, *mnuZoommode = nullptr,
-            *mnuNormal = nullptr, *mnuZoomin = nullptr, *mnuZoomout = nullptr, *mnuStatus = nullptr,
-            *mnuFullscrn = nullptr, *mnuBGrey = nullptr, *mnuBWhite = nullptr, *mnuBBlack = nullptr,
-            *mnuChooseCol = nullptr;
+            *mnuNormal = nullptr, *mnuZoomin = nullptr, *mnuZoomout = nullptr,
+            *mnuStatus = nullptr, *mnuFullscrn = nullptr, *mnuBGrey = nullptr,
+            *mnuBWhite = nullptr, *mnuBBlack = nullptr, *mnuChooseCol = nullptr;
     QAction *mnuCreateDir = nullptr, *mnuMoveDir = nullptr, *mnuCopyDir = nullptr,
             *mnuDelDir = nullptr, *mnuAdd = nullptr, *mnuFavMan = nullptr;
     QAction *mnuCenter = nullptr, *mnuTileImage = nullptr, *mnuFileseek = nullptr,
@@ -318,8 +319,8 @@ public:
     QAction *mnuMail = nullptr, *mnuHomepage = nullptr, *mnuCVLWebsite = nullptr,
             *mnuVividraimghme = nullptr, *mnuOpenGVStud = nullptr, *mnuSubmitweb = nullptr,
             *mnuAddlnkManually = nullptr, *mnuUpdateLinks = nullptr, *mnuEditLinks = nullptr;
-    QAction *mnuHelpcont = nullptr, *mnuReadme = nullptr, *mnuTips = nullptr, *mnuUpdate = nullptr,
-            *mnuAboutItem = nullptr;
+    QAction *mnuHelpcont = nullptr, *mnuReadme = nullptr, *mnuTips = nullptr,
+            *mnuUpdate = nullptr, *mnuAboutItem = nullptr;
     QAction *mnuShowGV = nullptr, *mnuCopyImg = nullptr, *mnuAboutGV = nullptr,
             *mnuCloseGV = nullptr;
     // Menu arrays.

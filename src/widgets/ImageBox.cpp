@@ -73,12 +73,9 @@ QImage ImageBox::shownImage() const {
         return QImage();
     }
     if (m_scaled.size() != size()) {
-        // A render made in the background for this size is the same image.
-        const std::optional<QImage> rendered = BackgroundRender::slow(m_picture, size())
-                                                   ? m_render.take(m_picture, size())
-                                                   : std::nullopt;
-        m_scaled = rendered ? *rendered
-                   : m_picture.sizePixels() == size() && !m_picture.isMetafile()
+        // Made here, as the caller needs it now (tiles, copies); a paint never gets here
+        // for a slow one.
+        m_scaled = m_picture.sizePixels() == size() && !m_picture.isMetafile()
                        ? m_picture.fullRaster()
                        : m_picture.render(size());
     }

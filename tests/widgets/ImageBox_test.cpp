@@ -34,7 +34,9 @@ public:
                 std::unique_lock lock(s->mutex);
                 s->threads.push_back(QThread::currentThread());
                 ++s->count;
-                s->released.wait(lock, [&] { return s->open; });
+                // One made on the window's thread is not held: it would hang the test.
+                s->released.wait(
+                    lock, [&] { return s->open || QThread::currentThread() == qApp->thread(); });
                 QImage image(size, QImage::Format_ARGB32_Premultiplied);
                 image.fill(colourFor(size));
                 return image;

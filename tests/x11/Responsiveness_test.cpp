@@ -179,7 +179,7 @@ protected:
 
 TEST_F(Responsiveness, TheWindowAnswersWhileALargePictureDecodesAndIsFitted) {
     // 256 MB of pixels behind 250 KB of deflate: the longest decode of the bombs the budget
-    // lets through, then scaled down to the window in Best Fit.
+    // lets through, then scaled down smoothly to the window in Best Fit.
     const QString large = m_images + "/large.png";
     ASSERT_TRUE(gvtest::writeBytes(large, gvtest::zeroPng(8000, 8000)));
     EXPECT_LT(slowestAnswerWhile(large, "shown: " + large), kAnswerMs);
