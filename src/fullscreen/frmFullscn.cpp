@@ -427,17 +427,20 @@ void frmFullscn::loadPending() {
     ++m_loadsRun;
     if (fullScreenReads(typeKey(path))) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        std::optional<Picture> ahead;
-        if (m_host.cache) {
-            ahead = m_host.cache->take(path, QSize());
-        }
-        // The viewer answers while the file decodes; a picture asked for meanwhile supersedes
-        // this one, which is then never shown.
+        // The viewer answers while the file decodes (or the cache waits for its decode ahead);
+        // a picture asked for meanwhile supersedes this one, which is then never shown.
         const QPointer<frmFullscn> alive(this);
         const quint64 ticket = m_loads.take();
-        const std::optional<DecodeResult> decoded =
-            ahead ? DecodeResult(*ahead)
-                  : decodeWhileAnswering(path, DecodeRequest(), m_loads, ticket);
+        const std::optional<DecodeResult> decoded = runWhileAnswering(
+            [path, cache = m_host.cache] {
+                if (const std::shared_ptr<PrefetchCache> held = cache.lock()) {
+                    if (std::optional<Picture> ahead = held->take(path, QSize())) {
+                        return DecodeResult(*ahead);
+                    }
+                }
+                return DecodeImageFile(path, DecodeRequest());
+            },
+            m_loads, ticket);
         QApplication::restoreOverrideCursor();
         if (!alive || !decoded) {
             return;
@@ -460,7 +463,8 @@ void frmFullscn::loadPending() {
 
 void frmFullscn::prefetchAhead(int row) {
     const int n = Frame1->File1->count();
-    if (!m_host.cache || n < 2) {
+    const std::shared_ptr<PrefetchCache> cache = m_host.cache.lock();
+    if (!cache || n < 2) {
         return;
     }
     // The next two in the direction of travel, at the size the viewer shows them: natural.
@@ -472,7 +476,7 @@ void frmFullscn::prefetchAhead(int row) {
             paths << path;
         }
     }
-    m_host.cache->prefetch(paths, QSize());
+    cache->prefetch(paths, QSize());
 }
 
 void frmFullscn::Navigate(int button) {

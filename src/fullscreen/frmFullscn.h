@@ -46,7 +46,7 @@ struct FullScreenHost {
     std::function<void()> showAbout;
     // The main window's decode-ahead cache, shared so that stepping on in full screen finds
     // the next picture decoded.
-    PrefetchCache* cache = nullptr;
+    std::weak_ptr<PrefetchCache> cache;
 };
 
 class frmFullscn final : public QDialog {

@@ -38,15 +38,21 @@ constexpr int kSupersededCheckMs = 20;
 
 std::optional<DecodeResult> decodeWhileAnswering(const QString& path, const DecodeRequest& request,
                                                  const LoadTickets& tickets, quint64 ticket) {
+    return runWhileAnswering([path, request] { return DecodeImageFile(path, request); }, tickets,
+                             ticket);
+}
+
+std::optional<DecodeResult> runWhileAnswering(std::function<DecodeResult()> work,
+                                              const LoadTickets& tickets, quint64 ticket) {
     auto shared = std::make_shared<Shared>();
     const std::shared_ptr<const std::atomic<quint64>> latest = tickets.counter();
     QEventLoop loop;
     shared->loop = &loop;
-    loadWorkers().start([shared, latest, ticket, path, request] {
+    loadWorkers().start([shared, latest, ticket, work = std::move(work)] {
         std::optional<DecodeResult> result;
         // Superseded before its turn: nothing to decode for.
         if (latest->load() == ticket) {
-            result = DecodeImageFile(path, request);
+            result = work();
         }
         std::lock_guard lock(shared->mutex);
         shared->result = std::move(result);

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -31,5 +32,9 @@ private:
 // meanwhile. nullopt when a newer ticket was taken meanwhile or the program is quitting.
 std::optional<DecodeResult> decodeWhileAnswering(const QString& path, const DecodeRequest& request,
                                                  const LoadTickets& tickets, quint64 ticket);
+// The same for any work that gives a picture (a look in the cache of pictures decoded ahead,
+// which may wait for one under way, then the decode); `work` never runs once superseded.
+std::optional<DecodeResult> runWhileAnswering(std::function<DecodeResult()> work,
+                                              const LoadTickets& tickets, quint64 ticket);
 
 }  // namespace gv

@@ -1,5 +1,7 @@
 #include "images/PrefetchCache.h"
 
+#include <QThread>
+
 #include <QDateTime>
 #include <algorithm>
 #include <chrono>
@@ -108,6 +110,16 @@ void PrefetchCache::prefetch(const QStringList& paths, const QSize& fitInto) {
     if (startWorker) {
         m_pool.start([this] { runJobs(); });
     }
+}
+
+std::shared_ptr<PrefetchCache> PrefetchCache::makeShared() {
+    return std::shared_ptr<PrefetchCache>(new PrefetchCache, [](PrefetchCache* cache) {
+        if (QThread::currentThread() == cache->thread()) {
+            delete cache;
+        } else {
+            cache->deleteLater();
+        }
+    });
 }
 
 std::optional<Picture> PrefetchCache::take(const QString& path, const QSize& fitInto) {

@@ -16,6 +16,7 @@
 #include <QThreadPool>
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -34,6 +35,9 @@ public:
     static constexpr int kTakeWaitMs = 2000;
 
     explicit PrefetchCache(qint64 budgetBytes = kDefaultBudget, QObject* parent = nullptr);
+    // A cache that a window shares with the workers that look in it for the window: whoever
+    // lets go of it last, it is destroyed on the thread it belongs to.
+    static std::shared_ptr<PrefetchCache> makeShared();
     // Drops the jobs not started and waits for the one running.
     ~PrefetchCache() override;
 

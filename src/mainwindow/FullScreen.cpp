@@ -32,7 +32,7 @@ std::unique_ptr<frmFullscn> frmGlimvane::makeFullScreen() {
     host.favouritesMenu = mnuFav;
     host.showAbout = [this] { ShowAbout(); };
     host.showHelp = [this] { mnuHelpcont_Click(); };
-    host.cache = m_prefetch.get();
+    host.cache = m_prefetch;
     return std::make_unique<frmFullscn>(start, host, this);
 }
 

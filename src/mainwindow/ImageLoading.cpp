@@ -12,6 +12,8 @@
 #include <QMenu>
 #include <QMovie>
 #include <QScrollBar>
+#include <atomic>
+#include <memory>
 
 #include "images/DecodeWhileAnswering.h"
 #include "images/Decoder.h"
@@ -190,16 +192,27 @@ void frmGlimvane::LoadAndShowImage() {
         // window.
         request.firstRegion = Picture1->size().expandedTo(size());
     }
-    std::optional<Picture> ahead;
-    if (request.fitInto.isValid()) {
-        ahead = m_prefetch->take(path, request.fitInto);
-    }
-    // The window answers while the file decodes; a file chosen meanwhile supersedes this one,
-    // which is then never shown.
+    // The window answers while the file decodes (or the cache waits for its decode ahead, and
+    // a GIF's version is read); a file chosen meanwhile supersedes this one, which is then
+    // never shown.
     const QPointer<frmGlimvane> alive(this);
     const quint64 ticket = m_loads.take();
-    std::optional<DecodeResult> decoded =
-        ahead ? DecodeResult(*ahead) : decodeWhileAnswering(path, request, m_loads, ticket);
+    const bool isGif = key == QStringLiteral("gif");
+    auto gif87a = std::make_shared<std::atomic<bool>>(false);
+    std::optional<DecodeResult> decoded = runWhileAnswering(
+        [path, request, isGif, gif87a, cache = std::weak_ptr<PrefetchCache>(m_prefetch)] {
+            if (isGif) {
+                *gif87a = gifIs87a(path);
+            }
+            const std::shared_ptr<PrefetchCache> held = cache.lock();
+            if (held && request.fitInto.isValid()) {
+                if (std::optional<Picture> ahead = held->take(path, request.fitInto)) {
+                    return DecodeResult(*ahead);
+                }
+            }
+            return DecodeImageFile(path, request);
+        },
+        m_loads, ticket);
     if (!alive) {
         return;  // the window went while it waited
     }
@@ -252,8 +265,8 @@ void frmGlimvane::LoadAndShowImage() {
                               QString::number(error.number), this);
         }
     }
-    if (key == QStringLiteral("gif")) {
-        state.GifIs87a = gifIs87a(path) ? 1 : 0;
+    if (isGif) {
+        state.GifIs87a = gif87a->load() ? 1 : 0;
         if (state.GifIs87a == 1) {
             // Not busy while the user reads the warning.
             if (showBusy) {

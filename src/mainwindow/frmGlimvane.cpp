@@ -43,7 +43,7 @@ void openAddress(const QString& address) {
 }  // namespace
 
 frmGlimvane::frmGlimvane(QWidget* parent)
-    : QMainWindow(parent), m_prefetch(std::make_unique<PrefetchCache>()) {
+    : QMainWindow(parent), m_prefetch(PrefetchCache::makeShared()) {
     setObjectName(QStringLiteral("frmGlimvane"));
     setWindowTitle(QStringLiteral("Glimvane"));
     setWindowIcon(applicationIcon());

@@ -435,7 +435,7 @@ private:
 
     // Neighbours of the shown file decoded ahead while the user looks at it.
     void PrefetchNeighbours();
-    std::unique_ptr<PrefetchCache> m_prefetch;
+    std::shared_ptr<PrefetchCache> m_prefetch;
     // The loads of pictures in progress: only the newest is shown.
     LoadTickets m_loads;
     std::unique_ptr<clsIface> m_interface;

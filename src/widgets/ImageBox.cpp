@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include "images/Metafile.h"
+#include "platform/Trace.h"
 #include "widgets/ViewMath.h"
 
 namespace gv {
@@ -19,6 +20,7 @@ void ImageBox::setPicture(const Picture& picture) {
     m_picture = picture;
     m_logo = QPixmap();
     m_scaled = QImage();
+    m_render.forget();
     ++m_shown;
     update();
     if (picture.decodingRest()) {
@@ -48,7 +50,9 @@ void ImageBox::setLogo(const QPixmap& logo) {
     ++m_shown;
     m_picture = Picture();
     m_logo = logo;
+    m_standIn = logo;
     m_scaled = QImage();
+    m_render.forget();
     update();
 }
 
@@ -57,6 +61,7 @@ void ImageBox::clear() {
     m_picture = Picture();
     m_logo = QPixmap();
     m_scaled = QImage();
+    m_render.forget();
     update();
 }
 
@@ -68,6 +73,8 @@ QImage ImageBox::shownImage() const {
         return QImage();
     }
     if (m_scaled.size() != size()) {
+        // Made here, as the caller needs it now (tiles, copies); a paint never gets here
+        // for a slow one.
         m_scaled = m_picture.sizePixels() == size() && !m_picture.isMetafile()
                        ? m_picture.fullRaster()
                        : m_picture.render(size());
@@ -101,7 +108,31 @@ void ImageBox::paintEvent(QPaintEvent* event) {
         p.drawImage(exposed.topLeft(), m_picture.region(exposed));
         return;
     }
+    if (m_scaled.size() != size() && BackgroundRender::slow(m_picture, size())) {
+        if (const std::optional<QImage> rendered = m_render.take(m_picture, size())) {
+            m_scaled = *rendered;
+        } else {
+            paintStandIn(p);
+            return;
+        }
+    }
     p.drawImage(0, 0, shownImage());
+}
+
+void ImageBox::paintStandIn(QPainter& p) const {
+    // Unsmoothed, so it costs what the box's pixels cost, however large the source.
+    if (!m_scaled.isNull()) {
+        p.drawImage(rect(), m_scaled);
+    } else if (!m_picture.isMetafile() && !m_picture.decodingRest() && !m_picture.heldAsPlanes()) {
+        p.drawImage(rect(), m_picture.raster());
+    } else if (!m_standIn.isNull()) {
+        p.drawPixmap(0, 0, m_standIn);
+    }
+}
+
+void ImageBox::renderArrived() {
+    trace(QStringLiteral("rendered: %1x%2").arg(width()).arg(height()));
+    update();
 }
 
 void ImageBox::mousePressEvent(QMouseEvent* event) {

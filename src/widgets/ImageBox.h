@@ -4,10 +4,12 @@
 // at whatever size the display mode gave it.
 
 #include <QImage>
+#include <QPainter>
 #include <QPixmap>
 #include <QWidget>
 #include <memory>
 
+#include "images/BackgroundRender.h"
 #include "images/Picture.h"
 
 namespace gv {
@@ -41,10 +43,18 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    // Shown while the picture is rendered at the box's size.
+    void paintStandIn(QPainter& p) const;
+    void renderArrived();
+
     Picture m_picture;
     QPixmap m_logo;
     // The picture rendered at the box's size, kept while the size stays.
     mutable QImage m_scaled;
+    // What stands in while a slow render is made: the last logo shown.
+    QPixmap m_standIn;
+    // Slow renders (metafiles, huge rasters scaled) are made here, never in a paint.
+    mutable BackgroundRender m_render{this, [this] { renderArrived(); }};
     // Lives as long as the box: calls queued from a decoding thread check it first.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
     // Counts what the box was given to show, so that such a call for an earlier picture is
