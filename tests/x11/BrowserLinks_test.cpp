@@ -60,11 +60,14 @@ TEST(BrowserLinks, ThePageABrowserShowsJoinsMyImagingSites) {
 
     // Go, Add Link (above "Update Links..." and "Edit Links..."), its first item: the
     // browser's page.
-    runTool("xdotool",
-            {"windowactivate", "--sync", window, "key", "alt+g", "Up", "Up", "Up", "Right"});
-    QTest::qWait(300);
+    // Keys reach the menu only once its pop-up holds the keyboard: each step waits for the one
+    // before it, long enough for a loaded machine.
+    runTool("xdotool", {"windowactivate", "--sync", window, "key", "alt+g"});
+    QTest::qWait(1000);
+    runTool("xdotool", {"key", "--delay", "250", "Up", "Up", "Up", "Right"});
+    QTest::qWait(1000);
     runTool("xdotool", {"key", "Return"});
-    QTest::qWait(300);
+    QTest::qWait(500);
     runTool("xdotool", {"windowactivate", "--sync", window, "key", "alt+F4"});
     EXPECT_TRUE(program->waitForFinished(10000));
     EXPECT_EQ(gvtest::readBytes(gvtest::testFolders().program + "/GVImgwebs.dat"),
