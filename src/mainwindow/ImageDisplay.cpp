@@ -143,6 +143,12 @@ void frmGlimvane::placeImage(const QRectF& rect) {
     }
 }
 
+QSize frmGlimvane::imageSizeInView() const {
+    const AppState& state = appState();
+    return actualSizeInView(QSize(state.ImageWidthPx, state.ImageHeightPx),
+                            Picture1->devicePixelRatioF());
+}
+
 void frmGlimvane::DisplayImage() {
     QApplication::restoreOverrideCursor();
     if (!TileMode) {
@@ -158,8 +164,7 @@ void frmGlimvane::DisplayImage() {
 }
 
 void frmGlimvane::ActualSizeImage() {
-    const AppState& state = appState();
-    const QSize image(state.ImageWidthPx, state.ImageHeightPx);
+    const QSize image = imageSizeInView();
     const QSize view = Picture1->size();
     Image1->hide();
     placeImage(QRectF(actualSizeOrigin(image, view), QSizeF(image)));
@@ -179,8 +184,7 @@ void frmGlimvane::ActualSizeImage() {
 }
 
 void frmGlimvane::BestFitImage() {
-    const AppState& state = appState();
-    const QSize image(state.ImageWidthPx, state.ImageHeightPx);
+    const QSize image = imageSizeInView();
     const FitResult fit = bestFit(image, Picture1->size());
     if (!fit.scaled) {
         Image1->show();

@@ -393,7 +393,7 @@ void frmGlimvane::LayOutPicture(const Picture& picture) {
     state.ImageWidthPx = picture.sizePixels().width();
     state.ImageHeightPx = picture.sizePixels().height();
     // At 1:1, centred on each side where it is smaller than the view.
-    const QSize size(state.ImageWidthPx, state.ImageHeightPx);
+    const QSize size = imageSizeInView();
     placeImage(QRectF(actualSizeOrigin(size, Picture1->size()), QSizeF(size)));
     DisplayImage();
     Shape1->hide();

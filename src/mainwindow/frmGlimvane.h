@@ -418,6 +418,9 @@ private:
     void viewMouseReleased(QMouseEvent* event);
     void scrollMoved(Qt::Orientation axis, int value);
     void placeImage(const QRectF& rect);
+    // The shown image's size at Actual Size, in the view's units: one image pixel per device
+    // pixel, whatever the screen's scale.
+    QSize imageSizeInView() const;
     void showAnimated(bool show);
     void warnGif87a();
     // The information panels made on first use, and the background colour applied when due.

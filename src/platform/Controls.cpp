@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTabBar>
 #include <utility>
 
@@ -39,6 +40,19 @@ void SoftButton::focusInEvent(QFocusEvent* event) {
 void SoftButton::focusOutEvent(QFocusEvent* event) {
     QToolButton::focusOutEvent(event);
     Q_EMIT lostFocus();
+}
+
+void SoftButton::paintEvent(QPaintEvent* event) {
+    QToolButton::paintEvent(event);
+    if (!hasFocus()) {
+        return;
+    }
+    // A flat button has no frame that the style would mark, so keyboard users would not see
+    // where Tab has got to: the focus gets a ring of the desktop's highlight colour.
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+    p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 2, 2);
 }
 
 namespace {

@@ -47,6 +47,7 @@ Q_SIGNALS:
 protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     int m_index = -1;

@@ -21,6 +21,7 @@ void ImageBox::setPicture(const Picture& picture) {
     m_logo = QPixmap();
     m_scaled = QImage();
     m_render.forget();
+    m_onScreen = QImage();
     ++m_shown;
     update();
     if (picture.decodingRest()) {
@@ -53,6 +54,7 @@ void ImageBox::setLogo(const QPixmap& logo) {
     m_standIn = logo;
     m_scaled = QImage();
     m_render.forget();
+    m_onScreen = QImage();
     update();
 }
 
@@ -62,6 +64,7 @@ void ImageBox::clear() {
     m_logo = QPixmap();
     m_scaled = QImage();
     m_render.forget();
+    m_onScreen = QImage();
     update();
 }
 
@@ -91,32 +94,64 @@ void ImageBox::paintEvent(QPaintEvent* event) {
     if (m_picture.isNull()) {
         return;
     }
+    // The box is in the screen's units; at 1:1 each image pixel is one device pixel, so on a
+    // scaled screen the pixels drawn are the exposed part at the screen's ratio.
+    const qreal ratio = devicePixelRatioF();
+    const bool actualSize =
+        !m_picture.isMetafile() && actualSizeInView(m_picture.sizePixels(), ratio) == size();
     const QRect exposed = event->rect();
-    if (m_picture.sizePixels() == size() && m_picture.decodingRest()) {
+    const QRect exposedPixels =
+        QRectF(QPointF(exposed.topLeft()) * ratio, QSizeF(exposed.size()) * ratio)
+            .toAlignedRect()
+            .intersected(QRect(QPoint(0, 0), m_picture.sizePixels()));
+    const auto drawPixels = [&](QImage pixels) {
+        pixels.setDevicePixelRatio(ratio);
+        p.drawImage(QPointF(exposedPixels.topLeft()) / ratio, pixels);
+    };
+    if (actualSize && m_picture.decodingRest()) {
         // At 1:1 while the rest is decoded: the part decoded first covers what the view shows
         // at first; anything beyond it waits for the whole image.
         const QImage part = m_picture.topLeftPart();
-        if (part.rect().contains(exposed)) {
-            p.drawImage(exposed, part, exposed);
+        if (part.rect().contains(exposedPixels)) {
+            drawPixels(part.copy(exposedPixels));
             // Shown: now the rest, which would have slowed the way to these first pixels.
             m_picture.decodeRestInBackground();
             return;
         }
     }
-    if (!m_picture.isMetafile() && m_picture.sizePixels() == size()) {
+    if (actualSize) {
         // At 1:1 only the exposed part is painted; a large JPEG makes it from its planes.
-        p.drawImage(exposed.topLeft(), m_picture.region(exposed));
+        drawPixels(m_picture.region(exposedPixels));
         return;
     }
-    if (m_scaled.size() != size() && BackgroundRender::slow(m_picture, size())) {
-        if (const std::optional<QImage> rendered = m_render.take(m_picture, size())) {
-            m_scaled = *rendered;
-        } else {
-            paintStandIn(p);
-            return;
+    if (ratio == 1.0) {
+        if (m_scaled.size() != size() && BackgroundRender::slow(m_picture, size())) {
+            if (const std::optional<QImage> rendered = m_render.take(m_picture, size())) {
+                m_scaled = *rendered;
+            } else {
+                paintStandIn(p);
+                return;
+            }
         }
+        p.drawImage(0, 0, shownImage());
+        return;
     }
-    p.drawImage(0, 0, shownImage());
+    // Scaled on a scaled screen: rendered at the device pixels it covers, so it stays sharp.
+    const QSize devicePixels = (QSizeF(size()) * ratio).toSize();
+    if (m_onScreen.size() != devicePixels) {
+        if (BackgroundRender::slow(m_picture, devicePixels)) {
+            const std::optional<QImage> rendered = m_render.take(m_picture, devicePixels);
+            if (!rendered) {
+                paintStandIn(p);
+                return;
+            }
+            m_onScreen = *rendered;
+        } else {
+            m_onScreen = m_picture.render(devicePixels);
+        }
+        m_onScreen.setDevicePixelRatio(ratio);
+    }
+    p.drawImage(0, 0, m_onScreen);
 }
 
 void ImageBox::paintStandIn(QPainter& p) const {

@@ -50,6 +50,17 @@ QPointF actualSizeOrigin(const QSize& image, const QSize& view) {
                    image.height() < view.height() ? (view.height() - image.height()) / 2.0 : 0);
 }
 
+QSize actualSizeInView(const QSize& image, double ratio) {
+    if (ratio <= 0) {
+        return image;
+    }
+    // A ratio such as 1.25 carries a rounding error; it must not add a unit to an exact fit.
+    const auto side = [ratio](int pixels) {
+        return static_cast<int>(std::ceil(pixels / ratio - 1e-6));
+    };
+    return QSize(side(image.width()), side(image.height()));
+}
+
 QSize tileGrid(const QSize& tile, const QSize& view) {
     if (tile.width() <= 0 || tile.height() <= 0) {
         return QSize(0, 0);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QTest>
@@ -62,4 +63,33 @@ TEST(ListChoice, EachClickOrKeyChoosesOnceAndRefillingChoosesNothing) {
     list.clear();
     list.addItems({"d"});
     EXPECT_TRUE(chosen.isEmpty());
+}
+
+// Keyboard users see which soft button Tab has reached: the focused one looks different, with
+// or without a picture, and its look goes again when the focus moves on.
+TEST(SoftButton, PaintsItsFocus) {
+    QWidget window;
+    auto* withPicture = new SoftButton(&window);
+    QPixmap square(16, 16);
+    square.fill(Qt::darkBlue);
+    withPicture->setIcon(QIcon(square));
+    auto* textOnly = new SoftButton(&window);
+    textOnly->setText("Go");
+    auto* other = new SoftButton(&window);
+    for (auto [i, button] : {std::pair{0, withPicture}, {1, textOnly}, {2, other}}) {
+        button->setGeometry(i * 40, 0, 32, 32);
+    }
+    window.resize(130, 40);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    for (SoftButton* button : {withPicture, textOnly}) {
+        other->setFocus(Qt::TabFocusReason);
+        const QImage without = button->grab().toImage();
+        button->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(button->hasFocus());
+        EXPECT_NE(button->grab().toImage(), without) << button->text().toStdString();
+        other->setFocus(Qt::TabFocusReason);
+        EXPECT_EQ(button->grab().toImage(), without) << button->text().toStdString();
+    }
 }

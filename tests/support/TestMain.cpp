@@ -30,6 +30,10 @@ int main(int argc, char** argv) {
 #else
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 #endif
+#ifdef GLIMVANE_SCALE_FACTOR
+    // The screen at a scale such as 200 %: the high-resolution tests.
+    setenv("QT_SCALE_FACTOR", GLIMVANE_SCALE_FACTOR, 1);
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     if (listing) {
         return RUN_ALL_TESTS();

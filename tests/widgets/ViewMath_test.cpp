@@ -37,6 +37,23 @@ TEST(BestFit, SizesAndPositionsInTheView) {
     }
 }
 
+TEST(ActualSize, OneImagePixelPerDevicePixelAtEachScale) {
+    struct Case {
+        QSize image;
+        double ratio;
+        QSize units;
+    } const cases[] = {
+        {{64, 48}, 1.0, {64, 48}},
+        {{65, 49}, 2.0, {33, 25}},    // a last odd pixel takes a whole unit
+        {{100, 50}, 1.25, {80, 40}},  // no unit added by the ratio's rounding
+        {{101, 1}, 1.5, {68, 1}},
+        {{0, 0}, 2.0, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(actualSizeInView(c.image, c.ratio), c.units) << c.ratio;
+    }
+}
+
 TEST(Tiles, GridCoversTheViewWithClippedLastTiles) {
     EXPECT_EQ(tileGrid({64, 64}, {200, 130}), QSize(4, 3));
     EXPECT_EQ(tileGrid({100, 65}, {200, 130}), QSize(2, 2));

@@ -1,0 +1,91 @@
+// The program on a screen at 200 %: images at Actual Size show one image pixel per device
+// pixel, and the main window keeps its layout in the screen's units.
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QListWidget>
+#include <QRandomGenerator>
+
+#include "platform/Controls.h"
+#include "platform/Screen.h"
+#include "support/ImageFiles.h"
+#include "support/WindowFixture.h"
+#include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
+
+using namespace gv;
+
+namespace {
+
+// Pixels that differ from each neighbour, so that any scaling or shift shows.
+QImage noise(QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            image.setPixel(x, y, 0xff000000u | random.bounded(0x1000000u));
+        }
+    }
+    return image;
+}
+
+QRect onWindow(const QWidget* w) {
+    return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
+}
+
+class HighResolution : public gvtest::WindowFixture {};
+
+}  // namespace
+
+TEST_F(HighResolution, ActualSizeShowsOneImagePixelPerDevicePixel) {
+    // Odd sides: the last pixel takes a whole unit of the screen.
+    const QImage image = noise(QSize(65, 49));
+    ASSERT_TRUE(gvtest::writePng(file("n.png"), image));
+    open();
+    w->show();
+    ASSERT_EQ(w->devicePixelRatioF(), 2.0);
+    click("n.png");
+    if (w->displayMode() != kActualSize) {
+        w->ToggleDisplayMode();
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->Image1->size(), QSize(33, 25));
+    const QImage shown = w->Image1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), QSize(66, 50));
+    EXPECT_EQ(shown.copy(0, 0, 65, 49), image);
+}
+
+TEST_F(HighResolution, TheMainWindowKeepsItsLayoutInTheScreensUnits) {
+    // Twips are converted with the logical dpi, so a layout in twips is the same in units.
+    EXPECT_DOUBLE_EQ(twipsPerPixelX(), 15.0);
+    EXPECT_DOUBLE_EQ(twipsPerPixelY(), 15.0);
+    open();
+    w->show();
+    QCoreApplication::processEvents();
+    const QRect client = w->rect();
+    QRect previous;
+    for (QWidget* button : w->Toolbar) {
+        const QRect r = onWindow(button);
+        EXPECT_TRUE(client.contains(r)) << button->objectName().toStdString();
+        if (!previous.isNull()) {
+            EXPECT_EQ(r.top(), previous.top()) << button->objectName().toStdString();
+            EXPECT_GT(r.left(), previous.right()) << button->objectName().toStdString();
+        }
+        previous = r;
+    }
+    const QRect drive = onWindow(w->Drive1);
+    const QRect folders = onWindow(w->Dir1);
+    const QRect files = onWindow(w->File1);
+    const QRect view = onWindow(w->Picture1);
+    EXPECT_GT(drive.top(), previous.bottom());
+    EXPECT_GT(folders.top(), drive.bottom());
+    EXPECT_GT(files.top(), folders.bottom());
+    EXPECT_EQ(folders.left(), drive.left());
+    EXPECT_EQ(files.left(), drive.left());
+    EXPECT_FALSE(files.intersects(view));
+    for (const QRect& r : {drive, folders, files, view}) {
+        EXPECT_TRUE(client.contains(r));
+    }
+}
