@@ -85,6 +85,7 @@ void frmGlimvane::LayoutWindow() {
     }
     Image2->setVisible(r.logoVisible);
     Image2->move(r.logoLeft, (kToolbarRowHeight - Image2->height()) / 2);
+    orderTabsAsLaidOut(r.panel.left() < r.view.left());
 
     // Scroll ranges and centring wait until an image replaces the logo.
     if (!LogoShown && !TileMode) {
@@ -118,6 +119,25 @@ void frmGlimvane::LayoutWindow() {
             m_secondLayoutPass = false;
         }
     }
+}
+
+void frmGlimvane::orderTabsAsLaidOut(bool panelAtLeft) {
+    // Tab reads the window as it is laid out: the toolbar, then the column at the left (the
+    // view's corner button or the panel), then the one at the right. The header buttons stand
+    // from right to left in the order they were made.
+    QWidget::setTabOrder(sbtToggleDock, stbBTRefresh);
+    QWidget::setTabOrder(stbBTRefresh, SoftBttn1);
+    QWidget* const toolbarEnd = Toolbar.last();
+    QWidget* after = toolbarEnd;
+    if (panelAtLeft) {
+        for (QWidget* w = toolbarEnd->nextInFocusChain(); w != toolbarEnd;
+             w = w->nextInFocusChain()) {
+            if (FraFiles->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus)) {
+                after = w;
+            }
+        }
+    }
+    QWidget::setTabOrder(after, TilePic);
 }
 
 void frmGlimvane::mInterface_Change() {

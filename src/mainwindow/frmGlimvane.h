@@ -418,6 +418,7 @@ private:
     void viewMouseReleased(QMouseEvent* event);
     void scrollMoved(Qt::Orientation axis, int value);
     void placeImage(const QRectF& rect);
+    void orderTabsAsLaidOut(bool panelAtLeft);
     // The shown image's size at Actual Size, in the view's units: one image pixel per device
     // pixel, whatever the screen's scale.
     QSize imageSizeInView() const;

@@ -24,6 +24,8 @@ frmJpegQual::frmJpegQual(QWidget* parent) : QDialog(parent) {
     m_slider->setPageStep(10);
     m_slider->setSingleStep(1);
     m_slider->setMinimumWidth(260);
+    // A setting of its own, not a view's scroll bar: the arrow keys and Page keys change it.
+    m_slider->setFocusPolicy(Qt::StrongFocus);
     m_slider->setAccessibleName(QStringLiteral("Quality"));
     m_value = new QLabel(QStringLiteral("Quality Value: 1"), frame);
     m_value->setObjectName(QStringLiteral("lblQuality"));

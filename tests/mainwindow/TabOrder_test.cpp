@@ -1,0 +1,183 @@
+// Tab walks each window's controls in reading order, left to right and top to bottom (a tall
+// column read down before the next column to its right), and reaches every control that takes
+// the focus: the walk is made with real Tab key presses.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractScrollArea>
+#include <QAbstractSlider>
+#include <QApplication>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QWidget>
+#include <algorithm>
+
+#include "capture/frmCap.h"
+#include "favourites/FavouriteStore.h"
+#include "favourites/frmFavEd.h"
+#include "files/frmBrowse.h"
+#include "fullscreen/frmFullscn.h"
+#include "help/HelpViewer.h"
+#include "mainwindow/FilePropertiesDialog.h"
+#include "mainwindow/frmJpegQual.h"
+#include "options/options.h"
+#include "platform/Controls.h"
+#include "startup/AppState.h"
+#include "support/ImageFiles.h"
+#include "support/WindowFixture.h"
+#include "tips/frmTips.h"
+#include "widgets/ImageBox.h"
+
+using namespace gv;
+
+namespace {
+
+QString nameOf(const QWidget* w) {
+    return w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
+                                     : w->objectName();
+}
+
+bool takesTab(const QWidget* w, const QWidget* window) {
+    return w->isVisibleTo(window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+           !w->focusProxy() && w->window() == window;
+}
+
+QRect onWindow(const QWidget* w) {
+    return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
+}
+
+// Whether going from a to b reads backwards: b sits on a's row wholly to its left, or wholly
+// above a without being in a column to a's right.
+bool jumpsBack(const QRect& a, const QRect& b) {
+    const bool sameRow = b.top() < a.bottom() && a.top() < b.bottom();
+    if (sameRow) {
+        return b.right() < a.left();
+    }
+    return b.bottom() < a.top() && b.left() <= a.right();
+}
+
+// Presses Tab from the first control until the focus comes back to it, and reports each jump
+// against the reading order and each control the walk never reached.
+QStringList tabFaults(QWidget* window) {
+    QStringList faults;
+    window->show();
+    QApplication::setActiveWindow(window);
+    if (!QTest::qWaitForWindowActive(window)) {
+        return {QStringLiteral("window not active")};
+    }
+    QList<QWidget*> expected;
+    for (QWidget* w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain()) {
+        if (takesTab(w, window)) {
+            expected << w;
+        }
+    }
+    if (expected.isEmpty()) {
+        return {QStringLiteral("(nothing focusable)")};
+    }
+    // A slider that is a window's own setting (not a scroll area's bar) must take the keys.
+    for (QAbstractSlider* slider : window->findChildren<QAbstractSlider*>()) {
+        if (slider->isVisibleTo(window) && slider->isEnabled() &&
+            !(slider->focusPolicy() & Qt::TabFocus) &&
+            !qobject_cast<QAbstractScrollArea*>(slider->parentWidget()->parentWidget())) {
+            faults << QStringLiteral("no keyboard ") + nameOf(slider);
+        }
+    }
+    expected.first()->setFocus(Qt::TabFocusReason);
+    QList<QWidget*> walked{QApplication::focusWidget()};
+    for (int i = 0; i < expected.size() + 2; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* now = QApplication::focusWidget();
+        if (!now || now == walked.first() || walked.contains(now)) {
+            break;
+        }
+        walked << now;
+    }
+    for (int i = 1; i < walked.size(); ++i) {
+        if (jumpsBack(onWindow(walked[i - 1]), onWindow(walked[i]))) {
+            faults << nameOf(walked[i - 1]) + QStringLiteral(" -> ") + nameOf(walked[i]);
+        }
+    }
+    // Tab enters a group of option buttons at its chosen one; the arrow keys move within it.
+    const auto reachedGroup = [&](QWidget* w) {
+        auto* option = qobject_cast<QRadioButton*>(w);
+        return option && option->autoExclusive() &&
+               std::any_of(walked.begin(), walked.end(), [&](QWidget* other) {
+                   return qobject_cast<QRadioButton*>(other) &&
+                          other->parentWidget() == w->parentWidget();
+               });
+    };
+    for (QWidget* w : expected) {
+        if (!walked.contains(w) && !reachedGroup(w)) {
+            faults << QStringLiteral("unreached ") + nameOf(w);
+        }
+    }
+    return faults;
+}
+
+// The walk on each page of each tab control in turn.
+QStringList tabFaultsOnEveryPage(QWidget* window) {
+    QStringList faults = tabFaults(window);
+    for (QTabWidget* tabs : window->findChildren<QTabWidget*>()) {
+        for (int i = 1; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            for (const QString& fault : tabFaults(window)) {
+                faults << tabs->tabText(i) + QStringLiteral(": ") + fault;
+            }
+        }
+    }
+    window->hide();
+    return faults;
+}
+
+class TabOrder : public gvtest::WindowFixture {
+protected:
+    void TearDown() override {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        WindowFixture::TearDown();
+    }
+};
+
+}  // namespace
+
+TEST_F(TabOrder, EveryWindowIsWalkedInReadingOrderAndWhole) {
+    ASSERT_TRUE(gvtest::writePng(file("a.png"), gvtest::quadrantImage(QSize(64, 48))));
+    open();
+    click("a.png");
+    EXPECT_EQ(tabFaults(w.get()), QStringList()) << "main window";
+    // The panel docked at the other side: its column is read first.
+    const int panelLeft = w->FraFiles->x();
+    w->sbtToggleDock->click();
+    QCoreApplication::processEvents();
+    ASSERT_NE(w->FraFiles->x(), panelLeft);
+    EXPECT_EQ(tabFaults(w.get()), QStringList()) << "main window, panel docked at the left";
+    w->hide();
+
+    FavouriteStore store;
+    frmFavEd manager(store, w.get());
+    EXPECT_EQ(tabFaultsOnEveryPage(&manager), QStringList()) << "favourites manager";
+    frmBrowse chooser(w.get());
+    EXPECT_EQ(tabFaultsOnEveryPage(&chooser), QStringList()) << "folder chooser";
+    frmTips tips(w.get());
+    EXPECT_EQ(tabFaultsOnEveryPage(&tips), QStringList()) << "tip window";
+    HelpViewer help(w.get());
+    EXPECT_EQ(tabFaultsOnEveryPage(&help), QStringList()) << "help viewer";
+    FilePropertiesDialog properties(file("a.png"), w->Image1->picture(), w.get());
+    EXPECT_EQ(tabFaultsOnEveryPage(&properties), QStringList()) << "file properties";
+    frmJpegQual quality(w.get());
+    EXPECT_EQ(tabFaultsOnEveryPage(&quality), QStringList()) << "JPEG quality";
+    options settings(OptionsHost{});
+    EXPECT_EQ(tabFaultsOnEveryPage(&settings), QStringList()) << "options";
+    frmCap setup(CaptureHost{});
+    EXPECT_EQ(tabFaultsOnEveryPage(&setup), QStringList()) << "capture set-up";
+
+    FullScreenStart start;
+    start.picture = w->Image1->picture();
+    start.imagePath = appState().CurrentImagePath;
+    start.folder = m_folder;
+    start.pattern = w->filePattern();
+    start.selectedName = "a.png";
+    start.screen = QRect(0, 0, 1280, 1024);
+    frmFullscn viewer(start, FullScreenHost{});
+    EXPECT_EQ(tabFaultsOnEveryPage(&viewer), QStringList()) << "full-screen viewer";
+}
