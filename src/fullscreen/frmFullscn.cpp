@@ -30,6 +30,7 @@
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "widgets/FileListBox.h"
+#include "widgets/ViewMath.h"
 #include "widgets/ImageBox.h"
 
 namespace gv {
@@ -363,7 +364,8 @@ void frmFullscn::layoutPicture() {
         placeIcon();
         return;
     }
-    const QSize size = picture.sizePixels();
+    // One image pixel per device pixel, whatever the screen's scale.
+    const QSize size = actualSizeInView(picture.sizePixels(), devicePixelRatioF());
     const AxisLayout x = fullScreenAxis(size.width(), W, m_barThickness);
     const AxisLayout y = fullScreenAxis(size.height(), H, m_barThickness);
     Picture1->setGeometry(0, 0, x.viewport, y.viewport);

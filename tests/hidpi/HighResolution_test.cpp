@@ -8,8 +8,10 @@
 #include <QListWidget>
 #include <QRandomGenerator>
 
+#include "fullscreen/frmFullscn.h"
 #include "platform/Controls.h"
 #include "platform/Screen.h"
+#include "startup/AppState.h"
 #include "support/ImageFiles.h"
 #include "support/WindowFixture.h"
 #include "widgets/FileListBox.h"
@@ -55,6 +57,24 @@ TEST_F(HighResolution, ActualSizeShowsOneImagePixelPerDevicePixel) {
     const QImage shown = w->Image1->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(shown.size(), QSize(66, 50));
     EXPECT_EQ(shown.copy(0, 0, 65, 49), image);
+
+    // The full-screen viewer shows it the same way.
+    FullScreenStart start;
+    start.picture = w->Image1->picture();
+    start.imagePath = appState().CurrentImagePath;
+    start.folder = m_folder;
+    start.pattern = w->filePattern();
+    start.selectedName = "n.png";
+    start.screen = QRect(0, 0, 640, 480);
+    frmFullscn viewer(start, FullScreenHost{});
+    viewer.show();
+    QCoreApplication::processEvents();
+    auto* box = viewer.findChild<ImageBox*>(QStringLiteral("Image1"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->size(), QSize(33, 25));
+    const QImage full = box->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(full.size(), QSize(66, 50));
+    EXPECT_EQ(full.copy(0, 0, 65, 49), image);
 }
 
 TEST_F(HighResolution, TheMainWindowKeepsItsLayoutInTheScreensUnits) {
