@@ -13,7 +13,9 @@ const QStringList kWmfFormats = {QStringLiteral("image/wmf"), QStringLiteral("im
 
 QImage copiedImage(const Picture& picture, const QImage& shown, const QRect& selection) {
     if (selection.width() > 0 && selection.height() > 0) {
-        return shown.copy(selection.intersected(shown.rect()));
+        QImage part = shown.copy(selection.intersected(shown.rect()));
+        part.setDevicePixelRatio(1);
+        return part;
     }
     if (picture.isNull()) {
         return shown;

@@ -22,6 +22,7 @@
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "widgets/ImageBox.h"
+#include "widgets/ViewMath.h"
 
 namespace gv {
 namespace {
@@ -129,7 +130,10 @@ void frmGlimvane::mnuCopy_Click() {
     if (!AwaitWholePicture()) {
         return;
     }
-    const QRect selection = Shape1->isHidden() ? QRect() : Shape1->geometry();
+    // The selection is drawn in the view's units; the picture shown holds device pixels.
+    const QRect selection = Shape1->isHidden()
+                                ? QRect()
+                                : devicePixelRect(Shape1->geometry(), Image1->devicePixelRatioF());
     CopyToClipboard(Image1->picture(), Image1->shownImage(), selection);
 }
 

@@ -358,8 +358,10 @@ void frmGlimvane::imageMouseMoved(QMouseEvent* event) {
         const QRect shown = r.normalized();
         Shape1->setGeometry(shown);
         Shape1->show();
-        // The size of what is drawn, whichever way the pointer went from the start.
-        lblSelSize->setText(QStringLiteral("%1x%2").arg(shown.width()).arg(shown.height()));
+        // The size of what is drawn, whichever way the pointer went from the start, in the
+        // pixels a copy of it holds.
+        const QSize pixels = devicePixelRect(shown, Image1->devicePixelRatioF()).size();
+        lblSelSize->setText(QStringLiteral("%1x%2").arg(pixels.width()).arg(pixels.height()));
         lblSelSize->adjustSize();
         // On the view, not the image: next to a rectangle that reaches the image's edge the
         // label lies beyond the image and would be cut off there.

@@ -75,6 +75,23 @@ QImage ImageBox::shownImage() const {
     if (m_picture.isNull() || width() <= 0 || height() <= 0) {
         return QImage();
     }
+    const qreal ratio = devicePixelRatioF();
+    if (ratio != 1.0) {
+        // On a scaled screen tiles and copies hold what is seen at the screen's own detail:
+        // the device pixels the box covers, at 1:1 the image's own.
+        QImage image;
+        if (!m_picture.isMetafile() && actualSizeInView(m_picture.sizePixels(), ratio) == size()) {
+            image = m_picture.fullRaster();
+        } else {
+            const QSize devicePixels = (QSizeF(size()) * ratio).toSize();
+            if (m_onScreen.size() != devicePixels) {
+                m_onScreen = m_picture.render(devicePixels);
+            }
+            image = m_onScreen;
+        }
+        image.setDevicePixelRatio(ratio);
+        return image;
+    }
     if (m_scaled.size() != size()) {
         // Made here, as the caller needs it now (tiles, copies); a paint never gets here
         // for a slow one.
@@ -203,8 +220,13 @@ void ViewArea::setTile(const QImage& tile) {
     update();
 }
 
+QSize ViewArea::tileSize() const {
+    // A tile made on a scaled screen holds device pixels.
+    return (QSizeF(m_tile.size()) / m_tile.devicePixelRatio()).toSize();
+}
+
 QSize ViewArea::tileGridShown() const {
-    return tiled() ? tileGrid(m_tile.size(), size()) : QSize(0, 0);
+    return tiled() ? tileGrid(tileSize(), size()) : QSize(0, 0);
 }
 
 void ViewArea::paintEvent(QPaintEvent* event) {
@@ -214,9 +236,10 @@ void ViewArea::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.setClipRegion(event->region());
     const QSize grid = tileGridShown();
+    const QSize tile = tileSize();
     for (int row = 0; row < grid.height(); ++row) {
         for (int col = 0; col < grid.width(); ++col) {
-            p.drawImage(col * m_tile.width(), row * m_tile.height(), m_tile);
+            p.drawImage(col * tile.width(), row * tile.height(), m_tile);
         }
     }
 }

@@ -56,7 +56,7 @@ private:
     // Slow renders (metafiles, huge rasters scaled) are made here, never in a paint.
     mutable BackgroundRender m_render{this, [this] { renderArrived(); }};
     // The same at the device pixels of a scaled screen.
-    QImage m_onScreen;
+    mutable QImage m_onScreen;
     // Lives as long as the box: calls queued from a decoding thread check it first.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
     // Counts what the box was given to show, so that such a call for an earlier picture is
@@ -75,6 +75,8 @@ public:
     void setTile(const QImage& tile);
     bool tiled() const { return !m_tile.isNull(); }
     QSize tileGridShown() const;
+    // The tile's size in the view's units.
+    QSize tileSize() const;
 
 Q_SIGNALS:
     void mouseReleased(QMouseEvent* event);

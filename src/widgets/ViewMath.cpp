@@ -83,6 +83,13 @@ int dragScrollValue(int value, int minimum, int maximum, double start, double po
     return (next < minimum || next > maximum) ? value : next;
 }
 
+QRect devicePixelRect(const QRect& r, double ratio) {
+    if (ratio == 1.0 || ratio <= 0) {
+        return r;
+    }
+    return QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio).toAlignedRect();
+}
+
 QRect selectionRect(const QPoint& start, const QPoint& pointer, const QSize& image) {
     const int right = qMin(pointer.x(), image.width());
     const int bottom = qMin(pointer.y(), image.height());

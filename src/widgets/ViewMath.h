@@ -32,6 +32,9 @@ QSize tileGrid(const QSize& tile, const QSize& view);
 // divisor moves the view; nullopt-like -1 when the value would leave the range.
 int dragScrollValue(int value, int minimum, int maximum, double start, double pointer, int divisor);
 
+// A rectangle in the view's units as the device pixels it covers on a screen of `ratio`.
+QRect devicePixelRect(const QRect& r, double ratio);
+
 // The selection rectangle from the start point to the pointer, ending at the image's edge.
 QRect selectionRect(const QPoint& start, const QPoint& pointer, const QSize& image);
 

@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
+#include <QTest>
 #include <QCoreApplication>
 #include <QListWidget>
 #include <QRandomGenerator>
@@ -75,6 +79,42 @@ TEST_F(HighResolution, ActualSizeShowsOneImagePixelPerDevicePixel) {
     const QImage full = box->grab().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(full.size(), QSize(66, 50));
     EXPECT_EQ(full.copy(0, 0, 65, 49), image);
+}
+
+TEST_F(HighResolution, ACropAndATileHoldTheImagesOwnPixels) {
+    const QImage image = noise(QSize(80, 60));
+    ASSERT_TRUE(gvtest::writePng(file("n.png"), image));
+    open();
+    w->show();
+    click("n.png");
+    if (w->displayMode() != kActualSize) {
+        w->ToggleDisplayMode();
+    }
+    QCoreApplication::processEvents();
+    ASSERT_EQ(w->Image1->size(), QSize(40, 30));
+    // A rectangle drawn with the mouse in crop mode, from (5, 4) to (25, 19) on the screen.
+    w->mnuCrop->trigger();
+    QTest::mousePress(w->Image1, Qt::LeftButton, {}, QPoint(5, 4));
+    QMouseEvent move(QEvent::MouseMove, QPointF(25, 19), w->Image1->mapToGlobal(QPointF(25, 19)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w->Image1, &move);
+    QTest::mouseRelease(w->Image1, Qt::LeftButton, {}, QPoint(25, 19));
+    EXPECT_EQ(w->lblSelSize->text(), QStringLiteral("40x30"));
+    QApplication::clipboard()->clear();
+    w->mnuCopy->trigger();
+    const QImage copied =
+        QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(copied, image.copy(10, 8, 40, 30));
+
+    // Tiled, the view repeats the image at one image pixel per device pixel.
+    bool untile = false;
+    w->TileImage(untile);
+    QCoreApplication::processEvents();
+    const QImage tiles = w->Picture1->grab(QRect(0, 0, 80, 60)).toImage().convertToFormat(
+        QImage::Format_RGB32);
+    ASSERT_EQ(tiles.size(), QSize(160, 120));
+    EXPECT_EQ(tiles.copy(0, 0, 80, 60), image);
+    EXPECT_EQ(tiles.copy(80, 60, 80, 60), image);
 }
 
 TEST_F(HighResolution, TheMainWindowKeepsItsLayoutInTheScreensUnits) {
