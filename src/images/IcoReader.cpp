@@ -33,7 +33,13 @@ std::optional<Candidate> inspect(QByteArrayView bytes) {
         }
         const auto* ihdr = reinterpret_cast<const uchar*>(bytes.data()) + 16;
         c.png = true;
-        c.pixels = qint64(be32(ihdr)) * be32(ihdr + 4);
+        // A PNG's sides are at most 2^31 - 1; larger ones would overflow the product.
+        const quint32 width = be32(ihdr);
+        const quint32 height = be32(ihdr + 4);
+        if (width > 0x7fffffffu || height > 0x7fffffffu) {
+            return std::nullopt;
+        }
+        c.pixels = qint64(width) * height;
         c.bitCount = ihdr[8] * 4;  // a rank only: any PNG beats a bitmap of the same size
         return c;
     }
