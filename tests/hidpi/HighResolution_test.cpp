@@ -15,7 +15,6 @@
 #include "fullscreen/frmFullscn.h"
 #include "platform/Controls.h"
 #include "platform/Screen.h"
-#include "startup/AppState.h"
 #include "support/ImageFiles.h"
 #include "support/WindowFixture.h"
 #include "widgets/FileListBox.h"
@@ -63,14 +62,7 @@ TEST_F(HighResolution, ActualSizeShowsOneImagePixelPerDevicePixel) {
     EXPECT_EQ(shown.copy(0, 0, 65, 49), image);
 
     // The full-screen viewer shows it the same way.
-    FullScreenStart start;
-    start.picture = w->Image1->picture();
-    start.imagePath = appState().CurrentImagePath;
-    start.folder = m_folder;
-    start.pattern = w->filePattern();
-    start.selectedName = "n.png";
-    start.screen = QRect(0, 0, 640, 480);
-    frmFullscn viewer(start, FullScreenHost{});
+    frmFullscn viewer(fullScreenStart("n.png", QRect(0, 0, 640, 480)), FullScreenHost{});
     viewer.show();
     QCoreApplication::processEvents();
     auto* box = viewer.findChild<ImageBox*>(QStringLiteral("Image1"));

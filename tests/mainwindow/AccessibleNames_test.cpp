@@ -10,20 +10,8 @@
 #include <functional>
 #include <memory>
 
-#include "capture/frmCap.h"
-#include "favourites/FavouriteStore.h"
-#include "favourites/frmFavEd.h"
-#include "files/frmBrowse.h"
-#include "fullscreen/frmFullscn.h"
-#include "help/HelpViewer.h"
-#include "mainwindow/FilePropertiesDialog.h"
-#include "mainwindow/frmJpegQual.h"
-#include "options/options.h"
-#include "startup/AppState.h"
 #include "support/ImageFiles.h"
 #include "support/WindowFixture.h"
-#include "tips/frmTips.h"
-#include "widgets/ImageBox.h"
 
 using namespace gv;
 
@@ -85,31 +73,7 @@ TEST_F(AccessibleNames, EveryFocusableControlOfEveryWindowHasAName) {
     click("a.png");
     EXPECT_EQ(unnamedFocusable(w.get()), QStringList()) << "main window";
 
-    FavouriteStore store;
-    frmFavEd manager(store, w.get());
-    EXPECT_EQ(unnamedFocusable(&manager), QStringList()) << "favourites manager";
-    frmBrowse chooser(w.get());
-    EXPECT_EQ(unnamedFocusable(&chooser), QStringList()) << "folder chooser";
-    frmTips tips(w.get());
-    EXPECT_EQ(unnamedFocusable(&tips), QStringList()) << "tip window";
-    HelpViewer help(w.get());
-    EXPECT_EQ(unnamedFocusable(&help), QStringList()) << "help viewer";
-    FilePropertiesDialog properties(file("a.png"), w->Image1->picture(), w.get());
-    EXPECT_EQ(unnamedFocusable(&properties), QStringList()) << "file properties";
-    frmJpegQual quality(w.get());
-    EXPECT_EQ(unnamedFocusable(&quality), QStringList()) << "JPEG quality";
-    options settings(OptionsHost{});
-    EXPECT_EQ(unnamedFocusable(&settings), QStringList()) << "options";
-    frmCap setup(CaptureHost{});
-    EXPECT_EQ(unnamedFocusable(&setup), QStringList()) << "capture set-up";
-
-    FullScreenStart start;
-    start.picture = w->Image1->picture();
-    start.imagePath = appState().CurrentImagePath;
-    start.folder = m_folder;
-    start.pattern = w->filePattern();
-    start.selectedName = "a.png";
-    start.screen = QRect(0, 0, 1280, 1024);
-    frmFullscn viewer(start, FullScreenHost{});
-    EXPECT_EQ(unnamedFocusable(&viewer), QStringList()) << "full-screen viewer";
+    forEachOtherWindow("a.png", [](QWidget& window, const char* what) {
+        EXPECT_EQ(unnamedFocusable(&window), QStringList()) << what;
+    });
 }

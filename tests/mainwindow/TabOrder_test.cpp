@@ -13,21 +13,9 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "capture/frmCap.h"
-#include "favourites/FavouriteStore.h"
-#include "favourites/frmFavEd.h"
-#include "files/frmBrowse.h"
-#include "fullscreen/frmFullscn.h"
-#include "help/HelpViewer.h"
-#include "mainwindow/FilePropertiesDialog.h"
-#include "mainwindow/frmJpegQual.h"
-#include "options/options.h"
 #include "platform/Controls.h"
-#include "startup/AppState.h"
 #include "support/ImageFiles.h"
 #include "support/WindowFixture.h"
-#include "tips/frmTips.h"
-#include "widgets/ImageBox.h"
 
 using namespace gv;
 
@@ -153,31 +141,7 @@ TEST_F(TabOrder, EveryWindowIsWalkedInReadingOrderAndWhole) {
     EXPECT_EQ(tabFaults(w.get()), QStringList()) << "main window, panel docked at the left";
     w->hide();
 
-    FavouriteStore store;
-    frmFavEd manager(store, w.get());
-    EXPECT_EQ(tabFaultsOnEveryPage(&manager), QStringList()) << "favourites manager";
-    frmBrowse chooser(w.get());
-    EXPECT_EQ(tabFaultsOnEveryPage(&chooser), QStringList()) << "folder chooser";
-    frmTips tips(w.get());
-    EXPECT_EQ(tabFaultsOnEveryPage(&tips), QStringList()) << "tip window";
-    HelpViewer help(w.get());
-    EXPECT_EQ(tabFaultsOnEveryPage(&help), QStringList()) << "help viewer";
-    FilePropertiesDialog properties(file("a.png"), w->Image1->picture(), w.get());
-    EXPECT_EQ(tabFaultsOnEveryPage(&properties), QStringList()) << "file properties";
-    frmJpegQual quality(w.get());
-    EXPECT_EQ(tabFaultsOnEveryPage(&quality), QStringList()) << "JPEG quality";
-    options settings(OptionsHost{});
-    EXPECT_EQ(tabFaultsOnEveryPage(&settings), QStringList()) << "options";
-    frmCap setup(CaptureHost{});
-    EXPECT_EQ(tabFaultsOnEveryPage(&setup), QStringList()) << "capture set-up";
-
-    FullScreenStart start;
-    start.picture = w->Image1->picture();
-    start.imagePath = appState().CurrentImagePath;
-    start.folder = m_folder;
-    start.pattern = w->filePattern();
-    start.selectedName = "a.png";
-    start.screen = QRect(0, 0, 1280, 1024);
-    frmFullscn viewer(start, FullScreenHost{});
-    EXPECT_EQ(tabFaultsOnEveryPage(&viewer), QStringList()) << "full-screen viewer";
+    forEachOtherWindow("a.png", [](QWidget& window, const char* what) {
+        EXPECT_EQ(tabFaultsOnEveryPage(&window), QStringList()) << what;
+    });
 }

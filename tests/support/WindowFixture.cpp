@@ -3,6 +3,16 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include "capture/frmCap.h"
+#include "favourites/FavouriteStore.h"
+#include "favourites/frmFavEd.h"
+#include "files/frmBrowse.h"
+#include "help/HelpViewer.h"
+#include "mainwindow/FilePropertiesDialog.h"
+#include "mainwindow/frmJpegQual.h"
+#include "options/options.h"
+#include "tips/frmTips.h"
+#include "widgets/ImageBox.h"
 #include "platform/Screen.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
@@ -42,6 +52,41 @@ void WindowFixture::click(const QString& name) {
 
 QString WindowFixture::shown() const {
     return w->windowTitle().mid(QStringLiteral("Glimvane - ").size());
+}
+
+gv::FullScreenStart WindowFixture::fullScreenStart(const QString& name,
+                                                  const QRect& screen) const {
+    gv::FullScreenStart start;
+    start.picture = w->Image1->picture();
+    start.imagePath = gv::appState().CurrentImagePath;
+    start.folder = m_folder;
+    start.pattern = w->filePattern();
+    start.selectedName = name;
+    start.screen = screen;
+    return start;
+}
+
+void WindowFixture::forEachOtherWindow(const QString& name,
+                                       const std::function<void(QWidget&, const char*)>& visit) {
+    gv::FavouriteStore store;
+    gv::frmFavEd manager(store, w.get());
+    visit(manager, "favourites manager");
+    gv::frmBrowse chooser(w.get());
+    visit(chooser, "folder chooser");
+    gv::frmTips tips(w.get());
+    visit(tips, "tip window");
+    gv::HelpViewer help(w.get());
+    visit(help, "help viewer");
+    gv::FilePropertiesDialog properties(file(name), w->Image1->picture(), w.get());
+    visit(properties, "file properties");
+    gv::frmJpegQual quality(w.get());
+    visit(quality, "JPEG quality");
+    gv::options settings(gv::OptionsHost{});
+    visit(settings, "options");
+    gv::frmCap setup(gv::CaptureHost{});
+    visit(setup, "capture set-up");
+    gv::frmFullscn viewer(fullScreenStart(name, QRect(0, 0, 1280, 1024)), gv::FullScreenHost{});
+    visit(viewer, "full-screen viewer");
 }
 
 }  // namespace gvtest

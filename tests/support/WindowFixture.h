@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QRect>
 #include <QString>
+#include <functional>
 #include <memory>
 
+#include "fullscreen/frmFullscn.h"
 #include "mainwindow/frmGlimvane.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeTrayIcon.h"
@@ -24,6 +27,12 @@ protected:
     void click(const QString& name);
     // The title after "Glimvane - ".
     QString shown() const;
+    // The full-screen viewer's start on the picture the window shows, file `name`.
+    gv::FullScreenStart fullScreenStart(const QString& name, const QRect& screen) const;
+    // Makes each of the program's other windows over the open window, which shows file `name`,
+    // and hands it to `visit` with a word on which it is.
+    void forEachOtherWindow(const QString& name,
+                            const std::function<void(QWidget&, const char*)>& visit);
 
     ScopedFakeDialogs m_dialogs;
     ScopedFakeTray m_tray;
