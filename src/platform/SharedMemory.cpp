@@ -149,6 +149,15 @@ bool SharedMemory::seal() {
     return m_map != nullptr;
 }
 
+bool SharedMemory::sealForHandOver() {
+    if (m_map) {
+        ::munmap(m_map, m_size);
+        m_map = nullptr;
+    }
+    m_writable = false;
+    return m_fd >= 0 && ::fcntl(m_fd, F_ADD_SEALS, kAllSeals) == 0;
+}
+
 QImage imageInSharedMemory(std::shared_ptr<const SharedMemory> memory, int width, int height,
                            qsizetype bytesPerLine, QImage::Format format) {
     if (!memory || !memory->constData() || width <= 0 || height <= 0 || bytesPerLine <= 0 ||

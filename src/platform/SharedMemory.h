@@ -32,6 +32,9 @@ public:
 
     // Ends writing: the memory becomes read-only here too, and sealed. False when that failed.
     bool seal();
+    // Seals memory that goes to another process and is not read here again: this process's
+    // view ends, sparing the mapping of every page once more. False when sealing failed.
+    bool sealForHandOver();
 
     // nullptr once sealed.
     uchar* data() { return m_writable ? m_map : nullptr; }
