@@ -13,6 +13,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -77,6 +78,7 @@ private:
     mutable std::mutex m_mutex;
     int m_control = -1;
     pid_t m_helper = 0;
+    std::atomic<qint64> m_lastAnswerBytes{0};
 };
 
 // The client for the program's own helper, beside the executable.

@@ -32,6 +32,9 @@ namespace {
 
 using sandbox::JobHeader;
 
+// A process that waits holds no more memory than this for its answer.
+constexpr qint64 kMostAnswerMemoryAhead = qint64(64) << 20;
+
 qint64 nowMs() {
     timespec t{};
     ::clock_gettime(CLOCK_MONOTONIC, &t);
@@ -241,7 +244,7 @@ bool forward(int socket, const Received& job) {
 // A job's own process, from the fork to its end: confined first, then it waits for its one
 // job, so that neither the fork nor the confinement is on the path of the job.
 [[noreturn]] void runChild(int socket, int folder, const QByteArray& folderPath,
-                           const Confines& confines, Confinement& confinement,
+                           const Confines& confines, qint64 answerMemory, Confinement& confinement,
                            const SandboxHandler& handler, pid_t server) {
     sigset_t none;
     sigemptyset(&none);
@@ -272,6 +275,11 @@ bool forward(int socket, const Received& job) {
     }
     if (handler.whileWaiting) {
         handler.whileWaiting();
+    }
+    // The answer's memory allocated now rather than page by page on the job's path, as large
+    // as the last answer was (pictures in a folder tend to be alike), within reason.
+    if (answerMemory > 0) {
+        SharedMemory::reserveAhead(std::size_t(std::min(answerMemory, kMostAnswerMemoryAhead)));
     }
     Received job;
     int got;
@@ -341,6 +349,7 @@ public:
     void dispatch(const Received& job) {
         const Confines wanted = confinesOf(job.header);
         m_lastConfines = wanted;
+        m_answerMemory = job.header.answerMemoryHint;
         m_startsSinceJob = 0;
         for (int tries = 0; tries < 3; ++tries) {
             auto child = std::find_if(m_children.begin(), m_children.end(), [&](const Child& c) {
@@ -466,7 +475,8 @@ private:
                 }
             }
             ::close(pair[0]);
-            runChild(pair[1], folder, path, confines, m_confinement, m_handler, m_server);
+            runChild(pair[1], folder, path, confines, m_answerMemory, m_confinement, m_handler,
+                     m_server);
         }
         if (folder >= 0) {
             ::close(folder);
@@ -507,6 +517,7 @@ private:
     std::vector<Child> m_children;
     std::optional<Confines> m_lastConfines;
     int m_startsSinceJob = 0;
+    qint64 m_answerMemory = 0;
     quint64 m_counter = 0;
 };
 
