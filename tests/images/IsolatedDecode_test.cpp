@@ -251,8 +251,8 @@ TEST(IsolatedDecode, ADecoderCannotReachFilesOutsideItsFolderTheNetworkOrOtherPr
     FaultyHelper faulty;
     const gv::DecodeResult r = gv::DecodeImageFile(bad, request96());
     EXPECT_EQ(r.error().description.toStdString(),
-              "read-outside=denied write-outside=denied write-own=allowed network=denied "
-              "local-socket=denied signal-parent=denied");
+              "read-outside=denied write-outside=denied write-own=allowed "
+              "list-other-jobs=denied network=denied local-socket=denied signal-parent=denied");
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("written-by-decoder"))));
 }
 
