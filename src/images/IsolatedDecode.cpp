@@ -6,6 +6,7 @@
 
 #include <QDataStream>
 #include <QFile>
+#include <QImageReader>
 #include <QPainter>
 #include <algorithm>
 #include <atomic>
@@ -18,7 +19,9 @@
 #include "images/Metafile.h"
 #include "images/RasterRead.h"
 #include "platform/FileAccess.h"
+#include "platform/Ghostscript.h"
 #include "platform/SharedMemory.h"
+#include "platform/Tiff.h"
 
 namespace gv {
 namespace {
@@ -387,17 +390,9 @@ QByteArray rasterAnswer(const DecodeResult& result, std::optional<SharedMemory>*
 }
 
 // A metafile's render at a size, by a new job of the helper; null when it failed.
-QImage renderMetafileInHelper(const QByteArray& bytes, const QSize& size, const QColor& background,
-                              bool* unanswered) {
-    if (bytes.isEmpty() || size.isEmpty()) {
-        return QImage();
-    }
-    std::optional<SharedMemory> input = SharedMemory::create(std::size_t(bytes.size()));
-    if (!input) {
-        return QImage();
-    }
-    std::memcpy(input->data(), bytes.constData(), std::size_t(bytes.size()));
-    if (!input->seal()) {
+QImage renderMetafileInHelper(const SharedMemory& input, const QSize& size,
+                              const QColor& background, bool* unanswered) {
+    if (size.isEmpty()) {
         return QImage();
     }
     Job job;
@@ -411,7 +406,7 @@ QImage renderMetafileInHelper(const QByteArray& bytes, const QSize& size, const 
     job.budget = defaultMemoryBudget();
     DecodeRequest request;
     const std::optional<SandboxReply> reply = sandboxClient()->run(
-        encodeJob(job), *input, limitsFor(ImageDecoder::Metafile, request), nullptr);
+        encodeJob(job), input, limitsFor(ImageDecoder::Metafile, request), nullptr);
     *unanswered = !reply;
     const std::optional<Answer> answer = reply ? decodeAnswer(reply->message) : std::nullopt;
     if (!answer || answer->number != 0 || answer->width != size.width() ||
@@ -424,15 +419,16 @@ QImage renderMetafileInHelper(const QByteArray& bytes, const QSize& size, const 
 }
 
 // A renderer that stops asking once a render has gone wrong: the window repaints often, and
-// each try would be another job that crashes or runs out its time.
-Metafile::Renderer failOnce() {
+// each try would be another job that crashes or runs out its time. Every render sends the
+// sealed memory the file was first read into (the metafile's own bytes), never a new copy.
+Metafile::Renderer failOnce(std::shared_ptr<const SharedMemory> input) {
     auto failed = std::make_shared<std::atomic<bool>>(false);
-    return [failed](const QByteArray& bytes, const QSize& size, const QColor& background) {
+    return [failed, input](const QByteArray&, const QSize& size, const QColor& background) {
         if (*failed) {
             return QImage();
         }
         bool unanswered = false;
-        QImage image = renderMetafileInHelper(bytes, size, background, &unanswered);
+        QImage image = renderMetafileInHelper(*input, size, background, &unanswered);
         // Only a job that crashed or ran out of its limits; a size beyond the budget is refused
         // without harm, and a smaller one may follow.
         if (unanswered) {
@@ -468,7 +464,9 @@ std::optional<JobReply> runJob(SandboxClient& client, const Job& job, const Shar
     return JobReply{std::move(*reply), std::move(*answer)};
 }
 
-DecodeResult metafileInHelper(const SharedMemory& input, const DecodeRequest& request, double dpi) {
+DecodeResult metafileInHelper(std::shared_ptr<const SharedMemory> shared,
+                              const DecodeRequest& request, double dpi) {
+    const SharedMemory& input = *shared;
     Job job;
     job.mode = qint32(JobMode::MetafileLayout);
     job.decoder = qint32(ImageDecoder::Metafile);
@@ -488,7 +486,8 @@ DecodeResult metafileInHelper(const SharedMemory& input, const DecodeRequest& re
     }
     QByteArray bytes(reinterpret_cast<const char*>(input.constData()), qsizetype(input.size()));
     const Picture picture = Picture::fromMetafile(
-        Metafile::playedElsewhere(layout->first, std::move(bytes), layout->second, failOnce()),
+        Metafile::playedElsewhere(layout->first, std::move(bytes), layout->second,
+                                  failOnce(std::move(shared))),
         dpi);
     if (picture.sizePixels().isEmpty()) {
         return invalidPicture(QStringLiteral("metafile without a size"));
@@ -521,7 +520,7 @@ DecodeResult epsMetafileInHelper(const SharedMemory& eps, const DecodeRequest& r
     if (!wmf->seal()) {
         return outOfMemory();
     }
-    return metafileInHelper(*wmf, request, dpi);
+    return metafileInHelper(std::make_shared<const SharedMemory>(std::move(*wmf)), request, dpi);
 }
 
 }  // namespace
@@ -555,7 +554,8 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
         if (!sandboxClient()->start()) {
             return helperMissing();
         }
-        return metafileInHelper(*input, request, dpi);
+        return metafileInHelper(std::make_shared<const SharedMemory>(std::move(*input)), request,
+                                dpi);
     }
     Job job;
     job.decoder = qint32(info.decoder);
@@ -603,8 +603,47 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
     return Picture::fromRaster(std::move(raster), kind, std::move(original), dpi);
 }
 
+namespace {
+
+// What every job would otherwise load again for itself, loaded once in the helper before its
+// jobs' processes are forked from it: the TIFF module and its codecs, Qt's list of image
+// plug-ins, the search for Ghostscript.
+void warmUpDecoders() {
+    tiffDecoderAvailable();
+    QImageReader::supportedImageFormats();
+    ghostscriptAvailable();
+}
+
+// A job's process, confined and waiting: the paint engine, its threads and the fonts the
+// metafile player draws with, ready before the job comes. Only our own drawing.
+void warmUpPainting() {
+    QImage scratch(kProbeSide * 8, kProbeSide * 8, QImage::Format_ARGB32_Premultiplied);
+    scratch.fill(Qt::transparent);
+    QPainter painter(&scratch);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform |
+                           QPainter::TextAntialiasing);
+    painter.fillRect(scratch.rect(), Qt::white);
+    painter.setBrush(QBrush(Qt::red, Qt::DiagCrossPattern));
+    painter.drawEllipse(QRectF(2, 2, 400, 300));
+    painter.drawImage(QRectF(0, 0, 320, 320), scratch.copy(0, 0, 16, 16));
+    for (const QFont::StyleHint hint : {QFont::SansSerif, QFont::Serif, QFont::Monospace}) {
+        QFont font;
+        font.setStyleHint(hint);
+        for (const int weight : {400, 700}) {
+            font.setWeight(QFont::Weight(weight));
+            font.setPixelSize(12);
+            painter.setFont(font);
+            painter.drawText(QPointF(2, 40), QStringLiteral("Glimvane 0123"));
+        }
+    }
+}
+
+}  // namespace
+
 SandboxHandler imageDecodingHandler() {
     SandboxHandler handler;
+    handler.warmUp = warmUpDecoders;
+    handler.whileWaiting = warmUpPainting;
     handler.answer = [](QByteArrayView message, QByteArrayView input,
                         std::optional<SharedMemory>* memory) {
         setRasterAllocator(sharedRaster);

@@ -2,16 +2,18 @@
 // Work on untrusted bytes in a confined helper process. The program starts the helper once
 // (`gvsandbox`, beside the executable) and keeps it warm; the helper runs each job in a fresh
 // process of its own, forked from it, that can reach nothing but the job's bytes: limits on
-// address space, processor time and file size; no network; no files outside a private folder
-// but the system's read-only software and fonts (Landlock); no new processes, no signals to
-// others, no tracing (seccomp). A job that crashes, hangs or passes a limit is simply a job
-// without an answer, and the next job runs in a new process. Results come back in sealed
-// shared memory, used in place.
+// address space, processor time and file size; no network; no files outside a folder of its
+// own but the system's read-only software and fonts (Landlock); no new processes, no signals
+// to others, no tracing (seccomp). The helper keeps such a process forked and confined ahead
+// of the next job, waiting for it; each serves exactly one job and ends with it. A job that
+// crashes, hangs or passes a limit is simply a job without an answer, and the next job runs in
+// a new process. Results come back in sealed shared memory, used in place.
 
 #include <sys/types.h>
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -76,6 +78,7 @@ private:
     mutable std::mutex m_mutex;
     int m_control = -1;
     pid_t m_helper = 0;
+    std::atomic<qint64> m_lastAnswerBytes{0};
 };
 
 // The client for the program's own helper, beside the executable.
@@ -85,10 +88,14 @@ void overrideSandboxHelper(const QString& program);
 
 // The helper's side.
 struct SandboxHandler {
-    // Runs in the helper's long-lived process before a job's process is started from it, so
-    // that libraries a job needs are loaded once, for every later job. Sees only the message
-    // the program wrote, never the untrusted input.
-    std::function<void(QByteArrayView message)> prepare;
+    // Runs once in the helper's long-lived process, before any job's process is started from
+    // it, so that what every job needs (libraries, fonts, plug-in lists) is loaded once. Never
+    // sees untrusted bytes, and must start no thread: the helper forks.
+    std::function<void()> warmUp;
+    // Runs in each job's process once it is confined, while it waits for its job: what each
+    // process must do for itself (Qt's painting starts threads of its own, which a fork would
+    // not carry over) is then off the job's path too.
+    std::function<void()> whileWaiting;
     // Runs in the job's confined process. Returns the answer's message and, optionally,
     // shared memory (sealed by the sandbox before it is sent).
     std::function<QByteArray(QByteArrayView message, QByteArrayView input,

@@ -196,6 +196,7 @@ std::optional<SandboxReply> SandboxClient::runOnce(QByteArrayView message,
     header.wallMs = limits.wallMs;
     header.runsPrograms = limits.runsPrograms ? 1 : 0;
     header.messageLength = quint32(message.size());
+    header.answerMemoryHint = m_lastAnswerBytes.load();
     QByteArray envelope(reinterpret_cast<const char*>(&header), sizeof header);
     envelope.append(message.data(), message.size());
 
@@ -279,6 +280,7 @@ std::optional<SandboxReply> SandboxClient::runOnce(QByteArrayView message,
             return refuse(QStringLiteral("the decoder's memory was not sealed"));
         }
         reply.memory = std::make_shared<const SharedMemory>(std::move(*memory));
+        m_lastAnswerBytes = qint64(reply.memory->size());
     }
     return reply;
 }

@@ -9,7 +9,7 @@
 namespace gv::sandbox {
 
 inline constexpr quint32 kMagic = 0x47565342;  // "GVSB"
-inline constexpr quint32 kVersion = 1;
+inline constexpr quint32 kVersion = 2;
 
 struct JobHeader {
     quint32 magic = kMagic;
@@ -19,6 +19,9 @@ struct JobHeader {
     qint32 wallMs = 0;
     quint32 runsPrograms = 0;
     quint32 messageLength = 0;
+    // The size of the memory the program's last answer came in: processes made ready after
+    // this job hold that much, allocated, for their job's answer.
+    qint64 answerMemoryHint = 0;
 };
 
 }  // namespace gv::sandbox

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "platform/Confinement.h"
@@ -30,6 +31,9 @@ namespace gv {
 namespace {
 
 using sandbox::JobHeader;
+
+// A process that waits holds no more memory than this for its answer.
+constexpr qint64 kMostAnswerMemoryAhead = qint64(64) << 20;
 
 qint64 nowMs() {
     timespec t{};
@@ -109,11 +113,29 @@ private:
     int m_fd = -1;
 };
 
-struct RunningJob {
+// What a job's process is confined by; a process made ready for one set serves only a job
+// that asks for the same.
+struct Confines {
+    qint64 extraAddressSpace = 0;
+    qint32 cpuSeconds = 0;
+    bool runsPrograms = false;
+    bool operator==(const Confines&) const = default;
+};
+
+Confines confinesOf(const JobHeader& h) {
+    return {h.extraAddressSpace, h.cpuSeconds, h.runsPrograms != 0};
+}
+
+// A job's process: ready (confined, waiting on its socket for one job) or running that job.
+struct Child {
     pid_t pid = 0;
+    QByteArray folder;  // its own, by name, in the private folder
+    Confines confines;
+    int socket = -1;  // the helper's end while it waits; -1 once it has its job
     qint64 deadline = 0;
-    QByteArray folder;  // its name in the private folder
     bool killed = false;
+
+    bool ready() const { return socket >= 0; }
 };
 
 void closeAll(const std::vector<int>& fds) {
@@ -194,10 +216,36 @@ bool sendAnswer(int replyFd, const QByteArray& message, int memoryFd) {
     return ::sendmsg(replyFd, &msg, MSG_NOSIGNAL) == ssize_t(message.size());
 }
 
-// The job's own process, from the fork to its end.
-[[noreturn]] void runJob(const Received& job, int jobFolder, const QByteArray& jobPath,
-                         const PrivateFolder& root, Confinement& confinement,
-                         const SandboxHandler& handler, pid_t server) {
+// Hands a job to a ready process: the packet as the program sent it, with its descriptors.
+// False when the process is gone (its end of the socket closed with it).
+bool forward(int socket, const Received& job) {
+    QByteArray packet(reinterpret_cast<const char*>(&job.header), sizeof job.header);
+    packet.append(job.message);
+    iovec iov{packet.data(), std::size_t(packet.size())};
+    alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&msg);
+    c->cmsg_level = SOL_SOCKET;
+    c->cmsg_type = SCM_RIGHTS;
+    c->cmsg_len = CMSG_LEN(2 * sizeof(int));
+    const int fds[2] = {job.input, job.reply};
+    std::memcpy(CMSG_DATA(c), fds, sizeof fds);
+    ssize_t sent;
+    do {
+        sent = ::sendmsg(socket, &msg, MSG_NOSIGNAL | MSG_DONTWAIT);
+    } while (sent < 0 && errno == EINTR);
+    return sent == packet.size();
+}
+
+// A job's own process, from the fork to its end: confined first, then it waits for its one
+// job, so that neither the fork nor the confinement is on the path of the job.
+[[noreturn]] void runChild(int socket, int folder, const QByteArray& folderPath,
+                           const Confines& confines, qint64 answerMemory, Confinement& confinement,
+                           const SandboxHandler& handler, pid_t server) {
     sigset_t none;
     sigemptyset(&none);
     ::signal(SIGCHLD, SIG_DFL);
@@ -208,23 +256,42 @@ bool sendAnswer(int replyFd, const QByteArray& message, int memoryFd) {
     if (::getppid() != server) {
         ::_exit(1);
     }
-    ::prctl(PR_SET_NAME, "gvsandbox job");
-    if (::fchdir(jobFolder) != 0) {
+    ::prctl(PR_SET_NAME, "gvsandbox ready");
+    if (::fchdir(folder) != 0) {
         ::_exit(2);
     }
-    ::close(jobFolder);
-    ::setenv("TMPDIR", jobPath.constData(), 1);
+    ::setenv("TMPDIR", folderPath.constData(), 1);
 
     SandboxLimits limits;
-    limits.extraAddressSpace = job.header.extraAddressSpace;
-    limits.cpuSeconds = job.header.cpuSeconds;
-    limits.wallMs = job.header.wallMs;
-    limits.runsPrograms = job.header.runsPrograms != 0;
+    limits.extraAddressSpace = confines.extraAddressSpace;
+    limits.cpuSeconds = confines.cpuSeconds;
+    limits.runsPrograms = confines.runsPrograms;
     QString why;
-    if (!confinement.apply(limits, root.fd(), &why)) {
+    const bool confined = confinement.apply(limits, folder, &why);
+    ::close(folder);
+    if (!confined) {
         std::fprintf(stderr, "gvsandbox: cannot confine the job: %s\n", qPrintable(why));
         ::_exit(3);
     }
+    if (handler.whileWaiting) {
+        handler.whileWaiting();
+    }
+    // The answer's memory allocated now rather than page by page on the job's path, as large
+    // as the last answer was (pictures in a folder tend to be alike), within reason.
+    if (answerMemory > 0) {
+        SharedMemory::reserveAhead(std::size_t(std::min(answerMemory, kMostAnswerMemoryAhead)));
+    }
+    Received job;
+    int got;
+    do {
+        got = receive(socket, &job);
+    } while (got < 0 && errno == EINTR);
+    // Nothing else ever comes on this socket: the helper let it go, or is gone.
+    ::close(socket);
+    if (got <= 0 || !(confinesOf(job.header) == confines)) {
+        ::_exit(0);
+    }
+    ::prctl(PR_SET_NAME, "gvsandbox job");
     std::optional<SharedMemory> input = SharedMemory::adoptSealed(job.input, 0);
     if (!input) {
         ::_exit(4);
@@ -233,51 +300,230 @@ bool sendAnswer(int replyFd, const QByteArray& message, int memoryFd) {
                                qsizetype(input->size()));
     std::optional<SharedMemory> memory;
     const QByteArray answer = handler.answer(job.message, bytes, &memory);
-    if (answer.size() > kSandboxMessageMax || (memory && !memory->seal())) {
+    // Sealed without being mapped again here: this process never reads it after.
+    if (answer.size() > kSandboxMessageMax || (memory && !memory->sealForHandOver())) {
         ::_exit(5);
     }
     ::_exit(sendAnswer(job.reply, answer, memory ? memory->fd() : -1) ? 0 : 6);
 }
 
-void killJob(RunningJob& job) {
-    ::kill(-job.pid, SIGKILL);
-    ::kill(job.pid, SIGKILL);
-    job.killed = true;
+void killChild(Child& child) {
+    ::kill(-child.pid, SIGKILL);
+    ::kill(child.pid, SIGKILL);
+    child.killed = true;
 }
 
-// Reaps what ended: jobs (whose process groups go with them, and their folders), and the
-// programs a job started that outlived it.
-void reap(std::vector<RunningJob>& jobs, const PrivateFolder& root) {
-    for (;;) {
-        siginfo_t info{};
-        if (::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == 0) {
-            return;
+// The helper's job processes: those waiting, ready, and those running a job.
+class Children final {
+public:
+    Children(const PrivateFolder& root, Confinement& confinement, const SandboxHandler& handler,
+             std::vector<int> keepOut)
+        : m_root(root),
+          m_confinement(confinement),
+          m_handler(handler),
+          m_keepOut(std::move(keepOut)),
+          m_server(::getpid()) {}
+
+    ~Children() {
+        for (Child& child : m_children) {
+            killChild(child);
         }
-        const pid_t pid = info.si_pid;
-        const auto job = std::find_if(jobs.begin(), jobs.end(),
-                                      [pid](const RunningJob& j) { return j.pid == pid; });
-        if (job != jobs.end()) {
-            // Still a zombie here, so its group's number cannot have been given to another.
-            ::kill(-pid, SIGKILL);
-        }
-        ::waitpid(pid, nullptr, 0);
-        if (job != jobs.end()) {
-            const int folder = ::openat(root.fd(), job->folder.constData(),
-                                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (folder >= 0) {
-                removeContents(folder, 0);
-                ::close(folder);
+        while (!m_children.empty()) {
+            const pid_t pid = ::waitpid(m_children.front().pid, nullptr, 0);
+            if (pid < 0 && errno != EINTR) {
+                forget(m_children.begin());
+            } else if (pid > 0) {
+                reap();
+                const auto gone = std::find_if(m_children.begin(), m_children.end(),
+                                               [pid](const Child& c) { return c.pid == pid; });
+                if (gone != m_children.end()) {
+                    forget(gone);
+                }
             }
-            ::unlinkat(root.fd(), job->folder.constData(), AT_REMOVEDIR);
-            jobs.erase(job);
         }
     }
-}
+    Children(const Children&) = delete;
+    Children& operator=(const Children&) = delete;
+
+    // Gives the job to a ready process confined as it asks, started now if none waits.
+    void dispatch(const Received& job) {
+        const Confines wanted = confinesOf(job.header);
+        m_lastConfines = wanted;
+        m_answerMemory = job.header.answerMemoryHint;
+        m_startsSinceJob = 0;
+        for (int tries = 0; tries < 3; ++tries) {
+            auto child = std::find_if(m_children.begin(), m_children.end(), [&](const Child& c) {
+                return c.ready() && !c.killed && c.confines == wanted;
+            });
+            if (child == m_children.end()) {
+                if (!start(wanted)) {
+                    return;
+                }
+                child = m_children.end() - 1;
+            }
+            const bool taken = forward(child->socket, job);
+            ::close(child->socket);
+            child->socket = -1;
+            if (taken) {
+                child->deadline = nowMs() + std::max(job.header.wallMs, 1);
+                return;
+            }
+            // Ended while it waited (killed from outside); reaped with the others.
+            killChild(*child);
+        }
+    }
+
+    // Keeps kReady processes ready for the confines the last job asked for, and none for others
+    // beyond that: one at once, the others while no job runs, so that they do not take the
+    // processor from one. One that ends while it waits is replaced, but only a few times between
+    // two jobs: a process that cannot be confined here ends at once, every time.
+    void replenish() {
+        if (!m_lastConfines) {
+            return;
+        }
+        const bool busy = std::any_of(m_children.begin(), m_children.end(),
+                                      [](const Child& c) { return !c.ready() && !c.killed; });
+        auto waiting = [this](bool wanted) {
+            return std::count_if(m_children.begin(), m_children.end(), [&](const Child& c) {
+                return c.ready() && !c.killed && (c.confines == *m_lastConfines) == wanted;
+            });
+        };
+        for (auto have = waiting(true);
+             have < (busy ? 1 : kReady) && m_startsSinceJob < kStartsPerJob; ++have) {
+            ++m_startsSinceJob;
+            if (!start(*m_lastConfines)) {
+                break;
+            }
+        }
+        auto extra = waiting(true) + waiting(false) - kReady;
+        for (Child& c : m_children) {
+            if (extra > 0 && c.ready() && !c.killed && !(c.confines == *m_lastConfines)) {
+                killChild(c);
+                --extra;
+            }
+        }
+    }
+
+    // Stops the jobs past their time; the time to the next such deadline, -1 for none.
+    int enforceDeadlines() {
+        int timeout = -1;
+        const qint64 now = nowMs();
+        for (Child& child : m_children) {
+            if (child.ready() || child.killed) {
+                continue;
+            }
+            if (child.deadline <= now) {
+                killChild(child);
+                continue;
+            }
+            const int left = int(std::min<qint64>(child.deadline - now, 1 << 30));
+            timeout = timeout < 0 ? left : std::min(timeout, left);
+        }
+        return timeout;
+    }
+
+    // Reaps what ended: job processes (whose process groups go with them, and their folders),
+    // and the programs a job started that outlived it.
+    void reap() {
+        for (;;) {
+            siginfo_t info{};
+            if (::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == 0) {
+                return;
+            }
+            const pid_t pid = info.si_pid;
+            const auto child = std::find_if(m_children.begin(), m_children.end(),
+                                            [pid](const Child& c) { return c.pid == pid; });
+            if (child != m_children.end()) {
+                // Still a zombie here, so its group's number cannot have been given to another.
+                ::kill(-pid, SIGKILL);
+            }
+            ::waitpid(pid, nullptr, 0);
+            if (child != m_children.end()) {
+                forget(child);
+            }
+        }
+    }
+
+private:
+    // Processes that wait, ready: two, so that a job that follows the last one at once finds
+    // one too.
+    static constexpr std::ptrdiff_t kReady = 2;
+    static constexpr int kStartsPerJob = 2 * kReady;
+
+    bool start(const Confines& confines) {
+        const QByteArray name = "job-" + QByteArray::number(++m_counter);
+        const QByteArray path = m_root.path() + '/' + name;
+        int folder = -1;
+        if (::mkdirat(m_root.fd(), name.constData(), 0700) == 0) {
+            folder = ::openat(m_root.fd(), name.constData(),
+                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
+        int pair[2] = {-1, -1};
+        const bool paired =
+            folder >= 0 && ::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) == 0;
+        const pid_t pid = paired ? ::fork() : -1;
+        if (pid == 0) {
+            // Nothing of the helper's but its own folder and socket: not the program's socket,
+            // not the private folder, not another job's socket.
+            for (int fd : m_keepOut) {
+                ::close(fd);
+            }
+            ::close(m_root.fd());
+            for (const Child& other : m_children) {
+                if (other.socket >= 0) {
+                    ::close(other.socket);
+                }
+            }
+            ::close(pair[0]);
+            runChild(pair[1], folder, path, confines, m_answerMemory, m_confinement, m_handler,
+                     m_server);
+        }
+        if (folder >= 0) {
+            ::close(folder);
+        }
+        if (paired) {
+            ::close(pair[1]);
+        }
+        if (pid <= 0) {
+            if (paired) {
+                ::close(pair[0]);
+            }
+            ::unlinkat(m_root.fd(), name.constData(), AT_REMOVEDIR);
+            return false;
+        }
+        m_children.push_back({pid, name, confines, pair[0], 0, false});
+        return true;
+    }
+
+    void forget(std::vector<Child>::iterator child) {
+        if (child->socket >= 0) {
+            ::close(child->socket);
+        }
+        const int folder = ::openat(m_root.fd(), child->folder.constData(),
+                                    O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (folder >= 0) {
+            removeContents(folder, 0);
+            ::close(folder);
+        }
+        ::unlinkat(m_root.fd(), child->folder.constData(), AT_REMOVEDIR);
+        m_children.erase(child);
+    }
+
+    const PrivateFolder& m_root;
+    Confinement& m_confinement;
+    const SandboxHandler& m_handler;
+    const std::vector<int> m_keepOut;
+    const pid_t m_server;
+    std::vector<Child> m_children;
+    std::optional<Confines> m_lastConfines;
+    int m_startsSinceJob = 0;
+    qint64 m_answerMemory = 0;
+    quint64 m_counter = 0;
+};
 
 }  // namespace
 
 int serveSandboxJobs(int controlFd, const SandboxHandler& handler) {
-    const pid_t server = ::getpid();
     // Programs a job started come back here when the job's process ends, to be reaped.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     sigset_t childSignal;
@@ -292,21 +538,13 @@ int serveSandboxJobs(int controlFd, const SandboxHandler& handler) {
         return 1;
     }
     ::setenv("TMPDIR", root.path().constData(), 1);
+    if (handler.warmUp) {
+        handler.warmUp();
+    }
     Confinement confinement = Confinement::prepare();
-    std::vector<RunningJob> jobs;
-    quint64 counter = 0;
+    Children children(root, confinement, handler, {controlFd, signals});
     for (;;) {
-        int timeout = -1;
-        const qint64 now = nowMs();
-        for (RunningJob& job : jobs) {
-            if (!job.killed && job.deadline <= now) {
-                killJob(job);
-            }
-            if (!job.killed) {
-                const qint64 left = job.deadline - now;
-                timeout = timeout < 0 ? int(left) : std::min(timeout, int(left));
-            }
-        }
+        const int timeout = children.enforceDeadlines();
         pollfd fds[2] = {{controlFd, POLLIN, 0}, {signals, POLLIN, 0}};
         if (::poll(fds, 2, timeout) < 0 && errno != EINTR) {
             break;
@@ -315,59 +553,23 @@ int serveSandboxJobs(int controlFd, const SandboxHandler& handler) {
             signalfd_siginfo drained[8];
             while (::read(signals, drained, sizeof drained) > 0) {
             }
-            reap(jobs, root);
+            children.reap();
         }
-        if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
-            continue;
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+            Received job;
+            const int got = receive(controlFd, &job);
+            if (got == 0) {
+                break;  // the program has gone
+            }
+            if (got > 0) {
+                children.dispatch(job);
+                // The job's process is now the only holder of the answer's socket besides the
+                // program: the program sees its end as soon as the job ends, answered or not.
+                ::close(job.input);
+                ::close(job.reply);
+            }
         }
-        Received job;
-        const int got = receive(controlFd, &job);
-        if (got == 0) {
-            break;  // the program has gone
-        }
-        if (got < 0) {
-            continue;
-        }
-        if (handler.prepare) {
-            handler.prepare(job.message);
-        }
-        const QByteArray name = "job-" + QByteArray::number(++counter);
-        const QByteArray path = root.path() + '/' + name;
-        int folder = -1;
-        if (::mkdirat(root.fd(), name.constData(), 0700) == 0) {
-            folder = ::openat(root.fd(), name.constData(),
-                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        }
-        const pid_t pid = folder >= 0 ? ::fork() : -1;
-        if (pid == 0) {
-            ::close(controlFd);
-            ::close(signals);
-            runJob(job, folder, path, root, confinement, handler, server);
-        }
-        // Closing the answer's socket here leaves the job's process the only writer: the
-        // program sees its end as soon as the job ends, answered or not.
-        ::close(job.input);
-        ::close(job.reply);
-        if (folder >= 0) {
-            ::close(folder);
-        }
-        if (pid > 0) {
-            jobs.push_back({pid, nowMs() + std::max(job.header.wallMs, 1), name, false});
-        } else {
-            ::unlinkat(root.fd(), name.constData(), AT_REMOVEDIR);
-        }
-    }
-    for (RunningJob& job : jobs) {
-        killJob(job);
-    }
-    while (!jobs.empty()) {
-        const pid_t pid = ::waitpid(jobs.front().pid, nullptr, 0);
-        if (pid < 0 && errno != EINTR) {
-            jobs.erase(jobs.begin());
-        } else if (pid > 0) {
-            reap(jobs, root);
-            std::erase_if(jobs, [pid](const RunningJob& j) { return j.pid == pid; });
-        }
+        children.replenish();
     }
     return 0;
 }

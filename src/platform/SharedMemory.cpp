@@ -14,6 +14,10 @@ namespace {
 
 constexpr int kAllSeals = F_SEAL_SEAL | F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE;
 
+// The memory reserveAhead() allocated, until a create() takes it.
+int g_reserved = -1;
+std::size_t g_reservedSize = 0;
+
 uchar* mapped(int fd, std::size_t size, int protection) {
     // Mapped whole at once: one call instead of a fault on every page, which costs more than
     // the copy of a raster on a virtual machine.
@@ -23,12 +27,34 @@ uchar* mapped(int fd, std::size_t size, int protection) {
 
 }  // namespace
 
+void SharedMemory::reserveAhead(std::size_t size) {
+    if (g_reserved >= 0) {
+        ::close(g_reserved);
+        g_reserved = -1;
+    }
+    const int fd = ::memfd_create("glimvane-raster", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (fd >= 0 && ::fallocate(fd, 0, 0, static_cast<off_t>(size)) == 0) {
+        g_reserved = fd;
+        g_reservedSize = size;
+    } else if (fd >= 0) {
+        ::close(fd);
+    }
+}
+
 std::optional<SharedMemory> SharedMemory::create(std::size_t size) {
     if (size == 0) {
         errno = EINVAL;
         return std::nullopt;
     }
-    const int fd = ::memfd_create("glimvane-raster", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    int fd = std::exchange(g_reserved, -1);
+    if (fd >= 0 && size > g_reservedSize) {
+        ::close(fd);
+        fd = -1;
+    }
+    // Reserved memory shrinks to the size (giving back the pages beyond it).
+    if (fd < 0) {
+        fd = ::memfd_create("glimvane-raster", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    }
     if (fd < 0) {
         return std::nullopt;
     }
@@ -147,6 +173,15 @@ bool SharedMemory::seal() {
     }
     m_map = mapped(m_fd, m_size, PROT_READ);
     return m_map != nullptr;
+}
+
+bool SharedMemory::sealForHandOver() {
+    if (m_map) {
+        ::munmap(m_map, m_size);
+        m_map = nullptr;
+    }
+    m_writable = false;
+    return m_fd >= 0 && ::fcntl(m_fd, F_ADD_SEALS, kAllSeals) == 0;
 }
 
 QImage imageInSharedMemory(std::shared_ptr<const SharedMemory> memory, int width, int height,

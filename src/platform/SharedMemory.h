@@ -16,6 +16,10 @@ class SharedMemory final {
 public:
     // Writable memory of `size` bytes (more than zero); nullopt, errno set, when refused.
     static std::optional<SharedMemory> create(std::size_t size);
+    // Allocates `size` bytes ahead, zeroed, for the next create() of at most that size in this
+    // process, which then finds its pages there instead of faulting every one in. For a
+    // process that waits before its work (the decoding helper's job processes).
+    static void reserveAhead(std::size_t size);
     // A sealed copy of `size` bytes of the open file, copied by the kernel (never through our
     // own pages); nullopt, errno set, when refused or when the file holds fewer bytes by now.
     static std::optional<SharedMemory> sealedCopyOf(int fd, std::size_t size);
@@ -32,6 +36,9 @@ public:
 
     // Ends writing: the memory becomes read-only here too, and sealed. False when that failed.
     bool seal();
+    // Seals memory that goes to another process and is not read here again: this process's
+    // view ends, sparing the mapping of every page once more. False when sealing failed.
+    bool sealForHandOver();
 
     // nullptr once sealed.
     uchar* data() { return m_writable ? m_map : nullptr; }

@@ -1,8 +1,16 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <set>
 
 #include "images/Decoder.h"
 #include "images/IsolatedDecode.h"
@@ -46,6 +54,70 @@ bool samePixels(const QImage& a, const QImage& b) {
         }
     }
     return true;
+}
+
+struct Process {
+    pid_t pid = 0;
+    QByteArray name;
+    char state = 0;
+};
+
+// The helper's children as /proc tells them, by name ("gvsandbox ready", "gvsandbox job").
+std::vector<Process> childrenOf(pid_t parent) {
+    std::vector<Process> found;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        const QByteArray line = stat.readAll();
+        const qsizetype open = line.indexOf('(');
+        const qsizetype close = line.lastIndexOf(')');
+        const QList<QByteArray> rest = line.mid(close + 2).split(' ');
+        if (open < 0 || close < open || rest.size() < 2 || rest[1].toInt() != parent) {
+            continue;
+        }
+        found.push_back({pid_t(entry.toInt()), line.mid(open + 1, close - open - 1), rest[0][0]});
+    }
+    return found;
+}
+
+std::set<pid_t> readyProcesses(pid_t helper) {
+    std::set<pid_t> ready;
+    for (const Process& p : childrenOf(helper)) {
+        if (p.name == "gvsandbox ready" && p.state != 'Z') {
+            ready.insert(p.pid);
+        }
+    }
+    return ready;
+}
+
+// Whether the process has ended (a zombie has: only its parent's reaping is left).
+bool ended(pid_t pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return true;
+    }
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+// Waits, within a generous bound, for what other processes do in their own time.
+template <typename Condition>
+bool eventually(Condition condition) {
+    for (int i = 0; i < 1000; ++i) {
+        if (condition()) {
+            return true;
+        }
+        QThread::msleep(10);
+    }
+    return condition();
+}
+
+int threadsOf(pid_t pid) {
+    return QDir(QStringLiteral("/proc/%1/task").arg(pid))
+        .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+        .size();
 }
 
 gv::DecodeRequest request96() {
@@ -179,8 +251,8 @@ TEST(IsolatedDecode, ADecoderCannotReachFilesOutsideItsFolderTheNetworkOrOtherPr
     FaultyHelper faulty;
     const gv::DecodeResult r = gv::DecodeImageFile(bad, request96());
     EXPECT_EQ(r.error().description.toStdString(),
-              "read-outside=denied write-outside=denied write-own=allowed network=denied "
-              "local-socket=denied signal-parent=denied");
+              "read-outside=denied write-outside=denied write-own=allowed "
+              "list-other-jobs=denied network=denied local-socket=denied signal-parent=denied");
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("written-by-decoder"))));
 }
 
@@ -193,6 +265,124 @@ TEST(IsolatedDecode, AMissingHelperIsAMissingModuleOfTheProgram) {
     gv::overrideSandboxHelper(QString());
     EXPECT_EQ(r.error().number, gv::kErrLoadingModule);
     EXPECT_TRUE(r.error().description.contains(QStringLiteral("gvsandbox is missing")));
+}
+
+// The number of the process that ran the job for this file, as the job tells it.
+pid_t jobProcess(const QString& path) {
+    const gv::DecodeResult r = gv::DecodeImageFile(path, request96());
+    const QString said = r.ok() ? QString() : r.error().description;
+    return said.startsWith(QStringLiteral("pid=")) ? pid_t(said.mid(4).toInt()) : 0;
+}
+
+TEST(IsolatedDecode, EveryJobRunsInAProcessOfItsOwnMadeReadyBeforeTheJobCame) {
+    QTemporaryDir dir;
+    const QString tell = dir.filePath(QStringLiteral("tell.pcx"));
+    ASSERT_TRUE(writeBytes(tell, "GVSANDBOX-TEST pid"));
+    FaultyHelper faulty;
+    ASSERT_TRUE(gv::sandboxClient()->start());
+    const pid_t helper = gv::sandboxClient()->helperProcess();
+    std::set<pid_t> seen;
+    jobProcess(tell);  // the first job shows the helper the limits its processes get ready for
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        std::set<pid_t> ready;
+        ASSERT_TRUE(eventually([&] { return !(ready = readyProcesses(helper)).empty(); }));
+        const pid_t job = jobProcess(tell);
+        ASSERT_GT(job, 0);
+        EXPECT_TRUE(ready.count(job)) << "the job's process was not among those waiting";
+        EXPECT_TRUE(seen.insert(job).second) << "a process served a second job";
+        EXPECT_TRUE(eventually([&] { return ended(job); }));
+    }
+    // Forks of a process with threads would lose them: jobs that wait on them hang.
+    const QString wmf = dir.filePath(QStringLiteral("a.wmf"));
+    ASSERT_TRUE(writeBytes(wmf, sampleWmf()));
+    const gv::DecodeResult metafile = gv::DecodeImageFile(wmf, request96());
+    ASSERT_TRUE(metafile.ok());
+    EXPECT_FALSE(metafile.picture().render(QSize(1920, 1080), Qt::white).isNull());
+    EXPECT_EQ(threadsOf(helper), 1);
+}
+
+TEST(IsolatedDecode, AReadyProcessKilledWhileItWaitsIsReplacedAndTheNextFileDecodes) {
+    QTemporaryDir dir;
+    const QString good = dir.filePath(QStringLiteral("good.tga"));
+    ASSERT_TRUE(writeImageFile(good, noisyImage(QSize(16, 9), 3)));
+    const QImage expected = gv::DecodeImageFileInProcess(good, request96()).picture().raster();
+    FaultyHelper faulty;
+    ASSERT_TRUE(gv::DecodeImageFile(good, request96()).ok());
+    const pid_t helper = gv::sandboxClient()->helperProcess();
+    std::set<pid_t> killed;
+    ASSERT_TRUE(eventually([&] { return !(killed = readyProcesses(helper)).empty(); }));
+    for (const pid_t pid : killed) {
+        ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    }
+    ASSERT_TRUE(eventually([&] {
+        return std::all_of(killed.begin(), killed.end(), [](pid_t pid) { return ended(pid); });
+    }));
+    const gv::DecodeResult next = gv::DecodeImageFile(good, request96());
+    ASSERT_TRUE(next.ok()) << next.error().description.toStdString();
+    EXPECT_TRUE(samePixels(next.picture().raster(), expected));
+    EXPECT_EQ(gv::sandboxClient()->helperProcess(), helper);
+    std::set<pid_t> now;
+    EXPECT_TRUE(eventually([&] {
+        now = readyProcesses(helper);
+        return !now.empty() && std::none_of(now.begin(), now.end(),
+                                            [&](pid_t pid) { return killed.count(pid) > 0; });
+    }));
+}
+
+TEST(IsolatedDecode, TheHelperAndItsProcessesEndWhenTheProgramIsKilled) {
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t program = ::fork();
+    ASSERT_GE(program, 0);
+    if (program == 0) {
+        // A program of its own: its helper makes processes ready, then runs a job that spins.
+        ::close(pipeFds[0]);
+        gv::SandboxClient client(QStringLiteral(GLIMVANE_BINARY_DIR "/gvsandbox_test"));
+        auto job = [&](const QByteArray& bytes) {
+            std::optional<gv::SharedMemory> input = gv::SharedMemory::create(bytes.size());
+            std::memcpy(input->data(), bytes.constData(), bytes.size());
+            input->seal();
+            return client.run("job", *input, gv::SandboxLimits(), nullptr);
+        };
+        job("GVSANDBOX-TEST pid");
+        const pid_t helper = client.helperProcess();
+        if (::write(pipeFds[1], &helper, sizeof helper) != sizeof helper) {
+            ::_exit(1);
+        }
+        job("GVSANDBOX-TEST spin");
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    pid_t helper = 0;
+    const bool told = ::read(pipeFds[0], &helper, sizeof helper) == sizeof helper;
+    ::close(pipeFds[0]);
+    std::vector<pid_t> processes;
+    const bool running =
+        told && eventually([&] {
+            const std::vector<Process> children = childrenOf(helper);
+            const auto count = [&](const char* name) {
+                return std::count_if(children.begin(), children.end(),
+                                     [&](const Process& p) { return p.name == name; });
+            };
+            processes.clear();
+            for (const Process& p : children) {
+                processes.push_back(p.pid);
+            }
+            return count("gvsandbox job") == 1 && count("gvsandbox ready") >= 1;
+        });
+    ::kill(program, SIGKILL);
+    ::waitpid(program, nullptr, 0);
+    QByteArray seen;
+    for (const Process& p : childrenOf(helper)) {
+        seen += p.name + ' ' + p.state + "; ";
+    }
+    ASSERT_TRUE(running) << "the helper never had a job running and a process ready: "
+                         << seen.constData();
+    processes.push_back(helper);
+    for (const pid_t pid : processes) {
+        EXPECT_TRUE(eventually([pid] { return ended(pid); })) << pid;
+    }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The decoding helper with faults on request: a file that starts with "GVSANDBOX-TEST " and a
-// command makes the job crash, spin, grab memory or try to reach beyond its folder, so that the
-// tests see what the program makes of a decoder that does so. Any other file is decoded as the
-// real helper does.
+// command makes the job crash, spin, grab memory, try to reach beyond its folder or tell its
+// process, so that the tests see what the program makes of a decoder that does so. Any other
+// file is decoded as the real helper does.
 
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -40,6 +40,8 @@ QByteArray tryEscape(const QList<QByteArray>& words) {
     report << attempt("write-outside", writable >= 0);
     const int own = ::open("own-file", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     report << attempt("write-own", own >= 0);
+    // The helper's private folder holds the folders of other jobs.
+    report << attempt("list-other-jobs", ::open("..", O_RDONLY | O_DIRECTORY | O_CLOEXEC) >= 0);
     const int inet = ::socket(AF_INET, SOCK_STREAM, 0);
     bool connected = false;
     if (inet >= 0) {
@@ -79,6 +81,8 @@ QByteArray answer(const gv::SandboxHandler& real, QByteArrayView message, QByteA
         return gv::decodingFailureAnswer(1, QStringLiteral("grabbed 64 GiB"));
     } else if (command == "escape") {
         return tryEscape(words);
+    } else if (command == "pid") {
+        return gv::decodingFailureAnswer(1, QStringLiteral("pid=%1").arg(::getpid()));
     }
     return gv::decodingFailureAnswer(1, QStringLiteral("unknown test command"));
 }
@@ -91,6 +95,8 @@ int main(int argc, char** argv) {
     QFontDatabase::families();
     const gv::SandboxHandler real = gv::imageDecodingHandler();
     gv::SandboxHandler handler;
+    handler.warmUp = real.warmUp;
+    handler.whileWaiting = real.whileWaiting;
     handler.answer = [&real](QByteArrayView message, QByteArrayView input,
                              std::optional<gv::SharedMemory>* memory) {
         return answer(real, message, input, memory);
