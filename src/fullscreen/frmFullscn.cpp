@@ -30,8 +30,8 @@
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "widgets/FileListBox.h"
-#include "widgets/ViewMath.h"
 #include "widgets/ImageBox.h"
+#include "widgets/ViewMath.h"
 
 namespace gv {
 namespace {

@@ -6,11 +6,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QLabel>
-#include <QTest>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QListWidget>
 #include <QRandomGenerator>
+#include <QTest>
 
 #include "fullscreen/frmFullscn.h"
 #include "platform/Controls.h"
@@ -94,16 +94,15 @@ TEST_F(HighResolution, ACropAndATileHoldTheImagesOwnPixels) {
     EXPECT_EQ(w->lblSelSize->text(), QStringLiteral("40x30"));
     QApplication::clipboard()->clear();
     w->mnuCopy->trigger();
-    const QImage copied =
-        QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+    const QImage copied = QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(copied, image.copy(10, 8, 40, 30));
 
     // Tiled, the view repeats the image at one image pixel per device pixel.
     bool untile = false;
     w->TileImage(untile);
     QCoreApplication::processEvents();
-    const QImage tiles = w->Picture1->grab(QRect(0, 0, 80, 60)).toImage().convertToFormat(
-        QImage::Format_RGB32);
+    const QImage tiles =
+        w->Picture1->grab(QRect(0, 0, 80, 60)).toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(tiles.size(), QSize(160, 120));
     EXPECT_EQ(tiles.copy(0, 0, 80, 60), image);
     EXPECT_EQ(tiles.copy(80, 60, 80, 60), image);

@@ -11,13 +11,13 @@
 #include "mainwindow/FilePropertiesDialog.h"
 #include "mainwindow/frmJpegQual.h"
 #include "options/options.h"
-#include "tips/frmTips.h"
-#include "widgets/ImageBox.h"
 #include "platform/Screen.h"
 #include "settings/SettingKeys.h"
 #include "startup/AppState.h"
 #include "support/TestEnvironment.h"
+#include "tips/frmTips.h"
 #include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
 
 namespace gvtest {
 
@@ -54,8 +54,7 @@ QString WindowFixture::shown() const {
     return w->windowTitle().mid(QStringLiteral("Glimvane - ").size());
 }
 
-gv::FullScreenStart WindowFixture::fullScreenStart(const QString& name,
-                                                  const QRect& screen) const {
+gv::FullScreenStart WindowFixture::fullScreenStart(const QString& name, const QRect& screen) const {
     gv::FullScreenStart start;
     start.picture = w->Image1->picture();
     start.imagePath = gv::appState().CurrentImagePath;

@@ -1,17 +1,21 @@
-// Tab walks each window's controls in reading order, left to right and top to bottom (a tall
-// column read down before the next column to its right), and reaches every control that takes
-// the focus: the walk is made with real Tab key presses.
+// Each window can be used without a mouse: Tab walks its controls in reading order, left to
+// right and top to bottom (a tall column read down before the next column to its right), and
+// reaches every control that takes the focus (the walk is made with real Tab key presses); and
+// every control it reaches tells assistive tools its name, as a screen reader reads the
+// accessibility tree through AT-SPI.
 
 #include <gtest/gtest.h>
 
 #include <QAbstractScrollArea>
 #include <QAbstractSlider>
+#include <QAccessible>
 #include <QApplication>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QWidget>
 #include <algorithm>
+#include <functional>
 
 #include "platform/Controls.h"
 #include "support/ImageFiles.h"
@@ -118,7 +122,47 @@ QStringList tabFaultsOnEveryPage(QWidget* window) {
     return faults;
 }
 
-class TabOrder : public gvtest::WindowFixture {
+// The shown controls under the window that take focus but tell no name, by object name
+// (class name where they have none). Each page of a tab control is shown in turn. A window
+// where the walk finds nothing to focus at all is reported too: the walk went wrong.
+QStringList unnamedFocusable(QWidget* window) {
+    QStringList unnamed;
+    int focusable = 0;
+    const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+        if (!node) {
+            return;
+        }
+        const QAccessible::State state = node->state();
+        focusable += state.focusable && !state.invisible;
+        if (state.focusable && !state.invisible &&
+            node->text(QAccessible::Name).trimmed().isEmpty()) {
+            const QObject* object = node->object();
+            const QString name = !object ? QStringLiteral("(item)")
+                                 : object->objectName().isEmpty()
+                                     ? QString::fromLatin1(object->metaObject()->className())
+                                     : object->objectName();
+            if (!unnamed.contains(name)) {
+                unnamed << name;
+            }
+        }
+        for (int i = 0; i < node->childCount(); ++i) {
+            walk(node->child(i));
+        }
+    };
+    window->show();
+    QCoreApplication::processEvents();
+    walk(QAccessible::queryAccessibleInterface(window));
+    for (QTabWidget* tabs : window->findChildren<QTabWidget*>()) {
+        for (int i = 0; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            QCoreApplication::processEvents();
+            walk(QAccessible::queryAccessibleInterface(window));
+        }
+    }
+    return focusable > 0 ? unnamed : QStringList{QStringLiteral("(nothing focusable)")};
+}
+
+class KeyboardAndNames : public gvtest::WindowFixture {
 protected:
     void TearDown() override {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -128,10 +172,11 @@ protected:
 
 }  // namespace
 
-TEST_F(TabOrder, EveryWindowIsWalkedInReadingOrderAndWhole) {
+TEST_F(KeyboardAndNames, EveryWindowIsWalkedInReadingOrderAndEveryControlIsNamed) {
     ASSERT_TRUE(gvtest::writePng(file("a.png"), gvtest::quadrantImage(QSize(64, 48))));
     open();
     click("a.png");
+    EXPECT_EQ(unnamedFocusable(w.get()), QStringList()) << "main window";
     EXPECT_EQ(tabFaults(w.get()), QStringList()) << "main window";
     // The panel docked at the other side: its column is read first.
     const int panelLeft = w->FraFiles->x();
@@ -142,6 +187,7 @@ TEST_F(TabOrder, EveryWindowIsWalkedInReadingOrderAndWhole) {
     w->hide();
 
     forEachOtherWindow("a.png", [](QWidget& window, const char* what) {
+        EXPECT_EQ(unnamedFocusable(&window), QStringList()) << what;
         EXPECT_EQ(tabFaultsOnEveryPage(&window), QStringList()) << what;
     });
 }
