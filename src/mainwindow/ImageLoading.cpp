@@ -432,7 +432,7 @@ void frmGlimvane::ShowLogo() {
     Image1->hide();
     const QPixmap logo = logoBitmap();
     Image1->setLogo(logo);
-    placeImage(QRectF(20, 40, logo.width(), logo.height()));
+    placeImage(QRectF(QPointF(20, 40), logo.deviceIndependentSize()));
     ImageStatic();
     setWindowTitle(QStringLiteral("Glimvane - Vividra"));
     state.ImageIsSaved = true;

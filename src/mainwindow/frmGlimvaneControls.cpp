@@ -61,7 +61,7 @@ void frmGlimvane::buildControls() {
     Image2->setPixmap(toolbarLogo());
     Image2->setToolTip(QStringLiteral("About Glimvane..."));
     Image2->setAccessibleName(QStringLiteral("About Glimvane..."));
-    Image2->resize(Image2->pixmap().size());
+    Image2->resize(Image2->pixmap().deviceIndependentSize().toSize());
     Line1 = named(new QFrame(inner), "Line1_1");
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Sunken);

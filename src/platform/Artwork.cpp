@@ -27,12 +27,21 @@ namespace {
 // The built-in bitmaps are runs of equal pixels (see decodePixelRuns), filled straight into
 // the image: neither an image reader, whose search through every image-format plugin would
 // cost the start-up more than the pictures themselves, nor a decompressor, whose work on the
-// splash picture and the logo was nearly a tenth of the start-up's.
-QPixmap builtInPixmap(const QString& path) {
+// splash picture and the logo was nearly a tenth of the start-up's. Each is stored at 1x and at
+// 2x ("name@2x.rle"); only the one the screen needs is read.
+QPixmap builtInPixmap(const QString& name, int scale) {
     static const bool registered = (registerGlimvaneResources(), true);
     Q_UNUSED(registered);
-    const QResource resource(path);
-    return QPixmap::fromImage(decodePixelRuns(resource.uncompressedData()));
+    const QResource resource(QStringLiteral(":/glimvane/images/") + name +
+                             (scale == 2 ? QStringLiteral("@2x.rle") : QStringLiteral(".rle")));
+    QPixmap pixmap = QPixmap::fromImage(decodePixelRuns(resource.uncompressedData()));
+    pixmap.setDevicePixelRatio(scale);
+    return pixmap;
+}
+
+// The highest ratio of the screens: a picture made for it is at worst scaled down elsewhere.
+int screenPictureScale() {
+    return builtInPictureScale(qApp ? qApp->devicePixelRatio() : 1.0);
 }
 
 constexpr QColor kInk(40, 70, 120);
@@ -327,16 +336,21 @@ QIcon iconResource(int id) {
     return drawnIcon([id](QPainter& p) { drawIconResource(p, id); });
 }
 
+int builtInPictureScale(qreal devicePixelRatio) {
+    // Nearer of the two; at 1.5 the larger, as scaling down loses no detail.
+    return devicePixelRatio >= 1.5 ? 2 : 1;
+}
+
 QPixmap logoBitmap() {
-    return builtInPixmap(QStringLiteral(":/glimvane/images/logo.rle"));
+    return builtInPixmap(QStringLiteral("logo"), screenPictureScale());
 }
 
 QPixmap toolbarLogo() {
-    return builtInPixmap(QStringLiteral(":/glimvane/images/toolbar-logo.rle"));
+    return builtInPixmap(QStringLiteral("toolbar-logo"), screenPictureScale());
 }
 
 QPixmap splashPicture() {
-    return builtInPixmap(QStringLiteral(":/glimvane/images/splash.rle"));
+    return builtInPixmap(QStringLiteral("splash"), screenPictureScale());
 }
 
 QIcon toolbarIcon(int index) {
@@ -407,7 +421,16 @@ QIcon panelIcon(PanelGlyph glyph) {
 }
 
 QIcon applicationIcon() {
-    return QIcon(builtInPixmap(QStringLiteral(":/glimvane/images/icon.rle")));
+    // The icon's sizes are 64 and 128 pixels, not one size at two ratios: the window manager
+    // takes them in device pixels, and QIcon picks the nearest for each size asked for. The
+    // larger is read only where a screen is scaled, as the window's icon is set at start.
+    QIcon icon(builtInPixmap(QStringLiteral("icon"), 1));
+    if (screenPictureScale() == 2) {
+        QPixmap large = builtInPixmap(QStringLiteral("icon"), 2);
+        large.setDevicePixelRatio(1);
+        icon.addPixmap(large);
+    }
+    return icon;
 }
 
 QImage decodePixelRuns(QByteArrayView data) {

@@ -16,6 +16,8 @@ namespace gv {
 // Icon resources: 101 Best Fit shown, 102 Actual Size shown, 103 folder tree,
 // 104 favourites list, 105 tile mode.
 QIcon iconResource(int id);
+// The logo, the toolbar logo and the splash picture are made for the screen's device pixel
+// ratio: their logical size (QPixmap::deviceIndependentSize) is the same on every screen.
 // The logo bitmap (bitmap resource 102) shown in the view when no image is loaded.
 QPixmap logoBitmap();
 // The small logo at the right end of the toolbar row.
@@ -26,6 +28,8 @@ QIcon toolbarIcon(int index);
 enum class PanelGlyph { Close, Refresh, Dock, Delete, Copy, Move, Rename, Folder, Favourite, Search };
 QIcon panelIcon(PanelGlyph glyph);
 QIcon applicationIcon();
+// Which of the stored sizes of the built-in bitmaps (1x or 2x) suits a device pixel ratio.
+int builtInPictureScale(qreal devicePixelRatio);
 
 // A built-in bitmap as stored: its width and height (32-bit big-endian), then runs of equal
 // pixels, each a count (16-bit little-endian, at least 1) and one premultiplied ARGB pixel

@@ -14,7 +14,7 @@ frmSettingUp::frmSettingUp(QWidget* parent)
     setObjectName(QStringLiteral("frmSettingUp"));
     setWindowTitle(QStringLiteral("Glimvane"));
     const QPixmap picture = splashPicture();
-    setFixedSize(picture.size());
+    setFixedSize(picture.deviceIndependentSize().toSize());
     auto* background = new QLabel(this);
     background->setPixmap(picture);
     background->setGeometry(rect());

@@ -75,3 +75,14 @@ TEST(BuiltInBitmaps, EveryBuiltInPictureIsReadWhole) {
     EXPECT_EQ(logoBitmap().size(), QSize(420, 200));
     EXPECT_FALSE(applicationIcon().pixmap(64, 64).isNull());
 }
+
+TEST(BuiltInBitmaps, TheStoredSizeNearestTheScreensRatioIsRead) {
+    // 1.5 takes the larger: scaled down, a picture keeps its edges; scaled up, it blurs.
+    const QList<QPair<qreal, int>> cases = {{1.0, 1}, {1.25, 1}, {1.49, 1},
+                                            {1.5, 2}, {2.0, 2},  {3.0, 2}};
+    for (const auto& [ratio, scale] : cases) {
+        EXPECT_EQ(builtInPictureScale(ratio), scale) << ratio;
+    }
+    // On this screen at 100 %, the 1x pictures, made for one device pixel per unit.
+    EXPECT_EQ(logoBitmap().devicePixelRatio(), 1.0);
+}
