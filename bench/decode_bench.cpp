@@ -6,6 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QColorSpace>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -26,6 +28,8 @@ QString g_pngAlpha;
 QByteArray g_jpegBytes;
 // The same JPEG with zero bytes before its end marker, as many cameras write them.
 QString g_padded;
+// The same JPEG with an Adobe RGB profile, shown converted to sRGB.
+QString g_adobe;
 
 // A photograph-like picture: smooth colour fields with fine detail, so the encoder has real
 // work to do and the file has a realistic size.
@@ -170,6 +174,29 @@ void BM_ActualSizeWhole(benchmark::State& state) {
     state.counters["held_MB"] = held / (1024.0 * 1024.0);
 }
 
+// The JPEG at 1:1 in an 800x600 view, as written (0) and with an Adobe RGB profile (1): the
+// first pixels (the call returns with the corner shown first) and the whole picture after it.
+void BM_ActualSizeProfile(benchmark::State& state) {
+    const QString& path = state.range(0) ? g_adobe : g_jpeg;
+    gv::DecodeRequest r = request();
+    r.firstRegion = QSize(800, 600);
+    double first = 0;
+    double whole = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        const gv::DecodeResult result = gv::DecodeImageFile(path, r);
+        first += timer.nsecsElapsed() / 1e6;
+        if (!result.ok() || !result.picture().awaitWhole()) {
+            state.SkipWithError("not decoded");
+            return;
+        }
+        whole += timer.nsecsElapsed() / 1e6;
+    }
+    state.counters["first_ms"] = benchmark::Counter(first, benchmark::Counter::kAvgIterations);
+    state.counters["whole_ms"] = benchmark::Counter(whole, benchmark::Counter::kAvgIterations);
+}
+
 BENCHMARK(BM_QImageReaderFull)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DecodeImageFileFull)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DecodeImageFileFit800x600)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -189,6 +216,7 @@ BENCHMARK_CAPTURE(BM_DecodeImageFilePng, rgba_3000x2000, &g_pngAlpha)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_ActualSizeWhole)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ActualSizeProfile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
@@ -230,6 +258,18 @@ int main(int argc, char** argv) {
         return 1;
     }
     padded.close();
+    // An APP2 segment right after the start marker, holding the whole profile.
+    const QByteArray icc = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
+    const qsizetype length = 2 + 14 + icc.size();
+    const QByteArray app2 = QByteArray("\xFF\xE2") + char(length >> 8) + char(length & 0xFF) +
+                            QByteArray("ICC_PROFILE\0\x01\x01", 14) + icc;
+    g_adobe = dir.filePath(QStringLiteral("adobe.jpg"));
+    QFile adobe(g_adobe);
+    if (!adobe.open(QIODevice::WriteOnly) ||
+        adobe.write(QByteArray(g_jpegBytes).insert(2, app2)) != g_jpegBytes.size() + app2.size()) {
+        return 1;
+    }
+    adobe.close();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -1,6 +1,8 @@
 #include "images/DecodeCost.h"
 
+#include "images/EmbeddedMetadata.h"
 #include "images/HeaderSize.h"
+#include "images/Orientation.h"
 
 #include <QtEndian>
 #include <algorithm>
@@ -154,16 +156,21 @@ DecodeCost decodeCost(QByteArrayView head, qint64 fileSize, const TypeKeyInfo& i
                 if (!frame) {
                     return cost;
                 }
-                cost.declared = frame->size;
-                const bool reduced = fitInto.isValid() && (frame->size.width() > fitInto.width() ||
-                                                           frame->size.height() > fitInto.height());
+                // A photograph taken on its side is shown, and fitted, turned.
+                const int orientation = readEmbeddedMetadata(head).orientation;
+                cost.declared = orientedSize(frame->size, orientation);
+                const bool reduced =
+                    fitInto.isValid() && (cost.declared.width() > fitInto.width() ||
+                                          cost.declared.height() > fitInto.height());
+                const QSize box = orientedSize(fitInto, orientation);
                 // At a reduced scale: the scaled decode and the picture scaled from it. Whole:
                 // one 32-bit raster (the ways a colour JPEG takes at 1:1 use less, and fall back
-                // to this one for a damaged file).
+                // to this one for a damaged file). Turning it makes one more.
                 const qint64 raster =
-                    reduced ? 4 * (pixels(jpegScaledDecodeSize(frame->size, fitInto)) +
-                                   pixels(frame->size.scaled(fitInto, Qt::KeepAspectRatio)))
-                            : 4 * pixels(frame->size);
+                    (reduced ? 4 * (pixels(jpegScaledDecodeSize(frame->size, box)) +
+                                    pixels(frame->size.scaled(box, Qt::KeepAspectRatio)))
+                             : 4 * pixels(frame->size)) *
+                    (orientation == 1 ? 1 : 2);
                 // libjpeg's sample buffers of a few block rows, on top of the coefficients.
                 const qint64 rows =
                     qint64(frame->size.width()) * frame->components * 8 * frame->vMax * 2;
@@ -183,8 +190,11 @@ DecodeCost decodeCost(QByteArrayView head, qint64 fileSize, const TypeKeyInfo& i
         const qint64 perPixel = info.decoder == ImageDecoder::Pict       ? 12
                                 : info.decoder == ImageDecoder::QtReader ? 8
                                                                          : 4;
-        cost.declared = *declared;
-        cost.bytes = pixels(*declared) * perPixel + fileSize;
+        // A TIFF whose directory comes first says how it is turned, which takes a copy.
+        const int orientation =
+            info.decoder == ImageDecoder::Tiff ? readEmbeddedMetadata(head).orientation : 1;
+        cost.declared = orientedSize(*declared, orientation);
+        cost.bytes = pixels(*declared) * (orientation == 1 ? perPixel : perPixel + 4) + fileSize;
     }
     return cost;
 }

@@ -13,6 +13,7 @@
 
 #include "images/BmpReader.h"
 #include "images/DecodeCost.h"
+#include "images/EmbeddedMetadata.h"
 #include "images/EpsPreview.h"
 #include "images/HeaderSize.h"
 #include "images/IcoReader.h"
@@ -22,6 +23,7 @@
 #include "images/JpegRegion.h"
 #include "images/MemoryBudget.h"
 #include "images/Metafile.h"
+#include "images/Orientation.h"
 #include "images/PcxReader.h"
 #include "images/PictReader.h"
 #include "images/TgaReader.h"
@@ -103,14 +105,30 @@ std::optional<QByteArray> readWholeFile(const QString& path, qint64 limit, Decod
     return bytes;
 }
 
-DecodeResult pictureOf(RasterRead read, PictureKind kind, const QByteArray& original, double dpi) {
+// How much of a JPEG's start is read for its orientation and colour profile where the decoder
+// reads the file itself: the profile's segments come before the image data.
+constexpr qint64 kMetadataPeekBytes = 1024 * 1024;
+
+// The picture, knowing the profile its pixels were converted from.
+Picture convertedFrom(Picture picture, const EmbeddedMetadata& meta) {
+    if (!meta.iccProfile.isEmpty()) {
+        picture.keepSourceProfile(meta.iccProfile);
+    }
+    return picture;
+}
+
+// What a raster reader gave, upright and in the display's colours as `meta` says.
+DecodeResult pictureOf(RasterRead read, PictureKind kind, const QByteArray& original, double dpi,
+                       const EmbeddedMetadata& meta, const QByteArray& display) {
     if (read.failure == RasterFailure::TooLarge) {
         return outOfMemory();
     }
     if (!read.ok()) {
         return invalidPicture(read.why);
     }
-    return Picture::fromRaster(std::move(read.image), kind, original, dpi);
+    return convertedFrom(Picture::fromRaster(shownAsMeant(std::move(read.image), meta, display),
+                                             kind, original, dpi),
+                         meta);
 }
 
 // The result of one of the platform's decoding libraries as our readers give theirs.
@@ -161,8 +179,9 @@ void configure(QImageReader& reader, qint64 budget) {
 DecodeResult decodeWithGraphicsMagick(const QByteArray& bytes, const char* coder,
                                       const DecodeRequest& request, double dpi);
 
-// The 1:1 decode of a file with one of Qt's readers.
-DecodeResult readWithQt(QIODevice* device, const QByteArray& format, qint64 budget, double dpi) {
+// The 1:1 decode of a file with one of Qt's readers, shown as `meta` says.
+DecodeResult readWithQt(QIODevice* device, const QByteArray& format, qint64 budget, double dpi,
+                        const EmbeddedMetadata& meta, const QByteArray& display) {
     QImageReader reader(device, format);
     configure(reader, budget);
     const QSize size = reader.size();
@@ -173,7 +192,9 @@ DecodeResult readWithQt(QIODevice* device, const QByteArray& format, qint64 budg
     if (image.isNull()) {
         return invalidPicture(reader.errorString());
     }
-    return Picture::fromRaster(std::move(image), PictureKind::Bitmap, {}, dpi);
+    return convertedFrom(Picture::fromRaster(shownAsMeant(std::move(image), meta, display),
+                                             PictureKind::Bitmap, {}, dpi),
+                         meta);
 }
 
 // How often a JPEG is read again when it changed while it was read.
@@ -232,38 +253,50 @@ std::optional<QByteArray> readSnapshot(QFile& file, qint64 limit, DecodeError* e
 
 // What Qt's reader makes of JPEG bytes: the ordinary decoder, for files the shortcuts below do
 // not take and for damaged ones, so that these show exactly as they always do.
-DecodeResult readJpegWithQt(const QByteArray& bytes, qint64 budget, double dpi) {
+DecodeResult readJpegWithQt(const QByteArray& bytes, qint64 budget, double dpi,
+                            const EmbeddedMetadata& meta, const QByteArray& display) {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    return readWithQt(&buffer, "jpeg", budget, dpi);
+    return readWithQt(&buffer, "jpeg", budget, dpi, meta, display);
 }
 
 // A colour JPEG shown at 1:1, decoded by libjpeg directly (Qt's reader and the image plugins it
-// loads on first use are not needed): the top-left part first when the image is larger than
-// what the view shows first, the rest on a worker; a smaller one whole, at 3 bytes a pixel.
-// nullopt leaves the file to Qt's reader: greyscale and CMYK files, damaged ones.
+// loads on first use are not needed): the top-left part of the upright picture first when it
+// is larger than what the view shows first, the rest on a worker; a smaller one whole, at 3
+// bytes a pixel. nullopt leaves the file to Qt's reader: greyscale and CMYK files, damaged ones.
 std::optional<DecodeResult> decodeColourJpeg(const QByteArray& bytes, const DecodeRequest& request,
-                                             double dpi) {
-    const std::optional<QSize> size = colourJpegSize(bytes);
-    if (!size) {
+                                             double dpi, const EmbeddedMetadata& meta) {
+    const std::optional<QSize> stored = colourJpegSize(bytes);
+    if (!stored) {
         return std::nullopt;
     }
-    if (exceedsBudget(*size, request.memoryBudget)) {
+    if (exceedsBudget(*stored, request.memoryBudget)) {
         return DecodeResult(outOfMemory());
     }
+    const QByteArray display = request.displayProfile;
+    const QSize shown = orientedSize(*stored, meta.orientation);
     const QSize first = request.firstRegion;
-    if (first.isValid() && (size->width() > first.width() || size->height() > first.height())) {
-        std::optional<QImage> part = decodeJpegTopLeft(bytes, first);
+    if (first.isValid() && (shown.width() > first.width() || shown.height() > first.height())) {
+        // The corner of the upright picture, wherever it lies in the file.
+        const QRect corner = QRect(QPoint(0, 0), first) & QRect(QPoint(0, 0), shown);
+        std::optional<QImage> part =
+            decodeJpegRegion(bytes, storedRect(corner, *stored, meta.orientation));
         if (!part) {
             return std::nullopt;
         }
-        // Large colour JPEGs as their planes, at half the memory; others straight into the one
-        // raster the picture keeps, at 3 bytes a pixel. A damaged file is decoded once more by
-        // Qt's reader, which decides what it shows, as it does for a file opened in Best Fit.
-        const bool asPlanes = qint64(size->width()) * size->height() >= kPlanesFromPixels;
+        // Large colour JPEGs as their planes, at half the memory, when they are shown as
+        // stored; others straight into the one raster the picture keeps, at 3 bytes a pixel,
+        // turned and converted on the worker. A damaged file is decoded once more by Qt's
+        // reader, which decides what it shows, as it does for a file opened in Best Fit.
+        const bool asStored =
+            meta.orientation == 1 && (meta.iccProfile == display ||
+                                      (isSrgbProfile(meta.iccProfile) && isSrgbProfile(display)));
+        const bool asPlanes =
+            asStored && qint64(stored->width()) * stored->height() >= kPlanesFromPixels;
         const qint64 budget = request.memoryBudget;
-        auto whole = [bytes, budget, dpi, asPlanes](const std::atomic<bool>& dropped) {
+        auto whole = [bytes, budget, dpi, asPlanes, meta,
+                      display](const std::atomic<bool>& dropped) {
             bool damaged = false;
             if (asPlanes) {
                 if (std::unique_ptr<JpegPlanes> planes =
@@ -273,22 +306,28 @@ std::optional<DecodeResult> decodeColourJpeg(const QByteArray& bytes, const Deco
             }
             if (!damaged && !dropped) {
                 if (std::optional<QImage> image = decodeJpegWhole(bytes, &dropped, &damaged)) {
-                    return Picture::Whole{std::move(*image), nullptr};
+                    return Picture::Whole{shownAsMeant(std::move(*image), meta, display), nullptr};
                 }
             }
             if (dropped) {
                 return Picture::Whole{};
             }
-            const DecodeResult ordinary = readJpegWithQt(bytes, budget, dpi);
+            const DecodeResult ordinary = readJpegWithQt(bytes, budget, dpi, meta, display);
             return Picture::Whole{ordinary.ok() ? ordinary.picture().raster() : QImage(), nullptr};
         };
-        return DecodeResult(Picture::fromTopLeft(std::move(*part), *size, std::move(whole), dpi));
+        return DecodeResult(
+            convertedFrom(Picture::fromTopLeft(shownAsMeant(std::move(*part), meta, display), shown,
+                                               std::move(whole), dpi),
+                          meta));
     }
     std::optional<QImage> image = decodeJpegWhole(bytes);
     if (!image) {
         return std::nullopt;
     }
-    return DecodeResult(Picture::fromRaster(std::move(*image), PictureKind::Bitmap, {}, dpi));
+    return DecodeResult(
+        convertedFrom(Picture::fromRaster(shownAsMeant(std::move(*image), meta, display),
+                                          PictureKind::Bitmap, {}, dpi),
+                      meta));
 }
 
 DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
@@ -298,29 +337,34 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
     if (!openForReading(file, path)) {
         return DecodeError{kErrFileAccess, QStringLiteral("Path/File access error")};
     }
-    const qint64 budget = request.memoryBudget;
-    auto full = [path, format, budget, dpi]() -> QImage {
-        QFile again;
-        if (!openForReading(again, path)) {
-            return QImage();
-        }
-        DecodeResult r = readWithQt(&again, format, budget, dpi);
-        return r.ok() ? r.picture().raster() : QImage();
-    };
+    const QByteArray display = request.displayProfile;
     if (format == "jpeg" && !request.fitInto.isValid()) {
         DecodeError error;
         const std::optional<QByteArray> bytes = readSnapshot(file, request.memoryBudget, &error);
         if (!bytes) {
             return error;
         }
-        if (std::optional<DecodeResult> direct = decodeColourJpeg(*bytes, request, dpi)) {
+        const EmbeddedMetadata meta = readEmbeddedMetadata(*bytes);
+        if (std::optional<DecodeResult> direct = decodeColourJpeg(*bytes, request, dpi, meta)) {
             return *direct;
         }
-        return readJpegWithQt(*bytes, request.memoryBudget, dpi);
+        return readJpegWithQt(*bytes, request.memoryBudget, dpi, meta, display);
     }
+    const EmbeddedMetadata meta =
+        format == "jpeg" ? readEmbeddedMetadata(file.peek(kMetadataPeekBytes)) : EmbeddedMetadata{};
+    const qint64 budget = request.memoryBudget;
+    auto full = [path, format, budget, dpi, meta, display]() -> QImage {
+        QFile again;
+        if (!openForReading(again, path)) {
+            return QImage();
+        }
+        DecodeResult r = readWithQt(&again, format, budget, dpi, meta, display);
+        return r.ok() ? r.picture().raster() : QImage();
+    };
     QImageReader reader(&file, format);
     configure(reader, request.memoryBudget);
-    const QSize size = reader.size();
+    const QSize stored = reader.size();
+    const QSize size = orientedSize(stored, meta.orientation);
     // Reduced decoding only where the reader itself decodes less (JPEG's DCT scaling);
     // other readers decode in full and scale afterwards, so the full image is kept. A reduced
     // decode was costed at its own size, so an image too large to hold whole still opens.
@@ -331,18 +375,23 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
         return outOfMemory();
     }
     if (reduce) {
-        reader.setScaledSize(fittedSize(size, request.fitInto));
+        // The box the upright picture fits, in the file's own axes.
+        reader.setScaledSize(orientedSize(fittedSize(size, request.fitInto), meta.orientation));
         QImage preview = reader.read();
         if (preview.isNull()) {
             return invalidPicture(reader.errorString());
         }
-        return Picture::fromPreview(std::move(preview), size, std::move(full), dpi);
+        return convertedFrom(Picture::fromPreview(shownAsMeant(std::move(preview), meta, display),
+                                                  size, std::move(full), dpi),
+                             meta);
     }
     QImage image = reader.read();
     if (image.isNull()) {
         return invalidPicture(reader.errorString());
     }
-    return Picture::fromRaster(std::move(image), PictureKind::Bitmap, {}, dpi);
+    return convertedFrom(Picture::fromRaster(shownAsMeant(std::move(image), meta, display),
+                                             PictureKind::Bitmap, {}, dpi),
+                         meta);
 }
 
 // Formats our own readers and the platform's libraries decode from the file's bytes. Icons and
@@ -350,22 +399,28 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
 DecodeResult decodeBytesOf(const QByteArray* bytes, ImageDecoder decoder,
                            const DecodeRequest& request, double dpi) {
     const qint64 budget = request.memoryBudget;
+    const QByteArray& display = request.displayProfile;
+    // Formats without a profile or orientation of their own are in sRGB, upright.
+    const EmbeddedMetadata none;
     switch (decoder) {
         case ImageDecoder::Bitmap:
-            return pictureOf(readBmp(*bytes, budget), PictureKind::Bitmap, {}, dpi);
+            return pictureOf(readBmp(*bytes, budget), PictureKind::Bitmap, {}, dpi, none, display);
         case ImageDecoder::Icon:
-            return pictureOf(readIcon(*bytes, budget), PictureKind::Icon, *bytes, dpi);
+            return pictureOf(readIcon(*bytes, budget), PictureKind::Icon, *bytes, dpi, none,
+                             display);
         case ImageDecoder::Targa:
-            return pictureOf(readTga(*bytes, budget), PictureKind::Bitmap, {}, dpi);
+            return pictureOf(readTga(*bytes, budget), PictureKind::Bitmap, {}, dpi, none, display);
         case ImageDecoder::Pcx:
-            return pictureOf(readPcx(*bytes, budget), PictureKind::Bitmap, {}, dpi);
+            return pictureOf(readPcx(*bytes, budget), PictureKind::Bitmap, {}, dpi, none, display);
         case ImageDecoder::Png:
-            return pictureOf(readPngBytes(*bytes, budget), PictureKind::Bitmap, {}, dpi);
+            return pictureOf(readPngBytes(*bytes, budget), PictureKind::Bitmap, {}, dpi,
+                             readEmbeddedMetadata(*bytes), display);
         case ImageDecoder::Tiff:
             if (!tiffDecoderAvailable()) {
                 return tiffModuleMissing();
             }
-            return pictureOf(readTiffBytes(*bytes, budget), PictureKind::Bitmap, {}, dpi);
+            return pictureOf(readTiffBytes(*bytes, budget), PictureKind::Bitmap, {}, dpi,
+                             readEmbeddedMetadata(*bytes), display);
         case ImageDecoder::Pict: {
             // Pictures without a bitmap of their own (lines, shapes) go to GraphicsMagick.
             RasterRead own = readPict(*bytes, budget);
@@ -375,7 +430,7 @@ DecodeResult decodeBytesOf(const QByteArray* bytes, ImageDecoder decoder,
                     return other;
                 }
             }
-            return pictureOf(std::move(own), PictureKind::Bitmap, {}, dpi);
+            return pictureOf(std::move(own), PictureKind::Bitmap, {}, dpi, none, display);
         }
         default:
             break;
@@ -436,7 +491,8 @@ DecodeResult decodeWithGraphicsMagick(const QByteArray& bytes, const char* coder
     if (!image) {
         return invalidPicture(why);
     }
-    return Picture::fromRaster(std::move(*image), PictureKind::Bitmap, {}, dpi);
+    return Picture::fromRaster(shownAsMeant(std::move(*image), {}, request.displayProfile),
+                               PictureKind::Bitmap, {}, dpi);
 }
 
 DecodeResult decodeEps(const QString& path, const DecodeRequest& request, double dpi) {
@@ -460,7 +516,8 @@ DecodeResult decodeEps(const QString& path, const DecodeRequest& request, double
         if (!tiffDecoderAvailable()) {
             return tiffModuleMissing();
         }
-        return pictureOf(readTiffBytes(*tiff, request.memoryBudget), PictureKind::Bitmap, {}, dpi);
+        return pictureOf(readTiffBytes(*tiff, request.memoryBudget), PictureKind::Bitmap, {}, dpi,
+                         readEmbeddedMetadata(*tiff), request.displayProfile);
     }
     if (layout->wmf.present()) {
         const std::optional<QByteArray> wmf =
@@ -498,7 +555,8 @@ DecodeResult decodeEps(const QString& path, const DecodeRequest& request, double
     if (!image) {
         return invalidPicture(why);
     }
-    return Picture::fromRaster(std::move(*image), PictureKind::Bitmap, {}, dpi);
+    return Picture::fromRaster(shownAsMeant(std::move(*image), {}, request.displayProfile),
+                               PictureKind::Bitmap, {}, dpi);
 }
 
 }  // namespace

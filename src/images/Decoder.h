@@ -7,6 +7,7 @@
 #include <QString>
 #include <optional>
 
+#include "images/ColourProfile.h"
 #include "images/Picture.h"
 
 namespace gv {
@@ -43,6 +44,9 @@ struct DecodeRequest {
     double dpi = 0;
     // Ghostscript, which renders EPS files without a preview, is stopped after this long.
     int ghostscriptTimeoutMs = 20000;
+    // The ICC profile of the display the picture is for (empty: sRGB). A photograph's own
+    // profile is converted to it, and the picture is turned upright as its file says.
+    QByteArray displayProfile = gv::displayProfile();
 };
 
 class DecodeResult final {

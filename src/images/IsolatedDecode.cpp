@@ -72,13 +72,14 @@ struct Job {
     double dpi = 0;
     qint64 budget = 0;
     qint32 ghostscriptTimeoutMs = 0;
+    QByteArray displayProfile;  // what the pictures are converted to
 };
 
 QByteArray encodeJob(const Job& job) {
     QByteArray out;
     QDataStream s(&out, QIODevice::WriteOnly);
     s << kAnswerVersion << job.mode << job.width << job.height << job.background << job.decoder
-      << job.key << job.dpi << job.budget << job.ghostscriptTimeoutMs;
+      << job.key << job.dpi << job.budget << job.ghostscriptTimeoutMs << job.displayProfile;
     return out;
 }
 
@@ -88,7 +89,7 @@ std::optional<Job> decodeJob(QByteArrayView message) {
     quint32 version = 0;
     Job job;
     s >> version >> job.mode >> job.width >> job.height >> job.background >> job.decoder >>
-        job.key >> job.dpi >> job.budget >> job.ghostscriptTimeoutMs;
+        job.key >> job.dpi >> job.budget >> job.ghostscriptTimeoutMs >> job.displayProfile;
     if (s.status() != QDataStream::Ok || version != kAnswerVersion || job.key.size() != 3 ||
         job.budget <= 0) {
         return std::nullopt;
@@ -330,6 +331,7 @@ QByteArray answerJob(QByteArrayView message, QByteArrayView input,
     request.dpi = job->dpi;
     request.memoryBudget = job->budget;
     request.ghostscriptTimeoutMs = job->ghostscriptTimeoutMs;
+    request.displayProfile = job->displayProfile;
     const QByteArray inPlace = QByteArray::fromRawData(input.data(), input.size());
     if (job->mode != qint32(JobMode::Decode)) {
         return metafileAnswer(*job, inPlace, memory);
@@ -563,6 +565,12 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
     job.dpi = dpi;
     job.budget = request.memoryBudget;
     job.ghostscriptTimeoutMs = request.ghostscriptTimeoutMs;
+    // The job's message has room for a display's profile up to this size; with a larger one
+    // the helper converts to sRGB.
+    constexpr qsizetype kMaxDisplayProfile = 12 * 1024;
+    if (request.displayProfile.size() <= kMaxDisplayProfile) {
+        job.displayProfile = request.displayProfile;
+    }
     const std::shared_ptr<SandboxClient> client = sandboxClient();
     QString failure;
     if (!client->start(&failure)) {

@@ -15,7 +15,7 @@ constexpr int kEdgeMargin = 32;
 constexpr JDIMENSION kRowsBetweenLooks = 64;
 
 // Everything that may longjmp, with no C++ object of its own that needs destroying.
-bool decodeInto(JpegDecompressor& d, const QByteArray& jpeg, QSize region, QImage* out) {
+bool decodeInto(JpegDecompressor& d, const QByteArray& jpeg, QRect region, QImage* out) {
     if (setjmp(d.errors.jump)) {
         return false;
     }
@@ -29,21 +29,32 @@ bool decodeInto(JpegDecompressor& d, const QByteArray& jpeg, QSize region, QImag
     jpeg_start_decompress(&d.info);
     const auto imageWidth = static_cast<int>(d.info.output_width);
     const auto imageHeight = static_cast<int>(d.info.output_height);
-    const int width = std::min(region.width(), imageWidth);
-    const int height = std::min(region.height(), imageHeight);
-    JDIMENSION xOffset = 0;
-    JDIMENSION cropWidth = static_cast<JDIMENSION>(std::min(width + kEdgeMargin, imageWidth));
-    jpeg_crop_scanline(&d.info, &xOffset, &cropWidth);
-    const int rows = std::min(height + kEdgeMargin, imageHeight);
-    if (xOffset != 0 || static_cast<int>(cropWidth) < width) {
+    region &= QRect(0, 0, imageWidth, imageHeight);
+    if (region.isEmpty()) {
         return false;
     }
-    *out = QImage(static_cast<int>(cropWidth), rows, QImage::Format_RGB32);
+    // libjpeg widens the crop to whole blocks, to the left too.
+    const int left = std::max(region.left() - kEdgeMargin, 0);
+    const int right = std::min(region.left() + region.width() + kEdgeMargin, imageWidth);
+    JDIMENSION xOffset = static_cast<JDIMENSION>(left);
+    JDIMENSION cropWidth = static_cast<JDIMENSION>(right - left);
+    jpeg_crop_scanline(&d.info, &xOffset, &cropWidth);
+    if (static_cast<int>(xOffset) > region.left() ||
+        static_cast<int>(xOffset + cropWidth) < region.left() + region.width()) {
+        return false;
+    }
+    const int top = std::max(region.top() - kEdgeMargin, 0);
+    const int rows = std::min(region.top() + region.height() + kEdgeMargin, imageHeight);
+    if (top > 0 && jpeg_skip_scanlines(&d.info, static_cast<JDIMENSION>(top)) !=
+                       static_cast<JDIMENSION>(top)) {
+        return false;
+    }
+    *out = QImage(static_cast<int>(cropWidth), rows - top, QImage::Format_RGB32);
     if (out->isNull()) {
         return false;
     }
     while (static_cast<int>(d.info.output_scanline) < rows) {
-        JSAMPROW line = out->scanLine(static_cast<int>(d.info.output_scanline));
+        JSAMPROW line = out->scanLine(static_cast<int>(d.info.output_scanline) - top);
         if (jpeg_read_scanlines(&d.info, &line, 1) != 1) {
             return false;
         }
@@ -54,7 +65,8 @@ bool decodeInto(JpegDecompressor& d, const QByteArray& jpeg, QSize region, QImag
     if (d.errors.base.num_warnings > 0) {
         return false;
     }
-    *out = out->copy(0, 0, width, height);
+    *out = out->copy(region.left() - static_cast<int>(xOffset), region.top() - top, region.width(),
+                     region.height());
     return true;
 }
 
@@ -134,6 +146,10 @@ std::optional<QImage> decodeJpegWhole(const QByteArray& jpeg, const std::atomic<
 }
 
 std::optional<QImage> decodeJpegTopLeft(const QByteArray& jpeg, QSize region) {
+    return decodeJpegRegion(jpeg, QRect(QPoint(0, 0), region));
+}
+
+std::optional<QImage> decodeJpegRegion(const QByteArray& jpeg, const QRect& region) {
     if (region.isEmpty()) {
         return std::nullopt;
     }

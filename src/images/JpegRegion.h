@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <atomic>
 #include <optional>
@@ -19,6 +20,9 @@ std::optional<QSize> colourJpegSize(const QByteArray& jpeg);
 // file is not a colour JPEG this path decodes exactly as the full decoder does (greyscale,
 // CMYK), or when it is damaged: the caller then decodes the whole file as usual.
 std::optional<QImage> decodeJpegTopLeft(const QByteArray& jpeg, QSize region);
+// Any region of such a JPEG, in the file's own pixel coordinates (clipped to the image); nullopt
+// as above.
+std::optional<QImage> decodeJpegRegion(const QByteArray& jpeg, const QRect& region);
 
 // The whole of such a JPEG, decoded straight into one image of 3 bytes a pixel (a quarter less
 // memory than the usual 32-bit raster, with the same colours). nullopt as above, and *damaged

@@ -22,6 +22,7 @@ struct Picture::Data {
     bool heldIsPreview = false;
     std::optional<Metafile> metafile;
     QByteArray originalBytes;
+    QByteArray sourceProfile;  // guarded by fullMutex
 
     std::mutex fullMutex;
     FullRasterSource fullSource;
@@ -401,6 +402,21 @@ qint64 Picture::bytesHeld() const {
     }
     std::lock_guard lock(m_data->fullMutex);
     return m_data->bytesHeldLocked();
+}
+
+void Picture::keepSourceProfile(QByteArray icc) const {
+    if (m_data) {
+        std::lock_guard lock(m_data->fullMutex);
+        m_data->sourceProfile = std::move(icc);
+    }
+}
+
+QByteArray Picture::sourceProfile() const {
+    if (!m_data) {
+        return {};
+    }
+    std::lock_guard lock(m_data->fullMutex);
+    return m_data->sourceProfile;
 }
 
 const Metafile* Picture::metafile() const {

@@ -111,6 +111,11 @@ public:
     // Bytes of the pixels the picture holds now (its raster, preview, planes, own bytes).
     qint64 bytesHeld() const;
 
+    // The colour profile the file embedded, when its pixels were converted from it into the
+    // display's colours (the raster's colour space): a save converts them back and writes it.
+    void keepSourceProfile(QByteArray icc) const;
+    QByteArray sourceProfile() const;
+
     // nullptr unless the picture is a metafile.
     const Metafile* metafile() const;
     // The file's own bytes for icons and metafiles, so they can be saved back unchanged.

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "images/ColourProfile.h"
 #include "images/Picture.h"
 #include "mainwindow/frmGlimvane.h"
 #include "mainwindow/frmJpegQual.h"
@@ -98,6 +99,22 @@ QByteArray withComments(QByteArray jpeg, const QImage& image) {
     return jpeg.insert(at, comments);
 }
 
+// A photo is shown converted into the display's colours. A JPEG gets them back in the profile
+// its file embedded, and that profile, so that saved again it keeps the profile it came with;
+// a bitmap, which carries no profile, is written in sRGB, as any viewer takes it. Where that
+// cannot be done (a profile Qt's writer cannot carry, a damaged one), the pixels stay as shown,
+// with the profile of the display they were shown on.
+QImage inColoursToSave(QImage image, const QByteArray& source, bool jpeg) {
+    const QByteArray shownIn =
+        image.colorSpace().isValid() ? image.colorSpace().iccProfile() : QByteArray();
+    if (!jpeg) {
+        convertColours(image, shownIn, {});
+    } else if (!source.isEmpty() && QColorSpace::fromIccProfile(source).isValid()) {
+        convertColours(image, shownIn, source);
+    }
+    return image;
+}
+
 SaveFailure writeBytes(const QString& path, const QByteArray& bytes) {
     if (const int error = writeFileAtomically(path, bytes)) {
         return writeFailure(path, error);
@@ -115,14 +132,14 @@ SaveFailure frmGlimvane::saveImageTo(const QString& path, const QString& extensi
         return jpegWriterMissing();
     }
     if (extension == QStringLiteral("jpg") || extension == QStringLiteral("bmp")) {
-        const QImage image = picture.fullRaster();
+        const bool jpeg = extension == QStringLiteral("jpg");
+        const QImage image = inColoursToSave(picture.fullRaster(), picture.sourceProfile(), jpeg);
         if (image.isNull()) {
             return unreadable;
         }
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        const bool jpeg = extension == QStringLiteral("jpg");
         QImageWriter writer(&buffer, jpeg ? "jpeg" : "bmp");
         if (jpeg) {
             writer.setQuality(quality);

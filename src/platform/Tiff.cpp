@@ -248,8 +248,6 @@ struct Layout {
     bool separate = false;
     int alphaSample = -1;
     bool associated = false;
-    bool flipX = false;
-    bool flipY = false;
 };
 
 class PixelMaker final {
@@ -475,8 +473,7 @@ Outcome readPlain(TIFF* tif, const Layout& l, qint64 budget, MemoryFile& file) {
             const quint32 columns = std::min(chunkWidth, l.width - cx * chunkWidth);
             for (quint32 r = 0; r < rows; ++r) {
                 const quint32 y = cy * chunkHeight + r;
-                auto* line = reinterpret_cast<QRgb*>(
-                    out.image.scanLine(int(l.flipY ? l.height - 1 - y : y)));
+                auto* line = reinterpret_cast<QRgb*>(out.image.scanLine(int(y)));
                 for (quint32 c = 0; c < columns; ++c) {
                     for (int s = 0; s < l.samples; ++s) {
                         raw[s] = l.separate
@@ -485,7 +482,7 @@ Outcome readPlain(TIFF* tif, const Layout& l, qint64 budget, MemoryFile& file) {
                                              qint64(c) * l.samples + s, l.bits);
                     }
                     const quint32 x = cx * chunkWidth + c;
-                    line[l.flipX ? l.width - 1 - x : x] = make(raw);
+                    line[x] = make(raw);
                 }
             }
         }
@@ -497,7 +494,7 @@ Outcome readPlain(TIFF* tif, const Layout& l, qint64 budget, MemoryFile& file) {
 }
 
 // libtiff's RGBA interface, for the layouts it converts itself (YCbCr, old-style JPEG, LogLuv).
-Outcome readRgba(TIFF* tif, quint32 width, quint32 height, MemoryFile& file) {
+Outcome readRgba(TIFF* tif, quint32 width, quint32 height, quint16 orientation, MemoryFile& file) {
     char message[1024] = {};
     if (!TIFFRGBAImageOK(tif, message)) {
         return fail(message);
@@ -510,7 +507,7 @@ Outcome readRgba(TIFF* tif, quint32 width, quint32 height, MemoryFile& file) {
     }
     out.image.fill(0);
     if (!TIFFReadRGBAImageOriented(tif, width, height, reinterpret_cast<quint32*>(out.image.bits()),
-                                   ORIENTATION_TOPLEFT, 1)) {
+                                   orientation, 1)) {
         return fail(file.message.empty() ? "unreadable TIFF image" : file.message);
     }
     out.image.convertTo(QImage::Format_ARGB32_Premultiplied);
@@ -584,7 +581,7 @@ Outcome decode(TIFF* tif, qint64 budget, MemoryFile& file) {
                        !(photometric == PHOTOMETRIC_PALETTE && (floating || bits > 16)) &&
                        !(photometric == PHOTOMETRIC_CIELAB && floating);
     if (!plain) {
-        return readRgba(tif, l.width, l.height, file);
+        return readRgba(tif, l.width, l.height, orientation, file);
     }
     l.bits = bits;
     l.samples = samples;
@@ -602,12 +599,6 @@ Outcome decode(TIFF* tif, qint64 budget, MemoryFile& file) {
         l.alphaSample = 3;
         l.associated = true;
     }
-    // The four orientations libtiff's RGBA interface tells apart; the transposed ones are drawn
-    // as their untransposed partners, as there.
-    l.flipX = orientation == ORIENTATION_TOPRIGHT || orientation == ORIENTATION_RIGHTTOP ||
-              orientation == ORIENTATION_BOTRIGHT || orientation == ORIENTATION_RIGHTBOT;
-    l.flipY = orientation == ORIENTATION_BOTRIGHT || orientation == ORIENTATION_RIGHTBOT ||
-              orientation == ORIENTATION_BOTLEFT || orientation == ORIENTATION_LEFTBOT;
     return readPlain(tif, l, budget, file);
 }
 

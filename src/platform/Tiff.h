@@ -14,7 +14,8 @@ namespace gv {
 // (and 16-, 24-, 32- and 64-bit floating point), grey, RGB, palette, CMYK and CIELab samples,
 // with their alpha, in strips or tiles, interleaved or in planes; what libtiff's RGBA
 // interface reads besides (YCbCr, old-style JPEG, LogLuv). Refuses, setting *tooLarge, an
-// image whose 4-byte pixels would pass `budget` bytes, before allocating for it.
+// image whose 4-byte pixels would pass `budget` bytes, before allocating for it. The rows come
+// as stored: turning them by the file's orientation is the caller's work, as for every format.
 std::optional<QImage> readTiff(QByteArrayView bytes, qint64 budget, QString* why,
                                bool* tooLarge = nullptr);
 
@@ -25,7 +26,7 @@ QString tiffModuleName();
 
 // What the module hands back from glimvane_tiff_plugin(); the version guards against a module
 // left over from another build.
-inline constexpr int kTiffPluginVersion = 1;
+inline constexpr int kTiffPluginVersion = 2;
 struct TiffPlugin {
     int version;
     std::optional<QImage> (*read)(QByteArrayView bytes, qint64 budget, QString* why,

@@ -13,9 +13,11 @@
 #include <QWidget>
 
 #include "external/Updater.h"
+#include "images/ColourProfile.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
 #include "platform/Dialogs.h"
+#include "platform/DisplayProfile.h"
 #include "platform/FileNameBytes.h"
 #include "platform/FontConfig.h"
 #include "platform/Paths.h"
@@ -322,6 +324,8 @@ int StartProcedure(int argc, char** argv) {
                                             .arg(GLIMVANE_VERSION_REV));
     QApplication::setWindowIcon(applicationIcon());
     QApplication::setQuitOnLastWindowClosed(false);
+    // Photographs are decoded into the display's colours.
+    setDisplayProfile(displayIccProfile());
 
     fonts.wait();
     const FontListAhead fontList;

@@ -536,4 +536,26 @@ bool writeRandomBytes(const QString& path, qint64 size, quint32 seed) {
     return writeBytes(path, bytes);
 }
 
+namespace {
+
+bool exiftool(const QStringList& arguments) {
+    QProcess p;
+    p.start(QStringLiteral("exiftool"),
+            QStringList{QStringLiteral("-q"), QStringLiteral("-overwrite_original")} + arguments);
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+}  // namespace
+
+bool setExifOrientation(const QString& path, int orientation) {
+    return exiftool(
+        {QStringLiteral("-n"), QStringLiteral("-Orientation=%1").arg(orientation), path});
+}
+
+bool embedIccProfile(const QString& path, const QByteArray& profile) {
+    QTemporaryDir dir;
+    const QString icc = dir.filePath(QStringLiteral("profile.icc"));
+    return writeBytes(icc, profile) && exiftool({QStringLiteral("-icc_profile<=") + icc, path});
+}
+
 }  // namespace gvtest

@@ -86,4 +86,9 @@ bool writeEmptyFile(const QString& path);
 bool writeTruncatedCopy(const QString& source, const QString& target, qint64 keepBytes);
 bool writeRandomBytes(const QString& path, qint64 size, quint32 seed);
 
+// Photo metadata written by exiftool, an independent tool: the Exif orientation (1 to 8) of a
+// JPEG or TIFF, and an ICC profile embedded in a JPEG, PNG or TIFF.
+bool setExifOrientation(const QString& path, int orientation);
+bool embedIccProfile(const QString& path, const QByteArray& profile);
+
 }  // namespace gvtest
