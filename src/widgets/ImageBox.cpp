@@ -220,13 +220,11 @@ void ViewArea::setTile(const QImage& tile) {
     update();
 }
 
-QSize ViewArea::tileSize() const {
-    // A tile made on a scaled screen holds device pixels.
-    return (QSizeF(m_tile.size()) / m_tile.devicePixelRatio()).toSize();
-}
-
 QSize ViewArea::tileGridShown() const {
-    return tiled() ? tileGrid(tileSize(), size()) : QSize(0, 0);
+    // Tiles lie side by side in device pixels: on a scaled screen a tile of an odd number of
+    // pixels covers no whole number of units.
+    const qreal ratio = m_tile.devicePixelRatio();
+    return tiled() ? tileGrid(m_tile.size(), (QSizeF(size()) * ratio).toSize()) : QSize(0, 0);
 }
 
 void ViewArea::paintEvent(QPaintEvent* event) {
@@ -235,11 +233,14 @@ void ViewArea::paintEvent(QPaintEvent* event) {
     }
     QPainter p(this);
     p.setClipRegion(event->region());
+    const qreal ratio = m_tile.devicePixelRatio();
+    QImage tile = m_tile;
+    tile.setDevicePixelRatio(1);
+    p.scale(1 / ratio, 1 / ratio);
     const QSize grid = tileGridShown();
-    const QSize tile = tileSize();
     for (int row = 0; row < grid.height(); ++row) {
         for (int col = 0; col < grid.width(); ++col) {
-            p.drawImage(col * tile.width(), row * tile.height(), m_tile);
+            p.drawImage(col * tile.width(), row * tile.height(), tile);
         }
     }
 }

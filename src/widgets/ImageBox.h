@@ -74,9 +74,8 @@ public:
     // Tiles of the image over the whole view; a null image ends tiling.
     void setTile(const QImage& tile);
     bool tiled() const { return !m_tile.isNull(); }
+    // Columns and rows of tiles that cover the view.
     QSize tileGridShown() const;
-    // The tile's size in the view's units.
-    QSize tileSize() const;
 
 Q_SIGNALS:
     void mouseReleased(QMouseEvent* event);

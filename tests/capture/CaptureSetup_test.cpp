@@ -40,11 +40,6 @@ protected:
         WindowFixture::SetUp();
         open();
     }
-    void TearDown() override {
-        w.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        WindowFixture::TearDown();
-    }
     // Opens the set-up from the toolbar; the script chooses and ends it (OK or Cancel).
     void capture(const std::function<void(frmCap&)>& script) {
         m_dialogs->modalScripts.enqueue([script](QDialog& d) {

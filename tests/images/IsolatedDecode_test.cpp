@@ -204,10 +204,8 @@ TEST(IsolatedDecode, ADecoderThatCrashesSpinsOrGrabsMemoryGivesTheLoadersMessage
     const QImage expected = gv::DecodeImageFileInProcess(good, request96()).picture().raster();
     FaultyHelper faulty;
     gv::setDecodeCpuSeconds(1);
-    const pid_t helper = [] {
-        gv::sandboxClient()->start();
-        return gv::sandboxClient()->helperProcess();
-    }();
+    gv::sandboxClient()->start();
+    const pid_t helper = gv::sandboxClient()->helperProcess();
     ASSERT_GT(helper, 0);
     for (const char* command : {"crash", "spin", "grab"}) {
         SCOPED_TRACE(command);

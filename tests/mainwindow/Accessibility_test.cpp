@@ -25,7 +25,7 @@ using namespace gv;
 
 namespace {
 
-QString nameOf(const QWidget* w) {
+QString nameOf(const QObject* w) {
     return w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
                                      : w->objectName();
 }
@@ -136,11 +136,7 @@ QStringList unnamedFocusable(QWidget* window) {
         focusable += state.focusable && !state.invisible;
         if (state.focusable && !state.invisible &&
             node->text(QAccessible::Name).trimmed().isEmpty()) {
-            const QObject* object = node->object();
-            const QString name = !object ? QStringLiteral("(item)")
-                                 : object->objectName().isEmpty()
-                                     ? QString::fromLatin1(object->metaObject()->className())
-                                     : object->objectName();
+            const QString name = node->object() ? nameOf(node->object()) : QStringLiteral("(item)");
             if (!unnamed.contains(name)) {
                 unnamed << name;
             }
@@ -162,13 +158,7 @@ QStringList unnamedFocusable(QWidget* window) {
     return focusable > 0 ? unnamed : QStringList{QStringLiteral("(nothing focusable)")};
 }
 
-class KeyboardAndNames : public gvtest::WindowFixture {
-protected:
-    void TearDown() override {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        WindowFixture::TearDown();
-    }
-};
+class KeyboardAndNames : public gvtest::WindowFixture {};
 
 }  // namespace
 

@@ -51,16 +51,6 @@ protected:
     const gvtest::ShownMessage* lastMessage() {
         return m_dialogs->shown.isEmpty() ? nullptr : &m_dialogs->shown.last();
     }
-    // The message boxes shown since the record was last cleared.
-    QList<gvtest::ShownMessage> messageBoxes() {
-        QList<gvtest::ShownMessage> boxes;
-        for (const auto& m : m_dialogs->shown) {
-            if (m.kind == "message") {
-                boxes << m;
-            }
-        }
-        return boxes;
-    }
 };
 
 QImage testImage(QSize size) {

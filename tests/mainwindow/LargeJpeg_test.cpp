@@ -39,15 +39,6 @@ protected:
         SaveSetting(keys::kImageSize, QString::fromLatin1(imageSize));
         open();
     }
-    QList<gvtest::ShownMessage> messages() {
-        QList<gvtest::ShownMessage> boxes;
-        for (const auto& m : m_dialogs->shown) {
-            if (m.kind == "message") {
-                boxes << m;
-            }
-        }
-        return boxes;
-    }
 };
 
 // What a JPEG says about itself, as libjpeg reads it from the file.
@@ -129,8 +120,8 @@ TEST_F(LargeJpeg, ARestThatBreaksFailsAsTheOrdinaryLoadDoes) {
         click("good.png");
         m_dialogs->shown.clear();
         click(name);
-        ASSERT_EQ(messages().size(), 1) << name.toStdString();
-        ordinary[name] = messages().first();
+        ASSERT_EQ(messageBoxes().size(), 1) << name.toStdString();
+        ordinary[name] = messageBoxes().first();
     }
 
     openIn("Normal");
@@ -146,7 +137,7 @@ TEST_F(LargeJpeg, ARestThatBreaksFailsAsTheOrdinaryLoadDoes) {
             w->Picture1->grab();
             const QString what = QString::fromLatin1(action);
             if (what == "shown") {
-                EXPECT_TRUE(QTest::qWaitFor([&] { return !messages().isEmpty(); }, 20000));
+                EXPECT_TRUE(QTest::qWaitFor([&] { return !messageBoxes().isEmpty(); }, 20000));
             } else if (what == "copy") {
                 w->mnuCopy_Click();
             } else {
@@ -154,7 +145,7 @@ TEST_F(LargeJpeg, ARestThatBreaksFailsAsTheOrdinaryLoadDoes) {
                 w->mnuSave_Click();
             }
             QTest::qWait(20);  // anything the worker still had to say
-            const auto boxes = messages();
+            const auto boxes = messageBoxes();
             ASSERT_EQ(boxes.size(), 1);
             EXPECT_EQ(boxes[0].text, ordinary[name].text);
             EXPECT_EQ(boxes[0].title, ordinary[name].title);
@@ -207,10 +198,10 @@ TEST_F(LargeJpeg, AFileRewrittenWhileItOpensNeverBringsTheWindowDown) {
         w->Picture1->grab();
         if (w->AwaitWholePicture() && !w->logoShown()) {
             EXPECT_EQ(w->Image1->picture().sizePixels(), size);
-            EXPECT_TRUE(messages().isEmpty());
+            EXPECT_TRUE(messageBoxes().isEmpty());
         } else {
-            ASSERT_EQ(messages().size(), 1);
-            EXPECT_EQ(messages()[0].text, invalid);
+            ASSERT_EQ(messageBoxes().size(), 1);
+            EXPECT_EQ(messageBoxes()[0].text, invalid);
         }
     }
 }

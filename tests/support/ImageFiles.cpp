@@ -356,7 +356,7 @@ bool writePict(const QString& path, const QImage& image) {
     return runGm(image, QStringLiteral("PICT"), path);
 }
 
-QByteArray iconFileBytes(const QList<QImage>& images, int resourceType, QPoint hotSpot) {
+QByteArray iconFileBytes(const QList<QImage>& images, int resourceType, QPoint hotSpot = {}) {
     Bytes out;
     out.le16(0).le16(resourceType).le16(static_cast<int>(images.size()));
     QList<QByteArray> bodies;
@@ -473,10 +473,6 @@ QByteArray imagePostScript(const QImage& image) {
 bool writeEpsWithTiffPreview(const QString& path, const QImage& preview) {
     const QByteArray tiff = tiffBytes(preview);
     return !tiff.isEmpty() && writeBytes(path, dosEpsBytes(imagePostScript(preview), {}, tiff));
-}
-
-bool writeEpsWithWmfPreview(const QString& path, const QByteArray& wmf, QSize points) {
-    return writeBytes(path, dosEpsBytes(quadrantPostScript(points), wmf, {}));
 }
 
 bool writePlainEps(const QString& path, QSize points, const QuadrantColours& colours) {

@@ -63,7 +63,6 @@ bool writePict(const QString& path, const QImage& image);
 // with resource type 2 and the hot spot in place of planes and bit count.
 bool writeIco(const QString& path, const QList<QImage>& images);
 bool writeCur(const QString& path, const QImage& image, QPoint hotSpot);
-QByteArray iconFileBytes(const QList<QImage>& images, int resourceType, QPoint hotSpot = {});
 
 // DOS EPS: the 30-byte binary header followed by the sections that are not empty.
 QByteArray dosEpsBytes(const QByteArray& postscript, const QByteArray& wmf, const QByteArray& tiff);
@@ -73,7 +72,6 @@ QByteArray quadrantPostScript(QSize points, const QuadrantColours& colours = kQu
 QByteArray imagePostScript(const QImage& image);
 // The PostScript paints the same picture as the preview.
 bool writeEpsWithTiffPreview(const QString& path, const QImage& preview);
-bool writeEpsWithWmfPreview(const QString& path, const QByteArray& wmf, QSize points);
 bool writePlainEps(const QString& path, QSize points,
                    const QuadrantColours& colours = kQuadrantColours);
 

@@ -78,7 +78,6 @@ QByteArray pcxBytes(const PcxLayout& layout);
 
 // ---- PICT (version 2, with the 512-byte application header)
 
-QByteArray packBits(const QByteArray& row, int unit = 1);
 // A picture of the given frame whose opcodes (each with its data) are `opcodes`.
 QByteArray pictBytes(QSize frame, const QList<QByteArray>& opcodes);
 // A PackBitsRect of 8-bit indices with its colour table.

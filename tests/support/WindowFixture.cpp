@@ -33,6 +33,8 @@ void WindowFixture::SetUp() {
 
 void WindowFixture::TearDown() {
     w.reset();
+    // Windows let go with deleteLater() go now, not in the next test.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     gv::overrideScreenSize(QSize());
 }
 
@@ -86,6 +88,16 @@ void WindowFixture::forEachOtherWindow(const QString& name,
     visit(setup, "capture set-up");
     gv::frmFullscn viewer(fullScreenStart(name, QRect(0, 0, 1280, 1024)), gv::FullScreenHost{});
     visit(viewer, "full-screen viewer");
+}
+
+QList<ShownMessage> WindowFixture::messageBoxes() {
+    QList<ShownMessage> boxes;
+    for (const auto& m : m_dialogs->shown) {
+        if (m.kind == "message") {
+            boxes << m;
+        }
+    }
+    return boxes;
 }
 
 }  // namespace gvtest

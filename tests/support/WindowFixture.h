@@ -27,6 +27,8 @@ protected:
     void click(const QString& name);
     // The title after "Glimvane - ".
     QString shown() const;
+    // The message boxes shown since the record was last cleared.
+    QList<ShownMessage> messageBoxes();
     // The full-screen viewer's start on the picture the window shows, file `name`.
     gv::FullScreenStart fullScreenStart(const QString& name, const QRect& screen) const;
     // Makes each of the program's other windows over the open window, which shows file `name`,

@@ -95,11 +95,6 @@ protected:
         m_window = m_other.showWindow(m_drawn, "Drawn");
         ASSERT_TRUE(m_other.activate(m_window));
     }
-    void TearDown() override {
-        w.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        WindowFixture::TearDown();
-    }
     void capture(const std::function<void(frmCap&)>& script) {
         m_dialogs->modalScripts.enqueue([script](QDialog& d) {
             auto& setup = dynamic_cast<frmCap&>(d);
