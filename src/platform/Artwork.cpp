@@ -493,6 +493,15 @@ namespace {
 
 class ApplicationStyle final : public QProxyStyle {
 public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        // Dialog buttons carry their caption only, as the program's messages were designed:
+        // the theme's stock pictures on them are small bitmaps, blurred on a scaled screen.
+        if (hint == SH_DialogButtonBox_ButtonsHaveIcons) {
+            return 0;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
     QIcon standardIcon(StandardPixmap icon, const QStyleOption* option,
                        const QWidget* widget) const override {
         if (icon != SP_ToolBarHorizontalExtensionButton) {

@@ -20,12 +20,9 @@
 #include "widgets/ImageBox.h"
 
 using namespace gv;
+using gvtest::onWindow;
 
 namespace {
-
-QRect onWindow(const QWidget* w) {
-    return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
-}
 
 class HighResolution : public gvtest::WindowFixture {};
 

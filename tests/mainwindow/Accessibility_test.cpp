@@ -22,6 +22,7 @@
 #include "support/WindowFixture.h"
 
 using namespace gv;
+using gvtest::onWindow;
 
 namespace {
 
@@ -33,10 +34,6 @@ QString nameOf(const QObject* w) {
 bool takesTab(const QWidget* w, const QWidget* window) {
     return w->isVisibleTo(window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
            !w->focusProxy() && w->window() == window;
-}
-
-QRect onWindow(const QWidget* w) {
-    return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
 }
 
 // Whether going from a to b reads backwards: b sits on a's row wholly to its left, or wholly

@@ -26,8 +26,8 @@ QByteArray run(quint16 count, quint32 pixel) {
 
 TEST(BuiltInBitmaps, RunsFillThePictureRowAfterRow) {
     // A 3 x 2 picture: one run across the end of the first row, and one pixel alone.
-    const QImage image = decodePixelRuns(header(3, 2) + run(2, 0xff102030) +
-                                         run(3, 0x80404040) + run(1, 0x00000000));
+    const QImage image = decodePixelRuns(header(3, 2) + run(2, 0xff102030) + run(3, 0x80404040) +
+                                         run(1, 0x00000000));
     ASSERT_EQ(image.size(), QSize(3, 2));
     EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
     const QList<QList<QRgb>> expected = {{0xff102030, 0xff102030, 0x80404040},
@@ -55,9 +55,8 @@ TEST(BuiltInBitmaps, DataThatDoesNotCoverThePictureExactlyGivesNoImage) {
 }
 
 TEST(BuiltInBitmaps, EveryBuiltInPictureIsReadWhole) {
-    const QList<QPair<const char*, QPixmap>> pictures = {{"splash", splashPicture()},
-                                                         {"logo", logoBitmap()},
-                                                         {"toolbar logo", toolbarLogo()}};
+    const QList<QPair<const char*, QPixmap>> pictures = {
+        {"splash", splashPicture()}, {"logo", logoBitmap()}, {"toolbar logo", toolbarLogo()}};
     for (const auto& [what, pixmap] : pictures) {
         ASSERT_FALSE(pixmap.isNull()) << what;
         // Neither blank nor one colour: the picture's pixels came through.

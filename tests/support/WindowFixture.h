@@ -15,6 +15,11 @@
 
 namespace gvtest {
 
+// Where a control lies in its window.
+inline QRect onWindow(const QWidget* w) {
+    return {w->mapTo(w->window(), QPoint(0, 0)), w->size()};
+}
+
 class WindowFixture : public ::testing::Test {
 protected:
     void SetUp() override;
