@@ -135,24 +135,7 @@ void SandboxClient::stopLocked() {
 }
 
 bool SandboxClient::sendLocked(QByteArrayView envelope, int inputFd, int replyFd) {
-    iovec iov{const_cast<char*>(envelope.data()), std::size_t(envelope.size())};
-    alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
-    msghdr msg{};
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    cmsghdr* c = CMSG_FIRSTHDR(&msg);
-    c->cmsg_level = SOL_SOCKET;
-    c->cmsg_type = SCM_RIGHTS;
-    c->cmsg_len = CMSG_LEN(2 * sizeof(int));
-    const int fds[2] = {inputFd, replyFd};
-    std::memcpy(CMSG_DATA(c), fds, sizeof fds);
-    ssize_t sent;
-    do {
-        sent = ::sendmsg(m_control, &msg, MSG_NOSIGNAL);
-    } while (sent < 0 && errno == EINTR);
-    return sent == envelope.size();
+    return sandbox::sendWithDescriptors(m_control, envelope, inputFd, replyFd, MSG_NOSIGNAL);
 }
 
 std::optional<SandboxReply> SandboxClient::run(QByteArrayView message, const SharedMemory& input,

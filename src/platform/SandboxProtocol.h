@@ -4,7 +4,12 @@
 // with two descriptors: the job's input (sealed shared memory) and the socket the answer goes
 // to. The answer is one packet on that socket: the message, and at most one descriptor.
 
+#include <sys/socket.h>
+
+#include <QByteArrayView>
 #include <QtGlobal>
+#include <cerrno>
+#include <cstring>
 
 namespace gv::sandbox {
 
@@ -23,5 +28,29 @@ struct JobHeader {
     // this job hold that much, allocated, for their job's answer.
     qint64 answerMemoryHint = 0;
 };
+
+// Sends one packet with two descriptors (a job's input and the socket its answer goes to);
+// whether all of it went.
+inline bool sendWithDescriptors(int socket, QByteArrayView packet, int first, int second,
+                                int flags) {
+    iovec iov{const_cast<char*>(packet.data()), std::size_t(packet.size())};
+    alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr* c = CMSG_FIRSTHDR(&msg);
+    c->cmsg_level = SOL_SOCKET;
+    c->cmsg_type = SCM_RIGHTS;
+    c->cmsg_len = CMSG_LEN(2 * sizeof(int));
+    const int fds[2] = {first, second};
+    std::memcpy(CMSG_DATA(c), fds, sizeof fds);
+    ssize_t sent;
+    do {
+        sent = ::sendmsg(socket, &msg, flags);
+    } while (sent < 0 && errno == EINTR);
+    return sent == packet.size();
+}
 
 }  // namespace gv::sandbox

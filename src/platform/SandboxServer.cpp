@@ -221,24 +221,8 @@ bool sendAnswer(int replyFd, const QByteArray& message, int memoryFd) {
 bool forward(int socket, const Received& job) {
     QByteArray packet(reinterpret_cast<const char*>(&job.header), sizeof job.header);
     packet.append(job.message);
-    iovec iov{packet.data(), std::size_t(packet.size())};
-    alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
-    msghdr msg{};
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    cmsghdr* c = CMSG_FIRSTHDR(&msg);
-    c->cmsg_level = SOL_SOCKET;
-    c->cmsg_type = SCM_RIGHTS;
-    c->cmsg_len = CMSG_LEN(2 * sizeof(int));
-    const int fds[2] = {job.input, job.reply};
-    std::memcpy(CMSG_DATA(c), fds, sizeof fds);
-    ssize_t sent;
-    do {
-        sent = ::sendmsg(socket, &msg, MSG_NOSIGNAL | MSG_DONTWAIT);
-    } while (sent < 0 && errno == EINTR);
-    return sent == packet.size();
+    return sandbox::sendWithDescriptors(socket, packet, job.input, job.reply,
+                                        MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
 // A job's own process, from the fork to its end: confined first, then it waits for its one
