@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QTest>
 
 #include "support/Bytes.h"

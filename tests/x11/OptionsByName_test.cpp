@@ -10,7 +10,6 @@
 #include <QDBusMetaType>
 #include <QFile>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QTest>
 
 #include "options/PrivateDesktop.h"
