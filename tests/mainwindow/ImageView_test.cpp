@@ -819,6 +819,12 @@ TEST_F(ImageView, AnimatedWebPPlaysItsFrames) {
     EXPECT_EQ(shownColour(), QColor(Qt::red).rgb());
     EXPECT_TRUE(QTest::qWaitFor([&] { return shownColour() == QColor(Qt::blue).rgb(); }, 5000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return shownColour() == QColor(Qt::red).rgb(); }, 5000));
+    // Converted like any picture: Save As writes its first frame as a bitmap.
+    m_dialogs->fileAnswers.enqueue(FileChoice{file("converted"), "converted", 2});
+    w->mnuSave->trigger();
+    const QImage saved(file("converted.bmp"));
+    ASSERT_EQ(saved.size(), QSize(40, 30));
+    EXPECT_EQ(saved.pixel(5, 5), QColor(Qt::red).rgb());
     click("still.png");
     EXPECT_FALSE(w->aniImg->isVisibleTo(w.get()));
     EXPECT_TRUE(w->Image1->isVisibleTo(w.get()));
