@@ -18,8 +18,10 @@ namespace gv {
 namespace {
 
 // libheif decodes the tiles of a grid image (as phones write them) two at a time, one for each
-// of the cores a desktop has at least; the other libraries decode on the calling thread.
+// of the cores a desktop has at least, and dav1d works on two rows of an AVIF at once; libwebp
+// and libjxl decode on the calling thread.
 constexpr int kHeifThreads = 2;
+constexpr int kAvifThreads = 2;
 
 PhotoRead invalid(const QString& why) {
     PhotoRead r;
@@ -171,7 +173,8 @@ PhotoRead readAvif(QByteArrayView bytes, qint64 budget, PhotoRasterAllocator all
     if (!decoder) {
         return tooLarge();
     }
-    decoder->maxThreads = 1;
+    // dav1d filters the rows of the one frame on both cores a desktop has at least.
+    decoder->maxThreads = kAvifThreads;
     decoder->ignoreExif = AVIF_TRUE;  // the container's irot/imir are what turns the picture
     decoder->ignoreXMP = AVIF_TRUE;
     avifResult result = avifDecoderSetIOMemory(
@@ -240,7 +243,12 @@ struct HeifOptionsDeleter {
 };
 
 PhotoRead heifFailure(const heif_error& error) {
-    return invalid(QString::fromUtf8(error.message ? error.message : "damaged HEIF file"));
+    // Some of libheif's errors come without a message.
+    const QString message = QString::fromUtf8(error.message ? error.message : "");
+    return invalid(message.isEmpty() ? QStringLiteral("damaged HEIF file (%1.%2)")
+                                           .arg(int(error.code))
+                                           .arg(int(error.subcode))
+                                     : message);
 }
 
 PhotoRead readHeif(QByteArrayView bytes, qint64 budget, PhotoRasterAllocator allocate) {
