@@ -310,6 +310,11 @@ PhotoRead readHeif(QByteArrayView bytes, qint64 budget, PhotoRasterAllocator all
     if (!plane || width <= 0 || height <= 0 || size_t(stride) < rowBytes) {
         return invalid(QStringLiteral("HEIF file without a picture"));
     }
+    // The coded stream may hold a larger picture than the container declares; libheif decodes
+    // it all the same (within the helper's limits), but it is not taken on.
+    if (beyondBudget(width, height, 2, budget)) {
+        return tooLarge();
+    }
     QImage out = raster(width, height, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888,
                         allocate);
     if (out.isNull()) {
