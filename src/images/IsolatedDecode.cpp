@@ -20,6 +20,7 @@
 #include "images/RasterRead.h"
 #include "platform/FileAccess.h"
 #include "platform/Ghostscript.h"
+#include "platform/PhotoFormats.h"
 #include "platform/SharedMemory.h"
 #include "platform/Tiff.h"
 
@@ -684,10 +685,11 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
 namespace {
 
 // What every job would otherwise load again for itself, loaded once in the helper before its
-// jobs' processes are forked from it: the TIFF module and its codecs, Qt's list of image
-// plug-ins, the search for Ghostscript.
+// jobs' processes are forked from it: the TIFF module and its codecs, the module of the phone
+// and web formats with theirs, Qt's list of image plug-ins, the search for Ghostscript.
 void warmUpDecoders() {
     tiffDecoderAvailable();
+    photoFormatsAvailable();
     QImageReader::supportedImageFormats();
     ghostscriptAvailable();
 }
