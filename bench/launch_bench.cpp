@@ -2,10 +2,13 @@
 // reference measured in the same run, the launches interleaved so that both see the same load:
 //   - a big JPEG against feh showing the same file (time and peak memory);
 //   - a small JPEG against the main window started without an image;
-//   - an image in a folder of 100 000 image files against the same image alone in its folder.
+//   - an image in a folder of 100 000 image files against the same image alone in its folder;
+//   - with "photo" first: a phone's photograph (HEIC, AVIF) against the format's own converter
+//     decoding it to a file, given as the command after the file.
 // Watches the X server for the map of the window with the expected title, then reads a pixel
 // of it until it shows the image instead of a background. Run without a window manager.
 //   launch_bench GLIMVANE FEH BIG SMALL CROWDED ALONE [runs]
+//   launch_bench photo GLIMVANE FILE RUNS CONVERTER [ARGUMENTS...]
 
 #include <xcb/xcb.h>
 
@@ -138,9 +141,54 @@ std::string fileName(const std::string& path) {
     return path.substr(path.find_last_of('/') + 1);
 }
 
+// How long a command takes to its end.
+double commandMs(char** argv) {
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv, environ) != 0) {
+        return -1;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
+}
+
+int comparePhoto(xcb_connection_t* c, int argc, char** argv) {
+    const std::string glimvane = argv[2], file = argv[3];
+    const int runs = std::max(1, std::atoi(argv[4]));
+    const Launch shown{{glimvane, file}, "Glimvane - " + fileName(file), 60, 120};
+    std::vector<double> viewer, converter;
+    for (int i = 0; i < runs; ++i) {
+        converter.push_back(commandMs(argv + 5));
+        viewer.push_back(launchOnce(c, shown, false).ms);
+    }
+    (void)argc;
+    const double v = median(viewer), r = median(converter);
+    std::printf("launch: %s to its first pixels %.1f ms; %s decoding it %.1f ms; ratio %.2f "
+                "(target <= 1.00); medians of %d\n",
+                fileName(file).c_str(), v, fileName(argv[5]).c_str(), r, r > 0 ? v / r : 0.0,
+                runs);
+    return v > 0 && r > 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 6 && std::strcmp(argv[1], "photo") == 0) {
+        xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(c)) {
+            std::fprintf(stderr, "no X display\n");
+            return 2;
+        }
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(c, screen->root, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(c);
+        const int result = comparePhoto(c, argc, argv);
+        xcb_disconnect(c);
+        return result;
+    }
     if (argc < 7) {
         std::fprintf(stderr, "usage: %s GLIMVANE FEH BIG SMALL CROWDED ALONE [runs]\n", argv[0]);
         return 2;

@@ -85,7 +85,10 @@ bool fullScreenReads(const QString& typeKey) {
         QStringLiteral("bmp"), QStringLiteral("gif"), QStringLiteral("wmf"), QStringLiteral("emf"),
         QStringLiteral("ico"), QStringLiteral("cur"), QStringLiteral("dib"), QStringLiteral("rle"),
         QStringLiteral("jpg"), QStringLiteral("pcx"), QStringLiteral("eps"), QStringLiteral("png"),
-        QStringLiteral("tga"), QStringLiteral("pct"), QStringLiteral("tif"), QStringLiteral("iff")};
+        QStringLiteral("tga"), QStringLiteral("pct"), QStringLiteral("tif"), QStringLiteral("iff"),
+        // The formats phones and the web write now.
+        QStringLiteral("ebp"), QStringLiteral("vif"), QStringLiteral("eic"), QStringLiteral("eif"),
+        QStringLiteral("jxl")};
     return kKeys.contains(typeKey);
 }
 

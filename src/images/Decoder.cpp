@@ -29,6 +29,7 @@
 #include "images/TgaReader.h"
 #include "platform/FileAccess.h"
 #include "platform/Ghostscript.h"
+#include "platform/PhotoFormats.h"
 #include "platform/GraphicsMagick.h"
 #include "platform/Png.h"
 #include "platform/Screen.h"
@@ -161,6 +162,62 @@ RasterRead readTiffBytes(QByteArrayView bytes, qint64 budget) {
     bool tooLarge = false;
     std::optional<QImage> image = readTiff(bytes, budget, &why, &tooLarge);
     return fromLibrary(std::move(image), std::move(why), tooLarge);
+}
+
+DecodeError photoModuleMissing() {
+    return {kErrLoadingModule, QStringLiteral("Error in loading the decoder: %1 is missing beside "
+                                              "the program. Reinstall Glimvane.")
+                                   .arg(photoFormatsModuleName())};
+}
+
+PhotoFormat photoFormatOf(ImageDecoder decoder) {
+    switch (decoder) {
+        case ImageDecoder::Avif:
+            return PhotoFormat::Avif;
+        case ImageDecoder::Heif:
+            return PhotoFormat::Heif;
+        case ImageDecoder::JpegXl:
+            return PhotoFormat::JpegXl;
+        default:
+            return PhotoFormat::WebP;
+    }
+}
+
+// The module's rasters come from where our own readers take theirs (the helper's shared memory).
+QImage photoRaster(int width, int height, QImage::Format format) {
+    return allocateRaster(width, height, format, std::numeric_limits<qint64>::max()).image;
+}
+
+// A WebP, AVIF, HEIF or JPEG XL picture, upright and in the display's colours; an animated one
+// with every frame so.
+DecodeResult photoPicture(QByteArrayView bytes, ImageDecoder decoder, const DecodeRequest& request,
+                          double dpi) {
+    if (!photoFormatsAvailable()) {
+        return photoModuleMissing();
+    }
+    PhotoRead read =
+        readPhotoFormat(bytes, photoFormatOf(decoder), request.memoryBudget, photoRaster);
+    if (read.tooLarge) {
+        return outOfMemory();
+    }
+    if (!read.ok()) {
+        return invalidPicture(read.why);
+    }
+    EmbeddedMetadata meta;
+    meta.iccProfile = read.iccProfile;
+    meta.orientation = read.orientation;
+    if (!read.exif.isEmpty()) {
+        meta.orientation = readEmbeddedMetadata(read.exif).orientation;
+    }
+    const QByteArray& display = request.displayProfile;
+    for (QImage& frame : read.frames) {
+        frame = shownAsMeant(std::move(frame), meta, display);
+    }
+    Picture picture = Picture::fromRaster(read.frames.constFirst(), PictureKind::Bitmap, {}, dpi);
+    if (read.frames.size() > 1) {
+        picture.keepAnimation({std::move(read.frames), std::move(read.delaysMs)});
+    }
+    return convertedFrom(std::move(picture), meta);
 }
 
 // The pixel size that fits the box with the aspect kept, never below one pixel.
@@ -432,6 +489,11 @@ DecodeResult decodeBytesOf(const QByteArray* bytes, ImageDecoder decoder,
             }
             return pictureOf(std::move(own), PictureKind::Bitmap, {}, dpi, none, display);
         }
+        case ImageDecoder::WebP:
+        case ImageDecoder::Avif:
+        case ImageDecoder::Heif:
+        case ImageDecoder::JpegXl:
+            return photoPicture(*bytes, decoder, request, dpi);
         default:
             break;
     }
@@ -580,6 +642,10 @@ DecodeResult dispatch(const QString& path, const TypeKeyInfo& info, const Decode
         case ImageDecoder::Png:
         case ImageDecoder::Tiff:
         case ImageDecoder::Pict:
+        case ImageDecoder::WebP:
+        case ImageDecoder::Avif:
+        case ImageDecoder::Heif:
+        case ImageDecoder::JpegXl:
             return decodeBytes(path, info.decoder, request, dpi);
         case ImageDecoder::Metafile:
             return decodeMetafile(path, request, dpi);
@@ -665,7 +731,9 @@ std::optional<DecodeResult> DecodeImageBytesInProcess(const QByteArray& bytes, c
     const TypeKeyInfo* info = typeKeyInfo(key);
     if (!info || !(info->decoder == ImageDecoder::Bitmap || info->decoder == ImageDecoder::Icon ||
                    info->decoder == ImageDecoder::Targa || info->decoder == ImageDecoder::Pcx ||
-                   info->decoder == ImageDecoder::Pict || info->decoder == ImageDecoder::Tiff)) {
+                   info->decoder == ImageDecoder::Pict || info->decoder == ImageDecoder::Tiff ||
+                   info->decoder == ImageDecoder::WebP || info->decoder == ImageDecoder::Avif ||
+                   info->decoder == ImageDecoder::Heif || info->decoder == ImageDecoder::JpegXl)) {
         return std::nullopt;
     }
     if (bytes.isEmpty()) {

@@ -25,6 +25,10 @@ constexpr std::array<ImageTypeRow, kImageTypeCount> kRows{{
     {12, "RLE"_L1, "*.rle;"_L1, {".rle"_L1}, 1},
     {13, "Cursors"_L1, "*.cur;"_L1, {".cur"_L1}, 1},
     {14, "Icons"_L1, "*.ico;"_L1, {".ico"_L1}, 1},
+    {15, "WebP"_L1, "*.webp;"_L1, {".webp"_L1}, 1},
+    {16, "AVIF"_L1, "*.avif;"_L1, {".avif"_L1}, 1},
+    {17, "HEIF"_L1, "*.heic;*.heif;"_L1, {".heic"_L1, ".heif"_L1}, 2},
+    {18, "JPEG XL"_L1, "*.jxl;"_L1, {".jxl"_L1}, 1},
 }};
 
 constexpr auto kQt = ImageDecoder::QtReader;
@@ -37,6 +41,10 @@ constexpr auto kPng = ImageDecoder::Png;
 constexpr auto kTiff = ImageDecoder::Tiff;
 constexpr auto kMeta = ImageDecoder::Metafile;
 constexpr auto kEps = ImageDecoder::Eps;
+constexpr auto kWebp = ImageDecoder::WebP;
+constexpr auto kAvif = ImageDecoder::Avif;
+constexpr auto kHeif = ImageDecoder::Heif;
+constexpr auto kJxl = ImageDecoder::JpegXl;
 constexpr const SettingKey* kAssoc = keys::kAssociationKeys;
 constexpr QLatin1StringView kNone;
 
@@ -48,7 +56,7 @@ constexpr QLatin1StringView kGif87aText = "GIF File (87a)"_L1;
 
 // The associated keys come first, in the order their settings are listed and registered; the
 // keys that share another key's type (or have no association) follow.
-constexpr std::array<TypeKeyInfo, 18> kKeys{{
+constexpr std::array<TypeKeyInfo, 23> kKeys{{
     {"bmp"_L1, kBmp, "bmp", kBitmapText, &kAssoc[0], "Bitmap"_L1, "Bitmap File"_L1, "Image"_L1,
      ".bmp"_L1, false},
     {"jpg"_L1, kQt, "jpeg", kJpegText, &kAssoc[1], "Jpeg"_L1, "Jpeg Compressed Image"_L1,
@@ -75,6 +83,16 @@ constexpr std::array<TypeKeyInfo, 18> kKeys{{
      "Image"_L1, ".pct"_L1, false},
     {"png"_L1, kPng, "png", "Portable Network Graphics"_L1, &kAssoc[12], "PNG"_L1,
      "Portable Network Graphics"_L1, "Image"_L1, ".png"_L1, false},
+    {"ebp"_L1, kWebp, "webp", "WebP File"_L1, &kAssoc[13], "WebP"_L1, "WebP Image"_L1, "Image"_L1,
+     ".webp"_L1, false},
+    {"vif"_L1, kAvif, "avif", "AVIF File"_L1, &kAssoc[14], "AVIF"_L1, "AV1 Image File Format"_L1,
+     "Image"_L1, ".avif"_L1, false},
+    {"eic"_L1, kHeif, "heif", "HEIC File"_L1, &kAssoc[15], "HEIC"_L1,
+     "High Efficiency Image Container"_L1, "Image"_L1, ".heic"_L1, false},
+    {"eif"_L1, kHeif, "heif", "HEIF File"_L1, &kAssoc[16], "HEIF"_L1,
+     "High Efficiency Image File Format"_L1, "Image"_L1, ".heif"_L1, false},
+    {"jxl"_L1, kJxl, "jxl", "JPEG XL File"_L1, &kAssoc[17], "JPEGXL"_L1, "JPEG XL Image"_L1,
+     "Image"_L1, ".jxl"_L1, false},
     // Only the first extension of a type is associated.
     {"jpe"_L1, kQt, "jpeg", kJpegText, nullptr, kNone, kNone, kNone, kNone, false},
     {"peg"_L1, kQt, "jpeg", kJpegText, nullptr, kNone, kNone, kNone, kNone, false},
@@ -85,7 +103,7 @@ constexpr std::array<TypeKeyInfo, 18> kKeys{{
     {"rle"_L1, kBmp, "bmp", kBitmapText, nullptr, kNone, kNone, kNone, kNone, false},
 }};
 
-constexpr int kAssociatedCount = 13;
+constexpr int kAssociatedCount = 18;
 
 }  // namespace
 

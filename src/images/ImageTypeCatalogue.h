@@ -25,6 +25,10 @@ enum class ImageDecoder {
     Tiff,      // libtiff
     Metafile,  // our own WMF/EMF player
     Eps,       // preview inside the DOS EPS header, or Ghostscript
+    WebP,      // libwebp, animations included
+    Avif,      // libavif
+    Heif,      // libheif
+    JpegXl,    // libjxl
 };
 
 // One item of the File Types menu.
@@ -54,10 +58,11 @@ struct TypeKeyInfo {
     bool showsOwnIcon;
 };
 
-inline constexpr int kImageTypeCount = 15;
+// The fifteen original types, then the formats phones and the web write now.
+inline constexpr int kImageTypeCount = 19;
 inline constexpr int kPcxTypeIndex = 4;
 
-// The fifteen File Types rows in menu order.
+// The File Types rows in menu order.
 std::span<const ImageTypeRow> imageTypeRows();
 // Every known type key, associated ones first in the order they are registered.
 std::span<const TypeKeyInfo> typeKeyInfos();
@@ -77,7 +82,7 @@ QString ftypeText(const QString& key, bool gifIs87a = false);
 // The concatenated patterns of the checked rows without the final ";" (checked[i] belongs to
 // row i; missing entries count as unchecked).
 QString filePattern(std::span<const bool> checked);
-// All fifteen patterns joined, as the Open dialog filter lists them with every type checked.
+// All the patterns joined, as the Open dialog filter lists them with every type checked.
 QString allTypesPattern();
 
 // The file list's pattern before the File Types menu exists.

@@ -20,6 +20,7 @@
 #include "images/RasterRead.h"
 #include "platform/FileAccess.h"
 #include "platform/Ghostscript.h"
+#include "platform/PhotoFormats.h"
 #include "platform/SharedMemory.h"
 #include "platform/Tiff.h"
 
@@ -35,7 +36,9 @@ constexpr int kCpuSeconds = 30;
 // Waiting for an answer ends this long after the processor time is up, for a decoder that
 // sleeps instead of computing.
 constexpr int kWallMsPerCpuSecond = 2000;
-constexpr quint32 kAnswerVersion = 1;
+constexpr quint32 kAnswerVersion = 2;
+// Frames of an animation the helper hands back at most; a longer one shows its first frames.
+constexpr qsizetype kMaxFrames = 4096;
 // The side of the image a metafile is played onto when it is opened.
 constexpr int kProbeSide = 64;
 
@@ -108,13 +111,16 @@ struct Answer {
     qint32 format = 0;
     QList<quint32> colours;  // of an indexed raster
     QByteArray layout;       // a metafile's
+    // An animation's frames, each of the raster's layout one after the other in the memory,
+    // and how long each is shown; empty for a still picture.
+    QList<qint32> delaysMs;
 };
 
 QByteArray encodeAnswer(const Answer& a) {
     QByteArray out;
     QDataStream s(&out, QIODevice::WriteOnly);
     s << kAnswerVersion << a.number << a.description.left(1000) << a.kind << a.width << a.height
-      << a.bytesPerLine << a.format << a.colours << a.layout;
+      << a.bytesPerLine << a.format << a.colours << a.layout << a.delaysMs;
     return out;
 }
 
@@ -123,8 +129,9 @@ std::optional<Answer> decodeAnswer(const QByteArray& bytes) {
     quint32 version = 0;
     Answer a;
     s >> version >> a.number >> a.description >> a.kind >> a.width >> a.height >> a.bytesPerLine >>
-        a.format >> a.colours >> a.layout;
-    if (s.status() != QDataStream::Ok || version != kAnswerVersion) {
+        a.format >> a.colours >> a.layout >> a.delaysMs;
+    if (s.status() != QDataStream::Ok || version != kAnswerVersion ||
+        a.delaysMs.size() > kMaxFrames) {
         return std::nullopt;
     }
     return a;
@@ -353,6 +360,35 @@ QByteArray answerJob(QByteArrayView message, QByteArrayView input,
     return rasterAnswer(DecodeImageFileInProcess(QFile::decodeName(name), request), memory);
 }
 
+// Every frame of an animation in one memory, in the first frame's layout.
+QByteArray animationAnswer(const Picture::Animation& animation,
+                           std::optional<SharedMemory>* memory) {
+    const qsizetype count = std::min(animation.frames.size(), kMaxFrames);
+    const QImage& first = animation.frames.constFirst();
+    const std::size_t frameBytes = std::size_t(first.sizeInBytes());
+    std::optional<SharedMemory> out = SharedMemory::create(frameBytes * std::size_t(count));
+    if (!out) {
+        return decodingFailureAnswer(kErrOutOfMemory, QStringLiteral("Out of memory"));
+    }
+    Answer a;
+    a.kind = qint32(PictureKind::Bitmap);
+    a.width = first.width();
+    a.height = first.height();
+    a.bytesPerLine = first.bytesPerLine();
+    a.format = qint32(first.format());
+    for (qsizetype i = 0; i < count; ++i) {
+        const QImage frame = animation.frames[i].convertedTo(first.format());
+        if (frame.size() != first.size() || frame.sizeInBytes() != first.sizeInBytes()) {
+            return decodingFailureAnswer(kErrInvalidPicture,
+                                         QStringLiteral("Invalid picture: frames of two sizes"));
+        }
+        std::memcpy(out->data() + frameBytes * std::size_t(i), frame.constBits(), frameBytes);
+        a.delaysMs.append(animation.delaysMs.value(i));
+    }
+    *memory = std::move(out);
+    return encodeAnswer(a);
+}
+
 QByteArray rasterAnswer(const DecodeResult& result, std::optional<SharedMemory>* memory) {
     if (!result.ok()) {
         return decodingFailureAnswer(result.error().number, result.error().description);
@@ -368,6 +404,9 @@ QByteArray rasterAnswer(const DecodeResult& result, std::optional<SharedMemory>*
     if (raster.isNull()) {
         return decodingFailureAnswer(kErrInvalidPicture,
                                      QStringLiteral("Invalid picture: nothing decoded"));
+    }
+    if (const auto animation = result.picture().animation()) {
+        return animationAnswer(*animation, memory);
     }
     std::optional<SharedMemory> out = takeSharedRaster(raster);
     if (!out) {
@@ -466,6 +505,30 @@ std::optional<JobReply> runJob(SandboxClient& client, const Job& job, const Shar
     return JobReply{std::move(*reply), std::move(*answer)};
 }
 
+// An animation the helper decoded: its frames in place in the memory it handed back.
+DecodeResult animatedPicture(const std::shared_ptr<const SharedMemory>& memory,
+                             const Answer& answer, QImage first, qint64 budget, double dpi) {
+    Picture::Animation animation;
+    const std::size_t frameBytes = std::size_t(first.sizeInBytes());
+    if (qint64(frameBytes) > budget / answer.delaysMs.size()) {
+        return outOfMemory();
+    }
+    for (qsizetype i = 0; i < answer.delaysMs.size(); ++i) {
+        QImage frame =
+            i == 0 ? first
+                   : imageInSharedMemory(memory, answer.width, answer.height, answer.bytesPerLine,
+                                         QImage::Format(answer.format), frameBytes * std::size_t(i));
+        if (frame.isNull()) {
+            return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
+        }
+        animation.frames.append(std::move(frame));
+        animation.delaysMs.append(std::max(answer.delaysMs[i], 0));
+    }
+    Picture picture = Picture::fromRaster(std::move(first), PictureKind::Bitmap, {}, dpi);
+    picture.keepAnimation(std::move(animation));
+    return picture;
+}
+
 DecodeResult metafileInHelper(std::shared_ptr<const SharedMemory> shared,
                               const DecodeRequest& request, double dpi) {
     const SharedMemory& input = *shared;
@@ -537,6 +600,10 @@ bool decodesInHelper(ImageDecoder decoder) {
         case ImageDecoder::Tiff:
         case ImageDecoder::Eps:
         case ImageDecoder::Metafile:
+        case ImageDecoder::WebP:
+        case ImageDecoder::Avif:
+        case ImageDecoder::Heif:
+        case ImageDecoder::JpegXl:
             return true;
         case ImageDecoder::QtReader:
         case ImageDecoder::Png:
@@ -602,6 +669,10 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
     if (!answer->colours.isEmpty()) {
         raster.setColorTable(QList<QRgb>(answer->colours.begin(), answer->colours.end()));
     }
+    if (answer->delaysMs.size() > 1) {
+        return animatedPicture(reply->memory, *answer, std::move(raster), request.memoryBudget,
+                               dpi);
+    }
     // Icons keep their bytes, to be saved back as they came.
     QByteArray original;
     if (kind == PictureKind::Icon) {
@@ -614,10 +685,11 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
 namespace {
 
 // What every job would otherwise load again for itself, loaded once in the helper before its
-// jobs' processes are forked from it: the TIFF module and its codecs, Qt's list of image
-// plug-ins, the search for Ghostscript.
+// jobs' processes are forked from it: the TIFF module and its codecs, the module of the phone
+// and web formats with theirs, Qt's list of image plug-ins, the search for Ghostscript.
 void warmUpDecoders() {
     tiffDecoderAvailable();
+    photoFormatsAvailable();
     QImageReader::supportedImageFormats();
     ghostscriptAvailable();
 }

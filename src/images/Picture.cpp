@@ -23,6 +23,7 @@ struct Picture::Data {
     std::optional<Metafile> metafile;
     QByteArray originalBytes;
     QByteArray sourceProfile;  // guarded by fullMutex
+    std::shared_ptr<const Animation> animation;  // guarded by fullMutex
 
     std::mutex fullMutex;
     FullRasterSource fullSource;
@@ -50,8 +51,15 @@ struct Picture::Data {
 
     // Called with fullMutex held.
     qint64 bytesHeldLocked() const {
+        qint64 frames = 0;
+        if (animation) {
+            // The first frame is the raster itself.
+            for (qsizetype i = 1; i < animation->frames.size(); ++i) {
+                frames += animation->frames[i].sizeInBytes();
+            }
+        }
         return held.sizeInBytes() + full.sizeInBytes() + originalBytes.size() +
-               (planes ? planes->bytes() : 0);
+               (planes ? planes->bytes() : 0) + frames;
     }
     // Called with fullMutex held: once nothing is decoded any more, only what is held counts.
     void settleMemoryLocked() {
@@ -417,6 +425,21 @@ QByteArray Picture::sourceProfile() const {
     }
     std::lock_guard lock(m_data->fullMutex);
     return m_data->sourceProfile;
+}
+
+void Picture::keepAnimation(Animation animation) const {
+    if (m_data) {
+        std::lock_guard lock(m_data->fullMutex);
+        m_data->animation = std::make_shared<const Animation>(std::move(animation));
+    }
+}
+
+std::shared_ptr<const Picture::Animation> Picture::animation() const {
+    if (!m_data) {
+        return nullptr;
+    }
+    std::lock_guard lock(m_data->fullMutex);
+    return m_data->animation;
 }
 
 const Metafile* Picture::metafile() const {

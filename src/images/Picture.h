@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QList>
 #include <QRect>
 #include <QSize>
 #include <atomic>
@@ -115,6 +116,15 @@ public:
     // display's colours (the raster's colour space): a save converts them back and writes it.
     void keepSourceProfile(QByteArray icc) const;
     QByteArray sourceProfile() const;
+
+    // The frames of an animated picture (the first is the raster) and how long each is shown;
+    // a still picture has none.
+    struct Animation {
+        QList<QImage> frames;
+        QList<int> delaysMs;
+    };
+    void keepAnimation(Animation animation) const;
+    std::shared_ptr<const Animation> animation() const;
 
     // nullptr unless the picture is a metafile.
     const Metafile* metafile() const;

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QMovie>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "images/ImageTypeCatalogue.h"
 #include "mainwindow/frmGlimvane.h"
@@ -112,7 +113,7 @@ void frmGlimvane::setBackColour(const QColor& colour, QAction* checked) {
         a->setChecked(a == checked);
     }
     Picture1->setBackground(colour);
-    if (m_movie) {
+    if (m_movie || m_frames) {
         QPalette pal = aniImg->palette();
         pal.setColor(QPalette::Window, colour);
         aniImg->setPalette(pal);
@@ -213,9 +214,7 @@ void frmGlimvane::TileImage(bool& untile) {
     const QImage tile = Image1->shownImage();
     Image1->hide();
     aniImg->hide();
-    if (m_movie) {
-        m_movie->stop();
-    }
+    stopAnimation();
     Picture1->setTile(tile);
     TileMode = true;
     HScroll1->setEnabled(false);
@@ -265,17 +264,34 @@ void frmGlimvane::TilePic_Click() {
     }
 }
 
+void frmGlimvane::stopAnimation() {
+    if (m_movie) {
+        m_movie->stop();
+    }
+    if (m_frameTimer) {
+        m_frameTimer->stop();
+    }
+    m_frames.reset();
+}
+
 void frmGlimvane::showAnimated(bool show) {
     const AppState& state = appState();
     const bool animate = show && typeKey(state.CurrentImagePath) == QStringLiteral("gif") &&
                          (state.GifIs87a == 0 || state.Animate87aGif);
+    std::shared_ptr<const Picture::Animation> frames = Image1->picture().animation();
+    if (show && !animate && frames && frames->frames.size() > 1) {
+        playFrames(std::move(frames));
+        return;
+    }
     if (!animate) {
-        if (m_movie) {
-            m_movie->stop();
-        }
+        stopAnimation();
         aniImg->hide();
         Image1->show();
         return;
+    }
+    if (m_frames) {
+        m_frameTimer->stop();
+        m_frames.reset();
     }
     if (m_animatedFile != state.CurrentImagePath || !m_movie) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -305,11 +321,50 @@ void frmGlimvane::showAnimated(bool show) {
     aniImg->raise();
 }
 
+void frmGlimvane::playFrames(std::shared_ptr<const Picture::Animation> frames) {
+    if (m_movie) {
+        m_movie->stop();
+    }
+    if (!m_frameTimer) {
+        m_frameTimer = new QTimer(this);
+        m_frameTimer->setSingleShot(true);
+        connect(m_frameTimer, &QTimer::timeout, this, &frmGlimvane::showNextFrame);
+    }
+    if (m_frames != frames) {
+        // A new picture starts at its first frame, which is the picture shown already.
+        m_frames = std::move(frames);
+        m_frameIndex = -1;
+        aniImg->setMovie(nullptr);
+        aniImg->setAutoFillBackground(true);
+        QPalette pal = aniImg->palette();
+        pal.setColor(QPalette::Window, Picture1->background());
+        aniImg->setPalette(pal);
+        m_animatedFile = appState().CurrentImagePath;
+        showNextFrame();
+    }
+    aniImg->setGeometry(Image1->geometry());
+    Image1->hide();
+    aniImg->show();
+    aniImg->raise();
+}
+
+void frmGlimvane::showNextFrame() {
+    if (!m_frames || m_frames->frames.isEmpty()) {
+        return;
+    }
+    m_frameIndex = (m_frameIndex + 1) % m_frames->frames.size();
+    // The label scales the frame to the picture's place, as it does a GIF's.
+    aniImg->setPixmap(QPixmap::fromImage(m_frames->frames[m_frameIndex]));
+    // As browsers play them: a delay of 10 ms or less is a tenth of a second.
+    constexpr int kShortestDelayMs = 10;
+    constexpr int kDelayOfNoneMs = 100;
+    const int delay = m_frames->delaysMs.value(m_frameIndex);
+    m_frameTimer->start(delay <= kShortestDelayMs ? kDelayOfNoneMs : delay);
+}
+
 void frmGlimvane::scrollMoved(Qt::Orientation axis, int value) {
-    QWidget* target =
-        typeKey(appState().CurrentImagePath) == QStringLiteral("gif") && aniImg->isVisible()
-            ? static_cast<QWidget*>(aniImg)
-            : static_cast<QWidget*>(Image1);
+    QWidget* target = aniImg->isVisible() ? static_cast<QWidget*>(aniImg)
+                                          : static_cast<QWidget*>(Image1);
     QPoint pos = target->pos();
     if (axis == Qt::Horizontal) {
         pos.setX(-value);

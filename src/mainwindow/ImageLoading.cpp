@@ -457,9 +457,7 @@ void frmGlimvane::ShowLogo() {
     mnuFullscrn->setEnabled(false);
     mnuZoommode->setEnabled(false);
     mnuCrop->setEnabled(false);
-    if (m_movie) {
-        m_movie->stop();
-    }
+    stopAnimation();
     aniImg->hide();
     m_animatedFile.clear();
     TilePic->setEnabled(false);

@@ -426,6 +426,10 @@ private:
     // pixel, whatever the screen's scale.
     QSize imageSizeInView() const;
     void showAnimated(bool show);
+    // An animated picture the helper decoded whole (WebP): its frames, played by a timer.
+    void playFrames(std::shared_ptr<const Picture::Animation> frames);
+    void showNextFrame();
+    void stopAnimation();
     void warnGif87a();
     // The information panels made on first use, and the background colour applied when due.
     void PreparePanels();
@@ -489,6 +493,9 @@ private:
     QPointF m_selStart;
     bool m_gifAnimating = false;
     class QMovie* m_movie = nullptr;
+    class QTimer* m_frameTimer = nullptr;
+    std::shared_ptr<const Picture::Animation> m_frames;
+    qsizetype m_frameIndex = 0;
 
 public:
     // Asks the loader to re-apply the background colour.

@@ -17,7 +17,7 @@ namespace gv {
 using keys::kAssociationKeys;
 
 // The extension's type is the one the desktop's shared MIME database gives its files.
-const AssociationType kAssociationTypes[13] = {
+const AssociationType kAssociationTypes[kAssociationTypeCount] = {
     {"chkBMPass", "BMP", "", "BMP", ".bmp", "Bitmap", "Bitmap", "image/bmp", kAssociationKeys[0]},
     {"chkJPGass", "JPG", "", "JPG", ".jpg", "Jpeg", "Jpeg", "image/jpeg", kAssociationKeys[1]},
     {"chkGIFass", "GIF", "", "GIF", ".gif", "GIF", "Compuserve GIF", "image/gif",
@@ -42,6 +42,17 @@ const AssociationType kAssociationTypes[13] = {
      kAssociationKeys[11]},
     {"chkPNGass", "PNG", "Portable Network Graphics", "PNG", ".png", "PNG",
      "Portable Network Graphics", "image/png", kAssociationKeys[12]},
+    // The formats phones and the web write now, after the original thirteen.
+    {"chkWEBPass", "WebP", "", "WEBP", ".webp", "WebP", "WebP Image", "image/webp",
+     kAssociationKeys[13]},
+    {"chkAVIFass", "AVIF", "AV1 Image File Format", "AVIF", ".avif", "AVIF",
+     "AV1 Image File Format", "image/avif", kAssociationKeys[14]},
+    {"chkHEICass", "HEIC", "High Efficiency Image Container", "HEIC", ".heic", "HEIC",
+     "High Efficiency Image Container", "image/heic", kAssociationKeys[15]},
+    {"chkHEIFass", "HEIF", "High Efficiency Image File Format", "HEIF", ".heif", "HEIF",
+     "High Efficiency Image File Format", "image/heif", kAssociationKeys[16]},
+    {"chkJXLass", "JXL", "JPEG XL", "JXL", ".jxl", "JPEGXL", "JPEG XL Image", "image/jxl",
+     kAssociationKeys[17]},
 };
 
 const AssociationType* associationTypeOf(const SettingKey& setting) {

@@ -29,8 +29,10 @@ struct AssociationType {
     const SettingKey& setting;  // code + "assc": the user asked for the association
 };
 
-// The thirteen types, in the order the options dialog applies them.
-extern const AssociationType kAssociationTypes[13];
+// The thirteen original types, then the formats phones and the web write now, in the order the
+// options dialog applies them.
+inline constexpr int kAssociationTypeCount = 18;
+extern const AssociationType kAssociationTypes[kAssociationTypeCount];
 // The type whose setting this is, or nothing.
 const AssociationType* associationTypeOf(const SettingKey& setting);
 

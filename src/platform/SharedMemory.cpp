@@ -185,7 +185,7 @@ bool SharedMemory::sealForHandOver() {
 }
 
 QImage imageInSharedMemory(std::shared_ptr<const SharedMemory> memory, int width, int height,
-                           qsizetype bytesPerLine, QImage::Format format) {
+                           qsizetype bytesPerLine, QImage::Format format, std::size_t offset) {
     if (!memory || !memory->constData() || width <= 0 || height <= 0 || bytesPerLine <= 0 ||
         bytesPerLine % 4 != 0 || format <= QImage::Format_Invalid ||
         format >= QImage::NImageFormats) {
@@ -193,13 +193,14 @@ QImage imageInSharedMemory(std::shared_ptr<const SharedMemory> memory, int width
     }
     const int depth = QImage::toPixelFormat(format).bitsPerPixel();
     if (depth <= 0 || (qint64(width) * depth + 7) / 8 > bytesPerLine ||
-        qint64(bytesPerLine) * height > qint64(memory->size())) {
+        offset > memory->size() ||
+        qint64(bytesPerLine) * height > qint64(memory->size() - offset)) {
         return {};
     }
     // The image owns one reference to the memory, given back when its last copy goes.
     auto* keep = new std::shared_ptr<const SharedMemory>(memory);
     return QImage(
-        memory->constData(), width, height, bytesPerLine, format,
+        memory->constData() + offset, width, height, bytesPerLine, format,
         [](void* info) { delete static_cast<std::shared_ptr<const SharedMemory>*>(info); }, keep);
 }
 

@@ -57,9 +57,10 @@ private:
     bool m_writable = false;
 };
 
-// An image over sealed memory, which it keeps alive; the pixels are used in place and copied
-// only by whoever changes them. Null when the layout does not fit the memory.
+// An image over sealed memory, from `offset` bytes in, which it keeps alive; the pixels are used
+// in place and copied only by whoever changes them. Null when the layout does not fit the
+// memory.
 QImage imageInSharedMemory(std::shared_ptr<const SharedMemory> memory, int width, int height,
-                           qsizetype bytesPerLine, QImage::Format format);
+                           qsizetype bytesPerLine, QImage::Format format, std::size_t offset = 0);
 
 }  // namespace gv

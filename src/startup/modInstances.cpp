@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <unistd.h>
 #include <cstdio>
+#include <thread>
 
 #include <QApplication>
 #include <QDir>
@@ -14,6 +15,7 @@
 
 #include "external/Updater.h"
 #include "images/ColourProfile.h"
+#include "images/IsolatedDecode.h"
 #include "mainwindow/frmGlimvane.h"
 #include "platform/Artwork.h"
 #include "platform/Dialogs.h"
@@ -313,6 +315,13 @@ int StartProcedure(int argc, char** argv) {
         return 0;
     }
 
+    // A picture on the command line that the decoding helper decodes: the helper starts on the
+    // second core while the window is made, rather than when the picture is asked for.
+    std::jthread helperAhead;
+    const TypeKeyInfo* named = typeKeyInfo(typeKey(QString(state.pendingCommandLine).remove('"')));
+    if (named && decodesInHelper(named->decoder)) {
+        helperAhead = std::jthread([] { sandboxClient()->start(); });
+    }
     // The fonts' configuration is read on the second core while Qt connects to the display.
     FontConfigReader fonts;
     QApplication app(argc, argv);

@@ -10,10 +10,12 @@ using namespace gv;
 
 TEST(ImageTypeCatalogue, MenuRowsInOrderWithTheirPatterns) {
     const QStringList captions = {"BMP",  "Jpeg", "GIF", "TIFF", "PCX", "PNG",     "WMF",  "EMF",
-                                  "PICT", "TGA",  "EPS", "DIB",  "RLE", "Cursors", "Icons"};
+                                  "PICT", "TGA",  "EPS", "DIB",  "RLE", "Cursors", "Icons",
+                                  // The formats phones and the web write now come after.
+                                  "WebP", "AVIF", "HEIF", "JPEG XL"};
     const auto rows = imageTypeRows();
-    ASSERT_EQ(rows.size(), 15u);
-    for (int i = 0; i < 15; ++i) {
+    ASSERT_EQ(rows.size(), 19u);
+    for (int i = 0; i < 19; ++i) {
         EXPECT_EQ(rows[i].index, i);
         EXPECT_EQ(QString(rows[i].caption), captions[i]);
         // The tag is exactly the extensions as "*.ext;" items.
@@ -25,7 +27,7 @@ TEST(ImageTypeCatalogue, MenuRowsInOrderWithTheirPatterns) {
     }
     EXPECT_EQ(allTypesPattern(),
               "*.bmp;*.jpg;*.jpe;*.jpeg;*.gif;*.tif;*.tiff;*.pcx;*.png;*.wmf;*.emf;*.pct;*.tga;"
-              "*.eps;*.dib;*.rle;*.cur;*.ico");
+              "*.eps;*.dib;*.rle;*.cur;*.ico;*.webp;*.avif;*.heic;*.heif;*.jxl");
     EXPECT_EQ(QString(kInitialFilePattern), "*.bmp;*.wmf;*.ico;*.gif;*.jpg;*.emf;*.cur");
 }
 
@@ -83,9 +85,9 @@ TEST(ImageTypeCatalogue, EveryListedExtensionHasAKnownKey) {
             keys.insert(key);
         }
     }
-    EXPECT_EQ(keys.size(), 18);
+    EXPECT_EQ(keys.size(), 23);
     EXPECT_EQ(keys.size(), qsizetype(typeKeyInfos().size()));
-    for (const char* unknown : {"txt", "xcf", "svg", "", "JPG"}) {
+    for (const char* unknown : {"txt", "xcf", "svg", "", "JPG", "EBP"}) {
         EXPECT_FALSE(isSupportedKey(unknown)) << unknown;
     }
 }
@@ -110,6 +112,11 @@ TEST(ImageTypeCatalogue, PanelTextPerKey) {
         {"iff", "TIFF File"},
         {"eps", "EPS Preview"},
         {"pcx", "Zsoft Paint"},
+        {"ebp", "WebP File"},
+        {"vif", "AVIF File"},
+        {"eic", "HEIC File"},
+        {"eif", "HEIF File"},
+        {"jxl", "JPEG XL File"},
         {"txt", ""},
     };
     for (const auto& [key, text] : cases) {
@@ -141,6 +148,11 @@ TEST(ImageTypeCatalogue, AssociationsInRegistrationOrder) {
         {".eps", "EPSassc", "EPSPrev", "EPS Preview", "Image"},
         {".pct", "PCTassc", "MacPICT", "Mac Pict", "Image"},
         {".png", "PNGassc", "PNG", "Portable Network Graphics", "Image"},
+        {".webp", "WEBPassc", "WebP", "WebP Image", "Image"},
+        {".avif", "AVIFassc", "AVIF", "AV1 Image File Format", "Image"},
+        {".heic", "HEICassc", "HEIC", "High Efficiency Image Container", "Image"},
+        {".heif", "HEIFassc", "HEIF", "High Efficiency Image File Format", "Image"},
+        {".jxl", "JXLassc", "JPEGXL", "JPEG XL Image", "Image"},
     };
     const auto rows = associationInfos();
     ASSERT_EQ(rows.size(), std::size(expected));

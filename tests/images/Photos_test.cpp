@@ -6,11 +6,14 @@
 
 #include <lcms2.h>
 
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "images/DecodeCost.h"
 #include "images/Decoder.h"
 #include "images/EmbeddedMetadata.h"
+#include "images/HeaderSize.h"
 #include "support/DecodedPixels.h"
 #include "support/ImageFiles.h"
 
@@ -246,5 +249,283 @@ TEST(Photos, EmbeddedProfilesAreShownInTheDisplaysColours) {
             // The conversion made a visible difference, so the comparison above means something.
             EXPECT_NE(expected, stored.convertToFormat(QImage::Format_RGB32));
         }
+    }
+}
+
+// ---- WebP, AVIF, HEIF and JPEG XL, made and decoded by each format's own tools --------------
+
+namespace {
+
+bool run(const QString& program, const QStringList& arguments) {
+    QProcess p;
+    p.start(program, arguments);
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// Each format's encoder (lossless where the format allows, so that pixels compare exactly) and
+// reference decoder to PNG; scripts/install-deps installs them.
+struct FormatTools {
+    const char* extension;
+    QStringList encoder;  // the program and its options, before "in out"
+    QStringList decoder;
+    QStringList lossy;
+};
+const FormatTools kFormats[] = {
+    {"webp", {"cwebp", "-quiet", "-lossless", "-exact", "-metadata", "icc"}, {"dwebp", "-quiet"},
+     {"cwebp", "-quiet", "-q", "70"}},
+    {"avif", {"avifenc", "-l"}, {"avifdec"}, {"avifenc", "--min", "20", "--max", "30"}},
+    {"heic", {"heif-enc", "-L", "-p", "chroma=444"}, {"heif-convert"}, {"heif-enc", "-q", "60"}},
+    {"jxl", {"cjxl", "-d", "0"}, {"djxl"}, {"cjxl", "-d", "2"}},
+};
+
+// Runs `tool` (program first) from `in` to `out`, as each tool names its output.
+bool convert(QStringList tool, const QString& in, const QString& out) {
+    const QString program = tool.takeFirst();
+    const bool namesOutput = program == "cwebp" || program == "dwebp" || program == "heif-enc";
+    return run(program, tool + (namesOutput ? QStringList{in, "-o", out} : QStringList{in, out}));
+}
+
+bool toolsMissing(std::string* which) {
+    for (const char* tool : {"cwebp", "dwebp", "img2webp", "avifenc", "avifdec", "heif-enc",
+                             "heif-convert", "cjxl", "djxl", "exiftool"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty()) {
+            *which = std::string(tool) + " is not installed (scripts/install-deps installs it)";
+            return true;
+        }
+    }
+    return false;
+}
+
+#define SKIP_WITHOUT_FORMAT_TOOLS()                 \
+    do {                                            \
+        std::string missing;                        \
+        if (toolsMissing(&missing)) {               \
+            GTEST_SKIP() << missing;                \
+        }                                           \
+    } while (false)
+
+int worstDifference(const QImage& a, const QImage& b) {
+    int worst = a.size() == b.size() ? 0 : 256;
+    for (int y = 0; y < a.height() && worst < 256; ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+        }
+    }
+    return worst;
+}
+
+}  // namespace
+
+// Lossless and lossy files of each format show the pixels the format's reference decoder makes
+// of them; the header's size is the encoder's; a damaged file is an invalid picture.
+TEST(Photos, NewFormatsShowTheirReferenceDecodersPixels) {
+    SKIP_WITHOUT_FORMAT_TOOLS();
+    QTemporaryDir dir;
+    const QImage original = photo({97, 61});  // odd sizes, for chroma subsampling's edges
+    const QString png = dir.filePath("original.png");
+    ASSERT_TRUE(writePng(png, original));
+    for (const FormatTools& f : kFormats) {
+        for (const bool lossless : {true, false}) {
+            SCOPED_TRACE(std::string(f.extension) + (lossless ? " lossless" : " lossy"));
+            const QString file = dir.filePath(QString("p%1.").arg(lossless) + f.extension);
+            const QString reference = dir.filePath(QString("ref%1%2.png").arg(lossless).arg(f.extension));
+            ASSERT_TRUE(convert(lossless ? f.encoder : f.lossy, png, file));
+            ASSERT_TRUE(convert(f.decoder, file, reference));
+            QString why;
+            const QImage shown = decodeToArgb(file, &why);
+            ASSERT_FALSE(shown.isNull()) << why.toStdString();
+            EXPECT_LE(worstDifference(shown, QImage(reference).convertToFormat(QImage::Format_ARGB32)),
+                      lossless ? 0 : 1);
+            if (lossless) {
+                // x265's lossless mode still goes through YCbCr.
+                EXPECT_LE(worstDifference(shown, original.convertToFormat(QImage::Format_ARGB32)),
+                          QByteArray(f.extension) == "heic" ? 1 : 0);
+            }
+            QFile in(file);
+            ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+            const QByteArray bytes = in.readAll();
+            // HEVC codes whole blocks: a HEIC declares those, and crops them when shown.
+            const std::optional<QSize> declared =
+                declaredImageSize(bytes.left(kHeaderPeekBytes), typeKey(file));
+            ASSERT_TRUE(declared);
+            EXPECT_EQ(*declared, QByteArray(f.extension) == "heic" ? QSize(98, 64) : original.size());
+            // Cut short, or damaged past its header: the loader's own message, never a crash.
+            const QString cut = dir.filePath(QString("cut.") + f.extension);
+            for (const qsizetype keep : {bytes.size() / 2, qsizetype(40)}) {
+                ASSERT_TRUE(writeBytes(cut, bytes.left(keep)));
+                EXPECT_EQ(DecodeImageFile(cut).error().number, kErrInvalidPicture) << keep;
+            }
+            QByteArray damaged = bytes;
+            for (qsizetype i = bytes.size() / 3; i < bytes.size(); i += 7) {
+                damaged[i] = char(~damaged[i]);
+            }
+            ASSERT_TRUE(writeBytes(cut, damaged));
+            const DecodeResult result = DecodeImageFile(cut);
+            EXPECT_TRUE(result.ok() || result.error().number == kErrInvalidPicture);
+        }
+    }
+}
+
+// Each way these formats say how a picture is turned: Exif in a WebP, irot and imir in AVIF and
+// HEIF (one container; libheif reads AV1 too), the codestream's orientation in JPEG XL (which
+// cjxl takes from a JPEG's Exif). Each is applied once.
+TEST(Photos, NewFormatsAreShownUprightInEachOrientation) {
+    SKIP_WITHOUT_FORMAT_TOOLS();
+    QTemporaryDir dir;
+    const QSize stored(96, 64);
+    const QString png = dir.filePath("stored.png");
+    const QString jpeg = dir.filePath("stored.jpg");
+    ASSERT_TRUE(writePng(png, photo(stored)));
+    // irot (quarter turns anticlockwise) and imir (0 top and bottom, 1 left and right) as HEIF
+    // defines them, for Exif's orientations 1 to 8.
+    const QStringList transforms[9] = {{},
+                                       {},
+                                       {"--imir", "1"},
+                                       {"--irot", "2"},
+                                       {"--imir", "0"},
+                                       {"--irot", "1", "--imir", "0"},
+                                       {"--irot", "3"},
+                                       {"--irot", "1", "--imir", "1"},
+                                       {"--irot", "1"}};
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        const QString webp = dir.filePath(QString("o%1.webp").arg(orientation));
+        ASSERT_TRUE(convert(kFormats[0].encoder, png, webp));
+        ASSERT_TRUE(setExifOrientation(webp, orientation));
+        const QString avif = dir.filePath(QString("o%1.avif").arg(orientation));
+        ASSERT_TRUE(run("avifenc", transforms[orientation] + QStringList{"-l", png, avif}));
+        const QString heif = dir.filePath(QString("o%1.heif").arg(orientation));
+        ASSERT_TRUE(QFile::copy(avif, heif));
+        ASSERT_TRUE(writeJpeg(jpeg, photo(stored), 95));
+        ASSERT_TRUE(setExifOrientation(jpeg, orientation));
+        const QString jxl = dir.filePath(QString("o%1.jxl").arg(orientation));
+        ASSERT_TRUE(run("cjxl", {jpeg, jxl}));
+        for (const QString& file : {webp, avif, heif, jxl}) {
+            QString why;
+            const QImage shown = decodeToArgb(file, &why);
+            ASSERT_FALSE(shown.isNull()) << why.toStdString();
+            expectUpright(shown, stored, orientation, qPrintable(QFileInfo(file).suffix()));
+        }
+    }
+}
+
+// A profile embedded the way each format embeds one (WebP's ICCP chunk, the colr box of AVIF
+// and HEIF, JPEG XL's own) is converted to the display's colours as lcms2 converts it.
+TEST(Photos, NewFormatsProfilesAreShownInTheDisplaysColours) {
+    SKIP_WITHOUT_FORMAT_TOOLS();
+    QTemporaryDir dir;
+    QImage pattern(48, 32, QImage::Format_RGB32);
+    for (int y = 0; y < pattern.height(); ++y) {
+        for (int x = 0; x < pattern.width(); ++x) {
+            pattern.setPixel(x, y, qRgb(x * 5, 255 - y * 7, (x * y) % 256));
+        }
+    }
+    const QByteArray adobe = adobeLike();
+    const QString png = dir.filePath("tagged.png");
+    ASSERT_TRUE(writePng(png, pattern));
+    ASSERT_TRUE(embedIccProfile(png, adobe));
+    for (const FormatTools& f : kFormats) {
+        SCOPED_TRACE(f.extension);
+        const QString file = dir.filePath(QString("tagged.") + f.extension);
+        const QString stored = dir.filePath(QString("stored-%1.png").arg(f.extension));
+        ASSERT_TRUE(convert(f.encoder, png, file));
+        // The reference decoder's pixels, as lcms2 converts them from the embedded profile.
+        ASSERT_TRUE(convert(f.decoder, file, stored));
+        const QImage reference = QImage(stored).convertToFormat(QImage::Format_RGB32);
+        const QImage expected =
+            lcmsTransform(reference, adobe, {}).convertToFormat(QImage::Format_ARGB32);
+        ASSERT_GT(worstDifference(expected, reference.convertToFormat(QImage::Format_ARGB32)), 8);
+        QString why;
+        const QImage shown = decodeToArgb(file, &why);
+        ASSERT_FALSE(shown.isNull()) << why.toStdString();
+        EXPECT_LE(worstDifference(shown, expected), 1);
+    }
+}
+
+// An animated WebP keeps every frame, with its own delay, handed over from the helper.
+TEST(Photos, AnimatedWebPKeepsItsFramesAndDelays) {
+    SKIP_WITHOUT_FORMAT_TOOLS();
+    QTemporaryDir dir;
+    const QColor colours[] = {Qt::red, Qt::green, Qt::blue};
+    const int delays[] = {80, 250, 40};
+    QStringList arguments{"-loop", "0", "-lossless"};
+    QList<QImage> frames;
+    for (int i = 0; i < 3; ++i) {
+        frames << quadrantImage({40, 30}, {colours[i], Qt::white, Qt::black, colours[(i + 1) % 3]});
+        const QString png = dir.filePath(QString("f%1.png").arg(i));
+        ASSERT_TRUE(writePng(png, frames.last()));
+        arguments << "-d" << QString::number(delays[i]) << png;
+    }
+    const QString webp = dir.filePath("moving.webp");
+    ASSERT_TRUE(run("img2webp", arguments + QStringList{"-o", webp}));
+    const DecodeResult result = DecodeImageFile(webp);
+    ASSERT_TRUE(result.ok()) << result.error().description.toStdString();
+    const auto animation = result.picture().animation();
+    ASSERT_NE(animation, nullptr);
+    ASSERT_EQ(animation->frames.size(), 3);
+    EXPECT_EQ(animation->delaysMs, (QList<int>{80, 250, 40}));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(worstDifference(animation->frames[i].convertToFormat(QImage::Format_ARGB32),
+                                  frames[i].convertToFormat(QImage::Format_ARGB32)),
+                  0)
+            << i;
+    }
+    // Its frames count against the budget: all three do not fit where one would.
+    DecodeRequest small;
+    small.memoryBudget = 40 * 30 * 4 * 2;
+    EXPECT_EQ(DecodeImageFile(webp, small).error().number, kErrOutOfMemory);
+}
+
+// A header declaring a size beyond the budget is refused from the header alone, before a library
+// sees the file.
+TEST(Photos, NewFormatsDeclaringHugeSizesAreRefused) {
+    SKIP_WITHOUT_FORMAT_TOOLS();
+    QTemporaryDir dir;
+    const QString png = dir.filePath("small.png");
+    ASSERT_TRUE(writePng(png, photo({32, 24})));
+    // A JPEG XL codestream's size header: 30-bit height and width of 300000 pixels each.
+    QByteArray jxl("\xff\x0a");
+    quint64 bits = 0;
+    int count = 0;
+    const auto put = [&](quint64 value, int width) {
+        bits |= value << count;
+        count += width;
+    };
+    put(0, 1);  // not a multiple of 8
+    put(3, 2);
+    put(300000 - 1, 30);
+    put(0, 3);  // no ratio: the width follows
+    put(3, 2);
+    put(300000 - 1, 30);
+    for (int i = 0; i < 9; ++i, bits >>= 8) {
+        jxl.append(char(bits & 0xFF));
+    }
+    EXPECT_EQ(declaredImageSize(jxl, "jxl"), std::optional<QSize>(QSize(300000, 300000)));
+    for (const FormatTools& f : kFormats) {
+        SCOPED_TRACE(f.extension);
+        const QString file = dir.filePath(QString("huge.") + f.extension);
+        QByteArray bytes = jxl;
+        if (QByteArray(f.extension) != "jxl") {
+            ASSERT_TRUE(convert(f.encoder, png, file));
+            QFile in(file);
+            ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+            bytes = in.readAll();
+            const qsizetype ispe = bytes.indexOf("ispe");
+            if (ispe > 0) {
+                bytes.replace(ispe + 8, 8, QByteArray("\x00\x04\x00\x00\x00\x04\x00\x00", 8));
+            } else {
+                ASSERT_EQ(bytes.mid(12, 4), "VP8L");  // 14-bit sides of 16384
+                bytes.replace(21, 4, QByteArray("\xff\xff\xff\x0f", 4));
+            }
+        }
+        ASSERT_TRUE(writeBytes(file, bytes));
+        const std::optional<QSize> declared = declaredImageSize(bytes, typeKey(file));
+        ASSERT_TRUE(declared);
+        EXPECT_GE(qint64(declared->width()) * declared->height(), qint64(16384) * 16384);
+        DecodeRequest request;
+        request.memoryBudget = qint64(512) << 20;
+        EXPECT_EQ(DecodeImageFile(file, request).error().number, kErrOutOfMemory);
     }
 }

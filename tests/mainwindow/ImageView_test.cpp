@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QProcess>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -674,17 +675,18 @@ TEST_F(ImageView, IconsAndMetafilesAreSavedOnlyInTheirOwnFormat) {
 
 TEST_F(ImageView, FileTypesBuildThePatternAndTheOpenFilter) {
     open();
-    ASSERT_EQ(w->mnuFTs.size(), 15);
+    ASSERT_EQ(w->mnuFTs.size(), 19);
     const bool pcx = w->mnuFTs[4]->isVisible();
     QStringList captions;
     for (QAction* a : w->mnuFTs) {
         captions << a->text();
     }
     EXPECT_EQ(captions, (QStringList{"BMP", "Jpeg", "GIF", "TIFF", "PCX", "PNG", "WMF", "EMF",
-                                     "PICT", "TGA", "EPS", "DIB", "RLE", "Cursors", "Icons"}));
+                                     "PICT", "TGA", "EPS", "DIB", "RLE", "Cursors", "Icons",
+                                     "WebP", "AVIF", "HEIF", "JPEG XL"}));
     const QString all =
         "*.bmp;*.jpg;*.jpe;*.jpeg;*.gif;*.tif;*.tiff;*.pcx;*.png;*.wmf;*.emf;*.pct;*.tga;*.eps;"
-        "*.dib;*.rle;*.cur;*.ico";
+        "*.dib;*.rle;*.cur;*.ico;*.webp;*.avif;*.heic;*.heif;*.jxl";
     EXPECT_EQ(w->filePattern(), pcx ? all : QString(all).remove("*.pcx;"));
     w->mnuOpen->trigger();
     EXPECT_EQ(m_dialogs->shown.last().title, "Glimvane - Open Image...");
@@ -788,6 +790,44 @@ TEST_F(ImageView, ScrollingALargeAnimationMovesTheAnimation) {
     w->HScroll1->setValue(300);
     w->VScroll1->setValue(200);
     EXPECT_EQ(w->aniImg->pos(), QPoint(-300, -200));
+}
+
+// An animated WebP plays from the frames the helper decoded: the first at once, the next when
+// its delay is up; a still picture after it stops the playing.
+TEST_F(ImageView, AnimatedWebPPlaysItsFrames) {
+    QStringList arguments{"-loop", "0", "-lossless"};
+    const QColor colours[] = {Qt::red, Qt::blue};
+    for (int i = 0; i < 2; ++i) {
+        QImage frame(40, 30, QImage::Format_RGB32);
+        frame.fill(colours[i]);
+        ASSERT_TRUE(gvtest::writePng(file(QString("f%1.png").arg(i)), frame));
+        arguments << "-d" << "60" << file(QString("f%1.png").arg(i));
+    }
+    QProcess img2webp;
+    img2webp.start("img2webp", arguments + QStringList{"-o", file("anim.webp")});
+    if (!img2webp.waitForFinished(30000) || img2webp.exitCode() != 0) {
+        GTEST_SKIP() << "img2webp (package webp, from scripts/install-deps) is not installed";
+    }
+    ASSERT_TRUE(gvtest::writePng(file("still.png"), testImage({40, 30})));
+    open();
+    click("anim.webp");
+    ASSERT_TRUE(w->aniImg->isVisibleTo(w.get()));
+    EXPECT_FALSE(w->Image1->isVisibleTo(w.get()));
+    EXPECT_EQ(w->animatedFile(), file("anim.webp"));
+    EXPECT_EQ(w->aniImg->geometry(), w->Image1->geometry());
+    const auto shownColour = [&] { return w->aniImg->pixmap().toImage().pixel(5, 5); };
+    EXPECT_EQ(shownColour(), QColor(Qt::red).rgb());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shownColour() == QColor(Qt::blue).rgb(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shownColour() == QColor(Qt::red).rgb(); }, 5000));
+    // Converted like any picture: Save As writes its first frame as a bitmap.
+    m_dialogs->fileAnswers.enqueue(FileChoice{file("converted"), "converted", 2});
+    w->mnuSave->trigger();
+    const QImage saved(file("converted.bmp"));
+    ASSERT_EQ(saved.size(), QSize(40, 30));
+    EXPECT_EQ(saved.pixel(5, 5), QColor(Qt::red).rgb());
+    click("still.png");
+    EXPECT_FALSE(w->aniImg->isVisibleTo(w.get()));
+    EXPECT_TRUE(w->Image1->isVisibleTo(w.get()));
 }
 
 TEST_F(ImageView, AnimatedGifsPlayUnlessOldOnesAreTurnedOff) {
