@@ -85,7 +85,11 @@ bool fullScreenReads(const QString& typeKey) {
         QStringLiteral("bmp"), QStringLiteral("gif"), QStringLiteral("wmf"), QStringLiteral("emf"),
         QStringLiteral("ico"), QStringLiteral("cur"), QStringLiteral("dib"), QStringLiteral("rle"),
         QStringLiteral("jpg"), QStringLiteral("pcx"), QStringLiteral("eps"), QStringLiteral("png"),
-        QStringLiteral("tga"), QStringLiteral("pct"), QStringLiteral("tif"), QStringLiteral("iff")};
+        QStringLiteral("tga"), QStringLiteral("pct"), QStringLiteral("tif"), QStringLiteral("iff"),
+        // The newer formats.
+        QStringLiteral("svg"), QStringLiteral("vgz"), QStringLiteral("cr2"), QStringLiteral("cr3"),
+        QStringLiteral("nef"), QStringLiteral("arw"), QStringLiteral("dng"), QStringLiteral("orf"),
+        QStringLiteral("raf"), QStringLiteral("rw2")};
     return kKeys.contains(typeKey);
 }
 

@@ -25,6 +25,11 @@ constexpr std::array<ImageTypeRow, kImageTypeCount> kRows{{
     {12, "RLE"_L1, "*.rle;"_L1, {".rle"_L1}, 1},
     {13, "Cursors"_L1, "*.cur;"_L1, {".cur"_L1}, 1},
     {14, "Icons"_L1, "*.ico;"_L1, {".ico"_L1}, 1},
+    // Vector drawings and camera raw files, after the long-standing rows.
+    {15, "SVG"_L1, "*.svg;*.svgz;"_L1, {".svg"_L1, ".svgz"_L1}, 2},
+    {16, "Camera raw"_L1, "*.cr2;*.cr3;*.nef;*.arw;*.dng;*.orf;*.raf;*.rw2;"_L1,
+     {".cr2"_L1, ".cr3"_L1, ".nef"_L1, ".arw"_L1, ".dng"_L1, ".orf"_L1, ".raf"_L1, ".rw2"_L1},
+     8},
 }};
 
 constexpr auto kQt = ImageDecoder::QtReader;
@@ -37,6 +42,8 @@ constexpr auto kPng = ImageDecoder::Png;
 constexpr auto kTiff = ImageDecoder::Tiff;
 constexpr auto kMeta = ImageDecoder::Metafile;
 constexpr auto kEps = ImageDecoder::Eps;
+constexpr auto kSvg = ImageDecoder::Svg;
+constexpr auto kRaw = ImageDecoder::CameraRaw;
 constexpr const SettingKey* kAssoc = keys::kAssociationKeys;
 constexpr QLatin1StringView kNone;
 
@@ -45,10 +52,12 @@ constexpr QLatin1StringView kBitmapText = "Bitmap File"_L1;
 constexpr QLatin1StringView kTiffText = "TIFF File"_L1;
 constexpr QLatin1StringView kGif89aText = "GIF File (89a)"_L1;
 constexpr QLatin1StringView kGif87aText = "GIF File (87a)"_L1;
+constexpr QLatin1StringView kSvgText = "SVG Drawing"_L1;
+constexpr QLatin1StringView kRawText = "Camera Raw"_L1;
 
 // The associated keys come first, in the order their settings are listed and registered; the
 // keys that share another key's type (or have no association) follow.
-constexpr std::array<TypeKeyInfo, 18> kKeys{{
+constexpr std::array<TypeKeyInfo, 28> kKeys{{
     {"bmp"_L1, kBmp, "bmp", kBitmapText, &kAssoc[0], "Bitmap"_L1, "Bitmap File"_L1, "Image"_L1,
      ".bmp"_L1, false},
     {"jpg"_L1, kQt, "jpeg", kJpegText, &kAssoc[1], "Jpeg"_L1, "Jpeg Compressed Image"_L1,
@@ -75,6 +84,11 @@ constexpr std::array<TypeKeyInfo, 18> kKeys{{
      "Image"_L1, ".pct"_L1, false},
     {"png"_L1, kPng, "png", "Portable Network Graphics"_L1, &kAssoc[12], "PNG"_L1,
      "Portable Network Graphics"_L1, "Image"_L1, ".png"_L1, false},
+    // The newer formats' associations.
+    {"svg"_L1, kSvg, "svg", kSvgText, &kAssoc[13], "SVG"_L1, "Scalable Vector Graphics"_L1,
+     "Image"_L1, ".svg"_L1, false},
+    {"dng"_L1, kRaw, "raw", kRawText, &kAssoc[14], "RAW"_L1, "Camera Raw"_L1, "Image"_L1,
+     ".dng"_L1, false},
     // Only the first extension of a type is associated.
     {"jpe"_L1, kQt, "jpeg", kJpegText, nullptr, kNone, kNone, kNone, kNone, false},
     {"peg"_L1, kQt, "jpeg", kJpegText, nullptr, kNone, kNone, kNone, kNone, false},
@@ -83,9 +97,18 @@ constexpr std::array<TypeKeyInfo, 18> kKeys{{
     // An .rle file is a run-length-compressed Windows bitmap and a .jpe file a JPEG, so both
     // are named like their family in the information panel ("Bitmap File", "Jpeg File").
     {"rle"_L1, kBmp, "bmp", kBitmapText, nullptr, kNone, kNone, kNone, kNone, false},
+    // A compressed SVG; the other raw formats share the raw association's check box.
+    {"vgz"_L1, kSvg, "svg", kSvgText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"cr2"_L1, kRaw, "raw", kRawText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"cr3"_L1, kRaw, "raw", kRawText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"nef"_L1, kRaw, "raw", kRawText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"arw"_L1, kRaw, "raw", kRawText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"orf"_L1, kRaw, "raw", kRawText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"raf"_L1, kRaw, "raw", kRawText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"rw2"_L1, kRaw, "raw", kRawText, nullptr, kNone, kNone, kNone, kNone, false},
 }};
 
-constexpr int kAssociatedCount = 13;
+constexpr int kAssociatedCount = 15;
 
 }  // namespace
 

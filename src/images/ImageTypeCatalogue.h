@@ -25,6 +25,8 @@ enum class ImageDecoder {
     Tiff,      // libtiff
     Metafile,  // our own WMF/EMF player
     Eps,       // preview inside the DOS EPS header, or Ghostscript
+    Svg,        // Qt SVG, rendered at the shown size like a metafile
+    CameraRaw,  // LibRaw: the camera's own full-size preview
 };
 
 // One item of the File Types menu.
@@ -32,7 +34,7 @@ struct ImageTypeRow {
     int index;
     QLatin1StringView caption;
     QLatin1StringView pattern;  // ends with ";" so that patterns concatenate as they stand
-    QLatin1StringView extensions[3];
+    QLatin1StringView extensions[8];
     int extensionCount;
 
     QStringList extensionList() const;
@@ -54,10 +56,11 @@ struct TypeKeyInfo {
     bool showsOwnIcon;
 };
 
-inline constexpr int kImageTypeCount = 15;
+// The fifteen long-standing rows, then the newer formats.
+inline constexpr int kImageTypeCount = 17;
 inline constexpr int kPcxTypeIndex = 4;
 
-// The fifteen File Types rows in menu order.
+// The File Types rows in menu order.
 std::span<const ImageTypeRow> imageTypeRows();
 // Every known type key, associated ones first in the order they are registered.
 std::span<const TypeKeyInfo> typeKeyInfos();
@@ -77,7 +80,7 @@ QString ftypeText(const QString& key, bool gifIs87a = false);
 // The concatenated patterns of the checked rows without the final ";" (checked[i] belongs to
 // row i; missing entries count as unchecked).
 QString filePattern(std::span<const bool> checked);
-// All fifteen patterns joined, as the Open dialog filter lists them with every type checked.
+// All patterns joined, as the Open dialog filter lists them with every type checked.
 QString allTypesPattern();
 
 // The file list's pattern before the File Types menu exists.

@@ -489,7 +489,7 @@ void options::buildAdvanced(QGroupBox* frame) {
     typeButtons->addStretch(1);
     typeButtons->addWidget(cmdCheckAll);
     typeButtons->addWidget(cmdCheckNone);
-    typesLayout->addLayout(typeButtons, 3, 0, 1, 7);
+    typesLayout->addLayout(typeButtons, 1 + (i + 6) / 7, 0, 1, 7);
 
     // No such web editor on this desktop: both stay disabled and nothing is written. They
     // share the row of the last check boxes, so the dialog fits a screen of 540 points.

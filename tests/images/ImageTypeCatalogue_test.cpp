@@ -9,11 +9,12 @@
 using namespace gv;
 
 TEST(ImageTypeCatalogue, MenuRowsInOrderWithTheirPatterns) {
-    const QStringList captions = {"BMP",  "Jpeg", "GIF", "TIFF", "PCX", "PNG",     "WMF",  "EMF",
-                                  "PICT", "TGA",  "EPS", "DIB",  "RLE", "Cursors", "Icons"};
+    const QStringList captions = {"BMP",  "Jpeg", "GIF", "TIFF",    "PCX",   "PNG",
+                                  "WMF",  "EMF",  "PICT", "TGA",    "EPS",   "DIB",
+                                  "RLE",  "Cursors", "Icons", "SVG", "Camera raw"};
     const auto rows = imageTypeRows();
-    ASSERT_EQ(rows.size(), 15u);
-    for (int i = 0; i < 15; ++i) {
+    ASSERT_EQ(rows.size(), 17u);
+    for (int i = 0; i < 17; ++i) {
         EXPECT_EQ(rows[i].index, i);
         EXPECT_EQ(QString(rows[i].caption), captions[i]);
         // The tag is exactly the extensions as "*.ext;" items.
@@ -25,30 +26,34 @@ TEST(ImageTypeCatalogue, MenuRowsInOrderWithTheirPatterns) {
     }
     EXPECT_EQ(allTypesPattern(),
               "*.bmp;*.jpg;*.jpe;*.jpeg;*.gif;*.tif;*.tiff;*.pcx;*.png;*.wmf;*.emf;*.pct;*.tga;"
-              "*.eps;*.dib;*.rle;*.cur;*.ico");
+              "*.eps;*.dib;*.rle;*.cur;*.ico;*.svg;*.svgz;*.cr2;*.cr3;*.nef;*.arw;*.dng;*.orf;"
+              "*.raf;*.rw2");
     EXPECT_EQ(QString(kInitialFilePattern), "*.bmp;*.wmf;*.ico;*.gif;*.jpg;*.emf;*.cur");
 }
 
 TEST(ImageTypeCatalogue, PatternOfCheckedRows) {
     struct Case {
-        std::array<bool, 15> checked;
+        std::array<bool, kImageTypeCount> checked;
         const char* pattern;
     };
-    std::array<bool, 15> none{};
-    std::array<bool, 15> gifOnly{};
+    std::array<bool, kImageTypeCount> none{};
+    std::array<bool, kImageTypeCount> gifOnly{};
     gifOnly[2] = true;
-    std::array<bool, 15> bmpAndIcons{};
+    std::array<bool, kImageTypeCount> bmpAndIcons{};
     bmpAndIcons[0] = bmpAndIcons[14] = true;
-    std::array<bool, 15> allButPcx;
+    std::array<bool, kImageTypeCount> rawOnly{};
+    rawOnly[16] = true;
+    std::array<bool, kImageTypeCount> allButPcx;
     allButPcx.fill(true);
     allButPcx[kPcxTypeIndex] = false;
     const Case cases[] = {
         {none, ""},
         {gifOnly, "*.gif"},
         {bmpAndIcons, "*.bmp;*.ico"},
+        {rawOnly, "*.cr2;*.cr3;*.nef;*.arw;*.dng;*.orf;*.raf;*.rw2"},
         {allButPcx,
          "*.bmp;*.jpg;*.jpe;*.jpeg;*.gif;*.tif;*.tiff;*.png;*.wmf;*.emf;*.pct;*.tga;*.eps;*.dib;"
-         "*.rle;*.cur;*.ico"},
+         "*.rle;*.cur;*.ico;*.svg;*.svgz;*.cr2;*.cr3;*.nef;*.arw;*.dng;*.orf;*.raf;*.rw2"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(filePattern(c.checked), QString(c.pattern));
@@ -83,9 +88,9 @@ TEST(ImageTypeCatalogue, EveryListedExtensionHasAKnownKey) {
             keys.insert(key);
         }
     }
-    EXPECT_EQ(keys.size(), 18);
+    EXPECT_EQ(keys.size(), 28);
     EXPECT_EQ(keys.size(), qsizetype(typeKeyInfos().size()));
-    for (const char* unknown : {"txt", "xcf", "svg", "", "JPG"}) {
+    for (const char* unknown : {"txt", "xcf", "raw", "", "JPG", "CR2"}) {
         EXPECT_FALSE(isSupportedKey(unknown)) << unknown;
     }
 }
@@ -110,6 +115,10 @@ TEST(ImageTypeCatalogue, PanelTextPerKey) {
         {"iff", "TIFF File"},
         {"eps", "EPS Preview"},
         {"pcx", "Zsoft Paint"},
+        {"svg", "SVG Drawing"},
+        {"vgz", "SVG Drawing"},
+        {"cr3", "Camera Raw"},
+        {"rw2", "Camera Raw"},
         {"txt", ""},
     };
     for (const auto& [key, text] : cases) {
@@ -141,6 +150,8 @@ TEST(ImageTypeCatalogue, AssociationsInRegistrationOrder) {
         {".eps", "EPSassc", "EPSPrev", "EPS Preview", "Image"},
         {".pct", "PCTassc", "MacPICT", "Mac Pict", "Image"},
         {".png", "PNGassc", "PNG", "Portable Network Graphics", "Image"},
+        {".svg", "SVGassc", "SVG", "Scalable Vector Graphics", "Image"},
+        {".dng", "RAWassc", "RAW", "Camera Raw", "Image"},
     };
     const auto rows = associationInfos();
     ASSERT_EQ(rows.size(), std::size(expected));
@@ -155,7 +166,7 @@ TEST(ImageTypeCatalogue, AssociationsInRegistrationOrder) {
         const bool ownIcon = QString(rows[i].key) == "ico" || QString(rows[i].key) == "cur";
         EXPECT_EQ(rows[i].showsOwnIcon, ownIcon);
     }
-    for (const char* key : {"dib", "rle", "jpe", "peg", "iff"}) {
+    for (const char* key : {"dib", "rle", "jpe", "peg", "iff", "vgz", "cr2", "nef", "raf"}) {
         ASSERT_NE(typeKeyInfo(key), nullptr);
         EXPECT_EQ(typeKeyInfo(key)->association, nullptr) << key;
     }
