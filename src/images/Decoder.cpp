@@ -364,8 +364,8 @@ DecodeResult decodeJpegBytes(const QByteArray& bytes, const DecodeRequest& reque
         const DecodeResult r = readJpegWithQt(bytes, budget, dpi, meta, display);
         return r.ok() ? r.picture().raster() : QImage();
     };
-    return convertedFrom(Picture::fromPreview(shownAsMeant(std::move(preview), meta, display),
-                                              size, std::move(full), dpi),
+    return convertedFrom(Picture::fromPreview(shownAsMeant(std::move(preview), meta, display), size,
+                                              std::move(full), dpi),
                          meta);
 }
 
@@ -654,7 +654,7 @@ DecodeResult dispatch(const QString& path, const TypeKeyInfo& info, const Decode
             return decodeEps(path, request, dpi);
         case ImageDecoder::Svg:
             return decodeSvg(path, request, dpi);
-        case ImageDecoder::CameraRaw:
+        case ImageDecoder::Raw:
             return decodeRaw(path, request, dpi);
     }
     return DecodeError{kErrNoDecoder, QStringLiteral("No decoder for this image type")};
@@ -755,8 +755,7 @@ DecodeError rawModuleMissing() {
                                    .arg(rawModuleName())};
 }
 
-DecodeResult DecodeRawPreview(const RawPreview& preview, const DecodeRequest& request,
-                              double dpi) {
+DecodeResult DecodeRawPreview(const RawPreview& preview, const DecodeRequest& request, double dpi) {
     if (!preview.jpeg.isEmpty()) {
         // The raw's own orientation, where it gives one, is the one its camera meant; the
         // preview's Exif is used only when it gives none, so the picture is turned once.

@@ -27,7 +27,9 @@ constexpr std::array<ImageTypeRow, kImageTypeCount> kRows{{
     {14, "Icons"_L1, "*.ico;"_L1, {".ico"_L1}, 1},
     // Vector drawings and camera raw files, after the long-standing rows.
     {15, "SVG"_L1, "*.svg;*.svgz;"_L1, {".svg"_L1, ".svgz"_L1}, 2},
-    {16, "Camera raw"_L1, "*.cr2;*.cr3;*.nef;*.arw;*.dng;*.orf;*.raf;*.rw2;"_L1,
+    {16,
+     "Camera raw"_L1,
+     "*.cr2;*.cr3;*.nef;*.arw;*.dng;*.orf;*.raf;*.rw2;"_L1,
      {".cr2"_L1, ".cr3"_L1, ".nef"_L1, ".arw"_L1, ".dng"_L1, ".orf"_L1, ".raf"_L1, ".rw2"_L1},
      8},
 }};
@@ -43,7 +45,7 @@ constexpr auto kTiff = ImageDecoder::Tiff;
 constexpr auto kMeta = ImageDecoder::Metafile;
 constexpr auto kEps = ImageDecoder::Eps;
 constexpr auto kSvg = ImageDecoder::Svg;
-constexpr auto kRaw = ImageDecoder::CameraRaw;
+constexpr auto kRaw = ImageDecoder::Raw;
 constexpr const SettingKey* kAssoc = keys::kAssociationKeys;
 constexpr QLatin1StringView kNone;
 
@@ -87,8 +89,8 @@ constexpr std::array<TypeKeyInfo, 28> kKeys{{
     // The newer formats' associations.
     {"svg"_L1, kSvg, "svg", kSvgText, &kAssoc[13], "SVG"_L1, "Scalable Vector Graphics"_L1,
      "Image"_L1, ".svg"_L1, false},
-    {"dng"_L1, kRaw, "raw", kRawText, &kAssoc[14], "RAW"_L1, "Camera Raw"_L1, "Image"_L1,
-     ".dng"_L1, false},
+    {"dng"_L1, kRaw, "raw", kRawText, &kAssoc[14], "RAW"_L1, "Camera Raw"_L1, "Image"_L1, ".dng"_L1,
+     false},
     // Only the first extension of a type is associated.
     {"jpe"_L1, kQt, "jpeg", kJpegText, nullptr, kNone, kNone, kNone, kNone, false},
     {"peg"_L1, kQt, "jpeg", kJpegText, nullptr, kNone, kNone, kNone, kNone, false},

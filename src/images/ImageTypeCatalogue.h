@@ -25,8 +25,8 @@ enum class ImageDecoder {
     Tiff,      // libtiff
     Metafile,  // our own WMF/EMF player
     Eps,       // preview inside the DOS EPS header, or Ghostscript
-    Svg,        // Qt SVG, rendered at the shown size like a metafile
-    CameraRaw,  // LibRaw: the camera's own full-size preview
+    Svg,       // Qt SVG, rendered at the shown size like a metafile
+    Raw,       // LibRaw: a camera raw file's own full-size preview
 };
 
 // One item of the File Types menu.

@@ -665,7 +665,7 @@ bool decodesInHelper(ImageDecoder decoder) {
         case ImageDecoder::Eps:
         case ImageDecoder::Metafile:
         case ImageDecoder::Svg:
-        case ImageDecoder::CameraRaw:
+        case ImageDecoder::Raw:
             return true;
         case ImageDecoder::QtReader:
         case ImageDecoder::Png:
@@ -695,7 +695,7 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
         return svgInHelper(std::make_shared<const SharedMemory>(std::move(*input)), request, dpi);
     }
     Job job;
-    if (info.decoder == ImageDecoder::CameraRaw) {
+    if (info.decoder == ImageDecoder::Raw) {
         job.mode = qint32(JobMode::RawPreview);
     }
     job.decoder = qint32(info.decoder);
@@ -721,7 +721,7 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
     }
     const Answer* answer = &done->answer;
     const SandboxReply* reply = &done->reply;
-    if (info.decoder == ImageDecoder::CameraRaw && answer->kind == kRawJpegAnswer) {
+    if (info.decoder == ImageDecoder::Raw && answer->kind == kRawJpegAnswer) {
         // The preview's bytes as the file held them, decoded here as JPEG files are.
         if (!reply->memory || answer->bytesPerLine <= 0 ||
             std::size_t(answer->bytesPerLine) > reply->memory->size()) {

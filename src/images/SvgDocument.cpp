@@ -3,8 +3,8 @@
 #include <zlib.h>
 
 #include <QBuffer>
-#include <QXmlStreamReader>
 #include <QRegularExpression>
+#include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <cmath>
 
@@ -18,8 +18,7 @@ bool gzipped(QByteArrayView bytes) {
 }
 
 // The unpacked bytes of a gzip stream, stopping at `limit`.
-std::optional<QByteArray> gunzip(QByteArrayView bytes, qint64 limit, QString* why,
-                                 bool* tooLarge) {
+std::optional<QByteArray> gunzip(QByteArrayView bytes, qint64 limit, QString* why, bool* tooLarge) {
     z_stream z{};
     if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) {
         *why = QStringLiteral("cannot unpack the compressed drawing");
@@ -54,7 +53,8 @@ std::optional<QByteArray> gunzip(QByteArrayView bytes, qint64 limit, QString* wh
 // Only references inside the drawing (#id) and data the file carries (data:) are followed.
 bool internalReference(QStringView value) {
     const QStringView v = value.trimmed();
-    return v.startsWith(QLatin1Char('#')) || v.startsWith(QLatin1String("data:"), Qt::CaseInsensitive);
+    return v.startsWith(QLatin1Char('#')) ||
+           v.startsWith(QLatin1String("data:"), Qt::CaseInsensitive);
 }
 
 QSizeF rootSize(const QXmlStreamAttributes& attributes) {
@@ -97,7 +97,7 @@ std::optional<double> svgLengthInPixels(QStringView text) {
         const char* name;
         double pixels;
     };
-    static const Unit kUnits[] = {{"px", 1},        {"pt", 96.0 / 72}, {"pc", 16},
+    static const Unit kUnits[] = {{"px", 1},         {"pt", 96.0 / 72}, {"pc", 16},
                                   {"mm", 96 / 25.4}, {"cm", 96 / 2.54}, {"in", 96}};
     QStringView t = text.trimmed();
     double scale = 1;
@@ -170,9 +170,9 @@ std::optional<SvgDocument> readSvgDocument(QByteArrayView bytes, qint64 budget, 
                 writer.writeStartElement(reader.qualifiedName().toString());
                 for (const QXmlStreamNamespaceDeclaration& ns : reader.namespaceDeclarations()) {
                     const QString prefix = ns.prefix().toString();
-                    writer.writeAttribute(
-                        prefix.isEmpty() ? QStringLiteral("xmlns") : QStringLiteral("xmlns:") + prefix,
-                        ns.namespaceUri().toString());
+                    writer.writeAttribute(prefix.isEmpty() ? QStringLiteral("xmlns")
+                                                           : QStringLiteral("xmlns:") + prefix,
+                                          ns.namespaceUri().toString());
                 }
                 for (const QXmlStreamAttribute& a : reader.attributes()) {
                     if (a.name() == QLatin1String("href") && !internalReference(a.value())) {
@@ -205,9 +205,8 @@ std::optional<SvgDocument> readSvgDocument(QByteArrayView bytes, qint64 budget, 
         }
     }
     if (reader.hasError()) {
-        return fail(QStringLiteral("line %1: %2")
-                        .arg(reader.lineNumber())
-                        .arg(reader.errorString()));
+        return fail(
+            QStringLiteral("line %1: %2").arg(reader.lineNumber()).arg(reader.errorString()));
     }
     if (!sawRoot) {
         return fail(QStringLiteral("not an SVG drawing"));

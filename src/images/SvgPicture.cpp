@@ -46,10 +46,10 @@ DecodeResult svgPicture(QByteArray original, QSizeF pixels, Metafile::Renderer r
     metafile::Layout layout;
     layout.himetric = QSize(int(std::lround(std::max(pixels.width(), 1.0) * 2540 / 96)),
                             int(std::lround(std::max(pixels.height(), 1.0) * 2540 / 96)));
-    const Picture picture = Picture::fromMetafile(
-        Metafile::playedElsewhere(MetafileKind::Svg, std::move(original), layout,
-                                  std::move(renderer)),
-        dpi);
+    const Picture picture =
+        Picture::fromMetafile(Metafile::playedElsewhere(MetafileKind::Svg, std::move(original),
+                                                        layout, std::move(renderer)),
+                              dpi);
     // The view works on a 1:1 raster of the picture.
     const QSize px = picture.sizePixels();
     if (rasterExceedsBudget(px.width(), px.height(), budget)) {
@@ -58,14 +58,14 @@ DecodeResult svgPicture(QByteArray original, QSizeF pixels, Metafile::Renderer r
     return picture;
 }
 
-DecodeResult decodeSvgInProcess(const QByteArray& bytes, const DecodeRequest& request,
-                                double dpi) {
+DecodeResult decodeSvgInProcess(const QByteArray& bytes, const DecodeRequest& request, double dpi) {
     QString why;
     bool tooLarge = false;
     std::optional<SvgDocument> doc = readSvgDocument(bytes, request.memoryBudget, &why, &tooLarge);
     if (!doc) {
-        return tooLarge ? DecodeError{kErrOutOfMemory, QStringLiteral("Out of memory")}
-                        : DecodeError{kErrInvalidPicture, QStringLiteral("Invalid picture: ") + why};
+        return tooLarge
+                   ? DecodeError{kErrOutOfMemory, QStringLiteral("Out of memory")}
+                   : DecodeError{kErrInvalidPicture, QStringLiteral("Invalid picture: ") + why};
     }
     if (!svgRendererAvailable()) {
         return svgModuleMissing();

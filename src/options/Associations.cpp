@@ -45,8 +45,8 @@ const AssociationType kAssociationTypes[15] = {
     // The newer formats.
     {"chkSVGass", "SVG", "Scalable Vector Graphics", "SVG", ".svg", "SVG",
      "Scalable Vector Graphics", "image/svg+xml image/svg+xml-compressed", kAssociationKeys[13]},
-    {"chkRAWass", "RAW", "Camera raw files (CR2, CR3, NEF, ARW, DNG, ORF, RAF, RW2)", "RAW",
-     ".dng", "RAW", "Camera Raw",
+    {"chkRAWass", "RAW", "Camera raw files (CR2, CR3, NEF, ARW, DNG, ORF, RAF, RW2)", "RAW", ".dng",
+     "RAW", "Camera Raw",
      "image/x-canon-cr2 image/x-canon-cr3 image/x-nikon-nef image/x-sony-arw image/x-adobe-dng "
      "image/x-olympus-orf image/x-fuji-raf image/x-panasonic-rw2",
      kAssociationKeys[14]},

@@ -72,8 +72,7 @@ std::optional<QImage> develop(LibRaw& raw, qint64 budget, QString* why, bool* to
     return out;
 }
 
-std::optional<RawPreview> read(QByteArrayView bytes, qint64 budget, QString* why,
-                               bool* tooLarge) {
+std::optional<RawPreview> read(QByteArrayView bytes, qint64 budget, QString* why, bool* tooLarge) {
     *tooLarge = false;
     // LibRaw's object holds its tables inline: far too large for a thread's stack.
     auto raw = std::make_unique<LibRaw>(LIBRAW_OPTIONS_NONE);

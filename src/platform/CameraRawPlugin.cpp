@@ -2,8 +2,8 @@
 
 #include <mutex>
 
-#include "platform/Modules.h"
 #include "platform/CameraRaw.h"
+#include "platform/Modules.h"
 
 namespace gv {
 namespace {
@@ -39,7 +39,8 @@ std::optional<RawPreview> readRawPreview(QByteArrayView bytes, qint64 budget, QS
     if (const RawPlugin* p = plugin()) {
         return p->read(bytes, budget, why, tooLarge);
     }
-    *why = QStringLiteral("The camera raw module %1 is missing").arg(QLatin1StringView(kPluginName));
+    *why =
+        QStringLiteral("The camera raw module %1 is missing").arg(QLatin1StringView(kPluginName));
     return std::nullopt;
 }
 

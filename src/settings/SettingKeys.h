@@ -105,9 +105,8 @@ inline constexpr SettingKey kAssociationKeys[] = {
     {kMain, kOptions, "CURassc", "0"}, {kMain, kOptions, "TGAassc", "0"},
     {kMain, kOptions, "PCXassc", "0"}, {kMain, kOptions, "TIFassc", "0"},
     {kMain, kOptions, "EPSassc", "0"}, {kMain, kOptions, "PCTassc", "0"},
-    {kMain, kOptions, "PNGassc", "0"},
-    // The newer formats.
-    {kMain, kOptions, "SVGassc", "0"}, {kMain, kOptions, "RAWassc", "0"},
+    {kMain, kOptions, "PNGassc", "0"}, {kMain, kOptions, "SVGassc", "0"},
+    {kMain, kOptions, "RAWassc", "0"},
 };
 
 // Section "Interface". The start folder's default depends on the reader; see its users.

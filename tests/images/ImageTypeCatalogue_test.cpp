@@ -9,9 +9,9 @@
 using namespace gv;
 
 TEST(ImageTypeCatalogue, MenuRowsInOrderWithTheirPatterns) {
-    const QStringList captions = {"BMP",  "Jpeg", "GIF", "TIFF",    "PCX",   "PNG",
-                                  "WMF",  "EMF",  "PICT", "TGA",    "EPS",   "DIB",
-                                  "RLE",  "Cursors", "Icons", "SVG", "Camera raw"};
+    const QStringList captions = {"BMP", "Jpeg",    "GIF",   "TIFF", "PCX",       "PNG",
+                                  "WMF", "EMF",     "PICT",  "TGA",  "EPS",       "DIB",
+                                  "RLE", "Cursors", "Icons", "SVG",  "Camera raw"};
     const auto rows = imageTypeRows();
     ASSERT_EQ(rows.size(), 17u);
     for (int i = 0; i < 17; ++i) {

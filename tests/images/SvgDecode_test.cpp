@@ -145,8 +145,7 @@ TEST(SvgDecode, HostileDrawingsAreRefusedWithTheProgramsMessage) {
         int error;
     };
     const Case cases[] = {
-        {"huge.svg",
-         R"(<svg xmlns="http://www.w3.org/2000/svg" width="900000" height="900000"/>)",
+        {"huge.svg", R"(<svg xmlns="http://www.w3.org/2000/svg" width="900000" height="900000"/>)",
          kErrOutOfMemory},
         {"laughs.svg", laughs, kErrInvalidPicture},
         {"nested.svg", nested, kErrInvalidPicture},
@@ -162,7 +161,8 @@ TEST(SvgDecode, HostileDrawingsAreRefusedWithTheProgramsMessage) {
         request.memoryBudget = 256 << 20;
         const DecodeResult r = DecodeImageFile(path, request);
         ASSERT_FALSE(r.ok()) << c.name;
-        EXPECT_EQ(r.error().number, c.error) << c.name << ": " << r.error().description.toStdString();
+        EXPECT_EQ(r.error().number, c.error)
+            << c.name << ": " << r.error().description.toStdString();
         EXPECT_FALSE(r.error().description.isEmpty());
     }
 }
@@ -176,8 +176,12 @@ TEST(SvgDecode, FilesAndAddressesItRefersToAreNeverFetched) {
     const QByteArray svg =
         "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
         "width=\"20\" height=\"20\"><rect width=\"20\" height=\"20\" fill=\"white\"/>"
-        "<image width=\"20\" height=\"20\" xlink:href=\"" + QFile::encodeName(secret) + "\"/>"
-        "<image width=\"20\" height=\"20\" href=\"file://" + QFile::encodeName(secret) + "\"/>"
+        "<image width=\"20\" height=\"20\" xlink:href=\"" +
+        QFile::encodeName(secret) +
+        "\"/>"
+        "<image width=\"20\" height=\"20\" href=\"file://" +
+        QFile::encodeName(secret) +
+        "\"/>"
         "</svg>";
     QString why;
     const std::optional<SvgDocument> doc = readSvgDocument(svg, 1 << 20, &why);
