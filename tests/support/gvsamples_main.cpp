@@ -168,7 +168,7 @@ QList<GifFrame> bouncingBall(QSize size) {
 
 // Shapes, a gradient, text and a reused path: sharp at any zoom.
 QByteArray sampleSvg() {
-    return R"(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink"
+    return R"svg(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink"
      width="400" height="300" viewBox="0 0 400 300">
   <defs>
     <linearGradient id="sky" x1="0" y1="0" x2="0" y2="1">
@@ -182,7 +182,7 @@ QByteArray sampleSvg() {
   <use xlink:href="#leaf" x="150" y="230" fill="#3cb357" transform="rotate(-15 180 230)"/>
   <text x="40" y="60" font-family="sans-serif" font-size="28" fill="#20304a">SVG drawing</text>
 </svg>
-)";
+)svg";
 }
 
 }  // namespace
@@ -253,7 +253,9 @@ int main(int argc, char** argv) {
         {"shapes-drawing.svg", [&](auto& f) { return writeBytes(f, sampleSvg()); }},
         {"portrait-camera.dng",
          [&](auto& f) {
-             return writeBytes(f, dngWithPreview(landscape(photo, kPalettes[2], "DNG"), 6));
+             // Stored on its side, as the camera held it; the file's orientation turns it.
+             const QImage upright = landscape(photo.transposed(), kPalettes[2], "DNG");
+             return writeBytes(f, dngWithPreview(upright.transformed(QTransform().rotate(-90)), 6));
          }},
     };
     int failures = 0;
