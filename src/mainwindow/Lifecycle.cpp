@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QScrollBar>
 #include <QTreeView>
 
+#include "images/KeepUnsaved.h"
 #include "mainwindow/AfterFirstPaint.h"
 #include "mainwindow/HandOverQueue.h"
 #include "mainwindow/Placement.h"
@@ -23,6 +25,7 @@
 #include "platform/Paths.h"
 #include "platform/Screen.h"
 #include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
 #include "platform/Trace.h"
 #include "platform/TrayIcon.h"
 #include "settings/SettingKeys.h"
@@ -31,6 +34,7 @@
 #include "startup/AppState.h"
 #include "startup/modInstances.h"
 #include "widgets/FileListBox.h"
+#include "widgets/ImageBox.h"
 
 namespace gv {
 namespace {
@@ -66,6 +70,11 @@ bool frmGlimvane::Load() {
             },
             AfterFirstPaint::Modal::Counts);
     }
+
+    // The session's end (or a `kill`) closes the window as the user would, without questions.
+    m_terminationSignals = new TerminationSignals(this);
+    connect(m_terminationSignals, &TerminationSignals::terminationRequested, this,
+            &frmGlimvane::EndOnSignal);
 
     // 3-4.
     CheckScreenResolution();
@@ -281,6 +290,26 @@ void frmGlimvane::ApplyWindowOptions() {
 void frmGlimvane::QueryUnload() {
     m_instanceServer.reset();
     ReleaseInstance();
+}
+
+void frmGlimvane::EndOnSignal(int signalNumber) {
+    if (m_unloaded) {
+        return;
+    }
+    trace(QStringLiteral("end: signal %1").arg(signalNumber));
+    AppState& state = appState();
+    QueryUnload();
+    if (!state.ImageIsSaved) {
+        const QString kept = keepUnsavedImage(Image1->picture().fullRaster(), picturesFolder(),
+                                              QDateTime::currentDateTime());
+        trace(kept.isEmpty() ? QStringLiteral("end: the unsaved image could not be kept")
+                             : QStringLiteral("end: unsaved image kept as ") + kept);
+        state.ImageIsSaved = true;
+    }
+    Unload();
+    m_unloaded = true;
+    m_interface.reset();
+    Q_EMIT unloaded();
 }
 
 bool frmGlimvane::Unload() {

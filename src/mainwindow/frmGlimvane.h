@@ -346,6 +346,9 @@ private:
     // Lifecycle pieces.
     void QueryUnload();
     bool Unload();  // False when the unload was cancelled
+    // A termination signal: ends as a close does, without questions; an unsaved image is kept
+    // in a new file in the pictures folder.
+    void EndOnSignal(int signalNumber);
     void RestorePlacement();
     void SavePlacement();
     void SetCursorModeFromSetting(bool secondPass);
@@ -444,6 +447,7 @@ private:
     LoadTickets m_loads;
     std::unique_ptr<clsIface> m_interface;
     std::unique_ptr<InstanceServer> m_instanceServer;
+    class TerminationSignals* m_terminationSignals = nullptr;
     std::unique_ptr<TrayIcon> m_tray;
     std::unique_ptr<clsFileManager> m_fileManager;
     // The data-file menus; each belongs to its menu.

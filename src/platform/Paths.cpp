@@ -63,6 +63,11 @@ QString writableDataFolder() {
     return data;
 }
 
+QString picturesFolder() {
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return pictures.isEmpty() ? QDir::homePath() : pictures;
+}
+
 QString programFileForReading(const QString& name) {
     if (!programFolderWritable()) {
         const QString written = joinPath(userDataFolder(), name);

@@ -20,6 +20,8 @@ QString joinPath(const QString& folder, const QString& name);
 // Where the program writes its own files: the program's folder when writable, else
 // $XDG_DATA_HOME/Glimvane.
 QString writableDataFolder();
+// The user's folder for pictures (the desktop's XDG_PICTURES_DIR, usually ~/Pictures).
+QString picturesFolder();
 // The file of that name that the program reads back: the one it wrote in the data folder
 // when its own folder is not writable, otherwise (or when it wrote none yet) the one in the
 // program's folder.

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -96,6 +98,24 @@ TEST_F(DesktopExchange, CopyPasteAndClearWithAnotherProgram) {
         [&] { return QImage::fromData(clipboard("image/png")).size() == QSize(30, 20); }, 5000));
     key("ctrl+w");
     EXPECT_TRUE(waitFor([] { return clipboard("image/png").isEmpty(); }, 5000));
+}
+
+TEST_F(DesktopExchange, AnUnsavedImageIsKeptWhenTheSessionEnds) {
+    const QString other = gvtest::testFolders().root + "/pasted.png";
+    ASSERT_TRUE(gvtest::writePng(other, gvtest::quadrantImage({30, 20})));
+    start("xclip", {"-quiet", "-selection", "clipboard", "-t", "image/png", "-i", other});
+    ASSERT_TRUE(waitFor([] { return !clipboard("TARGETS").isEmpty(); }, 5000));
+    key("ctrl+v");
+    ASSERT_TRUE(waitFor([] { return !window("Unsaved Image").isEmpty(); }, 5000));
+
+    ::kill(static_cast<pid_t>(m_program->processId()), SIGTERM);
+    ASSERT_TRUE(m_program->waitForFinished(5000));
+    EXPECT_EQ(m_program->exitCode(), 0);
+    const QDir pictures(gvtest::testFolders().home + "/Pictures");
+    const QStringList kept = pictures.entryList({"Glimvane unsaved image *.png"});
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(QImage(pictures.filePath(kept[0])).convertToFormat(QImage::Format_RGB32),
+              gvtest::quadrantImage({30, 20}).convertToFormat(QImage::Format_RGB32));
 }
 
 TEST_F(DesktopExchange, WallpaperCentredAndTiledOnTheRootWindow) {

@@ -328,6 +328,28 @@ TEST_F(HandOver, ALockLeftByACrashedInstanceDoesNotBlockTheNextStart) {
     EXPECT_TRUE(waitFor([&] { return traced("ProcessCmdLine: " + path); }, 5000));
 }
 
+TEST_F(HandOver, EndedByTheSessionItLeavesNoLockAndSavesItsPlace) {
+    const auto placementSaved = [] {
+        return SettingExists(QString::fromLatin1(keys::kLeft.application),
+                             QString::fromLatin1(keys::kLeft.section),
+                             QString::fromLatin1(keys::kLeft.key));
+    };
+    ASSERT_FALSE(placementSaved());
+    for (const int signalNumber : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(signalNumber);
+        QProcess* first = startFirst();
+        ::kill(static_cast<pid_t>(first->processId()), signalNumber);
+        ASSERT_TRUE(first->waitForFinished(5000));
+        EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(first->exitCode(), 0);
+        EXPECT_TRUE(traced(QStringLiteral("end: signal %1").arg(signalNumber)));
+        EXPECT_FALSE(QFile::exists(InstanceLock().filePath()));
+        EXPECT_FALSE(QFile::exists(socketPath()));
+    }
+    // Ending wrote the window's place, as a close by the user does.
+    EXPECT_TRUE(placementSaved());
+}
+
 TEST_F(HandOver, StartedFromAVolumeRootItSaysSoAndEnds) {
     QProcess* p = start({}, {"GLIMVANE_PROGRAM_DIR=/"});
     QStringList box;
