@@ -674,17 +674,18 @@ TEST_F(ImageView, IconsAndMetafilesAreSavedOnlyInTheirOwnFormat) {
 
 TEST_F(ImageView, FileTypesBuildThePatternAndTheOpenFilter) {
     open();
-    ASSERT_EQ(w->mnuFTs.size(), 15);
+    ASSERT_EQ(w->mnuFTs.size(), 17);
     const bool pcx = w->mnuFTs[4]->isVisible();
     QStringList captions;
     for (QAction* a : w->mnuFTs) {
         captions << a->text();
     }
     EXPECT_EQ(captions, (QStringList{"BMP", "Jpeg", "GIF", "TIFF", "PCX", "PNG", "WMF", "EMF",
-                                     "PICT", "TGA", "EPS", "DIB", "RLE", "Cursors", "Icons"}));
+                                     "PICT", "TGA", "EPS", "DIB", "RLE", "Cursors", "Icons",
+                                     "SVG", "Camera raw"}));
     const QString all =
         "*.bmp;*.jpg;*.jpe;*.jpeg;*.gif;*.tif;*.tiff;*.pcx;*.png;*.wmf;*.emf;*.pct;*.tga;*.eps;"
-        "*.dib;*.rle;*.cur;*.ico";
+        "*.dib;*.rle;*.cur;*.ico;*.svg;*.svgz;*.cr2;*.cr3;*.nef;*.arw;*.dng;*.orf;*.raf;*.rw2";
     EXPECT_EQ(w->filePattern(), pcx ? all : QString(all).remove("*.pcx;"));
     w->mnuOpen->trigger();
     EXPECT_EQ(m_dialogs->shown.last().title, "Glimvane - Open Image...");
