@@ -7,23 +7,10 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/FileAccess.h"
+
 namespace gv {
 namespace {
-
-bool writeAll(int fd, const QByteArray& bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
 
 int collectEntry(chmFile*, chmUnitInfo* info, void* context) {
     auto* entries = static_cast<QList<ChmArchive::Entry>*>(context);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/FileAccess.h"
 #include "platform/FileNameBytes.h"
 
 namespace gv {
@@ -57,21 +58,6 @@ int renameNoReplace(int dir, const char* from, const char* to) {
         return -1;
     }
     return ::renameat(dir, from, dir, to);
-}
-
-bool writeAll(int fd, QByteArrayView bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += n;
-    }
-    return ::fsync(fd) == 0;
 }
 
 }  // namespace
@@ -184,7 +170,7 @@ QString keepCopyAside(const QString& folder, const QString& name, QByteArrayView
             }
             return QString();
         }
-        if (!writeAll(copy.get(), bytes)) {
+        if (!writeAll(copy.get(), bytes) || ::fsync(copy.get()) != 0) {
             // A copy cut short is no copy: the caller must not go on as if it were kept.
             ::unlinkat(dir.get(), aside.c_str(), 0);
             return QString();

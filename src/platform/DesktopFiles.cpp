@@ -108,23 +108,6 @@ mode_t newFileMode() {
     return 0666 & ~mask;
 }
 
-bool writeAll(int fd, const QByteArray& bytes) {
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            if (n == 0) {
-                errno = ENOSPC;
-            }
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
-
 }  // namespace
 
 QString xdgConfigHome() {

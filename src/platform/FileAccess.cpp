@@ -115,6 +115,23 @@ bool openForReading(QFile& file, const QString& path) {
     return true;
 }
 
+bool writeAll(int fd, QByteArrayView bytes) {
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = ENOSPC;
+            }
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
 int writeFileAtomically(const QString& path, const QByteArray& bytes) {
     const std::optional<QByteArray> system = systemBytes(path);
     if (!system) {
@@ -152,15 +169,8 @@ int writeFileAtomically(const QString& path, const QByteArray& bytes) {
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return discard(n < 0 ? errno : ENOSPC);
-        }
-        done += n;
+    if (!writeAll(fd, bytes)) {
+        return discard(errno);
     }
     if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
         return discard(errno);

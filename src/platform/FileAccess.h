@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
 
@@ -40,5 +41,9 @@ int openForReadingFd(const QString& path);
 // replaces (0666 less the umask when there was none). Returns 0 or the errno value it failed
 // with (ENOSPC for a full disk).
 int writeFileAtomically(const QString& path, const QByteArray& bytes);
+
+// Writes all of `bytes` to `fd`, again after an interrupted or partial write. False with errno
+// set when it cannot (ENOSPC when the system takes no more).
+bool writeAll(int fd, QByteArrayView bytes);
 
 }  // namespace gv

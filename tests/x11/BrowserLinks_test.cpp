@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QTest>
 
 #include "support/Bytes.h"
@@ -20,40 +19,19 @@ TEST(BrowserLinks, ThePageABrowserShowsJoinsMyImagingSites) {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         GTEST_SKIP() << "needs the X server of scripts/test";
     }
-    const QString bus = gvtest::testFolders().runtime + "/bus";
-    QStringList env = gvtest::childEnvironment();
-    env << "DBUS_SESSION_BUS_ADDRESS=unix:path=" + bus;
-    QList<QProcess*> processes;
-    // Ended however the test ends: a program left running would spoil the tests after it.
-    const auto stopAll = qScopeGuard([&] {
-        for (QProcess* p : processes) {
-            p->terminate();
-            if (!p->waitForFinished(3000)) {
-                p->kill();
-                p->waitForFinished(3000);
-            }
-            delete p;
-        }
-    });
-    const auto start = [&](const QString& program, const QStringList& args) {
-        auto* p = new QProcess;
-        p->setEnvironment(env);
-        p->start(program, args);
-        processes.prepend(p);
-        return p;
-    };
-    start("dbus-daemon", {"--session", "--nofork", "--address=unix:path=" + bus});
-    ASSERT_TRUE(waitFor([&] { return QFile::exists(bus); }, 5000));
+    gvtest::SessionProcesses session;
+    ASSERT_TRUE(session.busReady());
     // The accessibility bus runs before the programs start, as on a desktop session.
-    QProcess* launch = start("dbus-send", {"--session", "--print-reply", "--dest=org.a11y.Bus",
-                                           "/org/a11y/bus", "org.a11y.Bus.GetAddress"});
+    QProcess* launch =
+        session.start("dbus-send", {"--session", "--print-reply", "--dest=org.a11y.Bus",
+                                    "/org/a11y/bus", "org.a11y.Bus.GetAddress"});
     ASSERT_TRUE(launch->waitForFinished(10000));
     ASSERT_EQ(launch->exitCode(), 0);
-    start(GLIMVANE_BINARY_DIR "/fakebrowser",
-          {"Photos - Mozilla Firefox", "https://photos.example/album"});
+    session.start(GLIMVANE_BINARY_DIR "/fakebrowser",
+                  {"Photos - Mozilla Firefox", "https://photos.example/album"});
     ASSERT_TRUE(waitFor([] { return !visibleWindows("Mozilla Firefox$").isEmpty(); }, 10000));
     QTest::qWait(500);
-    QProcess* program = start(gvtest::glimvaneBinary(), {});
+    QProcess* program = session.start(gvtest::glimvaneBinary(), {});
     QString window;
     ASSERT_TRUE(waitFor(
         [&] { return !(window = visibleWindows("^Glimvane - ").value(0)).isEmpty(); }, 20000));

@@ -10,7 +10,6 @@
 #include <QDBusMetaType>
 #include <QFile>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QTest>
 
 #include "options/PrivateDesktop.h"
@@ -132,33 +131,11 @@ TEST(OptionsByName, AnAssistiveToolTicksPngOnTheAdvancedTabAndPressesOk) {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) {
         GTEST_SKIP() << "needs the X server of scripts/test";
     }
-    const QString busPath = gvtest::testFolders().runtime + "/bus";
-    const QString busAddress = "unix:path=" + busPath;
     // The buses run on the system's own folders (the accessibility bus reads its settings'
     // schemas there), the program on the private desktop's.
-    QStringList env = gvtest::childEnvironment();
-    env << "DBUS_SESSION_BUS_ADDRESS=" + busAddress;
-    QList<QProcess*> processes;
-    // Ended however the test ends: a program left running would spoil the tests after it.
-    const auto stopAll = qScopeGuard([&] {
-        for (QProcess* p : processes) {
-            p->terminate();
-            if (!p->waitForFinished(3000)) {
-                p->kill();
-                p->waitForFinished(3000);
-            }
-            delete p;
-        }
-    });
-    const auto start = [&](const QString& program, const QStringList& args) {
-        auto* p = new QProcess;
-        p->setEnvironment(env);
-        p->start(program, args);
-        processes.prepend(p);
-        return p;
-    };
-    start("dbus-daemon", {"--session", "--nofork", "--address=" + busAddress});
-    ASSERT_TRUE(waitFor([&] { return QFile::exists(busPath); }, 5000));
+    gvtest::SessionProcesses processes;
+    ASSERT_TRUE(processes.busReady());
+    const QString busAddress = processes.busAddress();
     QDBusConnection session = QDBusConnection::connectToBus(busAddress, "options-session");
     // Asked again while the accessibility bus is still starting (another test's may be ending
     // on the same display).
@@ -188,10 +165,8 @@ TEST(OptionsByName, AnAssistiveToolTicksPngOnTheAdvancedTabAndPressesOk) {
     gvtest::PrivateDesktop::write(gvtest::PrivateDesktop::listPath(),
                                   "[Default Applications]\nimage/png=eog.desktop\n");
 
-    env = gvtest::childEnvironment();
-    env << "DBUS_SESSION_BUS_ADDRESS=" + busAddress << "QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1";
-
-    QProcess* program = start(gvtest::glimvaneBinary(), {});
+    QProcess* program =
+        processes.start(gvtest::glimvaneBinary(), {}, {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"});
     QString window;
     ASSERT_TRUE(waitFor(
         [&] { return !(window = visibleWindows("^Glimvane - ").value(0)).isEmpty(); }, 20000));
