@@ -44,7 +44,7 @@ install(TARGETS glimvane gvrecover gvsandbox RUNTIME DESTINATION lib/glimvane)
 # The modules live one folder down and are linked beside the program, where it loads them:
 # a shared object directly under lib/ would have the package run ldconfig on install and
 # removal, and keep its removal script in dpkg's records after `apt remove`.
-set(GV_MODULES glimvane_gm glimvane_tiff glimvane_photo glimvane_instance)
+set(GV_MODULES glimvane_gm glimvane_tiff glimvane_photo glimvane_instance glimvane_svg glimvane_raw)
 install(TARGETS ${GV_MODULES} LIBRARY DESTINATION lib/glimvane/modules)
 install(FILES ${CMAKE_BINARY_DIR}/gv23hlp.chm resources/Readme.txt resources/GVTIPS.GVR
   DESTINATION share/glimvane)

@@ -86,9 +86,11 @@ bool fullScreenReads(const QString& typeKey) {
         QStringLiteral("ico"), QStringLiteral("cur"), QStringLiteral("dib"), QStringLiteral("rle"),
         QStringLiteral("jpg"), QStringLiteral("pcx"), QStringLiteral("eps"), QStringLiteral("png"),
         QStringLiteral("tga"), QStringLiteral("pct"), QStringLiteral("tif"), QStringLiteral("iff"),
-        // The formats phones and the web write now.
+        // The formats phones, the web and cameras write now.
         QStringLiteral("ebp"), QStringLiteral("vif"), QStringLiteral("eic"), QStringLiteral("eif"),
-        QStringLiteral("jxl")};
+        QStringLiteral("jxl"), QStringLiteral("svg"), QStringLiteral("vgz"), QStringLiteral("cr2"),
+        QStringLiteral("cr3"), QStringLiteral("nef"), QStringLiteral("arw"), QStringLiteral("dng"),
+        QStringLiteral("orf"), QStringLiteral("raf"), QStringLiteral("rw2")};
     return kKeys.contains(typeKey);
 }
 

@@ -26,7 +26,9 @@
 #include "images/Orientation.h"
 #include "images/PcxReader.h"
 #include "images/PictReader.h"
+#include "images/SvgPicture.h"
 #include "images/TgaReader.h"
+#include "platform/CameraRaw.h"
 #include "platform/FileAccess.h"
 #include "platform/Ghostscript.h"
 #include "platform/PhotoFormats.h"
@@ -387,6 +389,71 @@ std::optional<DecodeResult> decodeColourJpeg(const QByteArray& bytes, const Deco
                       meta));
 }
 
+// A JPEG held in memory (a camera raw file's preview), shown as a JPEG file would be.
+DecodeResult decodeJpegBytes(const QByteArray& bytes, const DecodeRequest& request, double dpi,
+                             const EmbeddedMetadata& meta) {
+    const QByteArray display = request.displayProfile;
+    const qint64 budget = request.memoryBudget;
+    if (!request.fitInto.isValid()) {
+        if (std::optional<DecodeResult> direct = decodeColourJpeg(bytes, request, dpi, meta)) {
+            return *direct;
+        }
+        return readJpegWithQt(bytes, budget, dpi, meta, display);
+    }
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    configure(reader, budget);
+    const QSize size = orientedSize(reader.size(), meta.orientation);
+    if (!size.isValid()) {
+        return invalidPicture(reader.errorString());
+    }
+    if (size.width() <= request.fitInto.width() && size.height() <= request.fitInto.height()) {
+        return readJpegWithQt(bytes, budget, dpi, meta, display);
+    }
+    reader.setScaledSize(orientedSize(fittedSize(size, request.fitInto), meta.orientation));
+    QImage preview = reader.read();
+    if (preview.isNull()) {
+        return invalidPicture(reader.errorString());
+    }
+    auto full = [bytes, budget, dpi, meta, display]() -> QImage {
+        const DecodeResult r = readJpegWithQt(bytes, budget, dpi, meta, display);
+        return r.ok() ? r.picture().raster() : QImage();
+    };
+    return convertedFrom(Picture::fromPreview(shownAsMeant(std::move(preview), meta, display), size,
+                                              std::move(full), dpi),
+                         meta);
+}
+
+DecodeResult decodeRaw(const QString& path, const DecodeRequest& request, double dpi) {
+    DecodeError error;
+    const std::optional<QByteArray> bytes = readWholeFile(path, request.memoryBudget, &error);
+    if (!bytes) {
+        return error;
+    }
+    if (!rawDecoderAvailable()) {
+        return rawModuleMissing();
+    }
+    QString why;
+    bool tooLarge = false;
+    const std::optional<RawPreview> preview =
+        readRawPreview(*bytes, request.memoryBudget, &why, &tooLarge);
+    if (!preview) {
+        return tooLarge ? outOfMemory() : invalidPicture(why);
+    }
+    return DecodeRawPreview(*preview, request, dpi);
+}
+
+DecodeResult decodeSvg(const QString& path, const DecodeRequest& request, double dpi) {
+    DecodeError error;
+    const std::optional<QByteArray> bytes = readWholeFile(path, request.memoryBudget, &error);
+    if (!bytes) {
+        return error;
+    }
+    return decodeSvgInProcess(*bytes, request, dpi);
+}
+
 DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
                           const DecodeRequest& request, double dpi) {
     const QByteArray format(info.readerFormat);
@@ -651,6 +718,10 @@ DecodeResult dispatch(const QString& path, const TypeKeyInfo& info, const Decode
             return decodeMetafile(path, request, dpi);
         case ImageDecoder::Eps:
             return decodeEps(path, request, dpi);
+        case ImageDecoder::Svg:
+            return decodeSvg(path, request, dpi);
+        case ImageDecoder::Raw:
+            return decodeRaw(path, request, dpi);
     }
     return DecodeError{kErrNoDecoder, QStringLiteral("No decoder for this image type")};
 }
@@ -744,6 +815,31 @@ std::optional<DecodeResult> DecodeImageBytesInProcess(const QByteArray& bytes, c
         return DecodeResult(outOfMemory());
     }
     return decodeBytesOf(&bytes, info->decoder, request, effectiveDpi(request));
+}
+
+DecodeError rawModuleMissing() {
+    return {kErrLoadingModule, QStringLiteral("Error in loading the camera raw decoder: %1 is "
+                                              "missing beside the program. Reinstall Glimvane.")
+                                   .arg(rawModuleName())};
+}
+
+DecodeResult DecodeRawPreview(const RawPreview& preview, const DecodeRequest& request, double dpi) {
+    if (!preview.jpeg.isEmpty()) {
+        // The raw's own orientation, where it gives one, is the one its camera meant; the
+        // preview's Exif is used only when it gives none, so the picture is turned once.
+        EmbeddedMetadata meta = readEmbeddedMetadata(preview.jpeg);
+        if (preview.orientation != 1) {
+            meta.orientation = preview.orientation;
+        }
+        return decodeJpegBytes(preview.jpeg, request, dpi, meta);
+    }
+    if (preview.raster.isNull()) {
+        return invalidPicture(QStringLiteral("no preview"));
+    }
+    EmbeddedMetadata meta;
+    meta.orientation = preview.orientation;
+    return Picture::fromRaster(shownAsMeant(preview.raster, meta, request.displayProfile),
+                               PictureKind::Bitmap, {}, dpi);
 }
 
 bool gifIs87a(const QString& path) {

@@ -12,6 +12,8 @@
 
 namespace gv {
 
+struct RawPreview;
+
 inline constexpr int kErrOutOfMemory = 7;       // larger than the memory budget
 inline constexpr int kErrNoDecoder = 91;        // no picture object for this type key
 inline constexpr int kErrInvalidPicture = 481;  // the decoder rejected the file
@@ -71,6 +73,14 @@ DecodeResult DecodeImageFileInProcess(const QString& path, const DecodeRequest& 
 // nullopt for the others.
 std::optional<DecodeResult> DecodeImageBytesInProcess(const QByteArray& bytes, const QString& key,
                                                       const DecodeRequest& request);
+
+// What is shown of a camera raw file: its JPEG preview as any JPEG is shown (a reduced decode
+// for a fitted view, the top-left part first at 1:1), or its raster; turned upright by the
+// raw's own orientation, or where that says nothing, by the preview's.
+DecodeResult DecodeRawPreview(const RawPreview& preview, const DecodeRequest& request, double dpi);
+
+// The message for a missing camera raw module.
+DecodeError rawModuleMissing();
 
 // A GIF is version 87a unless the first six characters of its first text line, lower-cased,
 // are "gif89a".

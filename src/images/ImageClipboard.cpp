@@ -29,7 +29,7 @@ void CopyToClipboard(const Picture& picture, const QImage& shown, const QRect& s
         return;
     }
     const bool whole = selection.width() <= 0 || selection.height() <= 0;
-    if (whole && picture.metafile()) {
+    if (whole && picture.metafile() && picture.metafile()->kind() != MetafileKind::Svg) {
         const bool emf = picture.metafile()->kind() == MetafileKind::Emf;
         putImageOnClipboard(image, (emf ? kEmfFormats : kWmfFormats).first(),
                             picture.metafile()->bytes());

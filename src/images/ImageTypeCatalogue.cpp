@@ -29,6 +29,13 @@ constexpr std::array<ImageTypeRow, kImageTypeCount> kRows{{
     {16, "AVIF"_L1, "*.avif;"_L1, {".avif"_L1}, 1},
     {17, "HEIF"_L1, "*.heic;*.heif;"_L1, {".heic"_L1, ".heif"_L1}, 2},
     {18, "JPEG XL"_L1, "*.jxl;"_L1, {".jxl"_L1}, 1},
+    // Vector drawings and camera raw files.
+    {19, "SVG"_L1, "*.svg;*.svgz;"_L1, {".svg"_L1, ".svgz"_L1}, 2},
+    {20,
+     "Camera raw"_L1,
+     "*.cr2;*.cr3;*.nef;*.arw;*.dng;*.orf;*.raf;*.rw2;"_L1,
+     {".cr2"_L1, ".cr3"_L1, ".nef"_L1, ".arw"_L1, ".dng"_L1, ".orf"_L1, ".raf"_L1, ".rw2"_L1},
+     8},
 }};
 
 constexpr auto kQt = ImageDecoder::QtReader;
@@ -45,6 +52,8 @@ constexpr auto kWebp = ImageDecoder::WebP;
 constexpr auto kAvif = ImageDecoder::Avif;
 constexpr auto kHeif = ImageDecoder::Heif;
 constexpr auto kJxl = ImageDecoder::JpegXl;
+constexpr auto kSvg = ImageDecoder::Svg;
+constexpr auto kRaw = ImageDecoder::Raw;
 constexpr const SettingKey* kAssoc = keys::kAssociationKeys;
 constexpr QLatin1StringView kNone;
 
@@ -53,10 +62,12 @@ constexpr QLatin1StringView kBitmapText = "Bitmap File"_L1;
 constexpr QLatin1StringView kTiffText = "TIFF File"_L1;
 constexpr QLatin1StringView kGif89aText = "GIF File (89a)"_L1;
 constexpr QLatin1StringView kGif87aText = "GIF File (87a)"_L1;
+constexpr QLatin1StringView kSvgText = "SVG Drawing"_L1;
+constexpr QLatin1StringView kRawText = "Camera Raw"_L1;
 
 // The associated keys come first, in the order their settings are listed and registered; the
 // keys that share another key's type (or have no association) follow.
-constexpr std::array<TypeKeyInfo, 23> kKeys{{
+constexpr std::array<TypeKeyInfo, 33> kKeys{{
     {"bmp"_L1, kBmp, "bmp", kBitmapText, &kAssoc[0], "Bitmap"_L1, "Bitmap File"_L1, "Image"_L1,
      ".bmp"_L1, false},
     {"jpg"_L1, kQt, "jpeg", kJpegText, &kAssoc[1], "Jpeg"_L1, "Jpeg Compressed Image"_L1,
@@ -93,6 +104,10 @@ constexpr std::array<TypeKeyInfo, 23> kKeys{{
      "High Efficiency Image File Format"_L1, "Image"_L1, ".heif"_L1, false},
     {"jxl"_L1, kJxl, "jxl", "JPEG XL File"_L1, &kAssoc[17], "JPEGXL"_L1, "JPEG XL Image"_L1,
      "Image"_L1, ".jxl"_L1, false},
+    {"svg"_L1, kSvg, "svg", kSvgText, &kAssoc[18], "SVG"_L1, "Scalable Vector Graphics"_L1,
+     "Image"_L1, ".svg"_L1, false},
+    {"dng"_L1, kRaw, "raw", kRawText, &kAssoc[19], "RAW"_L1, "Camera Raw"_L1, "Image"_L1, ".dng"_L1,
+     false},
     // Only the first extension of a type is associated.
     {"jpe"_L1, kQt, "jpeg", kJpegText, nullptr, kNone, kNone, kNone, kNone, false},
     {"peg"_L1, kQt, "jpeg", kJpegText, nullptr, kNone, kNone, kNone, kNone, false},
@@ -101,9 +116,18 @@ constexpr std::array<TypeKeyInfo, 23> kKeys{{
     // An .rle file is a run-length-compressed Windows bitmap and a .jpe file a JPEG, so both
     // are named like their family in the information panel ("Bitmap File", "Jpeg File").
     {"rle"_L1, kBmp, "bmp", kBitmapText, nullptr, kNone, kNone, kNone, kNone, false},
+    // A compressed SVG; the other raw formats share the raw association's check box.
+    {"vgz"_L1, kSvg, "svg", kSvgText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"cr2"_L1, kRaw, "raw", kRawText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"cr3"_L1, kRaw, "raw", kRawText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"nef"_L1, kRaw, "raw", kRawText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"arw"_L1, kRaw, "raw", kRawText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"orf"_L1, kRaw, "raw", kRawText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"raf"_L1, kRaw, "raw", kRawText, nullptr, kNone, kNone, kNone, kNone, false},
+    {"rw2"_L1, kRaw, "raw", kRawText, nullptr, kNone, kNone, kNone, kNone, false},
 }};
 
-constexpr int kAssociatedCount = 18;
+constexpr int kAssociatedCount = 20;
 
 }  // namespace
 

@@ -29,6 +29,8 @@ enum class ImageDecoder {
     Avif,      // libavif
     Heif,      // libheif
     JpegXl,    // libjxl
+    Svg,       // Qt SVG, rendered at the shown size like a metafile
+    Raw,       // LibRaw: a camera raw file's own full-size preview
 };
 
 // One item of the File Types menu.
@@ -36,7 +38,7 @@ struct ImageTypeRow {
     int index;
     QLatin1StringView caption;
     QLatin1StringView pattern;  // ends with ";" so that patterns concatenate as they stand
-    QLatin1StringView extensions[3];
+    QLatin1StringView extensions[8];
     int extensionCount;
 
     QStringList extensionList() const;
@@ -58,8 +60,8 @@ struct TypeKeyInfo {
     bool showsOwnIcon;
 };
 
-// The fifteen original types, then the formats phones and the web write now.
-inline constexpr int kImageTypeCount = 19;
+// The fifteen original types, then the formats phones, the web and cameras write now.
+inline constexpr int kImageTypeCount = 21;
 inline constexpr int kPcxTypeIndex = 4;
 
 // The File Types rows in menu order.

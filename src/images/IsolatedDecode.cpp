@@ -17,11 +17,16 @@
 #include "images/EpsPreview.h"
 #include "images/MemoryBudget.h"
 #include "images/Metafile.h"
+#include "images/Orientation.h"
 #include "images/RasterRead.h"
+#include "images/SvgDocument.h"
+#include "images/SvgPicture.h"
+#include "platform/CameraRaw.h"
 #include "platform/FileAccess.h"
 #include "platform/Ghostscript.h"
 #include "platform/PhotoFormats.h"
 #include "platform/SharedMemory.h"
+#include "platform/Svg.h"
 #include "platform/Tiff.h"
 
 namespace gv {
@@ -56,8 +61,20 @@ DecodeError outOfMemory() {
     return {kErrOutOfMemory, QStringLiteral("Out of memory")};
 }
 
-// What a job does with the bytes: decode them, read a metafile's layout, or render a metafile.
-enum class JobMode : qint32 { Decode = 0, MetafileLayout = 1, MetafileRender = 2 };
+// What a job does with the bytes: decode them, read a metafile's layout, or render a metafile;
+// find a camera raw file's preview; read an SVG drawing's size, or render it.
+enum class JobMode : qint32 {
+    Decode = 0,
+    MetafileLayout = 1,
+    MetafileRender = 2,
+    RawPreview = 3,
+    SvgLayout = 4,
+    SvgRender = 5,
+};
+
+// The answer's kind for a raw file's JPEG preview, handed back as it is in the file: the
+// program decodes it as it decodes JPEG files.
+constexpr qint32 kRawJpegAnswer = 100;
 
 DecodeError helperMissing() {
     return {kErrLoadingModule, QStringLiteral("Error in loading the decoding helper: %1 is missing "
@@ -325,6 +342,83 @@ QByteArray metafileAnswer(const Job& job, const QByteArray& bytes,
     return rasterAnswer(DecodeResult(Picture::fromRaster(image)), memory);
 }
 
+QByteArray failureAnswer(const DecodeError& error) {
+    return decodingFailureAnswer(error.number, error.description);
+}
+
+QByteArray svgAnswer(const Job& job, const QByteArray& bytes, std::optional<SharedMemory>* memory) {
+    QString why;
+    bool tooLarge = false;
+    const std::optional<SvgDocument> doc = readSvgDocument(bytes, job.budget, &why, &tooLarge);
+    if (!doc) {
+        return tooLarge ? failureAnswer(outOfMemory()) : failureAnswer(invalidPicture(why));
+    }
+    if (!svgRendererAvailable()) {
+        return failureAnswer(svgModuleMissing());
+    }
+    if (job.mode == qint32(JobMode::SvgLayout)) {
+        DecodeError error;
+        const std::optional<QSizeF> size = svgSizeOf(doc->xml, doc->size, &error);
+        if (!size) {
+            return failureAnswer(error);
+        }
+        // Drawn once, small, so that a drawing the renderer cannot get through fails here,
+        // when it is opened, rather than on every paint.
+        QImage probe(kProbeSide, kProbeSide, QImage::Format_ARGB32_Premultiplied);
+        probe.fill(Qt::transparent);
+        if (!renderSvgOnto(doc->xml, &probe)) {
+            return failureAnswer(invalidPicture(QStringLiteral("the drawing cannot be read")));
+        }
+        Answer a;
+        a.kind = qint32(PictureKind::Bitmap);
+        QDataStream s(&a.layout, QIODevice::WriteOnly);
+        s << *size;
+        return encodeAnswer(a);
+    }
+    if (job.width <= 0 || job.height <= 0 ||
+        rasterExceedsBudget(job.width, job.height, job.budget)) {
+        return failureAnswer(outOfMemory());
+    }
+    QImage image = sharedRaster(job.width, job.height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) {
+        return failureAnswer(outOfMemory());
+    }
+    image.fill(QColor::fromRgba(job.background));
+    if (!renderSvgOnto(doc->xml, &image)) {
+        return failureAnswer(invalidPicture(QStringLiteral("the drawing cannot be read")));
+    }
+    return rasterAnswer(DecodeResult(Picture::fromRaster(image)), memory);
+}
+
+QByteArray rawAnswer(const Job& job, const QByteArray& bytes, std::optional<SharedMemory>* memory) {
+    if (!rawDecoderAvailable()) {
+        return failureAnswer(rawModuleMissing());
+    }
+    QString why;
+    bool tooLarge = false;
+    std::optional<RawPreview> preview = readRawPreview(bytes, job.budget, &why, &tooLarge);
+    if (!preview) {
+        return tooLarge ? failureAnswer(outOfMemory()) : failureAnswer(invalidPicture(why));
+    }
+    if (preview->jpeg.isEmpty()) {
+        DecodeRequest request;
+        request.memoryBudget = job.budget;
+        request.displayProfile = job.displayProfile;
+        return rasterAnswer(DecodeRawPreview(*preview, request, job.dpi), memory);
+    }
+    std::optional<SharedMemory> out = SharedMemory::create(std::size_t(preview->jpeg.size()));
+    if (!out) {
+        return failureAnswer(outOfMemory());
+    }
+    std::memcpy(out->data(), preview->jpeg.constData(), std::size_t(preview->jpeg.size()));
+    *memory = std::move(out);
+    Answer a;
+    a.kind = kRawJpegAnswer;
+    a.bytesPerLine = preview->jpeg.size();
+    a.layout = QByteArray::number(preview->orientation);
+    return encodeAnswer(a);
+}
+
 QByteArray answerJob(QByteArrayView message, QByteArrayView input,
                      std::optional<SharedMemory>* memory) {
     const std::optional<Job> job = decodeJob(message);
@@ -340,6 +434,12 @@ QByteArray answerJob(QByteArrayView message, QByteArrayView input,
     request.ghostscriptTimeoutMs = job->ghostscriptTimeoutMs;
     request.displayProfile = job->displayProfile;
     const QByteArray inPlace = QByteArray::fromRawData(input.data(), input.size());
+    if (job->mode == qint32(JobMode::RawPreview)) {
+        return rawAnswer(*job, inPlace, memory);
+    }
+    if (job->mode == qint32(JobMode::SvgLayout) || job->mode == qint32(JobMode::SvgRender)) {
+        return svgAnswer(*job, inPlace, memory);
+    }
     if (job->mode != qint32(JobMode::Decode)) {
         return metafileAnswer(*job, inPlace, memory);
     }
@@ -431,13 +531,13 @@ QByteArray rasterAnswer(const DecodeResult& result, std::optional<SharedMemory>*
 }
 
 // A metafile's render at a size, by a new job of the helper; null when it failed.
-QImage renderMetafileInHelper(const SharedMemory& input, const QSize& size,
+QImage renderMetafileInHelper(const SharedMemory& input, JobMode mode, const QSize& size,
                               const QColor& background, bool* unanswered) {
     if (size.isEmpty()) {
         return QImage();
     }
     Job job;
-    job.mode = qint32(JobMode::MetafileRender);
+    job.mode = qint32(mode);
     job.width = size.width();
     job.height = size.height();
     job.background = background.rgba();
@@ -462,14 +562,15 @@ QImage renderMetafileInHelper(const SharedMemory& input, const QSize& size,
 // A renderer that stops asking once a render has gone wrong: the window repaints often, and
 // each try would be another job that crashes or runs out its time. Every render sends the
 // sealed memory the file was first read into (the metafile's own bytes), never a new copy.
-Metafile::Renderer failOnce(std::shared_ptr<const SharedMemory> input) {
+Metafile::Renderer failOnce(std::shared_ptr<const SharedMemory> input,
+                            JobMode mode = JobMode::MetafileRender) {
     auto failed = std::make_shared<std::atomic<bool>>(false);
-    return [failed, input](const QByteArray&, const QSize& size, const QColor& background) {
+    return [failed, input, mode](const QByteArray&, const QSize& size, const QColor& background) {
         if (*failed) {
             return QImage();
         }
         bool unanswered = false;
-        QImage image = renderMetafileInHelper(*input, size, background, &unanswered);
+        QImage image = renderMetafileInHelper(*input, mode, size, background, &unanswered);
         // Only a job that crashed or ran out of its limits; a size beyond the budget is refused
         // without harm, and a smaller one may follow.
         if (unanswered) {
@@ -565,6 +666,32 @@ DecodeResult metafileInHelper(std::shared_ptr<const SharedMemory> shared,
     return picture;
 }
 
+// A drawing, sized by the helper and rendered there at every size it is shown at.
+DecodeResult svgInHelper(std::shared_ptr<const SharedMemory> shared, const DecodeRequest& request,
+                         double dpi) {
+    Job job;
+    job.mode = qint32(JobMode::SvgLayout);
+    job.decoder = qint32(ImageDecoder::Svg);
+    job.key = QStringLiteral("svg");
+    job.dpi = dpi;
+    job.budget = request.memoryBudget;
+    DecodeError error;
+    const std::optional<JobReply> done =
+        runJob(*sandboxClient(), job, *shared, limitsFor(ImageDecoder::Svg, request), &error);
+    if (!done) {
+        return error;
+    }
+    QDataStream s(done->answer.layout);
+    QSizeF size;
+    s >> size;
+    if (s.status() != QDataStream::Ok || size.isEmpty()) {
+        return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
+    }
+    QByteArray bytes(reinterpret_cast<const char*>(shared->constData()), qsizetype(shared->size()));
+    return svgPicture(std::move(bytes), size, failOnce(std::move(shared), JobMode::SvgRender),
+                      request.memoryBudget, dpi);
+}
+
 // An EPS whose preview is a metafile: the preview, as the helper found it, read and played there
 // like any metafile.
 DecodeResult epsMetafileInHelper(const SharedMemory& eps, const DecodeRequest& request,
@@ -604,6 +731,8 @@ bool decodesInHelper(ImageDecoder decoder) {
         case ImageDecoder::Avif:
         case ImageDecoder::Heif:
         case ImageDecoder::JpegXl:
+        case ImageDecoder::Svg:
+        case ImageDecoder::Raw:
             return true;
         case ImageDecoder::QtReader:
         case ImageDecoder::Png:
@@ -626,7 +755,16 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
         return metafileInHelper(std::make_shared<const SharedMemory>(std::move(*input)), request,
                                 dpi);
     }
+    if (info.decoder == ImageDecoder::Svg) {
+        if (!sandboxClient()->start()) {
+            return helperMissing();
+        }
+        return svgInHelper(std::make_shared<const SharedMemory>(std::move(*input)), request, dpi);
+    }
     Job job;
+    if (info.decoder == ImageDecoder::Raw) {
+        job.mode = qint32(JobMode::RawPreview);
+    }
     job.decoder = qint32(info.decoder);
     job.key = QString(info.key);
     job.dpi = dpi;
@@ -650,6 +788,18 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
     }
     const Answer* answer = &done->answer;
     const SandboxReply* reply = &done->reply;
+    if (info.decoder == ImageDecoder::Raw && answer->kind == kRawJpegAnswer) {
+        // The preview's bytes as the file held them, decoded here as JPEG files are.
+        if (!reply->memory || answer->bytesPerLine <= 0 ||
+            std::size_t(answer->bytesPerLine) > reply->memory->size()) {
+            return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
+        }
+        RawPreview preview;
+        preview.jpeg = QByteArray(reinterpret_cast<const char*>(reply->memory->constData()),
+                                  qsizetype(answer->bytesPerLine));
+        preview.orientation = std::clamp(answer->layout.toInt(), 1, 8);
+        return DecodeRawPreview(preview, request, dpi);
+    }
     if (rasterExceedsBudget(answer->width, answer->height, request.memoryBudget)) {
         return outOfMemory();
     }
@@ -690,6 +840,8 @@ namespace {
 void warmUpDecoders() {
     tiffDecoderAvailable();
     photoFormatsAvailable();
+    svgRendererAvailable();
+    rawDecoderAvailable();
     QImageReader::supportedImageFormats();
     ghostscriptAvailable();
 }

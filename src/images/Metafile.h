@@ -20,7 +20,8 @@ class QPainter;
 
 namespace gv {
 
-enum class MetafileKind { Wmf, Emf };
+// An SVG drawing is held like a metafile (vector until painted), always rendered by a renderer.
+enum class MetafileKind { Wmf, Emf, Svg };
 
 class Metafile final {
 public:

@@ -269,8 +269,10 @@ void Picture::whenDecoded(std::function<void()> done) const {
 Picture Picture::fromMetafile(const Metafile& metafile, double dpi) {
     Picture p;
     p.m_data = std::make_shared<Data>();
-    p.m_data->kind = metafile.kind() == MetafileKind::Emf ? PictureKind::EnhancedMetafile
-                                                          : PictureKind::Metafile;
+    // A drawing has no picture type of its own: it is saved, copied and converted as a bitmap.
+    p.m_data->kind = metafile.kind() == MetafileKind::Emf   ? PictureKind::EnhancedMetafile
+                     : metafile.kind() == MetafileKind::Svg ? PictureKind::Bitmap
+                                                            : PictureKind::Metafile;
     p.m_data->dpi = usableDpi(dpi);
     const QSizeF himetric(metafile.sizeHimetric());
     p.m_data->sizeHimetric = QSize(static_cast<int>(std::lround(himetric.width())),

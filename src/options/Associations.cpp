@@ -42,7 +42,7 @@ const AssociationType kAssociationTypes[kAssociationTypeCount] = {
      kAssociationKeys[11]},
     {"chkPNGass", "PNG", "Portable Network Graphics", "PNG", ".png", "PNG",
      "Portable Network Graphics", "image/png", kAssociationKeys[12]},
-    // The formats phones and the web write now, after the original thirteen.
+    // The formats phones, the web and cameras write now, after the original thirteen.
     {"chkWEBPass", "WebP", "", "WEBP", ".webp", "WebP", "WebP Image", "image/webp",
      kAssociationKeys[13]},
     {"chkAVIFass", "AVIF", "AV1 Image File Format", "AVIF", ".avif", "AVIF",
@@ -53,7 +53,18 @@ const AssociationType kAssociationTypes[kAssociationTypeCount] = {
      "High Efficiency Image File Format", "image/heif", kAssociationKeys[16]},
     {"chkJXLass", "JXL", "JPEG XL", "JXL", ".jxl", "JPEGXL", "JPEG XL Image", "image/jxl",
      kAssociationKeys[17]},
+    {"chkSVGass", "SVG", "Scalable Vector Graphics", "SVG", ".svg", "SVG",
+     "Scalable Vector Graphics", "image/svg+xml image/svg+xml-compressed", kAssociationKeys[18]},
+    {"chkRAWass", "RAW", "Camera raw files (CR2, CR3, NEF, ARW, DNG, ORF, RAF, RW2)", "RAW", ".dng",
+     "RAW", "Camera Raw",
+     "image/x-canon-cr2 image/x-canon-cr3 image/x-nikon-nef image/x-sony-arw image/x-adobe-dng "
+     "image/x-olympus-orf image/x-fuji-raf image/x-panasonic-rw2",
+     kAssociationKeys[19]},
 };
+
+QList<QByteArray> mimeTypesOf(const AssociationType& type) {
+    return QByteArray(type.mimeType).split(' ');
+}
 
 const AssociationType* associationTypeOf(const SettingKey& setting) {
     for (const AssociationType& type : kAssociationTypes) {
@@ -185,6 +196,13 @@ QHash<QString, QString> entriesByType() {
     return chosen;
 }
 
+// The undo of a check box's first type is kept under its code ("PNG"), of its further types
+// under the code and their number ("RAW2").
+QString undoKey(const AssociationType& type, qsizetype index) {
+    const QString code = QString::fromLatin1(type.code);
+    return index == 0 ? code : code + QString::number(index + 1);
+}
+
 bool namesOwnEntry(const std::optional<QByteArray>& line) {
     return line && mimeapps::idsOf(*line).value(0) == QLatin1String(kDesktopEntryId);
 }
@@ -193,19 +211,23 @@ bool namesOwnEntry(const std::optional<QByteArray>& line) {
 
 FileTypeAssociations::FileTypeAssociations(QWidget* owner) : m_owner(owner) {}
 
-QString FileTypeAssociations::defaultFor(const AssociationType& type) {
-    const QString listed = mimeapps::defaultApplication(lookupLists(), type.mimeType, installed);
+QString FileTypeAssociations::defaultFor(const QByteArray& mimeType) {
+    const QString listed = mimeapps::defaultApplication(lookupLists(), mimeType, installed);
     if (!listed.isEmpty()) {
         return listed;
     }
     if (!m_entriesByType) {
         m_entriesByType = entriesByType();
     }
-    return m_entriesByType->value(QString::fromLatin1(type.mimeType));
+    return m_entriesByType->value(QString::fromLatin1(mimeType));
 }
 
 bool FileTypeAssociations::IsTypeAssociated(const AssociationType& type) {
-    return defaultFor(type) == QLatin1String(kDesktopEntryId);
+    // A box that stands for several types is ticked only while Glimvane opens all of them.
+    const QList<QByteArray> types = mimeTypesOf(type);
+    return std::all_of(types.begin(), types.end(), [this](const QByteArray& mimeType) {
+        return defaultFor(mimeType) == QLatin1String(kDesktopEntryId);
+    });
 }
 
 void FileTypeAssociations::SetFileTypeAssociation(bool checked, const AssociationType& type) {
@@ -253,41 +275,58 @@ FileTypeAssociations::Outcome FileTypeAssociations::associate(const AssociationT
     if (id == QLatin1String(kDesktopEntryId) && !writeOwnEntry()) {
         return Outcome::FileProblem;
     }
-    const QByteArray mimeType(type.mimeType);
+    const QList<QByteArray> types = mimeTypesOf(type);
     return editList([&](const QByteArray& list) -> std::optional<QByteArray> {
-        const std::optional<QByteArray> earlier = mimeapps::entryLine(list, mimeType);
-        // A line that names Glimvane already is no earlier owner: the undo kept stays.
-        if (recordUndo && !namesOwnEntry(earlier)) {
-            SaveSetting(undoApp(), QString::fromLatin1(kUndoSection),
-                        QString::fromLatin1(type.code),
-                        earlier ? QString::fromUtf8(*earlier) : QString());
+        QByteArray edited = list;
+        for (qsizetype i = 0; i < types.size(); ++i) {
+            const std::optional<QByteArray> earlier = mimeapps::entryLine(edited, types[i]);
+            // A line that names Glimvane already is no earlier owner: the undo kept stays.
+            if (recordUndo && !namesOwnEntry(earlier)) {
+                SaveSetting(undoApp(), QString::fromLatin1(kUndoSection), undoKey(type, i),
+                            earlier ? QString::fromUtf8(*earlier) : QString());
+            }
+            edited = mimeapps::withEntryLine(edited, types[i], mimeapps::lineFor(types[i], id));
         }
-        return mimeapps::withEntryLine(list, mimeType, mimeapps::lineFor(mimeType, id));
+        return edited;
     });
 }
 
 FileTypeAssociations::Outcome FileTypeAssociations::restore(const AssociationType& type) {
     const QString section = QString::fromLatin1(kUndoSection);
-    const QString code = QString::fromLatin1(type.code);
-    // The undo: the line Glimvane's replaced, or empty where the type had no default of the
-    // user's own (and gets none again). It is usable while a program it names is installed.
-    const bool kept = SettingExists(undoApp(), section, code);
-    const QString undo = GetSetting(undoApp(), section, code);
-    std::optional<QByteArray> earlier;
-    bool usable = kept;
-    if (!undo.isEmpty()) {
-        earlier = undo.toUtf8();
-        const QStringList ids = mimeapps::idsOf(*earlier);
-        usable = std::any_of(ids.begin(), ids.end(), installed);
-    }
-    const QByteArray mimeType(type.mimeType);
-    bool ownLine = false;
-    const Outcome outcome = editList([&](const QByteArray& list) -> std::optional<QByteArray> {
-        ownLine = namesOwnEntry(mimeapps::entryLine(list, mimeType));
-        if (!ownLine || !usable) {
-            return std::nullopt;
+    const QList<QByteArray> types = mimeTypesOf(type);
+    // Per type, the undo: the line Glimvane's replaced, or empty where the type had no default
+    // of the user's own (and gets none again). It is usable while a program it names is
+    // installed.
+    QList<std::optional<QByteArray>> earlier;
+    QList<bool> usable;
+    for (qsizetype i = 0; i < types.size(); ++i) {
+        const QString key = undoKey(type, i);
+        const QString undo = GetSetting(undoApp(), section, key);
+        bool ok = SettingExists(undoApp(), section, key);
+        std::optional<QByteArray> line;
+        if (!undo.isEmpty()) {
+            line = undo.toUtf8();
+            const QStringList ids = mimeapps::idsOf(*line);
+            ok = std::any_of(ids.begin(), ids.end(), installed);
         }
-        return mimeapps::withEntryLine(list, mimeType, earlier);
+        earlier << line;
+        usable << ok;
+    }
+    bool stuck = false;
+    const Outcome outcome = editList([&](const QByteArray& list) -> std::optional<QByteArray> {
+        stuck = false;
+        QByteArray edited = list;
+        for (qsizetype i = 0; i < types.size(); ++i) {
+            if (!namesOwnEntry(mimeapps::entryLine(edited, types[i]))) {
+                continue;
+            }
+            if (!usable[i]) {
+                stuck = true;
+                continue;
+            }
+            edited = mimeapps::withEntryLine(edited, types[i], earlier[i]);
+        }
+        return edited;
     });
     if (outcome != Outcome::Done) {
         return outcome;
@@ -295,10 +334,12 @@ FileTypeAssociations::Outcome FileTypeAssociations::restore(const AssociationTyp
     // Without a line of Glimvane's in the list there is nothing to give back: the desktop
     // chose Glimvane itself, as the only program it has for the type, or by a list of the
     // system's.
-    if (ownLine && !usable) {
+    if (stuck) {
         return Outcome::Failed;
     }
-    DeleteSetting(undoApp(), section, code);
+    for (qsizetype i = 0; i < types.size(); ++i) {
+        DeleteSetting(undoApp(), section, undoKey(type, i));
+    }
     return Outcome::Done;
 }
 
@@ -331,7 +372,9 @@ void FileTypeAssociations::chooseAnotherProgram(const AssociationType& type) {
         return;
     }
     if (associate(type, id, false) == Outcome::Done) {
-        DeleteSetting(undoApp(), QString::fromLatin1(kUndoSection), code);
+        for (qsizetype i = 0; i < mimeTypesOf(type).size(); ++i) {
+            DeleteSetting(undoApp(), QString::fromLatin1(kUndoSection), undoKey(type, i));
+        }
     }
 }
 
@@ -342,7 +385,9 @@ bool FileTypeAssociations::writeOwnEntry() {
     const QString path = ownEntryPath();
     QStringList mimeTypes;
     for (const AssociationType& type : kAssociationTypes) {
-        mimeTypes << QString::fromLatin1(type.mimeType);
+        for (const QByteArray& mimeType : mimeTypesOf(type)) {
+            mimeTypes << QString::fromLatin1(mimeType);
+        }
     }
     const std::optional<QByteArray> text = associationEntry(programPath(), mimeTypes);
     if (!text) {

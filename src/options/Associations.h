@@ -25,14 +25,16 @@ struct AssociationType {
     const char* extension;      // ".bmp"
     const char* className;      // "Bitmap"
     const char* description;    // "Bitmap"
-    const char* mimeType;       // the freedesktop type of the extension
+    const char* mimeType;       // the freedesktop type(s) of the extension, space-separated
     const SettingKey& setting;  // code + "assc": the user asked for the association
 };
 
-// The thirteen original types, then the formats phones and the web write now, in the order the
-// options dialog applies them.
-inline constexpr int kAssociationTypeCount = 18;
+// The thirteen original types, then the formats phones, the web and cameras write now, in the
+// order the options dialog applies them.
+inline constexpr int kAssociationTypeCount = 20;
 extern const AssociationType kAssociationTypes[kAssociationTypeCount];
+// The freedesktop types one check box stands for (camera raw files have one per maker).
+QList<QByteArray> mimeTypesOf(const AssociationType& type);
 // The type whose setting this is, or nothing.
 const AssociationType* associationTypeOf(const SettingKey& setting);
 
@@ -63,7 +65,7 @@ private:
     // the file meanwhile. edit returns nothing to leave the file alone.
     Outcome editList(const std::function<std::optional<QByteArray>(const QByteArray&)>& edit);
     void report(const QString& file, const QString& problem);
-    QString defaultFor(const AssociationType& type);
+    QString defaultFor(const QByteArray& mimeType);
 
     QWidget* m_owner;
     bool m_reported = false;

@@ -106,10 +106,11 @@ inline constexpr SettingKey kAssociationKeys[] = {
     {kMain, kOptions, "PCXassc", "0"}, {kMain, kOptions, "TIFassc", "0"},
     {kMain, kOptions, "EPSassc", "0"}, {kMain, kOptions, "PCTassc", "0"},
     {kMain, kOptions, "PNGassc", "0"},
-    // The formats phones and the web write now, after the original thirteen.
+    // The formats phones, the web and cameras write now, after the original thirteen.
     {kMain, kOptions, "WEBPassc", "0"}, {kMain, kOptions, "AVIFassc", "0"},
     {kMain, kOptions, "HEICassc", "0"}, {kMain, kOptions, "HEIFassc", "0"},
-    {kMain, kOptions, "JXLassc", "0"},
+    {kMain, kOptions, "JXLassc", "0"}, {kMain, kOptions, "SVGassc", "0"},
+    {kMain, kOptions, "RAWassc", "0"},
 };
 
 // Section "Interface". The start folder's default depends on the reader; see its users.

@@ -11,11 +11,11 @@ using namespace gv;
 TEST(ImageTypeCatalogue, MenuRowsInOrderWithTheirPatterns) {
     const QStringList captions = {"BMP",  "Jpeg", "GIF", "TIFF", "PCX", "PNG",     "WMF",  "EMF",
                                   "PICT", "TGA",  "EPS", "DIB",  "RLE", "Cursors", "Icons",
-                                  // The formats phones and the web write now come after.
-                                  "WebP", "AVIF", "HEIF", "JPEG XL"};
+                                  // The newer formats come after.
+                                  "WebP", "AVIF", "HEIF", "JPEG XL", "SVG", "Camera raw"};
     const auto rows = imageTypeRows();
-    ASSERT_EQ(rows.size(), 19u);
-    for (int i = 0; i < 19; ++i) {
+    ASSERT_EQ(rows.size(), 21u);
+    for (int i = 0; i < 21; ++i) {
         EXPECT_EQ(rows[i].index, i);
         EXPECT_EQ(QString(rows[i].caption), captions[i]);
         // The tag is exactly the extensions as "*.ext;" items.
@@ -27,30 +27,35 @@ TEST(ImageTypeCatalogue, MenuRowsInOrderWithTheirPatterns) {
     }
     EXPECT_EQ(allTypesPattern(),
               "*.bmp;*.jpg;*.jpe;*.jpeg;*.gif;*.tif;*.tiff;*.pcx;*.png;*.wmf;*.emf;*.pct;*.tga;"
-              "*.eps;*.dib;*.rle;*.cur;*.ico;*.webp;*.avif;*.heic;*.heif;*.jxl");
+              "*.eps;*.dib;*.rle;*.cur;*.ico;*.webp;*.avif;*.heic;*.heif;*.jxl;*.svg;*.svgz;*.cr2;"
+              "*.cr3;*.nef;*.arw;*.dng;*.orf;*.raf;*.rw2");
     EXPECT_EQ(QString(kInitialFilePattern), "*.bmp;*.wmf;*.ico;*.gif;*.jpg;*.emf;*.cur");
 }
 
 TEST(ImageTypeCatalogue, PatternOfCheckedRows) {
     struct Case {
-        std::array<bool, 15> checked;
+        std::array<bool, kImageTypeCount> checked;
         const char* pattern;
     };
-    std::array<bool, 15> none{};
-    std::array<bool, 15> gifOnly{};
+    std::array<bool, kImageTypeCount> none{};
+    std::array<bool, kImageTypeCount> gifOnly{};
     gifOnly[2] = true;
-    std::array<bool, 15> bmpAndIcons{};
+    std::array<bool, kImageTypeCount> bmpAndIcons{};
     bmpAndIcons[0] = bmpAndIcons[14] = true;
-    std::array<bool, 15> allButPcx;
+    std::array<bool, kImageTypeCount> rawOnly{};
+    rawOnly[20] = true;
+    std::array<bool, kImageTypeCount> allButPcx;
     allButPcx.fill(true);
     allButPcx[kPcxTypeIndex] = false;
     const Case cases[] = {
         {none, ""},
         {gifOnly, "*.gif"},
         {bmpAndIcons, "*.bmp;*.ico"},
+        {rawOnly, "*.cr2;*.cr3;*.nef;*.arw;*.dng;*.orf;*.raf;*.rw2"},
         {allButPcx,
          "*.bmp;*.jpg;*.jpe;*.jpeg;*.gif;*.tif;*.tiff;*.png;*.wmf;*.emf;*.pct;*.tga;*.eps;*.dib;"
-         "*.rle;*.cur;*.ico"},
+         "*.rle;*.cur;*.ico;*.webp;*.avif;*.heic;*.heif;*.jxl;*.svg;*.svgz;*.cr2;*.cr3;*.nef;*.arw;"
+         "*.dng;*.orf;*.raf;*.rw2"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(filePattern(c.checked), QString(c.pattern));
@@ -85,9 +90,9 @@ TEST(ImageTypeCatalogue, EveryListedExtensionHasAKnownKey) {
             keys.insert(key);
         }
     }
-    EXPECT_EQ(keys.size(), 23);
+    EXPECT_EQ(keys.size(), 33);
     EXPECT_EQ(keys.size(), qsizetype(typeKeyInfos().size()));
-    for (const char* unknown : {"txt", "xcf", "svg", "", "JPG", "EBP"}) {
+    for (const char* unknown : {"txt", "xcf", "raw", "", "JPG", "EBP", "CR2"}) {
         EXPECT_FALSE(isSupportedKey(unknown)) << unknown;
     }
 }
@@ -117,6 +122,10 @@ TEST(ImageTypeCatalogue, PanelTextPerKey) {
         {"eic", "HEIC File"},
         {"eif", "HEIF File"},
         {"jxl", "JPEG XL File"},
+        {"svg", "SVG Drawing"},
+        {"vgz", "SVG Drawing"},
+        {"cr3", "Camera Raw"},
+        {"rw2", "Camera Raw"},
         {"txt", ""},
     };
     for (const auto& [key, text] : cases) {
@@ -153,6 +162,8 @@ TEST(ImageTypeCatalogue, AssociationsInRegistrationOrder) {
         {".heic", "HEICassc", "HEIC", "High Efficiency Image Container", "Image"},
         {".heif", "HEIFassc", "HEIF", "High Efficiency Image File Format", "Image"},
         {".jxl", "JXLassc", "JPEGXL", "JPEG XL Image", "Image"},
+        {".svg", "SVGassc", "SVG", "Scalable Vector Graphics", "Image"},
+        {".dng", "RAWassc", "RAW", "Camera Raw", "Image"},
     };
     const auto rows = associationInfos();
     ASSERT_EQ(rows.size(), std::size(expected));
@@ -167,7 +178,7 @@ TEST(ImageTypeCatalogue, AssociationsInRegistrationOrder) {
         const bool ownIcon = QString(rows[i].key) == "ico" || QString(rows[i].key) == "cur";
         EXPECT_EQ(rows[i].showsOwnIcon, ownIcon);
     }
-    for (const char* key : {"dib", "rle", "jpe", "peg", "iff"}) {
+    for (const char* key : {"dib", "rle", "jpe", "peg", "iff", "vgz", "cr2", "nef", "raf"}) {
         ASSERT_NE(typeKeyInfo(key), nullptr);
         EXPECT_EQ(typeKeyInfo(key)->association, nullptr) << key;
     }

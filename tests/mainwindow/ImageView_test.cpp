@@ -675,7 +675,7 @@ TEST_F(ImageView, IconsAndMetafilesAreSavedOnlyInTheirOwnFormat) {
 
 TEST_F(ImageView, FileTypesBuildThePatternAndTheOpenFilter) {
     open();
-    ASSERT_EQ(w->mnuFTs.size(), 19);
+    ASSERT_EQ(w->mnuFTs.size(), 21);
     const bool pcx = w->mnuFTs[4]->isVisible();
     QStringList captions;
     for (QAction* a : w->mnuFTs) {
@@ -683,10 +683,11 @@ TEST_F(ImageView, FileTypesBuildThePatternAndTheOpenFilter) {
     }
     EXPECT_EQ(captions, (QStringList{"BMP", "Jpeg", "GIF", "TIFF", "PCX", "PNG", "WMF", "EMF",
                                      "PICT", "TGA", "EPS", "DIB", "RLE", "Cursors", "Icons",
-                                     "WebP", "AVIF", "HEIF", "JPEG XL"}));
+                                     "WebP", "AVIF", "HEIF", "JPEG XL", "SVG", "Camera raw"}));
     const QString all =
         "*.bmp;*.jpg;*.jpe;*.jpeg;*.gif;*.tif;*.tiff;*.pcx;*.png;*.wmf;*.emf;*.pct;*.tga;*.eps;"
-        "*.dib;*.rle;*.cur;*.ico;*.webp;*.avif;*.heic;*.heif;*.jxl";
+        "*.dib;*.rle;*.cur;*.ico;*.webp;*.avif;*.heic;*.heif;*.jxl;*.svg;*.svgz;*.cr2;*.cr3;*.nef;"
+        "*.arw;*.dng;*.orf;*.raf;*.rw2";
     EXPECT_EQ(w->filePattern(), pcx ? all : QString(all).remove("*.pcx;"));
     w->mnuOpen->trigger();
     EXPECT_EQ(m_dialogs->shown.last().title, "Glimvane - Open Image...");

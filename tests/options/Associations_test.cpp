@@ -268,3 +268,20 @@ TEST_F(Associations, StartUpTakesBackTheTypesTheUserAskedForWhenMaintained) {
     }
     overrideScreenSize(QSize());
 }
+
+TEST_F(Associations, OneBoxTakesAndGivesBackEveryCameraRawType) {
+    PrivateDesktop::write(PrivateDesktop::listPath(), kUserList);
+    const QList<QByteArray> types = mimeTypesOf(typeCode("RAW"));
+    ASSERT_EQ(types.size(), 8);
+    apply("RAW", true);
+    EXPECT_TRUE(associated("RAW"));
+    for (const QByteArray& type : types) {
+        EXPECT_EQ(PrivateDesktop::xdgDefault(type), "glimvane.desktop") << type.constData();
+    }
+    EXPECT_EQ(undoOf("RAW"), "");
+    EXPECT_EQ(undoOf("RAW8"), "");
+    apply("RAW", false);
+    EXPECT_EQ(PrivateDesktop::read(PrivateDesktop::listPath()), kUserList);
+    EXPECT_EQ(undoOf("RAW8"), "<none>");
+    EXPECT_TRUE(m_dialogs->shown.isEmpty());
+}

@@ -194,7 +194,7 @@ TEST_F(Options, CancelWritesNothingAfterEditsOnEveryTab) {
     PrivateDesktop::write(PrivateDesktop::listPath(), "[Default Applications]\n");
     {
         options d(host());
-        d.fileTypeBoxes[12]->setChecked(true);  // PNG
+        d.findChild<QCheckBox*>("chkPNGass")->setChecked(true);
         d.cmdOK->click();
     }
     ASSERT_EQ(PrivateDesktop::xdgDefault("image/png"), "glimvane.desktop");

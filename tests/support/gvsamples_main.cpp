@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "support/CameraRawFiles.h"
 #include "support/ImageFiles.h"
 #include "support/MetafileWriter.h"
 
@@ -165,6 +166,25 @@ QList<GifFrame> bouncingBall(QSize size) {
     return frames;
 }
 
+// Shapes, a gradient, text and a reused path: sharp at any zoom.
+QByteArray sampleSvg() {
+    return R"svg(<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink"
+     width="400" height="300" viewBox="0 0 400 300">
+  <defs>
+    <linearGradient id="sky" x1="0" y1="0" x2="0" y2="1">
+      <stop offset="0" stop-color="#6aa8e8"/><stop offset="1" stop-color="#e8f0ff"/>
+    </linearGradient>
+    <path id="leaf" d="M0 0 C 20 -30 50 -30 70 0 C 50 30 20 30 0 0 z"/>
+  </defs>
+  <rect width="400" height="300" fill="url(#sky)"/>
+  <circle cx="320" cy="70" r="40" fill="#f6c431" stroke="#d08a10" stroke-width="4"/>
+  <use xlink:href="#leaf" x="60" y="200" fill="#2e9a44"/>
+  <use xlink:href="#leaf" x="150" y="230" fill="#3cb357" transform="rotate(-15 180 230)"/>
+  <text x="40" y="60" font-family="sans-serif" font-size="28" fill="#20304a">SVG drawing</text>
+</svg>
+)svg";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -228,6 +248,14 @@ int main(int argc, char** argv) {
         {"glimvane-icon.ico",
          [&](auto& f) {
              return writeIco(f, {iconImage(16), iconImage(32), iconImage(48), iconImage(128)});
+         }},
+        // The newer formats: a drawing, and a camera raw file taken on its side.
+        {"shapes-drawing.svg", [&](auto& f) { return writeBytes(f, sampleSvg()); }},
+        {"portrait-camera.dng",
+         [&](auto& f) {
+             // Stored on its side, as the camera held it; the file's orientation turns it.
+             const QImage upright = landscape(photo.transposed(), kPalettes[2], "DNG");
+             return writeBytes(f, dngWithPreview(upright.transformed(QTransform().rotate(-90)), 6));
          }},
     };
     int failures = 0;

@@ -1,0 +1,108 @@
+// A 24 MP camera raw file (a DNG of 6000x4000 raw samples with its full-size JPEG preview)
+// shown fitted to a 1920x1080 view, through the decoding helper, against LibRaw's own
+// extraction of the preview (simple_dcraw -e) plus a full decode of the extracted JPEG (in
+// process with libjpeg, the fastest decode there is, and by a converter writing PPM). Medians
+// of N runs.
+//   raw_bench [N [PREVIEW.jpg]]    (a camera's own preview in place of the generated one)
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "images/Decoder.h"
+#include "support/CameraRawFiles.h"
+#include "support/ImageFiles.h"
+
+using namespace gv;
+
+namespace {
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("photo.dng");
+    gvtest::DngParts parts;
+    const QSize size(6000, 4000);
+    // A photograph's preview, or the JPEG named on the command line.
+    parts.previewJpeg = gvtest::jpegBytes(gvtest::noisyImage(size, 7));
+    if (argc > 2) {
+        QFile own(QString::fromLocal8Bit(argv[2]));
+        own.open(QIODevice::ReadOnly);
+        parts.previewJpeg = own.readAll();
+    }
+    parts.previewSize = size;
+    parts.rawSize = size;
+    parts.orientation = 1;
+    if (!gvtest::writeBytes(path, gvtest::dngBytes(parts))) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+    const QSize view(1920, 1080);
+    std::vector<double> ours;
+    std::vector<double> extract;
+    std::vector<double> decode;
+    std::vector<double> convert;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        DecodeRequest request;
+        request.fitInto = view;
+        const DecodeResult r = DecodeImageFile(path, request);
+        if (!r.ok()) {
+            std::fprintf(stderr, "%s\n", qPrintable(r.error().description));
+            return 1;
+        }
+        // On screen: fitted to the view as Best Fit paints it.
+        const QImage shown =
+            r.picture().render(r.picture().sizePixels().scaled(view, Qt::KeepAspectRatio));
+        ours.push_back(t.nsecsElapsed() / 1e6);
+        t.restart();
+        if (QProcess::execute(QStringLiteral("simple_dcraw"), {QStringLiteral("-e"), path}) != 0) {
+            std::fprintf(stderr, "simple_dcraw failed\n");
+            return 1;
+        }
+        extract.push_back(t.nsecsElapsed() / 1e6);
+        t.restart();
+        QImageReader reader(path + QStringLiteral(".thumb.jpg"));
+        const QImage theirs = reader.read();
+        decode.push_back(t.nsecsElapsed() / 1e6);
+        // The same JPEG decoded by a converter, as a user without a viewer would.
+        t.restart();
+        QProcess gm;
+        gm.setStandardOutputFile(QProcess::nullDevice());
+        gm.start(QStringLiteral("gm"),
+                 {QStringLiteral("convert"), path + QStringLiteral(".thumb.jpg"),
+                  QStringLiteral("ppm:-")});
+        gm.waitForFinished(-1);
+        convert.push_back(t.nsecsElapsed() / 1e6);
+        if (shown.isNull() || theirs.size() != size) {
+            std::fprintf(stderr, "nothing decoded\n");
+            return 1;
+        }
+    }
+    const double reference = median(extract) + median(decode);
+    std::printf("glimvane, fitted to %dx%d through the helper: %.1f ms\n", view.width(),
+                view.height(), median(ours));
+    std::printf("simple_dcraw -e %.1f ms + decoding the extracted JPEG %.1f ms = %.1f ms\n",
+                median(extract), median(decode), reference);
+    std::printf("ratio %.2f (goal <= 0.50)\n", median(ours) / reference);
+    const double converter = median(extract) + median(convert);
+    std::printf("with gm convert to PPM as the decoder: %.1f ms, ratio %.2f\n", converter,
+                median(ours) / converter);
+    return 0;
+}

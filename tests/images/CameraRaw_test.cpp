@@ -1,0 +1,117 @@
+// Camera raw files: DNGs made here (the preview written by libjpeg), shown by their embedded
+// preview, compared with what LibRaw's own simple_dcraw -e extracts, and turned upright by the
+// raw's orientation exactly once.
+
+#include <gtest/gtest.h>
+
+#include <QImageReader>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "images/Decoder.h"
+#include "support/CameraRawFiles.h"
+#include "support/DecodedPixels.h"
+#include "support/ImageFiles.h"
+
+using namespace gv;
+using namespace gvtest;
+
+namespace {
+
+DecodeRequest at96() {
+    DecodeRequest r;
+    r.dpi = 96;
+    r.memoryBudget = qint64(1) << 30;
+    return r;
+}
+
+// Which stored quadrant each shown quadrant is, for orientations 1 to 8.
+constexpr int kShownQuadrants[9][4] = {{},           {0, 1, 2, 3}, {1, 0, 3, 2},
+                                       {3, 2, 1, 0}, {2, 3, 0, 1}, {0, 2, 1, 3},
+                                       {2, 0, 3, 1}, {3, 1, 2, 0}, {1, 3, 0, 2}};
+
+// LibRaw's own extraction of the preview, shown as a viewer shows a JPEG: by its Exif.
+QImage extractedByLibRaw(const QString& dng) {
+    if (QProcess::execute("simple_dcraw", {"-e", dng}) != 0) {
+        return QImage();
+    }
+    QImageReader reader(dng + ".thumb.jpg");
+    reader.setAutoTransform(true);
+    return reader.read().convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace
+
+TEST(CameraRaw, ThePreviewIsShownUprightAsLibRawExtractsIt) {
+    QTemporaryDir dir;
+    const QSize stored(96, 64);
+    const QImage preview = quadrantImage(stored);
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE("orientation " + std::to_string(orientation));
+        const QString path = dir.filePath(QString("photo%1.dng").arg(orientation));
+        ASSERT_TRUE(writeBytes(path, dngWithPreview(preview, orientation)));
+        const DecodeResult r = DecodeImageFile(path, at96());
+        ASSERT_TRUE(r.ok()) << r.error().description.toStdString();
+        const QSize shown = orientation >= 5 ? stored.transposed() : stored;
+        // The status bar's size is the preview's, upright.
+        EXPECT_EQ(r.picture().sizePixels(), shown);
+        const QImage ours = r.picture().fullRaster().convertToFormat(QImage::Format_RGB32);
+        const auto centres = quadrantCentres(shown);
+        for (int q = 0; q < 4; ++q) {
+            const QRgb expected = kQuadrantColours[size_t(kShownQuadrants[orientation][q])].rgb();
+            EXPECT_TRUE(sameColour(ours.pixel(centres[size_t(q)]), expected, 24)) << q;
+        }
+        const QImage theirs = extractedByLibRaw(path);
+        ASSERT_EQ(theirs.size(), ours.size());
+        for (int y = 0; y < ours.height(); ++y) {
+            for (int x = 0; x < ours.width(); ++x) {
+                ASSERT_TRUE(sameColour(ours.pixel(x, y), theirs.pixel(x, y), 2)) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(CameraRaw, AFittedViewDecodesThePreviewReducedAndTheWholeOnDemand) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("large.dng");
+    ASSERT_TRUE(writeBytes(path, dngWithPreview(quadrantImage(QSize(1600, 1200)), 6)));
+    DecodeRequest request = at96();
+    request.fitInto = QSize(300, 300);
+    const DecodeResult r = DecodeImageFile(path, request);
+    ASSERT_TRUE(r.ok()) << r.error().description.toStdString();
+    EXPECT_EQ(r.picture().sizePixels(), QSize(1200, 1600));
+    EXPECT_TRUE(r.picture().holdsPreview());
+    EXPECT_LE(r.picture().raster().height(), 300 * 2);
+    EXPECT_EQ(r.picture().fullRaster().size(), QSize(1200, 1600));
+}
+
+TEST(CameraRaw, WithoutAPreviewTheRawDataIsDevelopedAtHalfSize) {
+    QTemporaryDir dir;
+    DngParts parts;
+    parts.rawSize = QSize(128, 96);
+    parts.orientation = 8;
+    const QString path = dir.filePath("nopreview.dng");
+    ASSERT_TRUE(writeBytes(path, dngBytes(parts)));
+    const DecodeResult r = DecodeImageFile(path, at96());
+    ASSERT_TRUE(r.ok()) << r.error().description.toStdString();
+    EXPECT_EQ(r.picture().sizePixels(), QSize(48, 64));
+}
+
+TEST(CameraRaw, DamagedFilesGetTheLoadersMessage) {
+    QTemporaryDir dir;
+    const QByteArray good = dngWithPreview(quadrantImage(QSize(64, 48)));
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"text.cr2", "not a raw file at all, only words"},
+        {"cut.dng", good.left(200)},
+        {"noise.nef", QByteArray(4096, '\x5A')},
+    };
+    for (const auto& [name, bytes] : cases) {
+        const QString path = dir.filePath(name);
+        ASSERT_TRUE(writeBytes(path, bytes));
+        const DecodeResult r = DecodeImageFile(path, at96());
+        ASSERT_FALSE(r.ok()) << name;
+        EXPECT_EQ(r.error().number, kErrInvalidPicture) << name;
+        EXPECT_TRUE(r.error().description.startsWith("Invalid picture: "))
+            << r.error().description.toStdString();
+    }
+}
