@@ -34,6 +34,9 @@ using sandbox::JobHeader;
 
 // A process that waits holds no more memory than this for its answer.
 constexpr qint64 kMostAnswerMemoryAhead = qint64(64) << 20;
+// How long a ready process may take to say it has its job (it answers at once; a loaded machine
+// can delay it): past that it counts as gone, and the job goes to another.
+constexpr int kTakeJobMs = 2000;
 
 qint64 nowMs() {
     timespec t{};
@@ -225,6 +228,19 @@ bool forward(int socket, const Received& job) {
                                         MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
+// Whether the process a job was handed to took it: it says so on its socket as soon as it has
+// the job. A process that ended meanwhile (killed while it waited) may still have had its socket
+// open when the job was sent, and the job would be lost with it.
+bool jobTaken(int socket) {
+    pollfd fd{socket, POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&fd, 1, kTakeJobMs);
+    } while (ready < 0 && errno == EINTR);
+    char taken = 0;
+    return ready > 0 && ::recv(socket, &taken, 1, MSG_DONTWAIT) == 1 && taken == 1;
+}
+
 // A job's own process, from the fork to its end: confined first, then it waits for its one
 // job, so that neither the fork nor the confinement is on the path of the job.
 [[noreturn]] void runChild(int socket, int folder, const QByteArray& folderPath,
@@ -270,11 +286,16 @@ bool forward(int socket, const Received& job) {
     do {
         got = receive(socket, &job);
     } while (got < 0 && errno == EINTR);
-    // Nothing else ever comes on this socket: the helper let it go, or is gone.
-    ::close(socket);
+    // Nothing else ever comes on this socket (the helper let it go, or is gone) but the
+    // receipt that goes back on it.
     if (got <= 0 || !(confinesOf(job.header) == confines)) {
         ::_exit(0);
     }
+    const char taken = 1;
+    if (::write(socket, &taken, 1) != 1) {
+        ::_exit(0);
+    }
+    ::close(socket);
     ::prctl(PR_SET_NAME, "gvsandbox job");
     std::optional<SharedMemory> input = SharedMemory::adoptSealed(job.input, 0);
     if (!input) {
@@ -345,7 +366,7 @@ public:
                 }
                 child = m_children.end() - 1;
             }
-            const bool taken = forward(child->socket, job);
+            const bool taken = forward(child->socket, job) && jobTaken(child->socket);
             ::close(child->socket);
             child->socket = -1;
             if (taken) {
