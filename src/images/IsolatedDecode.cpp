@@ -209,21 +209,6 @@ SandboxLimits limitsFor(ImageDecoder decoder, const DecodeRequest& request) {
     return limits;
 }
 
-bool writeAll(int fd, QByteArrayView bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, std::size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
-
 QByteArray rasterAnswer(const DecodeResult& result, std::optional<SharedMemory>* memory);
 
 // The rasters our readers allocated in this job, in shared memory from the start, so that the
