@@ -18,13 +18,6 @@ using namespace gvtest;
 
 namespace {
 
-DecodeRequest at96() {
-    DecodeRequest r;
-    r.dpi = 96;
-    r.memoryBudget = qint64(1) << 30;
-    return r;
-}
-
 // Which stored quadrant each shown quadrant is, for orientations 1 to 8.
 constexpr int kShownQuadrants[9][4] = {{},           {0, 1, 2, 3}, {1, 0, 3, 2},
                                        {3, 2, 1, 0}, {2, 3, 0, 1}, {0, 2, 1, 3},

@@ -6,6 +6,7 @@
 
 #include "images/Decoder.h"
 #include "images/Metafile.h"
+#include "support/DecodedPixels.h"
 #include "support/ImageFiles.h"
 #include "support/MetafileWriter.h"
 #include "support/TestEnvironment.h"
@@ -14,13 +15,6 @@ using namespace gv;
 using namespace gvtest;
 
 namespace {
-
-DecodeRequest at96() {
-    DecodeRequest r;
-    r.dpi = 96;
-    r.memoryBudget = qint64(1) << 30;
-    return r;
-}
 
 int distinctColours(const QImage& image) {
     QSet<QRgb> colours;

@@ -18,13 +18,6 @@ using namespace gvtest;
 
 namespace {
 
-DecodeRequest at96() {
-    DecodeRequest r;
-    r.dpi = 96;
-    r.memoryBudget = qint64(1) << 30;
-    return r;
-}
-
 constexpr const char* kShapes = R"(<?xml version="1.0"?>
 <svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink"
      width="80" height="60" viewBox="0 0 80 60">

@@ -8,11 +8,15 @@
 
 namespace gvtest {
 
-QImage decodeToArgb(const QString& path, QString* why) {
+gv::DecodeRequest at96() {
     gv::DecodeRequest request;
     request.dpi = 96;
     request.memoryBudget = qint64(1) << 30;
-    const gv::DecodeResult r = gv::DecodeImageFile(path, request);
+    return request;
+}
+
+QImage decodeToArgb(const QString& path, QString* why) {
+    const gv::DecodeResult r = gv::DecodeImageFile(path, at96());
     if (!r.ok()) {
         if (why) {
             *why = QString::number(r.error().number) + ' ' + r.error().description;

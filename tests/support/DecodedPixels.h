@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include "images/Decoder.h"
+
 namespace gvtest {
 
 // Straight ARGB colours the decoding tests write and expect.
@@ -15,7 +17,9 @@ inline constexpr QRgb kWhite = 0xFFFFFFFF;
 inline constexpr QRgb kBlack = 0xFF000000;
 inline constexpr QRgb kClear = 0;
 
-// The program's decode of the file (at a budget of 1 GiB) as straight ARGB32; a null image,
+// A decode at 96 dpi within a budget of 1 GiB, as the decoding tests ask for one.
+gv::DecodeRequest at96();
+// The program's decode of the file (at96()) as straight ARGB32; a null image,
 // with the reason in *why, when it refuses the file.
 QImage decodeToArgb(const QString& path, QString* why = nullptr);
 // Whether two colours are within `tolerance` in each channel, alpha included; colour is not
