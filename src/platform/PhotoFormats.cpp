@@ -13,13 +13,15 @@
 #include <memory>
 
 #include "platform/PhotoFormats.h"
+#include "platform/HevcDecoder.h"
 
 namespace gv {
 namespace {
 
 // libheif decodes the tiles of a grid image (as phones write them) two at a time, one for each
-// of the cores a desktop has at least, and dav1d works on two rows of an AVIF at once; libwebp
-// and libjxl decode on the calling thread.
+// of the cores a desktop has at least, each of them with libde265 on several threads
+// (HevcDecoder.h); dav1d works on two rows of an AVIF at once; libwebp and libjxl decode on the
+// calling thread.
 constexpr int kHeifThreads = 2;
 constexpr int kAvifThreads = 2;
 
@@ -252,6 +254,7 @@ PhotoRead heifFailure(const heif_error& error) {
 }
 
 PhotoRead readHeif(QByteArrayView bytes, qint64 budget, PhotoRasterAllocator allocate) {
+    registerHevcDecoder();
     std::unique_ptr<heif_context, HeifContextDeleter> context(heif_context_alloc());
     if (!context) {
         return tooLarge();

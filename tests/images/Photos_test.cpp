@@ -369,6 +369,44 @@ TEST(Photos, NewFormatsShowTheirReferenceDecodersPixels) {
     }
 }
 
+// HEVC pictures are decoded by Glimvane's own use of libde265 (on several threads), heif-convert
+// by libheif's: the two agree on every chroma layout and depth x265 writes, grey included.
+TEST(Photos, HeicOfEachChromaAndDepthShowsHeifConvertsPixels) {
+    SKIP_WITHOUT_FORMAT_TOOLS();
+    QTemporaryDir dir;
+    const QImage colour = photo({97, 61});
+    const QString png = dir.filePath("colour.png");
+    const QString deep = dir.filePath("deep.png");
+    const QString grey = dir.filePath("grey.png");
+    ASSERT_TRUE(writePng(png, colour));
+    ASSERT_TRUE(colour.convertToFormat(QImage::Format_RGBA64).save(deep));
+    ASSERT_TRUE(writePng(grey, colour.convertToFormat(QImage::Format_Grayscale8)));
+    const struct {
+        const char* name;
+        QString source;
+        QStringList options;
+    } kinds[] = {{"420", png, {"-q", "70"}},
+                 {"422", png, {"-q", "70", "-p", "chroma=422"}},
+                 {"444", png, {"-q", "70", "-p", "chroma=444"}},
+                 {"10 bit", deep, {"-q", "70", "-b", "10"}},
+                 {"grey", grey, {"-q", "70"}}};
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        const QString heic = dir.filePath(QString("%1.heic").arg(kind.name));
+        const QString reference = dir.filePath(QString("%1.png").arg(kind.name));
+        ASSERT_TRUE(run("heif-enc", kind.options + QStringList{kind.source, "-o", heic}));
+        ASSERT_TRUE(run("heif-convert", {heic, reference}));
+        QString why;
+        const QImage shown = decodeToArgb(heic, &why);
+        ASSERT_FALSE(shown.isNull()) << why.toStdString();
+        EXPECT_LE(worstDifference(shown, QImage(reference).convertToFormat(QImage::Format_ARGB32)),
+                  1);
+        if (QByteArray(kind.name) == "grey") {
+            EXPECT_TRUE(shown.allGray());
+        }
+    }
+}
+
 // Each way these formats say how a picture is turned: Exif in a WebP, irot and imir in AVIF and
 // HEIF (one container; libheif reads AV1 too), the codestream's orientation in JPEG XL (which
 // cjxl takes from a JPEG's Exif). Each is applied once.
