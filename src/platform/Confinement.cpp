@@ -263,6 +263,16 @@ bool applySeccomp(bool runsPrograms, bool landlocked, QString* why) {
                      SCMP_SYS(mknodat)}) {
         deny(EPERM, call);
     }
+    // Landlock guards what files hold, not their mode, owner, times or extended attributes: no
+    // job changes those, of its own files or any other.
+    for (int call : {SCMP_SYS(chmod),     SCMP_SYS(fchmod),       SCMP_SYS(fchmodat),
+                     SCMP_SYS(chown),     SCMP_SYS(fchown),       SCMP_SYS(lchown),
+                     SCMP_SYS(fchownat),  SCMP_SYS(utime),        SCMP_SYS(utimes),
+                     SCMP_SYS(futimesat), SCMP_SYS(utimensat),    SCMP_SYS(setxattr),
+                     SCMP_SYS(lsetxattr), SCMP_SYS(fsetxattr),    SCMP_SYS(removexattr),
+                     SCMP_SYS(lremovexattr), SCMP_SYS(fremovexattr)}) {
+        deny(EPERM, call);
+    }
     // Limits may be read, never raised again.
     deny(EPERM, SCMP_SYS(prlimit64), 1, SCMP_A2(SCMP_CMP_NE, 0));
     // Terminal requests would reach the terminal the program was started from.
@@ -289,9 +299,7 @@ bool applySeccomp(bool runsPrograms, bool landlocked, QString* why) {
              {SCMP_SYS(creat),     SCMP_SYS(unlink),    SCMP_SYS(unlinkat), SCMP_SYS(rename),
               SCMP_SYS(renameat),  SCMP_SYS(renameat2), SCMP_SYS(mkdir),    SCMP_SYS(mkdirat),
               SCMP_SYS(rmdir),     SCMP_SYS(link),      SCMP_SYS(linkat),   SCMP_SYS(symlink),
-              SCMP_SYS(symlinkat), SCMP_SYS(chmod),     SCMP_SYS(fchmodat), SCMP_SYS(chown),
-              SCMP_SYS(lchown),    SCMP_SYS(fchownat),  SCMP_SYS(truncate), SCMP_SYS(utimensat),
-              SCMP_SYS(utimes),    SCMP_SYS(utime),     SCMP_SYS(futimesat)}) {
+              SCMP_SYS(symlinkat), SCMP_SYS(truncate)}) {
             deny(EACCES, call);
         }
     }

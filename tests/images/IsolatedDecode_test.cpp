@@ -249,9 +249,11 @@ TEST(IsolatedDecode, ADecoderCannotReachFilesOutsideItsFolderTheNetworkOrOtherPr
     FaultyHelper faulty;
     const gv::DecodeResult r = gv::DecodeImageFile(bad, request96());
     EXPECT_EQ(r.error().description.toStdString(),
-              "read-outside=denied write-outside=denied write-own=allowed "
+              "read-outside=denied chmod-outside=denied chown-outside=denied "
+              "touch-outside=denied xattr-outside=denied write-outside=denied write-own=allowed "
               "list-other-jobs=denied network=denied local-socket=denied signal-parent=denied");
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("written-by-decoder"))));
+    EXPECT_EQ(QFileInfo(secret).permissions() & QFileDevice::ExeOwner, 0);
 }
 
 TEST(IsolatedDecode, AMissingHelperIsAMissingModuleOfTheProgram) {

@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -35,6 +36,13 @@ QByteArray tryEscape(const QList<QByteArray>& words) {
     QStringList report;
     const int readable = ::open(words.value(1).constData(), O_RDONLY | O_CLOEXEC);
     report << attempt("read-outside", readable >= 0);
+    // Landlock guards contents, not a file's mode, owner, times or extended attributes.
+    const char* outside = words.value(1).constData();
+    report << attempt("chmod-outside", ::chmod(outside, 0777) == 0);
+    report << attempt("chown-outside", ::chown(outside, ::getuid(), ::getgid()) == 0);
+    report << attempt("touch-outside", ::utimensat(AT_FDCWD, outside, nullptr, 0) == 0);
+    report << attempt("xattr-outside",
+                      ::setxattr(outside, "user.glimvane", "x", 1, 0) == 0 || errno == ENOTSUP);
     const QByteArray target = words.value(2) + "/written-by-decoder";
     const int writable = ::open(target.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     report << attempt("write-outside", writable >= 0);
