@@ -5,6 +5,7 @@
 #include <libheif/heif_plugin.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -16,6 +17,67 @@ namespace {
 constexpr int kPriority = 150;
 // Beyond four, libde265's threads wait on each other more than they decode.
 constexpr int kMostThreads = 4;
+
+std::atomic<qint64> g_pictureLimit{0};
+std::atomic<bool> g_pictureRefused{false};
+
+// Reads the bits of a NAL unit's payload, emulation prevention bytes (00 00 03) skipped.
+class BitReader final {
+public:
+    BitReader(const unsigned char* data, std::size_t size) : m_data(data), m_size(size) {}
+
+    bool ok() const { return m_ok; }
+
+    quint32 bits(int count) {
+        quint32 value = 0;
+        for (int i = 0; i < count; ++i) {
+            value = (value << 1) | bit();
+        }
+        return value;
+    }
+
+    // An unsigned Exp-Golomb number; the sizes read here fit in 32 bits.
+    quint32 exponentialGolomb() {
+        int zeros = 0;
+        while (m_ok && bit() == 0) {
+            if (++zeros > 31) {
+                m_ok = false;
+                return 0;
+            }
+        }
+        return quint32((quint64(1) << zeros) - 1 + bits(zeros));
+    }
+
+private:
+    quint32 bit() {
+        if (m_bit == 0) {
+            if (m_zeros >= 2 && m_at < m_size && m_data[m_at] == 3) {
+                ++m_at;  // an emulation prevention byte
+                m_zeros = 0;
+            }
+            if (m_at >= m_size) {
+                m_ok = false;
+                return 0;
+            }
+            m_byte = m_data[m_at++];
+            m_zeros = m_byte == 0 ? m_zeros + 1 : 0;
+            m_bit = 8;
+        }
+        --m_bit;
+        return (m_byte >> m_bit) & 1;
+    }
+
+    const unsigned char* m_data;
+    std::size_t m_size;
+    std::size_t m_at = 0;
+    int m_bit = 0;
+    int m_zeros = 0;
+    unsigned char m_byte = 0;
+    bool m_ok = true;
+};
+
+// A sequence parameter set's NAL unit type.
+constexpr int kSequenceParameterSet = 33;
 
 heif_error success() {
     return {heif_error_Ok, heif_suberror_Unspecified, "Success"};
@@ -78,6 +140,15 @@ heif_error pushData(void* raw, const void* data, size_t size) {
         at += 4;
         if (length > size - at) {
             return failure("HEVC data cut short");
+        }
+        quint32 width = 0;
+        quint32 height = 0;
+        const qint64 limit = g_pictureLimit.load();
+        if (limit > 0 && length >= 2 && ((bytes[at] >> 1) & 0x3f) == kSequenceParameterSet &&
+            hevcPictureSize(bytes + at, length, &width, &height) &&
+            (width == 0 || height == 0 || qint64(width) > limit / qint64(height))) {
+            g_pictureRefused = true;
+            return failure("HEVC picture larger than the memory budget");
         }
         if (de265_push_NAL(decoder->context, bytes + at, int(length), 0, nullptr) != DE265_OK) {
             return failure("HEVC data libde265 cannot take");
@@ -191,6 +262,59 @@ const heif_decoder_plugin kPlugin = {
     nullptr, nullptr};
 
 }  // namespace
+
+bool hevcPictureSize(const unsigned char* nal, std::size_t size, quint32* width,
+                     quint32* height) {
+    if (size < 2) {
+        return false;
+    }
+    BitReader r(nal + 2, size - 2);
+    r.bits(4);  // the video parameter set's number
+    const quint32 subLayers = r.bits(3);
+    r.bits(1);
+    // The profile, tier and level: 88 bits of the general profile, 8 of its level, then what
+    // each sub-layer has.
+    r.bits(32);
+    r.bits(32);
+    r.bits(32);
+    bool profilePresent[8] = {};
+    bool levelPresent[8] = {};
+    for (quint32 i = 0; i < subLayers; ++i) {
+        profilePresent[i] = r.bits(1) != 0;
+        levelPresent[i] = r.bits(1) != 0;
+    }
+    if (subLayers > 0) {
+        for (quint32 i = subLayers; i < 8; ++i) {
+            r.bits(2);
+        }
+    }
+    for (quint32 i = 0; i < subLayers; ++i) {
+        if (profilePresent[i]) {
+            r.bits(32);
+            r.bits(32);
+            r.bits(24);
+        }
+        if (levelPresent[i]) {
+            r.bits(8);
+        }
+    }
+    r.exponentialGolomb();  // the set's own number
+    if (r.exponentialGolomb() == 3) {
+        r.bits(1);  // colour planes coded apart
+    }
+    *width = r.exponentialGolomb();
+    *height = r.exponentialGolomb();
+    return r.ok();
+}
+
+void setHevcPictureLimit(qint64 samples) {
+    g_pictureLimit = std::max<qint64>(samples, 0);
+    g_pictureRefused = false;
+}
+
+bool hevcPictureRefused() {
+    return g_pictureRefused.load();
+}
 
 int hevcDecodingThreads() {
     const int cores = int(std::thread::hardware_concurrency());

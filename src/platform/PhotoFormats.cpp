@@ -255,6 +255,9 @@ PhotoRead heifFailure(const heif_error& error) {
 
 PhotoRead readHeif(QByteArrayView bytes, qint64 budget, PhotoRasterAllocator allocate) {
     registerHevcDecoder();
+    // The coded picture, which may be larger than the container declares, is measured against
+    // the budget as the raster it becomes: two of four bytes a sample.
+    setHevcPictureLimit(budget / 4 / 2);
     std::unique_ptr<heif_context, HeifContextDeleter> context(heif_context_alloc());
     if (!context) {
         return tooLarge();
@@ -301,6 +304,9 @@ PhotoRead readHeif(QByteArrayView bytes, qint64 budget, PhotoRasterAllocator all
                               alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
                               options.get());
     std::unique_ptr<const heif_image, HeifImageDeleter> decoded(decodedRaw);
+    if (hevcPictureRefused()) {
+        return tooLarge();
+    }
     if (error.code != heif_error_Ok) {
         return heifFailure(error);
     }

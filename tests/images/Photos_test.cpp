@@ -566,4 +566,21 @@ TEST(Photos, NewFormatsDeclaringHugeSizesAreRefused) {
         request.memoryBudget = qint64(512) << 20;
         EXPECT_EQ(DecodeImageFile(file, request).error().number, kErrOutOfMemory);
     }
+    // A HEIC whose container declares a small picture and whose coded stream holds a larger
+    // one than the budget allows: refused by the stream's own size, not decoded.
+    const QString big = dir.filePath("big.png");
+    const QString heic = dir.filePath("understated.heic");
+    ASSERT_TRUE(writePng(big, photo({1000, 750})));
+    ASSERT_TRUE(convert(kFormats[2].lossy, big, heic));
+    QFile in(heic);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    QByteArray bytes = in.readAll();
+    bytes.replace(bytes.indexOf("ispe") + 8, 8, QByteArray("\0\0\0\x20\0\0\0\x18", 8));
+    ASSERT_TRUE(writeBytes(heic, bytes));
+    DecodeRequest request;
+    request.memoryBudget = qint64(4) << 20;
+    const DecodeResult understated = DecodeImageFile(heic, request);
+    EXPECT_EQ(understated.error().number, kErrOutOfMemory);
+    request.memoryBudget = qint64(64) << 20;
+    EXPECT_EQ(DecodeImageFile(heic, request).picture().sizePixels(), QSize(1000, 750));
 }
