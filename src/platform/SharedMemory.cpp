@@ -14,8 +14,9 @@ namespace {
 
 constexpr int kAllSeals = F_SEAL_SEAL | F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE;
 
-// The memory reserveAhead() allocated, until a create() takes it.
+// The memory reserveAhead() allocated, mapped and zeroed, until a create() takes it.
 int g_reserved = -1;
+uchar* g_reservedMap = nullptr;
 std::size_t g_reservedSize = 0;
 
 uchar* mapped(int fd, std::size_t size, int protection) {
@@ -25,20 +26,44 @@ uchar* mapped(int fd, std::size_t size, int protection) {
     return map == MAP_FAILED ? nullptr : static_cast<uchar*>(map);
 }
 
-}  // namespace
+std::size_t pageRounded(std::size_t size) {
+    const auto page = std::size_t(::sysconf(_SC_PAGESIZE));
+    return (size + page - 1) / page * page;
+}
 
-void SharedMemory::reserveAhead(std::size_t size) {
+void dropReserved() {
+    if (g_reservedMap) {
+        ::munmap(g_reservedMap, g_reservedSize);
+        g_reservedMap = nullptr;
+    }
     if (g_reserved >= 0) {
         ::close(g_reserved);
         g_reserved = -1;
     }
+    g_reservedSize = 0;
+}
+
+}  // namespace
+
+void SharedMemory::reserveAhead(std::size_t size) {
+    dropReserved();
+    size = pageRounded(size);
     const int fd = ::memfd_create("glimvane-raster", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    if (fd >= 0 && ::fallocate(fd, 0, 0, static_cast<off_t>(size)) == 0) {
-        g_reserved = fd;
-        g_reservedSize = size;
-    } else if (fd >= 0) {
-        ::close(fd);
+    if (fd < 0) {
+        return;
     }
+    // Writing the mapping in allocates and zeroes every page now: memory only allocated
+    // (fallocate) would still be zeroed page by page when the job first writes it.
+    uchar* map = ::ftruncate(fd, static_cast<off_t>(size)) == 0
+                     ? mapped(fd, size, PROT_READ | PROT_WRITE)
+                     : nullptr;
+    if (!map) {
+        ::close(fd);
+        return;
+    }
+    g_reserved = fd;
+    g_reservedMap = map;
+    g_reservedSize = size;
 }
 
 std::optional<SharedMemory> SharedMemory::create(std::size_t size) {
@@ -46,15 +71,22 @@ std::optional<SharedMemory> SharedMemory::create(std::size_t size) {
         errno = EINVAL;
         return std::nullopt;
     }
-    int fd = std::exchange(g_reserved, -1);
-    if (fd >= 0 && size > g_reservedSize) {
-        ::close(fd);
-        fd = -1;
+    if (g_reserved >= 0 && size <= g_reservedSize) {
+        // The reserved memory, cut to the size: the pages beyond it are given back, and so is
+        // their part of the mapping, which would otherwise keep the memory from being sealed.
+        const std::size_t kept = pageRounded(size);
+        if (::ftruncate(g_reserved, static_cast<off_t>(size)) == 0) {
+            if (kept < g_reservedSize) {
+                ::munmap(g_reservedMap + kept, g_reservedSize - kept);
+            }
+            const int fd = std::exchange(g_reserved, -1);
+            uchar* map = std::exchange(g_reservedMap, nullptr);
+            g_reservedSize = 0;
+            return SharedMemory(fd, map, size, true);
+        }
     }
-    // Reserved memory shrinks to the size (giving back the pages beyond it).
-    if (fd < 0) {
-        fd = ::memfd_create("glimvane-raster", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    }
+    dropReserved();
+    const int fd = ::memfd_create("glimvane-raster", MFD_CLOEXEC | MFD_ALLOW_SEALING);
     if (fd < 0) {
         return std::nullopt;
     }

@@ -20,7 +20,7 @@ TEST(SharedMemory, MemoryReservedAheadServesOneAllocationOfItsSizeOrLessZeroedAn
         std::size_t reserved;
         std::size_t wanted;
     };
-    for (const Case& c : {Case{kMiB, 4096}, Case{kMiB, kMiB}, Case{kMiB, 3 * kMiB}}) {
+    for (const Case& c : {Case{kMiB, 4096}, Case{kMiB, 5000}, Case{kMiB, kMiB}, Case{kMiB, 3 * kMiB}}) {
         SCOPED_TRACE(c.wanted);
         gv::SharedMemory::reserveAhead(c.reserved);
         std::optional<gv::SharedMemory> memory = gv::SharedMemory::create(c.wanted);
