@@ -6,6 +6,7 @@
 
 #include <QDataStream>
 #include <QFile>
+#include <QFontDatabase>
 #include <QImageReader>
 #include <QPainter>
 #include <algorithm>
@@ -820,15 +821,17 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
 namespace {
 
 // What every job would otherwise load again for itself, loaded once in the helper before its
-// jobs' processes are forked from it: the TIFF module and its codecs, the module of the phone
-// and web formats with theirs, Qt's list of image plug-ins, the search for Ghostscript.
-void warmUpDecoders() {
-    tiffDecoderAvailable();
-    photoFormatsAvailable();
-    svgRendererAvailable();
-    rawDecoderAvailable();
-    QImageReader::supportedImageFormats();
-    ghostscriptAvailable();
+// jobs' processes are forked from it: the desktop's fonts (for metafiles' text), the module of
+// the phone and web formats with theirs, the TIFF module and its codecs, Qt's list of image
+// plug-ins, the SVG and camera raw modules, the search for Ghostscript.
+std::vector<std::function<void()>> decoderWarmUp() {
+    return {[] { QFontDatabase::families(); },
+            [] { photoFormatsAvailable(); },
+            [] { tiffDecoderAvailable(); },
+            [] { QImageReader::supportedImageFormats(); },
+            [] { svgRendererAvailable(); },
+            [] { rawDecoderAvailable(); },
+            [] { ghostscriptAvailable(); }};
 }
 
 // A job's process, confined and waiting: the paint engine, its threads and the fonts the
@@ -859,7 +862,7 @@ void warmUpPainting() {
 
 SandboxHandler imageDecodingHandler() {
     SandboxHandler handler;
-    handler.warmUp = warmUpDecoders;
+    handler.warmUp = decoderWarmUp();
     handler.whileWaiting = warmUpPainting;
     handler.answer = [](QByteArrayView message, QByteArrayView input,
                         std::optional<SharedMemory>* memory) {

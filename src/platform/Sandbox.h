@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "platform/SharedMemory.h"
 
@@ -88,13 +89,15 @@ void overrideSandboxHelper(const QString& program);
 
 // The helper's side.
 struct SandboxHandler {
-    // Runs once in the helper's long-lived process, before any job's process is started from
-    // it, so that what every job needs (libraries, fonts, plug-in lists) is loaded once. Never
-    // sees untrusted bytes, and must start no thread: the helper forks.
-    std::function<void()> warmUp;
+    // Run once each, in order, in the helper's long-lived process, so that what every job needs
+    // (libraries, fonts, plug-in lists) is loaded once and every job's process forked after
+    // has it. A job that arrives meanwhile goes first, between two steps, in a process that
+    // loads for itself what it needs. Never see untrusted bytes, and must start no thread: the
+    // helper forks.
+    std::vector<std::function<void()>> warmUp;
     // Runs in each job's process once it is confined, while it waits for its job: what each
     // process must do for itself (Qt's painting starts threads of its own, which a fork would
-    // not carry over) is then off the job's path too.
+    // not carry over) is then off the job's path too. Skipped when the job is there already.
     std::function<void()> whileWaiting;
     // Runs in the job's confined process. Returns the answer's message and, optionally,
     // shared memory (sealed by the sandbox before it is sent).

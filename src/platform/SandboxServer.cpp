@@ -273,7 +273,8 @@ bool jobTaken(int socket) {
         std::fprintf(stderr, "gvsandbox: cannot confine the job: %s\n", qPrintable(why));
         ::_exit(3);
     }
-    if (handler.whileWaiting) {
+    pollfd waiting{socket, POLLIN, 0};
+    if (handler.whileWaiting && ::poll(&waiting, 1, 0) == 0) {
         handler.whileWaiting();
     }
     // The answer's memory allocated now rather than page by page on the job's path, as large
@@ -543,13 +544,14 @@ int serveSandboxJobs(int controlFd, const SandboxHandler& handler) {
         return 1;
     }
     ::setenv("TMPDIR", root.path().constData(), 1);
-    if (handler.warmUp) {
-        handler.warmUp();
-    }
     Confinement confinement = Confinement::prepare();
     Children children(root, confinement, handler, {controlFd, signals});
+    std::size_t warmed = 0;
     for (;;) {
-        const int timeout = children.enforceDeadlines();
+        // While steps of the warm-up are left, the loop only looks for a job between two.
+        const bool warming = warmed < handler.warmUp.size();
+        const int deadline = children.enforceDeadlines();
+        const int timeout = warming ? 0 : deadline;
         pollfd fds[2] = {{controlFd, POLLIN, 0}, {signals, POLLIN, 0}};
         if (::poll(fds, 2, timeout) < 0 && errno != EINTR) {
             break;
@@ -573,8 +575,13 @@ int serveSandboxJobs(int controlFd, const SandboxHandler& handler) {
                 ::close(job.input);
                 ::close(job.reply);
             }
+        } else if (warming) {
+            handler.warmUp[warmed++]();
         }
-        children.replenish();
+        if (warmed == handler.warmUp.size()) {
+            // Processes made ready only once warm, so that they have it all.
+            children.replenish();
+        }
     }
     return 0;
 }

@@ -3,7 +3,6 @@
 
 #include <sys/stat.h>
 
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <cstdio>
 #include <cstring>
@@ -17,11 +16,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "gvsandbox: Glimvane's decoding helper, started by Glimvane\n");
         return 2;
     }
-    // No windows (metafiles are painted into images, with the desktop's fonts, which are
-    // looked up once here rather than in every job), and no threads: each job is a fork of
-    // this process.
+    // No windows (metafiles are painted into images, with the desktop's fonts, which the
+    // helper looks up once rather than every job), and no threads: each job is a fork of this
+    // process.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    QFontDatabase::families();
     return gv::serveSandboxJobs(3, gv::imageDecodingHandler());
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
@@ -254,6 +255,22 @@ TEST(IsolatedDecode, ADecoderCannotReachFilesOutsideItsFolderTheNetworkOrOtherPr
               "list-other-jobs=denied network=denied local-socket=denied signal-parent=denied");
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("written-by-decoder"))));
     EXPECT_EQ(QFileInfo(secret).permissions() & QFileDevice::ExeOwner, 0);
+}
+
+// The helper loads what its jobs need once, ahead of them; a file opened meanwhile (the one
+// named on the command line) does not wait for that.
+TEST(IsolatedDecode, AFileOpenedWhileTheHelperWarmsUpIsDecodedAtOnce) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.tga"));
+    ASSERT_TRUE(writeImageFile(path, noisyImage(QSize(16, 9), 2)));
+    qputenv("GVSANDBOX_TEST_SLOW_WARMUP", "1");
+    FaultyHelper faulty;
+    QElapsedTimer timer;
+    timer.start();
+    const gv::DecodeResult r = gv::DecodeImageFile(path, request96());
+    qunsetenv("GVSANDBOX_TEST_SLOW_WARMUP");
+    ASSERT_TRUE(r.ok()) << r.error().description.toStdString();
+    EXPECT_LT(timer.elapsed(), 2000);
 }
 
 TEST(IsolatedDecode, AMissingHelperIsAMissingModuleOfTheProgram) {

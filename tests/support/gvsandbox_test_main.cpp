@@ -12,7 +12,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QList>
 #include <cstring>
@@ -100,10 +99,13 @@ QByteArray answer(const gv::SandboxHandler& real, QByteArrayView message, QByteA
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    QFontDatabase::families();
     const gv::SandboxHandler real = gv::imageDecodingHandler();
     gv::SandboxHandler handler;
     handler.warmUp = real.warmUp;
+    // A warm-up that takes long, as on a machine whose disk is slow to load the libraries.
+    if (qEnvironmentVariableIsSet("GVSANDBOX_TEST_SLOW_WARMUP")) {
+        handler.warmUp.insert(handler.warmUp.begin(), [] { ::sleep(4); });
+    }
     handler.whileWaiting = real.whileWaiting;
     handler.answer = [&real](QByteArrayView message, QByteArrayView input,
                              std::optional<gv::SharedMemory>* memory) {
