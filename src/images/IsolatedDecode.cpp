@@ -616,15 +616,22 @@ DecodeResult animatedPicture(const std::shared_ptr<const SharedMemory>& memory,
     return picture;
 }
 
+// The job that reads a vector picture's layout: a metafile's records, a drawing's size.
+Job layoutJob(JobMode mode, ImageDecoder decoder, const char* key, const DecodeRequest& request,
+              double dpi) {
+    Job job;
+    job.mode = qint32(mode);
+    job.decoder = qint32(decoder);
+    job.key = QLatin1StringView(key);
+    job.dpi = dpi;
+    job.budget = request.memoryBudget;
+    return job;
+}
+
 DecodeResult metafileInHelper(std::shared_ptr<const SharedMemory> shared,
                               const DecodeRequest& request, double dpi) {
     const SharedMemory& input = *shared;
-    Job job;
-    job.mode = qint32(JobMode::MetafileLayout);
-    job.decoder = qint32(ImageDecoder::Metafile);
-    job.key = QStringLiteral("emf");
-    job.dpi = dpi;
-    job.budget = request.memoryBudget;
+    const Job job = layoutJob(JobMode::MetafileLayout, ImageDecoder::Metafile, "emf", request, dpi);
     DecodeError error;
     const std::optional<JobReply> done =
         runJob(*sandboxClient(), job, input, limitsFor(ImageDecoder::Metafile, request), &error);
@@ -655,12 +662,7 @@ DecodeResult metafileInHelper(std::shared_ptr<const SharedMemory> shared,
 // A drawing, sized by the helper and rendered there at every size it is shown at.
 DecodeResult svgInHelper(std::shared_ptr<const SharedMemory> shared, const DecodeRequest& request,
                          double dpi) {
-    Job job;
-    job.mode = qint32(JobMode::SvgLayout);
-    job.decoder = qint32(ImageDecoder::Svg);
-    job.key = QStringLiteral("svg");
-    job.dpi = dpi;
-    job.budget = request.memoryBudget;
+    const Job job = layoutJob(JobMode::SvgLayout, ImageDecoder::Svg, "svg", request, dpi);
     DecodeError error;
     const std::optional<JobReply> done =
         runJob(*sandboxClient(), job, *shared, limitsFor(ImageDecoder::Svg, request), &error);

@@ -307,7 +307,12 @@ void frmGlimvane::EndOnSignal(int signalNumber) {
         state.ImageIsSaved = true;
     }
     Unload();
+    FinishUnload();
+}
+
+void frmGlimvane::FinishUnload() {
     m_unloaded = true;
+    // Releasing the interface state writes its keys.
     m_interface.reset();
     Q_EMIT unloaded();
 }

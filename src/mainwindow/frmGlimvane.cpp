@@ -182,11 +182,8 @@ void frmGlimvane::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    m_unloaded = true;
     event->accept();
-    // Releasing the interface state writes its keys.
-    m_interface.reset();
-    Q_EMIT unloaded();
+    FinishUnload();
 }
 
 void frmGlimvane::resizeEvent(QResizeEvent* event) {

@@ -346,6 +346,8 @@ private:
     // Lifecycle pieces.
     void QueryUnload();
     bool Unload();  // False when the unload was cancelled
+    // The window's last steps once it has unloaded, however it came to end.
+    void FinishUnload();
     // A termination signal: ends as a close does, without questions; an unsaved image is kept
     // in a new file in the pictures folder.
     void EndOnSignal(int signalNumber);
