@@ -355,6 +355,7 @@ public:
     void dispatch(const Received& job) {
         const Confines wanted = confinesOf(job.header);
         m_lastConfines = wanted;
+        m_lastActivity = nowMs();
         m_answerMemory = job.header.answerMemoryHint;
         m_startsSinceJob = 0;
         for (int tries = 0; tries < 3; ++tries) {
@@ -383,9 +384,13 @@ public:
     // beyond that: one at once, the others while no job runs, so that they do not take the
     // processor from one. One that ends while it waits is replaced, but only a few times between
     // two jobs: a process that cannot be confined here ends at once, every time.
-    void replenish() {
+    // While one is ready, new ones are started only once jobs have paused for kSettleMs: a
+    // job that follows another at once (a metafile's render after its layout, the next file)
+    // then finds the helper free, not in the middle of a fork. Returns the time after which
+    // it wants to be called again, -1 for none.
+    int replenish() {
         if (!m_lastConfines) {
-            return;
+            return -1;
         }
         const bool busy = std::any_of(m_children.begin(), m_children.end(),
                                       [](const Child& c) { return !c.ready() && !c.killed; });
@@ -394,6 +399,10 @@ public:
                 return c.ready() && !c.killed && (c.confines == *m_lastConfines) == wanted;
             });
         };
+        const qint64 quiet = nowMs() - m_lastActivity;
+        if (waiting(true) > 0 && quiet < kSettleMs) {
+            return int(kSettleMs - quiet);
+        }
         for (auto have = waiting(true);
              have < (busy ? 1 : kReady) && m_startsSinceJob < kStartsPerJob; ++have) {
             ++m_startsSinceJob;
@@ -408,6 +417,7 @@ public:
                 --extra;
             }
         }
+        return -1;
     }
 
     // Stops the jobs past their time; the time to the next such deadline, -1 for none.
@@ -446,6 +456,7 @@ public:
             ::waitpid(pid, nullptr, 0);
             if (child != m_children.end()) {
                 forget(child);
+                m_lastActivity = nowMs();
             }
         }
     }
@@ -455,6 +466,7 @@ private:
     // one too.
     static constexpr std::ptrdiff_t kReady = 2;
     static constexpr int kStartsPerJob = 2 * kReady;
+    static constexpr qint64 kSettleMs = 25;
 
     bool start(const Confines& confines) {
         const QByteArray name = "job-" + QByteArray::number(++m_counter);
@@ -523,6 +535,7 @@ private:
     std::vector<Child> m_children;
     std::optional<Confines> m_lastConfines;
     int m_startsSinceJob = 0;
+    qint64 m_lastActivity = 0;
     qint64 m_answerMemory = 0;
     quint64 m_counter = 0;
 };
@@ -547,11 +560,14 @@ int serveSandboxJobs(int controlFd, const SandboxHandler& handler) {
     Confinement confinement = Confinement::prepare();
     Children children(root, confinement, handler, {controlFd, signals});
     std::size_t warmed = 0;
+    int replenishIn = -1;
     for (;;) {
         // While steps of the warm-up are left, the loop only looks for a job between two.
         const bool warming = warmed < handler.warmUp.size();
         const int deadline = children.enforceDeadlines();
-        const int timeout = warming ? 0 : deadline;
+        const int timeout = warming ? 0
+                            : deadline < 0 || replenishIn < 0 ? std::max(deadline, replenishIn)
+                                                              : std::min(deadline, replenishIn);
         pollfd fds[2] = {{controlFd, POLLIN, 0}, {signals, POLLIN, 0}};
         if (::poll(fds, 2, timeout) < 0 && errno != EINTR) {
             break;
@@ -580,7 +596,7 @@ int serveSandboxJobs(int controlFd, const SandboxHandler& handler) {
         }
         if (warmed == handler.warmUp.size()) {
             // Processes made ready only once warm, so that they have it all.
-            children.replenish();
+            replenishIn = children.replenish();
         }
     }
     return 0;
