@@ -47,7 +47,15 @@ TEST(BrowserLinks, ThePageABrowserShowsJoinsMyImagingSites) {
     runTool("xdotool", {"key", "Return"});
     QTest::qWait(500);
     runTool("xdotool", {"windowactivate", "--sync", window, "key", "alt+F4"});
-    EXPECT_TRUE(program->waitForFinished(10000));
+    bool ended = program->waitForFinished(5000);
+    if (!ended) {
+        // On a loaded machine the menu can still hold the keyboard when Alt+F4 comes: it then
+        // closes the menu, and the window needs it again.
+        runTool("xdotool", {"key", "Escape", "Escape"});
+        runTool("xdotool", {"windowactivate", "--sync", window, "key", "alt+F4"});
+        ended = program->waitForFinished(10000);
+    }
+    EXPECT_TRUE(ended);
     EXPECT_EQ(gvtest::readBytes(gvtest::testFolders().program + "/GVImgwebs.dat"),
               "https://photos.example/album<name>Photos\r\n");
 }
