@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -138,7 +139,7 @@ heif_error pushData(void* raw, const void* data, size_t size) {
         const size_t length = (size_t(bytes[at]) << 24) | (size_t(bytes[at + 1]) << 16) |
                               (size_t(bytes[at + 2]) << 8) | size_t(bytes[at + 3]);
         at += 4;
-        if (length > size - at) {
+        if (length > size - at || length > size_t(std::numeric_limits<int>::max())) {
             return failure("HEVC data cut short");
         }
         quint32 width = 0;
