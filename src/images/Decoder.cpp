@@ -7,6 +7,7 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <functional>
 #include <cerrno>
 #include <cmath>
 #include <limits>
@@ -66,26 +67,6 @@ double effectiveDpi(const DecodeRequest& request) {
         return request.dpi;
     }
     return 1440.0 / twipsPerPixelX();
-}
-
-// Reads at most `limit` bytes of the file, or fails with the error to report.
-std::optional<QByteArray> readBytes(const QString& path, qint64 offset, qint64 length, qint64 limit,
-                                    DecodeError* error) {
-    if (length > limit) {
-        *error = outOfMemory();
-        return std::nullopt;
-    }
-    QFile f;
-    if (!openForReading(f, path) || !f.seek(offset)) {
-        *error = {kErrFileAccess, QStringLiteral("Path/File access error")};
-        return std::nullopt;
-    }
-    QByteArray bytes = f.read(length);
-    if (bytes.size() != length) {
-        *error = invalidPicture(QStringLiteral("file shorter than expected"));
-        return std::nullopt;
-    }
-    return bytes;
 }
 
 std::optional<QByteArray> readWholeFile(const QString& path, qint64 limit, DecodeError* error) {
@@ -520,6 +501,8 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
 
 // Formats our own readers and the platform's libraries decode from the file's bytes. Icons and
 // cursors keep those bytes, so that they can be saved back as they came.
+DecodeResult epsPicture(const QByteArray& bytes, const DecodeRequest& request, double dpi);
+
 DecodeResult decodeBytesOf(const QByteArray* bytes, ImageDecoder decoder,
                            const DecodeRequest& request, double dpi) {
     const qint64 budget = request.memoryBudget;
@@ -561,6 +544,8 @@ DecodeResult decodeBytesOf(const QByteArray* bytes, ImageDecoder decoder,
         case ImageDecoder::Heif:
         case ImageDecoder::JpegXl:
             return photoPicture(*bytes, decoder, request, dpi);
+        case ImageDecoder::Eps:
+            return epsPicture(*bytes, request, dpi);
         default:
             break;
     }
@@ -624,21 +609,28 @@ DecodeResult decodeWithGraphicsMagick(const QByteArray& bytes, const char* coder
                                PictureKind::Bitmap, {}, dpi);
 }
 
-DecodeResult decodeEps(const QString& path, const DecodeRequest& request, double dpi) {
-    QFile file;
-    if (!openForReading(file, path)) {
-        return DecodeError{kErrFileAccess, QStringLiteral("Path/File access error")};
-    }
-    const QByteArray head = file.read(kEpsBinaryHeaderSize);
+// Reads `length` bytes of an EPS file from `offset` (inside the file: its layout was checked
+// against its size); `kept` when the picture keeps them, else they may be a view for the time
+// of the decode.
+using EpsReader =
+    std::function<std::optional<QByteArray>(qint64 offset, qint64 length, bool kept, DecodeError*)>;
+
+// An EPS file's picture: its TIFF or WMF preview, else Ghostscript's rendering of its
+// PostScript. Only the part it shows is read.
+DecodeResult epsPicture(QByteArrayView head, qint64 size, const EpsReader& read,
+                        const DecodeRequest& request, double dpi) {
     QString why;
-    const std::optional<EpsLayout> layout = parseEpsLayout(head, file.size(), &why);
+    const std::optional<EpsLayout> layout = parseEpsLayout(head, size, &why);
     if (!layout) {
         return invalidPicture(why);
     }
     DecodeError error;
     if (layout->tiff.present()) {
+        if (layout->tiff.length > request.memoryBudget) {
+            return outOfMemory();
+        }
         const std::optional<QByteArray> tiff =
-            readBytes(path, layout->tiff.offset, layout->tiff.length, request.memoryBudget, &error);
+            read(layout->tiff.offset, layout->tiff.length, false, &error);
         if (!tiff) {
             return error;
         }
@@ -649,8 +641,11 @@ DecodeResult decodeEps(const QString& path, const DecodeRequest& request, double
                          readEmbeddedMetadata(*tiff), request.displayProfile);
     }
     if (layout->wmf.present()) {
+        if (layout->wmf.length > request.memoryBudget) {
+            return outOfMemory();
+        }
         const std::optional<QByteArray> wmf =
-            readBytes(path, layout->wmf.offset, layout->wmf.length, request.memoryBudget, &error);
+            read(layout->wmf.offset, layout->wmf.length, true, &error);
         if (!wmf) {
             return error;
         }
@@ -658,9 +653,9 @@ DecodeResult decodeEps(const QString& path, const DecodeRequest& request, double
     }
     // No preview: Ghostscript renders the PostScript, but only after its bounding box has
     // shown the result fits the budget.
-    const qint64 headLength = std::min<qint64>(layout->postscript.length, 64 * 1024);
-    const std::optional<QByteArray> ps =
-        readBytes(path, layout->postscript.offset, headLength, request.memoryBudget, &error);
+    const std::optional<QByteArray> ps = read(
+        layout->postscript.offset, std::min<qint64>(layout->postscript.length, 64 * 1024), false,
+        &error);
     if (!ps) {
         return error;
     }
@@ -674,7 +669,10 @@ DecodeResult decodeEps(const QString& path, const DecodeRequest& request, double
     if (!ghostscriptAvailable()) {
         return invalidPicture(QStringLiteral("no preview, and Ghostscript is not installed"));
     }
-    const std::optional<QByteArray> whole = readWholeFile(path, request.memoryBudget, &error);
+    if (size > request.memoryBudget) {
+        return outOfMemory();
+    }
+    const std::optional<QByteArray> whole = read(0, size, false, &error);
     if (!whole) {
         return error;
     }
@@ -686,6 +684,36 @@ DecodeResult decodeEps(const QString& path, const DecodeRequest& request, double
     }
     return Picture::fromRaster(shownAsMeant(std::move(*image), {}, request.displayProfile),
                                PictureKind::Bitmap, {}, dpi);
+}
+
+// From the bytes, where they are.
+DecodeResult epsPicture(const QByteArray& bytes, const DecodeRequest& request, double dpi) {
+    const EpsReader read = [&bytes](qint64 offset, qint64 length, bool kept, DecodeError*) {
+        const char* from = bytes.constData() + offset;
+        return std::optional<QByteArray>(kept ? QByteArray(from, qsizetype(length))
+                                              : QByteArray::fromRawData(from, qsizetype(length)));
+    };
+    return epsPicture(QByteArrayView(bytes).first(
+                          std::min<qsizetype>(bytes.size(), kEpsBinaryHeaderSize)),
+                      bytes.size(), read, request, dpi);
+}
+
+// From the file once opened, whatever its path names by now.
+DecodeResult decodeEps(const QString& path, const DecodeRequest& request, double dpi) {
+    QFile file;
+    if (!openForReading(file, path)) {
+        return DecodeError{kErrFileAccess, QStringLiteral("Path/File access error")};
+    }
+    const QByteArray head = file.read(kEpsBinaryHeaderSize);
+    const EpsReader read = [&file](qint64 offset, qint64 length, bool, DecodeError* error) {
+        QByteArray bytes = file.seek(offset) ? file.read(length) : QByteArray();
+        if (bytes.size() != length) {
+            *error = invalidPicture(QStringLiteral("file shorter than expected"));
+            return std::optional<QByteArray>();
+        }
+        return std::optional<QByteArray>(std::move(bytes));
+    };
+    return epsPicture(head, file.size(), read, request, dpi);
 }
 
 }  // namespace
@@ -804,7 +832,8 @@ std::optional<DecodeResult> DecodeImageBytesInProcess(const QByteArray& bytes, c
                    info->decoder == ImageDecoder::Targa || info->decoder == ImageDecoder::Pcx ||
                    info->decoder == ImageDecoder::Pict || info->decoder == ImageDecoder::Tiff ||
                    info->decoder == ImageDecoder::WebP || info->decoder == ImageDecoder::Avif ||
-                   info->decoder == ImageDecoder::Heif || info->decoder == ImageDecoder::JpegXl)) {
+                   info->decoder == ImageDecoder::Heif || info->decoder == ImageDecoder::JpegXl ||
+                   info->decoder == ImageDecoder::Eps)) {
         return std::nullopt;
     }
     if (bytes.isEmpty()) {
