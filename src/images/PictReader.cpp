@@ -476,8 +476,9 @@ private:
         if (op == kBitsRgn || op == kPackBitsRgn || op == kDirectBitsRgn) {
             c.skipSized();  // the mask region: the whole rectangle is drawn
         }
-        RasterRead pixels =
-            allocateRaster(map.bounds.width(), map.bounds.height(), QImage::Format_RGB32, m_budget);
+        // Drawn onto the canvas, which is the picture: the pixel map itself is never returned.
+        RasterRead pixels = allocateWorkRaster(map.bounds.width(), map.bounds.height(),
+                                               QImage::Format_RGB32, m_budget);
         if (!pixels.ok()) {
             return pixels;
         }

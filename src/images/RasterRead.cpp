@@ -31,7 +31,10 @@ void setRasterAllocator(RasterAllocator allocator) {
     g_allocator = allocator;
 }
 
-RasterRead allocateRaster(qint64 width, qint64 height, QImage::Format format, qint64 budget) {
+namespace {
+
+RasterRead allocateWith(RasterAllocator allocator, qint64 width, qint64 height,
+                        QImage::Format format, qint64 budget) {
     if (width <= 0 || height <= 0 || width > INT_MAX || height > INT_MAX) {
         return rasterInvalid("image without a valid size");
     }
@@ -39,12 +42,22 @@ RasterRead allocateRaster(qint64 width, qint64 height, QImage::Format format, qi
         return rasterTooLarge();
     }
     RasterRead r;
-    r.image = g_allocator ? g_allocator(int(width), int(height), format)
-                          : QImage(static_cast<int>(width), static_cast<int>(height), format);
+    r.image = allocator ? allocator(int(width), int(height), format)
+                        : QImage(static_cast<int>(width), static_cast<int>(height), format);
     if (r.image.isNull()) {
         return rasterTooLarge();
     }
     return r;
+}
+
+}  // namespace
+
+RasterRead allocateRaster(qint64 width, qint64 height, QImage::Format format, qint64 budget) {
+    return allocateWith(g_allocator, width, height, format, budget);
+}
+
+RasterRead allocateWorkRaster(qint64 width, qint64 height, QImage::Format format, qint64 budget) {
+    return allocateWith(nullptr, width, height, format, budget);
 }
 
 bool opaqueWhenAlphaUnused(QImage& image) {

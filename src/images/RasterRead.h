@@ -30,6 +30,9 @@ bool rasterExceedsBudget(qint64 width, qint64 height, qint64 budget);
 // A raster of that size for a reader to fill, or the failure to return: beyond the budget, or
 // refused by the allocator.
 RasterRead allocateRaster(qint64 width, qint64 height, QImage::Format format, qint64 budget);
+// The same for a raster the reader only works in, never the one it returns: always ordinary
+// memory, whatever allocator the answer's rasters come from.
+RasterRead allocateWorkRaster(qint64 width, qint64 height, QImage::Format format, qint64 budget);
 
 // Where allocateRaster takes its memory from: the decoding helper gives its readers rasters in
 // memory it can hand over as it is. nullptr (the default) for ordinary images.
