@@ -16,7 +16,8 @@ namespace {
 
 // libheif's own libde265 decoder says 100; a larger number is chosen before it.
 constexpr int kPriority = 150;
-// Beyond four, libde265's threads wait on each other more than they decode.
+// At most four: each thread holds its own decoding state, and a phone's photo (its tiles
+// decoded two at a time by libheif) gives few more rows to work on at once.
 constexpr int kMostThreads = 4;
 
 std::atomic<qint64> g_pictureLimit{0};
