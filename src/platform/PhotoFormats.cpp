@@ -24,6 +24,10 @@ namespace {
 // calling thread.
 constexpr int kHeifThreads = 2;
 constexpr int kAvifThreads = 2;
+// An animated JPEG XL plays at most this many frames (as many as the helper hands back), each
+// shown at most this long.
+constexpr qsizetype kMostFrames = 4096;
+constexpr quint64 kLongestFrameMs = 60000;
 
 PhotoRead invalid(const QString& why) {
     PhotoRead r;
@@ -351,7 +355,7 @@ PhotoRead readJxl(QByteArrayView bytes, qint64 budget, PhotoRasterAllocator allo
     JxlDecoder* d = decoder.get();
     // No parallel runner: libjxl decodes on this thread. It turns the picture as the
     // codestream's orientation says (its default).
-    if (JxlDecoderSubscribeEvents(d, JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING |
+    if (JxlDecoderSubscribeEvents(d, JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FRAME |
                                          JXL_DEC_FULL_IMAGE) != JXL_DEC_SUCCESS ||
         JxlDecoderSetInput(d, reinterpret_cast<const uint8_t*>(bytes.data()),
                            size_t(bytes.size())) != JXL_DEC_SUCCESS) {
@@ -362,6 +366,7 @@ PhotoRead readJxl(QByteArrayView bytes, qint64 budget, PhotoRasterAllocator allo
     JxlBasicInfo info{};
     PhotoRead read;
     QImage out;
+    int delayMs = 0;
     for (;;) {
         const JxlDecoderStatus status = JxlDecoderProcessInput(d);
         switch (status) {
@@ -388,10 +393,30 @@ PhotoRead readJxl(QByteArrayView bytes, qint64 budget, PhotoRasterAllocator allo
                 }
                 break;
             }
+            case JXL_DEC_FRAME: {
+                // An animation's frames come whole (libjxl lays each over the ones before),
+                // each shown for its duration in the file's ticks.
+                JxlFrameHeader header{};
+                if (info.have_animation && info.animation.tps_numerator > 0 &&
+                    JxlDecoderGetFrameHeader(d, &header) == JXL_DEC_SUCCESS) {
+                    delayMs = int(std::min<quint64>(
+                        quint64(header.duration) * 1000 * info.animation.tps_denominator /
+                            info.animation.tps_numerator,
+                        kLongestFrameMs));
+                }
+                break;
+            }
             case JXL_DEC_NEED_IMAGE_OUT_BUFFER: {
                 const bool turned = info.orientation >= JXL_ORIENT_TRANSPOSE;
                 const int width = int(turned ? info.ysize : info.xsize);
                 const int height = int(turned ? info.xsize : info.ysize);
+                if (read.frames.size() >= kMostFrames) {
+                    return read;  // a longer animation plays its first frames
+                }
+                // All the frames count against the budget, as a WebP animation's do.
+                if (beyondBudget(width, height, read.frames.size() + 1, budget)) {
+                    return tooLarge();
+                }
                 out = raster(width, height, rgbaFormat(info.alpha_bits > 0), allocate);
                 size_t needed = 0;
                 if (out.isNull()) {
@@ -406,17 +431,24 @@ PhotoRead readJxl(QByteArrayView bytes, qint64 budget, PhotoRasterAllocator allo
                 break;
             }
             case JXL_DEC_FULL_IMAGE:
-                // The first frame of an animation is the picture.
                 if (out.isNull()) {
                     return invalid(QStringLiteral("JPEG XL file without a picture"));
                 }
                 read.frames.append(std::move(out));
-                read.delaysMs.append(0);
-                return read;
+                read.delaysMs.append(info.have_animation ? delayMs : 0);
+                if (!info.have_animation) {
+                    return read;
+                }
+                break;
             case JXL_DEC_NEED_MORE_INPUT:
-                return invalid(QStringLiteral("the JPEG XL file is cut short"));
+                // An animation cut short plays the frames it has.
+                return read.frames.isEmpty()
+                           ? invalid(QStringLiteral("the JPEG XL file is cut short"))
+                           : read;
             case JXL_DEC_SUCCESS:
-                return invalid(QStringLiteral("JPEG XL file without a picture"));
+                return read.frames.isEmpty()
+                           ? invalid(QStringLiteral("JPEG XL file without a picture"))
+                           : read;
             case JXL_DEC_ERROR:
             default:
                 return invalid(QStringLiteral("damaged JPEG XL file"));

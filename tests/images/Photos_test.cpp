@@ -483,7 +483,7 @@ TEST(Photos, NewFormatsProfilesAreShownInTheDisplaysColours) {
 }
 
 // An animated WebP keeps every frame, with its own delay, handed over from the helper.
-TEST(Photos, AnimatedWebPKeepsItsFramesAndDelays) {
+TEST(Photos, AnimatedWebPAndJpegXlKeepTheirFramesAndDelays) {
     SKIP_WITHOUT_FORMAT_TOOLS();
     QTemporaryDir dir;
     const QColor colours[] = {Qt::red, Qt::green, Qt::blue};
@@ -498,22 +498,33 @@ TEST(Photos, AnimatedWebPKeepsItsFramesAndDelays) {
     }
     const QString webp = dir.filePath("moving.webp");
     ASSERT_TRUE(run("img2webp", arguments + QStringList{"-o", webp}));
-    const DecodeResult result = DecodeImageFile(webp);
-    ASSERT_TRUE(result.ok()) << result.error().description.toStdString();
-    const auto animation = result.picture().animation();
-    ASSERT_NE(animation, nullptr);
-    ASSERT_EQ(animation->frames.size(), 3);
-    EXPECT_EQ(animation->delaysMs, (QList<int>{80, 250, 40}));
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(worstDifference(animation->frames[i].convertToFormat(QImage::Format_ARGB32),
-                                  frames[i].convertToFormat(QImage::Format_ARGB32)),
-                  0)
-            << i;
+    // The same frames as an animated GIF (delays in hundredths), which cjxl turns into an
+    // animated JPEG XL.
+    const QString gif = dir.filePath("moving.gif");
+    const QString jxl = dir.filePath("moving.jxl");
+    ASSERT_TRUE(run("convert", {"-delay", "8", dir.filePath("f0.png"), "-delay", "25",
+                                dir.filePath("f1.png"), "-delay", "4", dir.filePath("f2.png"),
+                                "-loop", "0", gif}));
+    ASSERT_TRUE(run("cjxl", {gif, jxl, "-d", "0"}));
+    for (const QString& file : {webp, jxl}) {
+        SCOPED_TRACE(file.toStdString());
+        const DecodeResult result = DecodeImageFile(file);
+        ASSERT_TRUE(result.ok()) << result.error().description.toStdString();
+        const auto animation = result.picture().animation();
+        ASSERT_NE(animation, nullptr);
+        ASSERT_EQ(animation->frames.size(), 3);
+        EXPECT_EQ(animation->delaysMs, (QList<int>{80, 250, 40}));
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(worstDifference(animation->frames[i].convertToFormat(QImage::Format_ARGB32),
+                                      frames[i].convertToFormat(QImage::Format_ARGB32)),
+                      0)
+                << i;
+        }
+        // Its frames count against the budget: all three do not fit where one would.
+        DecodeRequest small;
+        small.memoryBudget = 40 * 30 * 4 * 2;
+        EXPECT_EQ(DecodeImageFile(file, small).error().number, kErrOutOfMemory);
     }
-    // Its frames count against the budget: all three do not fit where one would.
-    DecodeRequest small;
-    small.memoryBudget = 40 * 30 * 4 * 2;
-    EXPECT_EQ(DecodeImageFile(webp, small).error().number, kErrOutOfMemory);
 }
 
 // A header declaring a size beyond the budget is refused from the header alone, before a library
