@@ -9,6 +9,7 @@
 #include <webp/decode.h>
 #include <webp/demux.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -24,8 +25,8 @@ namespace {
 // calling thread.
 constexpr int kHeifThreads = 2;
 constexpr int kAvifThreads = 2;
-// An animated JPEG XL plays at most this many frames (as many as the helper hands back), each
-// shown at most this long.
+// An animated JPEG XL or an AVIF image sequence plays at most this many frames (as many as the
+// helper hands back), each shown at most this long.
 constexpr qsizetype kMostFrames = 4096;
 constexpr quint64 kLongestFrameMs = 60000;
 
@@ -192,44 +193,66 @@ PhotoRead readAvif(QByteArrayView bytes, qint64 budget, PhotoRasterAllocator all
         return invalid(QString::fromUtf8(avifResultToString(result)));
     }
     const avifImage* header = decoder->image;
-    if (beyondBudget(header->width, header->height, 1, budget)) {
+    // An image sequence plays its frames (its first kMostFrames), all within the budget.
+    const qsizetype frames = decoder->imageCount > 1
+                                 ? std::min<qsizetype>(decoder->imageCount, kMostFrames)
+                                 : 1;
+    if (beyondBudget(header->width, header->height, frames, budget)) {
         return tooLarge();
-    }
-    result = avifDecoderNextImage(decoder.get());
-    if (result != AVIF_RESULT_OK) {
-        return invalid(QString::fromUtf8(avifResultToString(result)));
-    }
-    avifImage* image = decoder->image;
-    if (image->width == 0 || image->height == 0 ||
-        beyondBudget(image->width, image->height, 1, budget)) {
-        return image->width == 0 ? invalid(QStringLiteral("AVIF without a picture")) : tooLarge();
-    }
-    QImage out =
-        raster(int(image->width), int(image->height), rgbaFormat(decoder->alphaPresent), allocate);
-    if (out.isNull()) {
-        return tooLarge();
-    }
-    avifRGBImage rgb;
-    avifRGBImageSetDefaults(&rgb, image);
-    rgb.format = AVIF_RGB_FORMAT_RGBA;
-    rgb.depth = 8;
-    rgb.pixels = out.bits();
-    rgb.rowBytes = uint32_t(out.bytesPerLine());
-    result = avifImageYUVToRGB(image, &rgb);
-    if (result != AVIF_RESULT_OK) {
-        return invalid(QString::fromUtf8(avifResultToString(result)));
     }
     PhotoRead read;
-    if (image->icc.size > 0) {
-        read.iccProfile = QByteArray(reinterpret_cast<const char*>(image->icc.data),
-                                     qsizetype(image->icc.size));
+    for (qsizetype i = 0; i < frames; ++i) {
+        result = avifDecoderNextImage(decoder.get());
+        if (result != AVIF_RESULT_OK) {
+            // A sequence cut short plays the frames it has.
+            return read.frames.isEmpty() ? invalid(QString::fromUtf8(avifResultToString(result)))
+                                         : read;
+        }
+        avifImage* image = decoder->image;
+        if (image->width == 0 || image->height == 0 ||
+            beyondBudget(image->width, image->height, frames, budget)) {
+            return image->width == 0 ? invalid(QStringLiteral("AVIF without a picture"))
+                                     : tooLarge();
+        }
+        if (!read.frames.isEmpty() && QSize(int(image->width), int(image->height)) !=
+                                          read.frames.constFirst().size()) {
+            return read;  // frames of another size end the sequence
+        }
+        QImage out = raster(int(image->width), int(image->height),
+                            rgbaFormat(decoder->alphaPresent), allocate);
+        if (out.isNull()) {
+            return tooLarge();
+        }
+        avifRGBImage rgb;
+        avifRGBImageSetDefaults(&rgb, image);
+        rgb.format = AVIF_RGB_FORMAT_RGBA;
+        rgb.depth = 8;
+        rgb.pixels = out.bits();
+        rgb.rowBytes = uint32_t(out.bytesPerLine());
+        result = avifImageYUVToRGB(image, &rgb);
+        if (result != AVIF_RESULT_OK) {
+            return invalid(QString::fromUtf8(avifResultToString(result)));
+        }
+        if (i == 0) {
+            if (image->icc.size > 0) {
+                read.iccProfile = QByteArray(reinterpret_cast<const char*>(image->icc.data),
+                                             qsizetype(image->icc.size));
+            }
+            // libavif hands the pixels as coded; the picture is shown turned as its container
+            // says.
+            const int turns =
+                (image->transformFlags & AVIF_TRANSFORM_IROT) ? image->irot.angle : 0;
+            const int mirror =
+                (image->transformFlags & AVIF_TRANSFORM_IMIR) ? image->imir.mode : -1;
+            read.orientation = orientationOfTransforms(turns, mirror);
+        }
+        read.frames.append(std::move(out));
+        const double seconds = decoder->imageTiming.duration;
+        read.delaysMs.append(frames > 1 && seconds > 0
+                                 ? int(std::lround(std::min(seconds * 1000.0,
+                                                            double(kLongestFrameMs))))
+                                 : 0);
     }
-    // libavif hands the pixels as coded; the picture is shown turned as its container says.
-    const int turns = (image->transformFlags & AVIF_TRANSFORM_IROT) ? image->irot.angle : 0;
-    const int mirror = (image->transformFlags & AVIF_TRANSFORM_IMIR) ? image->imir.mode : -1;
-    read.orientation = orientationOfTransforms(turns, mirror);
-    read.frames.append(std::move(out));
-    read.delaysMs.append(0);
     return read;
 }
 

@@ -483,7 +483,7 @@ TEST(Photos, NewFormatsProfilesAreShownInTheDisplaysColours) {
 }
 
 // An animated WebP keeps every frame, with its own delay, handed over from the helper.
-TEST(Photos, AnimatedWebPAndJpegXlKeepTheirFramesAndDelays) {
+TEST(Photos, AnimatedWebPJpegXlAndAvifKeepTheirFramesAndDelays) {
     SKIP_WITHOUT_FORMAT_TOOLS();
     QTemporaryDir dir;
     const QColor colours[] = {Qt::red, Qt::green, Qt::blue};
@@ -506,7 +506,12 @@ TEST(Photos, AnimatedWebPAndJpegXlKeepTheirFramesAndDelays) {
                                 dir.filePath("f1.png"), "-delay", "4", dir.filePath("f2.png"),
                                 "-loop", "0", gif}));
     ASSERT_TRUE(run("cjxl", {gif, jxl, "-d", "0"}));
-    for (const QString& file : {webp, jxl}) {
+    // And as an AVIF image sequence, its durations in hundredths of a second.
+    const QString avif = dir.filePath("moving.avif");
+    ASSERT_TRUE(run("avifenc", {"-l", "--timescale", "100", "--duration", "8",
+                                dir.filePath("f0.png"), "--duration", "25", dir.filePath("f1.png"),
+                                "--duration", "4", dir.filePath("f2.png"), avif}));
+    for (const QString& file : {webp, jxl, avif}) {
         SCOPED_TRACE(file.toStdString());
         const DecodeResult result = DecodeImageFile(file);
         ASSERT_TRUE(result.ok()) << result.error().description.toStdString();
