@@ -499,10 +499,10 @@ DecodeResult decodeWithQt(const QString& path, const TypeKeyInfo& info,
                          meta);
 }
 
-// Formats our own readers and the platform's libraries decode from the file's bytes. Icons and
-// cursors keep those bytes, so that they can be saved back as they came.
 DecodeResult epsPicture(const QByteArray& bytes, const DecodeRequest& request, double dpi);
 
+// Formats our own readers and the platform's libraries decode from the file's bytes. Icons and
+// cursors keep those bytes, so that they can be saved back as they came.
 DecodeResult decodeBytesOf(const QByteArray* bytes, ImageDecoder decoder,
                            const DecodeRequest& request, double dpi) {
     const qint64 budget = request.memoryBudget;
@@ -625,12 +625,17 @@ DecodeResult epsPicture(QByteArrayView head, qint64 size, const EpsReader& read,
         return invalidPicture(why);
     }
     DecodeError error;
-    if (layout->tiff.present()) {
-        if (layout->tiff.length > request.memoryBudget) {
-            return outOfMemory();
+    // What is read must fit the budget before it is read.
+    auto readWithin = [&](qint64 offset, qint64 length, bool kept) -> std::optional<QByteArray> {
+        if (length > request.memoryBudget) {
+            error = outOfMemory();
+            return std::nullopt;
         }
+        return read(offset, length, kept, &error);
+    };
+    if (layout->tiff.present()) {
         const std::optional<QByteArray> tiff =
-            read(layout->tiff.offset, layout->tiff.length, false, &error);
+            readWithin(layout->tiff.offset, layout->tiff.length, false);
         if (!tiff) {
             return error;
         }
@@ -641,11 +646,8 @@ DecodeResult epsPicture(QByteArrayView head, qint64 size, const EpsReader& read,
                          readEmbeddedMetadata(*tiff), request.displayProfile);
     }
     if (layout->wmf.present()) {
-        if (layout->wmf.length > request.memoryBudget) {
-            return outOfMemory();
-        }
         const std::optional<QByteArray> wmf =
-            read(layout->wmf.offset, layout->wmf.length, true, &error);
+            readWithin(layout->wmf.offset, layout->wmf.length, true);
         if (!wmf) {
             return error;
         }
@@ -653,9 +655,8 @@ DecodeResult epsPicture(QByteArrayView head, qint64 size, const EpsReader& read,
     }
     // No preview: Ghostscript renders the PostScript, but only after its bounding box has
     // shown the result fits the budget.
-    const std::optional<QByteArray> ps = read(
-        layout->postscript.offset, std::min<qint64>(layout->postscript.length, 64 * 1024), false,
-        &error);
+    const std::optional<QByteArray> ps = readWithin(
+        layout->postscript.offset, std::min<qint64>(layout->postscript.length, 64 * 1024), false);
     if (!ps) {
         return error;
     }
@@ -669,10 +670,7 @@ DecodeResult epsPicture(QByteArrayView head, qint64 size, const EpsReader& read,
     if (!ghostscriptAvailable()) {
         return invalidPicture(QStringLiteral("no preview, and Ghostscript is not installed"));
     }
-    if (size > request.memoryBudget) {
-        return outOfMemory();
-    }
-    const std::optional<QByteArray> whole = read(0, size, false, &error);
+    const std::optional<QByteArray> whole = readWithin(0, size, false);
     if (!whole) {
         return error;
     }

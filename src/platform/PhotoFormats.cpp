@@ -458,7 +458,7 @@ PhotoRead readJxl(QByteArrayView bytes, qint64 budget, PhotoRasterAllocator allo
                     return invalid(QStringLiteral("JPEG XL file without a picture"));
                 }
                 read.frames.append(std::move(out));
-                read.delaysMs.append(info.have_animation ? delayMs : 0);
+                read.delaysMs.append(delayMs);  // 0 for a still picture
                 if (!info.have_animation) {
                     return read;
                 }
