@@ -155,37 +155,56 @@ std::optional<Answer> decodeAnswer(const QByteArray& bytes) {
     return a;
 }
 
-// The file's bytes as one open file held them, in sealed memory the job maps read-only.
-std::optional<SharedMemory> readIntoSharedMemory(const QString& path, qint64 budget,
+// A picture file, open for reading, with the size it had when it was opened.
+class OpenPictureFile final {
+public:
+    OpenPictureFile(int fd, qint64 size) : m_fd(fd), m_size(size) {}
+    ~OpenPictureFile() { ::close(m_fd); }
+    OpenPictureFile(const OpenPictureFile&) = delete;
+    OpenPictureFile& operator=(const OpenPictureFile&) = delete;
+
+    int fd() const { return m_fd; }
+    qint64 size() const { return m_size; }
+
+private:
+    int m_fd;
+    qint64 m_size;
+};
+
+// The file opened, if it can be and is neither empty nor larger than the budget.
+std::unique_ptr<OpenPictureFile> openPictureFile(const QString& path, qint64 budget,
                                                  DecodeError* error) {
     const int fd = openForReadingFd(path);
     if (fd < 0) {
         *error = accessError();
-        return std::nullopt;
+        return nullptr;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        ::close(fd);
+    const bool known = ::fstat(fd, &st) == 0;
+    auto file = std::make_unique<OpenPictureFile>(fd, known ? qint64(st.st_size) : 0);
+    if (!known) {
         *error = accessError();
-        return std::nullopt;
+        return nullptr;
     }
-    if (st.st_size > budget) {
-        ::close(fd);
+    if (file->size() > budget) {
         *error = outOfMemory();
-        return std::nullopt;
+        return nullptr;
     }
-    if (st.st_size <= 0) {
-        ::close(fd);
+    if (file->size() <= 0) {
         *error = invalidPicture(QStringLiteral("empty file"));
-        return std::nullopt;
+        return nullptr;
     }
-    std::optional<SharedMemory> memory = SharedMemory::sealedCopyOf(fd, std::size_t(st.st_size));
-    const int failure = errno;
-    ::close(fd);
+    return file;
+}
+
+// The open file's bytes, in sealed memory a job maps read-only and the program keeps.
+std::optional<SharedMemory> readIntoSharedMemory(const OpenPictureFile& file, DecodeError* error) {
+    std::optional<SharedMemory> memory =
+        SharedMemory::sealedCopyOf(file.fd(), std::size_t(file.size()));
     if (!memory) {
         // Shrunk while it was read: what is missing would read as zeros.
-        *error = failure == ENODATA ? invalidPicture(QStringLiteral("file shorter than expected"))
-                                    : outOfMemory();
+        *error = errno == ENODATA ? invalidPicture(QStringLiteral("file shorter than expected"))
+                                  : outOfMemory();
         return std::nullopt;
     }
     return memory;
@@ -572,7 +591,7 @@ struct JobReply {
     SandboxReply reply;
     Answer answer;
 };
-std::optional<JobReply> runJob(SandboxClient& client, const Job& job, const SharedMemory& input,
+std::optional<JobReply> runJob(SandboxClient& client, const Job& job, SandboxInput input,
                                const SandboxLimits& limits, DecodeError* error) {
     QString failure;
     std::optional<SandboxReply> reply = client.run(encodeJob(job), input, limits, &failure);
@@ -633,8 +652,8 @@ DecodeResult metafileInHelper(std::shared_ptr<const SharedMemory> shared,
     const SharedMemory& input = *shared;
     const Job job = layoutJob(JobMode::MetafileLayout, ImageDecoder::Metafile, "emf", request, dpi);
     DecodeError error;
-    const std::optional<JobReply> done =
-        runJob(*sandboxClient(), job, input, limitsFor(ImageDecoder::Metafile, request), &error);
+    const std::optional<JobReply> done = runJob(*sandboxClient(), job, SandboxInput::memory(input),
+                                                limitsFor(ImageDecoder::Metafile, request), &error);
     if (!done) {
         return error;
     }
@@ -665,7 +684,8 @@ DecodeResult svgInHelper(std::shared_ptr<const SharedMemory> shared, const Decod
     const Job job = layoutJob(JobMode::SvgLayout, ImageDecoder::Svg, "svg", request, dpi);
     DecodeError error;
     const std::optional<JobReply> done =
-        runJob(*sandboxClient(), job, *shared, limitsFor(ImageDecoder::Svg, request), &error);
+        runJob(*sandboxClient(), job, SandboxInput::memory(*shared),
+               limitsFor(ImageDecoder::Svg, request), &error);
     if (!done) {
         return error;
     }
@@ -732,9 +752,21 @@ bool decodesInHelper(ImageDecoder decoder) {
 DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
                             const DecodeRequest& request, double dpi) {
     DecodeError error;
-    std::optional<SharedMemory> input = readIntoSharedMemory(path, request.memoryBudget, &error);
-    if (!input) {
+    const std::unique_ptr<OpenPictureFile> file =
+        openPictureFile(path, request.memoryBudget, &error);
+    if (!file) {
         return error;
+    }
+    // Pictures played again at each size they are shown at, and icons, which are saved back as
+    // they came, keep their bytes: read once, into sealed memory. The job of any other picture
+    // reads the file itself, and nothing is copied here.
+    std::optional<SharedMemory> input;
+    if (info.decoder == ImageDecoder::Metafile || info.decoder == ImageDecoder::Svg ||
+        info.decoder == ImageDecoder::Icon) {
+        input = readIntoSharedMemory(*file, &error);
+        if (!input) {
+            return error;
+        }
     }
     if (info.decoder == ImageDecoder::Metafile) {
         if (!sandboxClient()->start()) {
@@ -770,7 +802,9 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
         return helperMissing();
     }
     const std::optional<JobReply> done =
-        runJob(*client, job, *input, limitsFor(info.decoder, request), &error);
+        runJob(*client, job,
+               input ? SandboxInput::memory(*input) : SandboxInput::file(file->fd(), file->size()),
+               limitsFor(info.decoder, request), &error);
     if (!done) {
         return error;
     }
@@ -794,7 +828,8 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
     const auto kind = PictureKind(answer->kind);
     if (info.decoder == ImageDecoder::Eps &&
         (kind == PictureKind::Metafile || kind == PictureKind::EnhancedMetafile)) {
-        return epsMetafileInHelper(*input, request, dpi);
+        input = readIntoSharedMemory(*file, &error);
+        return input ? epsMetafileInHelper(*input, request, dpi) : DecodeResult(error);
     }
     if (kind != PictureKind::Bitmap && kind != PictureKind::Icon) {
         return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
@@ -813,7 +848,7 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
     }
     // Icons keep their bytes, to be saved back as they came.
     QByteArray original;
-    if (kind == PictureKind::Icon) {
+    if (kind == PictureKind::Icon && input) {
         original =
             QByteArray(reinterpret_cast<const char*>(input->constData()), qsizetype(input->size()));
     }

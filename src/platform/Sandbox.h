@@ -47,6 +47,17 @@ struct SandboxReply {
 
 // The program's side: one helper, started on the first job (or by start()) and again whenever
 // it went away. Safe to use from several threads; jobs run side by side.
+// What a job reads: sealed shared memory, or a file the program opened for reading, of which
+// the job reads the bytes the program found there (fewer when it shrinks meanwhile). A file is
+// for a job that reads its input once: the program then copies nothing.
+struct SandboxInput {
+    int fd = -1;
+    qint64 fileSize = -1;  // -1 for shared memory
+
+    static SandboxInput memory(const SharedMemory& m) { return {m.fd(), -1}; }
+    static SandboxInput file(int fd, qint64 size) { return {fd, size}; }
+};
+
 class SandboxClient final {
 public:
     explicit SandboxClient(QString program);
@@ -59,6 +70,8 @@ public:
     // job ended without answering.
     std::optional<SandboxReply> run(QByteArrayView message, const SharedMemory& input,
                                     const SandboxLimits& limits, QString* failure);
+    std::optional<SandboxReply> run(QByteArrayView message, SandboxInput input,
+                                    const SandboxLimits& limits, QString* failure);
     // Starts the helper ahead of the first job.
     bool start(QString* failure = nullptr);
     // The helper's process while it runs, else 0.
@@ -70,7 +83,7 @@ private:
     void stopLocked();
     bool sendLocked(QByteArrayView envelope, int inputFd, int replyFd);
     // One try; *sentOn is the control socket the job went out on, -1 when it did not.
-    std::optional<SandboxReply> runOnce(QByteArrayView message, const SharedMemory& input,
+    std::optional<SandboxReply> runOnce(QByteArrayView message, SandboxInput input,
                                         const SandboxLimits& limits, QString* failure, int* sentOn);
     // Whether the helper the job went to through that socket has gone (and is let go).
     bool helperGone(int control);

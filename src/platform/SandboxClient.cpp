@@ -140,6 +140,11 @@ bool SandboxClient::sendLocked(QByteArrayView envelope, int inputFd, int replyFd
 
 std::optional<SandboxReply> SandboxClient::run(QByteArrayView message, const SharedMemory& input,
                                                const SandboxLimits& limits, QString* failure) {
+    return run(message, SandboxInput::memory(input), limits, failure);
+}
+
+std::optional<SandboxReply> SandboxClient::run(QByteArrayView message, SandboxInput input,
+                                               const SandboxLimits& limits, QString* failure) {
     int sentOn = -1;
     std::optional<SandboxReply> reply = runOnce(message, input, limits, failure, &sentOn);
     if (!reply && sentOn >= 0 && helperGone(sentOn)) {
@@ -164,12 +169,11 @@ bool SandboxClient::helperGone(int control) {
     return true;
 }
 
-std::optional<SandboxReply> SandboxClient::runOnce(QByteArrayView message,
-                                                   const SharedMemory& input,
+std::optional<SandboxReply> SandboxClient::runOnce(QByteArrayView message, SandboxInput input,
                                                    const SandboxLimits& limits, QString* failure,
                                                    int* sentOn) {
     *sentOn = -1;
-    if (message.size() > kSandboxMessageMax || input.fd() < 0) {
+    if (message.size() > kSandboxMessageMax || input.fd < 0) {
         setFailure(failure, QStringLiteral("job too large for the helper"));
         return std::nullopt;
     }
@@ -180,6 +184,7 @@ std::optional<SandboxReply> SandboxClient::runOnce(QByteArrayView message,
     header.runsPrograms = limits.runsPrograms ? 1 : 0;
     header.messageLength = quint32(message.size());
     header.answerMemoryHint = m_lastAnswerBytes.load();
+    header.inputFileSize = input.fileSize < 0 ? -1 : input.fileSize;
     QByteArray envelope(reinterpret_cast<const char*>(&header), sizeof header);
     envelope.append(message.data(), message.size());
 
@@ -192,11 +197,11 @@ std::optional<SandboxReply> SandboxClient::runOnce(QByteArrayView message,
     {
         std::lock_guard lock(m_mutex);
         bool sent =
-            (m_control >= 0 || startLocked(failure)) && sendLocked(envelope, input.fd(), pair[1]);
+            (m_control >= 0 || startLocked(failure)) && sendLocked(envelope, input.fd, pair[1]);
         if (!sent && m_control >= 0) {
             // The helper went away since the last job (or never came up): a new one.
             stopLocked();
-            sent = startLocked(failure) && sendLocked(envelope, input.fd(), pair[1]);
+            sent = startLocked(failure) && sendLocked(envelope, input.fd, pair[1]);
             if (!sent && failure && failure->isEmpty()) {
                 *failure = errnoText("sending the job");
             }

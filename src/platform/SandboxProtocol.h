@@ -1,8 +1,9 @@
 #pragma once
 // The messages between the program and its decoding helper (Sandbox.h). The program sends a
 // job as one packet on the helper's control socket: this header, then the job's own message,
-// with two descriptors: the job's input (sealed shared memory) and the socket the answer goes
-// to. The answer is one packet on that socket: the message, and at most one descriptor.
+// with two descriptors: the job's input (sealed shared memory, or a file the program opened for
+// reading) and the socket the answer goes to. The answer is one packet on that socket: the message,
+// and at most one descriptor.
 
 #include <sys/socket.h>
 
@@ -14,7 +15,7 @@
 namespace gv::sandbox {
 
 inline constexpr quint32 kMagic = 0x47565342;  // "GVSB"
-inline constexpr quint32 kVersion = 2;
+inline constexpr quint32 kVersion = 3;
 
 struct JobHeader {
     quint32 magic = kMagic;
@@ -27,6 +28,9 @@ struct JobHeader {
     // The size of the memory the program's last answer came in: processes made ready after
     // this job hold that much, allocated, for their job's answer.
     qint64 answerMemoryHint = 0;
+    // -1: the input is sealed shared memory. Otherwise it is a file opened for reading, of which
+    // the job reads this many bytes (the size the program found) itself.
+    qint64 inputFileSize = -1;
 };
 
 // Sends one packet with two descriptors (a job's input and the socket its answer goes to);

@@ -3,8 +3,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
@@ -20,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -32,8 +35,12 @@ namespace {
 
 using sandbox::JobHeader;
 
-// A process that waits holds no more memory than this for its answer.
+// A process that waits holds no more memory than this for its answer, and no more than this
+// for its input file.
 constexpr qint64 kMostAnswerMemoryAhead = qint64(64) << 20;
+constexpr qint64 kMostInputMemoryAhead = qint64(64) << 20;
+// ... and no more than this for the job's own allocations.
+constexpr std::size_t kMostHeapAhead = std::size_t(32) << 20;
 // How long a ready process may take to say it has its job (it answers at once; a loaded machine
 // can delay it): past that it counts as gone, and the job goes to another.
 constexpr int kTakeJobMs = 2000;
@@ -241,11 +248,88 @@ bool jobTaken(int socket) {
     return ready > 0 && ::recv(socket, &taken, 1, MSG_DONTWAIT) == 1 && taken == 1;
 }
 
+// Memory for a job's input file, mapped (every page allocated) while the process waits, as
+// large as the last job's input was.
+struct InputMemory {
+    char* data = nullptr;
+    std::size_t size = 0;
+};
+
+InputMemory mapInputMemory(std::size_t size) {
+    if (size == 0) {
+        return {};
+    }
+    void* map = ::mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    return map == MAP_FAILED ? InputMemory{} : InputMemory{static_cast<char*>(map), size};
+}
+
+// The job's input file, read here: `size` bytes from its start (what the program found there),
+// or what it still holds when it shrank meanwhile. Read, never mapped: a file that another
+// program cuts short must not fault this process's reads. nullopt when it is not a file that
+// can be read.
+std::optional<QByteArrayView> readInputFile(int fd, qint64 size, InputMemory ahead) {
+    struct stat st {};
+    if (size < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    InputMemory memory =
+        std::size_t(size) <= ahead.size ? ahead : mapInputMemory(std::size_t(size));
+    if (size > 0 && !memory.data) {
+        return std::nullopt;
+    }
+    qint64 got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(fd, memory.data + got, std::size_t(size - got), off_t(got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return std::nullopt;
+        }
+        if (n == 0) {
+            break;
+        }
+        got += n;
+    }
+    return QByteArrayView(memory.data, qsizetype(got));
+}
+
+// Memory for the job's own allocations (a decoder's raster, its buffers), taken from the system
+// and written once while the process waits: the job then writes pages that exist rather than
+// fault in each one. Blocks up to 32 MB come from this heap, and it is never given back.
+void prepareHeap(std::size_t size) {
+    size = std::min(size, kMostHeapAhead);
+    if (size == 0) {
+        return;
+    }
+    ::mallopt(M_MMAP_THRESHOLD, int(kMostHeapAhead));
+    ::mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
+    constexpr std::size_t kBlock = std::size_t(4) << 20;
+    std::vector<char*> blocks;
+    blocks.reserve(size / kBlock + 1);
+    const auto page = std::size_t(::sysconf(_SC_PAGESIZE));
+    for (std::size_t done = 0; done < size; done += kBlock) {
+        auto* block = static_cast<char*>(std::malloc(kBlock));
+        if (!block) {
+            break;
+        }
+        for (std::size_t i = 0; i < kBlock; i += page) {
+            reinterpret_cast<volatile char*>(block)[i] = 0;
+        }
+        blocks.push_back(block);
+    }
+    // Freed in reverse, they join into the heap's free top, where the next blocks come from.
+    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) {
+        std::free(*it);
+    }
+}
+
 // A job's own process, from the fork to its end: confined first, then it waits for its one
 // job, so that neither the fork nor the confinement is on the path of the job.
 [[noreturn]] void runChild(int socket, int folder, const QByteArray& folderPath,
-                           const Confines& confines, qint64 answerMemory, Confinement& confinement,
-                           const SandboxHandler& handler, pid_t server) {
+                           const Confines& confines, qint64 answerMemory, qint64 inputMemory,
+                           Confinement& confinement, const SandboxHandler& handler, pid_t server) {
     sigset_t none;
     sigemptyset(&none);
     ::signal(SIGCHLD, SIG_DFL);
@@ -282,6 +366,9 @@ bool jobTaken(int socket) {
     if (answerMemory > 0) {
         SharedMemory::reserveAhead(std::size_t(std::min(answerMemory, kMostAnswerMemoryAhead)));
     }
+    const InputMemory inputAhead =
+        mapInputMemory(std::size_t(std::clamp<qint64>(inputMemory, 0, kMostInputMemoryAhead)));
+    prepareHeap(std::size_t(std::max<qint64>(answerMemory, 0)));
     Received job;
     int got;
     do {
@@ -298,12 +385,24 @@ bool jobTaken(int socket) {
     }
     ::close(socket);
     ::prctl(PR_SET_NAME, "gvsandbox job");
-    std::optional<SharedMemory> input = SharedMemory::adoptSealed(job.input, 0);
-    if (!input) {
-        ::_exit(4);
-    }
-    const QByteArrayView bytes(reinterpret_cast<const char*>(input->constData()),
+    std::optional<SharedMemory> input;
+    QByteArrayView bytes;
+    if (job.header.inputFileSize >= 0) {
+        const std::optional<QByteArrayView> read =
+            readInputFile(job.input, job.header.inputFileSize, inputAhead);
+        ::close(job.input);
+        if (!read) {
+            ::_exit(4);
+        }
+        bytes = *read;
+    } else {
+        input = SharedMemory::adoptSealed(job.input, 0);
+        if (!input) {
+            ::_exit(4);
+        }
+        bytes = QByteArrayView(reinterpret_cast<const char*>(input->constData()),
                                qsizetype(input->size()));
+    }
     std::optional<SharedMemory> memory;
     const QByteArray answer = handler.answer(job.message, bytes, &memory);
     // Sealed without being mapped again here: this process never reads it after.
@@ -357,6 +456,9 @@ public:
         m_lastConfines = wanted;
         m_lastActivity = nowMs();
         m_answerMemory = job.header.answerMemoryHint;
+        if (job.header.inputFileSize >= 0) {
+            m_inputMemory = job.header.inputFileSize;
+        }
         m_startsSinceJob = 0;
         for (int tries = 0; tries < 3; ++tries) {
             auto child = std::find_if(m_children.begin(), m_children.end(), [&](const Child& c) {
@@ -493,8 +595,8 @@ private:
                 }
             }
             ::close(pair[0]);
-            runChild(pair[1], folder, path, confines, m_answerMemory, m_confinement, m_handler,
-                     m_server);
+            runChild(pair[1], folder, path, confines, m_answerMemory, m_inputMemory, m_confinement,
+                     m_handler, m_server);
         }
         if (folder >= 0) {
             ::close(folder);
@@ -537,6 +639,7 @@ private:
     int m_startsSinceJob = 0;
     qint64 m_lastActivity = 0;
     qint64 m_answerMemory = 0;
+    qint64 m_inputMemory = 0;
     quint64 m_counter = 0;
 };
 

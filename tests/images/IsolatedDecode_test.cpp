@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -345,6 +346,41 @@ TEST(IsolatedDecode, AReadyProcessKilledWhileItWaitsIsReplacedAndTheNextFileDeco
         return !now.empty() && std::none_of(now.begin(), now.end(),
                                             [&](pid_t pid) { return killed.count(pid) > 0; });
     }));
+}
+
+// A job given the file itself reads it when its turn comes: as far as the program found it, or
+// as far as it still goes when another program cut it meanwhile; never what was added after.
+TEST(IsolatedDecode, AJobReadsItsFileAsFarAsTheProgramFoundItAndNoFurther) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("file.pcx"));
+    const QByteArray bytes = "GVSANDBOX-TEST size " + QByteArray(64 * 1024, 'x');
+    ASSERT_TRUE(writeBytes(path, bytes));
+    gv::SandboxClient client(QStringLiteral(GLIMVANE_BINARY_DIR "/gvsandbox_test"));
+    auto told = [&](gv::SandboxInput input) {
+        const std::optional<gv::SandboxReply> reply =
+            client.run("job", input, gv::SandboxLimits(), nullptr);
+        return reply ? reply->message : QByteArray("no answer");
+    };
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(told(gv::SandboxInput::file(fd, bytes.size())),
+              "input=" + QByteArray::number(bytes.size()));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write(QByteArray(4096, 'y'));
+    file.flush();
+    EXPECT_EQ(told(gv::SandboxInput::file(fd, bytes.size())),
+              "input=" + QByteArray::number(bytes.size()));
+    ASSERT_TRUE(file.resize(1000));
+    EXPECT_EQ(told(gv::SandboxInput::file(fd, bytes.size())), "input=1000");
+    ::close(fd);
+    // Only a file is read so: anything else sent as one ends the job without an answer.
+    int pipeFds[2];
+    ASSERT_EQ(::pipe2(pipeFds, O_CLOEXEC), 0);
+    ASSERT_EQ(::write(pipeFds[1], bytes.constData(), 100), 100);
+    EXPECT_EQ(told(gv::SandboxInput::file(pipeFds[0], 100)), "no answer");
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
 }
 
 TEST(IsolatedDecode, TheHelperAndItsProcessesEndWhenTheProgramIsKilled) {

@@ -1,15 +1,15 @@
 // The decoding helper with faults on request: a file that starts with "GVSANDBOX-TEST " and a
-// command makes the job crash, spin, grab memory, try to reach beyond its folder or tell its
-// process, so that the tests see what the program makes of a decoder that does so. Any other
-// file is decoded as the real helper does.
+// command makes the job crash, spin, grab memory, try to reach beyond its folder, tell its
+// process or tell how many bytes of input it got, so that the tests see what the program makes
+// of a decoder that does so. Any other file is decoded as the real helper does.
 
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <sys/un.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QGuiApplication>
@@ -88,6 +88,8 @@ QByteArray answer(const gv::SandboxHandler& real, QByteArrayView message, QByteA
         return gv::decodingFailureAnswer(1, QStringLiteral("grabbed 64 GiB"));
     } else if (command == "escape") {
         return tryEscape(words);
+    } else if (command == "size") {
+        return "input=" + QByteArray::number(input.size());
     } else if (command == "pid") {
         return gv::decodingFailureAnswer(1, QStringLiteral("pid=%1").arg(::getpid()));
     }
