@@ -65,9 +65,9 @@ public:
     SandboxClient(const SandboxClient&) = delete;
     SandboxClient& operator=(const SandboxClient&) = delete;
 
-    // Runs one job on the input (sealed shared memory the job maps read-only) and waits for
-    // its answer. nullopt, with *failure saying why, when the helper cannot be started or the
-    // job ended without answering.
+    // Runs one job on the input (sealed shared memory the job maps read-only, or a file it
+    // reads) and waits for its answer. nullopt, with *failure saying why, when the helper
+    // cannot be started or the job ended without answering.
     std::optional<SandboxReply> run(QByteArrayView message, const SharedMemory& input,
                                     const SandboxLimits& limits, QString* failure);
     std::optional<SandboxReply> run(QByteArrayView message, SandboxInput input,
