@@ -143,7 +143,7 @@ DecodeError tiffModuleMissing() {
 RasterRead readTiffBytes(QByteArrayView bytes, qint64 budget) {
     QString why;
     bool tooLarge = false;
-    std::optional<QImage> image = readTiff(bytes, budget, &why, &tooLarge);
+    std::optional<QImage> image = readTiff(bytes, budget, &why, &tooLarge, &newRaster);
     return fromLibrary(std::move(image), std::move(why), tooLarge);
 }
 

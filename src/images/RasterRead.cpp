@@ -31,6 +31,10 @@ void setRasterAllocator(RasterAllocator allocator) {
     g_allocator = allocator;
 }
 
+QImage newRaster(int width, int height, QImage::Format format) {
+    return g_allocator ? g_allocator(width, height, format) : QImage(width, height, format);
+}
+
 namespace {
 
 RasterRead allocateWith(RasterAllocator allocator, qint64 width, qint64 height,

@@ -38,6 +38,9 @@ RasterRead allocateWorkRaster(qint64 width, qint64 height, QImage::Format format
 // memory it can hand over as it is. nullptr (the default) for ordinary images.
 using RasterAllocator = QImage (*)(int width, int height, QImage::Format format);
 void setRasterAllocator(RasterAllocator allocator);
+// A raster from that allocator (ordinary memory by default); null when it has no room. For
+// decoders of the platform's libraries that allocate their raster themselves.
+QImage newRaster(int width, int height, QImage::Format format);
 
 // An ARGB32 image whose alpha is zero everywhere was written by a program that left the channel
 // unused; it is shown opaque, as the format's reference decoders show it. Returns whether the

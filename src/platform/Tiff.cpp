@@ -407,7 +407,12 @@ Outcome tooLarge() {
 }
 
 // Reads every strip or tile (each plane's, for planar files) and makes the pixels it covers.
-Outcome readPlain(TIFF* tif, const Layout& l, qint64 budget, MemoryFile& file) {
+QImage newImage(TiffRasterAllocator allocate, int width, int height, QImage::Format format) {
+    return allocate ? allocate(width, height, format) : QImage(width, height, format);
+}
+
+Outcome readPlain(TIFF* tif, const Layout& l, qint64 budget, MemoryFile& file,
+                  TiffRasterAllocator allocate) {
     PixelMaker make(l, tif);
     if (!make.valid()) {
         return fail(file.message.empty() ? "unreadable colour map or white point" : file.message);
@@ -436,10 +441,10 @@ Outcome readPlain(TIFF* tif, const Layout& l, qint64 budget, MemoryFile& file) {
     }
     const qint64 chunkBytes = rowBytes * chunkHeight;
     Outcome out;
-    out.image = QImage(int(l.width), int(l.height),
-                       l.alphaSample < 0 ? QImage::Format_RGB32
-                       : l.associated    ? QImage::Format_ARGB32_Premultiplied
-                                         : QImage::Format_ARGB32);
+    out.image = newImage(allocate, int(l.width), int(l.height),
+                         l.alphaSample < 0 ? QImage::Format_RGB32
+                         : l.associated    ? QImage::Format_ARGB32_Premultiplied
+                                           : QImage::Format_ARGB32);
     if (out.image.isNull()) {
         return tooLarge();
     }
@@ -519,7 +524,7 @@ bool reducedImage(TIFF* tif) {
     return TIFFGetField(tif, TIFFTAG_SUBFILETYPE, &type) && (type & FILETYPE_REDUCEDIMAGE);
 }
 
-Outcome decode(TIFF* tif, qint64 budget, MemoryFile& file) {
+Outcome decode(TIFF* tif, qint64 budget, MemoryFile& file, TiffRasterAllocator allocate) {
     // The first full-size image; thumbnails that come before it are skipped.
     int index = 0;
     while (reducedImage(tif) && index < kMaxDirectories && TIFFReadDirectory(tif)) {
@@ -599,10 +604,11 @@ Outcome decode(TIFF* tif, qint64 budget, MemoryFile& file) {
         l.alphaSample = 3;
         l.associated = true;
     }
-    return readPlain(tif, l, budget, file);
+    return readPlain(tif, l, budget, file, allocate);
 }
 
-std::optional<QImage> read(QByteArrayView bytes, qint64 budget, QString* why, bool* tooLargeOut) {
+std::optional<QImage> read(QByteArrayView bytes, qint64 budget, QString* why, bool* tooLargeOut,
+                           TiffRasterAllocator allocate) {
     MemoryFile file;
     file.data = reinterpret_cast<const uchar*>(bytes.data());
     file.size = toff_t(bytes.size());
@@ -617,7 +623,7 @@ std::optional<QImage> read(QByteArrayView bytes, qint64 budget, QString* why, bo
         const std::unique_ptr<TIFF, TiffCloser> tif(
             TIFFClientOpenExt("image", "r", &file, readProc, writeProc, seekProc, closeProc,
                               sizeProc, mapProc, unmapProc, options.get()));
-        outcome = tif ? decode(tif.get(), budget, file)
+        outcome = tif ? decode(tif.get(), budget, file, allocate)
                       : fail(file.message.empty() ? "not a TIFF file" : file.message);
     }
     if (tooLargeOut) {

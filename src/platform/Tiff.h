@@ -16,8 +16,11 @@ namespace gv {
 // interface reads besides (YCbCr, old-style JPEG, LogLuv). Refuses, setting *tooLarge, an
 // image whose 4-byte pixels would pass `budget` bytes, before allocating for it. The rows come
 // as stored: turning them by the file's orientation is the caller's work, as for every format.
+// The image comes in memory from `allocate` where one is given (the decoding helper's shared
+// memory), else in ordinary memory.
+using TiffRasterAllocator = QImage (*)(int width, int height, QImage::Format format);
 std::optional<QImage> readTiff(QByteArrayView bytes, qint64 budget, QString* why,
-                               bool* tooLarge = nullptr);
+                               bool* tooLarge = nullptr, TiffRasterAllocator allocate = nullptr);
 
 // Whether the TIFF module is there to be loaded (a broken installation may lack it).
 bool tiffDecoderAvailable();
@@ -26,11 +29,11 @@ QString tiffModuleName();
 
 // What the module hands back from glimvane_tiff_plugin(); the version guards against a module
 // left over from another build.
-inline constexpr int kTiffPluginVersion = 2;
+inline constexpr int kTiffPluginVersion = 3;
 struct TiffPlugin {
     int version;
     std::optional<QImage> (*read)(QByteArrayView bytes, qint64 budget, QString* why,
-                                  bool* tooLarge);
+                                  bool* tooLarge, TiffRasterAllocator allocate);
 };
 
 }  // namespace gv

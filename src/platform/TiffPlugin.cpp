@@ -33,12 +33,13 @@ QString tiffModuleName() {
     return QString::fromLatin1(kPluginName);
 }
 
-std::optional<QImage> readTiff(QByteArrayView bytes, qint64 budget, QString* why, bool* tooLarge) {
+std::optional<QImage> readTiff(QByteArrayView bytes, qint64 budget, QString* why, bool* tooLarge,
+                               TiffRasterAllocator allocate) {
     if (tooLarge) {
         *tooLarge = false;
     }
     if (const TiffPlugin* p = plugin()) {
-        return p->read(bytes, budget, why, tooLarge);
+        return p->read(bytes, budget, why, tooLarge, allocate);
     }
     if (why) {
         *why = QStringLiteral("The TIFF decoder module %1 is missing")
