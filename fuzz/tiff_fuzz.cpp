@@ -21,6 +21,18 @@ void check(bool condition) {
     }
 }
 
+// As the decoding helper gives rasters: in memory the image does not own.
+QImage outsideRaster(int width, int height, QImage::Format format) {
+    const qsizetype bytesPerLine =
+        (qsizetype(width) * QImage::toPixelFormat(format).bitsPerPixel() + 31) / 32 * 4;
+    void* memory = std::malloc(std::size_t(bytesPerLine) * std::size_t(height));
+    if (!memory) {
+        return QImage();
+    }
+    return QImage(static_cast<uchar*>(memory), width, height, bytesPerLine, format, std::free,
+                  memory);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -28,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QString why;
     bool tooLarge = false;
     const std::optional<QImage> image =
-        glimvane_tiff_plugin()->read(bytes, kBudget, &why, &tooLarge);
+        glimvane_tiff_plugin()->read(bytes, kBudget, &why, &tooLarge, &outsideRaster);
     if (!image) {
         check(!why.isEmpty());
         return 0;
