@@ -368,7 +368,11 @@ void prepareHeap(std::size_t size) {
     }
     const InputMemory inputAhead =
         mapInputMemory(std::size_t(std::clamp<qint64>(inputMemory, 0, kMostInputMemoryAhead)));
-    prepareHeap(std::size_t(std::max<qint64>(answerMemory, 0)));
+    // A job on a file decodes it with buffers of its own; a job on shared memory (a metafile's
+    // render, a drawing's) draws straight into the answer's memory and needs no more.
+    if (inputMemory > 0) {
+        prepareHeap(std::size_t(std::max<qint64>(answerMemory, 0)));
+    }
     Received job;
     int got;
     do {
@@ -456,9 +460,7 @@ public:
         m_lastConfines = wanted;
         m_lastActivity = nowMs();
         m_answerMemory = job.header.answerMemoryHint;
-        if (job.header.inputFileSize >= 0) {
-            m_inputMemory = job.header.inputFileSize;
-        }
+        m_inputMemory = std::max<qint64>(job.header.inputFileSize, 0);
         m_startsSinceJob = 0;
         for (int tries = 0; tries < 3; ++tries) {
             auto child = std::find_if(m_children.begin(), m_children.end(), [&](const Child& c) {
