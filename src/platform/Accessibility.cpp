@@ -2,14 +2,13 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QDBusReply>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
 #include <QList>
+#include <algorithm>
 
 namespace gv {
 namespace {
@@ -19,8 +18,9 @@ constexpr const char* kConnectionName = "glimvane-a11y";
 constexpr uint kRoleFrame = 23;
 constexpr uint kRoleText = 61;
 constexpr uint kRoleEntry = 79;
-constexpr int kCallTimeoutMs = 250;
-// A browser's whole window is searched in this time at most, over this many objects.
+// A look at a browser's window takes this long at most, over this many objects, however slowly
+// the bus or the browser answers: one slow answer (a browser building its accessible objects
+// when first asked) may take what is left of it.
 constexpr int kSearchBudgetMs = 1000;
 constexpr int kMaxObjects = 5000;
 
@@ -51,17 +51,44 @@ Q_DECLARE_METATYPE(gv::ObjectRef)
 namespace gv {
 namespace {
 
-QDBusMessage call(const QDBusConnection& bus, const ObjectRef& object, const char* interface,
-                  const char* method, const QVariantList& args = {}) {
+// The time left of one look; each of its calls waits no longer than that.
+class Budget final {
+public:
+    Budget() { m_timer.start(); }
+    bool left() const { return m_timer.elapsed() < kSearchBudgetMs; }
+    int callTimeoutMs() const {
+        return int(std::max<qint64>(kSearchBudgetMs - m_timer.elapsed(), 1));
+    }
+
+private:
+    QElapsedTimer m_timer;
+};
+
+QDBusMessage call(const QDBusConnection& bus, const Budget& budget, const ObjectRef& object,
+                  const char* interface, const char* method, const QVariantList& args = {}) {
     QDBusMessage m =
         QDBusMessage::createMethodCall(object.service, object.path.path(),
                                        QString::fromLatin1(interface), QString::fromLatin1(method));
     m.setArguments(args);
-    return bus.call(m, QDBus::Block, kCallTimeoutMs);
+    return bus.call(m, QDBus::Block, budget.callTimeoutMs());
 }
 
-QList<ObjectRef> children(const QDBusConnection& bus, const ObjectRef& object) {
-    const QDBusMessage reply = call(bus, object, kAccessible, "GetChildren");
+// The process behind a bus name, asked of the bus within the look's time (the bus interface's
+// own call would wait 25 s for a bus that does not answer).
+qint64 processOf(const QDBusConnection& bus, const Budget& budget, const QString& service) {
+    QDBusMessage m = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixProcessID"));
+    m.setArguments({service});
+    const QDBusMessage reply = bus.call(m, QDBus::Block, budget.callTimeoutMs());
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+               ? qint64(reply.arguments().first().toUInt())
+               : -1;
+}
+
+QList<ObjectRef> children(const QDBusConnection& bus, const Budget& budget,
+                          const ObjectRef& object) {
+    const QDBusMessage reply = call(bus, budget, object, kAccessible, "GetChildren");
     QList<ObjectRef> list;
     if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
         reply.arguments().first().value<QDBusArgument>() >> list;
@@ -69,29 +96,30 @@ QList<ObjectRef> children(const QDBusConnection& bus, const ObjectRef& object) {
     return list;
 }
 
-uint role(const QDBusConnection& bus, const ObjectRef& object) {
-    const QDBusMessage reply = call(bus, object, kAccessible, "GetRole");
+uint role(const QDBusConnection& bus, const Budget& budget, const ObjectRef& object) {
+    const QDBusMessage reply = call(bus, budget, object, kAccessible, "GetRole");
     return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
                ? reply.arguments().first().toUInt()
                : 0;
 }
 
-QString propertyText(const QDBusConnection& bus, const ObjectRef& object, const char* name) {
-    const QDBusMessage reply = call(bus, object, "org.freedesktop.DBus.Properties", "Get",
+QString propertyText(const QDBusConnection& bus, const Budget& budget, const ObjectRef& object,
+                     const char* name) {
+    const QDBusMessage reply = call(bus, budget, object, "org.freedesktop.DBus.Properties", "Get",
                                     {QString::fromLatin1(kAccessible), QString::fromLatin1(name)});
     return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
                ? reply.arguments().first().value<QDBusVariant>().variant().toString()
                : QString();
 }
 
-QString entryText(const QDBusConnection& bus, const ObjectRef& object) {
-    const QDBusMessage reply = call(bus, object, "org.a11y.atspi.Text", "GetText", {0, -1});
+QString entryText(const QDBusConnection& bus, const Budget& budget, const ObjectRef& object) {
+    const QDBusMessage reply = call(bus, budget, object, "org.a11y.atspi.Text", "GetText", {0, -1});
     return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
                ? reply.arguments().first().toString()
                : QString();
 }
 
-QDBusConnection accessibilityBus() {
+QDBusConnection accessibilityBus(const Budget& budget) {
     QDBusConnection existing(QString::fromLatin1(kConnectionName));
     if (existing.isConnected()) {
         return existing;
@@ -99,7 +127,8 @@ QDBusConnection accessibilityBus() {
     QDBusMessage m = QDBusMessage::createMethodCall(
         QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
         QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(m, QDBus::Block, kCallTimeoutMs);
+    const QDBusMessage reply =
+        QDBusConnection::sessionBus().call(m, QDBus::Block, budget.callTimeoutMs());
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
         return QDBusConnection(QString());
     }
@@ -127,46 +156,47 @@ QString accessibleEntryText(qint64 pid, const QString& windowTitle) {
     }
     qDBusRegisterMetaType<ObjectRef>();
     qDBusRegisterMetaType<QList<ObjectRef>>();
-    const QDBusConnection bus = accessibilityBus();
-    if (!bus.isConnected() || !bus.interface()) {
+    Budget budget;
+    const QDBusConnection bus = accessibilityBus(budget);
+    if (!bus.isConnected()) {
         return QString();
     }
     if (const auto known = fieldsFound().constFind(pid); known != fieldsFound().constEnd()) {
-        const QString text = entryText(bus, *known);
+        const QString text = entryText(bus, budget, *known);
         if (!text.trimmed().isEmpty()) {
             return text;
         }
         fieldsFound().remove(pid);
     }
-    QElapsedTimer timer;
-    timer.start();
     const ObjectRef root{QStringLiteral("org.a11y.atspi.Registry"),
                          QDBusObjectPath(QStringLiteral("/org/a11y/atspi/accessible/root"))};
-    for (const ObjectRef& app : children(bus, root)) {
-        const QDBusReply<uint> appPid = bus.interface()->servicePid(app.service);
-        if (!appPid.isValid() || appPid.value() != pid) {
+    for (const ObjectRef& app : children(bus, budget, root)) {
+        if (!budget.left()) {
+            break;
+        }
+        if (processOf(bus, budget, app.service) != pid) {
             continue;
         }
-        for (const ObjectRef& frame : children(bus, app)) {
-            if (role(bus, frame) != kRoleFrame || propertyText(bus, frame, "Name") != windowTitle) {
+        for (const ObjectRef& frame : children(bus, budget, app)) {
+            if (role(bus, budget, frame) != kRoleFrame ||
+                propertyText(bus, budget, frame, "Name") != windowTitle) {
                 continue;
             }
             // Depth first, in the program's own order, as the address field comes before
             // the page's fields.
             QList<ObjectRef> stack{frame};
             int visited = 0;
-            while (!stack.isEmpty() && ++visited < kMaxObjects &&
-                   timer.elapsed() < kSearchBudgetMs) {
+            while (!stack.isEmpty() && ++visited < kMaxObjects && budget.left()) {
                 const ObjectRef object = stack.takeLast();
-                const uint r = role(bus, object);
+                const uint r = role(bus, budget, object);
                 if (r == kRoleEntry || r == kRoleText) {
-                    const QString text = entryText(bus, object);
+                    const QString text = entryText(bus, budget, object);
                     if (!text.trimmed().isEmpty()) {
                         fieldsFound().insert(pid, object);
                         return text;
                     }
                 }
-                const QList<ObjectRef> kids = children(bus, object);
+                const QList<ObjectRef> kids = children(bus, budget, object);
                 for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
                     stack << *it;
                 }
