@@ -366,11 +366,13 @@ void prepareHeap(std::size_t size) {
     if (answerMemory > 0) {
         SharedMemory::reserveAhead(std::size_t(std::min(answerMemory, kMostAnswerMemoryAhead)));
     }
-    const InputMemory inputAhead =
-        mapInputMemory(std::size_t(std::clamp<qint64>(inputMemory, 0, kMostInputMemoryAhead)));
-    // A job on a file decodes it with buffers of its own; a job on shared memory (a metafile's
-    // render, a drawing's) draws straight into the answer's memory and needs no more.
-    if (inputMemory > 0) {
+    // Memory for the file and the decoder's buffers only while no job waits: a job already
+    // there allocates what it needs itself, rather than what the last one needed first.
+    InputMemory inputAhead;
+    if (inputMemory > 0 && ::poll(&waiting, 1, 0) == 0) {
+        inputAhead = mapInputMemory(std::size_t(std::min(inputMemory, kMostInputMemoryAhead)));
+        // A job on shared memory (a metafile's render, a drawing's) draws straight into the
+        // answer's memory and needs no heap of its own; one on a file decodes with buffers.
         prepareHeap(std::size_t(std::max<qint64>(answerMemory, 0)));
     }
     Received job;
