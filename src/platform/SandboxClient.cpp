@@ -184,7 +184,7 @@ std::optional<SandboxReply> SandboxClient::runOnce(QByteArrayView message, Sandb
     header.runsPrograms = limits.runsPrograms ? 1 : 0;
     header.messageLength = quint32(message.size());
     header.answerMemoryHint = m_lastAnswerBytes.load();
-    header.inputFileSize = input.fileSize < 0 ? -1 : input.fileSize;
+    header.inputFileSize = input.fileSize;
     QByteArray envelope(reinterpret_cast<const char*>(&header), sizeof header);
     envelope.append(message.data(), message.size());
 

@@ -270,7 +270,7 @@ InputMemory mapInputMemory(std::size_t size) {
 // can be read.
 std::optional<QByteArrayView> readInputFile(int fd, qint64 size, InputMemory ahead) {
     struct stat st {};
-    if (size < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         return std::nullopt;
     }
     InputMemory memory =
