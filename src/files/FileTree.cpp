@@ -70,20 +70,6 @@ bool entryIs(int folder, const std::string& name, int fd) {
 
 }  // namespace
 
-Fd& Fd::operator=(Fd&& other) noexcept {
-    if (this != &other) {
-        close();
-        m_fd = std::exchange(other.m_fd, -1);
-    }
-    return *this;
-}
-
-int Fd::close() {
-    const int rc = m_fd >= 0 ? ::close(m_fd) : 0;
-    m_fd = -1;
-    return rc == 0 || errno == EINTR ? 0 : errno;
-}
-
 Fd openFolderPath(const std::string& path) {
     return Fd(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
 }

@@ -9,24 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Fd.h"
+
 namespace gv {
-
-class Fd final {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(Fd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    Fd& operator=(Fd&& other) noexcept;
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { close(); }
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    int close();  // 0, or the errno of a write the system reports only now
-
-private:
-    int m_fd = -1;
-};
 
 inline bool sameObject(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;

@@ -7,9 +7,9 @@
 #include <QImageReader>
 
 #include <algorithm>
-#include <functional>
 #include <cerrno>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "images/BmpReader.h"
@@ -30,11 +30,13 @@
 #include "images/SvgPicture.h"
 #include "images/TgaReader.h"
 #include "platform/CameraRaw.h"
+#include "platform/Fd.h"
 #include "platform/FileAccess.h"
 #include "platform/Ghostscript.h"
-#include "platform/PhotoFormats.h"
 #include "platform/GraphicsMagick.h"
+#include "platform/PhotoFormats.h"
 #include "platform/Png.h"
+#include "platform/Sandbox.h"
 #include "platform/Screen.h"
 #include "platform/Tiff.h"
 
@@ -407,19 +409,21 @@ DecodeResult decodeJpegBytes(const QByteArray& bytes, const DecodeRequest& reque
                          meta);
 }
 
+// Read as LibRaw goes, as the decoding helper reads it: the file is never held whole.
 DecodeResult decodeRaw(const QString& path, const DecodeRequest& request, double dpi) {
-    DecodeError error;
-    const std::optional<QByteArray> bytes = readWholeFile(path, request.memoryBudget, &error);
-    if (!bytes) {
-        return error;
+    const Fd fd(openForReadingFd(path));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return DecodeError{kErrFileAccess, QStringLiteral("Path/File access error")};
     }
     if (!rawDecoderAvailable()) {
         return rawModuleMissing();
     }
+    const SandboxFile file{fd.get(), qint64(st.st_size)};
     QString why;
     bool tooLarge = false;
     const std::optional<RawPreview> preview =
-        readRawPreview(*bytes, request.memoryBudget, &why, &tooLarge);
+        readRawPreview(rawSourceOf(file), request.memoryBudget, &why, &tooLarge);
     if (!preview) {
         return tooLarge ? outOfMemory() : invalidPicture(why);
     }
@@ -691,9 +695,9 @@ DecodeResult epsPicture(const QByteArray& bytes, const DecodeRequest& request, d
         return std::optional<QByteArray>(kept ? QByteArray(from, qsizetype(length))
                                               : QByteArray::fromRawData(from, qsizetype(length)));
     };
-    return epsPicture(QByteArrayView(bytes).first(
-                          std::min<qsizetype>(bytes.size(), kEpsBinaryHeaderSize)),
-                      bytes.size(), read, request, dpi);
+    return epsPicture(
+        QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), kEpsBinaryHeaderSize)),
+        bytes.size(), read, request, dpi);
 }
 
 // From the file once opened, whatever its path names by now.

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "images/EpsPreview.h"
@@ -23,6 +24,7 @@
 #include "images/SvgDocument.h"
 #include "images/SvgPicture.h"
 #include "platform/CameraRaw.h"
+#include "platform/Fd.h"
 #include "platform/FileAccess.h"
 #include "platform/Ghostscript.h"
 #include "platform/PhotoFormats.h"
@@ -159,15 +161,12 @@ std::optional<Answer> decodeAnswer(const QByteArray& bytes) {
 class OpenPictureFile final {
 public:
     OpenPictureFile(int fd, qint64 size) : m_fd(fd), m_size(size) {}
-    ~OpenPictureFile() { ::close(m_fd); }
-    OpenPictureFile(const OpenPictureFile&) = delete;
-    OpenPictureFile& operator=(const OpenPictureFile&) = delete;
 
-    int fd() const { return m_fd; }
+    int fd() const { return m_fd.get(); }
     qint64 size() const { return m_size; }
 
 private:
-    int m_fd;
+    Fd m_fd;
     qint64 m_size;
 };
 
@@ -395,13 +394,13 @@ QByteArray svgAnswer(const Job& job, const QByteArray& bytes, std::optional<Shar
     return rasterAnswer(DecodeResult(Picture::fromRaster(image)), memory);
 }
 
-QByteArray rawAnswer(const Job& job, const QByteArray& bytes, std::optional<SharedMemory>* memory) {
+QByteArray rawAnswer(const Job& job, const RawSource& source, std::optional<SharedMemory>* memory) {
     if (!rawDecoderAvailable()) {
         return failureAnswer(rawModuleMissing());
     }
     QString why;
     bool tooLarge = false;
-    std::optional<RawPreview> preview = readRawPreview(bytes, job.budget, &why, &tooLarge);
+    std::optional<RawPreview> preview = readRawPreview(source, job.budget, &why, &tooLarge);
     if (!preview) {
         return tooLarge ? failureAnswer(outOfMemory()) : failureAnswer(invalidPicture(why));
     }
@@ -440,7 +439,7 @@ QByteArray answerJob(QByteArrayView message, QByteArrayView input,
     request.displayProfile = job->displayProfile;
     const QByteArray inPlace = QByteArray::fromRawData(input.data(), input.size());
     if (job->mode == qint32(JobMode::RawPreview)) {
-        return rawAnswer(*job, inPlace, memory);
+        return rawAnswer(*job, rawSourceOf(input), memory);
     }
     if (job->mode == qint32(JobMode::SvgLayout) || job->mode == qint32(JobMode::SvgRender)) {
         return svgAnswer(*job, inPlace, memory);
@@ -620,10 +619,10 @@ DecodeResult animatedPicture(const std::shared_ptr<const SharedMemory>& memory,
         return outOfMemory();
     }
     for (qsizetype i = 0; i < answer.delaysMs.size(); ++i) {
-        QImage frame =
-            i == 0 ? first
-                   : imageInSharedMemory(memory, answer.width, answer.height, answer.bytesPerLine,
-                                         QImage::Format(answer.format), frameBytes * std::size_t(i));
+        QImage frame = i == 0 ? first
+                              : imageInSharedMemory(
+                                    memory, answer.width, answer.height, answer.bytesPerLine,
+                                    QImage::Format(answer.format), frameBytes * std::size_t(i));
         if (frame.isNull()) {
             return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
         }
@@ -752,8 +751,12 @@ bool decodesInHelper(ImageDecoder decoder) {
 DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
                             const DecodeRequest& request, double dpi) {
     DecodeError error;
+    // A camera's raw file is read as its job goes, never held whole: its size is no memory.
     const std::unique_ptr<OpenPictureFile> file =
-        openPictureFile(path, request.memoryBudget, &error);
+        openPictureFile(path,
+                        info.decoder == ImageDecoder::Raw ? std::numeric_limits<qint64>::max()
+                                                          : request.memoryBudget,
+                        &error);
     if (!file) {
         return error;
     }
@@ -803,7 +806,10 @@ DecodeResult decodeInHelper(const QString& path, const TypeKeyInfo& info,
     }
     const std::optional<JobReply> done =
         runJob(*client, job,
-               input ? SandboxInput::memory(*input) : SandboxInput::file(file->fd(), file->size()),
+               input ? SandboxInput::memory(*input)
+               : info.decoder == ImageDecoder::Raw
+                   ? SandboxInput::fileReadAsItGoes(file->fd(), file->size())
+                   : SandboxInput::file(file->fd(), file->size()),
                limitsFor(info.decoder, request), &error);
     if (!done) {
         return error;
@@ -862,12 +868,9 @@ namespace {
 // the phone and web formats with theirs, the TIFF module and its codecs, Qt's list of image
 // plug-ins, the SVG and camera raw modules, the search for Ghostscript.
 std::vector<std::function<void()>> decoderWarmUp() {
-    return {[] { QFontDatabase::families(); },
-            [] { photoFormatsAvailable(); },
-            [] { tiffDecoderAvailable(); },
-            [] { QImageReader::supportedImageFormats(); },
-            [] { svgRendererAvailable(); },
-            [] { rawDecoderAvailable(); },
+    return {[] { QFontDatabase::families(); }, [] { photoFormatsAvailable(); },
+            [] { tiffDecoderAvailable(); },    [] { QImageReader::supportedImageFormats(); },
+            [] { svgRendererAvailable(); },    [] { rawDecoderAvailable(); },
             [] { ghostscriptAvailable(); }};
 }
 
@@ -905,6 +908,17 @@ SandboxHandler imageDecodingHandler() {
                         std::optional<SharedMemory>* memory) {
         setRasterAllocator(sharedRaster);
         return answerJob(message, input, memory);
+    };
+    // Only a camera's raw file is read as its job goes (LibRaw reads what it needs of it).
+    handler.answerFromFile = [](QByteArrayView message, const SandboxFile& input,
+                                std::optional<SharedMemory>* memory) {
+        setRasterAllocator(sharedRaster);
+        const std::optional<Job> job = decodeJob(message);
+        if (!job || job->mode != qint32(JobMode::RawPreview)) {
+            return decodingFailureAnswer(kErrInvalidPicture, QStringLiteral("malformed job"));
+        }
+        MemoryBudget::program().setLimit(job->budget);
+        return rawAnswer(*job, rawSourceOf(input), memory);
     };
     return handler;
 }

@@ -6,6 +6,8 @@
 
 #include <libraw.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -72,11 +74,154 @@ std::optional<QImage> develop(LibRaw& raw, qint64 budget, QString* why, bool* to
     return out;
 }
 
-std::optional<RawPreview> read(QByteArrayView bytes, qint64 budget, QString* why, bool* tooLarge) {
+// LibRaw's view of a RawSource: a file read piece by piece through a window of the bytes last
+// read, which its many small reads (a directory's entries, two bytes at a time) are served from.
+// A source that fails or ends early reads as a file that ends there.
+class SourceStream final : public LibRaw_abstract_datastream {
+public:
+    explicit SourceStream(const RawSource& source) : m_source(source) {}
+
+    int valid() override { return 1; }
+
+    int read(void* to, size_t itemSize, size_t count) override {
+        const qint64 left = m_source.size - m_position;
+        if (itemSize == 0 || count == 0 || left <= 0) {
+            return 0;
+        }
+        // What is left of the file at most (and what an int counts), without overflow.
+        const qint64 most = std::min<qint64>(left, kMaxRead);
+        const qint64 wanted =
+            count > std::size_t(most) / itemSize ? most : qint64(itemSize * count);
+        qint64 done = 0;
+        auto* out = static_cast<char*>(to);
+        while (done < wanted && m_position < m_source.size) {
+            const qint64 got = wanted - done >= qint64(sizeof m_window)
+                                   ? readSource(m_position, out + done, wanted - done)
+                                   : fromWindow(out + done, wanted - done);
+            if (got <= 0) {
+                break;
+            }
+            done += got;
+            m_position += got;
+        }
+        return int(done / qint64(itemSize));
+    }
+
+    int seek(INT64 offset, int whence) override {
+        INT64 to = offset;
+        if (whence == SEEK_CUR) {
+            to = m_position + offset;
+        } else if (whence == SEEK_END) {
+            to = m_source.size + offset;
+        } else if (whence != SEEK_SET) {
+            return -1;
+        }
+        m_position = std::clamp<INT64>(to, 0, m_source.size);
+        return 0;
+    }
+
+    INT64 tell() override { return m_position; }
+    INT64 size() override { return m_source.size; }
+
+    int get_char() override {
+        char c = 0;
+        if (m_position >= m_source.size || fromWindow(&c, 1) != 1) {
+            return -1;
+        }
+        ++m_position;
+        return uchar(c);
+    }
+
+    char* gets(char* line, int size) override {
+        if (size <= 0 || m_position >= m_source.size) {
+            return nullptr;
+        }
+        int n = 0;
+        while (n < size - 1) {
+            const int c = get_char();
+            if (c < 0) {
+                break;
+            }
+            line[n++] = char(c);
+            if (c == '\n') {
+                break;
+            }
+        }
+        line[n] = 0;
+        return line;
+    }
+
+    // One number (or word) at the position, as LibRaw's own memory stream reads it: the text
+    // from here, then past the item it read (at most 24 bytes).
+    int scanf_one(const char* format, void* value) override {
+        char text[32] = {};
+        const qint64 start = m_position;
+        const qint64 n = std::min<qint64>(qint64(sizeof text) - 1, m_source.size - start);
+        if (n <= 0 || fromWindow(text, n) <= 0) {
+            return 0;
+        }
+        const int result = std::sscanf(text, format, value);
+        if (result > 0) {
+            int skipped = 0;
+            while (m_position < m_source.size) {
+                ++m_position;
+                ++skipped;
+                const qint64 at = m_position - start;
+                const char c = at < n ? text[at] : 0;
+                if (c == 0 || c == ' ' || c == '\t' || c == '\n' || skipped > 24) {
+                    break;
+                }
+            }
+        }
+        return result;
+    }
+
+    int eof() override { return m_position >= m_source.size ? 1 : 0; }
+    void* make_jas_stream() override { return nullptr; }
+
+private:
+    static constexpr qint64 kMaxRead = qint64(1) << 30;
+
+    qint64 readSource(qint64 offset, char* to, qint64 n) const {
+        n = std::min(n, m_source.size - offset);
+        return n > 0 ? m_source.read(m_source.context, offset, to, n) : 0;
+    }
+
+    // Up to n bytes at the position, from the window (read again there when the position lies
+    // outside it); the position itself is left where it is.
+    qint64 fromWindow(char* to, qint64 n) {
+        if (m_position < m_windowStart || m_position >= m_windowStart + m_windowLength) {
+            m_windowStart = m_position;
+            m_windowLength = std::max<qint64>(readSource(m_position, m_window, sizeof m_window), 0);
+        }
+        const qint64 at = m_position - m_windowStart;
+        n = std::min(n, m_windowLength - at);
+        if (n <= 0) {
+            return 0;
+        }
+        std::memcpy(to, m_window + at, std::size_t(n));
+        return n;
+    }
+
+    const RawSource m_source;
+    INT64 m_position = 0;
+    qint64 m_windowStart = 0;
+    qint64 m_windowLength = 0;
+    char m_window[64 * 1024];
+};
+
+std::optional<RawPreview> read(const RawSource& source, qint64 budget, QString* why,
+                               bool* tooLarge) {
     *tooLarge = false;
-    // LibRaw's object holds its tables inline: far too large for a thread's stack.
+    if (!source.read || source.size < 0) {
+        *why = QStringLiteral("the file cannot be read");
+        return std::nullopt;
+    }
+    // LibRaw reads through the stream until it is done with it, and never owns it. Both hold
+    // tables inline: far too large for a thread's stack.
+    auto stream = std::make_unique<SourceStream>(source);
     auto raw = std::make_unique<LibRaw>(LIBRAW_OPTIONS_NONE);
-    int rc = raw->open_buffer(const_cast<char*>(bytes.data()), std::size_t(bytes.size()));
+    int rc = raw->open_datastream(stream.get());
     if (rc != LIBRAW_SUCCESS) {
         *why = reason(rc);
         return std::nullopt;

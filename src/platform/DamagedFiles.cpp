@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Fd.h"
 #include "platform/FileAccess.h"
 #include "platform/FileNameBytes.h"
 
@@ -27,22 +28,6 @@ std::pair<std::string, std::string> splitPath(const QString& path) {
     }
     return {slash == 0 ? "/" : bytes.substr(0, slash), bytes.substr(slash + 1)};
 }
-
-class Fd final {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // Renames without replacing anything, also where the file system cannot be asked to refuse.
 int renameNoReplace(int dir, const char* from, const char* to) {

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Fd.h"
 #include "platform/FileAccess.h"
 #include "platform/FileNameBytes.h"
 
@@ -65,16 +66,6 @@ bool readAll(int fd, qint64 limit, QByteArray& out) {
     }
     return true;
 }
-
-// Closes a descriptor when it goes out of scope.
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
 
 UserFileStatus failed(UserFileError error, int e = 0) {
     return UserFileStatus{error, e};
@@ -167,10 +158,10 @@ UserFileStatus readUserFile(const QString& path, UserFile& file, qint64 maxBytes
     }
     // Not blocking: a pipe put in the file's place must not hang the program.
     Fd fd{::open(real.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK)};
-    if (fd.fd < 0) {
+    if (fd.get() < 0) {
         return failed(errno == ELOOP ? UserFileError::NotAFile : UserFileError::System, errno);
     }
-    if (::fstat(fd.fd, &st) != 0) {
+    if (::fstat(fd.get(), &st) != 0) {
         return failed(UserFileError::System, errno);
     }
     if (!S_ISREG(st.st_mode)) {
@@ -179,7 +170,7 @@ UserFileStatus readUserFile(const QString& path, UserFile& file, qint64 maxBytes
     if (st.st_size > maxBytes) {
         return failed(UserFileError::TooLarge);
     }
-    if (!readAll(fd.fd, maxBytes, file.bytes)) {
+    if (!readAll(fd.get(), maxBytes, file.bytes)) {
         return failed(UserFileError::System, errno);
     }
     if (file.bytes.size() > maxBytes) {
@@ -218,11 +209,11 @@ UserFileStatus replaceUserFile(const UserFile& read, const QByteArray& bytes,
         return failed(UserFileError::System, errno);
     }
     Fd dir{::open(folder.constData(), O_DIRECTORY | O_RDONLY | O_CLOEXEC)};
-    if (dir.fd < 0) {
+    if (dir.get() < 0) {
         return failed(UserFileError::System, errno);
     }
     struct stat st {};
-    const bool exists = ::fstatat(dir.fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    const bool exists = ::fstatat(dir.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists != read.exists) {
         return failed(UserFileError::Changed);
     }
@@ -230,13 +221,13 @@ UserFileStatus replaceUserFile(const UserFile& read, const QByteArray& bytes,
         if (!S_ISREG(st.st_mode)) {
             return failed(UserFileError::NotAFile);
         }
-        if (isReadOnly(st, dir.fd, name.constData())) {
+        if (isReadOnly(st, dir.get(), name.constData())) {
             return failed(UserFileError::ReadOnly);
         }
-        Fd old{::openat(dir.fd, name.constData(),
+        Fd old{::openat(dir.get(), name.constData(),
                         O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK)};
         QByteArray now;
-        if (old.fd < 0 || !readAll(old.fd, read.bytes.size(), now)) {
+        if (old.get() < 0 || !readAll(old.get(), read.bytes.size(), now)) {
             return failed(UserFileError::Changed);
         }
         if (now != read.bytes) {
@@ -250,7 +241,7 @@ UserFileStatus replaceUserFile(const UserFile& read, const QByteArray& bytes,
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         temp = '.' + name + ".gv-" + QByteArray::number(QRandomGenerator::system()->generate(), 16);
-        fd = ::openat(dir.fd, temp.constData(),
+        fd = ::openat(dir.get(), temp.constData(),
                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST) {
             return failed(UserFileError::System, errno);
@@ -261,7 +252,7 @@ UserFileStatus replaceUserFile(const UserFile& read, const QByteArray& bytes,
     }
     const auto discard = [&](int error) {
         ::close(fd);
-        ::unlinkat(dir.fd, temp.constData(), 0);
+        ::unlinkat(dir.get(), temp.constData(), 0);
         return failed(UserFileError::System, error);
     };
     if (!writeAll(fd, bytes) || ::fchmod(fd, finalMode) != 0 || ::fsync(fd) != 0) {
@@ -269,15 +260,15 @@ UserFileStatus replaceUserFile(const UserFile& read, const QByteArray& bytes,
     }
     if (::close(fd) != 0) {
         const int error = errno;
-        ::unlinkat(dir.fd, temp.constData(), 0);
+        ::unlinkat(dir.get(), temp.constData(), 0);
         return failed(UserFileError::System, error);
     }
-    if (::renameat(dir.fd, temp.constData(), dir.fd, name.constData()) != 0) {
+    if (::renameat(dir.get(), temp.constData(), dir.get(), name.constData()) != 0) {
         const int error = errno;
-        ::unlinkat(dir.fd, temp.constData(), 0);
+        ::unlinkat(dir.get(), temp.constData(), 0);
         return failed(UserFileError::System, error);
     }
-    ::fsync(dir.fd);
+    ::fsync(dir.get());
     return {};
 }
 

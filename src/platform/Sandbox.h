@@ -50,12 +50,27 @@ struct SandboxReply {
 // What a job reads: sealed shared memory, or a file the program opened for reading, of which
 // the job reads the bytes the program found there (fewer when it shrinks meanwhile). A file is
 // for a job that reads its input once: the program then copies nothing.
+// A job on a file may also read it as it goes (a file it needs little of: a camera's raw file,
+// whose preview is a small part of it), rather than be given it whole.
 struct SandboxInput {
     int fd = -1;
     qint64 fileSize = -1;  // -1 for shared memory
+    bool readAsItGoes = false;
 
-    static SandboxInput memory(const SharedMemory& m) { return {m.fd(), -1}; }
-    static SandboxInput file(int fd, qint64 size) { return {fd, size}; }
+    static SandboxInput memory(const SharedMemory& m) { return {m.fd(), -1, false}; }
+    static SandboxInput file(int fd, qint64 size) { return {fd, size, false}; }
+    static SandboxInput fileReadAsItGoes(int fd, qint64 size) { return {fd, size, true}; }
+};
+
+// The file a job reads as it goes: the first `size` bytes of it (what the program found there),
+// read with pread only, so the program's own use of the file is not disturbed.
+struct SandboxFile {
+    int fd = -1;
+    qint64 size = 0;
+
+    // Copies up to n bytes from offset: how many (fewer when the file has shrunk since, 0 past
+    // its end), or -1 when it cannot be read.
+    qint64 read(qint64 offset, char* to, qint64 n) const;
 };
 
 class SandboxClient final {
@@ -117,6 +132,11 @@ struct SandboxHandler {
     std::function<QByteArray(QByteArrayView message, QByteArrayView input,
                              std::optional<SharedMemory>* memory)>
         answer;
+    // The same for a job that reads its file as it goes; without it, such a job is given the
+    // file whole, through `answer`.
+    std::function<QByteArray(QByteArrayView message, const SandboxFile& input,
+                             std::optional<SharedMemory>* memory)>
+        answerFromFile;
 };
 
 // Serves jobs arriving on controlFd until the program closes it; returns the exit status.

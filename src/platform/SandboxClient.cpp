@@ -185,6 +185,7 @@ std::optional<SandboxReply> SandboxClient::runOnce(QByteArrayView message, Sandb
     header.messageLength = quint32(message.size());
     header.answerMemoryHint = m_lastAnswerBytes.load();
     header.inputFileSize = input.fileSize;
+    header.inputReadAsItGoes = input.fileSize >= 0 && input.readAsItGoes ? 1 : 0;
     QByteArray envelope(reinterpret_cast<const char*>(&header), sizeof header);
     envelope.append(message.data(), message.size());
 

@@ -15,7 +15,7 @@
 namespace gv::sandbox {
 
 inline constexpr quint32 kMagic = 0x47565342;  // "GVSB"
-inline constexpr quint32 kVersion = 3;
+inline constexpr quint32 kVersion = 4;
 
 struct JobHeader {
     quint32 magic = kMagic;
@@ -31,6 +31,9 @@ struct JobHeader {
     // -1: the input is sealed shared memory. Otherwise it is a file opened for reading, of which
     // the job reads this many bytes (the size the program found) itself.
     qint64 inputFileSize = -1;
+    // 1: the job reads that file as it goes, rather than being given it whole.
+    quint32 inputReadAsItGoes = 0;
+    quint32 reserved = 0;
 };
 
 // Sends one packet with two descriptors (a job's input and the socket its answer goes to);

@@ -264,6 +264,32 @@ InputMemory mapInputMemory(std::size_t size) {
     return map == MAP_FAILED ? InputMemory{} : InputMemory{static_cast<char*>(map), size};
 }
 
+}  // namespace
+
+qint64 SandboxFile::read(qint64 offset, char* to, qint64 n) const {
+    if (offset < 0 || n <= 0 || offset >= size) {
+        return 0;
+    }
+    n = std::min(n, size - offset);
+    qint64 got = 0;
+    while (got < n) {
+        const ssize_t r = ::pread(fd, to + got, std::size_t(n - got), off_t(offset + got));
+        if (r < 0 && errno == EINTR) {
+            continue;
+        }
+        if (r < 0) {
+            return got > 0 ? got : -1;
+        }
+        if (r == 0) {
+            break;
+        }
+        got += r;
+    }
+    return got;
+}
+
+namespace {
+
 // The job's input file, read here: `size` bytes from its start (what the program found there),
 // or what it still holds when it shrank meanwhile. Read, never mapped: a file that another
 // program cuts short must not fault this process's reads. nullopt when it is not a file that
@@ -278,19 +304,9 @@ std::optional<QByteArrayView> readInputFile(int fd, qint64 size, InputMemory ahe
     if (size > 0 && !memory.data) {
         return std::nullopt;
     }
-    qint64 got = 0;
-    while (got < size) {
-        const ssize_t n = ::pread(fd, memory.data + got, std::size_t(size - got), off_t(got));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return std::nullopt;
-        }
-        if (n == 0) {
-            break;
-        }
-        got += n;
+    const qint64 got = SandboxFile{fd, size}.read(0, memory.data, size);
+    if (got < 0) {
+        return std::nullopt;
     }
     return QByteArrayView(memory.data, qsizetype(got));
 }
@@ -393,6 +409,21 @@ void prepareHeap(std::size_t size) {
     ::prctl(PR_SET_NAME, "gvsandbox job");
     std::optional<SharedMemory> input;
     QByteArrayView bytes;
+    std::optional<SharedMemory> memory;
+    if (job.header.inputFileSize >= 0 && job.header.inputReadAsItGoes == 1 &&
+        handler.answerFromFile) {
+        // Read as the job goes: the descriptor stays open for it, and nothing is read ahead.
+        struct stat st {};
+        if (::fstat(job.input, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::_exit(4);
+        }
+        const QByteArray answer =
+            handler.answerFromFile(job.message, {job.input, job.header.inputFileSize}, &memory);
+        if (answer.size() > kSandboxMessageMax || (memory && !memory->sealForHandOver())) {
+            ::_exit(5);
+        }
+        ::_exit(sendAnswer(job.reply, answer, memory ? memory->fd() : -1) ? 0 : 6);
+    }
     if (job.header.inputFileSize >= 0) {
         const std::optional<QByteArrayView> read =
             readInputFile(job.input, job.header.inputFileSize, inputAhead);
@@ -409,7 +440,6 @@ void prepareHeap(std::size_t size) {
         bytes = QByteArrayView(reinterpret_cast<const char*>(input->constData()),
                                qsizetype(input->size()));
     }
-    std::optional<SharedMemory> memory;
     const QByteArray answer = handler.answer(job.message, bytes, &memory);
     // Sealed without being mapped again here: this process never reads it after.
     if (answer.size() > kSandboxMessageMax || (memory && !memory->sealForHandOver())) {
@@ -462,7 +492,9 @@ public:
         m_lastConfines = wanted;
         m_lastActivity = nowMs();
         m_answerMemory = job.header.answerMemoryHint;
-        m_inputMemory = std::max<qint64>(job.header.inputFileSize, 0);
+        // A job that reads its file as it goes needs no memory for it ahead.
+        m_inputMemory =
+            job.header.inputReadAsItGoes ? 0 : std::max<qint64>(job.header.inputFileSize, 0);
         m_startsSinceJob = 0;
         for (int tries = 0; tries < 3; ++tries) {
             auto child = std::find_if(m_children.begin(), m_children.end(), [&](const Child& c) {
@@ -672,7 +704,7 @@ int serveSandboxJobs(int controlFd, const SandboxHandler& handler) {
         // While steps of the warm-up are left, the loop only looks for a job between two.
         const bool warming = warmed < handler.warmUp.size();
         const int deadline = children.enforceDeadlines();
-        const int timeout = warming ? 0
+        const int timeout = warming                           ? 0
                             : deadline < 0 || replenishIn < 0 ? std::max(deadline, replenishIn)
                                                               : std::min(deadline, replenishIn);
         pollfd fds[2] = {{controlFd, POLLIN, 0}, {signals, POLLIN, 0}};

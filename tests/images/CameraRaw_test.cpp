@@ -108,3 +108,35 @@ TEST(CameraRaw, DamagedFilesGetTheLoadersMessage) {
             << r.error().description.toStdString();
     }
 }
+
+// The file's size is no memory: only its directories and preview are read, so a raw file far
+// larger than the budget (its raw data alone is) still shows its preview; developing its raw
+// data, which would need that memory, is refused.
+TEST(CameraRaw, AFileLargerThanTheBudgetShowsItsPreviewAndIsNeverReadWhole) {
+    QTemporaryDir dir;
+    DngParts parts;
+    parts.rawSize = QSize(2000, 1500);
+    parts.previewJpeg = jpegBytes(quadrantImage(QSize(160, 120)));
+    parts.previewSize = QSize(160, 120);
+    const QString path = dir.filePath("large.dng");
+    ASSERT_TRUE(writeBytes(path, dngBytes(parts)));
+    DecodeRequest request = at96();
+    request.memoryBudget = 2 << 20;
+    const DecodeResult shown = DecodeImageFile(path, request);
+    ASSERT_TRUE(shown.ok()) << shown.error().description.toStdString();
+    EXPECT_EQ(shown.picture().sizePixels(), QSize(160, 120));
+    const auto centres = quadrantCentres(QSize(160, 120));
+    const QImage pixels = shown.picture().fullRaster().convertToFormat(QImage::Format_RGB32);
+    for (int q = 0; q < 4; ++q) {
+        EXPECT_TRUE(
+            sameColour(pixels.pixel(centres[size_t(q)]), kQuadrantColours[size_t(q)].rgb(), 24))
+            << q;
+    }
+
+    parts.previewJpeg.clear();
+    ASSERT_TRUE(writeBytes(path, dngBytes(parts)));
+    const DecodeResult developed = DecodeImageFile(path, request);
+    ASSERT_FALSE(developed.ok());
+    EXPECT_EQ(developed.error().number, kErrOutOfMemory)
+        << developed.error().description.toStdString();
+}

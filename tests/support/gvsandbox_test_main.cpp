@@ -113,5 +113,6 @@ int main(int argc, char** argv) {
                              std::optional<gv::SharedMemory>* memory) {
         return answer(real, message, input, memory);
     };
+    handler.answerFromFile = real.answerFromFile;
     return gv::serveSandboxJobs(3, handler);
 }
