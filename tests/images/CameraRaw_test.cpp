@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QImageReader>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <atomic>
+#include <thread>
 
 #include "images/Decoder.h"
 #include "support/CameraRawFiles.h"
@@ -139,4 +143,54 @@ TEST(CameraRaw, AFileLargerThanTheBudgetShowsItsPreviewAndIsNeverReadWhole) {
     ASSERT_FALSE(developed.ok());
     EXPECT_EQ(developed.error().number, kErrOutOfMemory)
         << developed.error().description.toStdString();
+}
+
+// Another program rewrites the file as `cp` does (cut to nothing, then written again, every few
+// milliseconds) while it is opened again and again: each open shows the preview as it is, or gives
+// the loader's message for the part it found; never a crash, a hang or a picture made of two files.
+TEST(CameraRaw, AFileRewrittenWhileItIsReadGivesItsPreviewOrTheLoadersMessage) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("busy.dng");
+    const QByteArray bytes = dngWithPreview(quadrantImage(QSize(320, 240)));
+    ASSERT_TRUE(writeBytes(path, bytes));
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        const QByteArray name = QFile::encodeName(path);
+        while (!done) {
+            const int fd = ::open(name.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+            if (fd < 0) {
+                return;
+            }
+            for (qsizetype at = 0; at < bytes.size();) {
+                const ssize_t n =
+                    ::write(fd, bytes.constData() + at,
+                            std::size_t(std::min<qsizetype>(bytes.size() - at, 4096)));
+                if (n <= 0) {
+                    break;
+                }
+                at += n;
+            }
+            ::close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    int shown = 0;
+    for (int i = 0; i < 40; ++i) {
+        const DecodeResult r = DecodeImageFile(path, at96());
+        if (!r.ok()) {
+            EXPECT_EQ(r.error().number, kErrInvalidPicture) << r.error().description.toStdString();
+            continue;
+        }
+        ++shown;
+        ASSERT_EQ(r.picture().sizePixels(), QSize(320, 240));
+        const QImage pixels = r.picture().fullRaster().convertToFormat(QImage::Format_RGB32);
+        const auto centres = quadrantCentres(QSize(320, 240));
+        // The preview read while it was written may end early (libjpeg fills what is missing);
+        // what it shows comes from this file.
+        EXPECT_TRUE(sameColour(pixels.pixel(centres[0]), kQuadrantColours[0].rgb(), 24));
+    }
+    done = true;
+    writer.join();
+    // Whole most of the time, so most opens show it.
+    EXPECT_GT(shown, 0);
 }
