@@ -107,18 +107,27 @@ public:
         return int(done / qint64(itemSize));
     }
 
+    // Past either end stops there, as LibRaw's own streams do; offsets come from the file.
     int seek(INT64 offset, int whence) override {
-        INT64 to = offset;
+        INT64 from = 0;
         if (whence == SEEK_CUR) {
-            to = m_position + offset;
+            from = m_position;
         } else if (whence == SEEK_END) {
-            to = m_source.size + offset;
+            from = m_source.size;
         } else if (whence != SEEK_SET) {
             return -1;
+        }
+        INT64 to = 0;
+        if (__builtin_add_overflow(from, offset, &to)) {
+            to = offset < 0 ? 0 : m_source.size;
         }
         m_position = std::clamp<INT64>(to, 0, m_source.size);
         return 0;
     }
+
+    // Whether a read failed (the disk, not the end of the file): LibRaw reads on as if the
+    // file ended there, and would make a picture of what it did not read.
+    bool failed() const { return m_failed; }
 
     INT64 tell() override { return m_position; }
     INT64 size() override { return m_source.size; }
@@ -182,9 +191,13 @@ public:
 private:
     static constexpr qint64 kMaxRead = qint64(1) << 30;
 
-    qint64 readSource(qint64 offset, char* to, qint64 n) const {
+    qint64 readSource(qint64 offset, char* to, qint64 n) {
         n = std::min(n, m_source.size - offset);
-        return n > 0 ? m_source.read(m_source.context, offset, to, n) : 0;
+        const qint64 got = n > 0 ? m_source.read(m_source.context, offset, to, n) : 0;
+        if (got < 0) {
+            m_failed = true;
+        }
+        return got;
     }
 
     // Up to n bytes at the position, from the window (read again there when the position lies
@@ -207,21 +220,15 @@ private:
     INT64 m_position = 0;
     qint64 m_windowStart = 0;
     qint64 m_windowLength = 0;
+    bool m_failed = false;
     char m_window[64 * 1024];
 };
 
-std::optional<RawPreview> read(const RawSource& source, qint64 budget, QString* why,
-                               bool* tooLarge) {
-    *tooLarge = false;
-    if (!source.read || source.size < 0) {
-        *why = QStringLiteral("the file cannot be read");
-        return std::nullopt;
-    }
-    // LibRaw reads through the stream until it is done with it, and never owns it. Both hold
-    // tables inline: far too large for a thread's stack.
-    auto stream = std::make_unique<SourceStream>(source);
+std::optional<RawPreview> readFrom(SourceStream& stream, qint64 budget, QString* why,
+                                   bool* tooLarge) {
+    // LibRaw holds its tables inline: far too large for a thread's stack.
     auto raw = std::make_unique<LibRaw>(LIBRAW_OPTIONS_NONE);
-    int rc = raw->open_datastream(stream.get());
+    int rc = raw->open_datastream(&stream);
     if (rc != LIBRAW_SUCCESS) {
         *why = reason(rc);
         return std::nullopt;
@@ -251,6 +258,24 @@ std::optional<RawPreview> read(const RawSource& source, qint64 budget, QString* 
         return std::nullopt;
     }
     preview.raster = std::move(*developed);
+    return preview;
+}
+
+std::optional<RawPreview> read(const RawSource& source, qint64 budget, QString* why,
+                               bool* tooLarge) {
+    *tooLarge = false;
+    if (!source.read || source.size < 0) {
+        *why = QStringLiteral("the file cannot be read");
+        return std::nullopt;
+    }
+    // LibRaw reads through the stream until it is done with it, and never owns it.
+    const auto stream = std::make_unique<SourceStream>(source);
+    std::optional<RawPreview> preview = readFrom(*stream, budget, why, tooLarge);
+    if (stream->failed()) {
+        *tooLarge = false;
+        *why = QStringLiteral("the file could not be read to its end");
+        return std::nullopt;
+    }
     return preview;
 }
 

@@ -10,9 +10,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 #include "images/Decoder.h"
+#include "platform/CameraRaw.h"
 #include "support/CameraRawFiles.h"
 #include "support/DecodedPixels.h"
 #include "support/ImageFiles.h"
@@ -143,6 +145,57 @@ TEST(CameraRaw, AFileLargerThanTheBudgetShowsItsPreviewAndIsNeverReadWhole) {
     ASSERT_FALSE(developed.ok());
     EXPECT_EQ(developed.error().number, kErrOutOfMemory)
         << developed.error().description.toStdString();
+}
+
+// What LibRaw reads of a file with a preview: its directories and the preview, not the raw data
+// that makes up most of it; read in the short pieces a busy file can give, never past its end.
+TEST(CameraRaw, OnlyTheDirectoriesAndThePreviewAreRead) {
+    DngParts parts;
+    parts.rawSize = QSize(2000, 1500);
+    parts.previewJpeg = jpegBytes(quadrantImage(QSize(160, 120)));
+    parts.previewSize = QSize(160, 120);
+    const QByteArray file = dngBytes(parts);
+    struct Reads {
+        QByteArrayView file;
+        qint64 bytes = 0;
+        bool pastTheEnd = false;
+    } reads{file};
+    RawSource source;
+    source.context = &reads;
+    source.size = file.size();
+    source.read = [](const void* context, qint64 offset, char* to, qint64 n) -> qint64 {
+        auto* r = const_cast<Reads*>(static_cast<const Reads*>(context));
+        if (offset < 0 || n <= 0 || offset + n > r->file.size()) {
+            r->pastTheEnd = true;
+            return -1;
+        }
+        n = std::min<qint64>(n, 1000);
+        std::memcpy(to, r->file.data() + offset, std::size_t(n));
+        r->bytes += n;
+        return n;
+    };
+    QString why;
+    bool tooLarge = false;
+    const std::optional<RawPreview> preview = readRawPreview(source, 64 << 20, &why, &tooLarge);
+    ASSERT_TRUE(preview) << why.toStdString();
+    EXPECT_EQ(preview->jpeg, parts.previewJpeg);
+    EXPECT_FALSE(reads.pastTheEnd);
+    EXPECT_LT(reads.bytes, file.size() / 8) << "of " << file.size();
+
+    // A source that fails part way (a disk that gives up) gives a reason, no picture made of
+    // what was not read.
+    source.read = [](const void* context, qint64 offset, char* to, qint64 n) -> qint64 {
+        const auto* r = static_cast<const Reads*>(context);
+        if (offset >= 4096) {
+            return -1;
+        }
+        n = std::min<qint64>(n, 4096 - offset);
+        std::memcpy(to, r->file.data() + offset, std::size_t(n));
+        return n;
+    };
+    const std::optional<RawPreview> failed = readRawPreview(source, 64 << 20, &why, &tooLarge);
+    EXPECT_FALSE(failed);
+    EXPECT_FALSE(why.isEmpty());
 }
 
 // Another program rewrites the file as `cp` does (cut to nothing, then written again, every few
