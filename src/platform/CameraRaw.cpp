@@ -76,7 +76,7 @@ std::optional<QImage> develop(LibRaw& raw, qint64 budget, QString* why, bool* to
 
 // LibRaw's view of a RawSource: a file read piece by piece through a window of the bytes last
 // read, which its many small reads (a directory's entries, two bytes at a time) are served from.
-// A source that fails or ends early reads as a file that ends there.
+// A source that ends early reads as a file that ends there; one whose read fails is remembered.
 class SourceStream final : public LibRaw_abstract_datastream {
 public:
     explicit SourceStream(const RawSource& source) : m_source(source) {}
@@ -165,8 +165,8 @@ public:
     int scanf_one(const char* format, void* value) override {
         char text[32] = {};
         const qint64 start = m_position;
-        const qint64 n = std::min<qint64>(qint64(sizeof text) - 1, m_source.size - start);
-        if (n <= 0 || fromWindow(text, n) <= 0) {
+        const qint64 n = readSource(start, text, qint64(sizeof text) - 1);
+        if (n <= 0) {
             return 0;
         }
         const int result = std::sscanf(text, format, value);
