@@ -361,26 +361,33 @@ TEST(IsolatedDecode, AJobReadsItsFileAsFarAsTheProgramFoundItAndNoFurther) {
             client.run("job", input, gv::SandboxLimits(), nullptr);
         return reply ? reply->message : QByteArray("no answer");
     };
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(told(gv::SandboxInput::file(fd, bytes.size())),
-              "input=" + QByteArray::number(bytes.size()));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::Append));
-    file.write(QByteArray(4096, 'y'));
-    file.flush();
-    EXPECT_EQ(told(gv::SandboxInput::file(fd, bytes.size())),
-              "input=" + QByteArray::number(bytes.size()));
-    ASSERT_TRUE(file.resize(1000));
-    EXPECT_EQ(told(gv::SandboxInput::file(fd, bytes.size())), "input=1000");
-    ::close(fd);
-    // Only a file is read so: anything else sent as one ends the job without an answer.
-    int pipeFds[2];
-    ASSERT_EQ(::pipe2(pipeFds, O_CLOEXEC), 0);
-    ASSERT_EQ(::write(pipeFds[1], bytes.constData(), 100), 100);
-    EXPECT_EQ(told(gv::SandboxInput::file(pipeFds[0], 100)), "no answer");
-    ::close(pipeFds[0]);
-    ::close(pipeFds[1]);
+    // Given the file whole before the job starts, or reading it as the job goes.
+    for (const bool asItGoes : {false, true}) {
+        SCOPED_TRACE(asItGoes ? "read as the job goes" : "given whole");
+        auto input = [asItGoes](int fd, qint64 size) {
+            return asItGoes ? gv::SandboxInput::fileReadAsItGoes(fd, size)
+                            : gv::SandboxInput::file(fd, size);
+        };
+        ASSERT_TRUE(writeBytes(path, bytes));
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(told(input(fd, bytes.size())), "input=" + QByteArray::number(bytes.size()));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write(QByteArray(4096, 'y'));
+        file.flush();
+        EXPECT_EQ(told(input(fd, bytes.size())), "input=" + QByteArray::number(bytes.size()));
+        ASSERT_TRUE(file.resize(1000));
+        EXPECT_EQ(told(input(fd, bytes.size())), "input=1000");
+        ::close(fd);
+        // Only a file is read so: anything else sent as one ends the job without an answer.
+        int pipeFds[2];
+        ASSERT_EQ(::pipe2(pipeFds, O_CLOEXEC), 0);
+        ASSERT_EQ(::write(pipeFds[1], bytes.constData(), 100), 100);
+        EXPECT_EQ(told(input(pipeFds[0], 100)), "no answer");
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+    }
 }
 
 TEST(IsolatedDecode, TheHelperAndItsProcessesEndWhenTheProgramIsKilled) {
