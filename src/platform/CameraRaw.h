@@ -36,6 +36,8 @@ struct SandboxFile;
 // must outlive it.
 RawSource rawSourceOf(const QByteArrayView& bytes);
 RawSource rawSourceOf(const SandboxFile& file);
+RawSource rawSourceOf(QByteArrayView&&) = delete;
+RawSource rawSourceOf(SandboxFile&&) = delete;
 
 // nullopt with a reason in *why; *tooLarge when developing the raw data would pass `budget`
 // bytes.
