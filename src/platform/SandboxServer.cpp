@@ -408,8 +408,8 @@ void prepareHeap(std::size_t size) {
     ::close(socket);
     ::prctl(PR_SET_NAME, "gvsandbox job");
     std::optional<SharedMemory> input;
-    QByteArrayView bytes;
     std::optional<SharedMemory> memory;
+    QByteArray answer;
     if (job.header.inputFileSize >= 0 && job.header.inputReadAsItGoes == 1 &&
         handler.answerFromFile) {
         // Read as the job goes: the descriptor stays open for it, and nothing is read ahead.
@@ -417,30 +417,28 @@ void prepareHeap(std::size_t size) {
         if (::fstat(job.input, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::_exit(4);
         }
-        const QByteArray answer =
+        answer =
             handler.answerFromFile(job.message, {job.input, job.header.inputFileSize}, &memory);
-        if (answer.size() > kSandboxMessageMax || (memory && !memory->sealForHandOver())) {
-            ::_exit(5);
-        }
-        ::_exit(sendAnswer(job.reply, answer, memory ? memory->fd() : -1) ? 0 : 6);
-    }
-    if (job.header.inputFileSize >= 0) {
-        const std::optional<QByteArrayView> read =
-            readInputFile(job.input, job.header.inputFileSize, inputAhead);
-        ::close(job.input);
-        if (!read) {
-            ::_exit(4);
-        }
-        bytes = *read;
     } else {
-        input = SharedMemory::adoptSealed(job.input, 0);
-        if (!input) {
-            ::_exit(4);
+        QByteArrayView bytes;
+        if (job.header.inputFileSize >= 0) {
+            const std::optional<QByteArrayView> read =
+                readInputFile(job.input, job.header.inputFileSize, inputAhead);
+            ::close(job.input);
+            if (!read) {
+                ::_exit(4);
+            }
+            bytes = *read;
+        } else {
+            input = SharedMemory::adoptSealed(job.input, 0);
+            if (!input) {
+                ::_exit(4);
+            }
+            bytes = QByteArrayView(reinterpret_cast<const char*>(input->constData()),
+                                   qsizetype(input->size()));
         }
-        bytes = QByteArrayView(reinterpret_cast<const char*>(input->constData()),
-                               qsizetype(input->size()));
+        answer = handler.answer(job.message, bytes, &memory);
     }
-    const QByteArray answer = handler.answer(job.message, bytes, &memory);
     // Sealed without being mapped again here: this process never reads it after.
     if (answer.size() > kSandboxMessageMax || (memory && !memory->sealForHandOver())) {
         ::_exit(5);
