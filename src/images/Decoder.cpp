@@ -695,9 +695,9 @@ DecodeResult epsPicture(const QByteArray& bytes, const DecodeRequest& request, d
         return std::optional<QByteArray>(kept ? QByteArray(from, qsizetype(length))
                                               : QByteArray::fromRawData(from, qsizetype(length)));
     };
-    return epsPicture(
-        QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), kEpsBinaryHeaderSize)),
-        bytes.size(), read, request, dpi);
+    return epsPicture(QByteArrayView(bytes).first(
+                          std::min<qsizetype>(bytes.size(), kEpsBinaryHeaderSize)),
+                      bytes.size(), read, request, dpi);
 }
 
 // From the file once opened, whatever its path names by now.

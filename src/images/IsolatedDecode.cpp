@@ -619,10 +619,10 @@ DecodeResult animatedPicture(const std::shared_ptr<const SharedMemory>& memory,
         return outOfMemory();
     }
     for (qsizetype i = 0; i < answer.delaysMs.size(); ++i) {
-        QImage frame = i == 0 ? first
-                              : imageInSharedMemory(
-                                    memory, answer.width, answer.height, answer.bytesPerLine,
-                                    QImage::Format(answer.format), frameBytes * std::size_t(i));
+        QImage frame =
+            i == 0 ? first
+                   : imageInSharedMemory(memory, answer.width, answer.height, answer.bytesPerLine,
+                                         QImage::Format(answer.format), frameBytes * std::size_t(i));
         if (frame.isNull()) {
             return invalidPicture(QStringLiteral("the decoder's answer was malformed"));
         }
@@ -868,9 +868,12 @@ namespace {
 // the phone and web formats with theirs, the TIFF module and its codecs, Qt's list of image
 // plug-ins, the SVG and camera raw modules, the search for Ghostscript.
 std::vector<std::function<void()>> decoderWarmUp() {
-    return {[] { QFontDatabase::families(); }, [] { photoFormatsAvailable(); },
-            [] { tiffDecoderAvailable(); },    [] { QImageReader::supportedImageFormats(); },
-            [] { svgRendererAvailable(); },    [] { rawDecoderAvailable(); },
+    return {[] { QFontDatabase::families(); },
+            [] { photoFormatsAvailable(); },
+            [] { tiffDecoderAvailable(); },
+            [] { QImageReader::supportedImageFormats(); },
+            [] { svgRendererAvailable(); },
+            [] { rawDecoderAvailable(); },
             [] { ghostscriptAvailable(); }};
 }
 

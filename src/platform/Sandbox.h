@@ -69,7 +69,7 @@ struct SandboxFile {
     qint64 size = 0;
 
     // Copies up to n bytes from offset: how many (fewer when the file has shrunk since, 0 past
-    // its end), or -1 when it cannot be read.
+    // its end), or -1 when a read fails, even part way.
     qint64 read(qint64 offset, char* to, qint64 n) const;
 };
 

@@ -278,7 +278,7 @@ qint64 SandboxFile::read(qint64 offset, char* to, qint64 n) const {
             continue;
         }
         if (r < 0) {
-            return got > 0 ? got : -1;
+            return -1;
         }
         if (r == 0) {
             break;
@@ -290,13 +290,18 @@ qint64 SandboxFile::read(qint64 offset, char* to, qint64 n) const {
 
 namespace {
 
+// Only a regular file is read as a job's input: a pipe or a device sent as one is refused.
+bool regularFile(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 // The job's input file, read here: `size` bytes from its start (what the program found there),
 // or what it still holds when it shrank meanwhile. Read, never mapped: a file that another
 // program cuts short must not fault this process's reads. nullopt when it is not a file that
 // can be read.
 std::optional<QByteArrayView> readInputFile(int fd, qint64 size, InputMemory ahead) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!regularFile(fd)) {
         return std::nullopt;
     }
     InputMemory memory =
@@ -413,8 +418,7 @@ void prepareHeap(std::size_t size) {
     if (job.header.inputFileSize >= 0 && job.header.inputReadAsItGoes == 1 &&
         handler.answerFromFile) {
         // Read as the job goes: the descriptor stays open for it, and nothing is read ahead.
-        struct stat st {};
-        if (::fstat(job.input, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (!regularFile(job.input)) {
             ::_exit(4);
         }
         answer =
@@ -702,7 +706,7 @@ int serveSandboxJobs(int controlFd, const SandboxHandler& handler) {
         // While steps of the warm-up are left, the loop only looks for a job between two.
         const bool warming = warmed < handler.warmUp.size();
         const int deadline = children.enforceDeadlines();
-        const int timeout = warming                           ? 0
+        const int timeout = warming ? 0
                             : deadline < 0 || replenishIn < 0 ? std::max(deadline, replenishIn)
                                                               : std::min(deadline, replenishIn);
         pollfd fds[2] = {{controlFd, POLLIN, 0}, {signals, POLLIN, 0}};
